@@ -1,0 +1,28 @@
+// 8-bit text in the process ANSI code page and UTF-16 text, and the conversions between them.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kestrune {
+
+// Bytes in the process ANSI code page.
+using AnsiString = std::string;
+// UTF-16 code units.
+using WideString = std::u16string;
+
+constexpr unsigned kCodePageUtf8 = 65001;
+
+// The process ANSI code page: GetACP() on Windows; on POSIX Windows-1252 unless
+// KESTRUNE_CODEPAGE names another Windows code page number. Read once.
+unsigned ActiveCodePage();
+
+// Characters the code page lacks become '?', as WideCharToMultiByte does by default.
+AnsiString WideToAnsi(std::u16string_view text);
+WideString AnsiToWide(std::string_view text);
+
+// UTF-8 <-> UTF-16, independent of the code page (directory values are UTF-8).
+std::string WideToUtf8(std::u16string_view text);
+WideString Utf8ToWide(std::string_view text);
+
+} // namespace kestrune

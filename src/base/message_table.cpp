@@ -1,0 +1,71 @@
+#include "base/message_table.h"
+
+#include <unordered_map>
+
+namespace kestrune {
+namespace {
+
+const std::unordered_map<uint32_t, const char*>& Table() {
+    static const std::unordered_map<uint32_t, const char*> table = {
+        {0, "The operation completed successfully."},
+        {1, "Incorrect function."},
+        {2, "The system cannot find the file specified."},
+        {3, "The system cannot find the path specified."},
+        {5, "Access is denied."},
+        {6, "The handle is invalid."},
+        {8, "Not enough memory resources are available to process this command."},
+        {14, "Not enough memory resources are available to complete this operation."},
+        {29, "The system cannot write to the specified device."},
+        {32, "The process cannot access the file because it is being used by another process."},
+        {50, "The request is not supported."},
+        {51, "Windows cannot find the network path. Verify that the network path is correct "
+             "and the destination computer is not busy or turned off. If Windows still cannot "
+             "find the network path, contact your network administrator."},
+        {53, "The network path was not found."},
+        {59, "An unexpected network error occurred."},
+        {64, "The specified network name is no longer available."},
+        {65, "Network access is denied."},
+        {67, "The network name cannot be found."},
+        {80, "The file exists."},
+        {87, "The parameter is incorrect."},
+        {112, "There is not enough space on the disk."},
+        {122, "The data area passed to a system call is too small."},
+        {123, "The filename, directory name, or volume label syntax is incorrect."},
+        {124, "The system call level is not correct."},
+        {183, "Cannot create a file when that file already exists."},
+        {206, "The filename or extension is too long."},
+        {234, "More data is available."},
+        {259, "No more data is available."},
+        {1168, "Element not found."},
+        {1222, "The network is not present or not started."},
+        {1231, "The network location cannot be reached. For information about network "
+               "troubleshooting, see Windows Help."},
+        {1311, "We can't sign you in with this credential because your domain isn't available. "
+               "Make sure your device is connected to your organization's network and try "
+               "again. If you previously signed in on this device with another credential, "
+               "you can sign in with that credential."},
+        {1359, "An internal error occurred."},
+        {1355, "The specified domain either does not exist or could not be contacted."},
+        {1722, "The RPC server is unavailable."},
+        {2310, "This shared resource does not exist."},
+        {2662, "There is no DFS name whose entry path matches the input Entry Path."},
+        {2663, "A root or link with the given name already exists."},
+        {2690, "The operation is not valid on this platform."},
+        {2694, "The DFS operation is not valid on the specified path."},
+        {8240, "There is no such object on the server."},
+        {8250, "The server is not operational."},
+    };
+    return table;
+}
+
+} // namespace
+
+std::string FormatSystemMessage(uint32_t code) {
+    // HRESULT_FROM_WIN32: severity bit, facility 7, the Win32 code in the low word.
+    if ((code & 0xFFFF0000u) == 0x80070000u) code &= 0xFFFFu;
+    auto it = Table().find(code);
+    if (it == Table().end()) return std::string();
+    return std::string(it->second) + "\r\n";
+}
+
+} // namespace kestrune

@@ -1,0 +1,143 @@
+#include "base/string_list.h"
+
+#include "base/collation.h"
+#include "base/file_io.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace kestrune {
+
+TStringList::~TStringList() { Clear(); }
+
+void TStringList::ReleaseObject(TObject* object) const {
+    if (ownsObjects_) delete object;
+}
+
+void TStringList::PutObject(int index, TObject* object) {
+    Item& item = items_.at(index);
+    if (item.object != object) ReleaseObject(item.object);
+    item.object = object;
+}
+
+int TStringList::AddObject(const AnsiString& text, TObject* object) {
+    if (!sorted_) {
+        items_.push_back({text, object});
+        return Count() - 1;
+    }
+    std::string key = CollationKey(text);
+    auto at = std::lower_bound(keys_.begin(), keys_.end(), key);
+    int index = static_cast<int>(at - keys_.begin());
+    if (at != keys_.end() && *at == key) {
+        // An equal entry is already there: keep it, and do not leak the new object.
+        if (object != items_[index].object) ReleaseObject(object);
+        return index;
+    }
+    keys_.insert(at, std::move(key));
+    items_.insert(items_.begin() + index, {text, object});
+    return index;
+}
+
+void TStringList::InsertObject(int index, const AnsiString& text, TObject* object) {
+    if (sorted_) throw std::logic_error("Operation not allowed on sorted list");
+    if (index < 0 || index > Count()) throw std::out_of_range("List index out of bounds");
+    items_.insert(items_.begin() + index, {text, object});
+}
+
+void TStringList::Delete(int index) {
+    if (index < 0 || index >= Count()) throw std::out_of_range("List index out of bounds");
+    ReleaseObject(items_[index].object);
+    items_.erase(items_.begin() + index);
+    if (sorted_) keys_.erase(keys_.begin() + index);
+}
+
+void TStringList::Clear() {
+    for (Item& item : items_) ReleaseObject(item.object);
+    items_.clear();
+    keys_.clear();
+}
+
+int TStringList::IndexOf(std::string_view text) const {
+    if (sorted_) {
+        std::string key = CollationKey(text);
+        auto at = std::lower_bound(keys_.begin(), keys_.end(), key);
+        return at != keys_.end() && *at == key ? static_cast<int>(at - keys_.begin()) : -1;
+    }
+    for (int i = 0; i < Count(); ++i)
+        if (CompareText(items_[i].text, text) == 0) return i;
+    return -1;
+}
+
+void TStringList::Sort() {
+    if (sorted_) return; // already in order
+    std::vector<std::string> keys;
+    keys.reserve(items_.size());
+    for (const Item& item : items_) keys.push_back(CollationKey(item.text));
+    std::vector<size_t> order(items_.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    std::vector<Item> sorted;
+    sorted.reserve(items_.size());
+    for (size_t i : order) sorted.push_back(std::move(items_[i]));
+    items_ = std::move(sorted);
+}
+
+void TStringList::RebuildKeys() {
+    keys_.clear();
+    keys_.reserve(items_.size());
+    for (const Item& item : items_) keys_.push_back(CollationKey(item.text));
+}
+
+void TStringList::SetSorted(bool sorted) {
+    if (sorted == sorted_) return;
+    if (sorted) {
+        Sort();
+        sorted_ = true;
+        RebuildKeys();
+        // Entries equal without regard to case collapse to the first, as sorted adds do.
+        for (int i = Count() - 1; i > 0; --i)
+            if (keys_[i] == keys_[i - 1]) Delete(i);
+    } else {
+        sorted_ = false;
+        keys_.clear();
+    }
+}
+
+AnsiString TStringList::Text() const {
+    AnsiString text;
+    size_t size = 0;
+    for (const Item& item : items_) size += item.text.size() + 2;
+    text.reserve(size);
+    for (const Item& item : items_) {
+        text += item.text;
+        text += "\r\n";
+    }
+    return text;
+}
+
+void TStringList::SetText(std::string_view text) {
+    if (sorted_) keys_.clear();
+    Clear();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        size_t stop = end == std::string_view::npos ? text.size() : end;
+        if (stop > start && text[stop - 1] == '\r') --stop;
+        std::string line(text.substr(start, stop - start));
+        if (sorted_)
+            Add(line);
+        else
+            items_.push_back({std::move(line), nullptr});
+        start = next;
+    }
+}
+
+void TStringList::LoadFromFile(const std::filesystem::path& file) { SetText(ReadWholeFile(file)); }
+
+void TStringList::SaveToFile(const std::filesystem::path& file) const {
+    WriteWholeFile(file, Text());
+}
+
+} // namespace kestrune

@@ -1,0 +1,39 @@
+#include "dfs/netdfs.h"
+
+#include "base/win_errors.h"
+
+#include <cstdlib>
+
+namespace kestrune {
+namespace {
+
+std::shared_ptr<NetDfsApi>& Installed() {
+    static std::shared_ptr<NetDfsApi> api;
+    return api;
+}
+
+} // namespace
+
+void InstallNetDfsApi(std::shared_ptr<NetDfsApi> api) { Installed() = std::move(api); }
+
+NET_API_STATUS NetDfsEnum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
+                          uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) {
+    if (!Buffer || !EntriesRead) return ERROR_INVALID_PARAMETER;
+    *Buffer = nullptr;
+    *EntriesRead = 0;
+    if (!Installed()) return ERROR_BAD_NETPATH;
+    return Installed()->Enum(DfsName, Level, PrefMaxLen, Buffer, EntriesRead, ResumeHandle);
+}
+
+NET_API_STATUS NetDfsAdd(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                         const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) {
+    if (!Installed()) return ERROR_BAD_NETPATH;
+    return Installed()->Add(DfsEntryPath, ServerName, ShareName, Comment, Flags);
+}
+
+NET_API_STATUS NetApiBufferFree(void* Buffer) {
+    std::free(Buffer);
+    return NERR_Success;
+}
+
+} // namespace kestrune

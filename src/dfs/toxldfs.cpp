@@ -1,0 +1,137 @@
+#include "dfs/toxldfs.h"
+
+#include "base/win_errors.h"
+
+#include <array>
+#include <exception>
+#include <optional>
+
+namespace kestrune {
+namespace {
+
+constexpr uint32_t ERROR_INTERNAL_ERROR = 1359;
+
+using NameBuffer = std::array<char16_t, TOXLDFS::kMaxText + 1>;
+
+// The text as the platform receives it: through the ANSI code page into a zero-filled buffer.
+// Nothing when it does not fit.
+std::optional<NameBuffer> ToNameBuffer(const WideString& text) {
+    WideString converted = AnsiToWide(WideToAnsi(text));
+    if (converted.size() > TOXLDFS::kMaxText) return std::nullopt;
+    NameBuffer buffer{};
+    std::copy(converted.begin(), converted.end(), buffer.begin());
+    return buffer;
+}
+
+AnsiString FromPlatform(const char16_t* text) {
+    return text ? WideToAnsi(std::u16string_view(text)) : AnsiString();
+}
+
+// Releases an enumeration buffer however the walk over it ends.
+class BufferGuard {
+  public:
+    explicit BufferGuard(uint8_t* buffer) : buffer_(buffer) {}
+    ~BufferGuard() { NetApiBufferFree(buffer_); }
+    BufferGuard(const BufferGuard&) = delete;
+    BufferGuard& operator=(const BufferGuard&) = delete;
+
+  private:
+    uint8_t* buffer_;
+};
+
+} // namespace
+
+bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
+    if (OnDFSEnumStart) OnDFSEnumStart(this);
+    bool result = false;
+    NET_API_STATUS status = ERROR_INVALID_PARAMETER;
+    if (std::optional<NameBuffer> name = ToNameBuffer(FDFSEntry)) {
+        bool abort = false;
+        uint32_t resume = 0;
+        uint32_t count = 0;
+        uint8_t* buffer = nullptr;
+        try {
+            status = NetDfsEnum(name->data(), level, MAX_PREFERRED_LENGTH, &buffer, &count,
+                                &resume);
+            result = status == NERR_Success;
+            while (status == NERR_Success) {
+                {
+                    BufferGuard guard(buffer);
+                    walk(buffer, count, abort);
+                }
+                if (abort) break;
+                status = NetDfsEnum(name->data(), level, MAX_PREFERRED_LENGTH, &buffer, &count,
+                                    &resume);
+            }
+        } catch (...) {
+            // A failing handler ends the walk quietly; the status of the last call stands.
+        }
+    }
+    FLastError = status;
+    if (OnDFSEnumStop) OnDFSEnumStop(this);
+    return result;
+}
+
+void TOXLDFS::ReportRoots(const uint8_t* buffer, uint32_t count, bool& abort) {
+    const auto* records = reinterpret_cast<const DFS_INFO_200*>(buffer);
+    // Every record of the buffer is reported; Abort is looked at between buffers.
+    for (uint32_t i = 0; i < count; ++i)
+        if (ONDFSEnum) ONDFSEnum(this, FromPlatform(records[i].FtDfsName), abort);
+}
+
+void TOXLDFS::ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort) {
+    const auto* records = reinterpret_cast<const DFS_INFO_3*>(buffer);
+    for (uint32_t i = 0; i < count; ++i) {
+        const DFS_INFO_3& entry = records[i];
+        for (uint32_t s = 0; s < entry.NumberOfStorages; ++s) {
+            // Each report stands alone: a failure in one does not stop the next.
+            try {
+                if (!ONDFSEnum2) continue;
+                const DFS_STORAGE_INFO& storage = entry.Storage[s];
+                AnsiString share =
+                    FromPlatform(storage.ServerName) + "\\" + FromPlatform(storage.ShareName);
+                ONDFSEnum2(this, FromPlatform(entry.EntryPath), share,
+                           FromPlatform(entry.Comment), static_cast<int32_t>(s), abort);
+            } catch (...) {
+            }
+        }
+    }
+}
+
+bool TOXLDFS::EnumRoots() {
+    return Enumerate(200, [this](const uint8_t* buffer, uint32_t count, bool& abort) {
+        ReportRoots(buffer, count, abort);
+    });
+}
+
+bool TOXLDFS::EnumLinks() {
+    return Enumerate(3, [this](const uint8_t* buffer, uint32_t count, bool& abort) {
+        ReportLinks(buffer, count, abort);
+    });
+}
+
+bool TOXLDFS::AddLink() {
+    std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
+    std::optional<NameBuffer> server = ToNameBuffer(FServername);
+    std::optional<NameBuffer> comment = ToNameBuffer(FComment);
+    std::optional<NameBuffer> share = ToNameBuffer(FShareName);
+    if (!entry || !server || !comment || !share) {
+        FLastError = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    NET_API_STATUS status = ERROR_INTERNAL_ERROR;
+    bool result = false;
+    try {
+        status = NetDfsAdd(entry->data(), server->data(), share->data(), comment->data(),
+                           DFS_ADD_VOLUME);
+        result = status == NERR_Success;
+    } catch (const std::exception& e) {
+        FLastErrors = e.what();
+    } catch (...) {
+        FLastErrors = "Unknown exception";
+    }
+    FLastError = status;
+    return result;
+}
+
+} // namespace kestrune

@@ -1,0 +1,70 @@
+// TOXLDFS: lists the namespaces of a domain and the links of a namespace, and adds link
+// targets, through the DFS network interface. It never throws and never shows a message: each
+// operation returns whether its first platform call succeeded and leaves the status of its
+// last platform call in LastError.
+#pragma once
+
+#include "base/ansi_string.h"
+#include "dfs/netdfs.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace kestrune {
+
+class TOXLDFS {
+  public:
+    using tDFSEnum = std::function<void(TOXLDFS* Sender, AnsiString Path, bool& Abort)>;
+    using tDFSEnum2 = std::function<void(TOXLDFS* Sender, AnsiString Path, AnsiString Share,
+                                         AnsiString Comment, int32_t Index, bool& Abort)>;
+    using tDFSEnumStart = std::function<void(TOXLDFS* sender)>;
+    using tDFSEnumStop = std::function<void(TOXLDFS* sender)>;
+
+    // The longest text a property may hold: the platform gets 256-unit buffers, terminator
+    // included. Longer text is refused (ERROR_INVALID_PARAMETER) rather than cut, because a
+    // cut path would name a different link.
+    static constexpr size_t kMaxText = 255;
+
+    const WideString& DFSEntry() const { return FDFSEntry; }
+    void SetDFSEntry(const WideString& value) { FDFSEntry = value; }
+    const WideString& Servername() const { return FServername; }
+    void SetServername(const WideString& value) { FServername = value; }
+    const WideString& ShareName() const { return FShareName; }
+    void SetShareName(const WideString& value) { FShareName = value; }
+    const WideString& Comment() const { return FComment; }
+    void SetComment(const WideString& value) { FComment = value; }
+    const WideString& PathName() const { return FPathName; }
+    void SetPathName(const WideString& value) { FPathName = value; }
+    uint32_t LastError() const { return FLastError; }
+    const AnsiString& LastErrors() const { return FLastErrors; }
+    AnsiString Version() const { return "1.2"; }
+    void SetVersion(const AnsiString&) {}
+
+    // One event per namespace of the domain in DFSEntry.
+    bool EnumRoots();
+    // One event per target of every entry of the namespace in DFSEntry.
+    bool EnumLinks();
+    // Adds Servername\ShareName to the link DFSEntry.
+    bool AddLink();
+
+    tDFSEnum ONDFSEnum;
+    tDFSEnum2 ONDFSEnum2;
+    tDFSEnumStart OnDFSEnumStart;
+    tDFSEnumStop OnDFSEnumStop;
+
+  private:
+    using RecordWalk = std::function<void(const uint8_t* buffer, uint32_t count, bool& abort)>;
+    bool Enumerate(uint32_t level, const RecordWalk& walk);
+    void ReportRoots(const uint8_t* buffer, uint32_t count, bool& abort);
+    void ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort);
+
+    WideString FDFSEntry;
+    WideString FServername;
+    WideString FShareName;
+    WideString FComment;
+    WideString FPathName;
+    uint32_t FLastError = 0;
+    AnsiString FLastErrors;
+};
+
+} // namespace kestrune

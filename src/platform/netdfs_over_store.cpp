@@ -1,0 +1,388 @@
+#include "platform/netdfs_over_store.h"
+
+#include "base/ansi_string.h"
+#include "base/win_errors.h"
+#include "dfs/netdfs_buffer.h"
+#include "platform/dfs_target_list.h"
+#include "platform/store/dn.h"
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <random>
+
+namespace kestrune {
+namespace {
+
+using store::Entry;
+using store::ResultCode;
+using store::Scope;
+using store::SearchRequest;
+
+// What a failed directory call means to a DFS caller.
+NET_API_STATUS FromStore(const store::Status& status) {
+    switch (status.code) {
+    case ResultCode::Success:
+        return NERR_Success;
+    case ResultCode::InsufficientAccessRights:
+        return ERROR_ACCESS_DENIED;
+    case ResultCode::EntryAlreadyExists:
+    case ResultCode::AttributeOrValueExists:
+        return ERROR_FILE_EXISTS;
+    case ResultCode::NoSuchObject:
+        return ERROR_NOT_FOUND;
+    case ResultCode::Unavailable:
+        if (status.systemError == EACCES || status.systemError == EPERM || status.systemError == EROFS)
+            return ERROR_ACCESS_DENIED;
+        if (status.systemError == ENOSPC) return ERROR_DISK_FULL;
+        return RPC_S_SERVER_UNAVAILABLE;
+    default:
+        return ERROR_INVALID_PARAMETER;
+    }
+}
+
+std::vector<std::u16string> SplitBackslashes(std::u16string_view path) {
+    std::vector<std::u16string> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t slash = path.find(u'\\', start);
+        parts.emplace_back(path.substr(start, slash == std::u16string_view::npos ? path.npos : slash - start));
+        if (slash == std::u16string_view::npos) return parts;
+        start = slash + 1;
+    }
+}
+
+// \\domain[\namespace[\link...]]: the parts after the two backslashes, or nothing.
+std::optional<std::vector<std::u16string>> ParseDfsName(const char16_t* name) {
+    if (!name) return std::nullopt;
+    std::u16string_view text(name);
+    if (text.size() < 3 || text[0] != u'\\' || text[1] != u'\\') return std::nullopt;
+    return SplitBackslashes(text.substr(2));
+}
+
+bool IsValidLinkComponent(std::u16string_view part) {
+    if (part.empty() || part == u"." || part == u"..") return false;
+    for (char16_t c : part)
+        if (c < 0x20 || c == u'"' || c == u'*' || c == u'/' || c == u':' || c == u'<' ||
+            c == u'>' || c == u'?' || c == u'|')
+            return false;
+    return true;
+}
+
+std::string Fold(std::u16string_view text) { return store::FoldCase(WideToUtf8(text)); }
+
+// True when one of the link paths (folded) is the other or lies below it.
+bool Overlaps(const std::string& a, const std::string& b) {
+    const std::string& shorter = a.size() <= b.size() ? a : b;
+    const std::string& longer = a.size() <= b.size() ? b : a;
+    return longer.compare(0, shorter.size(), shorter) == 0 &&
+           (longer.size() == shorter.size() || longer[shorter.size()] == '/');
+}
+
+std::string RandomGuid() {
+    static std::mt19937_64 generator{std::random_device{}()};
+    std::string guid(16, '\0');
+    for (size_t i = 0; i < 16; i += 8) {
+        uint64_t r = generator();
+        for (size_t b = 0; b < 8; ++b) guid[i + b] = static_cast<char>(r >> (8 * b));
+    }
+    guid[7] = static_cast<char>((guid[7] & 0x0F) | 0x40); // version 4, little-endian field
+    guid[8] = static_cast<char>((guid[8] & 0x3F) | 0x80);
+    return guid;
+}
+
+std::string GuidText(const std::string& g) {
+    auto b = [&](int i) { return static_cast<unsigned>(static_cast<uint8_t>(g[i])); };
+    char text[40];
+    std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                  b(3), b(2), b(1), b(0), b(5), b(4), b(7), b(6), b(8), b(9), b(10), b(11), b(12), b(13),
+                  b(14), b(15));
+    return text;
+}
+
+std::string GeneralizedTimeNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d%H%M%S.0Z", &utc);
+    return text;
+}
+
+// "\\server\share\path" -> server, "share\path".
+void SplitTarget(const std::u16string& target, DfsStorageRecord& out) {
+    std::u16string_view t(target);
+    while (!t.empty() && t.front() == u'\\') t.remove_prefix(1);
+    size_t slash = t.find(u'\\');
+    out.server = std::u16string(t.substr(0, slash));
+    out.share = slash == std::u16string_view::npos ? std::u16string() : std::u16string(t.substr(slash + 1));
+}
+
+} // namespace
+
+StoreNetDfs::StoreNetDfs(std::shared_ptr<store::DirectoryStore> directory)
+    : directory_(std::move(directory)) {}
+
+std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name) {
+    std::vector<Entry> root;
+    if (!store::SearchAll(*directory_, {"", Scope::Base, "(objectClass=*)", {"configurationNamingContext"}, 0}, root).ok() ||
+        root.empty())
+        return std::nullopt;
+    std::string configuration = root.front().First("configurationNamingContext");
+    std::vector<Entry> partitions;
+    SearchRequest request{"CN=Partitions," + configuration, Scope::OneLevel,
+                          "(&(objectClass=crossRef)(nETBIOSName=*))", {"nCName", "dnsRoot", "nETBIOSName"}, 0};
+    if (!store::SearchAll(*directory_, request, partitions).ok()) return std::nullopt;
+    std::string wanted = Fold(name);
+    // A trailing dot names the same DNS domain.
+    if (!wanted.empty() && wanted.back() == '.') wanted.pop_back();
+    for (const Entry& p : partitions) {
+        if (store::FoldCase(p.First("dnsRoot")) == wanted || store::FoldCase(p.First("nETBIOSName")) == wanted)
+            return p.First("nCName");
+    }
+    return std::nullopt;
+}
+
+std::string StoreNetDfs::NamespaceDn(const std::string& domainDn, const std::string& name) const {
+    std::string rdn = "CN=" + store::EscapeDnValue(name);
+    return store::JoinDn(rdn, store::JoinDn(rdn, "CN=Dfs-Configuration,CN=System," + domainDn));
+}
+
+NET_API_STATUS StoreNetDfs::ReadNamespace(const std::string& dn, Entry& out) {
+    std::vector<Entry> found;
+    store::Status status = store::SearchAll(
+        *directory_, {dn, Scope::Base, "(objectClass=msDFS-Namespacev2)", {}, 0}, found);
+    if (status.code == ResultCode::NoSuchObject || (status.ok() && found.empty())) return ERROR_NOT_FOUND;
+    if (!status.ok()) return FromStore(status);
+    out = std::move(found.front());
+    return NERR_Success;
+}
+
+NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, std::vector<Link>& out) {
+    std::vector<Entry> found;
+    store::Status status = store::SearchAll(
+        *directory_,
+        {namespaceDn, Scope::OneLevel, "(objectClass=msDFS-Linkv2)",
+         {"msDFS-LinkPathv2", "msDFS-Commentv2", "msDFS-TargetListv2"}, 0},
+        found);
+    if (!status.ok()) return FromStore(status);
+    out.clear();
+    out.reserve(found.size());
+    for (Entry& e : found) {
+        Link link;
+        link.dn = std::move(e.dn);
+        link.path = e.First("msDFS-LinkPathv2");
+        if (const auto* comment = e.Find("msDFS-Commentv2"); comment && !comment->empty())
+            link.comment = comment->front();
+        if (auto targets = DecodeTargetList(e.First("msDFS-TargetListv2"))) link.targets = std::move(*targets);
+        out.push_back(std::move(link));
+    }
+    return NERR_Success;
+}
+
+NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
+                                 uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) {
+    if (!Buffer || !EntriesRead) return ERROR_INVALID_PARAMETER;
+    *Buffer = nullptr;
+    *EntriesRead = 0;
+    if (Level != 200 && Level != 3) return ERROR_INVALID_LEVEL;
+    std::optional<std::vector<std::u16string>> parts = ParseDfsName(DfsName);
+    if (!parts || parts->front().empty()) return ERROR_BAD_NETPATH;
+    std::optional<std::string> domainDn = DomainDn(parts->front());
+    if (!domainDn) return ERROR_BAD_NETPATH;
+    uint32_t resumeAt = ResumeHandle ? *ResumeHandle : 0;
+    uint32_t next = resumeAt;
+    NET_API_STATUS status;
+    if (Level == 200) {
+        if (parts->size() != 1) return ERROR_INVALID_PARAMETER;
+        status = EnumNamespaces(*domainDn, PrefMaxLen, Buffer, EntriesRead, &next);
+    } else {
+        if (parts->size() != 2 || parts->back().empty()) return ERROR_INVALID_PARAMETER;
+        status = EnumLinks(parts->front(), *domainDn, parts->back(), PrefMaxLen, Buffer, EntriesRead, &next);
+    }
+    if (status == NERR_Success && ResumeHandle) *ResumeHandle = next;
+    return status;
+}
+
+namespace {
+
+// How many of the items from first fit into prefMaxLen bytes; at least one.
+template <typename Sized>
+size_t CountFitting(size_t first, size_t total, uint32_t prefMaxLen, Sized sizeOf) {
+    if (prefMaxLen == MAX_PREFERRED_LENGTH) return total - first;
+    size_t used = 0, count = 0;
+    for (size_t i = first; i < total; ++i) {
+        used += sizeOf(i);
+        if (count > 0 && used > prefMaxLen) break;
+        ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
+                                           uint8_t** buffer, uint32_t* read, uint32_t* resume) {
+    std::vector<Entry> found;
+    store::Status status = store::SearchAll(
+        *directory_,
+        {"CN=Dfs-Configuration,CN=System," + domainDn, Scope::Subtree, "(objectClass=msDFS-Namespacev2)", {"cn"}, 0},
+        found);
+    if (status.code == ResultCode::NoSuchObject) found.clear();
+    else if (!status.ok()) return FromStore(status);
+    std::vector<std::u16string> names;
+    for (const Entry& e : found) names.push_back(Utf8ToWide(store::RdnValue(store::FirstRdn(e.dn))));
+    if (*resume >= names.size()) return ERROR_NO_MORE_ITEMS;
+    size_t count = CountFitting(*resume, names.size(), prefMaxLen, [&](size_t i) { return PackedSize200(names[i]); });
+    std::vector<std::u16string> page(names.begin() + *resume, names.begin() + *resume + count);
+    *buffer = PackDfsInfo200(page);
+    *read = static_cast<uint32_t>(count);
+    *resume += static_cast<uint32_t>(count);
+    return NERR_Success;
+}
+
+NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::string& domainDn,
+                                      const std::u16string& name, uint32_t prefMaxLen, uint8_t** buffer,
+                                      uint32_t* read, uint32_t* resume) {
+    std::string namespaceDn = NamespaceDn(domainDn, WideToUtf8(name));
+    Entry ns;
+    NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
+    if (status != NERR_Success) return status;
+    std::vector<Link> links;
+    status = ReadLinks(namespaceDn, links);
+    if (status != NERR_Success) return status;
+
+    // Entry 0 is the root; entry i > 0 is links[i - 1].
+    size_t total = links.size() + 1;
+    if (*resume >= total) return ERROR_NO_MORE_ITEMS;
+    std::u16string rootPath = u"\\\\" + domain + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
+    auto record = [&](size_t i) {
+        DfsEntryRecord r;
+        std::vector<std::u16string> targets;
+        if (i == 0) {
+            r.entryPath = rootPath;
+            if (const auto* c = ns.Find("msDFS-Commentv2"); c && !c->empty()) r.comment = Utf8ToWide(c->front());
+            if (auto t = DecodeTargetList(ns.First("msDFS-TargetListv2"))) targets = std::move(*t);
+        } else {
+            const Link& link = links[i - 1];
+            std::u16string path = Utf8ToWide(link.path);
+            for (char16_t& c : path)
+                if (c == u'/') c = u'\\';
+            if (path.empty() || path.front() != u'\\') path.insert(path.begin(), u'\\');
+            r.entryPath = rootPath + path;
+            if (link.comment) r.comment = Utf8ToWide(*link.comment);
+            targets = link.targets;
+        }
+        for (const std::u16string& t : targets) {
+            DfsStorageRecord storage;
+            SplitTarget(t, storage);
+            r.storages.push_back(std::move(storage));
+        }
+        return r;
+    };
+    std::vector<DfsEntryRecord> page;
+    size_t first = *resume;
+    if (prefMaxLen == MAX_PREFERRED_LENGTH) {
+        page.reserve(total - first);
+        for (size_t i = first; i < total; ++i) page.push_back(record(i));
+    } else {
+        size_t used = 0;
+        for (size_t i = first; i < total; ++i) {
+            DfsEntryRecord r = record(i);
+            used += PackedSize3(r);
+            if (!page.empty() && used > prefMaxLen) break;
+            page.push_back(std::move(r));
+        }
+    }
+    *buffer = PackDfsInfo3(page);
+    *read = static_cast<uint32_t>(page.size());
+    *resume += static_cast<uint32_t>(page.size());
+    return NERR_Success;
+}
+
+NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                                const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) {
+    if (Flags == DFS_RESTORE_VOLUME) return ERROR_NOT_SUPPORTED;
+    if (Flags != 0 && Flags != DFS_ADD_VOLUME) return ERROR_INVALID_PARAMETER;
+    if (!ServerName || !ShareName || !*ServerName || !*ShareName) return ERROR_INVALID_PARAMETER;
+    std::optional<std::vector<std::u16string>> parts = ParseDfsName(DfsEntryPath);
+    if (!parts || parts->size() < 2 || parts->at(0).empty() || parts->at(1).empty()) return ERROR_INVALID_PARAMETER;
+    std::optional<std::string> domainDn = DomainDn(parts->at(0));
+    if (!domainDn) return ERROR_BAD_NETPATH;
+    std::string namespaceDn = NamespaceDn(*domainDn, WideToUtf8(parts->at(1)));
+    Entry ns;
+    NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
+    if (status != NERR_Success) return status;
+
+    std::u16string target = u"\\\\" + std::u16string(ServerName) + u"\\" + std::u16string(ShareName);
+    if (parts->size() == 2) {
+        // The root itself: its targets are namespace servers, which this call cannot add.
+        auto roots = DecodeTargetList(ns.First("msDFS-TargetListv2"));
+        if (roots)
+            for (const auto& t : *roots)
+                if (Fold(t) == Fold(target)) return ERROR_FILE_EXISTS;
+        return ERROR_INVALID_PARAMETER;
+    }
+    std::string linkPath;
+    for (size_t i = 2; i < parts->size(); ++i) {
+        if (!IsValidLinkComponent(parts->at(i))) return ERROR_INVALID_NAME;
+        linkPath += "/" + WideToUtf8(parts->at(i));
+    }
+    return AddTarget(namespaceDn, ns, linkPath, target, Comment ? std::u16string(Comment) : std::u16string(), Flags);
+}
+
+NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entry& ns, const std::string& linkPath,
+                                      const std::u16string& target, const std::u16string& comment, uint32_t flags) {
+    std::vector<Link> links;
+    NET_API_STATUS status = ReadLinks(namespaceDn, links);
+    if (status != NERR_Success) return status;
+    std::string wanted = store::FoldCase(linkPath);
+    for (const Link& link : links) {
+        std::string path = store::FoldCase(link.path);
+        if (path == wanted) {
+            if (flags == DFS_ADD_VOLUME) return ERROR_FILE_EXISTS;
+            for (const auto& t : link.targets)
+                if (Fold(t) == Fold(target)) return ERROR_FILE_EXISTS;
+            std::vector<std::u16string> targets = link.targets;
+            targets.push_back(target);
+            store::Status changed = directory_->Modify(
+                link.dn, {{store::Modification::Op::Replace, "msDFS-TargetListv2", {EncodeTargetList(targets)}},
+                          {store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {RandomGuid()}},
+                          {store::Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
+            if (!changed.ok()) return FromStore(changed);
+            Touch(namespaceDn);
+            return NERR_Success;
+        }
+        if (Overlaps(path, wanted)) return ERROR_FILE_EXISTS;
+    }
+
+    std::string identity = RandomGuid();
+    Entry link;
+    link.dn = store::JoinDn("CN=" + GuidText(identity), namespaceDn);
+    link.attributes = {
+        {"objectClass", {"top", "msDFS-Linkv2"}},
+        {"msDFS-LinkPathv2", {linkPath}},
+        {"msDFS-LinkIdentityGUIDv2", {identity}},
+        {"msDFS-GenerationGUIDv2", {RandomGuid()}},
+        {"msDFS-NamespaceIdentityGUIDv2", {ns.First("msDFS-NamespaceIdentityGUIDv2")}},
+        {"msDFS-LastModifiedv2", {GeneralizedTimeNow()}},
+        {"msDFS-Propertiesv2", {"State=1"}},
+        {"msDFS-Ttlv2", {"300"}},
+        {"msDFS-TargetListv2", {EncodeTargetList({target})}},
+    };
+    if (!comment.empty()) link.attributes.push_back({"msDFS-Commentv2", {WideToUtf8(comment)}});
+    store::Status added = directory_->Add(link);
+    if (!added.ok()) return FromStore(added);
+    Touch(namespaceDn);
+    return NERR_Success;
+}
+
+// A namespace's generation changes with every change below it. The link is in place whether
+// or not this succeeds, so its outcome does not change the call's result.
+void StoreNetDfs::Touch(const std::string& dn) {
+    directory_->Modify(
+        dn, {{store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {RandomGuid()}},
+             {store::Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
+}
+
+} // namespace kestrune

@@ -1,0 +1,50 @@
+// The DFS network interface answered from the namespace objects that Active Directory keeps
+// for domain-based namespaces (Windows Server 2008 mode) in a directory store.
+#pragma once
+
+#include "dfs/netdfs.h"
+#include "platform/store/directory_store.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrune {
+
+class StoreNetDfs : public NetDfsApi {
+  public:
+    explicit StoreNetDfs(std::shared_ptr<store::DirectoryStore> directory);
+
+    NET_API_STATUS Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
+                        uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) override;
+    NET_API_STATUS Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                       const char16_t* ShareName, const char16_t* Comment,
+                       uint32_t Flags) override;
+
+  private:
+    struct Link {
+        std::string dn;
+        std::string path; // relative, with "/" separators as stored: "/Data/Projects"
+        std::optional<std::string> comment;
+        std::vector<std::u16string> targets;
+    };
+
+    std::optional<std::string> DomainDn(const std::u16string& name);
+    std::string NamespaceDn(const std::string& domainDn, const std::string& name) const;
+    NET_API_STATUS ReadNamespace(const std::string& dn, store::Entry& out);
+    NET_API_STATUS ReadLinks(const std::string& namespaceDn, std::vector<Link>& out);
+    NET_API_STATUS EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
+                                  uint8_t** buffer, uint32_t* read, uint32_t* resume);
+    NET_API_STATUS EnumLinks(const std::u16string& domain, const std::string& domainDn,
+                             const std::u16string& name, uint32_t prefMaxLen, uint8_t** buffer,
+                             uint32_t* read, uint32_t* resume);
+    NET_API_STATUS AddTarget(const std::string& namespaceDn, const store::Entry& ns,
+                             const std::string& linkPath, const std::u16string& target,
+                             const std::u16string& comment, uint32_t flags);
+    void Touch(const std::string& dn);
+
+    std::shared_ptr<store::DirectoryStore> directory_;
+};
+
+} // namespace kestrune

@@ -1,0 +1,95 @@
+// The directory store: the LDAP-shaped operations the platform layers are written against.
+// The memory store (loaded from LDIF) implements it; a store over a real LDAP server can too.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrune::store {
+
+// LDAP result codes (RFC 4511), plus the client-side filter error.
+enum class ResultCode {
+    Success = 0,
+    OperationsError = 1,
+    ProtocolError = 2,
+    SizeLimitExceeded = 4,
+    NoSuchAttribute = 16,
+    AttributeOrValueExists = 20,
+    NoSuchObject = 32,
+    InvalidDnSyntax = 34,
+    InsufficientAccessRights = 50,
+    Unavailable = 52,
+    UnwillingToPerform = 53,
+    ObjectClassViolation = 65,
+    NotAllowedOnNonLeaf = 66,
+    EntryAlreadyExists = 68,
+    Other = 80,
+    FilterError = -7,
+};
+
+struct Status {
+    ResultCode code = ResultCode::Success;
+    std::string message;
+    int systemError = 0; // errno of a failed write, when there is one
+
+    bool ok() const { return code == ResultCode::Success; }
+    static Status Ok() { return {}; }
+};
+
+// Values are bytes: UTF-8 for strings, raw for octet strings.
+struct Attribute {
+    std::string type;
+    std::vector<std::string> values;
+};
+
+struct Entry {
+    std::string dn;
+    std::vector<Attribute> attributes;
+
+    // Values of the attribute (type compared without regard to case), or null.
+    const std::vector<std::string>* Find(std::string_view type) const;
+    // First value of the attribute, or empty.
+    std::string First(std::string_view type) const;
+};
+
+enum class Scope { Base, OneLevel, Subtree };
+
+struct SearchRequest {
+    std::string base;                    // "" is the rootDSE
+    Scope scope = Scope::Subtree;
+    std::string filter = "(objectClass=*)"; // RFC 4515
+    std::vector<std::string> attributes; // empty: all
+    size_t pageSize = 0;                 // 0: everything in one page
+};
+
+// The pages of one search, in order. An empty page ends it.
+class SearchCursor {
+  public:
+    virtual ~SearchCursor() = default;
+    virtual Status NextPage(std::vector<Entry>& page) = 0;
+};
+
+struct Modification {
+    enum class Op { Add, Delete, Replace };
+    Op op = Op::Replace;
+    std::string type;
+    std::vector<std::string> values; // Delete with no values removes the attribute
+};
+
+class DirectoryStore {
+  public:
+    virtual ~DirectoryStore() = default;
+    virtual Status Search(const SearchRequest& request, std::unique_ptr<SearchCursor>& cursor) = 0;
+    virtual Status Add(const Entry& entry) = 0;
+    virtual Status Modify(const std::string& dn, const std::vector<Modification>& changes) = 0;
+    virtual Status Delete(const std::string& dn) = 0;
+    // newSuperior empty: the entry stays under its parent.
+    virtual Status Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                          const std::string& newSuperior) = 0;
+};
+
+// Every entry of a search, all pages together.
+Status SearchAll(DirectoryStore& store, const SearchRequest& request, std::vector<Entry>& out);
+
+} // namespace kestrune::store

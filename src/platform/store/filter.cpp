@@ -1,0 +1,247 @@
+#include "platform/store/filter.h"
+
+#include "platform/store/dn.h"
+
+#include <algorithm>
+#include <array>
+
+namespace kestrune::store {
+
+namespace {
+
+bool SameType(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
+           });
+}
+
+} // namespace
+
+bool IsBinaryAttribute(std::string_view type) {
+    static const std::array<std::string_view, 17> binary = {
+        "objectGUID",          "objectSid",
+        "sIDHistory",          "nTSecurityDescriptor",
+        "msDFS-TargetListv2",  "msDFS-GenerationGUIDv2",
+        "msDFS-LinkIdentityGUIDv2", "msDFS-NamespaceIdentityGUIDv2",
+        "msDFS-LinkSecurityDescriptorv2", "pKT",
+        "pKTGuid",             "schemaIDGUID",
+        "attributeSecurityGUID", "userCertificate",
+        "thumbnailPhoto",      "jpegPhoto",
+        "logonHours",
+    };
+    return std::any_of(binary.begin(), binary.end(),
+                       [&](std::string_view b) { return SameType(b, type); });
+}
+
+class FilterParser {
+  public:
+    explicit FilterParser(std::string_view text) : text_(text) {}
+
+    Status Parse(std::unique_ptr<Filter>& out) {
+        size_t start = pos_;
+        while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
+        // A bare "attr=value" without parentheses is accepted, as LDAP tools do.
+        if (pos_ < text_.size() && text_[pos_] != '(') {
+            pos_ = start;
+            out = ParseItem(text_.size());
+        } else {
+            out = ParseFilter();
+        }
+        while (ok_ && pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
+        if (ok_ && pos_ != text_.size()) Fail("unexpected text after the filter");
+        if (!ok_) {
+            out.reset();
+            return {ResultCode::FilterError,
+                    "Bad search filter at position " + std::to_string(errorAt_ + 1) + ": " +
+                        error_ + " in \"" + std::string(text_) + "\""};
+        }
+        return Status::Ok();
+    }
+
+  private:
+    void Fail(const std::string& why) {
+        if (!ok_) return;
+        ok_ = false;
+        error_ = why;
+        errorAt_ = pos_;
+    }
+
+    std::unique_ptr<Filter> ParseFilter() {
+        if (pos_ >= text_.size() || text_[pos_] != '(') {
+            Fail("expected \"(\"");
+            return nullptr;
+        }
+        ++pos_;
+        std::unique_ptr<Filter> f;
+        char c = pos_ < text_.size() ? text_[pos_] : '\0';
+        if (c == '&' || c == '|' || c == '!') {
+            ++pos_;
+            f = std::make_unique<Filter>();
+            f->kind_ = c == '&' ? Filter::Kind::And
+                                : (c == '|' ? Filter::Kind::Or : Filter::Kind::Not);
+            while (ok_ && pos_ < text_.size() && text_[pos_] == '(') f->children_.push_back(ParseFilter());
+            if (f->kind_ == Filter::Kind::Not && f->children_.size() != 1)
+                Fail("\"!\" takes exactly one filter");
+        } else {
+            size_t close = FindClose();
+            f = ParseItem(close);
+        }
+        if (ok_ && (pos_ >= text_.size() || text_[pos_] != ')')) Fail("expected \")\"");
+        ++pos_;
+        return ok_ ? std::move(f) : nullptr;
+    }
+
+    size_t FindClose() const {
+        size_t i = pos_;
+        while (i < text_.size() && text_[i] != ')' && text_[i] != '(') ++i;
+        return i;
+    }
+
+    bool Unescape(std::string_view raw, std::string& out) {
+        for (size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i] != '\\') {
+                out += raw[i];
+                continue;
+            }
+            if (i + 2 >= raw.size()) return false;
+            auto hex = [](char h) -> int {
+                if (h >= '0' && h <= '9') return h - '0';
+                if (h >= 'a' && h <= 'f') return h - 'a' + 10;
+                if (h >= 'A' && h <= 'F') return h - 'A' + 10;
+                return -1;
+            };
+            int hi = hex(raw[i + 1]), lo = hex(raw[i + 2]);
+            if (hi < 0 || lo < 0) return false;
+            out += static_cast<char>(hi * 16 + lo);
+            i += 2;
+        }
+        return true;
+    }
+
+    std::unique_ptr<Filter> ParseItem(size_t end) {
+        std::string_view item = text_.substr(pos_, end - pos_);
+        size_t eq = item.find('=');
+        if (eq == std::string_view::npos || eq == 0) {
+            Fail("expected attribute=value");
+            return nullptr;
+        }
+        auto f = std::make_unique<Filter>();
+        std::string_view type = item.substr(0, eq);
+        f->kind_ = Filter::Kind::Equal;
+        char op = type.back();
+        if (op == '>' || op == '<' || op == '~') {
+            type.remove_suffix(1);
+            f->kind_ = op == '>' ? Filter::Kind::GreaterOrEqual
+                                 : (op == '<' ? Filter::Kind::LessOrEqual : Filter::Kind::Equal);
+        }
+        while (!type.empty() && type.back() == ' ') type.remove_suffix(1);
+        while (!type.empty() && type.front() == ' ') type.remove_prefix(1);
+        if (type.empty() || type.find_first_of(" *\\") != std::string_view::npos) {
+            Fail("bad attribute name");
+            return nullptr;
+        }
+        // An extensible match (attr:rule:=value) is not supported.
+        if (type.find(':') != std::string_view::npos) {
+            Fail("extensible matching is not supported");
+            return nullptr;
+        }
+        f->type_ = std::string(type);
+        f->binary_ = IsBinaryAttribute(type);
+        std::string_view raw = item.substr(eq + 1);
+        auto fold = [&](std::string v) { return f->binary_ ? v : FoldCase(v); };
+        if (f->kind_ == Filter::Kind::Equal && raw == "*") {
+            f->kind_ = Filter::Kind::Present;
+        } else if (f->kind_ == Filter::Kind::Equal && raw.find('*') != std::string_view::npos) {
+            f->kind_ = Filter::Kind::Substrings;
+            size_t start = 0;
+            for (;;) {
+                size_t star = raw.find('*', start);
+                std::string piece;
+                std::string_view part = raw.substr(start, star == std::string_view::npos ? raw.npos : star - start);
+                if (!Unescape(part, piece)) {
+                    Fail("bad escape in value");
+                    return nullptr;
+                }
+                f->pieces_.push_back(fold(piece));
+                if (star == std::string_view::npos) break;
+                start = star + 1;
+            }
+        } else {
+            std::string value;
+            if (!Unescape(raw, value)) {
+                Fail("bad escape in value");
+                return nullptr;
+            }
+            f->value_ = fold(value);
+        }
+        pos_ = end;
+        return f;
+    }
+
+    std::string_view text_;
+    size_t pos_ = 0;
+    bool ok_ = true;
+    std::string error_;
+    size_t errorAt_ = 0;
+};
+
+Status Filter::Parse(std::string_view text, std::unique_ptr<Filter>& out) {
+    return FilterParser(text).Parse(out);
+}
+
+void Filter::MapValues(const ValueMapper& mapper) {
+    if (kind_ == Kind::Equal && !binary_) value_ = FoldCase(mapper(type_, value_));
+    for (auto& child : children_) child->MapValues(mapper);
+}
+
+bool Filter::MatchesValue(const std::string& raw) const {
+    std::string value = binary_ ? raw : FoldCase(raw);
+    switch (kind_) {
+    case Kind::Equal:
+        return value == value_;
+    case Kind::GreaterOrEqual:
+        return value >= value_;
+    case Kind::LessOrEqual:
+        return value <= value_;
+    case Kind::Substrings: {
+        const std::string& initial = pieces_.front();
+        const std::string& final = pieces_.back();
+        if (value.size() < initial.size() || value.compare(0, initial.size(), initial) != 0)
+            return false;
+        size_t at = initial.size();
+        for (size_t i = 1; i + 1 < pieces_.size(); ++i) {
+            size_t found = value.find(pieces_[i], at);
+            if (found == std::string::npos) return false;
+            at = found + pieces_[i].size();
+        }
+        return value.size() >= at + final.size() &&
+               value.compare(value.size() - final.size(), final.size(), final) == 0;
+    }
+    default:
+        return false;
+    }
+}
+
+bool Filter::Matches(const Entry& entry) const {
+    switch (kind_) {
+    case Kind::And:
+        return std::all_of(children_.begin(), children_.end(),
+                           [&](const auto& c) { return c->Matches(entry); });
+    case Kind::Or:
+        return std::any_of(children_.begin(), children_.end(),
+                           [&](const auto& c) { return c->Matches(entry); });
+    case Kind::Not:
+        return !children_.front()->Matches(entry);
+    case Kind::Present:
+        if (SameType(type_, "objectClass")) return true; // every entry has a class
+        return entry.Find(type_) != nullptr;
+    default: {
+        const std::vector<std::string>* values = entry.Find(type_);
+        if (!values) return false;
+        return std::any_of(values->begin(), values->end(),
+                           [&](const std::string& v) { return MatchesValue(v); });
+    }
+    }
+}
+
+} // namespace kestrune::store

@@ -1,0 +1,32 @@
+// LDIF (RFC 2849): reading content and change records, writing change records.
+#pragma once
+
+#include "platform/store/directory_store.h"
+
+#include <functional>
+
+namespace kestrune::store {
+
+struct LdifRecord {
+    enum class Kind { Content, Add, Delete, Modify, ModRdn };
+    Kind kind = Kind::Content;
+    size_t line = 0; // line of its "dn:"
+    Entry entry;     // dn always; attributes for Content and Add
+    std::vector<Modification> changes;
+    std::string newRdn;
+    bool deleteOldRdn = true;
+    std::string newSuperior;
+};
+
+// Reads every record of text and hands it to apply, in order. Stops at the first malformed
+// line or failed apply; the message then reads "<name>:<line>: <what>".
+Status ReadLdif(std::string_view text, const std::string& name,
+                const std::function<Status(const LdifRecord&)>& apply);
+
+std::string FormatLdifAdd(const Entry& entry);
+std::string FormatLdifModify(const std::string& dn, const std::vector<Modification>& changes);
+std::string FormatLdifDelete(const std::string& dn);
+std::string FormatLdifModRdn(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                             const std::string& newSuperior);
+
+} // namespace kestrune::store

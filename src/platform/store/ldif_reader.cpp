@@ -1,0 +1,274 @@
+#include "platform/store/base64.h"
+#include "platform/store/ldif.h"
+
+#include <cctype>
+
+namespace kestrune::store {
+namespace {
+
+struct LogicalLine {
+    std::string text; // continuation lines joined
+    size_t number = 0;
+};
+
+// Splits text into records of logical lines: continuations joined, comments dropped.
+class LineReader {
+  public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+
+    // The next record's lines; false at the end of the text.
+    bool NextRecord(std::vector<LogicalLine>& record) {
+        record.clear();
+        while (pos_ < text_.size()) {
+            size_t number = lineNumber_;
+            std::string_view physical = NextPhysical();
+            if (physical.empty()) {
+                lastWasComment_ = false;
+                if (!record.empty()) return true;
+                continue;
+            }
+            bool comment = physical.front() == '#';
+            if (physical.front() == ' ' && !record.empty() && !lastWasComment_) {
+                record.back().text.append(physical.substr(1));
+                continue;
+            }
+            if (physical.front() == ' ' && lastWasComment_) continue;
+            lastWasComment_ = comment;
+            if (comment) continue;
+            record.push_back({std::string(physical), number});
+        }
+        return !record.empty();
+    }
+
+  private:
+    std::string_view NextPhysical() {
+        size_t nl = text_.find('\n', pos_);
+        size_t end = nl == std::string_view::npos ? text_.size() : nl;
+        std::string_view line = text_.substr(pos_, end - pos_);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        pos_ = nl == std::string_view::npos ? text_.size() : nl + 1;
+        ++lineNumber_;
+        return line;
+    }
+
+    std::string_view text_;
+    size_t pos_ = 0;
+    size_t lineNumber_ = 1;
+    bool lastWasComment_ = false;
+};
+
+struct ParsedLine {
+    std::string type;
+    std::string value;
+};
+
+// "type: value", "type:: base64" or "type:< url" (not supported).
+bool ParseLine(const LogicalLine& line, ParsedLine& out, std::string& error) {
+    size_t colon = line.text.find(':');
+    if (colon == std::string::npos || colon == 0) {
+        error = "expected \"attribute: value\", found \"" + line.text.substr(0, 60) + "\"";
+        return false;
+    }
+    out.type = line.text.substr(0, colon);
+    for (char c : out.type) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != ';' && c != '.') {
+            error = "bad attribute name \"" + out.type + "\"";
+            return false;
+        }
+    }
+    // Options such as ";binary" say how a value travels, not what it is.
+    if (size_t semi = out.type.find(';'); semi != std::string::npos) out.type.resize(semi);
+    std::string_view rest = std::string_view(line.text).substr(colon + 1);
+    if (!rest.empty() && rest.front() == ':') {
+        if (!Base64Decode(rest.substr(1), out.value)) {
+            error = "bad base64 value of \"" + out.type + "\"";
+            return false;
+        }
+        return true;
+    }
+    if (!rest.empty() && rest.front() == '<') {
+        error = "URL values (\"" + out.type + ":<\") are not supported";
+        return false;
+    }
+    size_t start = rest.find_first_not_of(' ');
+    out.value = start == std::string_view::npos ? std::string() : std::string(rest.substr(start));
+    return true;
+}
+
+bool SameWord(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+void AddValue(Entry& entry, const std::string& type, std::string value) {
+    for (Attribute& a : entry.attributes) {
+        if (SameWord(a.type, type)) {
+            a.values.push_back(std::move(value));
+            return;
+        }
+    }
+    entry.attributes.push_back({type, {std::move(value)}});
+}
+
+class RecordParser {
+  public:
+    // False with error and errorLine set for a malformed record.
+    bool Parse(const std::vector<LogicalLine>& lines, LdifRecord& record) {
+        size_t i = 0;
+        ParsedLine p;
+        if (!Read(lines[i], p)) return false;
+        if (SameWord(p.type, "version")) {
+            if (p.value != "1") return Fail(lines[i], "unsupported LDIF version " + p.value);
+            if (++i == lines.size()) return Fail(lines[i - 1], "a version line alone is not a record");
+            if (!Read(lines[i], p)) return false;
+        }
+        if (!SameWord(p.type, "dn")) return Fail(lines[i], "a record must begin with \"dn:\"");
+        record = LdifRecord();
+        record.line = lines[i].number;
+        record.entry.dn = p.value;
+        ++i;
+        while (i < lines.size() && lines[i].text.rfind("control:", 0) == 0)
+            return Fail(lines[i], "controls are not supported");
+        if (i < lines.size()) {
+            if (!Read(lines[i], p)) return false;
+            if (SameWord(p.type, "changetype")) {
+                ++i;
+                return ParseChange(lines, i, p.value, record);
+            }
+        }
+        record.kind = LdifRecord::Kind::Content;
+        if (i == lines.size()) return Fail(lines[i - 1], "an entry needs at least one attribute");
+        return ParseAttributes(lines, i, record);
+    }
+
+    std::string error;
+    size_t errorLine = 0;
+
+  private:
+    bool Fail(const LogicalLine& line, const std::string& why) {
+        error = why;
+        errorLine = line.number;
+        return false;
+    }
+    bool Read(const LogicalLine& line, ParsedLine& p) {
+        std::string why;
+        if (!ParseLine(line, p, why)) return Fail(line, why);
+        return true;
+    }
+
+    bool ParseAttributes(const std::vector<LogicalLine>& lines, size_t i, LdifRecord& record) {
+        ParsedLine p;
+        for (; i < lines.size(); ++i) {
+            if (!Read(lines[i], p)) return false;
+            if (lines[i].text == "-") return Fail(lines[i], "\"-\" outside a modify record");
+            AddValue(record.entry, p.type, std::move(p.value));
+        }
+        return true;
+    }
+
+    bool ParseChange(const std::vector<LogicalLine>& lines, size_t i, const std::string& type,
+                     LdifRecord& record) {
+        const LogicalLine& at = lines[i - 1];
+        if (SameWord(type, "add")) {
+            record.kind = LdifRecord::Kind::Add;
+            if (i == lines.size()) return Fail(at, "an added entry needs at least one attribute");
+            return ParseAttributes(lines, i, record);
+        }
+        if (SameWord(type, "delete")) {
+            record.kind = LdifRecord::Kind::Delete;
+            if (i != lines.size()) return Fail(lines[i], "a delete record has no further lines");
+            return true;
+        }
+        if (SameWord(type, "modrdn") || SameWord(type, "moddn")) return ParseModRdn(lines, i, record);
+        if (SameWord(type, "modify")) return ParseModify(lines, i, record);
+        return Fail(at, "unknown changetype \"" + type + "\"");
+    }
+
+    bool ParseModRdn(const std::vector<LogicalLine>& lines, size_t i, LdifRecord& record) {
+        record.kind = LdifRecord::Kind::ModRdn;
+        ParsedLine p;
+        bool haveRdn = false, haveDelete = false;
+        for (; i < lines.size(); ++i) {
+            if (!Read(lines[i], p)) return false;
+            if (SameWord(p.type, "newrdn")) {
+                record.newRdn = p.value;
+                haveRdn = true;
+            } else if (SameWord(p.type, "deleteoldrdn")) {
+                if (p.value != "0" && p.value != "1")
+                    return Fail(lines[i], "deleteoldrdn must be 0 or 1");
+                record.deleteOldRdn = p.value == "1";
+                haveDelete = true;
+            } else if (SameWord(p.type, "newsuperior")) {
+                record.newSuperior = p.value;
+            } else {
+                return Fail(lines[i], "unexpected \"" + p.type + "\" in a modrdn record");
+            }
+        }
+        if (!haveRdn || !haveDelete)
+            return Fail(lines[i - 1], "a modrdn record needs newrdn and deleteoldrdn");
+        return true;
+    }
+
+    bool ParseModify(const std::vector<LogicalLine>& lines, size_t i, LdifRecord& record) {
+        record.kind = LdifRecord::Kind::Modify;
+        ParsedLine p;
+        while (i < lines.size()) {
+            if (!Read(lines[i], p)) return false;
+            Modification change;
+            if (SameWord(p.type, "add"))
+                change.op = Modification::Op::Add;
+            else if (SameWord(p.type, "delete"))
+                change.op = Modification::Op::Delete;
+            else if (SameWord(p.type, "replace"))
+                change.op = Modification::Op::Replace;
+            else
+                return Fail(lines[i], "expected add:, delete: or replace: in a modify record");
+            change.type = p.value;
+            ++i;
+            for (; i < lines.size() && lines[i].text != "-"; ++i) {
+                if (!Read(lines[i], p)) return false;
+                if (!SameWord(p.type, change.type))
+                    return Fail(lines[i], "value of \"" + p.type + "\" inside the change of \"" +
+                                              change.type + "\"");
+                change.values.push_back(std::move(p.value));
+            }
+            if (i == lines.size()) return Fail(lines[i - 1], "a modify change must end with \"-\"");
+            ++i; // the "-"
+            record.changes.push_back(std::move(change));
+        }
+        if (record.changes.empty()) return Fail(lines[i - 1], "a modify record needs a change");
+        return true;
+    }
+};
+
+} // namespace
+
+Status ReadLdif(std::string_view text, const std::string& name,
+                const std::function<Status(const LdifRecord&)>& apply) {
+    LineReader reader(text);
+    std::vector<LogicalLine> lines;
+    RecordParser parser;
+    LdifRecord record;
+    while (reader.NextRecord(lines)) {
+        // "version: 1" may stand apart from the first record.
+        if (lines.size() == 1 && lines[0].text.rfind("version:", 0) == 0 && lines[0].text != "version: 1" &&
+            lines[0].text != "version:1")
+            return {ResultCode::ProtocolError,
+                    name + ":" + std::to_string(lines[0].number) + ": unsupported LDIF version"};
+        if (lines.size() == 1 && lines[0].text.rfind("version:", 0) == 0) continue;
+        if (!parser.Parse(lines, record))
+            return {ResultCode::ProtocolError,
+                    name + ":" + std::to_string(parser.errorLine) + ": " + parser.error};
+        Status status = apply(record);
+        if (!status.ok()) {
+            status.message = name + ":" + std::to_string(record.line) + ": " + status.message;
+            return status;
+        }
+    }
+    return Status::Ok();
+}
+
+} // namespace kestrune::store

@@ -1,0 +1,418 @@
+#include "platform/store/memory_store.h"
+
+#include "base/file_io.h"
+#include "platform/store/dn.h"
+#include "platform/store/filter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kestrune::store {
+namespace {
+
+bool SameType(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
+           });
+}
+
+Attribute* FindAttribute(Entry& entry, std::string_view type) {
+    for (Attribute& a : entry.attributes)
+        if (SameType(a.type, type)) return &a;
+    return nullptr;
+}
+
+bool SameValue(std::string_view type, const std::string& a, const std::string& b) {
+    return IsBinaryAttribute(type) ? a == b : FoldCase(a) == FoldCase(b);
+}
+
+bool HasValue(const Attribute& a, const std::string& value) {
+    return std::any_of(a.values.begin(), a.values.end(),
+                       [&](const std::string& v) { return SameValue(a.type, v, value); });
+}
+
+Status Error(ResultCode code, std::string message) { return {code, std::move(message), 0}; }
+
+// The attributes a search asked for; "distinguishedName" is derived from the DN.
+Entry Project(const Entry& entry, const std::vector<std::string>& wanted) {
+    bool all = wanted.empty() ||
+               std::any_of(wanted.begin(), wanted.end(), [](const auto& w) { return w == "*"; });
+    Entry out;
+    out.dn = entry.dn;
+    for (const Attribute& a : entry.attributes) {
+        if (all || std::any_of(wanted.begin(), wanted.end(),
+                               [&](const std::string& w) { return SameType(w, a.type); }))
+            out.attributes.push_back(a);
+    }
+    bool wantDn = all || std::any_of(wanted.begin(), wanted.end(), [](const std::string& w) {
+                             return SameType(w, "distinguishedName");
+                         });
+    if (wantDn && !entry.dn.empty() && !entry.Find("distinguishedName"))
+        out.attributes.push_back({"distinguishedName", {entry.dn}});
+    return out;
+}
+
+// Applies one modification to a copy of the entry's attributes.
+Status ApplyChange(Entry& entry, const Modification& m) {
+    Attribute* a = FindAttribute(entry, m.type);
+    switch (m.op) {
+    case Modification::Op::Add:
+        if (m.values.empty()) return Error(ResultCode::ProtocolError, "add of \"" + m.type + "\" without values");
+        if (!a) {
+            entry.attributes.push_back({m.type, {}});
+            a = &entry.attributes.back();
+        }
+        for (const std::string& v : m.values) {
+            if (HasValue(*a, v))
+                return Error(ResultCode::AttributeOrValueExists,
+                             "\"" + m.type + "\" already has the value being added");
+            a->values.push_back(v);
+        }
+        return Status::Ok();
+    case Modification::Op::Delete:
+        if (!a) return Error(ResultCode::NoSuchAttribute, "no attribute \"" + m.type + "\"");
+        for (const std::string& v : m.values) {
+            auto it = std::find_if(a->values.begin(), a->values.end(),
+                                   [&](const std::string& x) { return SameValue(m.type, x, v); });
+            if (it == a->values.end())
+                return Error(ResultCode::NoSuchAttribute, "\"" + m.type + "\" has no such value");
+            a->values.erase(it);
+        }
+        if (m.values.empty() || a->values.empty())
+            entry.attributes.erase(entry.attributes.begin() + (a - entry.attributes.data()));
+        return Status::Ok();
+    case Modification::Op::Replace:
+        if (m.values.empty()) {
+            if (a) entry.attributes.erase(entry.attributes.begin() + (a - entry.attributes.data()));
+        } else if (a) {
+            a->values = m.values;
+        } else {
+            entry.attributes.push_back({m.type, m.values});
+        }
+        return Status::Ok();
+    }
+    return Status::Ok();
+}
+
+} // namespace
+
+// Pages over the DNs a search matched; entries removed meanwhile are skipped.
+class MemoryStore::Cursor : public SearchCursor {
+  public:
+    Cursor(const MemoryStore& store, std::vector<std::string> keys, SearchRequest request)
+        : store_(store), keys_(std::move(keys)), request_(std::move(request)) {}
+
+    Status NextPage(std::vector<Entry>& page) override {
+        page.clear();
+        size_t size = request_.pageSize ? request_.pageSize : keys_.size();
+        while (next_ < keys_.size() && page.size() < size) {
+            auto it = store_.nodes_.find(keys_[next_++]);
+            if (it != store_.nodes_.end()) page.push_back(Project(it->second->entry, request_.attributes));
+        }
+        return Status::Ok();
+    }
+
+  private:
+    const MemoryStore& store_;
+    std::vector<std::string> keys_;
+    SearchRequest request_;
+    size_t next_ = 0;
+};
+
+MemoryStore::MemoryStore() = default;
+
+MemoryStore::~MemoryStore() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file,
+                                               std::string& error) {
+    std::string text;
+    try {
+        text = ReadWholeFile(file);
+    } catch (const EFileError& e) {
+        error = e.what();
+        return nullptr;
+    }
+    auto store = std::make_unique<MemoryStore>();
+    Status status = store->LoadText(text, file.string());
+    if (!status.ok()) {
+        error = status.message;
+        return nullptr;
+    }
+    store->file_ = file;
+    store->needsSeparator_ = !text.empty() && !(text.size() >= 2 && text.ends_with("\n\n")) &&
+                             !text.ends_with("\n\r\n");
+    return store;
+}
+
+Status MemoryStore::LoadText(std::string_view text, const std::string& name) {
+    return ReadLdif(text, name, [this](const LdifRecord& r) { return Apply(r); });
+}
+
+Status MemoryStore::Apply(const LdifRecord& r) {
+    switch (r.kind) {
+    case LdifRecord::Kind::Content:
+    case LdifRecord::Kind::Add:
+        return DoAdd(r.entry, false);
+    case LdifRecord::Kind::Delete:
+        return DoDelete(r.entry.dn, false);
+    case LdifRecord::Kind::Modify:
+        return DoModify(r.entry.dn, r.changes, false);
+    case LdifRecord::Kind::ModRdn:
+        return DoRename(r.entry.dn, r.newRdn, r.deleteOldRdn, r.newSuperior, false);
+    }
+    return Status::Ok();
+}
+
+Status MemoryStore::Record(const std::string& ldif) {
+    if (file_.empty()) return Status::Ok();
+    if (fd_ < 0) {
+        fd_ = ::open(file_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd_ < 0) {
+            int error = errno;
+            return {ResultCode::Unavailable,
+                    "Cannot record the change in \"" + file_.string() + "\": " + SystemErrorText(error),
+                    error};
+        }
+    }
+    std::string text = needsSeparator_ ? "\n" + ldif : ldif;
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int error = errno;
+            // A partial record would break the next load: cut the file back.
+            off_t end = ::lseek(fd_, 0, SEEK_END);
+            if (done > 0 && end >= static_cast<off_t>(done))
+                needsSeparator_ = ::ftruncate(fd_, end - static_cast<off_t>(done)) != 0;
+            return {ResultCode::Unavailable,
+                    "Cannot record the change in \"" + file_.string() + "\": " + SystemErrorText(error),
+                    error};
+        }
+        done += static_cast<size_t>(n);
+    }
+    needsSeparator_ = false;
+    return Status::Ok();
+}
+
+MemoryStore::Node* MemoryStore::FindNode(std::string_view dn) const {
+    auto it = nodes_.find(NormalizeDn(dn));
+    return it == nodes_.end() ? nullptr : it->second.get();
+}
+
+Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchCursor>& cursor) {
+    std::unique_ptr<Filter> filter;
+    Status status = Filter::Parse(request.filter, filter);
+    if (!status.ok()) return status;
+
+    std::vector<const Node*> candidates;
+    if (request.base.empty() && request.scope == Scope::Base) {
+        if (const Node* root = FindNode("")) candidates.push_back(root);
+    } else if (request.base.empty()) {
+        if (request.scope == Scope::OneLevel)
+            candidates.assign(tops_.begin(), tops_.end());
+        else
+            for (const Node* top : tops_) Collect(top, true, candidates);
+    } else {
+        const Node* base = FindNode(request.base);
+        if (!base) {
+            if (NormalizeDn(request.base).empty())
+                return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + request.base);
+            return Error(ResultCode::NoSuchObject, "No such object: " + request.base);
+        }
+        if (request.scope == Scope::Base)
+            candidates.push_back(base);
+        else if (request.scope == Scope::OneLevel)
+            candidates.assign(base->children.begin(), base->children.end());
+        else
+            Collect(base, true, candidates);
+    }
+    std::vector<std::string> keys;
+    for (const Node* node : candidates)
+        if (filter->Matches(node->entry)) keys.push_back(NormalizeDn(node->entry.dn));
+    cursor = std::make_unique<Cursor>(*this, std::move(keys), request);
+    return Status::Ok();
+}
+
+void MemoryStore::Collect(const Node* node, bool deep, std::vector<const Node*>& out) const {
+    out.push_back(node);
+    if (!deep) return;
+    for (const Node* child : node->children) Collect(child, true, out);
+}
+
+Status MemoryStore::Add(const Entry& entry) { return DoAdd(entry, true); }
+Status MemoryStore::Modify(const std::string& dn, const std::vector<Modification>& changes) {
+    return DoModify(dn, changes, true);
+}
+Status MemoryStore::Delete(const std::string& dn) { return DoDelete(dn, true); }
+Status MemoryStore::Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                           const std::string& newSuperior) {
+    return DoRename(dn, newRdn, deleteOldRdn, newSuperior, true);
+}
+
+Status MemoryStore::DoAdd(const Entry& entry, bool record) {
+    std::string key = NormalizeDn(entry.dn);
+    bool isRoot = entry.dn.empty();
+    if (key.empty() && !isRoot) return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
+    if (nodes_.count(key)) return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + entry.dn);
+
+    Node* parent = nullptr;
+    if (!isRoot) {
+        std::string parentDn = ParentDn(entry.dn);
+        parent = parentDn.empty() ? nullptr : FindNode(parentDn);
+        // A missing parent is allowed only for the head of a new naming context, that is when
+        // no ancestor at all is in the store.
+        if (!parent) {
+            for (std::string up = parentDn; !up.empty(); up = ParentDn(up))
+                if (FindNode(up))
+                    return Error(ResultCode::NoSuchObject, "No such object: " + parentDn);
+        }
+    }
+    auto node = std::make_unique<Node>();
+    node->entry = entry;
+    if (!isRoot) {
+        // The naming attribute carries the RDN's value, as directories keep it.
+        std::string rdn = FirstRdn(entry.dn);
+        Attribute* naming = FindAttribute(node->entry, RdnType(rdn));
+        if (!naming)
+            node->entry.attributes.push_back({RdnType(rdn), {RdnValue(rdn)}});
+        else if (!HasValue(*naming, RdnValue(rdn)))
+            naming->values.insert(naming->values.begin(), RdnValue(rdn));
+    }
+    if (record) {
+        Status status = Record(FormatLdifAdd(node->entry));
+        if (!status.ok()) return status;
+    }
+    node->parent = parent;
+    Node* raw = node.get();
+    nodes_.emplace(std::move(key), std::move(node));
+    if (parent)
+        parent->children.push_back(raw);
+    else if (!isRoot)
+        tops_.push_back(raw);
+    return Status::Ok();
+}
+
+Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modification>& changes,
+                             bool record) {
+    Node* node = FindNode(dn);
+    if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
+    Entry changed = node->entry;
+    for (const Modification& m : changes) {
+        Status status = ApplyChange(changed, m);
+        if (!status.ok()) return status;
+    }
+    if (record) {
+        Status status = Record(FormatLdifModify(node->entry.dn, changes));
+        if (!status.ok()) return status;
+    }
+    node->entry = std::move(changed);
+    return Status::Ok();
+}
+
+Status MemoryStore::DoDelete(const std::string& dn, bool record) {
+    Node* node = FindNode(dn);
+    if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
+    if (!node->children.empty())
+        return Error(ResultCode::NotAllowedOnNonLeaf, "Entry has children: " + dn);
+    if (record) {
+        Status status = Record(FormatLdifDelete(node->entry.dn));
+        if (!status.ok()) return status;
+    }
+    std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
+    siblings.erase(std::find(siblings.begin(), siblings.end(), node));
+    nodes_.erase(NormalizeDn(node->entry.dn));
+    return Status::Ok();
+}
+
+void MemoryStore::Rekey(Node* node, const std::string& newDn) {
+    std::string oldKey = NormalizeDn(node->entry.dn);
+    auto owned = std::move(nodes_[oldKey]);
+    nodes_.erase(oldKey);
+    node->entry.dn = newDn;
+    nodes_.emplace(NormalizeDn(newDn), std::move(owned));
+    for (Node* child : node->children) Rekey(child, JoinDn(FirstRdn(child->entry.dn), newDn));
+}
+
+Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                             const std::string& newSuperior, bool record) {
+    Node* node = FindNode(dn);
+    if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
+    std::vector<std::string> rdns;
+    if (!SplitDn(newRdn, rdns) || rdns.size() != 1)
+        return Error(ResultCode::InvalidDnSyntax, "Invalid RDN: " + newRdn);
+    Node* parent = node->parent;
+    std::string parentDn = ParentDn(node->entry.dn);
+    if (!newSuperior.empty()) {
+        parent = FindNode(newSuperior);
+        if (!parent) return Error(ResultCode::NoSuchObject, "No such object: " + newSuperior);
+        parentDn = parent->entry.dn;
+        for (Node* up = parent; up; up = up->parent)
+            if (up == node)
+                return Error(ResultCode::UnwillingToPerform, "Cannot move an entry below itself");
+    }
+    std::string newDn = JoinDn(rdns.front(), parentDn);
+    Node* existing = FindNode(newDn);
+    if (existing && existing != node)
+        return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + newDn);
+    if (record) {
+        Status status = Record(FormatLdifModRdn(node->entry.dn, newRdn, deleteOldRdn, newSuperior));
+        if (!status.ok()) return status;
+    }
+    std::string oldRdn = FirstRdn(node->entry.dn);
+    if (deleteOldRdn) {
+        if (Attribute* a = FindAttribute(node->entry, RdnType(oldRdn))) {
+            auto it = std::find_if(a->values.begin(), a->values.end(), [&](const std::string& v) {
+                return SameValue(a->type, v, RdnValue(oldRdn));
+            });
+            if (it != a->values.end()) a->values.erase(it);
+        }
+    }
+    Attribute* naming = FindAttribute(node->entry, RdnType(rdns.front()));
+    if (!naming) {
+        node->entry.attributes.push_back({RdnType(rdns.front()), {}});
+        naming = &node->entry.attributes.back();
+    }
+    if (!HasValue(*naming, RdnValue(rdns.front()))) naming->values.push_back(RdnValue(rdns.front()));
+    if (naming->values.empty()) naming->values.push_back(RdnValue(rdns.front()));
+
+    if (parent != node->parent) {
+        std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
+        siblings.erase(std::find(siblings.begin(), siblings.end(), node));
+        (parent ? parent->children : tops_).push_back(node);
+        node->parent = parent;
+    }
+    Rekey(node, newDn);
+    return Status::Ok();
+}
+
+const std::vector<std::string>* Entry::Find(std::string_view type) const {
+    for (const Attribute& a : attributes)
+        if (SameType(a.type, type)) return &a.values;
+    return nullptr;
+}
+
+std::string Entry::First(std::string_view type) const {
+    const std::vector<std::string>* values = Find(type);
+    return values && !values->empty() ? values->front() : std::string();
+}
+
+Status SearchAll(DirectoryStore& store, const SearchRequest& request, std::vector<Entry>& out) {
+    out.clear();
+    std::unique_ptr<SearchCursor> cursor;
+    Status status = store.Search(request, cursor);
+    if (!status.ok()) return status;
+    std::vector<Entry> page;
+    for (;;) {
+        status = cursor->NextPage(page);
+        if (!status.ok() || page.empty()) return status;
+        std::move(page.begin(), page.end(), std::back_inserter(out));
+    }
+}
+
+} // namespace kestrune::store

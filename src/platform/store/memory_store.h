@@ -1,0 +1,62 @@
+// A directory held in memory, loaded from an LDIF file. Every change is appended to that file
+// as an LDIF change record before it takes effect, so nothing is lost and nothing is
+// rewritten.
+#pragma once
+
+#include "platform/store/directory_store.h"
+#include "platform/store/ldif.h"
+
+#include <filesystem>
+#include <unordered_map>
+
+namespace kestrune::store {
+
+class MemoryStore : public DirectoryStore {
+  public:
+    MemoryStore();
+    ~MemoryStore() override;
+    MemoryStore(const MemoryStore&) = delete;
+    MemoryStore& operator=(const MemoryStore&) = delete;
+
+    // Loads file; later changes are appended to it. On a malformed file, error names the file
+    // and the line, and the result is null.
+    static std::unique_ptr<MemoryStore> Open(const std::filesystem::path& file, std::string& error);
+    // Applies LDIF text to a store without a file (nothing is recorded).
+    Status LoadText(std::string_view text, const std::string& name);
+
+    Status Search(const SearchRequest& request, std::unique_ptr<SearchCursor>& cursor) override;
+    Status Add(const Entry& entry) override;
+    Status Modify(const std::string& dn, const std::vector<Modification>& changes) override;
+    Status Delete(const std::string& dn) override;
+    Status Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                  const std::string& newSuperior) override;
+
+    size_t EntryCount() const { return nodes_.size(); }
+
+  private:
+    struct Node {
+        Entry entry;
+        Node* parent = nullptr;
+        std::vector<Node*> children; // in the order they were added
+    };
+    class Cursor;
+
+    Status Apply(const LdifRecord& record);
+    Status DoAdd(const Entry& entry, bool record);
+    Status DoModify(const std::string& dn, const std::vector<Modification>& changes, bool record);
+    Status DoDelete(const std::string& dn, bool record);
+    Status DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                    const std::string& newSuperior, bool record);
+    Status Record(const std::string& ldif);
+    Node* FindNode(std::string_view dn) const;
+    void Rekey(Node* node, const std::string& newDn);
+    void Collect(const Node* node, bool deep, std::vector<const Node*>& out) const;
+
+    std::unordered_map<std::string, std::unique_ptr<Node>> nodes_; // by normalized DN
+    std::vector<Node*> tops_; // entries without a parent in the store; the rootDSE is apart
+    std::filesystem::path file_;
+    int fd_ = -1;
+    bool needsSeparator_ = false; // the file does not end in a blank line yet
+};
+
+} // namespace kestrune::store
