@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""Writes example.ldif, the bundled demo forest. Run it after changing the tables below:
+    python3 samples/generate_example.py > samples/example.ldif
+Target lists are stored as Active Directory keeps them (UTF-16LE XML with a byte-order mark),
+so each is written in base64 with a comment showing its text."""
+import base64
+import uuid
+
+BASE = "DC=example,DC=com"
+SALES = "DC=sales,DC=example,DC=com"
+CONFIG = "CN=Configuration," + BASE
+SCHEMA = "CN=Schema," + CONFIG
+DC1_SETTINGS = "CN=NTDS Settings,CN=DC1,CN=Servers,CN=Default-First-Site-Name,CN=Sites," + CONFIG
+DC2_SETTINGS = "CN=NTDS Settings,CN=SALESDC1,CN=Servers,CN=Default-First-Site-Name,CN=Sites," + CONFIG
+NS = uuid.UUID("6ba7b811-9dad-11d1-80b4-00c04fd430c8")
+
+# domain DN -> [(namespace, comment, root targets, [(link path, comment or None, targets)])]
+NAMESPACES = {
+    BASE: [
+        ("Public", "Company public share", [r"\\DC1\Public", r"\\DC2\Public"], [
+            ("/Software", 'Installers, "current" and older', [r"\\FS1\Software", r"\\FS2\Software", r"\\FS3\Software\Mirror"]),
+            ("/Data/Projects", None, [r"\\FS1\Projects"]),
+            ("/Data/Templates", "", [r"\\FS2\Templates"]),
+            ("/Policies", 'Read "before" you sign', [r"\\FS1\Policies"]),
+        ]),
+        ("Archive", "Nothing linked yet", [r"\\DC1\Archive"], []),
+        ("Projets", "Équipe de Paris", [r"\\DC1\Projets"], [
+            ("/Résumés", "CVs et lettres", [r"\\FS-PARIS\Resumes"]),
+            ("/Ελληνικά", "Documents Ελληνικά", [r"\\FS-ATHENS\Docs", r"\\FS-PARIS\Grec"]),
+        ]),
+        ("Users", None, [r"\\DC1\Users"], [
+            ("/alice", "Home of Alice", [r"\\FS1\home$\alice"]),
+            ("/bob", "Home of Bob", [r"\\FS2\home$\bob"]),
+        ]),
+    ],
+    SALES: [
+        ("Sales", "Sales department", [r"\\SALESDC1\Sales"], [
+            ("/Reports", "Quarterly reports", [r"\\SALESFS\Reports", r"\\FS1\SalesReports"]),
+        ]),
+    ],
+}
+
+
+def guid(name):
+    return uuid.uuid5(NS, name)
+
+
+def safe(value):
+    return value == "" or (value.isascii() and value[0] not in " :<" and value[-1] != " "
+                           and "\n" not in value and "\r" not in value and "\0" not in value)
+
+
+def fold(line):
+    out, width = [], 76
+    while len(line) > width:
+        out.append(line[:width])
+        line = " " + line[width:]
+    out.append(line)
+    return "\n".join(out)
+
+
+def attr(name, value):
+    if isinstance(value, bytes):
+        return fold(f"{name}:: {base64.b64encode(value).decode()}")
+    if safe(value):
+        return fold(f"{name}: {value}")
+    return fold(f"{name}:: {base64.b64encode(value.encode()).decode()}")
+
+
+def target_list(targets):
+    total = sum(len(t.encode("utf-16-le")) for t in targets)
+    xml = ('<?xml version="1.0"?>\r\n<targets xmlns="http://schemas.microsoft.com/dfs/2007/03" '
+           f'majorVersion="1" minorVersion="0" targetCount="{len(targets)}" '
+           f'totalStringLengthInBytes="{total}">')
+    for t in targets:
+        xml += f'<target state="online" priorityClass="SiteCostNormal" priorityRank="0">{t}</target>'
+    xml += "</targets>"
+    return b"\xff\xfe" + xml.encode("utf-16-le")
+
+
+def entry(dn, *pairs, comment=None):
+    lines = []
+    if comment:
+        lines.extend("# " + c for c in comment)
+    lines.append(attr("dn", dn))
+    for name, values in pairs:
+        if not isinstance(values, list):
+            values = [values]
+        for v in values:
+            lines.append(attr(name, v))
+    print("\n".join(lines) + "\n")
+
+
+def targets_comment(targets):
+    return ["msDFS-TargetListv2 holds: " + ", ".join(targets)]
+
+
+def domain(dn, dns, netbios, sid):
+    entry(dn, ("objectClass", ["top", "domain", "domainDNS"]),
+          ("objectCategory", "CN=Domain-DNS," + SCHEMA),
+          ("dc", dns.split(".")[0]),
+          ("objectGUID", guid(dn).bytes_le),
+          ("fSMORoleOwner", DC1_SETTINGS if dn == BASE else DC2_SETTINGS),
+          ("nTMixedDomain", "0"),
+          ("description", f"The {dns} domain"))
+    entry("CN=Users," + dn, ("objectClass", ["top", "container"]),
+          ("objectCategory", "CN=Container," + SCHEMA))
+    entry("CN=Computers," + dn, ("objectClass", ["top", "container"]),
+          ("objectCategory", "CN=Container," + SCHEMA))
+    entry("CN=System," + dn, ("objectClass", ["top", "container"]),
+          ("objectCategory", "CN=Container," + SCHEMA))
+    entry("CN=Dfs-Configuration,CN=System," + dn, ("objectClass", ["top", "dfsConfiguration"]),
+          ("objectCategory", "CN=Dfs-Configuration," + SCHEMA))
+
+
+def namespaces(domain_dn):
+    config = "CN=Dfs-Configuration,CN=System," + domain_dn
+    for name, comment, roots, links in NAMESPACES[domain_dn]:
+        anchor = f"CN={name},{config}"
+        ns_dn = f"CN={name},{anchor}"
+        ns_guid = guid(ns_dn)
+        entry(anchor, ("objectClass", ["top", "msDFS-NamespaceAnchor"]),
+              ("msDFS-SchemaMajorVersion", "2"))
+        pairs = [("objectClass", ["top", "msDFS-Namespacev2"]),
+                 ("msDFS-SchemaMajorVersion", "2"), ("msDFS-SchemaMinorVersion", "0"),
+                 ("msDFS-GenerationGUIDv2", guid(ns_dn + "#gen").bytes_le),
+                 ("msDFS-NamespaceIdentityGUIDv2", ns_guid.bytes_le),
+                 ("msDFS-LastModifiedv2", "20261201090000.0Z"),
+                 ("msDFS-Ttlv2", "300"), ("msDFS-Propertiesv2", "State=1")]
+        if comment is not None:
+            pairs.append(("msDFS-Commentv2", comment))
+        pairs.append(("msDFS-TargetListv2", target_list(roots)))
+        entry(ns_dn, *pairs, comment=targets_comment(roots))
+        for path, link_comment, targets in links:
+            link_guid = guid(ns_dn + path)
+            pairs = [("objectClass", ["top", "msDFS-Linkv2"]),
+                     ("msDFS-LinkPathv2", path),
+                     ("msDFS-LinkIdentityGUIDv2", link_guid.bytes_le),
+                     ("msDFS-GenerationGUIDv2", guid(ns_dn + path + "#gen").bytes_le),
+                     ("msDFS-NamespaceIdentityGUIDv2", ns_guid.bytes_le),
+                     ("msDFS-LastModifiedv2", "20261201090000.0Z"),
+                     ("msDFS-Ttlv2", "300"), ("msDFS-Propertiesv2", "State=1")]
+            if link_comment:  # a link without a comment has no comment attribute at all
+                pairs.append(("msDFS-Commentv2", link_comment))
+            pairs.append(("msDFS-TargetListv2", target_list(targets)))
+            entry(f"CN={link_guid},{ns_dn}", *pairs, comment=targets_comment(targets))
+
+
+def main():
+    print("# Kestrune demo forest: example.com with the child domain sales.example.com.")
+    print("# Written by samples/generate_example.py. The rootDSE's kestruneLocal* attributes hold what")
+    print("# only the local computer knows; a real directory ignores them.\n")
+    print("version: 1\n")
+    entry("", ("defaultNamingContext", BASE), ("rootDomainNamingContext", BASE),
+          ("configurationNamingContext", CONFIG), ("schemaNamingContext", SCHEMA),
+          ("dsServiceName", DC1_SETTINGS), ("dnsHostName", "dc1.example.com"),
+          ("kestruneLocalUserName", "CN=Administrator,CN=Users," + BASE),
+          ("kestruneLocalComputerName", "CN=WS01,CN=Computers," + BASE),
+          ("kestruneLocalSiteName", "Default-First-Site-Name"))
+    domain(BASE, "example.com", "EXAMPLE", 1)
+    entry("CN=Administrator,CN=Users," + BASE, ("objectClass", ["top", "person", "organizationalPerson", "user"]),
+          ("objectCategory", "CN=Person," + SCHEMA), ("sAMAccountName", "Administrator"),
+          ("pwdLastSet", "134087616000000000"))
+    entry("CN=WS01,CN=Computers," + BASE,
+          ("objectClass", ["top", "person", "organizationalPerson", "user", "computer"]),
+          ("objectCategory", "CN=Computer," + SCHEMA), ("sAMAccountName", "WS01$"),
+          ("operatingSystem", "Windows 11 Enterprise"))
+    namespaces(BASE)
+    domain(SALES, "sales.example.com", "SALES", 2)
+    namespaces(SALES)
+    entry(CONFIG, ("objectClass", ["top", "configuration"]))
+    entry("CN=Partitions," + CONFIG, ("objectClass", ["top", "crossRefContainer"]))
+    for dn, dns, netbios in ((BASE, "example.com", "EXAMPLE"), (SALES, "sales.example.com", "SALES")):
+        entry(f"CN={netbios},CN=Partitions," + CONFIG, ("objectClass", ["top", "crossRef"]),
+              ("nCName", dn), ("dnsRoot", dns), ("nETBIOSName", netbios), ("systemFlags", "3"))
+    entry("CN=Sites," + CONFIG, ("objectClass", ["top", "sitesContainer"]))
+    site = "CN=Default-First-Site-Name,CN=Sites," + CONFIG
+    entry(site, ("objectClass", ["top", "site"]))
+    entry("CN=Servers," + site, ("objectClass", ["top", "serversContainer"]))
+    for server, host in (("DC1", "dc1.example.com"), ("SALESDC1", "salesdc1.sales.example.com")):
+        entry(f"CN={server},CN=Servers," + site, ("objectClass", ["top", "server"]), ("dNSHostName", host))
+        entry(f"CN=NTDS Settings,CN={server},CN=Servers," + site, ("objectClass", ["top", "applicationSettings", "nTDSDSA"]))
+    entry(SCHEMA, ("objectClass", ["top", "dMD"]), ("fSMORoleOwner", DC1_SETTINGS))
+    entry("CN=Domain-DNS," + SCHEMA, ("objectClass", ["top", "classSchema"]),
+          ("lDAPDisplayName", "domainDNS"), ("defaultObjectCategory", "CN=Domain-DNS," + SCHEMA))
+
+
+main()

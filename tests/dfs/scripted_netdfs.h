@@ -1,0 +1,64 @@
+// A NetDfsApi that plays back prepared answers and records the calls it gets.
+#pragma once
+
+#include "dfs/netdfs.h"
+#include "dfs/netdfs_buffer.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrune::testing {
+
+struct ScriptedAnswer {
+    NET_API_STATUS status = 0;
+    std::vector<std::u16string> roots;          // level 200
+    std::vector<DfsEntryRecord> entries;        // level 3
+};
+
+class ScriptedNetDfs : public NetDfsApi {
+  public:
+    struct EnumCall {
+        std::u16string name;
+        uint32_t level;
+        uint32_t prefMaxLen;
+        uint32_t resume;
+    };
+    struct AddCall {
+        std::u16string entry, server, share, comment;
+        uint32_t flags;
+    };
+
+    std::vector<ScriptedAnswer> answers; // one per NetDfsEnum call; afterwards 259
+    NET_API_STATUS addStatus = 0;
+    std::function<void()> onAdd;          // may throw
+    std::vector<EnumCall> enumCalls;
+    std::vector<AddCall> addCalls;
+
+    NET_API_STATUS Enum(const char16_t* name, uint32_t level, uint32_t prefMaxLen, uint8_t** buffer,
+                        uint32_t* read, uint32_t* resume) override {
+        enumCalls.push_back({name, level, prefMaxLen, *resume});
+        size_t call = enumCalls.size() - 1;
+        if (call >= answers.size()) return 259;
+        const ScriptedAnswer& a = answers[call];
+        if (a.status != 0) return a.status;
+        if (level == 200) {
+            *buffer = PackDfsInfo200(a.roots);
+            *read = static_cast<uint32_t>(a.roots.size());
+        } else {
+            *buffer = PackDfsInfo3(a.entries);
+            *read = static_cast<uint32_t>(a.entries.size());
+        }
+        *resume += *read;
+        return 0;
+    }
+
+    NET_API_STATUS Add(const char16_t* entry, const char16_t* server, const char16_t* share,
+                       const char16_t* comment, uint32_t flags) override {
+        addCalls.push_back({entry, server, share, comment, flags});
+        if (onAdd) onAdd();
+        return addStatus;
+    }
+};
+
+} // namespace kestrune::testing

@@ -1,0 +1,48 @@
+#include "platform/store/filter.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrune::store {
+namespace {
+
+bool Match(const std::string& filter, const Entry& entry) {
+    std::unique_ptr<Filter> f;
+    Status status = Filter::Parse(filter, f);
+    EXPECT_TRUE(status.ok()) << status.message;
+    return f && f->Matches(entry);
+}
+
+TEST(Filter, MatchesRfc4515FormsWithoutRegardToCase) {
+    Entry e{"CN=Alice,DC=x", {{"objectClass", {"top", "user"}}, {"cn", {"Alice Smith"}}, {"uSNChanged", {"500"}}}};
+    EXPECT_TRUE(Match("(objectClass=USER)", e));
+    EXPECT_TRUE(Match("(cn=*)", e));
+    EXPECT_FALSE(Match("(mail=*)", e));
+    EXPECT_TRUE(Match("(cn=al*)", e));
+    EXPECT_TRUE(Match("(cn=*smi*)", e));
+    EXPECT_TRUE(Match("(cn=a*e*h)", e));
+    EXPECT_FALSE(Match("(cn=a*x*)", e));
+    EXPECT_TRUE(Match("(&(objectClass=user)(!(cn=Bob)))", e));
+    EXPECT_TRUE(Match("(|(cn=Bob)(cn=alice smith))", e));
+    EXPECT_FALSE(Match("(&(objectClass=user)(cn=Bob))", e));
+    EXPECT_TRUE(Match("(cn=Alice\\20Smith)", e));
+    EXPECT_TRUE(Match("objectClass=user", e));
+    EXPECT_TRUE(Match("(uSNChanged>=500)", e));
+}
+
+TEST(Filter, MalformedFiltersAreRefusedWithTheirPosition) {
+    std::unique_ptr<Filter> f;
+    for (const char* bad : {"(cn=a", "(&(cn=a)", "(!(a=b)(c=d))", "(=x)", "(cn=a\\zz)", "(cn=a))", "()"}) {
+        Status status = Filter::Parse(bad, f);
+        EXPECT_EQ(status.code, ResultCode::FilterError) << bad;
+        EXPECT_FALSE(f) << bad;
+    }
+}
+
+TEST(Filter, OctetStringsCompareByteForByte) {
+    Entry e{"CN=L", {{"msDFS-LinkIdentityGUIDv2", {std::string("AB\x01", 3)}}}};
+    EXPECT_TRUE(Match("(msDFS-LinkIdentityGUIDv2=AB\\01)", e));
+    EXPECT_FALSE(Match("(msDFS-LinkIdentityGUIDv2=ab\\01)", e));
+}
+
+} // namespace
+} // namespace kestrune::store

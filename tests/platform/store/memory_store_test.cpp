@@ -1,0 +1,155 @@
+#include "platform/store/memory_store.h"
+
+#include "base/file_io.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace kestrune::store {
+namespace {
+
+const char* kForest = R"(version: 1
+
+# a comment that
+ continues here
+dn: DC=example,DC=com
+objectClass: top
+objectClass: domainDNS
+description: The example
+ .com domain
+
+dn: CN=Users,DC=example,DC=com
+objectClass: container
+
+dn: CN=Alice,CN=Users,DC=example,DC=com
+objectClass: user
+note:: w6l0w6k=
+)";
+
+class MemoryStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        file = std::filesystem::temp_directory_path() / ("kestrune_store_" + std::to_string(::getpid()) + ".ldif");
+        WriteWholeFile(file, kForest);
+    }
+    void TearDown() override { std::filesystem::remove_all(file); }
+
+    std::unique_ptr<MemoryStore> Open() {
+        std::string error;
+        auto store = MemoryStore::Open(file, error);
+        EXPECT_TRUE(store) << error;
+        return store;
+    }
+    static std::vector<Entry> Find(DirectoryStore& s, const std::string& base, Scope scope,
+                                   const std::string& filter = "(objectClass=*)") {
+        std::vector<Entry> out;
+        Status status = SearchAll(s, {base, scope, filter, {}, 0}, out);
+        EXPECT_TRUE(status.ok()) << status.message;
+        return out;
+    }
+    std::filesystem::path file;
+};
+
+TEST_F(MemoryStoreTest, LoadsContinuationsBase64AndComments) {
+    auto store = Open();
+    ASSERT_TRUE(store);
+    auto domain = Find(*store, "dc=EXAMPLE, dc=com", Scope::Base);
+    ASSERT_EQ(domain.size(), 1u);
+    EXPECT_EQ(domain[0].First("description"), "The example.com domain");
+    EXPECT_EQ(domain[0].First("distinguishedName"), "DC=example,DC=com");
+    auto alice = Find(*store, "CN=Alice,CN=Users,DC=example,DC=com", Scope::Base);
+    EXPECT_EQ(alice[0].First("note"), "\xc3\xa9t\xc3\xa9");
+    EXPECT_EQ(alice[0].First("cn"), "Alice"); // the naming attribute is kept
+    EXPECT_EQ(Find(*store, "DC=example,DC=com", Scope::Subtree).size(), 3u);
+    EXPECT_EQ(Find(*store, "DC=example,DC=com", Scope::OneLevel).size(), 1u);
+    EXPECT_EQ(Find(*store, "DC=example,DC=com", Scope::Subtree, "(objectClass=user)").size(), 1u);
+}
+
+TEST_F(MemoryStoreTest, ChangesAreAppendedAndSurviveAReload) {
+    std::string before = ReadWholeFile(file);
+    {
+        auto store = Open();
+        ASSERT_TRUE(store->Add({"CN=Bob,CN=Users,DC=example,DC=com", {{"objectClass", {"user"}}, {"note", {" lead blank"}}}}).ok());
+        ASSERT_TRUE(store->Modify("CN=Alice,CN=Users,DC=example,DC=com",
+                                  {{Modification::Op::Replace, "note", {"new"}}, {Modification::Op::Add, "mail", {"a@x"}}})
+                        .ok());
+        ASSERT_TRUE(store->Rename("CN=Bob,CN=Users,DC=example,DC=com", "CN=Robert", true, "DC=example,DC=com").ok());
+        ASSERT_TRUE(store->Delete("CN=Alice,CN=Users,DC=example,DC=com").ok());
+    }
+    std::string after = ReadWholeFile(file);
+    EXPECT_EQ(after.compare(0, before.size(), before), 0) << "earlier content must stay as it was";
+    EXPECT_NE(after.find("changetype: modrdn"), std::string::npos);
+
+    auto store = Open();
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(Find(*store, "CN=Users,DC=example,DC=com", Scope::OneLevel).empty());
+    auto robert = Find(*store, "CN=Robert,DC=example,DC=com", Scope::Base);
+    ASSERT_EQ(robert.size(), 1u);
+    EXPECT_EQ(robert[0].First("note"), " lead blank");
+    EXPECT_EQ(robert[0].First("cn"), "Robert");
+}
+
+TEST_F(MemoryStoreTest, RefusedChangesLeaveStoreAndFileAlone) {
+    auto store = Open();
+    std::string before = ReadWholeFile(file);
+    EXPECT_EQ(store->Add({"CN=Alice,CN=Users,DC=example,DC=com", {{"objectClass", {"user"}}}}).code,
+              ResultCode::EntryAlreadyExists);
+    EXPECT_EQ(store->Add({"CN=X,OU=Missing,DC=example,DC=com", {{"objectClass", {"user"}}}}).code,
+              ResultCode::NoSuchObject);
+    EXPECT_EQ(store->Delete("CN=Users,DC=example,DC=com").code, ResultCode::NotAllowedOnNonLeaf);
+    EXPECT_EQ(store->Modify("CN=Alice,CN=Users,DC=example,DC=com", {{Modification::Op::Delete, "mail", {}}}).code,
+              ResultCode::NoSuchAttribute);
+    EXPECT_EQ(store->Modify("CN=Alice,CN=Users,DC=example,DC=com", {{Modification::Op::Add, "objectClass", {"USER"}}}).code,
+              ResultCode::AttributeOrValueExists);
+    EXPECT_EQ(store->Rename("CN=Users,DC=example,DC=com", "CN=Inner", true, "CN=Alice,CN=Users,DC=example,DC=com").code,
+              ResultCode::UnwillingToPerform);
+    EXPECT_EQ(ReadWholeFile(file), before);
+}
+
+TEST_F(MemoryStoreTest, AnUnwritableFileRefusesChangesInsteadOfLosingThem) {
+    auto store = Open();
+    // A folder in the file's place cannot be opened for writing, not even by root.
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    Status status = store->Add({"CN=Bob,CN=Users,DC=example,DC=com", {{"objectClass", {"user"}}}});
+    EXPECT_EQ(status.code, ResultCode::Unavailable);
+    EXPECT_TRUE(Find(*store, "CN=Users,DC=example,DC=com", Scope::OneLevel).size() == 1u);
+}
+
+TEST_F(MemoryStoreTest, MalformedFileNamesFileAndLineAndLoadsNothing) {
+    struct Case {
+        const char* text;
+        int line;
+    } cases[] = {
+        {"dn: CN=a\nobjectClass top\n", 2},
+        {"dn: DC=x\nobjectClass: top\n\nobjectClass: orphan\n", 4},
+        {"dn: DC=x\nphoto:: !!!\n", 2},
+        {"dn: DC=x\nchangetype: explode\n", 2},
+        {"dn: DC=x\nobjectClass: top\n\ndn: DC=x\nobjectClass: top\n", 4},
+        {"dn: DC=x\nchangetype: modify\nreplace: a\na: 1\n", 4},
+        {"dn: DC=x\nphoto:< file:///etc/passwd\n", 2},
+    };
+    for (const Case& c : cases) {
+        WriteWholeFile(file, c.text);
+        std::string error;
+        auto store = MemoryStore::Open(file, error);
+        EXPECT_FALSE(store) << c.text;
+        EXPECT_NE(error.find(file.string() + ":" + std::to_string(c.line) + ":"), std::string::npos)
+            << "got: " << error;
+    }
+}
+
+TEST_F(MemoryStoreTest, PagesDeliverEveryEntryOnce) {
+    auto store = Open();
+    for (int i = 0; i < 25; ++i)
+        ASSERT_TRUE(store->Add({"CN=U" + std::to_string(i) + ",CN=Users,DC=example,DC=com", {{"objectClass", {"user"}}}}).ok());
+    std::unique_ptr<SearchCursor> cursor;
+    ASSERT_TRUE(store->Search({"CN=Users,DC=example,DC=com", Scope::OneLevel, "(objectClass=user)", {"cn"}, 10}, cursor).ok());
+    std::vector<size_t> sizes;
+    std::vector<Entry> page;
+    while (cursor->NextPage(page).ok() && !page.empty()) sizes.push_back(page.size());
+    EXPECT_EQ(sizes, (std::vector<size_t>{10, 10, 6}));
+}
+
+} // namespace
+} // namespace kestrune::store
