@@ -27,8 +27,8 @@ unsigned ReadCodePage() {
     char* end = nullptr;
     unsigned long value = std::strtoul(env, &end, 10);
     if (*end != '\0' || value == 0 || value > 65535) {
-        std::fprintf(stderr, "kestrune: KESTRUNE_CODEPAGE=%s is not a code page number; using 1252\n",
-                     env);
+        std::fprintf(stderr,
+                     "kestrune: KESTRUNE_CODEPAGE=%s is not a code page number; using 1252\n", env);
         return 1252;
     }
     return static_cast<unsigned>(value);

@@ -22,7 +22,9 @@ std::string FullName(const std::filesystem::path& file) {
 
 } // namespace
 
-std::string SystemErrorText(int error) { return std::strerror(error); }
+std::string SystemErrorText(int error) {
+    return std::strerror(error);
+}
 
 std::string ReadWholeFile(const std::filesystem::path& file) {
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);

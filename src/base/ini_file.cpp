@@ -76,9 +76,9 @@ std::string_view ValueOf(std::string_view line) {
 }
 
 struct Location {
-    std::optional<size_t> section;  // index of the header line
-    std::optional<size_t> key;      // index of the key line
-    size_t insertAt = 0;            // where a new key of the section goes
+    std::optional<size_t> section; // index of the header line
+    std::optional<size_t> key;     // index of the key line
+    size_t insertAt = 0;           // where a new key of the section goes
 };
 
 Location Find(const std::vector<Line>& lines, std::string_view section, std::string_view key) {

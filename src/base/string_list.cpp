@@ -8,7 +8,9 @@
 
 namespace kestrune {
 
-TStringList::~TStringList() { Clear(); }
+TStringList::~TStringList() {
+    Clear();
+}
 
 void TStringList::ReleaseObject(TObject* object) const {
     if (ownsObjects_) delete object;
@@ -52,7 +54,8 @@ void TStringList::Delete(int index) {
 }
 
 void TStringList::Clear() {
-    for (Item& item : items_) ReleaseObject(item.object);
+    for (Item& item : items_)
+        ReleaseObject(item.object);
     items_.clear();
     keys_.clear();
 }
@@ -72,21 +75,24 @@ void TStringList::Sort() {
     if (sorted_) return; // already in order
     std::vector<std::string> keys;
     keys.reserve(items_.size());
-    for (const Item& item : items_) keys.push_back(CollationKey(item.text));
+    for (const Item& item : items_)
+        keys.push_back(CollationKey(item.text));
     std::vector<size_t> order(items_.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return keys[a] < keys[b]; });
     std::vector<Item> sorted;
     sorted.reserve(items_.size());
-    for (size_t i : order) sorted.push_back(std::move(items_[i]));
+    for (size_t i : order)
+        sorted.push_back(std::move(items_[i]));
     items_ = std::move(sorted);
 }
 
 void TStringList::RebuildKeys() {
     keys_.clear();
     keys_.reserve(items_.size());
-    for (const Item& item : items_) keys_.push_back(CollationKey(item.text));
+    for (const Item& item : items_)
+        keys_.push_back(CollationKey(item.text));
 }
 
 void TStringList::SetSorted(bool sorted) {
@@ -107,7 +113,8 @@ void TStringList::SetSorted(bool sorted) {
 AnsiString TStringList::Text() const {
     AnsiString text;
     size_t size = 0;
-    for (const Item& item : items_) size += item.text.size() + 2;
+    for (const Item& item : items_)
+        size += item.text.size() + 2;
     text.reserve(size);
     for (const Item& item : items_) {
         text += item.text;
@@ -134,7 +141,9 @@ void TStringList::SetText(std::string_view text) {
     }
 }
 
-void TStringList::LoadFromFile(const std::filesystem::path& file) { SetText(ReadWholeFile(file)); }
+void TStringList::LoadFromFile(const std::filesystem::path& file) {
+    SetText(ReadWholeFile(file));
+}
 
 void TStringList::SaveToFile(const std::filesystem::path& file) const {
     WriteWholeFile(file, Text());

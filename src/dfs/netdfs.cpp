@@ -14,7 +14,9 @@ std::shared_ptr<NetDfsApi>& Installed() {
 
 } // namespace
 
-void InstallNetDfsApi(std::shared_ptr<NetDfsApi> api) { Installed() = std::move(api); }
+void InstallNetDfsApi(std::shared_ptr<NetDfsApi> api) {
+    Installed() = std::move(api);
+}
 
 NET_API_STATUS NetDfsEnum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
                           uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) {

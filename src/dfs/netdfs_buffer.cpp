@@ -7,8 +7,12 @@
 namespace kestrune {
 namespace {
 
-constexpr size_t Align(size_t n) { return (n + 7) & ~size_t(7); }
-size_t StringBytes(const std::u16string& s) { return (s.size() + 1) * sizeof(char16_t); }
+constexpr size_t Align(size_t n) {
+    return (n + 7) & ~size_t(7);
+}
+size_t StringBytes(const std::u16string& s) {
+    return (s.size() + 1) * sizeof(char16_t);
+}
 
 // Hands out aligned pieces of one malloc'd block (released with NetApiBufferFree).
 class Arena {
@@ -50,16 +54,19 @@ size_t PackedSize3(const DfsEntryRecord& entry) {
 
 uint8_t* PackDfsInfo200(const std::vector<std::u16string>& names) {
     size_t size = 0;
-    for (const auto& name : names) size += PackedSize200(name);
+    for (const auto& name : names)
+        size += PackedSize200(name);
     Arena arena(size);
     DFS_INFO_200* records = arena.Take<DFS_INFO_200>(names.size());
-    for (size_t i = 0; i < names.size(); ++i) records[i].FtDfsName = arena.Copy(names[i]);
+    for (size_t i = 0; i < names.size(); ++i)
+        records[i].FtDfsName = arena.Copy(names[i]);
     return arena.Release();
 }
 
 uint8_t* PackDfsInfo3(const std::vector<DfsEntryRecord>& entries) {
     size_t size = 0;
-    for (const auto& entry : entries) size += PackedSize3(entry);
+    for (const auto& entry : entries)
+        size += PackedSize3(entry);
     Arena arena(size);
     DFS_INFO_3* records = arena.Take<DFS_INFO_3>(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -69,8 +76,8 @@ uint8_t* PackDfsInfo3(const std::vector<DfsEntryRecord>& entries) {
         r.Comment = entry.comment ? arena.Copy(*entry.comment) : nullptr;
         r.State = 1; // DFS_VOLUME_STATE_OK
         r.NumberOfStorages = static_cast<uint32_t>(entry.storages.size());
-        r.Storage = entry.storages.empty() ? nullptr
-                                           : arena.Take<DFS_STORAGE_INFO>(entry.storages.size());
+        r.Storage =
+            entry.storages.empty() ? nullptr : arena.Take<DFS_STORAGE_INFO>(entry.storages.size());
         for (size_t s = 0; s < entry.storages.size(); ++s) {
             r.Storage[s].State = 2; // DFS_STORAGE_STATE_ONLINE
             r.Storage[s].ServerName = arena.Copy(entry.storages[s].server);

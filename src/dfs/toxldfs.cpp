@@ -51,8 +51,8 @@ bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
         uint32_t count = 0;
         uint8_t* buffer = nullptr;
         try {
-            status = NetDfsEnum(name->data(), level, MAX_PREFERRED_LENGTH, &buffer, &count,
-                                &resume);
+            status =
+                NetDfsEnum(name->data(), level, MAX_PREFERRED_LENGTH, &buffer, &count, &resume);
             result = status == NERR_Success;
             while (status == NERR_Success) {
                 {
@@ -60,8 +60,8 @@ bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
                     walk(buffer, count, abort);
                 }
                 if (abort) break;
-                status = NetDfsEnum(name->data(), level, MAX_PREFERRED_LENGTH, &buffer, &count,
-                                    &resume);
+                status =
+                    NetDfsEnum(name->data(), level, MAX_PREFERRED_LENGTH, &buffer, &count, &resume);
             }
         } catch (...) {
             // A failing handler ends the walk quietly; the status of the last call stands.
@@ -90,8 +90,8 @@ void TOXLDFS::ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort) {
                 const DFS_STORAGE_INFO& storage = entry.Storage[s];
                 AnsiString share =
                     FromPlatform(storage.ServerName) + "\\" + FromPlatform(storage.ShareName);
-                ONDFSEnum2(this, FromPlatform(entry.EntryPath), share,
-                           FromPlatform(entry.Comment), static_cast<int32_t>(s), abort);
+                ONDFSEnum2(this, FromPlatform(entry.EntryPath), share, FromPlatform(entry.Comment),
+                           static_cast<int32_t>(s), abort);
             } catch (...) {
             }
         }

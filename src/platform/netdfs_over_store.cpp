@@ -32,7 +32,8 @@ NET_API_STATUS FromStore(const store::Status& status) {
     case ResultCode::NoSuchObject:
         return ERROR_NOT_FOUND;
     case ResultCode::Unavailable:
-        if (status.systemError == EACCES || status.systemError == EPERM || status.systemError == EROFS)
+        if (status.systemError == EACCES || status.systemError == EPERM ||
+            status.systemError == EROFS)
             return ERROR_ACCESS_DENIED;
         if (status.systemError == ENOSPC) return ERROR_DISK_FULL;
         return RPC_S_SERVER_UNAVAILABLE;
@@ -46,7 +47,8 @@ std::vector<std::u16string> SplitBackslashes(std::u16string_view path) {
     size_t start = 0;
     for (;;) {
         size_t slash = path.find(u'\\', start);
-        parts.emplace_back(path.substr(start, slash == std::u16string_view::npos ? path.npos : slash - start));
+        parts.emplace_back(
+            path.substr(start, slash == std::u16string_view::npos ? path.npos : slash - start));
         if (slash == std::u16string_view::npos) return parts;
         start = slash + 1;
     }
@@ -69,7 +71,9 @@ bool IsValidLinkComponent(std::u16string_view part) {
     return true;
 }
 
-std::string Fold(std::u16string_view text) { return store::FoldCase(WideToUtf8(text)); }
+std::string Fold(std::u16string_view text) {
+    return store::FoldCase(WideToUtf8(text));
+}
 
 // True when one of the link paths (folded) is the other or lies below it.
 bool Overlaps(const std::string& a, const std::string& b) {
@@ -84,7 +88,8 @@ std::string RandomGuid() {
     std::string guid(16, '\0');
     for (size_t i = 0; i < 16; i += 8) {
         uint64_t r = generator();
-        for (size_t b = 0; b < 8; ++b) guid[i + b] = static_cast<char>(r >> (8 * b));
+        for (size_t b = 0; b < 8; ++b)
+            guid[i + b] = static_cast<char>(r >> (8 * b));
     }
     guid[7] = static_cast<char>((guid[7] & 0x0F) | 0x40); // version 4, little-endian field
     guid[8] = static_cast<char>((guid[8] & 0x3F) | 0x80);
@@ -94,8 +99,9 @@ std::string RandomGuid() {
 std::string GuidText(const std::string& g) {
     auto b = [&](int i) { return static_cast<unsigned>(static_cast<uint8_t>(g[i])); };
     char text[40];
-    std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x",
-                  b(3), b(2), b(1), b(0), b(5), b(4), b(7), b(6), b(8), b(9), b(10), b(11), b(12), b(13),
+    std::snprintf(text, sizeof text,
+                  "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", b(3),
+                  b(2), b(1), b(0), b(5), b(4), b(7), b(6), b(8), b(9), b(10), b(11), b(12), b(13),
                   b(14), b(15));
     return text;
 }
@@ -112,10 +118,12 @@ std::string GeneralizedTimeNow() {
 // "\\server\share\path" -> server, "share\path".
 void SplitTarget(const std::u16string& target, DfsStorageRecord& out) {
     std::u16string_view t(target);
-    while (!t.empty() && t.front() == u'\\') t.remove_prefix(1);
+    while (!t.empty() && t.front() == u'\\')
+        t.remove_prefix(1);
     size_t slash = t.find(u'\\');
     out.server = std::u16string(t.substr(0, slash));
-    out.share = slash == std::u16string_view::npos ? std::u16string() : std::u16string(t.substr(slash + 1));
+    out.share =
+        slash == std::u16string_view::npos ? std::u16string() : std::u16string(t.substr(slash + 1));
 }
 
 } // namespace
@@ -125,19 +133,26 @@ StoreNetDfs::StoreNetDfs(std::shared_ptr<store::DirectoryStore> directory)
 
 std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name) {
     std::vector<Entry> root;
-    if (!store::SearchAll(*directory_, {"", Scope::Base, "(objectClass=*)", {"configurationNamingContext"}, 0}, root).ok() ||
+    if (!store::SearchAll(*directory_,
+                          {"", Scope::Base, "(objectClass=*)", {"configurationNamingContext"}, 0},
+                          root)
+             .ok() ||
         root.empty())
         return std::nullopt;
     std::string configuration = root.front().First("configurationNamingContext");
     std::vector<Entry> partitions;
-    SearchRequest request{"CN=Partitions," + configuration, Scope::OneLevel,
-                          "(&(objectClass=crossRef)(nETBIOSName=*))", {"nCName", "dnsRoot", "nETBIOSName"}, 0};
+    SearchRequest request{"CN=Partitions," + configuration,
+                          Scope::OneLevel,
+                          "(&(objectClass=crossRef)(nETBIOSName=*))",
+                          {"nCName", "dnsRoot", "nETBIOSName"},
+                          0};
     if (!store::SearchAll(*directory_, request, partitions).ok()) return std::nullopt;
     std::string wanted = Fold(name);
     // A trailing dot names the same DNS domain.
     if (!wanted.empty() && wanted.back() == '.') wanted.pop_back();
     for (const Entry& p : partitions) {
-        if (store::FoldCase(p.First("dnsRoot")) == wanted || store::FoldCase(p.First("nETBIOSName")) == wanted)
+        if (store::FoldCase(p.First("dnsRoot")) == wanted ||
+            store::FoldCase(p.First("nETBIOSName")) == wanted)
             return p.First("nCName");
     }
     return std::nullopt;
@@ -152,7 +167,8 @@ NET_API_STATUS StoreNetDfs::ReadNamespace(const std::string& dn, Entry& out) {
     std::vector<Entry> found;
     store::Status status = store::SearchAll(
         *directory_, {dn, Scope::Base, "(objectClass=msDFS-Namespacev2)", {}, 0}, found);
-    if (status.code == ResultCode::NoSuchObject || (status.ok() && found.empty())) return ERROR_NOT_FOUND;
+    if (status.code == ResultCode::NoSuchObject || (status.ok() && found.empty()))
+        return ERROR_NOT_FOUND;
     if (!status.ok()) return FromStore(status);
     out = std::move(found.front());
     return NERR_Success;
@@ -160,11 +176,14 @@ NET_API_STATUS StoreNetDfs::ReadNamespace(const std::string& dn, Entry& out) {
 
 NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, std::vector<Link>& out) {
     std::vector<Entry> found;
-    store::Status status = store::SearchAll(
-        *directory_,
-        {namespaceDn, Scope::OneLevel, "(objectClass=msDFS-Linkv2)",
-         {"msDFS-LinkPathv2", "msDFS-Commentv2", "msDFS-TargetListv2"}, 0},
-        found);
+    store::Status status =
+        store::SearchAll(*directory_,
+                         {namespaceDn,
+                          Scope::OneLevel,
+                          "(objectClass=msDFS-Linkv2)",
+                          {"msDFS-LinkPathv2", "msDFS-Commentv2", "msDFS-TargetListv2"},
+                          0},
+                         found);
     if (!status.ok()) return FromStore(status);
     out.clear();
     out.reserve(found.size());
@@ -174,7 +193,8 @@ NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, std::vecto
         link.path = e.First("msDFS-LinkPathv2");
         if (const auto* comment = e.Find("msDFS-Commentv2"); comment && !comment->empty())
             link.comment = comment->front();
-        if (auto targets = DecodeTargetList(e.First("msDFS-TargetListv2"))) link.targets = std::move(*targets);
+        if (auto targets = DecodeTargetList(e.First("msDFS-TargetListv2")))
+            link.targets = std::move(*targets);
         out.push_back(std::move(link));
     }
     return NERR_Success;
@@ -198,7 +218,8 @@ NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32
         status = EnumNamespaces(*domainDn, PrefMaxLen, Buffer, EntriesRead, &next);
     } else {
         if (parts->size() != 2 || parts->back().empty()) return ERROR_INVALID_PARAMETER;
-        status = EnumLinks(parts->front(), *domainDn, parts->back(), PrefMaxLen, Buffer, EntriesRead, &next);
+        status = EnumLinks(parts->front(), *domainDn, parts->back(), PrefMaxLen, Buffer,
+                           EntriesRead, &next);
     }
     if (status == NERR_Success && ResumeHandle) *ResumeHandle = next;
     return status;
@@ -224,16 +245,23 @@ size_t CountFitting(size_t first, size_t total, uint32_t prefMaxLen, Sized sizeO
 NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
                                            uint8_t** buffer, uint32_t* read, uint32_t* resume) {
     std::vector<Entry> found;
-    store::Status status = store::SearchAll(
-        *directory_,
-        {"CN=Dfs-Configuration,CN=System," + domainDn, Scope::Subtree, "(objectClass=msDFS-Namespacev2)", {"cn"}, 0},
-        found);
-    if (status.code == ResultCode::NoSuchObject) found.clear();
-    else if (!status.ok()) return FromStore(status);
+    store::Status status = store::SearchAll(*directory_,
+                                            {"CN=Dfs-Configuration,CN=System," + domainDn,
+                                             Scope::Subtree,
+                                             "(objectClass=msDFS-Namespacev2)",
+                                             {"cn"},
+                                             0},
+                                            found);
+    if (status.code == ResultCode::NoSuchObject)
+        found.clear();
+    else if (!status.ok())
+        return FromStore(status);
     std::vector<std::u16string> names;
-    for (const Entry& e : found) names.push_back(Utf8ToWide(store::RdnValue(store::FirstRdn(e.dn))));
+    for (const Entry& e : found)
+        names.push_back(Utf8ToWide(store::RdnValue(store::FirstRdn(e.dn))));
     if (*resume >= names.size()) return ERROR_NO_MORE_ITEMS;
-    size_t count = CountFitting(*resume, names.size(), prefMaxLen, [&](size_t i) { return PackedSize200(names[i]); });
+    size_t count = CountFitting(*resume, names.size(), prefMaxLen,
+                                [&](size_t i) { return PackedSize200(names[i]); });
     std::vector<std::u16string> page(names.begin() + *resume, names.begin() + *resume + count);
     *buffer = PackDfsInfo200(page);
     *read = static_cast<uint32_t>(count);
@@ -242,12 +270,21 @@ NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t
 }
 
 NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::string& domainDn,
-                                      const std::u16string& name, uint32_t prefMaxLen, uint8_t** buffer,
-                                      uint32_t* read, uint32_t* resume) {
+                                      const std::u16string& name, uint32_t prefMaxLen,
+                                      uint8_t** buffer, uint32_t* read, uint32_t* resume) {
     std::string namespaceDn = NamespaceDn(domainDn, WideToUtf8(name));
     Entry ns;
     NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
     if (status != NERR_Success) return status;
+    // A resumed walk usually has nothing left: count before reading every link in full.
+    if (*resume > 0) {
+        std::vector<Entry> names;
+        store::Status counted = store::SearchAll(
+            *directory_, {namespaceDn, Scope::OneLevel, "(objectClass=msDFS-Linkv2)", {"1.1"}, 0},
+            names);
+        if (!counted.ok()) return FromStore(counted);
+        if (*resume >= names.size() + 1) return ERROR_NO_MORE_ITEMS;
+    }
     std::vector<Link> links;
     status = ReadLinks(namespaceDn, links);
     if (status != NERR_Success) return status;
@@ -255,13 +292,15 @@ NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::s
     // Entry 0 is the root; entry i > 0 is links[i - 1].
     size_t total = links.size() + 1;
     if (*resume >= total) return ERROR_NO_MORE_ITEMS;
-    std::u16string rootPath = u"\\\\" + domain + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
+    std::u16string rootPath =
+        u"\\\\" + domain + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
     auto record = [&](size_t i) {
         DfsEntryRecord r;
         std::vector<std::u16string> targets;
         if (i == 0) {
             r.entryPath = rootPath;
-            if (const auto* c = ns.Find("msDFS-Commentv2"); c && !c->empty()) r.comment = Utf8ToWide(c->front());
+            if (const auto* c = ns.Find("msDFS-Commentv2"); c && !c->empty())
+                r.comment = Utf8ToWide(c->front());
             if (auto t = DecodeTargetList(ns.First("msDFS-TargetListv2"))) targets = std::move(*t);
         } else {
             const Link& link = links[i - 1];
@@ -284,7 +323,8 @@ NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::s
     size_t first = *resume;
     if (prefMaxLen == MAX_PREFERRED_LENGTH) {
         page.reserve(total - first);
-        for (size_t i = first; i < total; ++i) page.push_back(record(i));
+        for (size_t i = first; i < total; ++i)
+            page.push_back(record(i));
     } else {
         size_t used = 0;
         for (size_t i = first; i < total; ++i) {
@@ -301,12 +341,14 @@ NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::s
 }
 
 NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) {
+                                const char16_t* ShareName, const char16_t* Comment,
+                                uint32_t Flags) {
     if (Flags == DFS_RESTORE_VOLUME) return ERROR_NOT_SUPPORTED;
     if (Flags != 0 && Flags != DFS_ADD_VOLUME) return ERROR_INVALID_PARAMETER;
     if (!ServerName || !ShareName || !*ServerName || !*ShareName) return ERROR_INVALID_PARAMETER;
     std::optional<std::vector<std::u16string>> parts = ParseDfsName(DfsEntryPath);
-    if (!parts || parts->size() < 2 || parts->at(0).empty() || parts->at(1).empty()) return ERROR_INVALID_PARAMETER;
+    if (!parts || parts->size() < 2 || parts->at(0).empty() || parts->at(1).empty())
+        return ERROR_INVALID_PARAMETER;
     std::optional<std::string> domainDn = DomainDn(parts->at(0));
     if (!domainDn) return ERROR_BAD_NETPATH;
     std::string namespaceDn = NamespaceDn(*domainDn, WideToUtf8(parts->at(1)));
@@ -314,7 +356,8 @@ NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* Se
     NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
     if (status != NERR_Success) return status;
 
-    std::u16string target = u"\\\\" + std::u16string(ServerName) + u"\\" + std::u16string(ShareName);
+    std::u16string target =
+        u"\\\\" + std::u16string(ServerName) + u"\\" + std::u16string(ShareName);
     if (parts->size() == 2) {
         // The root itself: its targets are namespace servers, which this call cannot add.
         auto roots = DecodeTargetList(ns.First("msDFS-TargetListv2"));
@@ -328,11 +371,13 @@ NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* Se
         if (!IsValidLinkComponent(parts->at(i))) return ERROR_INVALID_NAME;
         linkPath += "/" + WideToUtf8(parts->at(i));
     }
-    return AddTarget(namespaceDn, ns, linkPath, target, Comment ? std::u16string(Comment) : std::u16string(), Flags);
+    return AddTarget(namespaceDn, ns, linkPath, target,
+                     Comment ? std::u16string(Comment) : std::u16string(), Flags);
 }
 
-NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entry& ns, const std::string& linkPath,
-                                      const std::u16string& target, const std::u16string& comment, uint32_t flags) {
+NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entry& ns,
+                                      const std::string& linkPath, const std::u16string& target,
+                                      const std::u16string& comment, uint32_t flags) {
     std::vector<Link> links;
     NET_API_STATUS status = ReadLinks(namespaceDn, links);
     if (status != NERR_Success) return status;
@@ -346,9 +391,14 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
             std::vector<std::u16string> targets = link.targets;
             targets.push_back(target);
             store::Status changed = directory_->Modify(
-                link.dn, {{store::Modification::Op::Replace, "msDFS-TargetListv2", {EncodeTargetList(targets)}},
-                          {store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {RandomGuid()}},
-                          {store::Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
+                link.dn,
+                {{store::Modification::Op::Replace,
+                  "msDFS-TargetListv2",
+                  {EncodeTargetList(targets)}},
+                 {store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {RandomGuid()}},
+                 {store::Modification::Op::Replace,
+                  "msDFS-LastModifiedv2",
+                  {GeneralizedTimeNow()}}});
             if (!changed.ok()) return FromStore(changed);
             Touch(namespaceDn);
             return NERR_Success;

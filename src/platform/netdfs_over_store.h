@@ -19,8 +19,7 @@ class StoreNetDfs : public NetDfsApi {
     NET_API_STATUS Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
                         uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) override;
     NET_API_STATUS Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                       const char16_t* ShareName, const char16_t* Comment,
-                       uint32_t Flags) override;
+                       const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) override;
 
   private:
     struct Link {

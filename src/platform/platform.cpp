@@ -11,7 +11,9 @@ void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory) {
     InstallNetDfsApi(std::make_shared<StoreNetDfs>(std::move(directory)));
 }
 
-void UninstallPlatform() { InstallNetDfsApi(nullptr); }
+void UninstallPlatform() {
+    InstallNetDfsApi(nullptr);
+}
 
 bool InstallSimulatedDomain(const std::filesystem::path& file, std::string& error) {
     std::shared_ptr<store::MemoryStore> directory = store::MemoryStore::Open(file, error);

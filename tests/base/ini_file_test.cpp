@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace kestrune {
 namespace {
@@ -11,7 +12,8 @@ namespace {
 class IniFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        file = std::filesystem::temp_directory_path() / "kestrune_ini_test.ini";
+        file = std::filesystem::temp_directory_path() /
+               ("kestrune_ini_" + std::to_string(::getpid()) + ".ini");
         std::filesystem::remove(file);
     }
     void TearDown() override { std::filesystem::remove(file); }
@@ -26,7 +28,8 @@ TEST_F(IniFileTest, MissingFileSectionOrKeyGiveTheDefault) {
 }
 
 TEST_F(IniFileTest, ReadStripsBlanksAndSurroundingQuotes) {
-    WriteWholeFile(file, "  [ General ]  \n Outputpath =  \"C:\\My Backups\\\"  \nKey2='a'\nKey3=\"half\n");
+    WriteWholeFile(
+        file, "  [ General ]  \n Outputpath =  \"C:\\My Backups\\\"  \nKey2='a'\nKey3=\"half\n");
     EXPECT_EQ(ReadIniString(file, "General", "Outputpath", ""), "C:\\My Backups\\");
     EXPECT_EQ(ReadIniString(file, "General", "Key2", ""), "a");
     EXPECT_EQ(ReadIniString(file, "General", "Key3", ""), "\"half");
@@ -43,13 +46,14 @@ TEST_F(IniFileTest, TrailingSeparatorsRoundTripAndTheNextKeySurvives) {
 }
 
 TEST_F(IniFileTest, WriteKeepsOtherSectionsKeysAndComments) {
-    WriteWholeFile(file, "; settings\n[Skin]\nName=Blue\n\n[general]\n; where backups go\nOutputpath=old\nKeep=me\n\n[Tail]\nX=1\n");
+    WriteWholeFile(file, "; settings\n[Skin]\nName=Blue\n\n[general]\n; where backups "
+                         "go\nOutputpath=old\nKeep=me\n\n[Tail]\nX=1\n");
     ASSERT_TRUE(WriteIniString(file, "General", "Outputpath", "new"));
     ASSERT_TRUE(WriteIniString(file, "Tail", "Y", "2"));
     ASSERT_TRUE(WriteIniString(file, "Fresh", "Z", "3"));
-    EXPECT_EQ(ReadWholeFile(file),
-              "; settings\n[Skin]\nName=Blue\n\n[general]\n; where backups go\nOutputpath=new\nKeep=me\n\n"
-              "[Tail]\nX=1\nY=2\r\n[Fresh]\r\nZ=3\r\n");
+    EXPECT_EQ(ReadWholeFile(file), "; settings\n[Skin]\nName=Blue\n\n[general]\n; where backups "
+                                   "go\nOutputpath=new\nKeep=me\n\n"
+                                   "[Tail]\nX=1\nY=2\r\n[Fresh]\r\nZ=3\r\n");
 }
 
 TEST_F(IniFileTest, UnwritableFolderReportsFailure) {

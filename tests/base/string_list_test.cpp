@@ -4,13 +4,15 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace kestrune {
 namespace {
 
 std::vector<std::string> Items(const TStringList& list) {
     std::vector<std::string> out;
-    for (int i = 0; i < list.Count(); ++i) out.push_back(list[i]);
+    for (int i = 0; i < list.Count(); ++i)
+        out.push_back(list[i]);
     return out;
 }
 
@@ -25,7 +27,8 @@ class Counted : public TObject {
 
 TEST(StringList, SortsByLocaleWithoutRegardToCase) {
     TStringList list;
-    for (const char* s : {"mid", "Zeta", "alpha", "Beta", "a.txt"}) list.Add(s);
+    for (const char* s : {"mid", "Zeta", "alpha", "Beta", "a.txt"})
+        list.Add(s);
     list.Sort();
     EXPECT_EQ(Items(list), (std::vector<std::string>{"a.txt", "alpha", "Beta", "mid", "Zeta"}));
     EXPECT_EQ(list.IndexOf("BETA"), 2);
@@ -44,7 +47,8 @@ TEST(StringList, SortedModeInsertsInOrderAndIgnoresCaseDuplicates) {
     EXPECT_THROW(list.Insert(0, "x"), std::logic_error);
 
     TStringList plain;
-    for (const char* s : {"b", "A", "a", "B"}) plain.Add(s);
+    for (const char* s : {"b", "A", "a", "B"})
+        plain.Add(s);
     plain.SetSorted(true);
     EXPECT_EQ(plain.Count(), 2);
 }
@@ -66,7 +70,8 @@ TEST(StringList, OwnedObjectsAreReleasedWithTheirEntries) {
 }
 
 TEST(StringList, SavesCrLfAfterEveryLineAndLoadsCrLfOrLf) {
-    auto file = std::filesystem::temp_directory_path() / "kestrune_list_test.txt";
+    auto file = std::filesystem::temp_directory_path() /
+                ("kestrune_list_" + std::to_string(::getpid()) + ".txt");
     TStringList list;
     list.Add("first \"quoted\"");
     list.Add("");

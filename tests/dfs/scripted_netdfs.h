@@ -12,8 +12,8 @@ namespace kestrune::testing {
 
 struct ScriptedAnswer {
     NET_API_STATUS status = 0;
-    std::vector<std::u16string> roots;          // level 200
-    std::vector<DfsEntryRecord> entries;        // level 3
+    std::vector<std::u16string> roots;   // level 200
+    std::vector<DfsEntryRecord> entries; // level 3
 };
 
 class ScriptedNetDfs : public NetDfsApi {
@@ -31,7 +31,7 @@ class ScriptedNetDfs : public NetDfsApi {
 
     std::vector<ScriptedAnswer> answers; // one per NetDfsEnum call; afterwards 259
     NET_API_STATUS addStatus = 0;
-    std::function<void()> onAdd;          // may throw
+    std::function<void()> onAdd; // may throw
     std::vector<EnumCall> enumCalls;
     std::vector<AddCall> addCalls;
 

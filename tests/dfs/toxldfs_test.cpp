@@ -63,7 +63,8 @@ TEST_F(ToxldfsTest, EnumRootsWalksEveryBufferAndEndsWithTheLastStatus) {
     fake->answers = {Roots({u"Public", u"Archive"}), Roots({u"Users"})};
     dfs.SetDFSEntry(u"\\\\example.com");
     EXPECT_TRUE(dfs.EnumRoots());
-    EXPECT_EQ(events, (std::vector<std::string>{"start", "root Public", "root Archive", "root Users", "stop"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"start", "root Public", "root Archive",
+                                                "root Users", "stop"}));
     EXPECT_EQ(dfs.LastError(), ERROR_NO_MORE_ITEMS);
     ASSERT_EQ(fake->enumCalls.size(), 3u);
     for (const auto& call : fake->enumCalls) {
@@ -125,7 +126,9 @@ TEST_F(ToxldfsTest, EnumLinksReportsEveryStorageWithItsIndex) {
     ScriptedAnswer first;
     first.entries = {
         {u"\\\\example.com\\Public", u"root", {{u"DC1", u"Public"}}},
-        {u"\\\\example.com\\Public\\Software", u"Installers", {{u"FS1", u"Sw"}, {u"FS2", u"Sw"}, {u"FS3", u"Sw\\Mirror"}}},
+        {u"\\\\example.com\\Public\\Software",
+         u"Installers",
+         {{u"FS1", u"Sw"}, {u"FS2", u"Sw"}, {u"FS3", u"Sw\\Mirror"}}},
         {u"\\\\example.com\\Public\\Empty", u"none", {}},
     };
     ScriptedAnswer second;

@@ -17,7 +17,8 @@ std::string Utf16Le(std::u16string_view text, bool bom) {
 }
 
 TEST(TargetList, RoundTripsTargetsWithMarkupCharacters) {
-    std::vector<std::u16string> targets = {u"\\\\FS1\\Share", u"\\\\FS2\\R&D <x>", u"\\\\\u0395\\\u03a9"};
+    std::vector<std::u16string> targets = {u"\\\\FS1\\Share", u"\\\\FS2\\R&D <x>",
+                                           u"\\\\\u0395\\\u03a9"};
     std::string bytes = EncodeTargetList(targets);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(DecodeTargetList(bytes), targets);
@@ -25,13 +26,19 @@ TEST(TargetList, RoundTripsTargetsWithMarkupCharacters) {
 }
 
 TEST(TargetList, ReadsOtherLayoutsTolerantly) {
-    auto decode = [](std::u16string_view xml, bool bom) { return DecodeTargetList(Utf16Le(xml, bom)); };
-    EXPECT_EQ(decode(u"<targets targetCount=\"1\"><target priorityRank=\"0\" state=\"online\">\\\\A\\B</target></targets>", true),
+    auto decode = [](std::u16string_view xml, bool bom) {
+        return DecodeTargetList(Utf16Le(xml, bom));
+    };
+    EXPECT_EQ(decode(u"<targets targetCount=\"1\"><target priorityRank=\"0\" "
+                     u"state=\"online\">\\\\A\\B</target></targets>",
+                     true),
               std::vector<std::u16string>{u"\\\\A\\B"});
-    EXPECT_EQ(decode(u"<d:targets xmlns:d=\"http://schemas.microsoft.com/dfs/2007/03\"><d:target>\\\\A\\B</d:target>"
-                     u"<d:target>\\\\C&amp;D\\E</d:target></d:targets>",
-                     false),
-              (std::vector<std::u16string>{u"\\\\A\\B", u"\\\\C&D\\E"}));
+    EXPECT_EQ(
+        decode(u"<d:targets "
+               u"xmlns:d=\"http://schemas.microsoft.com/dfs/2007/03\"><d:target>\\\\A\\B</d:target>"
+               u"<d:target>\\\\C&amp;D\\E</d:target></d:targets>",
+               false),
+        (std::vector<std::u16string>{u"\\\\A\\B", u"\\\\C&D\\E"}));
     EXPECT_FALSE(DecodeTargetList("garbage").has_value());
     EXPECT_FALSE(decode(u"<targets><target>\\\\A&bogus;</target></targets>", true).has_value());
 }

@@ -21,7 +21,8 @@ struct Listed {
 class StoreNetDfsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        file = std::filesystem::temp_directory_path() / ("kestrune_dfs_" + std::to_string(::getpid()) + ".ldif");
+        file = std::filesystem::temp_directory_path() /
+               ("kestrune_dfs_" + std::to_string(::getpid()) + ".ldif");
         std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
                                    std::filesystem::copy_options::overwrite_existing);
         Reload();
@@ -35,8 +36,8 @@ class StoreNetDfsTest : public ::testing::Test {
     }
 
     // Every record of a level 3 walk, asking for prefMaxLen bytes per call.
-    NET_API_STATUS Walk(const std::u16string& name, std::vector<Listed>& out, uint32_t prefMaxLen = MAX_PREFERRED_LENGTH,
-                        int* calls = nullptr) {
+    NET_API_STATUS Walk(const std::u16string& name, std::vector<Listed>& out,
+                        uint32_t prefMaxLen = MAX_PREFERRED_LENGTH, int* calls = nullptr) {
         uint32_t resume = 0;
         out.clear();
         for (int call = 1;; ++call) {
@@ -61,23 +62,26 @@ class StoreNetDfsTest : public ::testing::Test {
         }
     }
 
-    std::vector<std::u16string> Roots(const std::u16string& domain, NET_API_STATUS* status = nullptr) {
+    std::vector<std::u16string> Roots(const std::u16string& domain,
+                                      NET_API_STATUS* status = nullptr) {
         uint8_t* buffer = nullptr;
         uint32_t read = 0, resume = 0;
-        NET_API_STATUS s = dfs->Enum(domain.c_str(), 200, MAX_PREFERRED_LENGTH, &buffer, &read, &resume);
+        NET_API_STATUS s =
+            dfs->Enum(domain.c_str(), 200, MAX_PREFERRED_LENGTH, &buffer, &read, &resume);
         if (status) *status = s;
         std::vector<std::u16string> names;
         for (uint32_t i = 0; s == NERR_Success && i < read; ++i)
             names.push_back(reinterpret_cast<DFS_INFO_200*>(buffer)[i].FtDfsName);
         NetApiBufferFree(buffer);
         if (s == NERR_Success) {
-            EXPECT_EQ(dfs->Enum(domain.c_str(), 200, MAX_PREFERRED_LENGTH, &buffer, &read, &resume), ERROR_NO_MORE_ITEMS);
+            EXPECT_EQ(dfs->Enum(domain.c_str(), 200, MAX_PREFERRED_LENGTH, &buffer, &read, &resume),
+                      ERROR_NO_MORE_ITEMS);
         }
         return names;
     }
 
-    NET_API_STATUS Add(const std::u16string& entry, const std::u16string& server, const std::u16string& share,
-                       const std::u16string& comment, uint32_t flags) {
+    NET_API_STATUS Add(const std::u16string& entry, const std::u16string& server,
+                       const std::u16string& share, const std::u16string& comment, uint32_t flags) {
         return dfs->Add(entry.c_str(), server.c_str(), share.c_str(), comment.c_str(), flags);
     }
 
@@ -101,15 +105,18 @@ TEST_F(StoreNetDfsTest, Level200ListsTheNamespacesOfADomainByDnsOrNetbiosName) {
 TEST_F(StoreNetDfsTest, Level3GivesTheRootFirstThenEveryLinkAndEndsWith259) {
     std::vector<Listed> all;
     int calls = 0;
-    EXPECT_EQ(Walk(u"\\\\example.com\\Public", all, MAX_PREFERRED_LENGTH, &calls), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(Walk(u"\\\\example.com\\Public", all, MAX_PREFERRED_LENGTH, &calls),
+              ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(calls, 2);
     ASSERT_EQ(all.size(), 5u);
     EXPECT_EQ(all[0].path, u"\\\\example.com\\Public");
     EXPECT_EQ(all[0].targets, (std::vector<std::u16string>{u"DC1\\Public", u"DC2\\Public"}));
     std::map<std::u16string, Listed> byPath;
-    for (const auto& l : all) byPath[l.path] = l;
+    for (const auto& l : all)
+        byPath[l.path] = l;
     const Listed& software = byPath[u"\\\\example.com\\Public\\Software"];
-    EXPECT_EQ(software.targets, (std::vector<std::u16string>{u"FS1\\Software", u"FS2\\Software", u"FS3\\Software\\Mirror"}));
+    EXPECT_EQ(software.targets, (std::vector<std::u16string>{u"FS1\\Software", u"FS2\\Software",
+                                                             u"FS3\\Software\\Mirror"}));
     EXPECT_EQ(software.comment, u"Installers, \"current\" and older");
     EXPECT_FALSE(byPath[u"\\\\example.com\\Public\\Data\\Projects"].comment.has_value());
 
@@ -118,7 +125,8 @@ TEST_F(StoreNetDfsTest, Level3GivesTheRootFirstThenEveryLinkAndEndsWith259) {
     EXPECT_EQ(Walk(u"\\\\example.com\\Public", paged, 1, &calls), ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(calls, 6);
     ASSERT_EQ(paged.size(), all.size());
-    for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(paged[i].path, all[i].path);
+    for (size_t i = 0; i < all.size(); ++i)
+        EXPECT_EQ(paged[i].path, all[i].path);
 }
 
 TEST_F(StoreNetDfsTest, UnknownNamespaceOrDomainAndBadArgumentsFail) {
@@ -127,7 +135,8 @@ TEST_F(StoreNetDfsTest, UnknownNamespaceOrDomainAndBadArgumentsFail) {
     EXPECT_EQ(Walk(u"\\\\nowhere.test\\Public", out), ERROR_BAD_NETPATH);
     uint8_t* buffer = nullptr;
     uint32_t read = 0, resume = 0;
-    EXPECT_EQ(dfs->Enum(u"\\\\example.com", 1, MAX_PREFERRED_LENGTH, &buffer, &read, &resume), ERROR_INVALID_LEVEL);
+    EXPECT_EQ(dfs->Enum(u"\\\\example.com", 1, MAX_PREFERRED_LENGTH, &buffer, &read, &resume),
+              ERROR_INVALID_LEVEL);
     EXPECT_EQ(Walk(u"\\\\example.com\\Archive", out), ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(out.size(), 1u); // only the root of the empty namespace
 }
@@ -135,17 +144,21 @@ TEST_F(StoreNetDfsTest, UnknownNamespaceOrDomainAndBadArgumentsFail) {
 TEST_F(StoreNetDfsTest, AddVolumeFailsOnAnExistingLinkAndFlagsZeroAddsTargets) {
     const std::u16string link = u"\\\\example.com\\Public\\Software";
     EXPECT_EQ(Add(link, u"FS9", u"Software", u"", DFS_ADD_VOLUME), ERROR_FILE_EXISTS);
-    EXPECT_EQ(Add(u"\\\\EXAMPLE\\public\\SOFTWARE", u"fs1", u"software", u"", 0), ERROR_FILE_EXISTS);
+    EXPECT_EQ(Add(u"\\\\EXAMPLE\\public\\SOFTWARE", u"fs1", u"software", u"", 0),
+              ERROR_FILE_EXISTS);
     EXPECT_EQ(Add(link, u"FS9", u"Software", u"ignored comment", 0), NERR_Success);
 
-    EXPECT_EQ(Add(u"\\\\example.com\\Public\\New\\Deep", u"FS1", u"New", u"A \"new\" link", DFS_ADD_VOLUME), NERR_Success);
+    EXPECT_EQ(Add(u"\\\\example.com\\Public\\New\\Deep", u"FS1", u"New", u"A \"new\" link",
+                  DFS_ADD_VOLUME),
+              NERR_Success);
     EXPECT_EQ(Add(u"\\\\example.com\\Public\\Other", u"FS1", u"Other", u"", 0), NERR_Success);
 
     Reload(); // the changes were kept in the file
     std::vector<Listed> all;
     Walk(u"\\\\example.com\\Public", all);
     std::map<std::u16string, Listed> byPath;
-    for (const auto& l : all) byPath[l.path] = l;
+    for (const auto& l : all)
+        byPath[l.path] = l;
     EXPECT_EQ(byPath[link].targets.back(), u"FS9\\Software");
     EXPECT_EQ(byPath[link].comment, u"Installers, \"current\" and older");
     EXPECT_EQ(byPath[u"\\\\example.com\\Public\\New\\Deep"].comment, u"A \"new\" link");
@@ -155,11 +168,13 @@ TEST_F(StoreNetDfsTest, AddVolumeFailsOnAnExistingLinkAndFlagsZeroAddsTargets) {
 
 TEST_F(StoreNetDfsTest, AddRefusesOverlapsMissingNamespacesAndBadInput) {
     EXPECT_EQ(Add(u"\\\\example.com\\Public\\Data", u"FS1", u"D", u"", 0), ERROR_FILE_EXISTS);
-    EXPECT_EQ(Add(u"\\\\example.com\\Public\\Software\\Sub", u"FS1", u"D", u"", 0), ERROR_FILE_EXISTS);
+    EXPECT_EQ(Add(u"\\\\example.com\\Public\\Software\\Sub", u"FS1", u"D", u"", 0),
+              ERROR_FILE_EXISTS);
     EXPECT_EQ(Add(u"\\\\example.com\\Missing\\Link", u"FS1", u"D", u"", 0), ERROR_NOT_FOUND);
     EXPECT_EQ(Add(u"\\\\nowhere.test\\Public\\Link", u"FS1", u"D", u"", 0), ERROR_BAD_NETPATH);
     EXPECT_EQ(Add(u"\\\\example.com\\Public\\Link", u"FS1", u"D", u"", 3), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(Add(u"\\\\example.com\\Public\\Link", u"FS1", u"D", u"", DFS_RESTORE_VOLUME), ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(Add(u"\\\\example.com\\Public\\Link", u"FS1", u"D", u"", DFS_RESTORE_VOLUME),
+              ERROR_NOT_SUPPORTED);
     EXPECT_EQ(Add(u"\\\\example.com\\Public\\Link", u"", u"D", u"", 0), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(Add(u"\\\\example.com\\Public\\a:b", u"FS1", u"D", u"", 0), ERROR_INVALID_NAME);
     EXPECT_EQ(Add(u"\\\\example.com\\Public\\..", u"FS1", u"D", u"", 0), ERROR_INVALID_NAME);

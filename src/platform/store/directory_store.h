@@ -56,11 +56,11 @@ struct Entry {
 enum class Scope { Base, OneLevel, Subtree };
 
 struct SearchRequest {
-    std::string base;                    // "" is the rootDSE
+    std::string base; // "" is the rootDSE
     Scope scope = Scope::Subtree;
     std::string filter = "(objectClass=*)"; // RFC 4515
-    std::vector<std::string> attributes; // empty: all
-    size_t pageSize = 0;                 // 0: everything in one page
+    std::vector<std::string> attributes;    // empty: all
+    size_t pageSize = 0;                    // 0: everything in one page
 };
 
 // The pages of one search, in order. An empty page ends it.

@@ -19,14 +19,22 @@ bool SameType(std::string_view a, std::string_view b) {
 
 bool IsBinaryAttribute(std::string_view type) {
     static const std::array<std::string_view, 17> binary = {
-        "objectGUID",          "objectSid",
-        "sIDHistory",          "nTSecurityDescriptor",
-        "msDFS-TargetListv2",  "msDFS-GenerationGUIDv2",
-        "msDFS-LinkIdentityGUIDv2", "msDFS-NamespaceIdentityGUIDv2",
-        "msDFS-LinkSecurityDescriptorv2", "pKT",
-        "pKTGuid",             "schemaIDGUID",
-        "attributeSecurityGUID", "userCertificate",
-        "thumbnailPhoto",      "jpegPhoto",
+        "objectGUID",
+        "objectSid",
+        "sIDHistory",
+        "nTSecurityDescriptor",
+        "msDFS-TargetListv2",
+        "msDFS-GenerationGUIDv2",
+        "msDFS-LinkIdentityGUIDv2",
+        "msDFS-NamespaceIdentityGUIDv2",
+        "msDFS-LinkSecurityDescriptorv2",
+        "pKT",
+        "pKTGuid",
+        "schemaIDGUID",
+        "attributeSecurityGUID",
+        "userCertificate",
+        "thumbnailPhoto",
+        "jpegPhoto",
         "logonHours",
     };
     return std::any_of(binary.begin(), binary.end(),
@@ -39,7 +47,8 @@ class FilterParser {
 
     Status Parse(std::unique_ptr<Filter>& out) {
         size_t start = pos_;
-        while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
+        while (pos_ < text_.size() && text_[pos_] == ' ')
+            ++pos_;
         // A bare "attr=value" without parentheses is accepted, as LDAP tools do.
         if (pos_ < text_.size() && text_[pos_] != '(') {
             pos_ = start;
@@ -47,13 +56,14 @@ class FilterParser {
         } else {
             out = ParseFilter();
         }
-        while (ok_ && pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
+        while (ok_ && pos_ < text_.size() && text_[pos_] == ' ')
+            ++pos_;
         if (ok_ && pos_ != text_.size()) Fail("unexpected text after the filter");
         if (!ok_) {
             out.reset();
-            return {ResultCode::FilterError,
-                    "Bad search filter at position " + std::to_string(errorAt_ + 1) + ": " +
-                        error_ + " in \"" + std::string(text_) + "\""};
+            return {ResultCode::FilterError, "Bad search filter at position " +
+                                                 std::to_string(errorAt_ + 1) + ": " + error_ +
+                                                 " in \"" + std::string(text_) + "\""};
         }
         return Status::Ok();
     }
@@ -77,9 +87,10 @@ class FilterParser {
         if (c == '&' || c == '|' || c == '!') {
             ++pos_;
             f = std::make_unique<Filter>();
-            f->kind_ = c == '&' ? Filter::Kind::And
-                                : (c == '|' ? Filter::Kind::Or : Filter::Kind::Not);
-            while (ok_ && pos_ < text_.size() && text_[pos_] == '(') f->children_.push_back(ParseFilter());
+            f->kind_ =
+                c == '&' ? Filter::Kind::And : (c == '|' ? Filter::Kind::Or : Filter::Kind::Not);
+            while (ok_ && pos_ < text_.size() && text_[pos_] == '(')
+                f->children_.push_back(ParseFilter());
             if (f->kind_ == Filter::Kind::Not && f->children_.size() != 1)
                 Fail("\"!\" takes exactly one filter");
         } else {
@@ -93,7 +104,8 @@ class FilterParser {
 
     size_t FindClose() const {
         size_t i = pos_;
-        while (i < text_.size() && text_[i] != ')' && text_[i] != '(') ++i;
+        while (i < text_.size() && text_[i] != ')' && text_[i] != '(')
+            ++i;
         return i;
     }
 
@@ -134,8 +146,10 @@ class FilterParser {
             f->kind_ = op == '>' ? Filter::Kind::GreaterOrEqual
                                  : (op == '<' ? Filter::Kind::LessOrEqual : Filter::Kind::Equal);
         }
-        while (!type.empty() && type.back() == ' ') type.remove_suffix(1);
-        while (!type.empty() && type.front() == ' ') type.remove_prefix(1);
+        while (!type.empty() && type.back() == ' ')
+            type.remove_suffix(1);
+        while (!type.empty() && type.front() == ' ')
+            type.remove_prefix(1);
         if (type.empty() || type.find_first_of(" *\\") != std::string_view::npos) {
             Fail("bad attribute name");
             return nullptr;
@@ -157,7 +171,8 @@ class FilterParser {
             for (;;) {
                 size_t star = raw.find('*', start);
                 std::string piece;
-                std::string_view part = raw.substr(start, star == std::string_view::npos ? raw.npos : star - start);
+                std::string_view part =
+                    raw.substr(start, star == std::string_view::npos ? raw.npos : star - start);
                 if (!Unescape(part, piece)) {
                     Fail("bad escape in value");
                     return nullptr;
@@ -191,7 +206,8 @@ Status Filter::Parse(std::string_view text, std::unique_ptr<Filter>& out) {
 
 void Filter::MapValues(const ValueMapper& mapper) {
     if (kind_ == Kind::Equal && !binary_) value_ = FoldCase(mapper(type_, value_));
-    for (auto& child : children_) child->MapValues(mapper);
+    for (auto& child : children_)
+        child->MapValues(mapper);
 }
 
 bool Filter::MatchesValue(const std::string& raw) const {

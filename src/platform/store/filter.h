@@ -24,7 +24,7 @@ class Filter {
   private:
     Kind kind_ = Kind::Present;
     std::string type_;
-    std::string value_; // Equal, GreaterOrEqual, LessOrEqual; folded unless binary
+    std::string value_;               // Equal, GreaterOrEqual, LessOrEqual; folded unless binary
     std::vector<std::string> pieces_; // Substrings: initial, any..., final ("" when absent)
     std::vector<std::unique_ptr<Filter>> children_;
     bool binary_ = false;

@@ -98,7 +98,8 @@ bool ParseLine(const LogicalLine& line, ParsedLine& out, std::string& error) {
 bool SameWord(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
@@ -122,7 +123,8 @@ class RecordParser {
         if (!Read(lines[i], p)) return false;
         if (SameWord(p.type, "version")) {
             if (p.value != "1") return Fail(lines[i], "unsupported LDIF version " + p.value);
-            if (++i == lines.size()) return Fail(lines[i - 1], "a version line alone is not a record");
+            if (++i == lines.size())
+                return Fail(lines[i - 1], "a version line alone is not a record");
             if (!Read(lines[i], p)) return false;
         }
         if (!SameWord(p.type, "dn")) return Fail(lines[i], "a record must begin with \"dn:\"");
@@ -182,7 +184,8 @@ class RecordParser {
             if (i != lines.size()) return Fail(lines[i], "a delete record has no further lines");
             return true;
         }
-        if (SameWord(type, "modrdn") || SameWord(type, "moddn")) return ParseModRdn(lines, i, record);
+        if (SameWord(type, "modrdn") || SameWord(type, "moddn"))
+            return ParseModRdn(lines, i, record);
         if (SameWord(type, "modify")) return ParseModify(lines, i, record);
         return Fail(at, "unknown changetype \"" + type + "\"");
     }
@@ -254,8 +257,8 @@ Status ReadLdif(std::string_view text, const std::string& name,
     LdifRecord record;
     while (reader.NextRecord(lines)) {
         // "version: 1" may stand apart from the first record.
-        if (lines.size() == 1 && lines[0].text.rfind("version:", 0) == 0 && lines[0].text != "version: 1" &&
-            lines[0].text != "version:1")
+        if (lines.size() == 1 && lines[0].text.rfind("version:", 0) == 0 &&
+            lines[0].text != "version: 1" && lines[0].text != "version:1")
             return {ResultCode::ProtocolError,
                     name + ":" + std::to_string(lines[0].number) + ": unsupported LDIF version"};
         if (lines.size() == 1 && lines[0].text.rfind("version:", 0) == 0) continue;

@@ -46,7 +46,8 @@ std::string FormatLdifAdd(const Entry& entry) {
     AppendLine(out, "dn", entry.dn);
     out += "changetype: add\n";
     for (const Attribute& a : entry.attributes)
-        for (const std::string& v : a.values) AppendLine(out, a.type, v);
+        for (const std::string& v : a.values)
+            AppendLine(out, a.type, v);
     out += '\n';
     return out;
 }
@@ -60,7 +61,8 @@ std::string FormatLdifModify(const std::string& dn, const std::vector<Modificati
                              ? "add"
                              : (m.op == Modification::Op::Delete ? "delete" : "replace");
         AppendLine(out, op, m.type);
-        for (const std::string& v : m.values) AppendLine(out, m.type, v);
+        for (const std::string& v : m.values)
+            AppendLine(out, m.type, v);
         out += "-\n";
     }
     out += '\n';

@@ -34,7 +34,9 @@ bool HasValue(const Attribute& a, const std::string& value) {
                        [&](const std::string& v) { return SameValue(a.type, v, value); });
 }
 
-Status Error(ResultCode code, std::string message) { return {code, std::move(message), 0}; }
+Status Error(ResultCode code, std::string message) {
+    return {code, std::move(message), 0};
+}
 
 // The attributes a search asked for; "distinguishedName" is derived from the DN.
 Entry Project(const Entry& entry, const std::vector<std::string>& wanted) {
@@ -48,8 +50,8 @@ Entry Project(const Entry& entry, const std::vector<std::string>& wanted) {
             out.attributes.push_back(a);
     }
     bool wantDn = all || std::any_of(wanted.begin(), wanted.end(), [](const std::string& w) {
-                             return SameType(w, "distinguishedName");
-                         });
+                      return SameType(w, "distinguishedName");
+                  });
     if (wantDn && !entry.dn.empty() && !entry.Find("distinguishedName"))
         out.attributes.push_back({"distinguishedName", {entry.dn}});
     return out;
@@ -60,7 +62,8 @@ Status ApplyChange(Entry& entry, const Modification& m) {
     Attribute* a = FindAttribute(entry, m.type);
     switch (m.op) {
     case Modification::Op::Add:
-        if (m.values.empty()) return Error(ResultCode::ProtocolError, "add of \"" + m.type + "\" without values");
+        if (m.values.empty())
+            return Error(ResultCode::ProtocolError, "add of \"" + m.type + "\" without values");
         if (!a) {
             entry.attributes.push_back({m.type, {}});
             a = &entry.attributes.back();
@@ -110,7 +113,8 @@ class MemoryStore::Cursor : public SearchCursor {
         size_t size = request_.pageSize ? request_.pageSize : keys_.size();
         while (next_ < keys_.size() && page.size() < size) {
             auto it = store_.nodes_.find(keys_[next_++]);
-            if (it != store_.nodes_.end()) page.push_back(Project(it->second->entry, request_.attributes));
+            if (it != store_.nodes_.end())
+                page.push_back(Project(it->second->entry, request_.attributes));
         }
         return Status::Ok();
     }
@@ -144,8 +148,8 @@ std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file
         return nullptr;
     }
     store->file_ = file;
-    store->needsSeparator_ = !text.empty() && !(text.size() >= 2 && text.ends_with("\n\n")) &&
-                             !text.ends_with("\n\r\n");
+    store->needsSeparator_ =
+        !text.empty() && !(text.size() >= 2 && text.ends_with("\n\n")) && !text.ends_with("\n\r\n");
     return store;
 }
 
@@ -175,7 +179,8 @@ Status MemoryStore::Record(const std::string& ldif) {
         if (fd_ < 0) {
             int error = errno;
             return {ResultCode::Unavailable,
-                    "Cannot record the change in \"" + file_.string() + "\": " + SystemErrorText(error),
+                    "Cannot record the change in \"" + file_.string() +
+                        "\": " + SystemErrorText(error),
                     error};
         }
     }
@@ -191,7 +196,8 @@ Status MemoryStore::Record(const std::string& ldif) {
             if (done > 0 && end >= static_cast<off_t>(done))
                 needsSeparator_ = ::ftruncate(fd_, end - static_cast<off_t>(done)) != 0;
             return {ResultCode::Unavailable,
-                    "Cannot record the change in \"" + file_.string() + "\": " + SystemErrorText(error),
+                    "Cannot record the change in \"" + file_.string() +
+                        "\": " + SystemErrorText(error),
                     error};
         }
         done += static_cast<size_t>(n);
@@ -217,7 +223,8 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
         if (request.scope == Scope::OneLevel)
             candidates.assign(tops_.begin(), tops_.end());
         else
-            for (const Node* top : tops_) Collect(top, true, candidates);
+            for (const Node* top : tops_)
+                Collect(top, true, candidates);
     } else {
         const Node* base = FindNode(request.base);
         if (!base) {
@@ -234,7 +241,7 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
     }
     std::vector<std::string> keys;
     for (const Node* node : candidates)
-        if (filter->Matches(node->entry)) keys.push_back(NormalizeDn(node->entry.dn));
+        if (filter->Matches(node->entry)) keys.push_back(node->key);
     cursor = std::make_unique<Cursor>(*this, std::move(keys), request);
     return Status::Ok();
 }
@@ -242,14 +249,19 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
 void MemoryStore::Collect(const Node* node, bool deep, std::vector<const Node*>& out) const {
     out.push_back(node);
     if (!deep) return;
-    for (const Node* child : node->children) Collect(child, true, out);
+    for (const Node* child : node->children)
+        Collect(child, true, out);
 }
 
-Status MemoryStore::Add(const Entry& entry) { return DoAdd(entry, true); }
+Status MemoryStore::Add(const Entry& entry) {
+    return DoAdd(entry, true);
+}
 Status MemoryStore::Modify(const std::string& dn, const std::vector<Modification>& changes) {
     return DoModify(dn, changes, true);
 }
-Status MemoryStore::Delete(const std::string& dn) { return DoDelete(dn, true); }
+Status MemoryStore::Delete(const std::string& dn) {
+    return DoDelete(dn, true);
+}
 Status MemoryStore::Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
                            const std::string& newSuperior) {
     return DoRename(dn, newRdn, deleteOldRdn, newSuperior, true);
@@ -258,8 +270,10 @@ Status MemoryStore::Rename(const std::string& dn, const std::string& newRdn, boo
 Status MemoryStore::DoAdd(const Entry& entry, bool record) {
     std::string key = NormalizeDn(entry.dn);
     bool isRoot = entry.dn.empty();
-    if (key.empty() && !isRoot) return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
-    if (nodes_.count(key)) return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + entry.dn);
+    if (key.empty() && !isRoot)
+        return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
+    if (nodes_.count(key))
+        return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + entry.dn);
 
     Node* parent = nullptr;
     if (!isRoot) {
@@ -274,6 +288,7 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
         }
     }
     auto node = std::make_unique<Node>();
+    node->key = key;
     node->entry = entry;
     if (!isRoot) {
         // The naming attribute carries the RDN's value, as directories keep it.
@@ -326,17 +341,18 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     }
     std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
     siblings.erase(std::find(siblings.begin(), siblings.end(), node));
-    nodes_.erase(NormalizeDn(node->entry.dn));
+    nodes_.erase(node->key);
     return Status::Ok();
 }
 
 void MemoryStore::Rekey(Node* node, const std::string& newDn) {
-    std::string oldKey = NormalizeDn(node->entry.dn);
-    auto owned = std::move(nodes_[oldKey]);
-    nodes_.erase(oldKey);
+    auto owned = std::move(nodes_[node->key]);
+    nodes_.erase(node->key);
     node->entry.dn = newDn;
-    nodes_.emplace(NormalizeDn(newDn), std::move(owned));
-    for (Node* child : node->children) Rekey(child, JoinDn(FirstRdn(child->entry.dn), newDn));
+    node->key = NormalizeDn(newDn);
+    nodes_.emplace(node->key, std::move(owned));
+    for (Node* child : node->children)
+        Rekey(child, JoinDn(FirstRdn(child->entry.dn), newDn));
 }
 
 Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
@@ -378,7 +394,8 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
         node->entry.attributes.push_back({RdnType(rdns.front()), {}});
         naming = &node->entry.attributes.back();
     }
-    if (!HasValue(*naming, RdnValue(rdns.front()))) naming->values.push_back(RdnValue(rdns.front()));
+    if (!HasValue(*naming, RdnValue(rdns.front())))
+        naming->values.push_back(RdnValue(rdns.front()));
     if (naming->values.empty()) naming->values.push_back(RdnValue(rdns.front()));
 
     if (parent != node->parent) {

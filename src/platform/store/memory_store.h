@@ -35,6 +35,7 @@ class MemoryStore : public DirectoryStore {
 
   private:
     struct Node {
+        std::string key; // the normalized DN
         Entry entry;
         Node* parent = nullptr;
         std::vector<Node*> children; // in the order they were added

@@ -13,7 +13,8 @@ bool Match(const std::string& filter, const Entry& entry) {
 }
 
 TEST(Filter, MatchesRfc4515FormsWithoutRegardToCase) {
-    Entry e{"CN=Alice,DC=x", {{"objectClass", {"top", "user"}}, {"cn", {"Alice Smith"}}, {"uSNChanged", {"500"}}}};
+    Entry e{"CN=Alice,DC=x",
+            {{"objectClass", {"top", "user"}}, {"cn", {"Alice Smith"}}, {"uSNChanged", {"500"}}}};
     EXPECT_TRUE(Match("(objectClass=USER)", e));
     EXPECT_TRUE(Match("(cn=*)", e));
     EXPECT_FALSE(Match("(mail=*)", e));
@@ -31,7 +32,8 @@ TEST(Filter, MatchesRfc4515FormsWithoutRegardToCase) {
 
 TEST(Filter, MalformedFiltersAreRefusedWithTheirPosition) {
     std::unique_ptr<Filter> f;
-    for (const char* bad : {"(cn=a", "(&(cn=a)", "(!(a=b)(c=d))", "(=x)", "(cn=a\\zz)", "(cn=a))", "()"}) {
+    for (const char* bad :
+         {"(cn=a", "(&(cn=a)", "(!(a=b)(c=d))", "(=x)", "(cn=a\\zz)", "(cn=a))", "()"}) {
         Status status = Filter::Parse(bad, f);
         EXPECT_EQ(status.code, ResultCode::FilterError) << bad;
         EXPECT_FALSE(f) << bad;

@@ -29,7 +29,8 @@ note:: w6l0w6k=
 class MemoryStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        file = std::filesystem::temp_directory_path() / ("kestrune_store_" + std::to_string(::getpid()) + ".ldif");
+        file = std::filesystem::temp_directory_path() /
+               ("kestrune_store_" + std::to_string(::getpid()) + ".ldif");
         WriteWholeFile(file, kForest);
     }
     void TearDown() override { std::filesystem::remove_all(file); }
@@ -69,11 +70,19 @@ TEST_F(MemoryStoreTest, ChangesAreAppendedAndSurviveAReload) {
     std::string before = ReadWholeFile(file);
     {
         auto store = Open();
-        ASSERT_TRUE(store->Add({"CN=Bob,CN=Users,DC=example,DC=com", {{"objectClass", {"user"}}, {"note", {" lead blank"}}}}).ok());
-        ASSERT_TRUE(store->Modify("CN=Alice,CN=Users,DC=example,DC=com",
-                                  {{Modification::Op::Replace, "note", {"new"}}, {Modification::Op::Add, "mail", {"a@x"}}})
+        ASSERT_TRUE(store
+                        ->Add({"CN=Bob,CN=Users,DC=example,DC=com",
+                               {{"objectClass", {"user"}}, {"note", {" lead blank"}}}})
                         .ok());
-        ASSERT_TRUE(store->Rename("CN=Bob,CN=Users,DC=example,DC=com", "CN=Robert", true, "DC=example,DC=com").ok());
+        ASSERT_TRUE(store
+                        ->Modify("CN=Alice,CN=Users,DC=example,DC=com",
+                                 {{Modification::Op::Replace, "note", {"new"}},
+                                  {Modification::Op::Add, "mail", {"a@x"}}})
+                        .ok());
+        ASSERT_TRUE(store
+                        ->Rename("CN=Bob,CN=Users,DC=example,DC=com", "CN=Robert", true,
+                                 "DC=example,DC=com")
+                        .ok());
         ASSERT_TRUE(store->Delete("CN=Alice,CN=Users,DC=example,DC=com").ok());
     }
     std::string after = ReadWholeFile(file);
@@ -97,11 +106,20 @@ TEST_F(MemoryStoreTest, RefusedChangesLeaveStoreAndFileAlone) {
     EXPECT_EQ(store->Add({"CN=X,OU=Missing,DC=example,DC=com", {{"objectClass", {"user"}}}}).code,
               ResultCode::NoSuchObject);
     EXPECT_EQ(store->Delete("CN=Users,DC=example,DC=com").code, ResultCode::NotAllowedOnNonLeaf);
-    EXPECT_EQ(store->Modify("CN=Alice,CN=Users,DC=example,DC=com", {{Modification::Op::Delete, "mail", {}}}).code,
+    EXPECT_EQ(store
+                  ->Modify("CN=Alice,CN=Users,DC=example,DC=com",
+                           {{Modification::Op::Delete, "mail", {}}})
+                  .code,
               ResultCode::NoSuchAttribute);
-    EXPECT_EQ(store->Modify("CN=Alice,CN=Users,DC=example,DC=com", {{Modification::Op::Add, "objectClass", {"USER"}}}).code,
+    EXPECT_EQ(store
+                  ->Modify("CN=Alice,CN=Users,DC=example,DC=com",
+                           {{Modification::Op::Add, "objectClass", {"USER"}}})
+                  .code,
               ResultCode::AttributeOrValueExists);
-    EXPECT_EQ(store->Rename("CN=Users,DC=example,DC=com", "CN=Inner", true, "CN=Alice,CN=Users,DC=example,DC=com").code,
+    EXPECT_EQ(store
+                  ->Rename("CN=Users,DC=example,DC=com", "CN=Inner", true,
+                           "CN=Alice,CN=Users,DC=example,DC=com")
+                  .code,
               ResultCode::UnwillingToPerform);
     EXPECT_EQ(ReadWholeFile(file), before);
 }
@@ -142,12 +160,21 @@ TEST_F(MemoryStoreTest, MalformedFileNamesFileAndLineAndLoadsNothing) {
 TEST_F(MemoryStoreTest, PagesDeliverEveryEntryOnce) {
     auto store = Open();
     for (int i = 0; i < 25; ++i)
-        ASSERT_TRUE(store->Add({"CN=U" + std::to_string(i) + ",CN=Users,DC=example,DC=com", {{"objectClass", {"user"}}}}).ok());
+        ASSERT_TRUE(store
+                        ->Add({"CN=U" + std::to_string(i) + ",CN=Users,DC=example,DC=com",
+                               {{"objectClass", {"user"}}}})
+                        .ok());
     std::unique_ptr<SearchCursor> cursor;
-    ASSERT_TRUE(store->Search({"CN=Users,DC=example,DC=com", Scope::OneLevel, "(objectClass=user)", {"cn"}, 10}, cursor).ok());
+    ASSERT_TRUE(
+        store
+            ->Search(
+                {"CN=Users,DC=example,DC=com", Scope::OneLevel, "(objectClass=user)", {"cn"}, 10},
+                cursor)
+            .ok());
     std::vector<size_t> sizes;
     std::vector<Entry> page;
-    while (cursor->NextPage(page).ok() && !page.empty()) sizes.push_back(page.size());
+    while (cursor->NextPage(page).ok() && !page.empty())
+        sizes.push_back(page.size());
     EXPECT_EQ(sizes, (std::vector<size_t>{10, 10, 6}));
 }
 
