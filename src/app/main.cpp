@@ -1,5 +1,6 @@
 // The program block: application title, platform, main window, message loop.
-#include "app/main_window.h"
+#include "app/command_line.h"
+#include "app/program.h"
 #include "platform/platform.h"
 
 #include <QApplication>
@@ -25,7 +26,8 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    kestrune::TForm1 Form1;
-    Form1.show();
+    kestrune::SetCommandLineArguments({argv + 1, argv + argc});
+    kestrune::ProgramWindows windows = kestrune::CreateProgramWindows();
+    windows.Form1->show();
     return app.exec();
 }

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QGuiApplication>
 #include <QLabel>
@@ -42,6 +43,11 @@ TForm1::TForm1(QWidget* parent)
     OXLDFS1.SetVersion("1.2");
     OXLDFS1.ONDFSEnum = [this](TOXLDFS* sender, AnsiString path, bool& abort) {
         OXLDFS1DFSEnum(sender, std::move(path), abort);
+    };
+    OXLDFS1.ONDFSEnum2 = [this](TOXLDFS* sender, AnsiString path, AnsiString share,
+                                AnsiString comment, int32_t index, bool& abort) {
+        OXLDFS1DFSEnum2(sender, std::move(path), std::move(share), std::move(comment), index,
+                        abort);
     };
     FormCreate();
 }
@@ -94,6 +100,8 @@ void TForm1::CreateControls() {
     BitBtn1 = button("BitBtn1", "Backup", 120);
     BitBtn3 = button("BitBtn3", "Restore", 152);
     Bitbtn2 = button("Bitbtn2", "Close", 192);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(BitBtn3, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
     connect(Bitbtn2, &QPushButton::clicked, this, [this] { BitBtn2Click(); });
 
     // Tab order: cbDomains, ListBox1, ePrefix, ePath, BitBtn1, BitBtn3, Bitbtn2, Checkbox1.
@@ -105,6 +113,14 @@ void TForm1::CreateControls() {
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(200);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+
+    OpenDialog1 = new QFileDialog(this, "Restore");
+    OpenDialog1->setObjectName("OpenDialog1");
+    OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
+    OpenDialog1->setNameFilters({"Text files (*.txt)", "All files (*)"});
+    OpenDialog1->setDefaultSuffix("txt");
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
 }
 
 void TForm1::FormCreate() {
@@ -142,6 +158,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::cbDomainsExit() {
+    // A backup run walks the list by position; it must not change under the run.
+    if (FBackupRunning) return;
     ListBox1->clear();
     RefreshNamespaces();
 }
@@ -166,6 +184,14 @@ void TForm1::BitBtn2Click() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // Closing during a backup run first stops it: the namespace in progress is finished and
+    // written, then the run closes the window itself.
+    if (FBackupRunning) {
+        FCancelRequested = true;
+        FCloseAfterRun = true;
+        event->ignore();
+        return;
+    }
     FormClose();
     QWidget::closeEvent(event);
 }

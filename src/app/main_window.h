@@ -7,10 +7,12 @@
 #include "directory/tntads.h"
 
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 
 class QCheckBox;
 class QComboBox;
+class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,6 +21,7 @@ class QTimer;
 namespace kestrune {
 
 class SortedListBox;
+class TfRestore;
 
 class TForm1 : public QWidget {
   public:
@@ -39,6 +42,7 @@ class TForm1 : public QWidget {
     QPushButton* BitBtn3;
     QPushButton* Bitbtn2;
     QTimer* Timer1;
+    QFileDialog* OpenDialog1;
 
     TOXLDFS OXLDFS1;
     TNTADS NTADS1;
@@ -47,13 +51,23 @@ class TForm1 : public QWidget {
     const AnsiString& AppFolder() const { return FAppFolder; }
     AnsiString SettingsFile() const { return FAppFolder + "kestrune.ini"; }
 
+    // The restore window that BitBtn3Click fills and shows; set by the program block.
+    void SetRestoreWindow(TfRestore* window) { fRestore = window; }
+    // The backup file that was last opened for restoring, empty before the first.
+    std::filesystem::path RestoreFileName() const { return FRestoreFileName; }
+    bool BackupRunning() const { return FBackupRunning; }
+
     void FormCreate();
     void FormShow();
     void Timer1Timer();
     void cbDomainsExit();
+    void BitBtn1Click();
     void BitBtn2Click();
+    void BitBtn3Click();
     void FormClose();
     void OXLDFS1DFSEnum(TOXLDFS* Sender, AnsiString Path, bool& Abort);
+    void OXLDFS1DFSEnum2(TOXLDFS* Sender, AnsiString Path, AnsiString Share, AnsiString Comment,
+                         int32_t Index, bool& Abort);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -64,11 +78,18 @@ class TForm1 : public QWidget {
     void CreateControls();
     // Lists the namespaces of the domain in cbDomains and selects the first.
     void RefreshNamespaces();
+    void SetRunControls(bool running);
+    // Enumerates one namespace into FBackupLines and writes its file. Throws EFileError.
+    void BackupNamespace(const QString& folder, const QString& name);
 
     std::unique_ptr<TStringList> FBackupLines;
     bool FCancelRequested = false;
     AnsiString FAppFolder;
     bool FCentred = false;
+    bool FBackupRunning = false;
+    bool FCloseAfterRun = false; // the window was asked to close during a run
+    TfRestore* fRestore = nullptr;
+    std::filesystem::path FRestoreFileName;
 };
 
 } // namespace kestrune

@@ -14,6 +14,17 @@ std::string ReadWholeFile(const std::filesystem::path& file);
 // ("Cannot create file "<full path>". <reason>").
 void WriteWholeFile(const std::filesystem::path& file, std::string_view bytes);
 
+// Writes bytes to a new file beside the target and renames it over the target, so that a
+// failed or interrupted write never leaves a truncated file and never destroys the old one.
+// Throws EFileError naming the target ("Cannot create file "<full path>". <reason>").
+void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes);
+
+// Creates the folder and every missing parent. False when it could not (errno tells why).
+bool ForceDirectories(const std::filesystem::path& folder);
+
+// The full name of a file as messages show it.
+std::string FullFileName(const std::filesystem::path& file);
+
 // The system's description of an errno value.
 std::string SystemErrorText(int error);
 

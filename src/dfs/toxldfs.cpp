@@ -122,8 +122,7 @@ bool TOXLDFS::AddLink() {
     NET_API_STATUS status = ERROR_INTERNAL_ERROR;
     bool result = false;
     try {
-        status = NetDfsAdd(entry->data(), server->data(), share->data(), comment->data(),
-                           DFS_ADD_VOLUME);
+        status = NetDfsAdd(entry->data(), server->data(), share->data(), comment->data(), FFlags);
         result = status == NERR_Success;
     } catch (const std::exception& e) {
         FLastErrors = e.what();

@@ -37,6 +37,10 @@ class TOXLDFS {
     void SetPathName(const WideString& value) { FPathName = value; }
     uint32_t LastError() const { return FLastError; }
     const AnsiString& LastErrors() const { return FLastErrors; }
+    // The flags AddLink passes: DFS_ADD_VOLUME (the link must be new) unless set otherwise;
+    // 0 creates the link if needed and adds the target to it.
+    uint32_t Flags() const { return FFlags; }
+    void SetFlags(uint32_t value) { FFlags = value; }
     AnsiString Version() const { return "1.2"; }
     void SetVersion(const AnsiString&) {}
 
@@ -65,6 +69,7 @@ class TOXLDFS {
     WideString FPathName;
     uint32_t FLastError = 0;
     AnsiString FLastErrors;
+    uint32_t FFlags = DFS_ADD_VOLUME;
 };
 
 } // namespace kestrune

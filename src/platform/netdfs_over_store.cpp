@@ -356,8 +356,12 @@ NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* Se
     NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
     if (status != NERR_Success) return status;
 
-    std::u16string target =
-        u"\\\\" + std::u16string(ServerName) + u"\\" + std::u16string(ShareName);
+    // Server names are taken with or without their leading backslashes.
+    std::u16string_view server(ServerName);
+    while (!server.empty() && server.front() == u'\\')
+        server.remove_prefix(1);
+    if (server.empty()) return ERROR_INVALID_PARAMETER;
+    std::u16string target = u"\\\\" + std::u16string(server) + u"\\" + std::u16string(ShareName);
     if (parts->size() == 2) {
         // The root itself: its targets are namespace servers, which this call cannot add.
         auto roots = DecodeTargetList(ns.First("msDFS-TargetListv2"));

@@ -1,0 +1,118 @@
+#include "app/status_window.h"
+
+#include "app/qt_text.h"
+#include "base/file_io.h"
+
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace kestrune {
+namespace {
+
+QColor FromColorRef(uint32_t color) {
+    return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+
+// The locale's long time format without a time-zone part.
+QString LongTimeFormat() {
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    static const QRegularExpression zone(QStringLiteral("\\s*t+"));
+    return format.remove(zone).trimmed();
+}
+
+} // namespace
+
+TfStatus::TfStatus(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName("fStatus");
+    setWindowTitle("Status");
+    QFont font("Tahoma", 8);
+    font.setStyleHint(QFont::SansSerif);
+    setFont(font);
+    resize(535, 341);
+
+    re1 = new QTextEdit(this);
+    re1->setObjectName("re1");
+    re1->setReadOnly(true);
+    re1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    re1->setLineWrapMode(QTextEdit::NoWrap);
+    re1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    re1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    re1->setAcceptRichText(false);
+    QPalette palette = re1->palette();
+    palette.setColor(QPalette::Base, Qt::black);
+    palette.setColor(QPalette::Text, FromColorRef(0x00FF00));
+    re1->setPalette(palette);
+    re1->setTextColor(FromColorRef(0x00FF00));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(re1);
+}
+
+void TfStatus::showEvent(QShowEvent* event) {
+    if (!FCentred) {
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+        FCentred = true;
+    }
+    QWidget::showEvent(event);
+    FormShow();
+}
+
+void TfStatus::FormShow() {
+    // One tab stop 100 points from the left edge, so messages line up after the time stamps.
+    re1->setTabStopDistance(100.0 * re1->logicalDpiX() / 72.0);
+}
+
+QString TfStatus::TimeStamp(const QDateTime& moment) {
+    QString stamp = QLocale::system().toString(moment.date(), QLocale::ShortFormat);
+    if (moment.time() != QTime(0, 0, 0))
+        stamp += ' ' + QLocale::system().toString(moment.time(), LongTimeFormat());
+    return stamp;
+}
+
+void TfStatus::AddLine(const AnsiString& Msg, uint32_t Color) {
+    QTextCharFormat format;
+    format.setForeground(FromColorRef(Color));
+    QTextCursor cursor(re1->document());
+    cursor.movePosition(QTextCursor::End);
+    // insertText keeps the text as it is: no markup is interpreted.
+    if (!re1->document()->isEmpty()) cursor.insertBlock();
+    cursor.insertText(TimeStamp(QDateTime::currentDateTime()) + '\t' + ToQString(Msg), format);
+    // Show the new line at the left edge even after a long one.
+    cursor.movePosition(QTextCursor::StartOfBlock);
+    re1->setTextCursor(cursor);
+    re1->horizontalScrollBar()->setValue(0);
+}
+
+void TfStatus::ClearLines() {
+    re1->clear();
+}
+
+void TfStatus::ShowLog() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void TfStatus::SaveLinesToFile(const std::filesystem::path& file) {
+    if (!FPlainText) {
+        WriteWholeFile(file, re1->document()->toHtml().toStdString());
+        return;
+    }
+    TStringList lines;
+    for (QTextBlock block = re1->document()->begin(); block.isValid(); block = block.next())
+        lines.Add(ToAnsi(block.text()));
+    lines.SaveToFile(file);
+}
+
+} // namespace kestrune

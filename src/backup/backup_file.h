@@ -1,0 +1,27 @@
+// The backup file: one dfscmd-shaped line per target of each entry of a namespace.
+#pragma once
+
+#include "base/string_list.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace kestrune {
+
+// dfscmd /map "<Path>" "\\<Share>" "<Comment>" for the first target of an entry (Index <= 0),
+// dfscmd /add for the others. Nothing inside the quotes is escaped.
+AnsiString FormatBackupLine(const AnsiString& Path, const AnsiString& Share,
+                            const AnsiString& Comment, int32_t Index);
+
+// Whether a namespace name can be a file name inside the output folder: no "/" or "\", not
+// "." or "..", no control characters.
+bool IsPlainFileName(std::string_view name);
+
+// Sorts the lines (user's locale, case ignored) and writes them, each followed by CR LF, in
+// place of the file in one step. Throws EFileError naming the file.
+void WriteBackupFile(const std::filesystem::path& file, TStringList& lines);
+
+// The EFileError for a namespace name that is not a plain file name.
+EFileError InvalidFileName(const std::filesystem::path& file);
+
+} // namespace kestrune

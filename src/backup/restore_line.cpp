@@ -1,0 +1,99 @@
+#include "backup/restore_line.h"
+
+#include "base/message_table.h"
+
+namespace kestrune {
+namespace {
+
+bool IsBlank(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u >= 1 && u <= 32;
+}
+
+} // namespace
+
+std::vector<AnsiString> SplitCommaText(std::string_view line) {
+    // A NUL ends the text, as it ends a C string.
+    line = line.substr(0, line.find('\0'));
+    std::vector<AnsiString> fields;
+    size_t p = 0;
+    auto skipBlanks = [&] {
+        while (p < line.size() && IsBlank(line[p]))
+            ++p;
+    };
+    skipBlanks();
+    while (p < line.size()) {
+        AnsiString field;
+        if (line[p] == '"') {
+            ++p;
+            while (p < line.size()) {
+                if (line[p] == '"') {
+                    ++p;
+                    if (p >= line.size() || line[p] != '"') break;
+                }
+                field += line[p++];
+            }
+        } else {
+            size_t start = p;
+            while (p < line.size() && static_cast<unsigned char>(line[p]) > 32 && line[p] != ',')
+                ++p;
+            field.assign(line.substr(start, p - start));
+        }
+        fields.push_back(std::move(field));
+        skipBlanks();
+        if (p < line.size() && line[p] == ',') {
+            if (p + 1 == line.size()) fields.emplace_back();
+            ++p;
+            skipBlanks();
+        }
+    }
+    return fields;
+}
+
+std::vector<AnsiString> SplitBackupLine(std::string_view line) {
+    std::vector<AnsiString> fields = SplitCommaText(line);
+    // dfscmd /verb "path" "\\target" "comment": neither a path nor a target can hold a double
+    // quote, so everything between the target's closing quote pair and the final quote is
+    // the comment, even when it holds quotes itself.
+    for (std::string_view verb : {"dfscmd /map \"", "dfscmd /add \""}) {
+        if (line.rfind(verb, 0) != 0) continue;
+        size_t pathEnd = line.find("\" \"", verb.size());
+        if (pathEnd == std::string_view::npos) break;
+        size_t targetEnd = line.find("\" \"", pathEnd + 3);
+        if (targetEnd == std::string_view::npos || line.size() < targetEnd + 4 ||
+            line.back() != '"')
+            break;
+        std::string_view path = line.substr(verb.size(), pathEnd - verb.size());
+        std::string_view target = line.substr(pathEnd + 3, targetEnd - pathEnd - 3);
+        if (path.find('"') != std::string_view::npos || target.find('"') != std::string_view::npos)
+            break;
+        return {"dfscmd", AnsiString(verb.substr(7, 4)), AnsiString(path), AnsiString(target),
+                AnsiString(line.substr(targetEnd + 3, line.size() - targetEnd - 4))};
+    }
+    return fields;
+}
+
+TargetParts SplitTargetField(const AnsiString& field) {
+    AnsiString rest = field.size() > 2 ? field.substr(2) : AnsiString();
+    size_t slash = rest.find('\\');
+    if (slash == AnsiString::npos) return {AnsiString(), rest};
+    return {rest.substr(0, slash), rest.substr(slash + 1)};
+}
+
+AnsiString ErrorText(int32_t Code) {
+    std::string text = FormatSystemMessage(static_cast<uint32_t>(Code));
+    // The system's buffer holds at most 1023 characters before its terminating zero.
+    if (text.size() > 1023) text.resize(1023);
+    return std::to_string(Code) + ": " + text;
+}
+
+AnsiString TrimControls(const AnsiString& text) {
+    size_t first = 0, last = text.size();
+    while (first < last && static_cast<unsigned char>(text[first]) <= 32)
+        ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32)
+        --last;
+    return text.substr(first, last - first);
+}
+
+} // namespace kestrune

@@ -1,0 +1,34 @@
+// Reading a backup line back: fields, the target, error texts.
+#pragma once
+
+#include "base/ansi_string.h"
+
+#include <vector>
+
+namespace kestrune {
+
+// Splits a line by the comma-text rules of a string list: comma delimiter, double-quote
+// quoting (two quotes inside stand for one), blanks and control characters separate fields.
+std::vector<AnsiString> SplitCommaText(std::string_view line);
+
+// The five fields of a backup line: the command, the verb, the entry path, the target and the
+// comment. A line in the exact shape the backup writes keeps its comment verbatim, double
+// quotes included; any other line is split by SplitCommaText.
+std::vector<AnsiString> SplitBackupLine(std::string_view line);
+
+struct TargetParts {
+    AnsiString server;
+    AnsiString share;
+};
+
+// "\\srv\share\sub" -> srv, share\sub: the first two characters are dropped, whatever they
+// are; the server ends at the first backslash of the rest. Without one, the server is empty.
+TargetParts SplitTargetField(const AnsiString& field);
+
+// The code in decimal, ": " and the system's text for it (with its line end).
+AnsiString ErrorText(int32_t Code);
+
+// Removes leading and trailing characters of codes 0 to 32.
+AnsiString TrimControls(const AnsiString& text);
+
+} // namespace kestrune

@@ -1,0 +1,97 @@
+#include "backup/backup_file.h"
+
+#include "base/file_io.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace kestrune {
+namespace {
+
+TEST(BackupFile, LineLayoutQuotesEachFieldAndEscapesNothing) {
+    EXPECT_EQ(
+        FormatBackupLine("\\\\example.com\\Public\\Software", "FS1\\Software", "Installers", 0),
+        "dfscmd /map \"\\\\example.com\\Public\\Software\" \"\\\\FS1\\Software\" \"Installers\"");
+    EXPECT_EQ(FormatBackupLine("\\\\d\\n\\l", "S\\s", "", 1),
+              "dfscmd /add \"\\\\d\\n\\l\" \"\\\\S\\s\" \"\"");
+    EXPECT_EQ(FormatBackupLine("\\\\d\\n\\l", "S\\s", "say \"hi\"", 2),
+              "dfscmd /add \"\\\\d\\n\\l\" \"\\\\S\\s\" \"say \"hi\"\"");
+    EXPECT_EQ(FormatBackupLine("p", "s", "c", -5).substr(0, 11), "dfscmd /map");
+}
+
+TEST(BackupFile, OnlyPlainNamesAreFileNames) {
+    for (const char* good : {"Public", "R\xe9sum\xe9s", "a.b", "..hidden", "with space"})
+        EXPECT_TRUE(IsPlainFileName(good)) << good;
+    for (const char* bad : {".", "..", "a/b", "a\\b", "../etc", "tab\there", "nl\n"})
+        EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+}
+
+class BackupFileWrite : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder = std::filesystem::temp_directory_path() /
+                 ("kestrune_backup_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
+    std::filesystem::path folder;
+};
+
+TEST_F(BackupFileWrite, SortsWithoutRegardToCaseAndEndsEveryLineWithCrLf) {
+    TStringList lines;
+    lines.Add(FormatBackupLine("\\\\d\\n\\b", "S\\x", "", 0));
+    lines.Add(FormatBackupLine("\\\\d\\n\\a", "S\\x", "", 0));
+    lines.Add(FormatBackupLine("\\\\d\\n\\b", "T\\y", "", 1));
+    lines.Add(FormatBackupLine("\\\\D\\N\\A", "S\\x", "", 1));
+    WriteBackupFile(folder / "n.txt", lines);
+    EXPECT_EQ(ReadWholeFile(folder / "n.txt"), "dfscmd /add \"\\\\D\\N\\A\" \"\\\\S\\x\" \"\"\r\n"
+                                               "dfscmd /add \"\\\\d\\n\\b\" \"\\\\T\\y\" \"\"\r\n"
+                                               "dfscmd /map \"\\\\d\\n\\a\" \"\\\\S\\x\" \"\"\r\n"
+                                               "dfscmd /map \"\\\\d\\n\\b\" \"\\\\S\\x\" \"\"\r\n");
+
+    TStringList none;
+    WriteBackupFile(folder / "empty.txt", none);
+    EXPECT_EQ(std::filesystem::file_size(folder / "empty.txt"), 0u);
+    // Nothing is left beside the files.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+}
+
+TEST_F(BackupFileWrite, AFailedWriteNamesTheFileAndKeepsThePreviousOne) {
+    std::filesystem::path file = folder / "Public.txt";
+    WriteWholeFile(file, "previous good backup\r\n");
+    TStringList lines;
+    for (int i = 0; i < 2000; ++i)
+        lines.Add(FormatBackupLine("\\\\d\\n\\l" + std::to_string(i), "S\\s", "", 0));
+
+    // A file size limit makes the write fail part way, as a full disk would, even for root.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    try {
+        WriteBackupFile(file, lines);
+        ADD_FAILURE() << "the write should fail";
+    } catch (const EFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("\"" + file.string() + "\""), std::string::npos)
+            << e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(ReadWholeFile(file), "previous good backup\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+
+    try {
+        WriteBackupFile(folder / "no" / "such" / "folder.txt", lines);
+        ADD_FAILURE() << "a missing folder cannot hold a file";
+    } catch (const EFileError& e) {
+        EXPECT_NE(std::string(e.what()).find((folder / "no/such/folder.txt").string()),
+                  std::string::npos);
+    }
+}
+
+} // namespace
+} // namespace kestrune

@@ -1,0 +1,61 @@
+#include "backup/restore_line.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrune {
+namespace {
+
+using Fields = std::vector<AnsiString>;
+
+TEST(CommaText, QuotesBlanksAndCommas) {
+    EXPECT_EQ(SplitCommaText("dfscmd /map \"\\\\d\\n\\l\" \"\\\\S\\s\" \"c\""),
+              (Fields{"dfscmd", "/map", "\\\\d\\n\\l", "\\\\S\\s", "c"}));
+    EXPECT_EQ(SplitCommaText("a \"\""), (Fields{"a", ""})); // empty quoted field
+    EXPECT_EQ(SplitCommaText("\"say \"\"hi\"\"\" x"),
+              (Fields{"say \"hi\"", "x"})); // doubled quotes
+    EXPECT_EQ(SplitCommaText("a \"open to the end"), (Fields{"a", "open to the end"}));
+    EXPECT_EQ(SplitCommaText("a,b"), (Fields{"a", "b"}));
+    EXPECT_EQ(SplitCommaText("a,"), (Fields{"a", ""})); // a final comma adds an empty field
+    EXPECT_EQ(SplitCommaText("a, "), (Fields{"a"}));    // not when blanks follow it
+    EXPECT_EQ(SplitCommaText("  \t a  ,  b"), (Fields{"a", "b"}));
+    EXPECT_EQ(SplitCommaText(""), Fields{});
+    EXPECT_EQ(SplitCommaText("   "), Fields{});
+    EXPECT_EQ(SplitCommaText("a \"b\"c"), (Fields{"a", "b", "c"}));
+    EXPECT_EQ(SplitCommaText(std::string("a\0b", 3)), (Fields{"a"}));
+    EXPECT_EQ(SplitCommaText("p q r s t u").size(), 6u); // a sixth field is kept, and ignored
+}
+
+TEST(BackupLine, CommentsKeepTheirQuotesWhenTheLineHasTheBackupShape) {
+    EXPECT_EQ(SplitBackupLine("dfscmd /add \"\\\\d\\n\\l\" \"\\\\S\\s\" \"say \"hi\", ok\""),
+              (Fields{"dfscmd", "/add", "\\\\d\\n\\l", "\\\\S\\s", "say \"hi\", ok"}));
+    EXPECT_EQ(SplitBackupLine("dfscmd /map \"\\\\d\\n\\l\" \"\\\\S\\s\" \"\""),
+              (Fields{"dfscmd", "/map", "\\\\d\\n\\l", "\\\\S\\s", ""}));
+    // Edited lines fall back to comma-text splitting.
+    EXPECT_EQ(SplitBackupLine("dfscmd  /map \"p\" \"t\" \"c \"x\"\"")[4], "c ");
+    EXPECT_EQ(SplitBackupLine("dfscmd /map p t c"), (Fields{"dfscmd", "/map", "p", "t", "c"}));
+    EXPECT_EQ(SplitBackupLine("dfscmd /map \"p\" \"t\"").size(), 4u);
+}
+
+TEST(BackupLine, TargetSplitsAtTheFirstBackslashAfterTwoCharacters) {
+    TargetParts t = SplitTargetField("\\\\srv\\share\\sub");
+    EXPECT_EQ(t.server, "srv");
+    EXPECT_EQ(t.share, "share\\sub");
+    t = SplitTargetField("\\\\srv");
+    EXPECT_EQ(t.server, "");
+    EXPECT_EQ(t.share, "srv");
+    t = SplitTargetField("xxsrv\\s");
+    EXPECT_EQ(t.server, "srv");
+    t = SplitTargetField("\\");
+    EXPECT_EQ(t.server, "");
+    EXPECT_EQ(t.share, "");
+}
+
+TEST(BackupLine, ErrorTextAndTrimming) {
+    EXPECT_EQ(ErrorText(80), "80: The file exists.\r\n");
+    EXPECT_EQ(TrimControls(ErrorText(80)), "80: The file exists.");
+    EXPECT_EQ(TrimControls(ErrorText(12345)), "12345:");
+    EXPECT_EQ(TrimControls(std::string("\0\t x \r\n", 7)), "x");
+}
+
+} // namespace
+} // namespace kestrune
