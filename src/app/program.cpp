@@ -11,7 +11,8 @@ ProgramWindows CreateProgramWindows() {
     TForm1* form = w.Form1.get();
     TfRestore::Context context{&form->OXLDFS1, [form] { return form->Checkbox1->isChecked(); },
                                [form] { return form->RestoreFileName(); }, w.fStatus.get()};
-    w.fRestore = std::make_unique<TfRestore>(std::move(context), form);
+    // Owned here, not by the main window: the windows live side by side until the program ends.
+    w.fRestore = std::make_unique<TfRestore>(std::move(context));
     form->SetRestoreWindow(w.fRestore.get());
     return w;
 }

@@ -32,7 +32,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 std::string FullFileName(const std::filesystem::path& file) {
     std::error_code ignored;
     std::filesystem::path full = std::filesystem::absolute(file, ignored);
-    return (full.empty() ? file : full).lexically_normal().string();
+    return (full.empty() ? file : full).string();
 }
 
 bool ForceDirectories(const std::filesystem::path& folder) {

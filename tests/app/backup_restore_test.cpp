@@ -1,0 +1,320 @@
+#include "app/command_line.h"
+#include "app/program.h"
+#include "app/sorted_list_box.h"
+#include "base/file_io.h"
+#include "modal.h"
+#include "platform/platform.h"
+#include "platform/store/memory_store.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <filesystem>
+#include <unistd.h>
+
+using namespace kestrune;
+using kestrune::testing::WhenModal;
+namespace fs = std::filesystem;
+
+class BackupRestoreTest : public QObject {
+    Q_OBJECT
+
+  private:
+    fs::path work;
+    std::shared_ptr<store::MemoryStore> directory;
+    ProgramWindows w;
+
+    // The main window on example.com with every namespace selected.
+    void ListExample() {
+        w.Form1->cbDomains->setEditText("example.com");
+        w.Form1->cbDomainsExit();
+        w.Form1->ListBox1->selectAll();
+    }
+    QString Folder(const char* name) { return QString::fromStdString((work / name).string()); }
+    std::vector<std::string> FilesIn(const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    void OpenAndRestore(const fs::path& file, const std::function<void(TfRestore*)>& inside) {
+        WhenModal<QFileDialog>([file](QFileDialog* dialog) {
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(edit);
+            edit->setText(QString::fromStdString(file.string()));
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        WhenModal<TfRestore>([inside](TfRestore* restore) {
+            inside(restore);
+            QTest::mouseClick(restore->CloseButton, Qt::LeftButton);
+        });
+        w.Form1->BitBtn3Click();
+    }
+    QStringList StatusMessages() {
+        QStringList out;
+        for (QTextBlock b = w.fStatus->re1->document()->begin(); b.isValid(); b = b.next())
+            out << b.text().mid(b.text().indexOf('\t') + 1);
+        return out;
+    }
+
+  private slots:
+    void init() {
+        work = fs::temp_directory_path() / ("kestrune_gui_" + std::to_string(::getpid()));
+        fs::remove_all(work);
+        fs::create_directories(work);
+        fs::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", work / "domain.ldif");
+        std::string error;
+        directory = store::MemoryStore::Open(work / "domain.ldif", error);
+        QVERIFY2(directory, error.c_str());
+        InstallStorePlatform(directory);
+        SetCommandLineArguments({});
+        w = CreateProgramWindows();
+        w.Form1->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.Form1.get()));
+        QTRY_VERIFY(!w.Form1->Timer1->isActive());
+    }
+    void cleanup() {
+        fs::remove(w.Form1->SettingsFile());
+        w = ProgramWindows();
+        UninstallPlatform();
+        directory.reset();
+        fs::remove_all(work);
+    }
+
+    void backupWritesOneSortedFilePerNamespace() {
+        ListExample();
+        w.Form1->ePath->setText(Folder("out/deeper")); // missing, without a trailing separator
+        w.Form1->BitBtn1Click();
+        QCOMPARE(w.Form1->ePath->text(), Folder("out/deeper") + "/");
+        QCOMPARE(
+            FilesIn(work / "out/deeper"),
+            (std::vector<std::string>{"Archive.txt", "Projets.txt", "Public.txt", "Users.txt"}));
+        QCOMPARE(
+            ReadWholeFile(work / "out/deeper/Public.txt"),
+            std::string("dfscmd /add \"\\\\example.com\\Public\" \"\\\\DC2\\Public\" \"Company "
+                        "public share\"\r\n"
+                        "dfscmd /add \"\\\\example.com\\Public\\Software\" \"\\\\FS2\\Software\" "
+                        "\"Installers, \"current\" and older\"\r\n"
+                        "dfscmd /add \"\\\\example.com\\Public\\Software\" "
+                        "\"\\\\FS3\\Software\\Mirror\" \"Installers, \"current\" and older\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\" \"\\\\DC1\\Public\" \"Company "
+                        "public share\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\\Data\\Projects\" "
+                        "\"\\\\FS1\\Projects\" \"\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\\Data\\Templates\" "
+                        "\"\\\\FS2\\Templates\" \"\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\\Policies\" \"\\\\FS1\\Policies\" "
+                        "\"Read \"before\" you sign\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\\Software\" \"\\\\FS1\\Software\" "
+                        "\"Installers, \"current\" and older\"\r\n"));
+        QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
+        QVERIFY(w.Form1->BitBtn1->isEnabled() && w.Form1->ListBox1->isEnabled() &&
+                w.Form1->ePath->isEnabled());
+        QVERIFY(w.Form1->isVisible()); // no arguments: the window stays
+
+        // A prefix, a namespace that reports nothing, and a second run over the first.
+        WriteWholeFile(work / "out/deeper/pfxPublic.txt", "stale");
+        w.Form1->ePrefix->setText("pfx");
+        w.Form1->ListBox1->AddSorted("Ghost");
+        w.Form1->ListBox1->selectAll();
+        w.Form1->BitBtn1Click();
+        QCOMPARE(ReadWholeFile(work / "out/deeper/pfxPublic.txt"),
+                 ReadWholeFile(work / "out/deeper/Public.txt"));
+        QCOMPARE(fs::file_size(work / "out/deeper/pfxGhost.txt"), uintmax_t(0));
+    }
+
+    void emptyFolderDoesNothingAndNoSelectionWritesNothing() {
+        ListExample();
+        w.Form1->ePath->clear();
+        w.Form1->BitBtn1Click();
+        QCOMPARE(w.Form1->ePath->text(), QString());
+        w.Form1->ListBox1->clearSelection();
+        w.Form1->ePath->setText(Folder("none"));
+        w.Form1->BitBtn1Click();
+        QVERIFY(FilesIn(work / "none").empty());
+        QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
+    }
+
+    void aFailedWriteEndsTheRunWithTheFullName() {
+        ListExample();
+        WriteWholeFile(work / "plainfile", "x");
+        w.Form1->ePath->setText(Folder("plainfile/sub/"));
+        QString shown;
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            QVERIFY(!w.Form1->BackupRunning()); // the controls are back before the box
+            box->accept();
+        });
+        w.Form1->BitBtn1Click();
+        QVERIFY2(shown.contains("\"" + Folder("plainfile/sub/") + "Archive.txt\""),
+                 qPrintable(shown));
+        QVERIFY2(shown.contains("Not a directory"), qPrintable(shown));
+        QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
+        QVERIFY(w.Form1->BitBtn1->isEnabled());
+
+        // Unattended, a failed write leaves the window open with its message.
+        SetCommandLineArguments({"pfx", Folder("plainfile/sub").toStdString()});
+        WhenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
+        w.Form1->BitBtn1Click();
+        QVERIFY(w.Form1->isVisible());
+    }
+
+    void aHostileNamespaceNameNeverWritesOutsideTheFolder() {
+        ListExample();
+        w.Form1->ListBox1->clearSelection();
+        w.Form1->ListBox1->item(w.Form1->ListBox1->AddSorted("../evil"))->setSelected(true);
+        w.Form1->ePath->setText(Folder("out/"));
+        QString shown;
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            box->accept();
+        });
+        w.Form1->BitBtn1Click();
+        QVERIFY2(shown.contains(Folder("out/") + "../evil.txt"), qPrintable(shown));
+        QVERIFY(!fs::exists(work / "evil.txt"));
+        QVERIFY(FilesIn(work / "out").empty());
+    }
+
+    void cancelFinishesTheNamespaceInProgress() {
+        ListExample();
+        w.Form1->ePath->setText(Folder("out"));
+        w.Form1->OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
+            QCOMPARE(w.Form1->Bitbtn2->text(), QString("Cancel"));
+            QVERIFY(!w.Form1->BitBtn1->isEnabled());
+            QTest::mouseClick(w.Form1->Bitbtn2, Qt::LeftButton);
+        };
+        w.Form1->BitBtn1Click();
+        QCOMPARE(FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
+        QVERIFY(fs::file_size(work / "out/Archive.txt") > 0);
+        QVERIFY(w.Form1->isVisible());
+
+        // Unattended, the window closes after a cancelled run too.
+        SetCommandLineArguments({"", Folder("out2").toStdString()});
+        w.Form1->ePath->setText(Folder("out2"));
+        w.Form1->BitBtn1Click();
+        QCOMPARE(FilesIn(work / "out2"), std::vector<std::string>{"Archive.txt"});
+        QVERIFY(!w.Form1->isVisible());
+    }
+
+    void closingDuringARunStopsItFirst() {
+        ListExample();
+        w.Form1->ePath->setText(Folder("out"));
+        w.Form1->OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
+            w.Form1->close(); // Alt+F4 or the frame while the run goes on
+            QVERIFY(w.Form1->isVisible());
+        };
+        w.Form1->BitBtn1Click();
+        QVERIFY(!w.Form1->isVisible());
+        QCOMPARE(FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
+        QVERIFY(fs::exists(w.Form1->SettingsFile()));
+    }
+
+    void cancellingTheOpenDialogChangesNothing() {
+        TStringList kept;
+        kept.Add("kept");
+        w.fRestore->LoadLines(kept);
+        WhenModal<QFileDialog>([](QFileDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("Restore"));
+            QCOMPARE(dialog->nameFilters(), QStringList({"Text files (*.txt)", "All files (*)"}));
+            QCOMPARE(dialog->defaultSuffix(), QString("txt"));
+            dialog->reject();
+        });
+        w.Form1->BitBtn3Click();
+        QVERIFY(!w.fRestore->isVisible());
+        QCOMPARE(w.fRestore->CheckListBox1->count(), 1);
+        QVERIFY(w.Form1->RestoreFileName().empty());
+    }
+
+    // Back up, delete every link, restore every file, back up again: the same files.
+    void roundTripGivesByteIdenticalBackups() {
+        ListExample();
+        w.Form1->ePath->setText(Folder("first"));
+        w.Form1->BitBtn1Click();
+
+        std::vector<store::Entry> links;
+        QVERIFY(store::SearchAll(*directory,
+                                 {"CN=Dfs-Configuration,CN=System,DC=example,DC=com",
+                                  store::Scope::Subtree,
+                                  "(objectClass=msDFS-Linkv2)",
+                                  {"1.1"},
+                                  0},
+                                 links)
+                    .ok());
+        QCOMPARE(int(links.size()), 8);
+        for (const auto& link : links)
+            QVERIFY(directory->Delete(link.dn).ok());
+
+        for (const std::string& name : FilesIn(work / "first")) {
+            TStringList lines;
+            lines.LoadFromFile(work / "first" / name);
+            OpenAndRestore(work / "first" / name, [&](TfRestore* restore) {
+                QCOMPARE(restore->CheckListBox1->count(), lines.Count());
+                for (int i = 0; i < restore->CheckListBox1->count(); ++i)
+                    QCOMPARE(restore->CheckListBox1->item(i)->checkState(), Qt::Checked);
+                QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+            });
+            QVERIFY(fs::exists(work / "first" / (name + "_restore.txt")));
+        }
+        QStringList last = StatusMessages();
+        QCOMPARE(last.first(), QString("Starting restore"));
+        QCOMPARE(last.last(), QString("** Complete **"));
+
+        w.Form1->ePath->setText(Folder("second"));
+        w.Form1->BitBtn1Click();
+        for (const std::string& name : FilesIn(work / "second"))
+            QCOMPARE(ReadWholeFile(work / "second" / name), ReadWholeFile(work / "first" / name));
+        QCOMPARE(FilesIn(work / "second").size(), size_t(4));
+    }
+
+    void restoreReportsEachLineAndCanBeCancelled() {
+        WriteWholeFile(
+            work / "Public.txt",
+            "dfscmd /map \"\\\\example.com\\Public\\Software\" \"\\\\FS1\\Software\" \"\"\r\n"
+            "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"fresh\"\r\n"
+            "\r\n"
+            "dfscmd /map \"\\\\example.com\\Public\\Later\" \"\\\\FS1\\Later\" \"\"\r\n");
+        OpenAndRestore(work / "Public.txt", [&](TfRestore* restore) {
+            restore->CheckListBox1->item(3)->setCheckState(Qt::Unchecked);
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+            QCOMPARE(restore->CloseButton->text(), QString("Close"));
+        });
+        QCOMPARE(StatusMessages(),
+                 QStringList({"Starting restore",
+                              "Restoring \\\\example.com\\Public\\Software to \\\\FS1\\Software  ",
+                              "Failed 80: The file exists.",
+                              "Restoring \\\\example.com\\Public\\New to \\\\FS1\\New  fresh",
+                              "Restored", "Skipped, not a backup line: ", "", "** Complete **"}));
+        QString log = QString::fromStdString(ReadWholeFile(work / "Public.txt_restore.txt"));
+        QCOMPARE(log.count("\r\n"), 8);
+        QVERIFY(log.endsWith("\t** Complete **\r\n"));
+
+        // Cancel during a run: the line in progress finishes, nothing after it runs, and Esc
+        // while running does not hide the window.
+        OpenAndRestore(work / "Public.txt", [&](TfRestore* restore) {
+            QTimer::singleShot(0, restore, [restore] {
+                QTest::keyClick(restore, Qt::Key_Escape);
+                QVERIFY(restore->isVisible());
+            });
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+        });
+        QCOMPARE(StatusMessages().size(), 5); // start, one line and its outcome, "", complete
+
+        // Nothing checked.
+        OpenAndRestore(work / "Public.txt", [&](TfRestore* restore) {
+            QTest::mouseClick(restore->DeselectAllButton, Qt::LeftButton);
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+        });
+        QCOMPARE(StatusMessages(), QStringList({"Starting restore", "", "** Complete **"}));
+    }
+};
+
+QTEST_MAIN(BackupRestoreTest)
+#include "backup_restore_test.moc"
