@@ -6,13 +6,14 @@
 #include <QDateTime>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace kestrune {
@@ -39,19 +40,17 @@ TfStatus::TfStatus(QWidget* parent) : QWidget(parent, Qt::Window) {
     setFont(font);
     resize(535, 341);
 
-    re1 = new QTextEdit(this);
+    re1 = new QPlainTextEdit(this);
     re1->setObjectName("re1");
     re1->setReadOnly(true);
     re1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    re1->setLineWrapMode(QTextEdit::NoWrap);
+    re1->setLineWrapMode(QPlainTextEdit::NoWrap);
     re1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     re1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    re1->setAcceptRichText(false);
     QPalette palette = re1->palette();
     palette.setColor(QPalette::Base, Qt::black);
     palette.setColor(QPalette::Text, FromColorRef(0x00FF00));
     re1->setPalette(palette);
-    re1->setTextColor(FromColorRef(0x00FF00));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -92,6 +91,24 @@ void TfStatus::AddLine(const AnsiString& Msg, uint32_t Color) {
     cursor.movePosition(QTextCursor::StartOfBlock);
     re1->setTextCursor(cursor);
     re1->horizontalScrollBar()->setValue(0);
+    LimitRepaints();
+}
+
+// A run adds lines far faster than a screen refreshes, and repainting after each one would
+// cost more than the run itself: the log repaints at most once per frame, and always shows
+// the last line within one frame.
+void TfStatus::LimitRepaints() {
+    constexpr int kFrameMs = 16;
+    if (!FSincePaint.isValid() || FSincePaint.elapsed() >= kFrameMs) {
+        FSincePaint.start();
+        return;
+    }
+    if (!re1->updatesEnabled()) return; // already waiting for the next frame
+    re1->setUpdatesEnabled(false);
+    QTimer::singleShot(kFrameMs, this, [this] {
+        re1->setUpdatesEnabled(true);
+        FSincePaint.start();
+    });
 }
 
 void TfStatus::ClearLines() {

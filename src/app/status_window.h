@@ -3,9 +3,10 @@
 
 #include "backup/restore_run.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
-class QTextEdit;
+class QPlainTextEdit;
 
 namespace kestrune {
 
@@ -13,7 +14,7 @@ class TfStatus : public QWidget, public RestoreLog {
   public:
     explicit TfStatus(QWidget* parent = nullptr);
 
-    QTextEdit* re1;
+    QPlainTextEdit* re1;
 
     void FormShow();
     // Appends "<short date>[ <long time>]<tab>Msg" in Color (0x00BBGGRR).
@@ -33,7 +34,10 @@ class TfStatus : public QWidget, public RestoreLog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void LimitRepaints();
+
     bool FPlainText = false;
+    QElapsedTimer FSincePaint;
     bool FCentred = false;
 };
 

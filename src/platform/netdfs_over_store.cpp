@@ -5,6 +5,7 @@
 #include "dfs/netdfs_buffer.h"
 #include "platform/dfs_target_list.h"
 #include "platform/store/dn.h"
+#include "platform/store/filter.h"
 
 #include <cerrno>
 #include <chrono>
@@ -174,13 +175,14 @@ NET_API_STATUS StoreNetDfs::ReadNamespace(const std::string& dn, Entry& out) {
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, std::vector<Link>& out) {
+NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, const std::string& filter,
+                                      std::vector<Link>& out) {
     std::vector<Entry> found;
     store::Status status =
         store::SearchAll(*directory_,
                          {namespaceDn,
                           Scope::OneLevel,
-                          "(objectClass=msDFS-Linkv2)",
+                          filter,
                           {"msDFS-LinkPathv2", "msDFS-Commentv2", "msDFS-TargetListv2"},
                           0},
                          found);
@@ -286,7 +288,7 @@ NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::s
         if (*resume >= names.size() + 1) return ERROR_NO_MORE_ITEMS;
     }
     std::vector<Link> links;
-    status = ReadLinks(namespaceDn, links);
+    status = ReadLinks(namespaceDn, "(objectClass=msDFS-Linkv2)", links);
     if (status != NERR_Success) return status;
 
     // Entry 0 is the root; entry i > 0 is links[i - 1].
@@ -382,8 +384,16 @@ NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* Se
 NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entry& ns,
                                       const std::string& linkPath, const std::u16string& target,
                                       const std::u16string& comment, uint32_t flags) {
+    // Only the link itself and the links above or below it matter; the directory finds them
+    // by path without reading the whole namespace.
+    std::string filter = "(&(objectClass=msDFS-Linkv2)(|";
+    for (size_t slash = linkPath.find('/', 1);; slash = linkPath.find('/', slash + 1)) {
+        filter += "(msDFS-LinkPathv2=" + store::EscapeFilterValue(linkPath.substr(0, slash)) + ")";
+        if (slash == std::string::npos) break;
+    }
+    filter += "(msDFS-LinkPathv2=" + store::EscapeFilterValue(linkPath) + "/*)))";
     std::vector<Link> links;
-    NET_API_STATUS status = ReadLinks(namespaceDn, links);
+    NET_API_STATUS status = ReadLinks(namespaceDn, filter, links);
     if (status != NERR_Success) return status;
     std::string wanted = store::FoldCase(linkPath);
     for (const Link& link : links) {

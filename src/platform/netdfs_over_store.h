@@ -32,7 +32,8 @@ class StoreNetDfs : public NetDfsApi {
     std::optional<std::string> DomainDn(const std::u16string& name);
     std::string NamespaceDn(const std::string& domainDn, const std::string& name) const;
     NET_API_STATUS ReadNamespace(const std::string& dn, store::Entry& out);
-    NET_API_STATUS ReadLinks(const std::string& namespaceDn, std::vector<Link>& out);
+    NET_API_STATUS ReadLinks(const std::string& namespaceDn, const std::string& filter,
+                             std::vector<Link>& out);
     NET_API_STATUS EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
                                   uint8_t** buffer, uint32_t* read, uint32_t* resume);
     NET_API_STATUS EnumLinks(const std::u16string& domain, const std::string& domainDn,

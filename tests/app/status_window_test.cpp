@@ -2,11 +2,11 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextEdit>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -68,7 +68,7 @@ class StatusWindowTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&status));
         status.AddLine(std::string(600, 'x'), 0x00FF00);
         QApplication::processEvents();
-        QCOMPARE(status.re1->lineWrapMode(), QTextEdit::NoWrap);
+        QCOMPARE(status.re1->lineWrapMode(), QPlainTextEdit::NoWrap);
         QScrollBar* bar = status.re1->horizontalScrollBar();
         QVERIFY(bar->maximum() > 0);
         bar->setValue(bar->maximum());

@@ -17,6 +17,21 @@ bool SameType(std::string_view a, std::string_view b) {
 
 } // namespace
 
+std::string EscapeFilterValue(std::string_view value) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (char c : value) {
+        if (c == '*' || c == '(' || c == ')' || c == '\\' || c == '\0') {
+            out += '\\';
+            out += hex[(static_cast<unsigned char>(c) >> 4) & 0xF];
+            out += hex[static_cast<unsigned char>(c) & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 bool IsBinaryAttribute(std::string_view type) {
     static const std::array<std::string_view, 17> binary = {
         "objectGUID",
@@ -208,6 +223,34 @@ void Filter::MapValues(const ValueMapper& mapper) {
     if (kind_ == Kind::Equal && !binary_) value_ = FoldCase(mapper(type_, value_));
     for (auto& child : children_)
         child->MapValues(mapper);
+}
+
+std::optional<std::vector<IndexTerm>>
+Filter::IndexTerms(const std::function<bool(std::string_view)>& indexed) const {
+    switch (kind_) {
+    case Kind::Equal:
+        if (indexed(type_)) return std::vector<IndexTerm>{{type_, value_, false}};
+        return std::nullopt;
+    case Kind::Substrings:
+        if (indexed(type_) && !pieces_.front().empty())
+            return std::vector<IndexTerm>{{type_, pieces_.front(), true}};
+        return std::nullopt;
+    case Kind::And:
+        for (const auto& child : children_)
+            if (auto terms = child->IndexTerms(indexed)) return terms;
+        return std::nullopt;
+    case Kind::Or: {
+        std::vector<IndexTerm> all;
+        for (const auto& child : children_) {
+            auto terms = child->IndexTerms(indexed);
+            if (!terms) return std::nullopt;
+            all.insert(all.end(), terms->begin(), terms->end());
+        }
+        return all;
+    }
+    default:
+        return std::nullopt;
+    }
 }
 
 bool Filter::MatchesValue(const std::string& raw) const {

@@ -5,9 +5,17 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace kestrune::store {
+
+// A value or value prefix of one attribute that an index can look up.
+struct IndexTerm {
+    std::string type;
+    std::string value; // folded unless the attribute is binary
+    bool prefix = false;
+};
 
 class Filter {
   public:
@@ -18,6 +26,10 @@ class Filter {
     static Status Parse(std::string_view text, std::unique_ptr<Filter>& out);
     bool Matches(const Entry& entry) const;
     void MapValues(const ValueMapper& mapper);
+    // Terms whose matches include every entry the filter matches, using only attributes for
+    // which indexed answers true; nothing when the filter gives no such set.
+    std::optional<std::vector<IndexTerm>>
+    IndexTerms(const std::function<bool(std::string_view type)>& indexed) const;
 
     enum class Kind { And, Or, Not, Equal, Present, Substrings, GreaterOrEqual, LessOrEqual };
 
@@ -32,6 +44,9 @@ class Filter {
     friend class FilterParser;
     bool MatchesValue(const std::string& value) const;
 };
+
+// A value escaped for use in a filter: "*", "(", ")", "\" and NUL as \XX.
+std::string EscapeFilterValue(std::string_view value);
 
 // Attributes whose values are octet strings: matched byte for byte, never case-folded.
 bool IsBinaryAttribute(std::string_view type);

@@ -34,6 +34,20 @@ bool HasValue(const Attribute& a, const std::string& value) {
                        [&](const std::string& v) { return SameValue(a.type, v, value); });
 }
 
+// The attributes kept in the index: those that lookups name one entry by.
+bool IsIndexed(std::string_view type) {
+    static const char* const indexed[] = {"msDFS-LinkPathv2", "cn",        "name",
+                                          "sAMAccountName",   "dnsRoot",   "nETBIOSName",
+                                          "lDAPDisplayName",  "objectGUID"};
+    for (const char* name : indexed)
+        if (SameType(name, type)) return true;
+    return false;
+}
+
+std::string IndexValue(std::string_view type, const std::string& value) {
+    return IsBinaryAttribute(type) ? value : FoldCase(value);
+}
+
 Status Error(ResultCode code, std::string message) {
     return {code, std::move(message), 0};
 }
@@ -217,22 +231,22 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
     if (!status.ok()) return status;
 
     std::vector<const Node*> candidates;
-    if (request.base.empty() && request.scope == Scope::Base) {
+    const Node* base = request.base.empty() ? nullptr : FindNode(request.base);
+    if (!request.base.empty() && !base) {
+        if (NormalizeDn(request.base).empty())
+            return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + request.base);
+        return Error(ResultCode::NoSuchObject, "No such object: " + request.base);
+    }
+    bool rootDse = request.base.empty() && request.scope == Scope::Base;
+    if (rootDse) {
         if (const Node* root = FindNode("")) candidates.push_back(root);
-    } else if (request.base.empty()) {
-        if (request.scope == Scope::OneLevel)
+    } else if (!IndexedCandidates(*filter, base, request.scope, candidates)) {
+        if (!base && request.scope == Scope::OneLevel)
             candidates.assign(tops_.begin(), tops_.end());
-        else
+        else if (!base)
             for (const Node* top : tops_)
                 Collect(top, true, candidates);
-    } else {
-        const Node* base = FindNode(request.base);
-        if (!base) {
-            if (NormalizeDn(request.base).empty())
-                return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + request.base);
-            return Error(ResultCode::NoSuchObject, "No such object: " + request.base);
-        }
-        if (request.scope == Scope::Base)
+        else if (request.scope == Scope::Base)
             candidates.push_back(base);
         else if (request.scope == Scope::OneLevel)
             candidates.assign(base->children.begin(), base->children.end());
@@ -244,6 +258,61 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
         if (filter->Matches(node->entry)) keys.push_back(node->key);
     cursor = std::make_unique<Cursor>(*this, std::move(keys), request);
     return Status::Ok();
+}
+
+bool MemoryStore::IndexedCandidates(const Filter& filter, const Node* base, Scope scope,
+                                    std::vector<const Node*>& out) const {
+    if (scope == Scope::Base) return false; // one entry: nothing to gain
+    auto terms = filter.IndexTerms(IsIndexed);
+    if (!terms) return false;
+    auto inScope = [&](const Node* node) {
+        if (node->key.empty()) return false; // the rootDSE is in no scope but its own
+        if (!base) return scope == Scope::Subtree || node->parent == nullptr;
+        if (scope == Scope::Base) return node == base;
+        if (scope == Scope::OneLevel) return node->parent == base;
+        for (const Node* up = node; up; up = up->parent)
+            if (up == base) return true;
+        return false;
+    };
+    std::vector<const Node*> found;
+    for (const IndexTerm& term : *terms) {
+        auto values = index_.find(FoldCase(term.type));
+        if (values == index_.end()) continue;
+        const auto& byValue = values->second;
+        auto it = byValue.lower_bound(term.value);
+        for (; it != byValue.end(); ++it) {
+            bool hit = term.prefix ? it->first.compare(0, term.value.size(), term.value) == 0
+                                   : it->first == term.value;
+            if (!hit) break;
+            if (inScope(it->second)) found.push_back(it->second);
+        }
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Node* a, const Node* b) { return a->seq < b->seq; });
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    out = std::move(found);
+    return true;
+}
+
+void MemoryStore::Index(Node* node, bool add) {
+    for (const Attribute& a : node->entry.attributes) {
+        if (!IsIndexed(a.type)) continue;
+        auto& byValue = index_[FoldCase(a.type)];
+        for (const std::string& v : a.values) {
+            std::string key = IndexValue(a.type, v);
+            if (add) {
+                byValue.emplace(std::move(key), node);
+                continue;
+            }
+            auto [first, last] = byValue.equal_range(key);
+            for (auto it = first; it != last; ++it) {
+                if (it->second == node) {
+                    byValue.erase(it);
+                    break;
+                }
+            }
+        }
+    }
 }
 
 void MemoryStore::Collect(const Node* node, bool deep, std::vector<const Node*>& out) const {
@@ -304,8 +373,10 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
         if (!status.ok()) return status;
     }
     node->parent = parent;
+    node->seq = nextSeq_++;
     Node* raw = node.get();
     nodes_.emplace(std::move(key), std::move(node));
+    Index(raw, true);
     if (parent)
         parent->children.push_back(raw);
     else if (!isRoot)
@@ -326,7 +397,9 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
         Status status = Record(FormatLdifModify(node->entry.dn, changes));
         if (!status.ok()) return status;
     }
+    Index(node, false);
     node->entry = std::move(changed);
+    Index(node, true);
     return Status::Ok();
 }
 
@@ -341,6 +414,7 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     }
     std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
     siblings.erase(std::find(siblings.begin(), siblings.end(), node));
+    Index(node, false);
     nodes_.erase(node->key);
     return Status::Ok();
 }
@@ -381,6 +455,7 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
         if (!status.ok()) return status;
     }
     std::string oldRdn = FirstRdn(node->entry.dn);
+    Index(node, false);
     if (deleteOldRdn) {
         if (Attribute* a = FindAttribute(node->entry, RdnType(oldRdn))) {
             auto it = std::find_if(a->values.begin(), a->values.end(), [&](const std::string& v) {
@@ -397,6 +472,7 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
     if (!HasValue(*naming, RdnValue(rdns.front())))
         naming->values.push_back(RdnValue(rdns.front()));
     if (naming->values.empty()) naming->values.push_back(RdnValue(rdns.front()));
+    Index(node, true);
 
     if (parent != node->parent) {
         std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;

@@ -7,9 +7,12 @@
 #include "platform/store/ldif.h"
 
 #include <filesystem>
+#include <map>
 #include <unordered_map>
 
 namespace kestrune::store {
+
+class Filter;
 
 class MemoryStore : public DirectoryStore {
   public:
@@ -35,7 +38,8 @@ class MemoryStore : public DirectoryStore {
 
   private:
     struct Node {
-        std::string key; // the normalized DN
+        uint64_t seq = 0; // order of addition
+        std::string key;  // the normalized DN
         Entry entry;
         Node* parent = nullptr;
         std::vector<Node*> children; // in the order they were added
@@ -52,9 +56,18 @@ class MemoryStore : public DirectoryStore {
     Node* FindNode(std::string_view dn) const;
     void Rekey(Node* node, const std::string& newDn);
     void Collect(const Node* node, bool deep, std::vector<const Node*>& out) const;
+    void Index(Node* node, bool add);
+    // The entries the index holds for the terms, within the scope; false when the filter
+    // cannot use the index.
+    bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope,
+                           std::vector<const Node*>& out) const;
 
     std::unordered_map<std::string, std::unique_ptr<Node>> nodes_; // by normalized DN
     std::vector<Node*> tops_; // entries without a parent in the store; the rootDSE is apart
+    // Values of a few attributes that lookups go by (folded type -> folded value -> entries),
+    // as a directory indexes them.
+    std::unordered_map<std::string, std::multimap<std::string, Node*>> index_;
+    uint64_t nextSeq_ = 0;
     std::filesystem::path file_;
     int fd_ = -1;
     bool needsSeparator_ = false; // the file does not end in a blank line yet

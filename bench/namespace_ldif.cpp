@@ -1,0 +1,59 @@
+#include "namespace_ldif.h"
+
+#include "platform/dfs_target_list.h"
+#include "platform/store/base64.h"
+
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+
+namespace kestrune::bench {
+namespace {
+
+void Line(std::ofstream& out, const std::string& type, const std::string& value,
+          bool binary = false) {
+    out << type << (binary ? ":: " + store::Base64Encode(value) : ": " + value) << '\n';
+}
+
+} // namespace
+
+long PeakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Written a record at a time so that the generator's memory does not count.
+void WriteNamespaceLdif(const std::filesystem::path& file, int links) {
+    std::ofstream out(file, std::ios::binary);
+    const std::string domain = "DC=bench,DC=test";
+    const std::string config = "CN=Configuration," + domain;
+    out << "version: 1\n\ndn:\nconfigurationNamingContext: " << config
+        << "\ndefaultNamingContext: " << domain << "\n\n";
+    for (const std::string& dn :
+         {domain, "CN=System," + domain, "CN=Dfs-Configuration,CN=System," + domain,
+          "CN=Big,CN=Dfs-Configuration,CN=System," + domain})
+        out << "dn: " << dn << "\nobjectClass: top\n\n";
+    const std::string ns = "CN=Big,CN=Big,CN=Dfs-Configuration,CN=System," + domain;
+    out << "dn: " << ns << "\nobjectClass: top\nobjectClass: msDFS-Namespacev2\n";
+    Line(out, "msDFS-TargetListv2", EncodeTargetList({u"\\\\DC1\\Big"}), true);
+    out << "\n";
+    for (int i = 0; i < links; ++i) {
+        std::string n = std::to_string(i);
+        out << "dn: CN=link" << n << "," << ns << "\nobjectClass: top\nobjectClass: msDFS-Linkv2\n";
+        Line(out, "msDFS-LinkPathv2", "/Department" + std::to_string(i % 100) + "/Share" + n);
+        Line(out, "msDFS-Commentv2", "Link number " + n);
+        Line(out, "msDFS-LinkIdentityGUIDv2", std::string(16, static_cast<char>(i)), true);
+        Line(out, "msDFS-LastModifiedv2", "20261201090000.0Z");
+        std::u16string a = u"\\\\FS" + std::u16string(1, u'0' + i % 10) + u"\\Share";
+        std::u16string b = u"\\\\BACKUP\\Mirror";
+        Line(out, "msDFS-TargetListv2", EncodeTargetList({a, b}), true);
+        out << "\n";
+    }
+    out << "dn: " << config << "\nobjectClass: top\n\ndn: CN=Partitions," << config
+        << "\nobjectClass: top\n\ndn: CN=BENCH,CN=Partitions," << config
+        << "\nobjectClass: crossRef\nnCName: " << domain
+        << "\ndnsRoot: bench.test\nnETBIOSName: BENCH\n\n";
+}
+
+} // namespace kestrune::bench
