@@ -28,7 +28,9 @@ TfRestore::TfRestore(Context context, QWidget* parent)
 
     CheckListBox1 = new QListWidget(this);
     CheckListBox1->setObjectName("CheckListBox1");
-    CheckListBox1->setUniformItemSizes(true);
+    CheckListBox1->setLayoutMode(QListView::Batched);
+    // Whole lines, reached with the horizontal scroll bar: the end of a line is its comment.
+    CheckListBox1->setTextElideMode(Qt::ElideNone);
 
     ButtonPanel = new QFrame(this);
     ButtonPanel->setObjectName("ButtonPanel");

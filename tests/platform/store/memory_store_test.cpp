@@ -180,3 +180,55 @@ TEST_F(MemoryStoreTest, PagesDeliverEveryEntryOnce) {
 
 } // namespace
 } // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+// Indexed lookups must find exactly what a scan finds, also after changes.
+TEST(MemoryStoreIndex, IndexedSearchesFollowAddsModifiesRenamesAndDeletes) {
+    MemoryStore store;
+    ASSERT_TRUE(
+        store.LoadText("dn: DC=x\nobjectClass: top\n\ndn: OU=a,DC=x\nobjectClass: top\n", "t")
+            .ok());
+    for (int i = 0; i < 30; ++i)
+        ASSERT_TRUE(store
+                        .Add({"CN=L" + std::to_string(i) + ",OU=a,DC=x",
+                              {{"objectClass", {"msDFS-Linkv2"}},
+                               {"msDFS-LinkPathv2", {"/Dept/Share" + std::to_string(i)}}}})
+                        .ok());
+    auto find = [&](const std::string& base, Scope scope, const std::string& filter) {
+        std::vector<Entry> out;
+        EXPECT_TRUE(SearchAll(store, {base, scope, filter, {"1.1"}, 0}, out).ok());
+        std::vector<std::string> dns;
+        for (const auto& e : out)
+            dns.push_back(e.dn);
+        return dns;
+    };
+    EXPECT_EQ(find("OU=a,DC=x", Scope::OneLevel, "(msDFS-LinkPathv2=/DEPT/share7)"),
+              std::vector<std::string>{"CN=L7,OU=a,DC=x"});
+    EXPECT_EQ(find("DC=x", Scope::Subtree, "(msDFS-LinkPathv2=/Dept/Share2*)").size(),
+              11u); // 2, 20..29
+    EXPECT_TRUE(
+        find("DC=x", Scope::OneLevel, "(msDFS-LinkPathv2=/Dept/Share7)").empty()); // not a child
+    EXPECT_EQ(find("DC=x", Scope::Subtree,
+                   "(|(msDFS-LinkPathv2=/Dept/Share1)(msDFS-LinkPathv2=/Dept/Share3))"),
+              (std::vector<std::string>{"CN=L1,OU=a,DC=x", "CN=L3,OU=a,DC=x"}));
+    EXPECT_EQ(find("DC=x", Scope::Subtree, "(&(objectClass=msDFS-Linkv2)(cn=l5))"),
+              std::vector<std::string>{"CN=L5,OU=a,DC=x"});
+
+    ASSERT_TRUE(store
+                    .Modify("CN=L7,OU=a,DC=x",
+                            {{Modification::Op::Replace, "msDFS-LinkPathv2", {"/Moved"}}})
+                    .ok());
+    EXPECT_TRUE(find("DC=x", Scope::Subtree, "(msDFS-LinkPathv2=/Dept/Share7)").empty());
+    EXPECT_EQ(find("DC=x", Scope::Subtree, "(msDFS-LinkPathv2=/moved)").size(), 1u);
+    ASSERT_TRUE(store.Rename("CN=L7,OU=a,DC=x", "CN=Seven", true, "DC=x").ok());
+    EXPECT_TRUE(find("DC=x", Scope::Subtree, "(cn=L7)").empty());
+    EXPECT_EQ(find("DC=x", Scope::OneLevel, "(cn=seven)"),
+              std::vector<std::string>{"CN=Seven,DC=x"});
+    ASSERT_TRUE(store.Delete("CN=Seven,DC=x").ok());
+    EXPECT_TRUE(find("DC=x", Scope::Subtree, "(msDFS-LinkPathv2=/Moved)").empty());
+}
+
+} // namespace
+} // namespace kestrune::store
