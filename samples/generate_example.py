@@ -181,8 +181,12 @@ def main():
         entry(f"CN={server},CN=Servers," + site, ("objectClass", ["top", "server"]), ("dNSHostName", host))
         entry(f"CN=NTDS Settings,CN={server},CN=Servers," + site, ("objectClass", ["top", "applicationSettings", "nTDSDSA"]))
     entry(SCHEMA, ("objectClass", ["top", "dMD"]), ("fSMORoleOwner", DC1_SETTINGS))
-    entry("CN=Domain-DNS," + SCHEMA, ("objectClass", ["top", "classSchema"]),
-          ("lDAPDisplayName", "domainDNS"), ("defaultObjectCategory", "CN=Domain-DNS," + SCHEMA))
+    for cn, name, category in (("Domain-DNS", "domainDNS", "Domain-DNS"), ("Domain", "domain", "Domain-DNS"),
+                               ("Person", "person", "Person"), ("User", "user", "Person"),
+                               ("Computer", "computer", "Computer"), ("Group", "group", "Group"),
+                               ("Container", "container", "Container")):
+        entry(f"CN={cn}," + SCHEMA, ("objectClass", ["top", "classSchema"]),
+              ("lDAPDisplayName", name), ("defaultObjectCategory", f"CN={category}," + SCHEMA))
 
 
 main()

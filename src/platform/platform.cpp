@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/adsi_over_store.h"
 #include "platform/netdfs_over_store.h"
 #include "platform/store/memory_store.h"
 

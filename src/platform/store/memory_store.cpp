@@ -229,6 +229,20 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
     std::unique_ptr<Filter> filter;
     Status status = Filter::Parse(request.filter, filter);
     if (!status.ok()) return status;
+    // Active Directory reads a category given as a class name as that class's default
+    // category: (objectCategory=user) means (objectCategory=CN=Person,CN=Schema,...).
+    filter->MapValues([this](std::string_view type, std::string_view value) {
+        std::string v(value);
+        if (FoldCase(type) != "objectcategory" || v.find('=') != std::string::npos) return v;
+        auto names = index_.find("ldapdisplayname");
+        if (names == index_.end()) return v;
+        auto [first, last] = names->second.equal_range(v);
+        for (auto it = first; it != last; ++it) {
+            std::string category = it->second->entry.First("defaultObjectCategory");
+            if (!category.empty()) return category;
+        }
+        return v;
+    });
 
     std::vector<const Node*> candidates;
     const Node* base = request.base.empty() ? nullptr : FindNode(request.base);
