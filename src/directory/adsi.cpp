@@ -25,7 +25,8 @@ int HexDigit(char c) {
 class PathMoniker : public IMoniker {
   public:
     explicit PathMoniker(std::u16string path) : path_(std::move(path)) {}
-    HRESULT BindToObject(IBindCtx*, IMoniker*, const IID& iid, std::shared_ptr<IUnknown>& out) override {
+    HRESULT BindToObject(IBindCtx*, IMoniker*, const IID& iid,
+                         std::shared_ptr<IUnknown>& out) override {
         return ADsGetObject(path_, iid, out);
     }
 
@@ -87,9 +88,12 @@ GUID GUID::Parse(std::string_view text) {
         if (HexDigit(c) >= 0) hex += c;
     GUID g;
     if (hex.size() != 32) return g;
-    auto byte = [&](int i) { return static_cast<uint8_t>(HexDigit(hex[2 * i]) * 16 + HexDigit(hex[2 * i + 1])); };
+    auto byte = [&](int i) {
+        return static_cast<uint8_t>(HexDigit(hex[2 * i]) * 16 + HexDigit(hex[2 * i + 1]));
+    };
     const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-    for (int i = 0; i < 16; ++i) g.bytes[order[i]] = byte(i);
+    for (int i = 0; i < 16; ++i)
+        g.bytes[order[i]] = byte(i);
     return g;
 }
 
@@ -124,7 +128,9 @@ const SafeArray* Variant::AsArray() const {
     return p ? p->get() : nullptr;
 }
 
-void SetErrorInfo(std::shared_ptr<IErrorInfo> info) { threadErrorInfo = std::move(info); }
+void SetErrorInfo(std::shared_ptr<IErrorInfo> info) {
+    threadErrorInfo = std::move(info);
+}
 
 HRESULT GetErrorInfo(std::shared_ptr<IErrorInfo>& info) {
     info = std::move(threadErrorInfo);
@@ -132,11 +138,16 @@ HRESULT GetErrorInfo(std::shared_ptr<IErrorInfo>& info) {
     return info ? S_OK : S_FALSE;
 }
 
-void InstallAdsiPlatform(std::shared_ptr<AdsiPlatform> platform) { Installed() = std::move(platform); }
+void InstallAdsiPlatform(std::shared_ptr<AdsiPlatform> platform) {
+    Installed() = std::move(platform);
+}
 
-HRESULT CoInitializeEx(void*, uint32_t) { return S_OK; }
+HRESULT CoInitializeEx(void*, uint32_t) {
+    return S_OK;
+}
 
-HRESULT CoCreateInstance(const CLSID& clsid, void*, uint32_t, const IID& iid, std::shared_ptr<IUnknown>& out) {
+HRESULT CoCreateInstance(const CLSID& clsid, void*, uint32_t, const IID& iid,
+                         std::shared_ptr<IUnknown>& out) {
     out.reset();
     if (!Installed() && clsid == CLSID_ADSystemInfo) {
         std::shared_ptr<IUnknown> info = std::make_shared<NoDomainSystemInfo>();

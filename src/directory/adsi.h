@@ -19,9 +19,15 @@ namespace kestrune::adsi {
 
 using HRESULT = int32_t;
 
-constexpr HRESULT H(uint32_t code) { return static_cast<HRESULT>(code); }
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr HRESULT H(uint32_t code) {
+    return static_cast<HRESULT>(code);
+}
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -40,12 +46,12 @@ constexpr HRESULT E_ADS_BAD_PARAMETER = H(0x80005008);
 constexpr HRESULT S_ADS_NOMORE_ROWS = H(0x00005012);
 constexpr HRESULT S_ADS_NOMORE_COLUMNS = H(0x00005013);
 constexpr HRESULT E_ADS_COLUMN_NOT_SET = H(0x80005014);
-constexpr HRESULT HR_NO_SUCH_OBJECT = H(0x80072030);       // ERROR_DS_NO_SUCH_OBJECT
+constexpr HRESULT HR_NO_SUCH_OBJECT = H(0x80072030);         // ERROR_DS_NO_SUCH_OBJECT
 constexpr HRESULT HR_SERVER_NOT_OPERATIONAL = H(0x8007203A); // ERROR_DS_SERVER_DOWN
-constexpr HRESULT HR_NO_SUCH_DOMAIN = H(0x8007054B);       // ERROR_NO_SUCH_DOMAIN
-constexpr HRESULT HR_FILTER_UNKNOWN = H(0x80072035);       // ERROR_DS_UNWILLING_TO_PERFORM
-constexpr HRESULT HR_INVALID_FILTER = H(0x80072037);       // ERROR_DS_FILTER_UNKNOWN... (bad filter)
-constexpr HRESULT HR_ALREADY_EXISTS = H(0x80071392);       // ERROR_OBJECT_ALREADY_EXISTS
+constexpr HRESULT HR_NO_SUCH_DOMAIN = H(0x8007054B);         // ERROR_NO_SUCH_DOMAIN
+constexpr HRESULT HR_FILTER_UNKNOWN = H(0x80072035);         // ERROR_DS_UNWILLING_TO_PERFORM
+constexpr HRESULT HR_INVALID_FILTER = H(0x80072037); // ERROR_DS_FILTER_UNKNOWN... (bad filter)
+constexpr HRESULT HR_ALREADY_EXISTS = H(0x80071392); // ERROR_OBJECT_ALREADY_EXISTS
 constexpr HRESULT HR_NOT_ALLOWED_ON_NON_LEAF = H(0x80072021);
 constexpr HRESULT HR_ACCESS_DENIED = H(0x80070005);
 
@@ -255,7 +261,11 @@ constexpr int32_t ADSTYPE_DN_STRING = 1;
 constexpr int32_t ADSTYPE_CASE_IGNORE_STRING = 3;
 constexpr int32_t ADSTYPE_INTEGER = 7;
 
-enum ADS_STATUS : int32_t { ADS_STATUS_S_OK = 0, ADS_STATUS_INVALID_SEARCHPREF = 1, ADS_STATUS_INVALID_SEARCHPREFVALUE = 2 };
+enum ADS_STATUS : int32_t {
+    ADS_STATUS_S_OK = 0,
+    ADS_STATUS_INVALID_SEARCHPREF = 1,
+    ADS_STATUS_INVALID_SEARCHPREFVALUE = 2
+};
 
 struct ADS_SEARCHPREF_INFO {
     ADS_SEARCHPREF dwSearchPref;
@@ -279,7 +289,8 @@ class IDirectorySearch : public virtual IUnknown {
     // with dwStatus telling which.
     virtual HRESULT SetSearchPreference(ADS_SEARCHPREF_INFO* prefs, uint32_t count) = 0;
     // filter null: every object in scope.
-    virtual HRESULT ExecuteSearch(const char16_t* filter, const std::vector<std::u16string>& attributes,
+    virtual HRESULT ExecuteSearch(const char16_t* filter,
+                                  const std::vector<std::u16string>& attributes,
                                   ADS_SEARCH_HANDLE* handle) = 0;
     virtual HRESULT GetFirstRow(ADS_SEARCH_HANDLE handle) = 0;
     virtual HRESULT GetNextRow(ADS_SEARCH_HANDLE handle) = 0;

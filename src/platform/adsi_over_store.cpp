@@ -30,7 +30,8 @@ HRESULT Fail(HRESULT hr, const std::string& description = std::string()) {
     std::string text = description;
     if (text.empty()) {
         text = FormatSystemMessage(static_cast<uint32_t>(hr));
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
     }
     SetErrorInfo(text.empty() ? nullptr : std::make_shared<TextErrorInfo>(Utf8ToWide(text)));
     return hr;
@@ -58,9 +59,9 @@ HRESULT FromStore(const store::Status& status) {
 }
 
 struct Path {
-    std::u16string provider; // "LDAP" or "GC"
-    std::u16string server;   // as written, possibly empty
-    std::string dn;          // UTF-8
+    std::u16string provider;  // "LDAP" or "GC"
+    std::u16string server;    // as written, possibly empty
+    std::string dn;           // UTF-8
     bool schemaClass = false; // LDAP://schema/<class>
 };
 
@@ -69,13 +70,15 @@ class Forest;
 // Releases nothing but holds the directory and knows its naming contexts and servers.
 class Forest : public std::enable_shared_from_this<Forest> {
   public:
-    explicit Forest(std::shared_ptr<store::DirectoryStore> directory) : directory_(std::move(directory)) {}
+    explicit Forest(std::shared_ptr<store::DirectoryStore> directory)
+        : directory_(std::move(directory)) {}
 
     store::DirectoryStore& Directory() { return *directory_; }
 
     Entry RootDse() {
         std::vector<Entry> found;
-        if (store::SearchAll(*directory_, {"", Scope::Base, "(objectClass=*)", {}, 0}, found).ok() &&
+        if (store::SearchAll(*directory_, {"", Scope::Base, "(objectClass=*)", {}, 0}, found)
+                .ok() &&
             !found.empty())
             return found.front();
         return Entry{};
@@ -83,7 +86,8 @@ class Forest : public std::enable_shared_from_this<Forest> {
 
     bool ReadEntry(const std::string& dn, Entry& out, HRESULT& hr) {
         std::vector<Entry> found;
-        store::Status status = store::SearchAll(*directory_, {dn, Scope::Base, "(objectClass=*)", {}, 0}, found);
+        store::Status status =
+            store::SearchAll(*directory_, {dn, Scope::Base, "(objectClass=*)", {}, 0}, found);
         if (!status.ok() || found.empty()) {
             hr = status.ok() ? Fail(HR_NO_SUCH_OBJECT) : FromStore(status);
             return false;
@@ -96,8 +100,11 @@ class Forest : public std::enable_shared_from_this<Forest> {
         Entry root = RootDse();
         std::vector<Entry> refs;
         store::SearchAll(*directory_,
-                         {"CN=Partitions," + root.First("configurationNamingContext"), Scope::OneLevel,
-                          "(objectClass=crossRef)", {"nCName", "dnsRoot", "nETBIOSName"}, 0},
+                         {"CN=Partitions," + root.First("configurationNamingContext"),
+                          Scope::OneLevel,
+                          "(objectClass=crossRef)",
+                          {"nCName", "dnsRoot", "nETBIOSName"},
+                          0},
                          refs);
         return refs;
     }
@@ -105,7 +112,8 @@ class Forest : public std::enable_shared_from_this<Forest> {
     // Naming contexts, folded: the domains, the configuration and the schema.
     std::vector<std::string> NamingContexts() {
         std::vector<std::string> contexts;
-        for (const Entry& ref : CrossRefs()) contexts.push_back(store::NormalizeDn(ref.First("nCName")));
+        for (const Entry& ref : CrossRefs())
+            contexts.push_back(store::NormalizeDn(ref.First("nCName")));
         Entry root = RootDse();
         contexts.push_back(store::NormalizeDn(root.First("configurationNamingContext")));
         contexts.push_back(store::NormalizeDn(root.First("schemaNamingContext")));
@@ -117,7 +125,8 @@ class Forest : public std::enable_shared_from_this<Forest> {
         std::string key = store::NormalizeDn(dn);
         std::string best;
         for (const std::string& nc : contexts) {
-            bool under = key == nc || (key.size() > nc.size() && key.compare(key.size() - nc.size(), nc.size(), nc) == 0 &&
+            bool under = key == nc || (key.size() > nc.size() &&
+                                       key.compare(key.size() - nc.size(), nc.size(), nc) == 0 &&
                                        key[key.size() - nc.size() - 1] == ',');
             if (under && nc.size() > best.size()) best = nc;
         }
@@ -128,18 +137,23 @@ class Forest : public std::enable_shared_from_this<Forest> {
     // or a domain's DNS or NetBIOS name.
     bool KnowsServer(const std::u16string& server) {
         std::string name = store::FoldCase(WideToUtf8(server));
-        while (!name.empty() && name.front() == '\\') name.erase(name.begin());
+        while (!name.empty() && name.front() == '\\')
+            name.erase(name.begin());
         if (name.empty()) return false;
         Entry root = RootDse();
         std::string host = store::FoldCase(root.First("dnsHostName"));
         if (name == host || name == host.substr(0, host.find('.'))) return true;
         for (const Entry& ref : CrossRefs())
-            if (name == store::FoldCase(ref.First("dnsRoot")) || name == store::FoldCase(ref.First("nETBIOSName")))
+            if (name == store::FoldCase(ref.First("dnsRoot")) ||
+                name == store::FoldCase(ref.First("nETBIOSName")))
                 return true;
         std::vector<Entry> servers;
         store::SearchAll(*directory_,
-                         {"CN=Sites," + root.First("configurationNamingContext"), Scope::Subtree,
-                          "(objectClass=server)", {"dNSHostName", "cn"}, 0},
+                         {"CN=Sites," + root.First("configurationNamingContext"),
+                          Scope::Subtree,
+                          "(objectClass=server)",
+                          {"dNSHostName", "cn"},
+                          0},
                          servers);
         for (const Entry& s : servers) {
             std::string dns = store::FoldCase(s.First("dNSHostName"));
@@ -175,7 +189,8 @@ class LargeInteger : public IADsLargeInteger {
     explicit LargeInteger(int64_t value) : value_(value) {}
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
         out.reset();
-        if (!(iid == IID_IUnknown || iid == IID_IDispatch || iid == IADsLargeInteger::IID_)) return E_NOINTERFACE;
+        if (!(iid == IID_IUnknown || iid == IID_IDispatch || iid == IADsLargeInteger::IID_))
+            return E_NOINTERFACE;
         out = shared_from_this();
         return S_OK;
     }
@@ -204,10 +219,12 @@ Variant ValueOf(std::string_view attribute, const std::string& raw) {
     case AttributeSyntax::Boolean:
         return Variant::Bool(store::FoldCase(raw) == "true");
     case AttributeSyntax::LargeInteger:
-        return Variant::Dispatch(std::make_shared<LargeInteger>(std::strtoll(raw.c_str(), nullptr, 10)));
+        return Variant::Dispatch(
+            std::make_shared<LargeInteger>(std::strtoll(raw.c_str(), nullptr, 10)));
     case AttributeSyntax::OctetString: {
         std::vector<Variant> bytes;
-        for (unsigned char c : raw) bytes.push_back({VT_UI1, int64_t(c)});
+        for (unsigned char c : raw)
+            bytes.push_back({VT_UI1, int64_t(c)});
         Variant v = Variant::Array(std::move(bytes));
         v.vt = VT_ARRAY | VT_UI1;
         return v;
@@ -239,7 +256,8 @@ class StoreObject : public IADs, public IDirectorySearch {
 
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
         out.reset();
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IADs::IID_ || iid == IDirectorySearch::IID_) {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IADs::IID_ ||
+            iid == IDirectorySearch::IID_) {
             out = shared_from_this();
             return S_OK;
         }
@@ -286,13 +304,15 @@ class StoreObject : public IADs, public IDirectorySearch {
             return S_OK;
         }
         if (!values || values->empty())
-            return Fail(E_ADS_PROPERTY_NOT_FOUND, "The directory property cannot be found in the cache");
+            return Fail(E_ADS_PROPERTY_NOT_FOUND,
+                        "The directory property cannot be found in the cache");
         if (values->size() == 1) {
             out = ValueOf(attribute, values->front());
             return S_OK;
         }
         std::vector<Variant> all;
-        for (const std::string& v : *values) all.push_back(ValueOf(attribute, v));
+        for (const std::string& v : *values)
+            all.push_back(ValueOf(attribute, v));
         out = Variant::Array(std::move(all));
         return S_OK;
     }
@@ -311,13 +331,16 @@ class StoreObject : public IADs, public IDirectorySearch {
         for (uint32_t i = 0; i < count; ++i) {
             ADS_SEARCHPREF_INFO& p = prefs[i];
             p.dwStatus = ADS_STATUS_S_OK;
-            if (p.dwSearchPref == ADS_SEARCHPREF_PAGESIZE && p.dwType == ADSTYPE_INTEGER && p.Integer >= 0) {
+            if (p.dwSearchPref == ADS_SEARCHPREF_PAGESIZE && p.dwType == ADSTYPE_INTEGER &&
+                p.Integer >= 0) {
                 pageSize_ = static_cast<size_t>(p.Integer);
-            } else if (p.dwSearchPref == ADS_SEARCHPREF_SEARCH_SCOPE && p.dwType == ADSTYPE_INTEGER &&
-                       p.Integer >= ADS_SCOPE_BASE && p.Integer <= ADS_SCOPE_SUBTREE) {
+            } else if (p.dwSearchPref == ADS_SEARCHPREF_SEARCH_SCOPE &&
+                       p.dwType == ADSTYPE_INTEGER && p.Integer >= ADS_SCOPE_BASE &&
+                       p.Integer <= ADS_SCOPE_SUBTREE) {
                 scope_ = static_cast<ADS_SCOPE>(p.Integer);
             } else {
-                p.dwStatus = p.dwSearchPref == ADS_SEARCHPREF_PAGESIZE || p.dwSearchPref == ADS_SEARCHPREF_SEARCH_SCOPE
+                p.dwStatus = p.dwSearchPref == ADS_SEARCHPREF_PAGESIZE ||
+                                     p.dwSearchPref == ADS_SEARCHPREF_SEARCH_SCOPE
                                  ? ADS_STATUS_INVALID_SEARCHPREFVALUE
                                  : ADS_STATUS_INVALID_SEARCHPREF;
                 allAccepted = false;
@@ -332,10 +355,12 @@ class StoreObject : public IADs, public IDirectorySearch {
         *handle = nullptr;
         store::SearchRequest request;
         request.base = entry_.dn;
-        request.scope = scope_ == ADS_SCOPE_BASE ? Scope::Base
-                                                 : (scope_ == ADS_SCOPE_ONELEVEL ? Scope::OneLevel : Scope::Subtree);
+        request.scope = scope_ == ADS_SCOPE_BASE
+                            ? Scope::Base
+                            : (scope_ == ADS_SCOPE_ONELEVEL ? Scope::OneLevel : Scope::Subtree);
         request.filter = filter ? WideToUtf8(filter) : "(objectClass=*)";
-        for (const auto& a : attributes) request.attributes.push_back(WideToUtf8(a));
+        for (const auto& a : attributes)
+            request.attributes.push_back(WideToUtf8(a));
         request.pageSize = pageSize_;
         auto state = std::make_unique<SearchState>();
         store::Status status = forest_->Directory().Search(request, state->cursor);
@@ -369,11 +394,14 @@ class StoreObject : public IADs, public IDirectorySearch {
                 }
             }
             const Entry& row = state->page[state->row];
-            if (state->context.empty() || forest_->ContextOf(row.dn, state->contexts) == state->context) return S_OK;
+            if (state->context.empty() ||
+                forest_->ContextOf(row.dn, state->contexts) == state->context)
+                return S_OK;
         }
     }
 
-    HRESULT GetColumn(ADS_SEARCH_HANDLE handle, const std::u16string& name, ADS_SEARCH_COLUMN* column) override {
+    HRESULT GetColumn(ADS_SEARCH_HANDLE handle, const std::u16string& name,
+                      ADS_SEARCH_COLUMN* column) override {
         auto* state = static_cast<SearchState*>(handle);
         if (!state || !column) return Fail(E_INVALIDARG);
         if (!state->started || state->row >= state->page.size()) return Fail(E_ADS_COLUMN_NOT_SET);
@@ -395,7 +423,8 @@ class StoreObject : public IADs, public IDirectorySearch {
         const auto* values = row.Find(attribute);
         if (!values || values->empty()) return E_ADS_COLUMN_NOT_SET;
         column->dwADsType = ADSTYPE_CASE_IGNORE_STRING;
-        for (const auto& v : *values) column->values.push_back(Utf8ToWide(v));
+        for (const auto& v : *values)
+            column->values.push_back(Utf8ToWide(v));
         return S_OK;
     }
 
@@ -421,10 +450,12 @@ class StoreObject : public IADs, public IDirectorySearch {
 // "ADs:", the namespaces object: its children are the providers.
 class Namespaces : public IADsNamespaces {
   public:
-    Namespaces(std::shared_ptr<Forest> forest, std::string user) : forest_(std::move(forest)), user_(std::move(user)) {}
+    Namespaces(std::shared_ptr<Forest> forest, std::string user)
+        : forest_(std::move(forest)), user_(std::move(user)) {}
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
         out.reset();
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IADs::IID_ || iid == IADsNamespaces::IID_) {
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IADs::IID_ ||
+            iid == IADsNamespaces::IID_) {
             out = shared_from_this();
             return S_OK;
         }
@@ -432,7 +463,9 @@ class Namespaces : public IADsNamespaces {
     }
     HRESULT get_Name(std::u16string& out) override { return Set(out, u"ADs:"); }
     HRESULT get_Class(std::u16string& out) override { return Set(out, u"Namespaces"); }
-    HRESULT get_GUID(std::u16string& out) override { return Set(out, u"{233664B0-0367-11CF-ABC4-02608C9E7553}"); }
+    HRESULT get_GUID(std::u16string& out) override {
+        return Set(out, u"{233664B0-0367-11CF-ABC4-02608C9E7553}");
+    }
     HRESULT get_ADsPath(std::u16string& out) override { return Set(out, u"ADs:"); }
     HRESULT get_Parent(std::u16string& out) override { return Set(out, u""); }
     HRESULT get_Schema(std::u16string& out) override { return Set(out, u""); }
@@ -468,9 +501,15 @@ class SystemInfo : public IADsADSystemInfo {
         }
         return Fail(E_NOINTERFACE, "Interface not supported");
     }
-    HRESULT get_UserName(std::u16string& out) override { return Local("kestruneLocalUserName", out); }
-    HRESULT get_ComputerName(std::u16string& out) override { return Local("kestruneLocalComputerName", out); }
-    HRESULT get_SiteName(std::u16string& out) override { return Local("kestruneLocalSiteName", out); }
+    HRESULT get_UserName(std::u16string& out) override {
+        return Local("kestruneLocalUserName", out);
+    }
+    HRESULT get_ComputerName(std::u16string& out) override {
+        return Local("kestruneLocalComputerName", out);
+    }
+    HRESULT get_SiteName(std::u16string& out) override {
+        return Local("kestruneLocalSiteName", out);
+    }
     HRESULT get_DomainShortName(std::u16string& out) override {
         std::string domain = store::NormalizeDn(Root().First("defaultNamingContext"));
         for (const Entry& ref : forest_->CrossRefs())
@@ -480,14 +519,23 @@ class SystemInfo : public IADsADSystemInfo {
             }
         return Fail(HR_NO_SUCH_DOMAIN);
     }
-    HRESULT get_DomainDNSName(std::u16string& out) override { return Dotted("defaultNamingContext", out); }
-    HRESULT get_ForestDNSName(std::u16string& out) override { return Dotted("rootDomainNamingContext", out); }
-    HRESULT get_PDCRoleOwner(std::u16string& out) override { return RoleOwner("defaultNamingContext", out); }
-    HRESULT get_SchemaRoleOwner(std::u16string& out) override { return RoleOwner("schemaNamingContext", out); }
+    HRESULT get_DomainDNSName(std::u16string& out) override {
+        return Dotted("defaultNamingContext", out);
+    }
+    HRESULT get_ForestDNSName(std::u16string& out) override {
+        return Dotted("rootDomainNamingContext", out);
+    }
+    HRESULT get_PDCRoleOwner(std::u16string& out) override {
+        return RoleOwner("defaultNamingContext", out);
+    }
+    HRESULT get_SchemaRoleOwner(std::u16string& out) override {
+        return RoleOwner("schemaNamingContext", out);
+    }
     HRESULT get_IsNativeMode(bool& out) override {
         Entry domain;
         HRESULT hr = S_OK;
-        if (!forest_->ReadEntry(Root().First("defaultNamingContext"), domain, hr)) return Fail(HR_NO_SUCH_DOMAIN);
+        if (!forest_->ReadEntry(Root().First("defaultNamingContext"), domain, hr))
+            return Fail(HR_NO_SUCH_DOMAIN);
         out = domain.First("nTMixedDomain") == "0";
         return S_OK;
     }
@@ -495,7 +543,8 @@ class SystemInfo : public IADsADSystemInfo {
   private:
     Entry Root() { return forest_->RootDse(); }
     HRESULT Local(const char* attribute, std::u16string& out) {
-        const auto* v = Root().Find(attribute);
+        Entry root = Root();
+        const auto* v = root.Find(attribute);
         if (!v || v->empty()) return Fail(HR_NO_SUCH_DOMAIN);
         out = Utf8ToWide(v->front());
         return S_OK;
@@ -521,25 +570,30 @@ class StoreAdsi : public AdsiPlatform {
     explicit StoreAdsi(std::shared_ptr<store::DirectoryStore> directory)
         : forest_(std::make_shared<Forest>(std::move(directory))) {}
 
-    HRESULT GetObject(const std::u16string& text, const IID& iid, std::shared_ptr<IUnknown>& out) override {
+    HRESULT GetObject(const std::u16string& text, const IID& iid,
+                      std::shared_ptr<IUnknown>& out) override {
         out.reset();
         std::shared_ptr<IUnknown> object;
         if (text == u"ADs:") {
-            object = std::make_shared<Namespaces>(forest_, forest_->RootDse().First("kestruneLocalUserName"));
+            object = std::make_shared<Namespaces>(
+                forest_, forest_->RootDse().First("kestruneLocalUserName"));
             return Query(object, iid, out);
         }
         Path path;
-        if (!ParsePath(text, path)) return Fail(E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
+        if (!ParsePath(text, path))
+            return Fail(E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
         if (!path.server.empty() && !forest_->KnowsServer(path.server))
             return Fail(HR_SERVER_NOT_OPERATIONAL);
         Entry entry;
-        if (path.dn.empty() && path.provider == u"LDAP") path.dn = forest_->RootDse().First("defaultNamingContext");
+        if (path.dn.empty() && path.provider == u"LDAP")
+            path.dn = forest_->RootDse().First("defaultNamingContext");
         if (path.dn.empty() && path.provider == u"GC") {
             // The global catalog's root: the forest root domain, searched across the forest.
             entry.dn = forest_->RootDse().First("rootDomainNamingContext");
         } else {
             HRESULT hr = S_OK;
-            if (store::NormalizeDn(path.dn).empty()) return Fail(E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
+            if (store::NormalizeDn(path.dn).empty())
+                return Fail(E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
             if (!forest_->ReadEntry(path.dn, entry, hr)) return hr;
         }
         if (path.provider == u"GC") path.dn = entry.dn;
@@ -547,14 +601,16 @@ class StoreAdsi : public AdsiPlatform {
         return Query(object, iid, out);
     }
 
-    HRESULT CreateInstance(const CLSID& clsid, const IID& iid, std::shared_ptr<IUnknown>& out) override {
+    HRESULT CreateInstance(const CLSID& clsid, const IID& iid,
+                           std::shared_ptr<IUnknown>& out) override {
         out.reset();
         if (!(clsid == CLSID_ADSystemInfo)) return Fail(REGDB_E_CLASSNOTREG);
         return Query(std::make_shared<SystemInfo>(forest_), iid, out);
     }
 
   private:
-    static HRESULT Query(const std::shared_ptr<IUnknown>& object, const IID& iid, std::shared_ptr<IUnknown>& out) {
+    static HRESULT Query(const std::shared_ptr<IUnknown>& object, const IID& iid,
+                         std::shared_ptr<IUnknown>& out) {
         return object->QueryInterface(iid, out);
     }
 

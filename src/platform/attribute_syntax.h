@@ -6,7 +6,15 @@
 
 namespace kestrune {
 
-enum class AttributeSyntax { String, Integer, Boolean, LargeInteger, OctetString, SecurityDescriptor, GeneralizedTime };
+enum class AttributeSyntax {
+    String,
+    Integer,
+    Boolean,
+    LargeInteger,
+    OctetString,
+    SecurityDescriptor,
+    GeneralizedTime
+};
 
 AttributeSyntax SyntaxOf(std::string_view attribute);
 

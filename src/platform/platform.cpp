@@ -9,11 +9,13 @@
 namespace kestrune {
 
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory) {
-    InstallNetDfsApi(std::make_shared<StoreNetDfs>(std::move(directory)));
+    InstallNetDfsApi(std::make_shared<StoreNetDfs>(directory));
+    adsi::InstallAdsiPlatform(MakeStoreAdsi(std::move(directory)));
 }
 
 void UninstallPlatform() {
     InstallNetDfsApi(nullptr);
+    adsi::InstallAdsiPlatform(nullptr);
 }
 
 bool InstallSimulatedDomain(const std::filesystem::path& file, std::string& error) {

@@ -1,0 +1,202 @@
+#include "directory/tntads.h"
+
+#include "platform/platform.h"
+#include "platform/store/memory_store.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace kestrune {
+namespace {
+
+class TntadsOffDomain : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        UninstallPlatform();
+        TNTADS::SetMessageHook([this](const AnsiString& text) { messages.push_back(text); });
+    }
+    void TearDown() override { TNTADS::SetMessageHook(nullptr); }
+    std::vector<std::string> messages;
+};
+
+TEST_F(TntadsOffDomain, ConstructionSucceedsQuietlyWithoutADirectory) {
+    TNTADS ads;
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(ads.LastError(), 999);
+    EXPECT_FALSE(ads.LastMessage().empty());
+    EXPECT_TRUE(ads.Domain().empty());
+    EXPECT_EQ(ads.Provider(), "LDAP://");
+    EXPECT_EQ(ads.RowCount(), 100);
+    EXPECT_EQ(ads.Version(), "2.0.0.6");
+    ads.SetVersion("1.0");
+    EXPECT_EQ(ads.GetVer(), "2.0.0.6");
+    TStringList list;
+    EXPECT_FALSE(ads.GetDomains("", false)->Count() > 0);
+    EXPECT_FALSE(ads.ObjectExists("DC=example,DC=com"));
+    EXPECT_NE(ads.LastError(), 0);
+}
+
+TEST_F(TntadsOffDomain, LoginServerAndProviderSwitch) {
+    setenv("LOGONSERVER", "\\\\DC1", 1);
+    TNTADS ads;
+    unsetenv("LOGONSERVER");
+    EXPECT_EQ(ads.LoginServer(), u"\\\\DC1");
+    ads.UseLIS(true);
+    EXPECT_EQ(ads.Provider(), "LDAP://\\\\DC1/");
+    ads.SetUseLoginServer(true); // twice appends twice
+    EXPECT_EQ(ads.Provider(), "LDAP://\\\\DC1/\\\\DC1/");
+    ads.UseLIS(false);
+    EXPECT_EQ(ads.Provider(), "LDAP://");
+    EXPECT_FALSE(ads.UseLoginServer());
+    ads.SetProvider("GC:");
+    ads.UseLIS(false);
+    EXPECT_EQ(ads.Provider(), "G");
+
+    TNTADS bare;
+    EXPECT_TRUE(bare.LoginServer().empty());
+    bare.UseLIS(true);
+    EXPECT_EQ(bare.Provider(), "LDAP:///");
+}
+
+TEST_F(TntadsOffDomain, EnvironmentIsAppended) {
+    TStringList list;
+    list.Add("kept");
+    setenv("KESTRUNE_TEST_VARIABLE", "a=b", 1);
+    TNTADS::LoadEnvironmentStrings(list);
+    unsetenv("KESTRUNE_TEST_VARIABLE");
+    EXPECT_EQ(list[0], "kept");
+    EXPECT_GE(list.IndexOf("KESTRUNE_TEST_VARIABLE=a=b"), 1);
+}
+
+class TntadsOnSample : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        file = std::filesystem::temp_directory_path() /
+               ("kestrune_ads_" + std::to_string(::getpid()) + ".ldif");
+        std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::string error;
+        directory = store::MemoryStore::Open(file, error);
+        ASSERT_TRUE(directory) << error;
+        InstallStorePlatform(directory);
+    }
+    void TearDown() override {
+        UninstallPlatform();
+        std::filesystem::remove(file);
+    }
+    std::filesystem::path file;
+    std::shared_ptr<store::MemoryStore> directory;
+};
+
+TEST_F(TntadsOnSample, DetectsTheComputersDomain) {
+    TNTADS ads;
+    ASSERT_EQ(ads.LastError(), 0) << WideToAnsi(ads.LastMessage());
+    EXPECT_EQ(ads.Domain(), u"DC=example,DC=com");
+    EXPECT_EQ(ads.Domains(), u"EXAMPLE");
+    EXPECT_EQ(ads.Forest(), u"example.com");
+    EXPECT_TRUE(ads.Native());
+    EXPECT_EQ(ads.Username(), "CN=Administrator,CN=Users,DC=example,DC=com");
+    EXPECT_EQ(ads.Site(), u"Default-First-Site-Name");
+    EXPECT_NE(ads.PDCEmulator().find(u"CN=NTDS Settings,CN=DC1"), std::u16string::npos);
+    ads.SetLastError(999);
+    ads.DetectDirectory();
+    EXPECT_EQ(ads.LastError(), 0);
+    EXPECT_EQ(ads.GetRoot(), "DC=example,DC=com");
+    ads.SetDomain(u"sales.example.com");
+    EXPECT_EQ(ads.GetRoot(), "DC=example,DC=com");
+}
+
+TEST_F(TntadsOnSample, GetDomainsListsTheForestFromTheGlobalCatalog) {
+    TNTADS ads;
+    std::vector<std::string> events;
+    ads.OnSearchStart = [&](TNTADS*) { events.push_back("start"); };
+    ads.OnSearchStop = [&](TNTADS*) { events.push_back("stop"); };
+    ads.OnSearch = [&](TNTADS*, AnsiString dn, AnsiString cls, int64_t count) {
+        events.push_back(std::to_string(count) + " " + dn + " " + cls);
+    };
+    std::unique_ptr<TStringList> domains(ads.GetDomains("", false));
+    ASSERT_EQ(domains->Count(), 2);
+    EXPECT_EQ((*domains)[0], "DC=example,DC=com");
+    EXPECT_EQ((*domains)[1], "DC=sales,DC=example,DC=com");
+    EXPECT_EQ(events, (std::vector<std::string>{"start", "1 DC=example,DC=com domainDNS",
+                                                "2 DC=sales,DC=example,DC=com domainDNS", "stop"}));
+    EXPECT_EQ(ads.ObjectCatagory(), u"Domain");
+    EXPECT_TRUE(ads.Subs());
+    EXPECT_TRUE(ads.Filter().empty());
+    EXPECT_EQ(ads.SearchPath(), u"GC://DC=example,DC=com");
+
+    std::unique_ptr<TStringList> shortNames(ads.GetDomains("example.com", true));
+    EXPECT_EQ((*shortNames)[0], "example");
+    EXPECT_EQ((*shortNames)[1], "sales");
+}
+
+TEST_F(TntadsOnSample, SearchScopeFilterPagingAndFailures) {
+    for (int i = 0; i < 250; ++i)
+        ASSERT_TRUE(directory
+                        ->Add({"CN=u" + std::to_string(i) + ",CN=Users,DC=example,DC=com",
+                               {{"objectClass", {"top", "person", "user"}},
+                                {"objectCategory",
+                                 {"CN=Person,CN=Schema,CN=Configuration,DC=example,DC=com"}}}})
+                        .ok());
+    TNTADS ads;
+    ads.SetSearchPath(u"LDAP://DC=example,DC=com");
+    ads.SetObjectCatagory(u"user");
+    ads.SetSubs(true);
+    TStringList rows;
+    EXPECT_TRUE(ads.ExecuteSearch(rows));
+    EXPECT_EQ(rows.Count(), 251); // with Administrator; the child domain is not searched over LDAP
+
+    rows.Clear();
+    ads.SetFilter(u"cn=u1*");
+    EXPECT_TRUE(ads.ExecuteSearch(rows));
+    EXPECT_EQ(rows.Count(), 111); // u1, u10..u19, u100..u199
+
+    rows.Clear();
+    ads.SetObjectCatagory(u"");
+    ads.SetFilter(u"");
+    ads.SetSubs(false);
+    ads.SetSearchPath(u"LDAP://CN=Users,DC=example,DC=com");
+    EXPECT_TRUE(ads.ExecuteSearch(rows)); // no filter at all: every child
+    EXPECT_EQ(rows.Count(), 251);
+
+    int stops = 0;
+    ads.OnSearchStop = [&](TNTADS*) { ++stops; };
+    ads.SetRowCount(-1); // refused by the platform
+    EXPECT_FALSE(ads.ExecuteSearch(rows));
+    ads.SetRowCount(100);
+    ads.SetSearchPath(u"LDAP://CN=Nowhere,DC=example,DC=com");
+    EXPECT_FALSE(ads.ExecuteSearch(rows));
+    ads.SetSearchPath(u"");
+    EXPECT_FALSE(ads.ExecuteSearch(rows));
+    EXPECT_EQ(stops, 3);
+
+    ads.SetSearchPath(u"LDAP://CN=Users,DC=example,DC=com");
+    ads.OnSearch = [](TNTADS*, AnsiString, AnsiString, int64_t count) {
+        if (count == 2) throw std::runtime_error("handler");
+    };
+    rows.Clear();
+    EXPECT_THROW(ads.ExecuteSearch(rows), std::runtime_error);
+    EXPECT_EQ(rows.Count(), 2);
+    EXPECT_EQ(stops, 4);
+}
+
+TEST_F(TntadsOnSample, BindingClassesAndExistence) {
+    TNTADS ads;
+    EXPECT_EQ(ads.GetClass("DC=example,DC=com"), "domainDNS");
+    EXPECT_EQ(ads.GetClass2("LDAP://CN=Users,DC=example,DC=com"), "container");
+    EXPECT_TRUE(ads.ObjectExists("DC=sales,DC=example,DC=com"));
+    EXPECT_TRUE(ads.ObjectExists("LDAP://DC=sales,DC=example,DC=com"));
+    EXPECT_TRUE(ads.DomainExists("LDAP://dc1.example.com/DC=example,DC=com"));
+    EXPECT_EQ(ads.LastError(), 0);
+    EXPECT_FALSE(ads.ObjectExists("CN=Nobody,DC=example,DC=com"));
+    EXPECT_EQ(ads.LastError(), 8240); // ERROR_DS_NO_SUCH_OBJECT
+    EXPECT_EQ(ads.LastMessage(), u"There is no such object on the server");
+    EXPECT_FALSE(ads.ObjectExists("LDAP://nosuchserver/DC=example,DC=com"));
+    EXPECT_EQ(ads.LastError(), 8250);
+    EXPECT_THROW(ads.GetClass("CN=Nobody,DC=example,DC=com"), std::exception);
+}
+
+} // namespace
+} // namespace kestrune
