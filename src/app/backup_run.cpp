@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "app/session.h"
 #include "app/sorted_list_box.h"
 #include "backup/backup_file.h"
 #include "backup/restore_window.h"
@@ -82,9 +83,12 @@ void TForm1::BitBtn1Click() {
     }
     FBackupRunning = false;
     SetRunControls(false);
-    if (!failure.isEmpty()) QMessageBox::critical(this, "Kestrune", failure);
+    if (!failure.isEmpty()) ShowErrorMessage(this, "Kestrune", failure);
 
-    if ((!CommandLineArguments().empty() && failure.isEmpty()) || FCloseAfterRun) {
+    // Unattended, the window closes after the run; after a failure it stays with its message,
+    // unless nobody can see it.
+    bool unattended = !CommandLineArguments().empty();
+    if ((unattended && (failure.isEmpty() || RunningHeadless())) || FCloseAfterRun) {
         FCloseAfterRun = false;
         close();
     }

@@ -1,33 +1,54 @@
-// The program block: application title, platform, main window, message loop.
+// The program block: application title, platform, the three windows, message loop.
 #include "app/command_line.h"
 #include "app/program.h"
+#include "app/qt_text.h"
+#include "app/session.h"
 #include "platform/platform.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char* argv[]) {
-    // Started with arguments and no display (a scheduled job, a shell over ssh): run
-    // offscreen rather than abort for want of a display.
-    if (argc > 1 && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
-        !std::getenv("QT_QPA_PLATFORM"))
+    using namespace kestrune;
+    // Started with arguments and no display (a scheduled job, a shell over ssh): run offscreen
+    // rather than abort for want of a display.
+    bool noDisplay = !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+                     !std::getenv("QT_QPA_PLATFORM");
+    if (argc > 1 && noDisplay) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        SetRunningHeadless(true);
+    }
+    // One argument only sets the prefix and leaves the window open for someone to use it.
+    if (argc == 2 && RunningHeadless()) {
+        std::fprintf(stderr,
+                     "usage: kestrune PREFIX FOLDER [DOMAIN]   (backs up every namespace of "
+                     "DOMAIN, or of this computer's domain, into FOLDER)\n");
+        return 2;
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kestrune");
+    TNTADS::SetMessageHook([](const AnsiString& text) {
+        if (RunningHeadless())
+            std::fprintf(stderr, "kestrune: %s\n", text.c_str());
+        else
+            QMessageBox::warning(nullptr, "Kestrune", ToQString(text));
+    });
 
     std::string error;
-    if (!kestrune::InstallPlatformFromEnvironment(error)) {
+    if (!InstallPlatformFromEnvironment(error)) {
         std::fprintf(stderr, "kestrune: %s\n", error.c_str());
-        if (QGuiApplication::platformName() != "offscreen")
+        if (!RunningHeadless() && QGuiApplication::platformName() != "offscreen")
             QMessageBox::critical(nullptr, "Kestrune", QString::fromStdString(error));
         return 1;
     }
 
-    kestrune::SetCommandLineArguments({argv + 1, argv + argc});
-    kestrune::ProgramWindows windows = kestrune::CreateProgramWindows();
+    SetCommandLineArguments({argv + 1, argv + argc});
+    ProgramWindows windows = CreateProgramWindows();
     windows.Form1->show();
-    return app.exec();
+    int status = app.exec();
+    return std::max(status, ExitStatus());
 }

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/qt_text.h"
+#include "app/session.h"
 #include "app/sorted_list_box.h"
 #include "base/ini_file.h"
 #include "base/paths.h"
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace kestrune {
@@ -41,6 +43,14 @@ TForm1::TForm1(QWidget* parent)
     CreateControls();
 
     OXLDFS1.SetVersion("1.2");
+    // The directory component's stored settings, applied after its construction.
+    NTADS1.SetProvider("LDAP://");
+    NTADS1.SetFullUser(false);
+    NTADS1.SetLastError(999);
+    NTADS1.SetLastMessage(u"No AD available");
+    NTADS1.SetUseLoginServer(false);
+    NTADS1.SetSubs(false);
+    NTADS1.SetRowCount(100);
     OXLDFS1.ONDFSEnum = [this](TOXLDFS* sender, AnsiString path, bool& abort) {
         OXLDFS1DFSEnum(sender, std::move(path), abort);
     };
@@ -142,11 +152,6 @@ void TForm1::FormShow() {
     Timer1->start();
 }
 
-void TForm1::Timer1Timer() {
-    Timer1->stop();
-    ePath->setText(ToQString(ReadIniString(SettingsFile(), "General", "Outputpath", "")));
-}
-
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == cbDomains && event->type() == QEvent::FocusOut) {
         // The combo's own drop-down and a switch to another window are not a real leave.
@@ -192,7 +197,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    FormClose();
+    if (!FTerminating) FormClose();
     QWidget::closeEvent(event);
 }
 
@@ -200,10 +205,12 @@ void TForm1::FormClose() {
     if (!WriteIniString(SettingsFile(), "General", "Outputpath", ToAnsi(ePath->text()))) {
         // The folder is still remembered for this session only; say so rather than lose it
         // silently.
-        std::string why = std::strerror(errno);
-        QMessageBox::warning(this, "Kestrune",
-                             ToQString("The output folder could not be saved in \"" +
-                                       SettingsFile() + "\". " + why));
+        std::string text = "The output folder could not be saved in \"" + SettingsFile() + "\". " +
+                           std::strerror(errno);
+        if (RunningHeadless())
+            std::fprintf(stderr, "kestrune: %s\n", text.c_str());
+        else
+            QMessageBox::warning(this, "Kestrune", QString::fromLocal8Bit(text.c_str()));
     }
     FBackupLines.reset();
 }

@@ -88,6 +88,7 @@ class TForm1 : public QWidget {
     bool FCentred = false;
     bool FBackupRunning = false;
     bool FCloseAfterRun = false; // the window was asked to close during a run
+    bool FTerminating = false;   // ending without a close: no settings are written
     TfRestore* fRestore = nullptr;
     std::filesystem::path FRestoreFileName;
 };

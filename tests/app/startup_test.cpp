@@ -1,0 +1,158 @@
+#include "app/command_line.h"
+#include "app/program.h"
+#include "app/sorted_list_box.h"
+#include "base/file_io.h"
+#include "base/ini_file.h"
+#include "modal.h"
+#include "platform/platform.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <unistd.h>
+
+using namespace kestrune;
+using kestrune::testing::WhenModal;
+namespace fs = std::filesystem;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+  private:
+    fs::path work;
+    ProgramWindows w;
+
+    void Start(std::vector<AnsiString> arguments) {
+        SetCommandLineArguments(std::move(arguments));
+        w = CreateProgramWindows();
+        w.Form1->show();
+    }
+    // The program itself, started as a scheduled job would start it: no display.
+    int RunProgram(const QStringList& arguments, QString* errors = nullptr) {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        env.insert("KESTRUNE_PLATFORM",
+                   QString::fromStdString("sim:" + (work / "domain.ldif").string()));
+        program.setProcessEnvironment(env);
+        program.start(KESTRUNE_EXE, arguments);
+        if (!program.waitForFinished(30000)) return -1;
+        if (errors) *errors = QString::fromLocal8Bit(program.readAllStandardError());
+        return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+    }
+    std::vector<std::string> FilesIn(const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(folder))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    QString Folder(const char* name) { return QString::fromStdString((work / name).string()); }
+
+  private slots:
+    void init() {
+        work = fs::temp_directory_path() / ("kestrune_start_" + std::to_string(::getpid()));
+        fs::remove_all(work);
+        fs::create_directories(work);
+        fs::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", work / "domain.ldif");
+        std::string error;
+        QVERIFY2(InstallSimulatedDomain(work / "domain.ldif", error), error.c_str());
+    }
+    void cleanup() {
+        if (w.Form1) fs::remove(w.Form1->SettingsFile());
+        w = ProgramWindows();
+        UninstallPlatform();
+        SetCommandLineArguments({});
+        fs::remove_all(work);
+    }
+
+    void withoutADirectoryTheProgramStopsAndWritesNoSettings() {
+        UninstallPlatform();
+        QString shown;
+        WhenModal<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+            QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+            box->accept();
+        });
+        Start({});
+        fs::remove(w.Form1->SettingsFile());
+        QTRY_COMPARE(shown, QString("Active Directory is not available"));
+        QTRY_VERIFY(!w.Form1->BitBtn1->isEnabled());
+        QVERIFY(!w.Form1->BitBtn3->isEnabled());
+        w.Form1->close();
+        QVERIFY(!fs::exists(w.Form1->SettingsFile()));
+    }
+
+    void interactiveStartListsDomainsAndSelectsTheOwnOne() {
+        Start({});
+        fs::remove(w.Form1->SettingsFile());
+        QTRY_COMPARE(w.Form1->ListBox1->count(), 4);
+        QCOMPARE(w.Form1->cbDomains->count(), 2);
+        QCOMPARE(w.Form1->cbDomains->itemText(1), QString("DC=sales,DC=example,DC=com"));
+        QCOMPARE(w.Form1->cbDomains->currentText(), QString("DC=example,DC=com"));
+        QVERIFY(w.Form1->ListBox1->item(0)->isSelected());
+        // No settings file: the program's folder, with its separator.
+        QCOMPARE(w.Form1->ePath->text(), QString::fromStdString(w.Form1->AppFolder()));
+        QVERIFY(w.Form1->isVisible());
+    }
+
+    void aStoredFolderGetsItsSeparator() {
+        SetCommandLineArguments({});
+        w = CreateProgramWindows();
+        WriteIniString(w.Form1->SettingsFile(), "General", "Outputpath", "/srv/backups");
+        w.Form1->show();
+        QTRY_COMPARE(w.Form1->ePath->text(), QString("/srv/backups/"));
+    }
+
+    void oneArgumentSelectsEverythingAndWritesNothing() {
+        Start({"pfx"});
+        QTRY_COMPARE(w.Form1->ListBox1->count(), 4);
+        QCOMPARE(w.Form1->ListBox1->selectedItems().size(), 4);
+        QCOMPARE(w.Form1->ePrefix->text(), QString("pfx"));
+        QCOMPARE(w.Form1->ePath->text(), QString());
+        QCOMPARE(w.Form1->cbDomains->currentText(), QString("example.com"));
+        QCOMPARE(w.Form1->cbDomains->count(), 0);
+        QVERIFY(w.Form1->isVisible());
+    }
+
+    void threeArgumentsBackUpTheNamedDomainInEitherForm() {
+        Start({"p-", Folder("dn").toStdString(), "DC=sales,DC=example,DC=com"});
+        QTRY_VERIFY(!w.Form1->isVisible());
+        QCOMPARE(FilesIn(work / "dn"), std::vector<std::string>{"p-Sales.txt"});
+        // The run appended the separator, and the close stored it.
+        QCOMPARE(ReadIniString(w.Form1->SettingsFile(), "General", "Outputpath", ""),
+                 Folder("dn/").toStdString());
+        std::string lines = ReadWholeFile(work / "dn/p-Sales.txt");
+        QVERIFY(lines.find("\"\\\\sales.example.com\\Sales\\Reports\"") != std::string::npos);
+    }
+
+    void unattendedProgramBacksUpAndExitsZero() {
+        QString errors;
+        QCOMPARE(RunProgram({"", Folder("all")}, &errors), 0);
+        QCOMPARE(FilesIn(work / "all"), (std::vector<std::string>{"Archive.txt", "Projets.txt",
+                                                                  "Public.txt", "Users.txt"}));
+        // Four arguments: the third is ignored, the computer's own domain is used.
+        QCOMPARE(RunProgram({"x", Folder("four"), "sales.example.com", "extra"}), 0);
+        QCOMPARE(FilesIn(work / "four").size(), size_t(4));
+    }
+
+    void unattendedFailuresGoToStandardErrorWithANonZeroStatus() {
+        WriteWholeFile(work / "plain", "x");
+        QString errors;
+        QVERIFY(RunProgram({"p", Folder("plain/sub")}, &errors) != 0);
+        QVERIFY2(errors.contains("Cannot create file \"" + Folder("plain/sub/") + "pArchive.txt\""),
+                 qPrintable(errors));
+        QVERIFY(RunProgram({"p"}, &errors) != 0);
+        QVERIFY(errors.contains("usage"));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
