@@ -28,11 +28,17 @@ void WriteNamespaceLdif(const std::filesystem::path& file, int links) {
     std::ofstream out(file, std::ios::binary);
     const std::string domain = "DC=bench,DC=test";
     const std::string config = "CN=Configuration," + domain;
+    // A whole domain as the program expects to find it at start-up.
     out << "version: 1\n\ndn:\nconfigurationNamingContext: " << config
-        << "\ndefaultNamingContext: " << domain << "\n\n";
-    for (const std::string& dn :
-         {domain, "CN=System," + domain, "CN=Dfs-Configuration,CN=System," + domain,
-          "CN=Big,CN=Dfs-Configuration,CN=System," + domain})
+        << "\ndefaultNamingContext: " << domain << "\nrootDomainNamingContext: " << domain
+        << "\nschemaNamingContext: CN=Schema," << config << "\ndnsHostName: dc1.bench.test"
+        << "\nkestruneLocalUserName: CN=Administrator,CN=Users," << domain
+        << "\nkestruneLocalComputerName: CN=WS01,CN=Computers," << domain
+        << "\nkestruneLocalSiteName: Default-First-Site-Name\n\n";
+    out << "dn: " << domain << "\nobjectClass: top\nobjectClass: domainDNS\nnTMixedDomain: 0\n"
+        << "fSMORoleOwner: CN=NTDS Settings,CN=DC1," << config << "\n\n";
+    for (const std::string& dn : {"CN=System," + domain, "CN=Dfs-Configuration,CN=System," + domain,
+                                  "CN=Big,CN=Dfs-Configuration,CN=System," + domain})
         out << "dn: " << dn << "\nobjectClass: top\n\n";
     const std::string ns = "CN=Big,CN=Big,CN=Dfs-Configuration,CN=System," + domain;
     out << "dn: " << ns << "\nobjectClass: top\nobjectClass: msDFS-Namespacev2\n";
@@ -50,9 +56,10 @@ void WriteNamespaceLdif(const std::filesystem::path& file, int links) {
         Line(out, "msDFS-TargetListv2", EncodeTargetList({a, b}), true);
         out << "\n";
     }
-    out << "dn: " << config << "\nobjectClass: top\n\ndn: CN=Partitions," << config
-        << "\nobjectClass: top\n\ndn: CN=BENCH,CN=Partitions," << config
-        << "\nobjectClass: crossRef\nnCName: " << domain
+    out << "dn: " << config << "\nobjectClass: top\n\ndn: CN=Schema," << config
+        << "\nobjectClass: top\nobjectClass: dMD\nfSMORoleOwner: CN=NTDS Settings,CN=DC1," << config
+        << "\n\ndn: CN=Partitions," << config << "\nobjectClass: top\n\ndn: CN=BENCH,CN=Partitions,"
+        << config << "\nobjectClass: crossRef\nnCName: " << domain
         << "\ndnsRoot: bench.test\nnETBIOSName: BENCH\n\n";
 }
 

@@ -4,6 +4,7 @@
 // `sort -f` of the same lines into a file. Restore: a file of RESTORE_LINES lines through the
 // restore window into the memory store, with the status window shown.
 #include "app/program.h"
+#include "app/sorted_list_box.h"
 #include "backup/backup_file.h"
 #include "base/file_io.h"
 #include "namespace_ldif.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -48,12 +50,34 @@ bool Open(const fs::path& ldif) {
     return store != nullptr;
 }
 
+void WaitForStartup(TForm1& form) {
+    while (form.Timer1->isActive())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+}
+
+// From creating the windows to a main window with the sample's namespaces listed.
+int BenchStartup(const fs::path& work) {
+    fs::copy_file(KESTRUNE_SAMPLE, work / "sample.ldif");
+    auto start = Clock::now();
+    if (!Open(work / "sample.ldif")) return 1;
+    ProgramWindows w = CreateProgramWindows();
+    w.Form1->show();
+    while (w.Form1->ListBox1->count() == 0 && Seconds(start) < 10)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    std::printf("start-up to a filled main window  %.3f s (%d namespaces; 0.2 s of it is the "
+                "start-up timer)\n",
+                Seconds(start), w.Form1->ListBox1->count());
+    fs::remove(w.Form1->SettingsFile());
+    return w.Form1->ListBox1->count() > 0 ? 0 : 1;
+}
+
 int BenchBackup(const fs::path& work, int links) {
     fs::path ldif = work / "big.ldif";
     bench::WriteNamespaceLdif(ldif, links);
     if (!Open(ldif)) return 1;
     ProgramWindows w = CreateProgramWindows();
     w.Form1->show();
+    WaitForStartup(*w.Form1);
     w.Form1->cbDomains->setEditText("bench.test");
     w.Form1->cbDomainsExit();
     w.Form1->ePath->setText(QString::fromStdString((work / "out").string()));
@@ -98,6 +122,7 @@ int BenchRestore(const fs::path& work, int lines) {
     }
     ProgramWindows w = CreateProgramWindows();
     w.Form1->show();
+    WaitForStartup(*w.Form1);
     PaintCounter counter;
     w.fStatus->re1->viewport()->installEventFilter(&counter);
     w.fRestore->LoadLines(backup);
@@ -121,7 +146,8 @@ int main(int argc, char** argv) {
     int lines = argc > 2 ? std::atoi(argv[2]) : 10000;
     fs::path work = fs::temp_directory_path() / ("kestrune_run_bench_" + std::to_string(getpid()));
     fs::create_directories(work);
-    int result = BenchBackup(work, links);
+    int result = BenchStartup(work);
+    if (result == 0) result = BenchBackup(work, links);
     if (result == 0) result = BenchRestore(work, lines);
     fs::remove_all(work);
     return result;
