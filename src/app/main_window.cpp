@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/qt_text.h"
+#include "app/screen_position.h"
 #include "app/session.h"
 #include "app/sorted_list_box.h"
 #include "base/ini_file.h"
@@ -41,6 +42,7 @@ TForm1::TForm1(QWidget* parent)
     setFont(font);
     setFixedSize(kClientWidth, kClientHeight);
     CreateControls();
+    CentreOnScreen(*this);
 
     OXLDFS1.SetVersion("1.2");
     // The directory component's stored settings, applied after its construction.
@@ -139,11 +141,6 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::showEvent(QShowEvent* event) {
-    if (!FCentred) {
-        if (QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
-        FCentred = true;
-    }
     QWidget::showEvent(event);
     FormShow();
 }

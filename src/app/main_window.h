@@ -85,7 +85,6 @@ class TForm1 : public QWidget {
     std::unique_ptr<TStringList> FBackupLines;
     bool FCancelRequested = false;
     AnsiString FAppFolder;
-    bool FCentred = false;
     bool FBackupRunning = false;
     bool FCloseAfterRun = false; // the window was asked to close during a run
     bool FTerminating = false;   // ending without a close: no settings are written

@@ -1,6 +1,7 @@
 #include "app/status_window.h"
 
 #include "app/qt_text.h"
+#include "app/screen_position.h"
 #include "base/file_io.h"
 
 #include <QDateTime>
@@ -39,6 +40,7 @@ TfStatus::TfStatus(QWidget* parent) : QWidget(parent, Qt::Window) {
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
     resize(535, 341);
+    CentreOnScreen(*this);
 
     re1 = new QPlainTextEdit(this);
     re1->setObjectName("re1");
@@ -58,11 +60,6 @@ TfStatus::TfStatus(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void TfStatus::showEvent(QShowEvent* event) {
-    if (!FCentred) {
-        if (QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
-        FCentred = true;
-    }
     QWidget::showEvent(event);
     FormShow();
 }

@@ -38,7 +38,6 @@ class TfStatus : public QWidget, public RestoreLog {
 
     bool FPlainText = false;
     QElapsedTimer FSincePaint;
-    bool FCentred = false;
 };
 
 } // namespace kestrune

@@ -46,11 +46,7 @@ HRESULT NoPlatform(std::shared_ptr<IUnknown>& out) {
 class NoDomainSystemInfo : public IADsADSystemInfo {
   public:
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
-        out.reset();
-        if (!(iid == IID_IUnknown || iid == IID_IDispatch || iid == IADsADSystemInfo::IID_))
-            return E_NOINTERFACE;
-        out = shared_from_this();
-        return S_OK;
+        return AnswerQuery<IADsADSystemInfo>(*this, iid, out);
     }
     HRESULT get_UserName(std::u16string&) override { return Fail(); }
     HRESULT get_ComputerName(std::u16string&) override { return Fail(); }

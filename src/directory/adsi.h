@@ -307,6 +307,15 @@ extern const IID IID_IUnknown;
 extern const IID IID_IDispatch;
 extern const CLSID CLSID_ADSystemInfo;
 
+// The usual QueryInterface of an object that implements IUnknown, IDispatch and Interfaces.
+template <typename... Interfaces>
+HRESULT AnswerQuery(IUnknown& self, const IID& iid, std::shared_ptr<IUnknown>& out) {
+    bool supported =
+        iid == IID_IUnknown || iid == IID_IDispatch || ((iid == Interfaces::IID_) || ...);
+    out = supported ? self.shared_from_this() : nullptr;
+    return supported ? S_OK : E_NOINTERFACE;
+}
+
 // What a backend provides; the free functions below dispatch to the installed one.
 class AdsiPlatform {
   public:

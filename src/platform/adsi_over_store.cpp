@@ -188,11 +188,7 @@ class LargeInteger : public IADsLargeInteger {
   public:
     explicit LargeInteger(int64_t value) : value_(value) {}
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
-        out.reset();
-        if (!(iid == IID_IUnknown || iid == IID_IDispatch || iid == IADsLargeInteger::IID_))
-            return E_NOINTERFACE;
-        out = shared_from_this();
-        return S_OK;
+        return AnswerQuery<IADsLargeInteger>(*this, iid, out);
     }
     int32_t HighPart() const override { return static_cast<int32_t>(value_ >> 32); }
     int32_t LowPart() const override { return static_cast<int32_t>(value_ & 0xFFFFFFFF); }
@@ -205,10 +201,7 @@ class LargeInteger : public IADsLargeInteger {
 class SecurityDescriptor : public IDispatch {
   public:
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
-        out.reset();
-        if (!(iid == IID_IUnknown || iid == IID_IDispatch)) return E_NOINTERFACE;
-        out = shared_from_this();
-        return S_OK;
+        return AnswerQuery<>(*this, iid, out);
     }
 };
 
@@ -255,13 +248,7 @@ class StoreObject : public IADs, public IDirectorySearch {
         : forest_(std::move(forest)), path_(std::move(path)), entry_(std::move(entry)) {}
 
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
-        out.reset();
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IADs::IID_ ||
-            iid == IDirectorySearch::IID_) {
-            out = shared_from_this();
-            return S_OK;
-        }
-        return Fail(E_NOINTERFACE, "Interface not supported");
+        return AnswerQuery<IADs, IDirectorySearch>(*this, iid, out);
     }
 
     // IADs
@@ -453,13 +440,7 @@ class Namespaces : public IADsNamespaces {
     Namespaces(std::shared_ptr<Forest> forest, std::string user)
         : forest_(std::move(forest)), user_(std::move(user)) {}
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
-        out.reset();
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IADs::IID_ ||
-            iid == IADsNamespaces::IID_) {
-            out = shared_from_this();
-            return S_OK;
-        }
-        return Fail(E_NOINTERFACE, "Interface not supported");
+        return AnswerQuery<IADs, IADsNamespaces>(*this, iid, out);
     }
     HRESULT get_Name(std::u16string& out) override { return Set(out, u"ADs:"); }
     HRESULT get_Class(std::u16string& out) override { return Set(out, u"Namespaces"); }
@@ -494,12 +475,7 @@ class SystemInfo : public IADsADSystemInfo {
   public:
     explicit SystemInfo(std::shared_ptr<Forest> forest) : forest_(std::move(forest)) {}
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
-        out.reset();
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IADsADSystemInfo::IID_) {
-            out = shared_from_this();
-            return S_OK;
-        }
-        return Fail(E_NOINTERFACE, "Interface not supported");
+        return AnswerQuery<IADsADSystemInfo>(*this, iid, out);
     }
     HRESULT get_UserName(std::u16string& out) override {
         return Local("kestruneLocalUserName", out);
