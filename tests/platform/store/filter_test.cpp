@@ -28,6 +28,13 @@ TEST(Filter, MatchesRfc4515FormsWithoutRegardToCase) {
     EXPECT_TRUE(Match("(cn=Alice\\20Smith)", e));
     EXPECT_TRUE(Match("objectClass=user", e));
     EXPECT_TRUE(Match("(uSNChanged>=500)", e));
+    EXPECT_TRUE(Match("(uSNChanged<=500)", e));
+    EXPECT_TRUE(Match("(cn~=alice smith)", e));
+
+    Entry star{"CN=A*,DC=x", {{"cn", {"A*(b)\\"}}}};
+    EXPECT_TRUE(Match("(cn=A\\2a\\28b\\29\\5c)", star)); // escaped "*", "(", ")" and "\\"
+    EXPECT_FALSE(Match("(cn=A\\2aX)", star));
+    EXPECT_TRUE(Match("(cn=a\\2a*)", star));
 }
 
 TEST(Filter, MalformedFiltersAreRefusedWithTheirPosition) {
