@@ -52,6 +52,9 @@ const std::unordered_map<uint32_t, const char*>& Table() {
         {2663, "A root or link with the given name already exists."},
         {2690, "The operation is not valid on this platform."},
         {2694, "The DFS operation is not valid on the specified path."},
+        {5010, "The object already exists."},
+        {8213, "The operation cannot be performed because child objects exist. This operation "
+               "can only be performed on a leaf object."},
         {8240, "There is no such object on the server."},
         {8250, "The server is not operational."},
     };

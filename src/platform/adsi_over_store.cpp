@@ -231,6 +231,45 @@ Variant ValueOf(std::string_view attribute, const std::string& raw) {
     }
 }
 
+// LDAP://[server/]DN or GC://[server/]DN; the provider's name is matched exactly.
+bool ParsePath(const std::u16string& text, Path& path) {
+    size_t colon = text.find(u"://");
+    if (colon == std::u16string::npos) return false;
+    path.provider = text.substr(0, colon);
+    if (path.provider != u"LDAP" && path.provider != u"GC") return false;
+    std::u16string rest = text.substr(colon + 3);
+    // A server ends at the first "/"; a DN holds no "/" outside escapes.
+    size_t slash = rest.find(u'/');
+    if (slash != std::u16string::npos) {
+        path.server = rest.substr(0, slash);
+        rest = rest.substr(slash + 1);
+        if (path.server.empty()) return false;
+    } else if (!rest.empty() && rest.find(u'=') == std::u16string::npos) {
+        path.server = rest; // LDAP://server alone: the server's default naming context
+        rest.clear();
+    }
+    path.dn = WideToUtf8(rest);
+    return true;
+}
+
+// The items of a collection, handed out one by one.
+class VariantEnum : public IEnumVARIANT {
+  public:
+    explicit VariantEnum(std::vector<Variant> items) : items_(std::move(items)) {}
+    HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
+        return AnswerQuery<IEnumVARIANT>(*this, iid, out);
+    }
+    HRESULT Next(uint32_t count, std::vector<Variant>& items) override {
+        items.clear();
+        while (items.size() < count && next_ < items_.size()) items.push_back(items_[next_++]);
+        return items.size() == count ? S_OK : S_FALSE;
+    }
+
+  private:
+    std::vector<Variant> items_;
+    size_t next_ = 0;
+};
+
 struct SearchState {
     std::unique_ptr<store::SearchCursor> cursor;
     std::vector<Entry> page;
@@ -242,13 +281,13 @@ struct SearchState {
 };
 
 // One directory object bound by path.
-class StoreObject : public IADs, public IDirectorySearch {
+class StoreObject : public IADs, public IADsContainer, public IDirectorySearch {
   public:
     StoreObject(std::shared_ptr<Forest> forest, Path path, Entry entry)
         : forest_(std::move(forest)), path_(std::move(path)), entry_(std::move(entry)) {}
 
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
-        return AnswerQuery<IADs, IDirectorySearch>(*this, iid, out);
+        return AnswerQuery<IADs, IADsContainer, IDirectorySearch>(*this, iid, out);
     }
 
     // IADs
@@ -308,6 +347,46 @@ class StoreObject : public IADs, public IDirectorySearch {
         HRESULT hr = S_OK;
         if (!forest_->ReadEntry(entry_.dn, fresh, hr)) return hr;
         entry_ = std::move(fresh);
+        return S_OK;
+    }
+
+    // IADsContainer
+    HRESULT get__NewEnum(std::shared_ptr<IEnumVARIANT>& out) override {
+        std::vector<Entry> children;
+        store::Status status =
+            store::SearchAll(forest_->Directory(), {entry_.dn, Scope::OneLevel, "(objectClass=*)", {}, 0}, children);
+        if (!status.ok()) return FromStore(status);
+        std::vector<Variant> items;
+        items.reserve(children.size());
+        for (Entry& child : children) {
+            Path path = path_;
+            path.dn = child.dn;
+            items.push_back(Variant::Dispatch(std::make_shared<StoreObject>(forest_, path, std::move(child))));
+        }
+        out = std::make_shared<VariantEnum>(std::move(items));
+        return S_OK;
+    }
+    HRESULT Delete(const std::u16string&, const std::u16string& relativeName) override {
+        std::string child = store::JoinDn(WideToUtf8(relativeName), entry_.dn);
+        if (store::NormalizeDn(child).empty()) return Fail(E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
+        store::Status status = forest_->Directory().Delete(child);
+        return status.ok() ? S_OK : FromStore(status);
+    }
+    HRESULT MoveHere(const std::u16string& sourcePath, const std::u16string& newName,
+                     std::shared_ptr<IDispatch>& out) override {
+        out.reset();
+        Path source;
+        if (!ParsePath(sourcePath, source) || store::NormalizeDn(source.dn).empty())
+            return Fail(E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
+        std::string rdn = newName.empty() ? store::FirstRdn(source.dn) : WideToUtf8(newName);
+        store::Status status = forest_->Directory().Rename(source.dn, rdn, true, entry_.dn);
+        if (!status.ok()) return FromStore(status);
+        Entry moved;
+        HRESULT hr = S_OK;
+        if (!forest_->ReadEntry(store::JoinDn(rdn, entry_.dn), moved, hr)) return hr;
+        Path path = path_;
+        path.dn = moved.dn;
+        out = std::make_shared<StoreObject>(forest_, path, std::move(moved));
         return S_OK;
     }
 
@@ -434,13 +513,37 @@ class StoreObject : public IADs, public IDirectorySearch {
     ADS_SCOPE scope_ = ADS_SCOPE_SUBTREE;
 };
 
+// "LDAP:" and "GC:", the providers as the namespaces object lists them.
+class ProviderObject : public IADs {
+  public:
+    explicit ProviderObject(std::u16string name) : name_(std::move(name)) {}
+    HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
+        return AnswerQuery<IADs>(*this, iid, out);
+    }
+    HRESULT get_Name(std::u16string& out) override { return Set(out, name_); }
+    HRESULT get_Class(std::u16string& out) override { return Set(out, u"Namespace"); }
+    HRESULT get_GUID(std::u16string& out) override { return Set(out, u""); }
+    HRESULT get_ADsPath(std::u16string& out) override { return Set(out, name_); }
+    HRESULT get_Parent(std::u16string& out) override { return Set(out, u"ADs:"); }
+    HRESULT get_Schema(std::u16string&) override { return Fail(E_ADS_PROPERTY_NOT_FOUND); }
+    HRESULT Get(const std::u16string&, Variant&) override { return Fail(E_ADS_PROPERTY_NOT_FOUND); }
+    HRESULT GetInfo() override { return S_OK; }
+
+  private:
+    static HRESULT Set(std::u16string& out, std::u16string value) {
+        out = std::move(value);
+        return S_OK;
+    }
+    std::u16string name_;
+};
+
 // "ADs:", the namespaces object: its children are the providers.
-class Namespaces : public IADsNamespaces {
+class Namespaces : public IADsNamespaces, public IADsContainer {
   public:
     Namespaces(std::shared_ptr<Forest> forest, std::string user)
         : forest_(std::move(forest)), user_(std::move(user)) {}
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
-        return AnswerQuery<IADs, IADsNamespaces>(*this, iid, out);
+        return AnswerQuery<IADs, IADsNamespaces, IADsContainer>(*this, iid, out);
     }
     HRESULT get_Name(std::u16string& out) override { return Set(out, u"ADs:"); }
     HRESULT get_Class(std::u16string& out) override { return Set(out, u"Namespaces"); }
@@ -460,6 +563,17 @@ class Namespaces : public IADsNamespaces {
     HRESULT put_DefaultContainer(const std::u16string& value) override {
         forest_->defaultContainers[user_] = value;
         return S_OK;
+    }
+    HRESULT get__NewEnum(std::shared_ptr<IEnumVARIANT>& out) override {
+        out = std::make_shared<VariantEnum>(std::vector<Variant>{
+            Variant::Dispatch(std::make_shared<ProviderObject>(u"LDAP:")),
+            Variant::Dispatch(std::make_shared<ProviderObject>(u"GC:"))});
+        return S_OK;
+    }
+    HRESULT Delete(const std::u16string&, const std::u16string&) override { return Fail(E_NOTIMPL); }
+    HRESULT MoveHere(const std::u16string&, const std::u16string&, std::shared_ptr<IDispatch>& out) override {
+        out.reset();
+        return Fail(E_NOTIMPL);
     }
 
   private:
@@ -588,27 +702,6 @@ class StoreAdsi : public AdsiPlatform {
     static HRESULT Query(const std::shared_ptr<IUnknown>& object, const IID& iid,
                          std::shared_ptr<IUnknown>& out) {
         return object->QueryInterface(iid, out);
-    }
-
-    // LDAP://[server/]DN or GC://[server/]DN; the provider's name is matched exactly.
-    static bool ParsePath(const std::u16string& text, Path& path) {
-        size_t colon = text.find(u"://");
-        if (colon == std::u16string::npos) return false;
-        path.provider = text.substr(0, colon);
-        if (path.provider != u"LDAP" && path.provider != u"GC") return false;
-        std::u16string rest = text.substr(colon + 3);
-        // A server ends at the first "/"; a DN holds no "/" outside escapes.
-        size_t slash = rest.find(u'/');
-        if (slash != std::u16string::npos) {
-            path.server = rest.substr(0, slash);
-            rest = rest.substr(slash + 1);
-            if (path.server.empty()) return false;
-        } else if (!rest.empty() && rest.find(u'=') == std::u16string::npos) {
-            path.server = rest; // LDAP://server alone: the server's default naming context
-            rest.clear();
-        }
-        path.dn = WideToUtf8(rest);
-        return true;
     }
 
     std::shared_ptr<Forest> forest_;
