@@ -124,6 +124,29 @@ class TNTADS {
     AnsiString GetClass2(const AnsiString& path);
     bool ObjectExists(const AnsiString& path);
 
+    // ---- error texts ----
+    // LastError := the thread's last error with bit 31 cleared; LastMessage := its text.
+    void GetErrorMessage();
+
+    // ---- classes and opening objects ----
+    // The class index (0 to 27) of a class name, ASCII letters compared without case.
+    static uint8_t GetClassIndex(const AnsiString& className);
+    // Provider + ADSPath (ADSPath alone when it holds Provider already); null when Provider
+    // (OpenUser: ADSPath) is empty. A failed binding throws EOleError.
+    std::shared_ptr<adsi::IADs> OpenObject();
+    std::shared_ptr<adsi::IADsContainer> OpenContainer();
+    std::shared_ptr<adsi::IADsUser> OpenUser();
+    // Stops a running container enumeration after the current child.
+    void abort();
+    void SetADSData();
+
+    // ---- moving, deleting and naming ----
+    bool MoveObject(adsi::IADsContainer& target, const AnsiString& sourcePath);
+    // Deletes the child relativeName (CN=Ann) of the container Provider + ADSPath.
+    bool DeleteObject(const WideString& className, const WideString& relativeName);
+    // The first "CN=" component of a distinguished name, prefix kept.
+    static WideString GetCommonName(const WideString& name);
+
     // ---- the forest's domains ----
     AnsiString GetRoot();
     // A new list, owned by the caller.

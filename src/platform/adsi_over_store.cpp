@@ -261,7 +261,8 @@ class VariantEnum : public IEnumVARIANT {
     }
     HRESULT Next(uint32_t count, std::vector<Variant>& items) override {
         items.clear();
-        while (items.size() < count && next_ < items_.size()) items.push_back(items_[next_++]);
+        while (items.size() < count && next_ < items_.size())
+            items.push_back(items_[next_++]);
         return items.size() == count ? S_OK : S_FALSE;
     }
 
@@ -353,22 +354,24 @@ class StoreObject : public IADs, public IADsContainer, public IDirectorySearch {
     // IADsContainer
     HRESULT get__NewEnum(std::shared_ptr<IEnumVARIANT>& out) override {
         std::vector<Entry> children;
-        store::Status status =
-            store::SearchAll(forest_->Directory(), {entry_.dn, Scope::OneLevel, "(objectClass=*)", {}, 0}, children);
+        store::Status status = store::SearchAll(
+            forest_->Directory(), {entry_.dn, Scope::OneLevel, "(objectClass=*)", {}, 0}, children);
         if (!status.ok()) return FromStore(status);
         std::vector<Variant> items;
         items.reserve(children.size());
         for (Entry& child : children) {
             Path path = path_;
             path.dn = child.dn;
-            items.push_back(Variant::Dispatch(std::make_shared<StoreObject>(forest_, path, std::move(child))));
+            items.push_back(
+                Variant::Dispatch(std::make_shared<StoreObject>(forest_, path, std::move(child))));
         }
         out = std::make_shared<VariantEnum>(std::move(items));
         return S_OK;
     }
     HRESULT Delete(const std::u16string&, const std::u16string& relativeName) override {
         std::string child = store::JoinDn(WideToUtf8(relativeName), entry_.dn);
-        if (store::NormalizeDn(child).empty()) return Fail(E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
+        if (store::NormalizeDn(child).empty())
+            return Fail(E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
         store::Status status = forest_->Directory().Delete(child);
         return status.ok() ? S_OK : FromStore(status);
     }
@@ -565,13 +568,16 @@ class Namespaces : public IADsNamespaces, public IADsContainer {
         return S_OK;
     }
     HRESULT get__NewEnum(std::shared_ptr<IEnumVARIANT>& out) override {
-        out = std::make_shared<VariantEnum>(std::vector<Variant>{
-            Variant::Dispatch(std::make_shared<ProviderObject>(u"LDAP:")),
-            Variant::Dispatch(std::make_shared<ProviderObject>(u"GC:"))});
+        out = std::make_shared<VariantEnum>(
+            std::vector<Variant>{Variant::Dispatch(std::make_shared<ProviderObject>(u"LDAP:")),
+                                 Variant::Dispatch(std::make_shared<ProviderObject>(u"GC:"))});
         return S_OK;
     }
-    HRESULT Delete(const std::u16string&, const std::u16string&) override { return Fail(E_NOTIMPL); }
-    HRESULT MoveHere(const std::u16string&, const std::u16string&, std::shared_ptr<IDispatch>& out) override {
+    HRESULT Delete(const std::u16string&, const std::u16string&) override {
+        return Fail(E_NOTIMPL);
+    }
+    HRESULT MoveHere(const std::u16string&, const std::u16string&,
+                     std::shared_ptr<IDispatch>& out) override {
         out.reset();
         return Fail(E_NOTIMPL);
     }
