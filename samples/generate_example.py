@@ -181,12 +181,27 @@ def main():
         entry(f"CN={server},CN=Servers," + site, ("objectClass", ["top", "server"]), ("dNSHostName", host))
         entry(f"CN=NTDS Settings,CN={server},CN=Servers," + site, ("objectClass", ["top", "applicationSettings", "nTDSDSA"]))
     entry(SCHEMA, ("objectClass", ["top", "dMD"]), ("fSMORoleOwner", DC1_SETTINGS))
+    # Each class's own mandatory and optional attributes, in schema order.
+    attributes = {
+        "domainDNS": (["dc"], ["nTMixedDomain", "fSMORoleOwner", "description"]),
+        "person": (["cn"], ["description", "telephoneNumber", "userPassword"]),
+        "user": ([], ["sAMAccountName", "pwdLastSet", "lastLogon", "userAccountControl", "memberOf"]),
+        "computer": ([], ["dNSHostName", "operatingSystem", "operatingSystemVersion"]),
+        "group": (["groupType"], ["member", "description"]),
+        "container": (["cn"], ["description"]),
+    }
     for cn, name, category in (("Domain-DNS", "domainDNS", "Domain-DNS"), ("Domain", "domain", "Domain-DNS"),
                                ("Person", "person", "Person"), ("User", "user", "Person"),
                                ("Computer", "computer", "Computer"), ("Group", "group", "Group"),
                                ("Container", "container", "Container")):
-        entry(f"CN={cn}," + SCHEMA, ("objectClass", ["top", "classSchema"]),
-              ("lDAPDisplayName", name), ("defaultObjectCategory", f"CN={category}," + SCHEMA))
+        must, may = attributes.get(name, ([], []))
+        pairs = [("objectClass", ["top", "classSchema"]), ("lDAPDisplayName", name),
+                 ("defaultObjectCategory", f"CN={category}," + SCHEMA)]
+        if must:
+            pairs.append(("systemMustContain", must))
+        if may:
+            pairs.append(("systemMayContain", may))
+        entry(f"CN={cn}," + SCHEMA, *pairs)
 
 
 main()

@@ -140,6 +140,15 @@ class TNTADS {
     void abort();
     void SetADSData();
 
+    // ---- property values ----
+    // One attribute as display text; a failed read throws, a failed conversion shows a message.
+    WideString GetPropertyValue(adsi::IADs& object, const AnsiString& name);
+    // The mandatory (true) or optional attribute names of the class of the object at ADSPath.
+    // New lists, owned by the caller.
+    TStringList* GetPropertyList(bool mandatory);
+    // Loads the attribute cache of the object at ADSPath; the list stays empty.
+    TStringList* GetPropertyList2();
+
     // ---- moving, deleting and naming ----
     bool MoveObject(adsi::IADsContainer& target, const AnsiString& sourcePath);
     // Deletes the child relativeName (CN=Ann) of the container Provider + ADSPath.

@@ -5,8 +5,10 @@
 #include "directory/tntads.h"
 #include "platform/attribute_syntax.h"
 #include "platform/store/dn.h"
+#include "platform/store/filter.h"
 
 #include <map>
+#include <optional>
 
 namespace kestrune {
 namespace {
@@ -516,6 +518,62 @@ class StoreObject : public IADs, public IADsContainer, public IDirectorySearch {
     ADS_SCOPE scope_ = ADS_SCOPE_SUBTREE;
 };
 
+// A class of the schema, bound as LDAP://schema/<class>: its mandatory and optional attributes.
+class SchemaClass : public IADsClass {
+  public:
+    SchemaClass(std::u16string path, Entry entry)
+        : path_(std::move(path)), entry_(std::move(entry)) {}
+    HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
+        return AnswerQuery<IADs, IADsClass>(*this, iid, out);
+    }
+    HRESULT get_Name(std::u16string& out) override {
+        return Set(out, Utf8ToWide(entry_.First("lDAPDisplayName")));
+    }
+    HRESULT get_Class(std::u16string& out) override { return Set(out, u"Class"); }
+    HRESULT get_GUID(std::u16string& out) override {
+        return Set(out, HexOf(entry_.First("schemaIDGUID")));
+    }
+    HRESULT get_ADsPath(std::u16string& out) override { return Set(out, path_); }
+    HRESULT get_Parent(std::u16string& out) override {
+        return Set(out, path_.substr(0, path_.rfind(u'/')));
+    }
+    HRESULT get_Schema(std::u16string&) override { return Fail(E_ADS_PROPERTY_NOT_FOUND); }
+    HRESULT Get(const std::u16string& name, Variant& out) override {
+        const auto* values = entry_.Find(WideToUtf8(name));
+        if (!values || values->empty()) return Fail(E_ADS_PROPERTY_NOT_FOUND);
+        std::string attribute = WideToUtf8(name);
+        out = Names({attribute.c_str()});
+        return S_OK;
+    }
+    HRESULT GetInfo() override { return S_OK; }
+    HRESULT get_MandatoryProperties(Variant& out) override {
+        out = Names({"systemMustContain", "mustContain"});
+        return S_OK;
+    }
+    HRESULT get_OptionalProperties(Variant& out) override {
+        out = Names({"systemMayContain", "mayContain"});
+        return S_OK;
+    }
+
+  private:
+    // One name as a string, several as an array, as ADSI hands them out.
+    Variant Names(std::initializer_list<const char*> attributes) const {
+        std::vector<Variant> names;
+        for (const char* attribute : attributes)
+            if (const auto* values = entry_.Find(attribute))
+                for (const std::string& v : *values)
+                    names.push_back(Variant::String(Utf8ToWide(v)));
+        if (names.size() == 1) return names.front();
+        return Variant::Array(std::move(names));
+    }
+    static HRESULT Set(std::u16string& out, std::u16string value) {
+        out = std::move(value);
+        return S_OK;
+    }
+    std::u16string path_;
+    Entry entry_;
+};
+
 // "LDAP:" and "GC:", the providers as the namespaces object lists them.
 class ProviderObject : public IADs {
   public:
@@ -678,6 +736,7 @@ class StoreAdsi : public AdsiPlatform {
         Path path;
         if (!ParsePath(text, path))
             return Fail(E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
+        if (auto cls = SchemaClassName(path)) return BindSchemaClass(text, *cls, iid, out);
         if (!path.server.empty() && !forest_->KnowsServer(path.server))
             return Fail(HR_SERVER_NOT_OPERATIONAL);
         Entry entry;
@@ -705,6 +764,31 @@ class StoreAdsi : public AdsiPlatform {
     }
 
   private:
+    // LDAP://schema/<class> or LDAP://server/schema/<class>.
+    static std::optional<std::string> SchemaClassName(const Path& path) {
+        if (store::FoldCase(WideToUtf8(path.server)) == "schema" &&
+            path.dn.find('=') == std::string::npos)
+            return path.dn;
+        if (store::FoldCase(path.dn.substr(0, 7)) == "schema/") return path.dn.substr(7);
+        return std::nullopt;
+    }
+
+    HRESULT BindSchemaClass(const std::u16string& text, const std::string& name, const IID& iid,
+                            std::shared_ptr<IUnknown>& out) {
+        std::vector<Entry> found;
+        store::Status status = store::SearchAll(
+            forest_->Directory(),
+            {forest_->RootDse().First("schemaNamingContext"),
+             Scope::Subtree,
+             "(&(objectClass=classSchema)(lDAPDisplayName=" + store::EscapeFilterValue(name) + "))",
+             {},
+             0},
+            found);
+        if (!status.ok()) return FromStore(status);
+        if (found.empty()) return Fail(HR_NO_SUCH_OBJECT);
+        return Query(std::make_shared<SchemaClass>(text, std::move(found.front())), iid, out);
+    }
+
     static HRESULT Query(const std::shared_ptr<IUnknown>& object, const IID& iid,
                          std::shared_ptr<IUnknown>& out) {
         return object->QueryInterface(iid, out);

@@ -1,0 +1,77 @@
+#include "directory/tntads.h"
+#include "platform/platform.h"
+#include "platform/store/memory_store.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrune {
+namespace {
+
+class PropertyValues : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string sample = std::string(KESTRUNE_SAMPLES) + "/example.ldif";
+        std::string error;
+        auto loaded = store::MemoryStore::Open(sample, error); // read only: nothing is changed
+        ASSERT_TRUE(loaded) << error;
+        InstallStorePlatform(std::move(loaded));
+        TNTADS::SetMessageHook([this](const AnsiString& text) { messages.push_back(text); });
+    }
+    void TearDown() override {
+        TNTADS::SetMessageHook(nullptr);
+        UninstallPlatform();
+    }
+    std::shared_ptr<adsi::IADs> Open(TNTADS& ads, const char* path) {
+        ads.SetADSPath(path);
+        return ads.OpenObject();
+    }
+    std::vector<std::string> messages;
+};
+
+TEST_F(PropertyValues, EachKindOfValueAsText) {
+    TNTADS ads;
+    auto admin = Open(ads, "CN=Administrator,CN=Users,DC=example,DC=com");
+    ASSERT_TRUE(admin);
+    EXPECT_EQ(ads.GetPropertyValue(*admin, "objectCategory"),
+              u"CN=Person,CN=Schema,CN=Configuration,DC=example,DC=com");
+    // 134087616000000000: the two 32-bit halves, each signed.
+    EXPECT_EQ(ads.GetPropertyValue(*admin, "pwdLastSet"), u"31219705.-260734976");
+    EXPECT_EQ(ads.GetPropertyValue(*admin, "PwdLastSet"), u""); // the name is compared exactly
+    EXPECT_EQ(ads.GetPropertyValue(*admin, "objectClass"), u"(200C)");
+    EXPECT_THROW(ads.GetPropertyValue(*admin, "mail"), std::exception);
+
+    auto domain = Open(ads, "DC=example,DC=com");
+    EXPECT_EQ(ads.GetPropertyValue(*domain, "nTMixedDomain"), u"0");
+    EXPECT_EQ(ads.GetPropertyValue(*domain, "objectGUID"), u"(2011)");
+    EXPECT_TRUE(messages.empty());
+
+    auto link = Open(ads, "CN=Public,CN=Public,CN=Dfs-Configuration,CN=System,DC=example,DC=com");
+    EXPECT_EQ(ads.GetPropertyValue(*link, "msDFS-LastModifiedv2"), u"2026-12-01 09:00:00");
+    EXPECT_EQ(ads.GetPropertyValue(*link, "msDFS-Ttlv2"), u"300");
+}
+
+TEST_F(PropertyValues, ClassAttributeLists) {
+    TNTADS ads;
+    ads.SetADSPath("LDAP://CN=Administrator,CN=Users,DC=example,DC=com");
+    std::unique_ptr<TStringList> optional(ads.GetPropertyList(false));
+    ASSERT_EQ(optional->Count(), 5);
+    EXPECT_EQ((*optional)[0], "sAMAccountName");
+    EXPECT_EQ((*optional)[4], "memberOf");
+    std::unique_ptr<TStringList> mandatory(ads.GetPropertyList(true));
+    EXPECT_EQ(mandatory->Count(), 0);
+
+    ads.SetADSPath("LDAP://DC=example,DC=com");
+    std::unique_ptr<TStringList> one(ads.GetPropertyList(true));
+    ASSERT_EQ(one->Count(), 1);
+    EXPECT_EQ((*one)[0], "dc");
+    std::unique_ptr<TStringList> none(ads.GetPropertyList2());
+    EXPECT_EQ(none->Count(), 0);
+
+    ads.SetADSPath("LDAP://CN=Nobody,DC=example,DC=com");
+    EXPECT_THROW(std::unique_ptr<TStringList>(ads.GetPropertyList(true)), std::exception);
+    EXPECT_THROW(std::unique_ptr<TStringList>(ads.GetPropertyList2()), std::exception);
+    EXPECT_EQ(ads.LastError(), 0);
+}
+
+} // namespace
+} // namespace kestrune
