@@ -165,6 +165,22 @@ def main():
           ("objectClass", ["top", "person", "organizationalPerson", "user", "computer"]),
           ("objectCategory", "CN=Computer," + SCHEMA), ("sAMAccountName", "WS01$"),
           ("operatingSystem", "Windows 11 Enterprise"))
+    staff = "OU=Staff," + BASE
+    entry(staff, ("objectClass", ["top", "organizationalUnit"]), ("ou", "Staff"))
+    person = ("objectClass", ["top", "person", "organizationalPerson", "user"])
+    for name, pwd in (("Ann Lee", "134080000000000000"), ("Bob Stone", "0"), ("Carol King", "134085000000000000")):
+        entry(f"CN={name},{staff}", person, ("objectCategory", "CN=Person," + SCHEMA),
+              ("sAMAccountName", name.split()[0].lower()), ("pwdLastSet", pwd))
+    group = ("objectClass", ["top", "group"])
+    category = ("objectCategory", "CN=Group," + SCHEMA)
+    # Staff and Managers contain each other; Everyone nests Staff; Staff also holds a computer.
+    entry(f"CN=Staff,{staff}", group, category, ("groupType", "-2147483646"),
+          ("member", [f"CN=Ann Lee,{staff}", f"CN=Bob Stone,{staff}", f"CN=Managers,{staff}",
+                      "CN=WS01,CN=Computers," + BASE]))
+    entry(f"CN=Managers,{staff}", group, category, ("groupType", "-2147483646"),
+          ("member", [f"CN=Carol King,{staff}", f"CN=Ann Lee,{staff}", f"CN=Staff,{staff}"]))
+    entry(f"CN=Everyone,{staff}", group, category, ("groupType", "-2147483646"),
+          ("member", [f"CN=Staff,{staff}", "CN=Administrator,CN=Users," + BASE]))
     namespaces(BASE)
     domain(SALES, "sales.example.com", "SALES", 2)
     namespaces(SALES)

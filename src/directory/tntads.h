@@ -140,6 +140,19 @@ class TNTADS {
     void abort();
     void SetADSData();
 
+    // ---- enumeration, users and groups ----
+    // The direct children of the container (filtered by EnumFilter), each entry with its
+    // tObjData attached; the caller owns the list and the records.
+    TStringList* EnumerateContainer(adsi::IADsContainer& container);
+    // Rows of a search below path (ObjectCatagory and Filter cleared).
+    int32_t CountContainer(const AnsiString& path);
+    // Paths of the groups of a user; empty when the path is not a bindable user.
+    TStringList* EnumUser(const AnsiString& userPath);
+    // "{class}path" per member of a group; empty when the path is not a bindable group.
+    TStringList* enumgroup(const AnsiString& groupPath);
+    // Every user of a group and of the groups nested in it, sorted, each once.
+    TStringList* GetAllusers(const AnsiString& groupPath);
+
     // ---- property values ----
     // One attribute as display text; a failed read throws, a failed conversion shows a message.
     WideString GetPropertyValue(adsi::IADs& object, const AnsiString& name);

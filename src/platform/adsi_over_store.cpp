@@ -273,6 +273,22 @@ class VariantEnum : public IEnumVARIANT {
     size_t next_ = 0;
 };
 
+// A collection of directory objects (a group's members, a user's groups).
+class MemberCollection : public IADsMembers {
+  public:
+    explicit MemberCollection(std::vector<Variant> items) : items_(std::move(items)) {}
+    HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
+        return AnswerQuery<IADsMembers>(*this, iid, out);
+    }
+    HRESULT get__NewEnum(std::shared_ptr<IEnumVARIANT>& out) override {
+        out = std::make_shared<VariantEnum>(items_);
+        return S_OK;
+    }
+
+  private:
+    std::vector<Variant> items_;
+};
+
 struct SearchState {
     std::unique_ptr<store::SearchCursor> cursor;
     std::vector<Entry> page;
@@ -284,13 +300,22 @@ struct SearchState {
 };
 
 // One directory object bound by path.
-class StoreObject : public IADs, public IADsContainer, public IDirectorySearch {
+class StoreObject : public IADsUser,
+                    public IADsGroup,
+                    public IADsContainer,
+                    public IDirectorySearch {
   public:
     StoreObject(std::shared_ptr<Forest> forest, Path path, Entry entry)
         : forest_(std::move(forest)), path_(std::move(path)), entry_(std::move(entry)) {}
 
     HRESULT QueryInterface(const IID& iid, std::shared_ptr<IUnknown>& out) override {
-        return AnswerQuery<IADs, IADsContainer, IDirectorySearch>(*this, iid, out);
+        // Users (computers too) and groups answer as such; other objects do not.
+        if ((iid == IADsUser::IID_ && !IsA("user")) || (iid == IADsGroup::IID_ && !IsA("group"))) {
+            out.reset();
+            return E_NOINTERFACE;
+        }
+        return AnswerQuery<IADs, IADsUser, IADsGroup, IADsContainer, IDirectorySearch>(*this, iid,
+                                                                                       out);
     }
 
     // IADs
@@ -350,6 +375,36 @@ class StoreObject : public IADs, public IADsContainer, public IDirectorySearch {
         HRESULT hr = S_OK;
         if (!forest_->ReadEntry(entry_.dn, fresh, hr)) return hr;
         entry_ = std::move(fresh);
+        return S_OK;
+    }
+
+    // IADsUser: the groups that list this object as a member.
+    HRESULT Groups(std::shared_ptr<IADsMembers>& out) override {
+        std::vector<Entry> groups;
+        store::Status status = store::SearchAll(
+            forest_->Directory(),
+            {"",
+             Scope::Subtree,
+             "(&(objectClass=group)(member=" + store::EscapeFilterValue(entry_.dn) + "))",
+             {},
+             0},
+            groups);
+        if (!status.ok()) return FromStore(status);
+        out = std::make_shared<MemberCollection>(Objects(std::move(groups)));
+        return S_OK;
+    }
+
+    // IADsGroup: the objects its member attribute names; names of deleted objects are left out.
+    HRESULT Members(std::shared_ptr<IADsMembers>& out) override {
+        std::vector<Entry> members;
+        if (const auto* names = entry_.Find("member")) {
+            for (const std::string& dn : *names) {
+                Entry member;
+                HRESULT ignored = S_OK;
+                if (forest_->ReadEntry(dn, member, ignored)) members.push_back(std::move(member));
+            }
+        }
+        out = std::make_shared<MemberCollection>(Objects(std::move(members)));
         return S_OK;
     }
 
@@ -511,6 +566,27 @@ class StoreObject : public IADs, public IADsContainer, public IDirectorySearch {
     }
 
   private:
+    bool IsA(std::string_view cls) const {
+        const auto* classes = entry_.Find("objectClass");
+        if (!classes) return false;
+        for (const std::string& c : *classes)
+            if (store::FoldCase(c) == cls) return true;
+        return false;
+    }
+
+    // Entries as bound objects of the same provider and server.
+    std::vector<Variant> Objects(std::vector<Entry> entries) const {
+        std::vector<Variant> items;
+        items.reserve(entries.size());
+        for (Entry& e : entries) {
+            Path path = path_;
+            path.dn = e.dn;
+            items.push_back(
+                Variant::Dispatch(std::make_shared<StoreObject>(forest_, path, std::move(e))));
+        }
+        return items;
+    }
+
     std::shared_ptr<Forest> forest_;
     Path path_;
     Entry entry_;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <unistd.h>
 
 namespace kestrune::store {
@@ -46,6 +47,33 @@ bool IsIndexed(std::string_view type) {
 
 std::string IndexValue(std::string_view type, const std::string& value) {
     return IsBinaryAttribute(type) ? value : FoldCase(value);
+}
+
+// Every directory object has a GUID. One that the file does not give gets one derived from
+// its name when it is loaded (the same on every load), or a random one when it is added.
+std::string NameGuid(const std::string& key) {
+    std::string guid(16, '\0');
+    uint64_t a = 0xcbf29ce484222325ull, b = 0x84222325cbf29ce4ull;
+    for (unsigned char c : key) {
+        a = (a ^ c) * 0x100000001b3ull;
+        b = (b ^ c) * 0x100000001b3ull + 0x9e3779b97f4a7c15ull;
+    }
+    for (int i = 0; i < 8; ++i) {
+        guid[i] = static_cast<char>(a >> (8 * i));
+        guid[8 + i] = static_cast<char>(b >> (8 * i));
+    }
+    return guid;
+}
+
+std::string RandomGuid() {
+    static std::mt19937_64 generator{std::random_device{}()};
+    std::string guid(16, '\0');
+    for (int half = 0; half < 2; ++half) {
+        uint64_t r = generator();
+        for (int i = 0; i < 8; ++i)
+            guid[8 * half + i] = static_cast<char>(r >> (8 * i));
+    }
+    return guid;
 }
 
 Status Error(ResultCode code, std::string message) {
@@ -373,6 +401,8 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
     auto node = std::make_unique<Node>();
     node->key = key;
     node->entry = entry;
+    if (!isRoot && !node->entry.Find("objectGUID"))
+        node->entry.attributes.push_back({"objectGUID", {record ? RandomGuid() : NameGuid(key)}});
     if (!isRoot) {
         // The naming attribute carries the RDN's value, as directories keep it.
         std::string rdn = FirstRdn(entry.dn);
