@@ -161,6 +161,15 @@ def main():
     entry("CN=Administrator,CN=Users," + BASE, ("objectClass", ["top", "person", "organizationalPerson", "user"]),
           ("objectCategory", "CN=Person," + SCHEMA), ("sAMAccountName", "Administrator"),
           ("pwdLastSet", "134087616000000000"))
+    entry("OU=Domain Controllers," + BASE, ("objectClass", ["top", "organizationalUnit"]))
+    computer = ("objectClass", ["top", "person", "organizationalPerson", "user", "computer"])
+    entry("CN=DC1,OU=Domain Controllers," + BASE, computer, ("objectCategory", "CN=Computer," + SCHEMA),
+          ("sAMAccountName", "DC1$"), ("operatingSystem", "Windows Server 2022 Datacenter"),
+          ("dNSHostName", "dc1.example.com"))
+    for name, system in (("FS1", "Windows Server 2019 Standard"), ("FS2", "Windows Server 2022 Standard"),
+                         ("KIOSK", "Windows 10 Enterprise LTSC")):
+        entry(f"CN={name},CN=Computers," + BASE, computer, ("objectCategory", "CN=Computer," + SCHEMA),
+              ("sAMAccountName", name + "$"), ("operatingSystem", system))
     entry("CN=WS01,CN=Computers," + BASE,
           ("objectClass", ["top", "person", "organizationalPerson", "user", "computer"]),
           ("objectCategory", "CN=Computer," + SCHEMA), ("sAMAccountName", "WS01$"),
@@ -193,6 +202,13 @@ def main():
     site = "CN=Default-First-Site-Name,CN=Sites," + CONFIG
     entry(site, ("objectClass", ["top", "site"]))
     entry("CN=Servers," + site, ("objectClass", ["top", "serversContainer"]))
+    branch = "CN=Paris,CN=Sites," + CONFIG
+    entry(branch, ("objectClass", ["top", "site"]), ("description", "Paris office"))
+    entry("CN=Servers," + branch, ("objectClass", ["top", "serversContainer"]))
+    entry("CN=Subnets,CN=Sites," + CONFIG, ("objectClass", ["top", "subnetContainer"]))
+    for net, where in (("10.0.0.0/16", site), ("10.1.0.0/16", branch)):
+        entry(f"CN={net},CN=Subnets,CN=Sites," + CONFIG, ("objectClass", ["top", "subnet"]),
+              ("siteObject", where))
     for server, host in (("DC1", "dc1.example.com"), ("SALESDC1", "salesdc1.sales.example.com")):
         entry(f"CN={server},CN=Servers," + site, ("objectClass", ["top", "server"]), ("dNSHostName", host))
         entry(f"CN=NTDS Settings,CN={server},CN=Servers," + site, ("objectClass", ["top", "applicationSettings", "nTDSDSA"]))

@@ -98,12 +98,10 @@ void TStringList::RebuildKeys() {
 void TStringList::SetSorted(bool sorted) {
     if (sorted == sorted_) return;
     if (sorted) {
+        // Entries already in the list stay, equal ones included; only later adds are checked.
         Sort();
         sorted_ = true;
         RebuildKeys();
-        // Entries equal without regard to case collapse to the first, as sorted adds do.
-        for (int i = Count() - 1; i > 0; --i)
-            if (keys_[i] == keys_[i - 1]) Delete(i);
     } else {
         sorted_ = false;
         keys_.clear();

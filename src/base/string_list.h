@@ -39,7 +39,8 @@ class TStringList {
     void PutObject(int index, TObject* object);
 
     // In sorted mode Add inserts in order and ignores a string equal to one already in the
-    // list without regard to case; it returns the index of the entry either way.
+    // list without regard to case; it returns the index of the entry either way. Switching
+    // sorted mode on sorts the entries and keeps them all.
     int Add(const AnsiString& text) { return AddObject(text, nullptr); }
     int AddObject(const AnsiString& text, TObject* object);
     // Not allowed in sorted mode (std::logic_error).

@@ -153,6 +153,19 @@ class TNTADS {
     // Every user of a group and of the groups nested in it, sorted, each once.
     TStringList* GetAllusers(const AnsiString& groupPath);
 
+    // ---- servers, roles, sites and subnets ----
+    // The server holding the PDC role of the domain at domainPath ("\\DC1" in short form).
+    AnsiString GetPDCEmulator(const AnsiString& domainPath, bool shortForm);
+    // Computers of the domain whose operating system names a server; a sorted list.
+    TStringList* Serverlist(const AnsiString& domain, bool shortForm);
+    // The ADSI namespaces, each with its record; null when "ADs:" gives no container.
+    TStringList* GetProviders();
+    AnsiString getDefaultContainer();
+    bool SetDefaultContainer(const AnsiString& path);
+    // Refill Sites and SubNets (the lists own the records attached to their entries).
+    void GetSites();
+    void GetSubNets();
+
     // ---- property values ----
     // One attribute as display text; a failed read throws, a failed conversion shows a message.
     WideString GetPropertyValue(adsi::IADs& object, const AnsiString& name);
@@ -183,6 +196,7 @@ class TNTADS {
     static AnsiString ToDotname(const AnsiString& name);
 
   private:
+    void FillFromConfiguration(const AnsiString& head, TStringList& target);
     static bool CompareNames(const AnsiString& a, const AnsiString& b);
 
     WideString FDomain, FDomains, FObjectType;

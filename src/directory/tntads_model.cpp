@@ -50,6 +50,8 @@ void TNTADS::ShowMessage(const AnsiString& text) {
 TNTADS::TNTADS()
     : FSubNets(std::make_unique<TStringList>()), FSites(std::make_unique<TStringList>()) {
     (void)comStarted;
+    FSubNets->SetOwnsObjects(true);
+    FSites->SetOwnsObjects(true);
     FRowCount = 100;
     {
         TStringList environment;

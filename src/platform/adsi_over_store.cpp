@@ -242,6 +242,9 @@ bool ParsePath(const std::u16string& text, Path& path) {
     std::u16string rest = text.substr(colon + 3);
     // A server ends at the first "/"; a DN holds no "/" outside escapes.
     size_t slash = rest.find(u'/');
+    // A server name holds no "="; a "/" after one belongs to the DN (CN=10.0.0.0/8,...).
+    if (slash != std::u16string::npos && rest.substr(0, slash).find(u'=') != std::u16string::npos)
+        slash = std::u16string::npos;
     if (slash != std::u16string::npos) {
         path.server = rest.substr(0, slash);
         rest = rest.substr(slash + 1);

@@ -49,8 +49,10 @@ TEST(StringList, SortedModeInsertsInOrderAndIgnoresCaseDuplicates) {
     TStringList plain;
     for (const char* s : {"b", "A", "a", "B"})
         plain.Add(s);
-    plain.SetSorted(true);
-    EXPECT_EQ(plain.Count(), 2);
+    plain.SetSorted(true); // sorts, keeps what is there, and checks only later adds
+    EXPECT_EQ(plain.Count(), 4);
+    EXPECT_EQ(plain.Add("A"), 0);
+    EXPECT_EQ(plain.Count(), 4);
 }
 
 TEST(StringList, OwnedObjectsAreReleasedWithTheirEntries) {
