@@ -11,7 +11,8 @@ using namespace kestrune;
 
 static void Print(const char* title, const TStringList& list) {
     std::printf("%s:\n", title);
-    for (int i = 0; i < list.Count(); ++i) std::printf("  %s\n", list[i].c_str());
+    for (int i = 0; i < list.Count(); ++i)
+        std::printf("  %s\n", list[i].c_str());
 }
 
 int main(int argc, char** argv) {
