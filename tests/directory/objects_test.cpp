@@ -1,4 +1,5 @@
 #include "base/last_error.h"
+#include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
 #include "platform/platform.h"
 #include "platform/store/memory_store.h"
@@ -52,25 +53,7 @@ TEST(DirectoryNames, ClassIndexesAndCommonNames) {
     EXPECT_EQ(TNTADS::GetCommonName(u"cn=ann,DC=x"), u"cn=ann");
 }
 
-class DirectoryObjects : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        file = std::filesystem::temp_directory_path() /
-               ("kestrune_objects_" + std::to_string(::getpid()) + ".ldif");
-        std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
-                                   std::filesystem::copy_options::overwrite_existing);
-        std::string error;
-        directory = store::MemoryStore::Open(file, error);
-        ASSERT_TRUE(directory) << error;
-        InstallStorePlatform(directory);
-    }
-    void TearDown() override {
-        UninstallPlatform();
-        std::filesystem::remove(file);
-    }
-    std::filesystem::path file;
-    std::shared_ptr<store::MemoryStore> directory;
-};
+class DirectoryObjects : public testing::SampleDomainTest {};
 
 TEST_F(DirectoryObjects, OpeningWithAndWithoutTheProviderInThePath) {
     TNTADS ads;

@@ -1,3 +1,4 @@
+#include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
 
 #include "platform/platform.h"
@@ -70,25 +71,7 @@ TEST_F(TntadsOffDomain, EnvironmentIsAppended) {
     EXPECT_GE(list.IndexOf("KESTRUNE_TEST_VARIABLE=a=b"), 1);
 }
 
-class TntadsOnSample : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        file = std::filesystem::temp_directory_path() /
-               ("kestrune_ads_" + std::to_string(::getpid()) + ".ldif");
-        std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
-                                   std::filesystem::copy_options::overwrite_existing);
-        std::string error;
-        directory = store::MemoryStore::Open(file, error);
-        ASSERT_TRUE(directory) << error;
-        InstallStorePlatform(directory);
-    }
-    void TearDown() override {
-        UninstallPlatform();
-        std::filesystem::remove(file);
-    }
-    std::filesystem::path file;
-    std::shared_ptr<store::MemoryStore> directory;
-};
+class TntadsOnSample : public testing::SampleDomainTest {};
 
 TEST_F(TntadsOnSample, DetectsTheComputersDomain) {
     TNTADS ads;

@@ -1,0 +1,35 @@
+// A test fixture with a private copy of the sample forest installed as the platform.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/store/memory_store.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace kestrune::testing {
+
+class SampleDomainTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        file =
+            std::filesystem::temp_directory_path() /
+            ("kestrune_" + std::string(test->name()) + "_" + std::to_string(::getpid()) + ".ldif");
+        std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::string error;
+        directory = store::MemoryStore::Open(file, error);
+        ASSERT_TRUE(directory) << error;
+        InstallStorePlatform(directory);
+    }
+    void TearDown() override {
+        UninstallPlatform();
+        std::filesystem::remove(file);
+    }
+    std::filesystem::path file;
+    std::shared_ptr<store::MemoryStore> directory;
+};
+
+} // namespace kestrune::testing
