@@ -8,8 +8,12 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 int main(int argc, char* argv[]) {
     using namespace kestrune;
@@ -20,6 +24,13 @@ int main(int argc, char* argv[]) {
     if (argc > 1 && noDisplay) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         SetRunningHeadless(true);
+        // A scheduled job often has no runtime folder; give Qt a private one rather than a
+        // warning on standard error, where only real messages should go.
+        if (!std::getenv("XDG_RUNTIME_DIR")) {
+            std::string folder = "/tmp/runtime-" + std::to_string(getuid());
+            if (mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST)
+                setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        }
     }
     // One argument only sets the prefix and leaves the window open for someone to use it.
     if (argc == 2 && RunningHeadless()) {

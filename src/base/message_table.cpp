@@ -56,6 +56,9 @@ const std::unordered_map<uint32_t, const char*>& Table() {
         {8213, "The operation cannot be performed because child objects exist. This operation "
                "can only be performed on a leaf object."},
         {8240, "There is no such object on the server."},
+        {0x80005000, "An invalid directory pathname was passed."},
+        {0x80005004, "An unknown directory object was requested."},
+        {0x8000500D, "The directory property cannot be found in the cache."},
         {8250, "The server is not operational."},
     };
     return table;
