@@ -190,8 +190,10 @@ std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file
         return nullptr;
     }
     store->file_ = file;
-    store->needsSeparator_ =
-        !text.empty() && !(text.size() >= 2 && text.ends_with("\n\n")) && !text.ends_with("\n\r\n");
+    if (text.empty() || text.ends_with("\n\n") || text.ends_with("\n\r\n"))
+        store->separator_.clear();
+    else
+        store->separator_ = text.ends_with("\n") ? "\n" : "\n\n";
     return store;
 }
 
@@ -226,7 +228,7 @@ Status MemoryStore::Record(const std::string& ldif) {
                     error};
         }
     }
-    std::string text = needsSeparator_ ? "\n" + ldif : ldif;
+    std::string text = separator_ + ldif;
     size_t done = 0;
     while (done < text.size()) {
         ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
@@ -236,7 +238,8 @@ Status MemoryStore::Record(const std::string& ldif) {
             // A partial record would break the next load: cut the file back.
             off_t end = ::lseek(fd_, 0, SEEK_END);
             if (done > 0 && end >= static_cast<off_t>(done))
-                needsSeparator_ = ::ftruncate(fd_, end - static_cast<off_t>(done)) != 0;
+                separator_ =
+                    ::ftruncate(fd_, end - static_cast<off_t>(done)) != 0 ? "\n\n" : separator_;
             return {ResultCode::Unavailable,
                     "Cannot record the change in \"" + file_.string() +
                         "\": " + SystemErrorText(error),
@@ -244,7 +247,7 @@ Status MemoryStore::Record(const std::string& ldif) {
         }
         done += static_cast<size_t>(n);
     }
-    needsSeparator_ = false;
+    separator_.clear();
     return Status::Ok();
 }
 

@@ -70,7 +70,8 @@ class MemoryStore : public DirectoryStore {
     uint64_t nextSeq_ = 0;
     std::filesystem::path file_;
     int fd_ = -1;
-    bool needsSeparator_ = false; // the file does not end in a blank line yet
+    std::string
+        separator_; // what must come before the next record: the file may not end in a blank line
 };
 
 } // namespace kestrune::store

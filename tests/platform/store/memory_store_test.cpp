@@ -98,6 +98,20 @@ TEST_F(MemoryStoreTest, ChangesAreAppendedAndSurviveAReload) {
     EXPECT_EQ(robert[0].First("cn"), "Robert");
 }
 
+TEST_F(MemoryStoreTest, ChangesFollowAFileThatEndsWithoutALineEnd) {
+    for (const char* ending : {"", "\n", "\n\n"}) {
+        WriteWholeFile(file, std::string("dn: DC=x\nobjectClass: top") + ending);
+        {
+            auto store = Open();
+            ASSERT_TRUE(store->Add({"CN=a,DC=x", {{"objectClass", {"user"}}}}).ok());
+            ASSERT_TRUE(store->Add({"CN=b,DC=x", {{"objectClass", {"user"}}}}).ok());
+        }
+        auto store = Open();
+        ASSERT_TRUE(store) << "ending " << ending;
+        EXPECT_EQ(Find(*store, "DC=x", Scope::OneLevel).size(), 2u);
+    }
+}
+
 TEST_F(MemoryStoreTest, RefusedChangesLeaveStoreAndFileAlone) {
     auto store = Open();
     std::string before = ReadWholeFile(file);
