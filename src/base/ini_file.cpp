@@ -1,5 +1,6 @@
 #include "base/ini_file.h"
 
+#include "base/ascii.h"
 #include "base/file_io.h"
 
 #include <cerrno>
@@ -38,16 +39,6 @@ std::string_view Trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z') x -= 32;
-        if (y >= 'a' && y <= 'z') y -= 32;
-        if (x != y) return false;
-    }
-    return true;
-}
 
 // The name of a section header line, or nothing.
 std::optional<std::string_view> SectionName(std::string_view line) {
@@ -87,7 +78,7 @@ Location Find(const std::vector<Line>& lines, std::string_view section, std::str
     for (size_t i = 0; i < lines.size(); ++i) {
         if (auto name = SectionName(lines[i].text)) {
             if (inside) break; // the section ended
-            inside = SameName(*name, section);
+            inside = SameTextAscii(*name, section);
             if (inside) {
                 at.section = i;
                 at.insertAt = i + 1;
@@ -97,7 +88,7 @@ Location Find(const std::vector<Line>& lines, std::string_view section, std::str
         if (!inside) continue;
         if (!Trim(lines[i].text).empty()) at.insertAt = i + 1;
         auto name = KeyName(lines[i].text);
-        if (name && SameName(*name, key)) {
+        if (name && SameTextAscii(*name, key)) {
             at.key = i;
             break;
         }

@@ -1,4 +1,5 @@
 // Container enumeration, users' groups and groups' members.
+#include "base/ascii.h"
 #include "base/collation.h"
 #include "directory/ole_error.h"
 #include "directory/tntads.h"
@@ -44,12 +45,6 @@ std::shared_ptr<adsi::IEnumVARIANT> MembersOf(adsi::IADsMembers& members) {
     std::shared_ptr<adsi::IEnumVARIANT> items;
     OleCheck(members.get__NewEnum(items));
     return items;
-}
-
-AnsiString LowerAscii(AnsiString text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-    return text;
 }
 
 } // namespace
@@ -130,7 +125,8 @@ TStringList* TNTADS::enumgroup(const AnsiString& groupPath) {
     std::shared_ptr<adsi::IADsMembers> members;
     OleCheck(group->Members(members));
     ForEachItem(*MembersOf(*members), [&](adsi::IADs& member) {
-        AnsiString cls = LowerAscii(WideToAnsi(Text(&adsi::IADs::get_Class, member)));
+        AnsiString cls = WideToAnsi(Text(&adsi::IADs::get_Class, member));
+        for (char& c : cls) c = LowerAscii(c);
         list->Add("{" + cls + "}" + WideToAnsi(Text(&adsi::IADs::get_ADsPath, member)));
     });
     return list.release();

@@ -197,7 +197,6 @@ class TNTADS {
 
   private:
     void FillFromConfiguration(const AnsiString& head, TStringList& target);
-    static bool CompareNames(const AnsiString& a, const AnsiString& b);
 
     WideString FDomain, FDomains, FObjectType;
     AnsiString FUsername, FPassword, FADSPath, FProvider;

@@ -1,4 +1,5 @@
 // Construction, start-up detection and the component's settings.
+#include "base/ascii.h"
 #include "directory/ole_error.h"
 #include "directory/tntads.h"
 
@@ -59,7 +60,7 @@ TNTADS::TNTADS()
         for (int i = 0; i < environment.Count(); ++i) {
             const AnsiString& entry = environment[i];
             size_t eq = entry.find('=', 1); // a name may itself begin with "="
-            if (eq != AnsiString::npos && CompareNames(entry.substr(0, eq), "LOGONSERVER")) {
+            if (eq != AnsiString::npos && SameTextAscii(entry.substr(0, eq), "LOGONSERVER")) {
                 FLoginServer = AnsiToWide(entry.substr(eq + 1));
                 break;
             }
@@ -71,15 +72,6 @@ TNTADS::TNTADS()
     } catch (...) {
         ShowMessage("Active Directory not detected");
     }
-}
-
-bool TNTADS::CompareNames(const AnsiString& a, const AnsiString& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
 }
 
 TNTADS::~TNTADS() = default;

@@ -67,10 +67,8 @@ struct Path {
     bool schemaClass = false; // LDAP://schema/<class>
 };
 
-class Forest;
-
-// Releases nothing but holds the directory and knows its naming contexts and servers.
-class Forest : public std::enable_shared_from_this<Forest> {
+// The directory as ADSI sees it: its rootDSE, naming contexts and servers.
+class Forest {
   public:
     explicit Forest(std::shared_ptr<store::DirectoryStore> directory)
         : directory_(std::move(directory)) {}
@@ -169,6 +167,12 @@ class Forest : public std::enable_shared_from_this<Forest> {
   private:
     std::shared_ptr<store::DirectoryStore> directory_;
 };
+
+// A text property's answer.
+HRESULT Set(std::u16string& out, std::u16string value) {
+    out = std::move(value);
+    return S_OK;
+}
 
 std::u16string Prefix(const Path& path) {
     std::u16string p = path.provider + u"://";
@@ -645,10 +649,6 @@ class SchemaClass : public IADsClass {
         if (names.size() == 1) return names.front();
         return Variant::Array(std::move(names));
     }
-    static HRESULT Set(std::u16string& out, std::u16string value) {
-        out = std::move(value);
-        return S_OK;
-    }
     std::u16string path_;
     Entry entry_;
 };
@@ -670,10 +670,6 @@ class ProviderObject : public IADs {
     HRESULT GetInfo() override { return S_OK; }
 
   private:
-    static HRESULT Set(std::u16string& out, std::u16string value) {
-        out = std::move(value);
-        return S_OK;
-    }
     std::u16string name_;
 };
 
@@ -720,10 +716,6 @@ class Namespaces : public IADsNamespaces, public IADsContainer {
     }
 
   private:
-    static HRESULT Set(std::u16string& out, std::u16string value) {
-        out = std::move(value);
-        return S_OK;
-    }
     std::shared_ptr<Forest> forest_;
     std::string user_;
 };

@@ -6,11 +6,11 @@
 #include "platform/dfs_target_list.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
+#include "platform/store/guid.h"
 
 #include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <random>
 
 namespace kestrune {
 namespace {
@@ -82,29 +82,6 @@ bool Overlaps(const std::string& a, const std::string& b) {
     const std::string& longer = a.size() <= b.size() ? b : a;
     return longer.compare(0, shorter.size(), shorter) == 0 &&
            (longer.size() == shorter.size() || longer[shorter.size()] == '/');
-}
-
-std::string RandomGuid() {
-    static std::mt19937_64 generator{std::random_device{}()};
-    std::string guid(16, '\0');
-    for (size_t i = 0; i < 16; i += 8) {
-        uint64_t r = generator();
-        for (size_t b = 0; b < 8; ++b)
-            guid[i + b] = static_cast<char>(r >> (8 * b));
-    }
-    guid[7] = static_cast<char>((guid[7] & 0x0F) | 0x40); // version 4, little-endian field
-    guid[8] = static_cast<char>((guid[8] & 0x3F) | 0x80);
-    return guid;
-}
-
-std::string GuidText(const std::string& g) {
-    auto b = [&](int i) { return static_cast<unsigned>(static_cast<uint8_t>(g[i])); };
-    char text[40];
-    std::snprintf(text, sizeof text,
-                  "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", b(3),
-                  b(2), b(1), b(0), b(5), b(4), b(7), b(6), b(8), b(9), b(10), b(11), b(12), b(13),
-                  b(14), b(15));
-    return text;
 }
 
 std::string GeneralizedTimeNow() {
@@ -229,18 +206,21 @@ NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32
 
 namespace {
 
-// How many of the items from first fit into prefMaxLen bytes; at least one.
-template <typename Sized>
-size_t CountFitting(size_t first, size_t total, uint32_t prefMaxLen, Sized sizeOf) {
-    if (prefMaxLen == MAX_PREFERRED_LENGTH) return total - first;
-    size_t used = 0, count = 0;
-    for (size_t i = first; i < total; ++i) {
-        used += sizeOf(i);
-        if (count > 0 && used > prefMaxLen) break;
-        ++count;
+// Whether the next record still fits the caller's preferred buffer length; the first record
+// of a buffer always does, and MAX_PREFERRED_LENGTH takes everything.
+class PageBudget {
+  public:
+    explicit PageBudget(uint32_t prefMaxLen) : limit_(prefMaxLen) {}
+    template <typename Size> bool Fits(bool first, Size size) {
+        if (limit_ == MAX_PREFERRED_LENGTH) return true;
+        used_ += size();
+        return first || used_ <= limit_;
     }
-    return count;
-}
+
+  private:
+    uint32_t limit_;
+    size_t used_ = 0;
+};
 
 } // namespace
 
@@ -262,12 +242,15 @@ NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t
     for (const Entry& e : found)
         names.push_back(Utf8ToWide(store::RdnValue(store::FirstRdn(e.dn))));
     if (*resume >= names.size()) return ERROR_NO_MORE_ITEMS;
-    size_t count = CountFitting(*resume, names.size(), prefMaxLen,
-                                [&](size_t i) { return PackedSize200(names[i]); });
-    std::vector<std::u16string> page(names.begin() + *resume, names.begin() + *resume + count);
+    PageBudget budget(prefMaxLen);
+    std::vector<std::u16string> page;
+    for (size_t i = *resume;
+         i < names.size() && budget.Fits(page.empty(), [&] { return PackedSize200(names[i]); });
+         ++i)
+        page.push_back(std::move(names[i]));
     *buffer = PackDfsInfo200(page);
-    *read = static_cast<uint32_t>(count);
-    *resume += static_cast<uint32_t>(count);
+    *read = static_cast<uint32_t>(page.size());
+    *resume += static_cast<uint32_t>(page.size());
     return NERR_Success;
 }
 
@@ -321,20 +304,13 @@ NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::s
         }
         return r;
     };
+    PageBudget budget(prefMaxLen);
     std::vector<DfsEntryRecord> page;
-    size_t first = *resume;
-    if (prefMaxLen == MAX_PREFERRED_LENGTH) {
-        page.reserve(total - first);
-        for (size_t i = first; i < total; ++i)
-            page.push_back(record(i));
-    } else {
-        size_t used = 0;
-        for (size_t i = first; i < total; ++i) {
-            DfsEntryRecord r = record(i);
-            used += PackedSize3(r);
-            if (!page.empty() && used > prefMaxLen) break;
-            page.push_back(std::move(r));
-        }
+    page.reserve(prefMaxLen == MAX_PREFERRED_LENGTH ? total - *resume : 0);
+    for (size_t i = *resume; i < total; ++i) {
+        DfsEntryRecord r = record(i);
+        if (!budget.Fits(page.empty(), [&] { return PackedSize3(r); })) break;
+        page.push_back(std::move(r));
     }
     *buffer = PackDfsInfo3(page);
     *read = static_cast<uint32_t>(page.size());
@@ -404,15 +380,15 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
                 if (Fold(t) == Fold(target)) return ERROR_FILE_EXISTS;
             std::vector<std::u16string> targets = link.targets;
             targets.push_back(target);
-            store::Status changed = directory_->Modify(
-                link.dn,
-                {{store::Modification::Op::Replace,
-                  "msDFS-TargetListv2",
-                  {EncodeTargetList(targets)}},
-                 {store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {RandomGuid()}},
-                 {store::Modification::Op::Replace,
-                  "msDFS-LastModifiedv2",
-                  {GeneralizedTimeNow()}}});
+            store::Status changed = directory_->Modify(link.dn, {{store::Modification::Op::Replace,
+                                                                  "msDFS-TargetListv2",
+                                                                  {EncodeTargetList(targets)}},
+                                                                 {store::Modification::Op::Replace,
+                                                                  "msDFS-GenerationGUIDv2",
+                                                                  {store::RandomGuid()}},
+                                                                 {store::Modification::Op::Replace,
+                                                                  "msDFS-LastModifiedv2",
+                                                                  {GeneralizedTimeNow()}}});
             if (!changed.ok()) return FromStore(changed);
             Touch(namespaceDn);
             return NERR_Success;
@@ -420,14 +396,14 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
         if (Overlaps(path, wanted)) return ERROR_FILE_EXISTS;
     }
 
-    std::string identity = RandomGuid();
+    std::string identity = store::RandomGuid();
     Entry link;
-    link.dn = store::JoinDn("CN=" + GuidText(identity), namespaceDn);
+    link.dn = store::JoinDn("CN=" + store::GuidText(identity), namespaceDn);
     link.attributes = {
         {"objectClass", {"top", "msDFS-Linkv2"}},
         {"msDFS-LinkPathv2", {linkPath}},
         {"msDFS-LinkIdentityGUIDv2", {identity}},
-        {"msDFS-GenerationGUIDv2", {RandomGuid()}},
+        {"msDFS-GenerationGUIDv2", {store::RandomGuid()}},
         {"msDFS-NamespaceIdentityGUIDv2", {ns.First("msDFS-NamespaceIdentityGUIDv2")}},
         {"msDFS-LastModifiedv2", {GeneralizedTimeNow()}},
         {"msDFS-Propertiesv2", {"State=1"}},
@@ -445,7 +421,7 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
 // or not this succeeds, so its outcome does not change the call's result.
 void StoreNetDfs::Touch(const std::string& dn) {
     directory_->Modify(
-        dn, {{store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {RandomGuid()}},
+        dn, {{store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}},
              {store::Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
 }
 

@@ -5,6 +5,7 @@
 #include "modal.h"
 #include "platform/platform.h"
 #include "platform/store/memory_store.h"
+#include "scratch_folder.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 using namespace kestrune;
+using kestrune::testing::ScratchFolder;
 using kestrune::testing::WhenModal;
 namespace fs = std::filesystem;
 
@@ -27,7 +29,7 @@ class BackupRestoreTest : public QObject {
     Q_OBJECT
 
   private:
-    fs::path work;
+    ScratchFolder work{"gui"};
     std::shared_ptr<store::MemoryStore> directory;
     ProgramWindows w;
 
@@ -36,14 +38,6 @@ class BackupRestoreTest : public QObject {
         w.Form1->cbDomains->setEditText("example.com");
         w.Form1->cbDomainsExit();
         w.Form1->ListBox1->selectAll();
-    }
-    QString Folder(const char* name) { return QString::fromStdString((work / name).string()); }
-    std::vector<std::string> FilesIn(const fs::path& folder) {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
     }
     void OpenAndRestore(const fs::path& file, const std::function<void(TfRestore*)>& inside) {
         WhenModal<QFileDialog>([file](QFileDialog* dialog) {
@@ -67,10 +61,7 @@ class BackupRestoreTest : public QObject {
 
   private slots:
     void init() {
-        work = fs::temp_directory_path() / ("kestrune_gui_" + std::to_string(::getpid()));
-        fs::remove_all(work);
-        fs::create_directories(work);
-        fs::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", work / "domain.ldif");
+        work.Reset();
         std::string error;
         directory = store::MemoryStore::Open(work / "domain.ldif", error);
         QVERIFY2(directory, error.c_str());
@@ -86,16 +77,16 @@ class BackupRestoreTest : public QObject {
         w = ProgramWindows();
         UninstallPlatform();
         directory.reset();
-        fs::remove_all(work);
+        work.Remove();
     }
 
     void backupWritesOneSortedFilePerNamespace() {
         ListExample();
-        w.Form1->ePath->setText(Folder("out/deeper")); // missing, without a trailing separator
+        w.Form1->ePath->setText(work.Folder("out/deeper")); // missing, without a trailing separator
         w.Form1->BitBtn1Click();
-        QCOMPARE(w.Form1->ePath->text(), Folder("out/deeper") + "/");
+        QCOMPARE(w.Form1->ePath->text(), work.Folder("out/deeper") + "/");
         QCOMPARE(
-            FilesIn(work / "out/deeper"),
+            ScratchFolder::FilesIn(work / "out/deeper"),
             (std::vector<std::string>{"Archive.txt", "Projets.txt", "Public.txt", "Users.txt"}));
         QCOMPARE(
             ReadWholeFile(work / "out/deeper/Public.txt"),
@@ -137,16 +128,16 @@ class BackupRestoreTest : public QObject {
         w.Form1->BitBtn1Click();
         QCOMPARE(w.Form1->ePath->text(), QString());
         w.Form1->ListBox1->clearSelection();
-        w.Form1->ePath->setText(Folder("none"));
+        w.Form1->ePath->setText(work.Folder("none"));
         w.Form1->BitBtn1Click();
-        QVERIFY(FilesIn(work / "none").empty());
+        QVERIFY(ScratchFolder::FilesIn(work / "none").empty());
         QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
     }
 
     void aFailedWriteEndsTheRunWithTheFullName() {
         ListExample();
         WriteWholeFile(work / "plainfile", "x");
-        w.Form1->ePath->setText(Folder("plainfile/sub/"));
+        w.Form1->ePath->setText(work.Folder("plainfile/sub/"));
         QString shown;
         WhenModal<QMessageBox>([&](QMessageBox* box) {
             shown = box->text();
@@ -154,14 +145,14 @@ class BackupRestoreTest : public QObject {
             box->accept();
         });
         w.Form1->BitBtn1Click();
-        QVERIFY2(shown.contains("\"" + Folder("plainfile/sub/") + "Archive.txt\""),
+        QVERIFY2(shown.contains("\"" + work.Folder("plainfile/sub/") + "Archive.txt\""),
                  qPrintable(shown));
         QVERIFY2(shown.contains("Not a directory"), qPrintable(shown));
         QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
         QVERIFY(w.Form1->BitBtn1->isEnabled());
 
         // Unattended, a failed write leaves the window open with its message.
-        SetCommandLineArguments({"pfx", Folder("plainfile/sub").toStdString()});
+        SetCommandLineArguments({"pfx", work.Folder("plainfile/sub").toStdString()});
         WhenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
         w.Form1->BitBtn1Click();
         QVERIFY(w.Form1->isVisible());
@@ -171,49 +162,49 @@ class BackupRestoreTest : public QObject {
         ListExample();
         w.Form1->ListBox1->clearSelection();
         w.Form1->ListBox1->item(w.Form1->ListBox1->AddSorted("../evil"))->setSelected(true);
-        w.Form1->ePath->setText(Folder("out/"));
+        w.Form1->ePath->setText(work.Folder("out/"));
         QString shown;
         WhenModal<QMessageBox>([&](QMessageBox* box) {
             shown = box->text();
             box->accept();
         });
         w.Form1->BitBtn1Click();
-        QVERIFY2(shown.contains(Folder("out/") + "../evil.txt"), qPrintable(shown));
+        QVERIFY2(shown.contains(work.Folder("out/") + "../evil.txt"), qPrintable(shown));
         QVERIFY(!fs::exists(work / "evil.txt"));
-        QVERIFY(FilesIn(work / "out").empty());
+        QVERIFY(ScratchFolder::FilesIn(work / "out").empty());
     }
 
     void cancelFinishesTheNamespaceInProgress() {
         ListExample();
-        w.Form1->ePath->setText(Folder("out"));
+        w.Form1->ePath->setText(work.Folder("out"));
         w.Form1->OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
             QCOMPARE(w.Form1->Bitbtn2->text(), QString("Cancel"));
             QVERIFY(!w.Form1->BitBtn1->isEnabled());
             QTest::mouseClick(w.Form1->Bitbtn2, Qt::LeftButton);
         };
         w.Form1->BitBtn1Click();
-        QCOMPARE(FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
+        QCOMPARE(ScratchFolder::FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
         QVERIFY(fs::file_size(work / "out/Archive.txt") > 0);
         QVERIFY(w.Form1->isVisible());
 
         // Unattended, the window closes after a cancelled run too.
-        SetCommandLineArguments({"", Folder("out2").toStdString()});
-        w.Form1->ePath->setText(Folder("out2"));
+        SetCommandLineArguments({"", work.Folder("out2").toStdString()});
+        w.Form1->ePath->setText(work.Folder("out2"));
         w.Form1->BitBtn1Click();
-        QCOMPARE(FilesIn(work / "out2"), std::vector<std::string>{"Archive.txt"});
+        QCOMPARE(ScratchFolder::FilesIn(work / "out2"), std::vector<std::string>{"Archive.txt"});
         QVERIFY(!w.Form1->isVisible());
     }
 
     void closingDuringARunStopsItFirst() {
         ListExample();
-        w.Form1->ePath->setText(Folder("out"));
+        w.Form1->ePath->setText(work.Folder("out"));
         w.Form1->OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
             w.Form1->close(); // Alt+F4 or the frame while the run goes on
             QVERIFY(w.Form1->isVisible());
         };
         w.Form1->BitBtn1Click();
         QVERIFY(!w.Form1->isVisible());
-        QCOMPARE(FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
+        QCOMPARE(ScratchFolder::FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
         QVERIFY(fs::exists(w.Form1->SettingsFile()));
     }
 
@@ -236,7 +227,7 @@ class BackupRestoreTest : public QObject {
     // Back up, delete every link, restore every file, back up again: the same files.
     void roundTripGivesByteIdenticalBackups() {
         ListExample();
-        w.Form1->ePath->setText(Folder("first"));
+        w.Form1->ePath->setText(work.Folder("first"));
         w.Form1->BitBtn1Click();
 
         std::vector<store::Entry> links;
@@ -252,7 +243,7 @@ class BackupRestoreTest : public QObject {
         for (const auto& link : links)
             QVERIFY(directory->Delete(link.dn).ok());
 
-        for (const std::string& name : FilesIn(work / "first")) {
+        for (const std::string& name : ScratchFolder::FilesIn(work / "first")) {
             TStringList lines;
             lines.LoadFromFile(work / "first" / name);
             OpenAndRestore(work / "first" / name, [&](TfRestore* restore) {
@@ -267,11 +258,11 @@ class BackupRestoreTest : public QObject {
         QCOMPARE(last.first(), QString("Starting restore"));
         QCOMPARE(last.last(), QString("** Complete **"));
 
-        w.Form1->ePath->setText(Folder("second"));
+        w.Form1->ePath->setText(work.Folder("second"));
         w.Form1->BitBtn1Click();
-        for (const std::string& name : FilesIn(work / "second"))
+        for (const std::string& name : ScratchFolder::FilesIn(work / "second"))
             QCOMPARE(ReadWholeFile(work / "second" / name), ReadWholeFile(work / "first" / name));
-        QCOMPARE(FilesIn(work / "second").size(), size_t(4));
+        QCOMPARE(ScratchFolder::FilesIn(work / "second").size(), size_t(4));
     }
 
     void restoreReportsEachLineAndCanBeCancelled() {

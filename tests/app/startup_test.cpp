@@ -5,6 +5,7 @@
 #include "base/ini_file.h"
 #include "modal.h"
 #include "platform/platform.h"
+#include "scratch_folder.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 using namespace kestrune;
+using kestrune::testing::ScratchFolder;
 using kestrune::testing::WhenModal;
 namespace fs = std::filesystem;
 
@@ -23,7 +25,7 @@ class StartupTest : public QObject {
     Q_OBJECT
 
   private:
-    fs::path work;
+    ScratchFolder work{"start"};
     ProgramWindows w;
 
     void Start(std::vector<AnsiString> arguments) {
@@ -46,21 +48,10 @@ class StartupTest : public QObject {
         if (errors) *errors = QString::fromLocal8Bit(program.readAllStandardError());
         return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
     }
-    std::vector<std::string> FilesIn(const fs::path& folder) {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(folder))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    QString Folder(const char* name) { return QString::fromStdString((work / name).string()); }
 
   private slots:
     void init() {
-        work = fs::temp_directory_path() / ("kestrune_start_" + std::to_string(::getpid()));
-        fs::remove_all(work);
-        fs::create_directories(work);
-        fs::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", work / "domain.ldif");
+        work.Reset();
         std::string error;
         QVERIFY2(InstallSimulatedDomain(work / "domain.ldif", error), error.c_str());
     }
@@ -69,7 +60,7 @@ class StartupTest : public QObject {
         w = ProgramWindows();
         UninstallPlatform();
         SetCommandLineArguments({});
-        fs::remove_all(work);
+        work.Remove();
     }
 
     void withoutADirectoryTheProgramStopsAndWritesNoSettings() {
@@ -123,32 +114,34 @@ class StartupTest : public QObject {
     }
 
     void threeArgumentsBackUpTheNamedDomainInEitherForm() {
-        Start({"p-", Folder("dn").toStdString(), "DC=sales,DC=example,DC=com"});
+        Start({"p-", work.Folder("dn").toStdString(), "DC=sales,DC=example,DC=com"});
         QTRY_VERIFY(!w.Form1->isVisible());
-        QCOMPARE(FilesIn(work / "dn"), std::vector<std::string>{"p-Sales.txt"});
+        QCOMPARE(ScratchFolder::FilesIn(work / "dn"), std::vector<std::string>{"p-Sales.txt"});
         // The run appended the separator, and the close stored it.
         QCOMPARE(ReadIniString(w.Form1->SettingsFile(), "General", "Outputpath", ""),
-                 Folder("dn/").toStdString());
+                 work.Folder("dn/").toStdString());
         std::string lines = ReadWholeFile(work / "dn/p-Sales.txt");
         QVERIFY(lines.find("\"\\\\sales.example.com\\Sales\\Reports\"") != std::string::npos);
     }
 
     void unattendedProgramBacksUpAndExitsZero() {
         QString errors;
-        QCOMPARE(RunProgram({"", Folder("all")}, &errors), 0);
-        QCOMPARE(FilesIn(work / "all"), (std::vector<std::string>{"Archive.txt", "Projets.txt",
-                                                                  "Public.txt", "Users.txt"}));
+        QCOMPARE(RunProgram({"", work.Folder("all")}, &errors), 0);
+        QCOMPARE(
+            ScratchFolder::FilesIn(work / "all"),
+            (std::vector<std::string>{"Archive.txt", "Projets.txt", "Public.txt", "Users.txt"}));
         // Four arguments: the third is ignored, the computer's own domain is used.
-        QCOMPARE(RunProgram({"x", Folder("four"), "sales.example.com", "extra"}), 0);
-        QCOMPARE(FilesIn(work / "four").size(), size_t(4));
+        QCOMPARE(RunProgram({"x", work.Folder("four"), "sales.example.com", "extra"}), 0);
+        QCOMPARE(ScratchFolder::FilesIn(work / "four").size(), size_t(4));
     }
 
     void unattendedFailuresGoToStandardErrorWithANonZeroStatus() {
         WriteWholeFile(work / "plain", "x");
         QString errors;
-        QVERIFY(RunProgram({"p", Folder("plain/sub")}, &errors) != 0);
-        QVERIFY2(errors.contains("Cannot create file \"" + Folder("plain/sub/") + "pArchive.txt\""),
-                 qPrintable(errors));
+        QVERIFY(RunProgram({"p", work.Folder("plain/sub")}, &errors) != 0);
+        QVERIFY2(
+            errors.contains("Cannot create file \"" + work.Folder("plain/sub/") + "pArchive.txt\""),
+            qPrintable(errors));
         QVERIFY(RunProgram({"p"}, &errors) != 0);
         QVERIFY(errors.contains("usage"));
     }

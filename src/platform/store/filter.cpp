@@ -1,5 +1,6 @@
 #include "platform/store/filter.h"
 
+#include "base/ascii.h"
 #include "platform/store/dn.h"
 
 #include <algorithm>
@@ -7,15 +8,7 @@
 
 namespace kestrune::store {
 
-namespace {
-
-bool SameType(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
-           });
-}
-
-} // namespace
+namespace {} // namespace
 
 std::string EscapeFilterValue(std::string_view value) {
     static const char hex[] = "0123456789abcdef";
@@ -53,7 +46,7 @@ bool IsBinaryAttribute(std::string_view type) {
         "logonHours",
     };
     return std::any_of(binary.begin(), binary.end(),
-                       [&](std::string_view b) { return SameType(b, type); });
+                       [&](std::string_view b) { return SameTextAscii(b, type); });
 }
 
 class FilterParser {
@@ -292,7 +285,7 @@ bool Filter::Matches(const Entry& entry) const {
     case Kind::Not:
         return !children_.front()->Matches(entry);
     case Kind::Present:
-        if (SameType(type_, "objectClass")) return true; // every entry has a class
+        if (SameTextAscii(type_, "objectClass")) return true; // every entry has a class
         return entry.Find(type_) != nullptr;
     default: {
         const std::vector<std::string>* values = entry.Find(type_);

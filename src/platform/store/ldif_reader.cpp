@@ -1,3 +1,4 @@
+#include "base/ascii.h"
 #include "platform/store/base64.h"
 #include "platform/store/ldif.h"
 
@@ -95,18 +96,9 @@ bool ParseLine(const LogicalLine& line, ParsedLine& out, std::string& error) {
     return true;
 }
 
-bool SameWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 void AddValue(Entry& entry, const std::string& type, std::string value) {
     for (Attribute& a : entry.attributes) {
-        if (SameWord(a.type, type)) {
+        if (SameTextAscii(a.type, type)) {
             a.values.push_back(std::move(value));
             return;
         }
@@ -121,13 +113,13 @@ class RecordParser {
         size_t i = 0;
         ParsedLine p;
         if (!Read(lines[i], p)) return false;
-        if (SameWord(p.type, "version")) {
+        if (SameTextAscii(p.type, "version")) {
             if (p.value != "1") return Fail(lines[i], "unsupported LDIF version " + p.value);
             if (++i == lines.size())
                 return Fail(lines[i - 1], "a version line alone is not a record");
             if (!Read(lines[i], p)) return false;
         }
-        if (!SameWord(p.type, "dn")) return Fail(lines[i], "a record must begin with \"dn:\"");
+        if (!SameTextAscii(p.type, "dn")) return Fail(lines[i], "a record must begin with \"dn:\"");
         record = LdifRecord();
         record.line = lines[i].number;
         record.entry.dn = p.value;
@@ -136,7 +128,7 @@ class RecordParser {
             return Fail(lines[i], "controls are not supported");
         if (i < lines.size()) {
             if (!Read(lines[i], p)) return false;
-            if (SameWord(p.type, "changetype")) {
+            if (SameTextAscii(p.type, "changetype")) {
                 ++i;
                 return ParseChange(lines, i, p.value, record);
             }
@@ -174,19 +166,19 @@ class RecordParser {
     bool ParseChange(const std::vector<LogicalLine>& lines, size_t i, const std::string& type,
                      LdifRecord& record) {
         const LogicalLine& at = lines[i - 1];
-        if (SameWord(type, "add")) {
+        if (SameTextAscii(type, "add")) {
             record.kind = LdifRecord::Kind::Add;
             if (i == lines.size()) return Fail(at, "an added entry needs at least one attribute");
             return ParseAttributes(lines, i, record);
         }
-        if (SameWord(type, "delete")) {
+        if (SameTextAscii(type, "delete")) {
             record.kind = LdifRecord::Kind::Delete;
             if (i != lines.size()) return Fail(lines[i], "a delete record has no further lines");
             return true;
         }
-        if (SameWord(type, "modrdn") || SameWord(type, "moddn"))
+        if (SameTextAscii(type, "modrdn") || SameTextAscii(type, "moddn"))
             return ParseModRdn(lines, i, record);
-        if (SameWord(type, "modify")) return ParseModify(lines, i, record);
+        if (SameTextAscii(type, "modify")) return ParseModify(lines, i, record);
         return Fail(at, "unknown changetype \"" + type + "\"");
     }
 
@@ -196,15 +188,15 @@ class RecordParser {
         bool haveRdn = false, haveDelete = false;
         for (; i < lines.size(); ++i) {
             if (!Read(lines[i], p)) return false;
-            if (SameWord(p.type, "newrdn")) {
+            if (SameTextAscii(p.type, "newrdn")) {
                 record.newRdn = p.value;
                 haveRdn = true;
-            } else if (SameWord(p.type, "deleteoldrdn")) {
+            } else if (SameTextAscii(p.type, "deleteoldrdn")) {
                 if (p.value != "0" && p.value != "1")
                     return Fail(lines[i], "deleteoldrdn must be 0 or 1");
                 record.deleteOldRdn = p.value == "1";
                 haveDelete = true;
-            } else if (SameWord(p.type, "newsuperior")) {
+            } else if (SameTextAscii(p.type, "newsuperior")) {
                 record.newSuperior = p.value;
             } else {
                 return Fail(lines[i], "unexpected \"" + p.type + "\" in a modrdn record");
@@ -221,11 +213,11 @@ class RecordParser {
         while (i < lines.size()) {
             if (!Read(lines[i], p)) return false;
             Modification change;
-            if (SameWord(p.type, "add"))
+            if (SameTextAscii(p.type, "add"))
                 change.op = Modification::Op::Add;
-            else if (SameWord(p.type, "delete"))
+            else if (SameTextAscii(p.type, "delete"))
                 change.op = Modification::Op::Delete;
-            else if (SameWord(p.type, "replace"))
+            else if (SameTextAscii(p.type, "replace"))
                 change.op = Modification::Op::Replace;
             else
                 return Fail(lines[i], "expected add:, delete: or replace: in a modify record");
@@ -233,7 +225,7 @@ class RecordParser {
             ++i;
             for (; i < lines.size() && lines[i].text != "-"; ++i) {
                 if (!Read(lines[i], p)) return false;
-                if (!SameWord(p.type, change.type))
+                if (!SameTextAscii(p.type, change.type))
                     return Fail(lines[i], "value of \"" + p.type + "\" inside the change of \"" +
                                               change.type + "\"");
                 change.values.push_back(std::move(p.value));

@@ -1,28 +1,23 @@
 #include "platform/store/memory_store.h"
 
+#include "base/ascii.h"
 #include "base/file_io.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
+#include "platform/store/guid.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <random>
 #include <unistd.h>
 
 namespace kestrune::store {
 namespace {
 
-bool SameType(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
-           });
-}
-
 Attribute* FindAttribute(Entry& entry, std::string_view type) {
     for (Attribute& a : entry.attributes)
-        if (SameType(a.type, type)) return &a;
+        if (SameTextAscii(a.type, type)) return &a;
     return nullptr;
 }
 
@@ -41,39 +36,12 @@ bool IsIndexed(std::string_view type) {
                                           "sAMAccountName",   "dnsRoot",   "nETBIOSName",
                                           "lDAPDisplayName",  "objectGUID"};
     for (const char* name : indexed)
-        if (SameType(name, type)) return true;
+        if (SameTextAscii(name, type)) return true;
     return false;
 }
 
 std::string IndexValue(std::string_view type, const std::string& value) {
     return IsBinaryAttribute(type) ? value : FoldCase(value);
-}
-
-// Every directory object has a GUID. One that the file does not give gets one derived from
-// its name when it is loaded (the same on every load), or a random one when it is added.
-std::string NameGuid(const std::string& key) {
-    std::string guid(16, '\0');
-    uint64_t a = 0xcbf29ce484222325ull, b = 0x84222325cbf29ce4ull;
-    for (unsigned char c : key) {
-        a = (a ^ c) * 0x100000001b3ull;
-        b = (b ^ c) * 0x100000001b3ull + 0x9e3779b97f4a7c15ull;
-    }
-    for (int i = 0; i < 8; ++i) {
-        guid[i] = static_cast<char>(a >> (8 * i));
-        guid[8 + i] = static_cast<char>(b >> (8 * i));
-    }
-    return guid;
-}
-
-std::string RandomGuid() {
-    static std::mt19937_64 generator{std::random_device{}()};
-    std::string guid(16, '\0');
-    for (int half = 0; half < 2; ++half) {
-        uint64_t r = generator();
-        for (int i = 0; i < 8; ++i)
-            guid[8 * half + i] = static_cast<char>(r >> (8 * i));
-    }
-    return guid;
 }
 
 Status Error(ResultCode code, std::string message) {
@@ -88,11 +56,11 @@ Entry Project(const Entry& entry, const std::vector<std::string>& wanted) {
     out.dn = entry.dn;
     for (const Attribute& a : entry.attributes) {
         if (all || std::any_of(wanted.begin(), wanted.end(),
-                               [&](const std::string& w) { return SameType(w, a.type); }))
+                               [&](const std::string& w) { return SameTextAscii(w, a.type); }))
             out.attributes.push_back(a);
     }
     bool wantDn = all || std::any_of(wanted.begin(), wanted.end(), [](const std::string& w) {
-                      return SameType(w, "distinguishedName");
+                      return SameTextAscii(w, "distinguishedName");
                   });
     if (wantDn && !entry.dn.empty() && !entry.Find("distinguishedName"))
         out.attributes.push_back({"distinguishedName", {entry.dn}});
@@ -404,6 +372,8 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
     auto node = std::make_unique<Node>();
     node->key = key;
     node->entry = entry;
+    // Every directory object has a GUID. One that the file does not give gets one derived from
+    // its name when it is loaded (the same on every load), or a random one when it is added.
     if (!isRoot && !node->entry.Find("objectGUID"))
         node->entry.attributes.push_back({"objectGUID", {record ? RandomGuid() : NameGuid(key)}});
     if (!isRoot) {
@@ -529,30 +499,6 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
     }
     Rekey(node, newDn);
     return Status::Ok();
-}
-
-const std::vector<std::string>* Entry::Find(std::string_view type) const {
-    for (const Attribute& a : attributes)
-        if (SameType(a.type, type)) return &a.values;
-    return nullptr;
-}
-
-std::string Entry::First(std::string_view type) const {
-    const std::vector<std::string>* values = Find(type);
-    return values && !values->empty() ? values->front() : std::string();
-}
-
-Status SearchAll(DirectoryStore& store, const SearchRequest& request, std::vector<Entry>& out) {
-    out.clear();
-    std::unique_ptr<SearchCursor> cursor;
-    Status status = store.Search(request, cursor);
-    if (!status.ok()) return status;
-    std::vector<Entry> page;
-    for (;;) {
-        status = cursor->NextPage(page);
-        if (!status.ok() || page.empty()) return status;
-        std::move(page.begin(), page.end(), std::back_inserter(out));
-    }
 }
 
 } // namespace kestrune::store

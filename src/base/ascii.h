@@ -1,0 +1,17 @@
+// Names compared the way protocols compare them: ASCII letters without regard to case.
+#pragma once
+
+#include <string_view>
+
+namespace kestrune {
+
+inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+inline bool SameTextAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+} // namespace kestrune
