@@ -5,7 +5,9 @@
 
 namespace kestrune {
 
-inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+inline char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 inline bool SameTextAscii(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

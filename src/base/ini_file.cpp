@@ -39,7 +39,6 @@ std::string_view Trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
-
 // The name of a section header line, or nothing.
 std::optional<std::string_view> SectionName(std::string_view line) {
     line = Trim(line);

@@ -126,7 +126,8 @@ TStringList* TNTADS::enumgroup(const AnsiString& groupPath) {
     OleCheck(group->Members(members));
     ForEachItem(*MembersOf(*members), [&](adsi::IADs& member) {
         AnsiString cls = WideToAnsi(Text(&adsi::IADs::get_Class, member));
-        for (char& c : cls) c = LowerAscii(c);
+        for (char& c : cls)
+            c = LowerAscii(c);
         list->Add("{" + cls + "}" + WideToAnsi(Text(&adsi::IADs::get_ADsPath, member)));
     });
     return list.release();
