@@ -112,13 +112,13 @@ int BenchRestore(const fs::path& work, int lines) {
     fs::path ldif = work / "empty.ldif";
     bench::WriteNamespaceLdif(ldif, 0);
     if (!Open(ldif)) return 1;
-    TStringList backup;
+    std::vector<AnsiString> backup;
     for (int i = 0; i < lines; ++i) {
         int link = i / 2;
-        backup.Add(std::string(i % 2 ? "dfscmd /add" : "dfscmd /map") +
-                   " \"\\\\bench.test\\Big\\Dept" + std::to_string(link % 100) + "\\Share" +
-                   std::to_string(link) + "\" \"\\\\FS" + std::to_string(i % 2) + "\\Share" +
-                   std::to_string(link) + "\" \"Link " + std::to_string(link) + "\"");
+        backup.push_back(std::string(i % 2 ? "dfscmd /add" : "dfscmd /map") +
+                         " \"\\\\bench.test\\Big\\Dept" + std::to_string(link % 100) + "\\Share" +
+                         std::to_string(link) + "\" \"\\\\FS" + std::to_string(i % 2) + "\\Share" +
+                         std::to_string(link) + "\" \"Link " + std::to_string(link) + "\"");
     }
     ProgramWindows w = CreateProgramWindows();
     w.Form1->show();

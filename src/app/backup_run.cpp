@@ -1,11 +1,14 @@
-// The backup run of the main window and the Restore button.
+// The backup run of the main window and the Restore button: the window gathers what the user
+// chose, drives the backup and restore runs, and reports their outcome.
+#include "backup/backup_run.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/message_box.h"
 #include "app/qt_text.h"
 #include "app/session.h"
 #include "app/sorted_list_box.h"
-#include "backup/backup_file.h"
 #include "backup/restore_window.h"
+#include "backup/run_report.h"
 #include "base/file_io.h"
 #include "base/paths.h"
 
@@ -14,7 +17,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace kestrune {
@@ -28,8 +31,10 @@ std::filesystem::path ToPath(const QString& name) {
 
 void TForm1::OXLDFS1DFSEnum2(TOXLDFS*, AnsiString Path, AnsiString Share, AnsiString Comment,
                              int32_t Index, bool& Abort) {
-    FBackupLines->Add(FormatBackupLine(Path, Share, Comment, Index));
-    Abort = FCancelRequested;
+    if (FRun)
+        FRun->Report(Path, Share, Comment, Index, Abort);
+    else
+        Abort = FCancelRequested;
 }
 
 void TForm1::SetRunControls(bool running) {
@@ -40,55 +45,69 @@ void TForm1::SetRunControls(bool running) {
     Bitbtn2->setText(running ? "Cancel" : "Close");
 }
 
-void TForm1::BackupNamespace(const QString& folder, const QString& name) {
-    OXLDFS1.SetDFSEntry(AnsiToWide("\\\\" + NTADS1.ToDotname(ToAnsi(cbDomains->currentText())) +
-                                   "\\" + ToAnsi(name)));
-    try {
-        OXLDFS1.EnumLinks();
-    } catch (...) {
-        // What was reported before the failure is still written.
+// The window's state during a run, put back however the run ends: the controls, the running
+// flag, the run the enumeration events go to, and the keyboard focus (disabling the focused
+// Backup button would otherwise leave it on Close, where the next Space ends the program).
+class TForm1::RunningState {
+  public:
+    RunningState(TForm1& form, BackupRun& run)
+        : form_(form), focused_(QApplication::focusWidget()) {
+        form.FBackupRunning = true;
+        form.FRun = &run;
+        form.SetRunControls(true);
     }
-    std::filesystem::path file = ToPath(folder + ePrefix->text() + name + ".txt");
-    // A name from the server that is not a plain file name would write elsewhere.
-    if (!IsPlainFileName(ToAnsi(name))) throw InvalidFileName(file);
-    WriteBackupFile(file, *FBackupLines);
-}
+    ~RunningState() {
+        form_.FRun = nullptr;
+        form_.FBackupRunning = false;
+        form_.SetRunControls(false);
+        if (focused_ && focused_->isEnabled() && focused_->window() == &form_)
+            focused_->setFocus();
+        else
+            form_.ListBox1->setFocus();
+    }
+    RunningState(const RunningState&) = delete;
+    RunningState& operator=(const RunningState&) = delete;
+
+  private:
+    TForm1& form_;
+    QPointer<QWidget> focused_;
+};
 
 void TForm1::BitBtn1Click() {
     FCancelRequested = false;
     if (ePath->text().isEmpty()) return;
-    ePath->setText(ToQString(IncludeTrailingPathDelimiter(ToAnsi(ePath->text()))));
-    const QString folder = ePath->text();
-    ForceDirectories(ToPath(folder.chopped(1))); // a failure shows at the first file
+    if (!ePath->text().endsWith(QChar(kPathDelim))) ePath->setText(ePath->text() + kPathDelim);
+    // Folder and prefix keep every character: only the files' contents use the code page.
+    const std::filesystem::path folder = ToPath(ePath->text());
+    ForceDirectories(folder); // a failure shows at the first file
 
-    FBackupRunning = true;
-    SetRunControls(true);
-    QApplication::processEvents();
+    std::vector<WideString> chosen;
+    for (int i = 0; i < ListBox1->count(); ++i)
+        if (ListBox1->item(i)->isSelected())
+            chosen.push_back(ListBox1->item(i)->text().toStdU16String());
 
-    QString failure;
-    const int count = ListBox1->count();
-    for (int i = 0; i < count; ++i) {
-        if (FCancelRequested) break;
-        QListWidgetItem* item = ListBox1->item(i);
-        if (!item || !item->isSelected()) continue;
-        try {
-            BackupNamespace(folder, item->text());
-        } catch (const EFileError& e) {
-            failure = QString::fromLocal8Bit(e.what());
-        }
-        // The lines of a namespace never carry over to the next, written or not.
-        FBackupLines->Clear();
-        if (!failure.isEmpty()) break;
+    BackupRunResult result;
+    {
+        BackupRun run(OXLDFS1, *FBackupLines, FCancelRequested);
+        RunningState running(*this, run);
         QApplication::processEvents();
+        run.processMessages = [] { QApplication::processEvents(); };
+        result = run.Run(NTADS1.ToDotname(ToAnsi(cbDomains->currentText())), chosen, folder,
+                         ToPath(ePrefix->text()));
     }
-    FBackupRunning = false;
-    SetRunControls(false);
-    if (!failure.isEmpty()) ShowErrorMessage(this, "Kestrune", failure);
 
-    // Unattended, the window closes after the run; after a failure it stays with its message,
-    // unless nobody can see it.
     bool unattended = !CommandLineArguments().empty();
-    if ((unattended && (failure.isEmpty() || RunningHeadless())) || FCloseAfterRun) {
+    RunReport report = DescribeBackupRun(result);
+    if (unattended) SetExitStatusAtLeast(report.exitStatus);
+    if (!report.errors.empty())
+        ShowMessageBox(this, MessageKind::Error, "Kestrune", QString::fromStdString(report.errors));
+    if (!report.warnings.empty())
+        ShowMessageBox(this, MessageKind::Warning, "Kestrune",
+                       QString::fromStdString(report.warnings));
+
+    // Unattended, the window closes after the run; after a failed write it stays with its
+    // message, unless nobody can see it.
+    if ((unattended && (!result.WriteFailed() || RunningHeadless())) || FCloseAfterRun) {
         FCloseAfterRun = false;
         close();
     }
@@ -99,16 +118,23 @@ void TForm1::BitBtn3Click() {
     if (!ePath->text().isEmpty()) OpenDialog1->setDirectory(ePath->text());
     if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
     std::filesystem::path file = ToPath(OpenDialog1->selectedFiles().first());
-    TStringList lines;
+    std::string problem;
+    std::optional<std::vector<AnsiString>> lines;
     try {
-        lines.LoadFromFile(file);
+        lines = ReadBackupLines(file, problem);
     } catch (const EFileError& e) {
-        QMessageBox::critical(this, "Kestrune", QString::fromLocal8Bit(e.what()));
+        problem = e.what();
+    }
+    if (!lines) {
+        ShowMessageBox(this, MessageKind::Error, "Kestrune",
+                       QString::fromLocal8Bit(problem.c_str()));
         return;
     }
     FRestoreFileName = file;
-    fRestore->LoadLines(lines);
+    fRestore->LoadLines(*lines);
     fRestore->SelectAllButtonClick();
+    // Modal to the main window only: the Status window beside it stays usable during a run.
+    fRestore->setWindowModality(Qt::WindowModal);
     fRestore->exec();
 }
 

@@ -1,9 +1,11 @@
 #include "app/main_window.h"
 
+#include "app/message_box.h"
 #include "app/qt_text.h"
 #include "app/screen_position.h"
 #include "app/session.h"
 #include "app/sorted_list_box.h"
+#include "backup/backup_run.h"
 #include "base/ini_file.h"
 #include "base/paths.h"
 
@@ -55,6 +57,11 @@ TForm1::TForm1(QWidget* parent)
     NTADS1.SetRowCount(100);
     OXLDFS1.ONDFSEnum = [this](TOXLDFS* sender, AnsiString path, bool& abort) {
         OXLDFS1DFSEnum(sender, std::move(path), abort);
+    };
+    OXLDFS1.ONDFSEnumWide = [this](TOXLDFS*, const WideString& path) { FReportedRootName = path; };
+    OXLDFS1.ONDFSEnum2Wide = [this](TOXLDFS*, const WideString& path, const WideString& share,
+                                    const WideString& comment) {
+        if (FRun) FRun->ReportWide(path, share, comment);
     };
     OXLDFS1.ONDFSEnum2 = [this](TOXLDFS* sender, AnsiString path, AnsiString share,
                                 AnsiString comment, int32_t index, bool& abort) {
@@ -176,7 +183,12 @@ void TForm1::RefreshNamespaces() {
 }
 
 void TForm1::OXLDFS1DFSEnum(TOXLDFS*, AnsiString Path, bool& Abort) {
-    ListBox1->AddSorted(ToQString(Path));
+    // The name as the platform gave it, when it is this report's; the 8-bit text otherwise.
+    WideString name = AnsiToWide(WideToAnsi(FReportedRootName)) == AnsiToWide(Path)
+                          ? FReportedRootName
+                          : AnsiToWide(Path);
+    FReportedRootName.clear();
+    ListBox1->AddSorted(QString::fromStdU16String(name));
     Abort = FCancelRequested;
 }
 
@@ -204,10 +216,8 @@ void TForm1::FormClose() {
         // silently.
         std::string text = "The output folder could not be saved in \"" + SettingsFile() + "\". " +
                            std::strerror(errno);
-        if (RunningHeadless())
-            std::fprintf(stderr, "kestrune: %s\n", text.c_str());
-        else
-            QMessageBox::warning(this, "Kestrune", QString::fromLocal8Bit(text.c_str()));
+        ShowMessageBox(this, MessageKind::Warning, "Kestrune",
+                       QString::fromLocal8Bit(text.c_str()));
     }
     FBackupLines.reset();
 }

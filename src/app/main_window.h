@@ -20,6 +20,7 @@ class QTimer;
 
 namespace kestrune {
 
+class BackupRun;
 class SortedListBox;
 class TfRestore;
 
@@ -79,13 +80,16 @@ class TForm1 : public QWidget {
     // Lists the namespaces of the domain in cbDomains and selects the first.
     void RefreshNamespaces();
     void SetRunControls(bool running);
-    // Enumerates one namespace into FBackupLines and writes its file. Throws EFileError.
-    void BackupNamespace(const QString& folder, const QString& name);
+    class RunningState;
 
     std::unique_ptr<TStringList> FBackupLines;
     bool FCancelRequested = false;
     AnsiString FAppFolder;
     bool FBackupRunning = false;
+    BackupRun* FRun = nullptr; // the run the link reports go to, while one runs
+    // The name the platform reported for the namespace now being listed, before its
+    // conversion to 8-bit text: the list keeps every character of it.
+    WideString FReportedRootName;
     bool FCloseAfterRun = false; // the window was asked to close during a run
     bool FTerminating = false;   // ending without a close: no settings are written
     TfRestore* fRestore = nullptr;

@@ -13,7 +13,25 @@ namespace kestrune {
 struct ProgramWindows {
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TfStatus> fStatus;
-    std::unique_ptr<TfRestore> fRestore;
+    std::unique_ptr<TfRestore> fRestore; // a child of Form1: goes first, before its parent
+
+    ProgramWindows() = default;
+    ProgramWindows(ProgramWindows&&) = default;
+    ProgramWindows& operator=(ProgramWindows&& other) {
+        Release();
+        Form1 = std::move(other.Form1);
+        fStatus = std::move(other.fStatus);
+        fRestore = std::move(other.fRestore);
+        return *this;
+    }
+    ~ProgramWindows() { Release(); }
+
+  private:
+    void Release() {
+        fRestore.reset();
+        fStatus.reset();
+        Form1.reset();
+    }
 };
 
 ProgramWindows CreateProgramWindows();

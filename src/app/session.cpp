@@ -1,7 +1,6 @@
 #include "app/session.h"
 
-#include <QMessageBox>
-#include <cstdio>
+#include "app/message_box.h"
 
 namespace kestrune {
 namespace {
@@ -22,13 +21,13 @@ void SetExitStatus(int status) {
     exitStatus = status;
 }
 
+void SetExitStatusAtLeast(int status) {
+    exitStatus = GraverExitStatus(exitStatus, status);
+}
+
 void ShowErrorMessage(QWidget* parent, const QString& caption, const QString& text) {
-    if (!headless) {
-        QMessageBox::critical(parent, caption, text);
-        return;
-    }
-    std::fprintf(stderr, "kestrune: %s\n", text.toLocal8Bit().constData());
-    if (exitStatus == 0) exitStatus = 1;
+    ShowMessageBox(parent, MessageKind::Error, caption, text);
+    if (headless) SetExitStatusAtLeast(kExitFailure);
 }
 
 } // namespace kestrune

@@ -1,6 +1,8 @@
 // How this run of the program was started and how it will end.
 #pragma once
 
+#include "backup/run_report.h"
+
 #include <QString>
 
 class QWidget;
@@ -15,6 +17,8 @@ void SetRunningHeadless(bool headless);
 // The status the program ends with (0 unless a failure set it).
 int ExitStatus();
 void SetExitStatus(int status);
+// Raises the status to status unless a graver one is already set.
+void SetExitStatusAtLeast(int status);
 
 // An error message box with one OK button; headless, the text goes to standard error and
 // the exit status becomes non-zero.

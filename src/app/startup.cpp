@@ -37,10 +37,12 @@ void TForm1::Timer1Timer() {
     ePath->setText(ToQString(IncludeTrailingPathDelimiter(ToAnsi(ePath->text()))));
 
     if (!arguments.empty()) {
-        ePrefix->setText(ToQString(arguments[0]));
-        ePath->setText(arguments.size() >= 2 ? ToQString(arguments[1]) : QString());
-        cbDomains->setEditText(ToQString(
-            arguments.size() == 3 ? arguments[2] : NTADS1.ToDotname(WideToAnsi(NTADS1.Domain()))));
+        // Arguments come in the user's locale; the prefix and the folder keep every character.
+        ePrefix->setText(QString::fromLocal8Bit(arguments[0]));
+        ePath->setText(arguments.size() >= 2 ? QString::fromLocal8Bit(arguments[1]) : QString());
+        cbDomains->setEditText(arguments.size() == 3
+                                   ? QString::fromLocal8Bit(arguments[2])
+                                   : ToQString(NTADS1.ToDotname(WideToAnsi(NTADS1.Domain()))));
     } else {
         std::unique_ptr<TStringList> domains(NTADS1.GetDomains("", false));
         for (int i = 0; i < domains->Count(); ++i)

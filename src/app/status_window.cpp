@@ -79,15 +79,17 @@ QString TfStatus::TimeStamp(const QDateTime& moment) {
 void TfStatus::AddLine(const AnsiString& Msg, uint32_t Color) {
     QTextCharFormat format;
     format.setForeground(FromColorRef(Color));
+    // The view follows new lines only while it shows the last one: someone who scrolled up
+    // or selected text to copy during a run keeps their place and their selection.
+    QScrollBar* vertical = re1->verticalScrollBar();
+    const bool following =
+        vertical->value() == vertical->maximum() && !re1->textCursor().hasSelection();
     QTextCursor cursor(re1->document());
     cursor.movePosition(QTextCursor::End);
     // insertText keeps the text as it is: no markup is interpreted.
     if (!re1->document()->isEmpty()) cursor.insertBlock();
     cursor.insertText(TimeStamp(QDateTime::currentDateTime()) + '\t' + ToQString(Msg), format);
-    // Show the new line at the left edge even after a long one.
-    cursor.movePosition(QTextCursor::StartOfBlock);
-    re1->setTextCursor(cursor);
-    re1->horizontalScrollBar()->setValue(0);
+    if (following) vertical->setValue(vertical->maximum());
     LimitRepaints();
 }
 
@@ -120,7 +122,7 @@ void TfStatus::ShowLog() {
 
 void TfStatus::SaveLinesToFile(const std::filesystem::path& file) {
     if (!FPlainText) {
-        WriteWholeFile(file, re1->document()->toHtml().toStdString());
+        ReplaceFileContents(file, re1->document()->toHtml().toStdString());
         return;
     }
     TStringList lines;

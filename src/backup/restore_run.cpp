@@ -1,20 +1,55 @@
 #include "backup/restore_run.h"
 
 #include "backup/restore_line.h"
+#include "base/file_io.h"
+#include "base/win_errors.h"
+
+#include <utility>
 
 namespace kestrune {
+namespace {
+
+// Which of the texts handed to the component is too long for it, if one is.
+std::string TooLongField(const std::vector<std::pair<const char*, AnsiString>>& fields) {
+    for (const auto& [name, text] : fields)
+        if (AnsiToWide(text).size() > TOXLDFS::kMaxText)
+            return std::string(" (the ") + name + " is longer than " +
+                   std::to_string(TOXLDFS::kMaxText) + " characters)";
+    return {};
+}
+
+// Puts the component's flags back however the run ends.
+class FlagsGuard {
+  public:
+    FlagsGuard(TOXLDFS& dfs, uint32_t flags) : dfs_(dfs), saved_(dfs.Flags()) {
+        dfs.SetFlags(flags);
+    }
+    ~FlagsGuard() { dfs_.SetFlags(saved_); }
+    FlagsGuard(const FlagsGuard&) = delete;
+    FlagsGuard& operator=(const FlagsGuard&) = delete;
+
+  private:
+    TOXLDFS& dfs_;
+    uint32_t saved_;
+};
+
+} // namespace
 
 bool IsAddLine(const AnsiString& line) {
     std::vector<AnsiString> fields = SplitCommaText(line);
     return fields.size() >= 2 && fields[1] == "/add";
 }
 
-void RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& dfs, RestoreLog& log,
-                       const std::function<void()>& processMessages) {
+RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& dfs,
+                               RestoreLog& log, const std::function<void()>& processMessages) {
+    RestoredLine result;
     std::vector<AnsiString> fields = SplitBackupLine(line);
-    if (fields.size() < 5) {
-        log.AddLine("Skipped, not a backup line: " + line, clRed);
-        return;
+    // A NUL would cut a path or a comment short on its way to the platform.
+    if (fields.size() < 5 || line.find('\0') != AnsiString::npos) {
+        AnsiString shown = line.substr(0, line.find('\0'));
+        log.AddLine("Skipped, not a backup line: " + shown, clRed);
+        result.outcome = RestoredLine::Outcome::NotABackupLine;
+        return result;
     }
     TargetParts target = SplitTargetField(fields[3]);
     dfs.SetDFSEntry(AnsiToWide(fields[2]));
@@ -25,11 +60,82 @@ void RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& dfs, Res
                     "\\" + target.share + "  " + fields[4],
                 clYellow);
     if (processMessages) processMessages();
-    if (dfs.AddLink())
+    if (dfs.AddLink()) {
         log.AddLine("Restored", clLime);
-    else
-        log.AddLine("Failed " + TrimControls(ErrorText(static_cast<int32_t>(dfs.LastError()))),
-                    clRed);
+        return result;
+    }
+    result.outcome = RestoredLine::Outcome::Failed;
+    result.status = dfs.LastError();
+    AnsiString text = "Failed " + TrimControls(ErrorText(static_cast<int32_t>(result.status)));
+    if (result.status == ERROR_INVALID_PARAMETER)
+        text += TooLongField({{"entry path", fields[2]},
+                              {"server name", target.server},
+                              {"share name", target.share},
+                              {"comment", fields[4]}});
+    log.AddLine(text, clRed);
+    return result;
+}
+
+RestoreRun::RestoreRun(TOXLDFS& dfs, RestoreLog& log, const bool& cancelRequested)
+    : dfs_(dfs), log_(log), cancelRequested_(cancelRequested) {}
+
+RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
+    RestoreRunResult result;
+    log_.ClearLines();
+    log_.ShowLog();
+    log_.AddLine("Starting restore", clLime);
+    {
+        // Flags 0: the link is created if needed and the target added, so every target of a
+        // multi-target link comes back, not only the first line that reaches it. The first
+        // target of each entry ("/map") goes in before its further ones ("/add"), which keeps
+        // the targets' order.
+        FlagsGuard flags(dfs_, 0);
+        const int count = selection.Count();
+        for (bool furtherTargets : {false, true}) {
+            for (int i = 0; i < count; ++i) {
+                if (!selection.Checked(i)) continue;
+                if (cancelRequested_) {
+                    result.cancelled = true;
+                    break;
+                }
+                AnsiString line = selection.Line(i);
+                if (IsAddLine(line) != furtherTargets) continue;
+                RestoredLine done = RestoreBackupLine(line, noSlashes, dfs_, log_, processMessages);
+                done.index = i;
+                result.lines.push_back(done);
+                if (lineDone) lineDone(done);
+            }
+            if (result.cancelled) break;
+        }
+    }
+    FinishRestoreLog(log_, backupFile);
+    return result;
+}
+
+std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
+                                                       std::string& problem) {
+    std::string bytes = ReadWholeFile(file);
+    std::string_view text(bytes);
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        problem = "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.";
+        return std::nullopt;
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        problem = "The file is not 8-bit text: it begins with a UTF-8 byte-order mark.";
+        return std::nullopt;
+    }
+    std::vector<AnsiString> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
 }
 
 void FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) {
@@ -37,9 +143,11 @@ void FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) 
     try {
         log.AddLine("", clLime);
         log.AddLine("** Complete **", clLime);
-        std::filesystem::path logFile = backupFile;
-        logFile += "_restore.txt";
-        log.SaveLinesToFile(logFile);
+        if (!backupFile.empty()) {
+            std::filesystem::path logFile = backupFile;
+            logFile += "_restore.txt";
+            log.SaveLinesToFile(logFile);
+        }
     } catch (...) {
         // The status window still shows the run; a log that cannot be written is not an error.
     }

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace kestrune {
 
@@ -26,17 +29,82 @@ class RestoreLog {
     virtual void SaveLinesToFile(const std::filesystem::path& file) = 0;
 };
 
+// What a restore run restores from: the lines of a backup file, each checked or not. The marks
+// are read when the run reaches a line, so a window's list may change under a run.
+class RestoreSelection {
+  public:
+    virtual ~RestoreSelection() = default;
+    virtual int Count() const = 0;
+    virtual bool Checked(int index) const = 0;
+    virtual AnsiString Line(int index) const = 0;
+};
+
+// Every line checked.
+class AllLines : public RestoreSelection {
+  public:
+    explicit AllLines(std::vector<AnsiString> lines) : lines_(std::move(lines)) {}
+    int Count() const override { return static_cast<int>(lines_.size()); }
+    bool Checked(int) const override { return true; }
+    AnsiString Line(int index) const override { return lines_.at(index); }
+
+  private:
+    std::vector<AnsiString> lines_;
+};
+
+struct RestoredLine {
+    enum class Outcome { Restored, Failed, NotABackupLine };
+    int index = 0;
+    Outcome outcome = Outcome::Restored;
+    uint32_t status = 0; // the component's LastError after a failed AddLink
+};
+
+struct RestoreRunResult {
+    std::vector<RestoredLine> lines;
+    bool cancelled = false;
+};
+
+// The restore run: every checked line's target added through the component, the first target
+// of each entry ("/map") before its further ones ("/add"), with flags 0 so a link that exists
+// gains the target. Progress goes to the log; the log is saved beside the backup file. The
+// component's flags are put back however the run ends.
+class RestoreRun {
+  public:
+    RestoreRun(TOXLDFS& dfs, RestoreLog& log, const bool& cancelRequested);
+
+    bool noSlashes = false;
+    // The backup file the lines came from; the log is saved as its name + "_restore.txt".
+    // Empty: no log file is written.
+    std::filesystem::path backupFile;
+    // Runs once per line, after the progress line and before the platform call.
+    std::function<void()> processMessages;
+    // After each line's outcome.
+    std::function<void(const RestoredLine&)> lineDone;
+
+    RestoreRunResult Run(const RestoreSelection& selection);
+
+  private:
+    TOXLDFS& dfs_;
+    RestoreLog& log_;
+    const bool& cancelRequested_;
+};
+
+// The lines of a backup file. Lines end at CR LF, LF or a lone CR. Nothing when the file is not
+// 8-bit text (a UTF-16 or UTF-8 byte-order mark); problem then says why. Throws EFileError when
+// the file cannot be read.
+std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
+                                                       std::string& problem);
+
 // Whether the line is an "/add" line (a further target of its entry).
 bool IsAddLine(const AnsiString& line);
 
 // Restores the target of one backup line: a yellow progress line, processMessages, AddLink,
 // then "Restored" (lime) or "Failed <code>: <text>" (red). A line without the five fields of
-// a backup line gives one red line and no call.
-void RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& dfs, RestoreLog& log,
-                       const std::function<void()>& processMessages);
+// a backup line, or holding a NUL, gives one red line and no call.
+RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& dfs,
+                               RestoreLog& log, const std::function<void()>& processMessages);
 
 // The completion lines and the log file beside the backup file (backup file name +
-// "_restore.txt"). A log that cannot be written is ignored.
+// "_restore.txt"; none when backupFile is empty). A log that cannot be written is ignored.
 void FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile);
 
 } // namespace kestrune

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kestrune {
 namespace {
@@ -67,12 +68,12 @@ TfRestore::TfRestore(Context context, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TfRestore::LoadLines(const TStringList& lines) {
+void TfRestore::LoadLines(const std::vector<AnsiString>& lines) {
     CheckListBox1->setUpdatesEnabled(false);
     CheckListBox1->clear();
-    for (int i = 0; i < lines.Count(); ++i) {
-        auto* item = new QListWidgetItem(QString::fromStdU16String(AnsiToWide(lines[i])));
-        item->setData(kLineRole, QByteArray::fromStdString(lines[i]));
+    for (const AnsiString& line : lines) {
+        auto* item = new QListWidgetItem(QString::fromStdU16String(AnsiToWide(line)));
+        item->setData(kLineRole, QByteArray::fromStdString(line));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
         CheckListBox1->addItem(item);
@@ -98,38 +99,62 @@ void TfRestore::DeselectAllButtonClick() {
     SetAllChecks(false);
 }
 
+namespace {
+
+// The check list as the run reads it: marks and lines at the moment the run reaches them,
+// over the items there were when the run started.
+class CheckListSelection : public RestoreSelection {
+  public:
+    CheckListSelection(const QListWidget& list, std::function<AnsiString(int)> line)
+        : list_(list), count_(list.count()), line_(std::move(line)) {}
+    int Count() const override { return std::min(count_, list_.count()); }
+    bool Checked(int index) const override {
+        const QListWidgetItem* item = list_.item(index);
+        return item && item->checkState() == Qt::Checked;
+    }
+    AnsiString Line(int index) const override { return line_(index); }
+
+  private:
+    const QListWidget& list_;
+    const int count_;
+    std::function<AnsiString(int)> line_;
+};
+
+} // namespace
+
 void TfRestore::RestoreButtonClick() {
     if (FRunning) return; // one run at a time
     FRunning = true;
     CloseButton->setText("Cancel");
-    RestoreLog& log = *FContext.log;
-    log.ClearLines();
-    log.ShowLog();
-    log.AddLine("Starting restore", clLime);
-    FCancelRequested = false;
-
-    // Flags 0: the link is created if needed and the target added, so every target of a
-    // multi-target link comes back, not only the first line that reaches it. The first
-    // target of each entry ("/map") goes in before its further ones ("/add"), which keeps the
-    // targets' order.
-    TOXLDFS& dfs = *FContext.dfs;
-    uint32_t flags = dfs.Flags();
-    dfs.SetFlags(0);
-    const int count = CheckListBox1->count();
-    for (bool furtherTargets : {false, true}) {
-        for (int i = 0; i < count && !FCancelRequested; ++i) {
-            if (CheckListBox1->item(i)->checkState() != Qt::Checked) continue;
-            AnsiString line = LineOf(i);
-            if (IsAddLine(line) != furtherTargets) continue;
-            RestoreBackupLine(line, FContext.noSlashes(), dfs, log,
-                              [] { QApplication::processEvents(); });
+    // The caption and the running state come back however the run ends.
+    struct Idle {
+        TfRestore* window;
+        ~Idle() {
+            window->CloseButton->setText("Close");
+            window->FRunning = false;
         }
-    }
-    dfs.SetFlags(flags);
+    } idle{this};
 
-    FinishRestoreLog(log, FContext.backupFile());
-    CloseButton->setText("Close");
-    FRunning = false;
+    FCancelRequested = false;
+    PlaceLogBeside();
+    RestoreRun run(*FContext.dfs, *FContext.log, FCancelRequested);
+    run.noSlashes = FContext.noSlashes();
+    run.backupFile = FContext.backupFile();
+    run.processMessages = [] { QApplication::processEvents(); };
+    run.Run(CheckListSelection(*CheckListBox1, [this](int i) { return LineOf(i); }));
+}
+
+void TfRestore::PlaceLogBeside() {
+    auto* log = dynamic_cast<QWidget*>(FContext.log);
+    if (!log || !log->frameGeometry().intersects(frameGeometry())) return;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect room = screen->availableGeometry();
+    const QRect mine = frameGeometry();
+    QPoint place(mine.right() + 1, mine.top());
+    if (place.x() + log->frameGeometry().width() > room.right())
+        place.setX(std::max(room.left(), mine.left() - log->frameGeometry().width()));
+    log->move(place);
 }
 
 void TfRestore::CloseButtonClick() {

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 class QFrame;
 class QListWidget;
@@ -33,7 +34,7 @@ class TfRestore : public QDialog {
     QPushButton* DeselectAllButton;
 
     // Replaces the items with the lines, unchecked; the bytes of each line are kept as read.
-    void LoadLines(const TStringList& lines);
+    void LoadLines(const std::vector<AnsiString>& lines);
 
     void SelectAllButtonClick();
     void DeselectAllButtonClick();
@@ -49,6 +50,8 @@ class TfRestore : public QDialog {
 
   private:
     void SetAllChecks(bool checked);
+    // Moves the status window out from under this one, so the progress stays in sight.
+    void PlaceLogBeside();
     AnsiString LineOf(int index) const;
 
     Context FContext;

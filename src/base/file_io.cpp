@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrune {
 namespace {
+
+// Marks the temporary files of ReplaceFileContents, so that stale ones can be told apart.
+constexpr const char* kTemporaryMark = ".kestrune-";
 
 [[noreturn]] void Fail(const char* what, const std::filesystem::path& file, int error) {
     throw EFileError(
@@ -49,10 +53,12 @@ bool ForceDirectories(const std::filesystem::path& folder) {
 void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
     std::filesystem::path folder = file.parent_path();
     std::string pattern = ((folder.empty() ? std::filesystem::path(".") : folder) /
-                           ("." + file.filename().string() + ".XXXXXX"))
+                           ("." + file.filename().string() + kTemporaryMark + "XXXXXX"))
                               .string();
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) Fail("Cannot create file", file, errno);
+    // Held until the file is renamed or removed: it tells a live write from a stale one.
+    ::flock(fd, LOCK_EX);
     // mkstemp makes the file private; give it the permissions a new file normally gets.
     mode_t mask = ::umask(0);
     ::umask(mask);
@@ -63,6 +69,23 @@ void ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
     if (error != 0) {
         ::unlink(pattern.c_str());
         Fail("Cannot create file", file, error);
+    }
+}
+
+void RemoveStaleTemporaries(const std::filesystem::path& folder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        // ".<target name>.kestrune-XXXXXX", as ReplaceFileContents names them.
+        const size_t mark = name.rfind(kTemporaryMark);
+        if (name[0] != '.' || mark == std::string::npos ||
+            mark + std::strlen(kTemporaryMark) + 6 != name.size())
+            continue;
+        if (!entry.is_regular_file(error)) continue;
+        int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(entry.path().c_str());
+        ::close(fd);
     }
 }
 

@@ -19,6 +19,10 @@ void WriteWholeFile(const std::filesystem::path& file, std::string_view bytes);
 // Throws EFileError naming the target ("Cannot create file "<full path>". <reason>").
 void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes);
 
+// Removes the temporary files that ReplaceFileContents left in the folder when its process was
+// killed mid-write. A temporary file that a running write still holds is left alone.
+void RemoveStaleTemporaries(const std::filesystem::path& folder);
+
 // Creates the folder and every missing parent. False when it could not (errno tells why).
 bool ForceDirectories(const std::filesystem::path& folder);
 

@@ -150,23 +150,10 @@ bool WriteIniString(const std::filesystem::path& file, std::string_view section,
         out += "[" + std::string(section) + "]\r\n" + keyLine + "\r\n";
     }
 
-    // Write beside the file and rename over it, so a failed write never leaves half a file.
-    std::filesystem::path temp = file;
-    temp += ".tmp";
     try {
-        WriteWholeFile(temp, out);
+        ReplaceFileContents(file, out);
     } catch (const EFileError& e) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
         errno = e.Code();
-        return false;
-    }
-    std::error_code renamed;
-    std::filesystem::rename(temp, file, renamed);
-    if (renamed) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        errno = renamed.value();
         return false;
     }
     return true;

@@ -144,7 +144,7 @@ void TStringList::LoadFromFile(const std::filesystem::path& file) {
 }
 
 void TStringList::SaveToFile(const std::filesystem::path& file) const {
-    WriteWholeFile(file, Text());
+    ReplaceFileContents(file, Text());
 }
 
 } // namespace kestrune

@@ -23,6 +23,10 @@ std::optional<NameBuffer> ToNameBuffer(const WideString& text) {
     return buffer;
 }
 
+WideString WideFromPlatform(const char16_t* text) {
+    return text ? WideString(text) : WideString();
+}
+
 AnsiString FromPlatform(const char16_t* text) {
     return text ? WideToAnsi(std::u16string_view(text)) : AnsiString();
 }
@@ -75,8 +79,10 @@ bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
 void TOXLDFS::ReportRoots(const uint8_t* buffer, uint32_t count, bool& abort) {
     const auto* records = reinterpret_cast<const DFS_INFO_200*>(buffer);
     // Every record of the buffer is reported; Abort is looked at between buffers.
-    for (uint32_t i = 0; i < count; ++i)
+    for (uint32_t i = 0; i < count; ++i) {
+        if (ONDFSEnumWide) ONDFSEnumWide(this, WideFromPlatform(records[i].FtDfsName));
         if (ONDFSEnum) ONDFSEnum(this, FromPlatform(records[i].FtDfsName), abort);
+    }
 }
 
 void TOXLDFS::ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort) {
@@ -86,8 +92,13 @@ void TOXLDFS::ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort) {
         for (uint32_t s = 0; s < entry.NumberOfStorages; ++s) {
             // Each report stands alone: a failure in one does not stop the next.
             try {
-                if (!ONDFSEnum2) continue;
                 const DFS_STORAGE_INFO& storage = entry.Storage[s];
+                if (ONDFSEnum2Wide)
+                    ONDFSEnum2Wide(this, WideFromPlatform(entry.EntryPath),
+                                   WideFromPlatform(storage.ServerName) + u"\\" +
+                                       WideFromPlatform(storage.ShareName),
+                                   WideFromPlatform(entry.Comment));
+                if (!ONDFSEnum2) continue;
                 AnsiString share =
                     FromPlatform(storage.ServerName) + "\\" + FromPlatform(storage.ShareName);
                 ONDFSEnum2(this, FromPlatform(entry.EntryPath), share, FromPlatform(entry.Comment),

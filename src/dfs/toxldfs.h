@@ -17,6 +17,11 @@ class TOXLDFS {
     using tDFSEnum = std::function<void(TOXLDFS* Sender, AnsiString Path, bool& Abort)>;
     using tDFSEnum2 = std::function<void(TOXLDFS* Sender, AnsiString Path, AnsiString Share,
                                          AnsiString Comment, int32_t Index, bool& Abort)>;
+    // The same reports as UTF-16, before the conversion to 8-bit text, for callers that need
+    // to know what the conversion loses. Fired just before the 8-bit event of each report.
+    using tDFSEnumWide = std::function<void(TOXLDFS* Sender, const WideString& Path)>;
+    using tDFSEnum2Wide = std::function<void(TOXLDFS* Sender, const WideString& Path,
+                                             const WideString& Share, const WideString& Comment)>;
     using tDFSEnumStart = std::function<void(TOXLDFS* sender)>;
     using tDFSEnumStop = std::function<void(TOXLDFS* sender)>;
 
@@ -53,6 +58,8 @@ class TOXLDFS {
 
     tDFSEnum ONDFSEnum;
     tDFSEnum2 ONDFSEnum2;
+    tDFSEnumWide ONDFSEnumWide;
+    tDFSEnum2Wide ONDFSEnum2Wide;
     tDFSEnumStart OnDFSEnumStart;
     tDFSEnumStop OnDFSEnumStop;
 

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/message_box.h"
 #include "app/program.h"
 #include "app/sorted_list_box.h"
 #include "base/file_io.h"
@@ -14,6 +15,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -32,6 +34,7 @@ class BackupRestoreTest : public QObject {
     ScratchFolder work{"gui"};
     std::shared_ptr<store::MemoryStore> directory;
     ProgramWindows w;
+    std::vector<MessageBoxShown> boxes; // every box the windows showed, answered at once
 
     // The main window on example.com with every namespace selected.
     void ListExample() {
@@ -67,6 +70,8 @@ class BackupRestoreTest : public QObject {
         QVERIFY2(directory, error.c_str());
         InstallStorePlatform(directory);
         SetCommandLineArguments({});
+        boxes.clear();
+        SetMessageBoxHook([this](const MessageBoxShown& box) { boxes.push_back(box); });
         w = CreateProgramWindows();
         w.Form1->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.Form1.get()));
@@ -75,6 +80,7 @@ class BackupRestoreTest : public QObject {
     void cleanup() {
         fs::remove(w.Form1->SettingsFile());
         w = ProgramWindows();
+        SetMessageBoxHook(nullptr);
         UninstallPlatform();
         directory.reset();
         work.Remove();
@@ -111,15 +117,21 @@ class BackupRestoreTest : public QObject {
                 w.Form1->ePath->isEnabled());
         QVERIFY(w.Form1->isVisible()); // no arguments: the window stays
 
-        // A prefix, a namespace that reports nothing, and a second run over the first.
+        // A prefix, a namespace that cannot be read, and a second run over the first: the
+        // unreadable one keeps its old file and is named in one error box at the end.
         WriteWholeFile(work / "out/deeper/pfxPublic.txt", "stale");
+        WriteWholeFile(work / "out/deeper/pfxGhost.txt", "last night's");
         w.Form1->ePrefix->setText("pfx");
         w.Form1->ListBox1->AddSorted("Ghost");
         w.Form1->ListBox1->selectAll();
         w.Form1->BitBtn1Click();
         QCOMPARE(ReadWholeFile(work / "out/deeper/pfxPublic.txt"),
                  ReadWholeFile(work / "out/deeper/Public.txt"));
-        QCOMPARE(fs::file_size(work / "out/deeper/pfxGhost.txt"), uintmax_t(0));
+        QCOMPARE(ReadWholeFile(work / "out/deeper/pfxGhost.txt"), std::string("last night's"));
+        QCOMPARE(boxes.size(), size_t(1));
+        QCOMPARE(boxes[0].kind, MessageKind::Error);
+        QVERIFY2(boxes[0].text.contains("  Ghost: ") && boxes[0].text.contains("unchanged"),
+                 qPrintable(boxes[0].text));
     }
 
     void emptyFolderDoesNothingAndNoSelectionWritesNothing() {
@@ -138,13 +150,13 @@ class BackupRestoreTest : public QObject {
         ListExample();
         WriteWholeFile(work / "plainfile", "x");
         w.Form1->ePath->setText(work.Folder("plainfile/sub/"));
-        QString shown;
-        WhenModal<QMessageBox>([&](QMessageBox* box) {
-            shown = box->text();
+        SetMessageBoxHook([&](const MessageBoxShown& box) {
             QVERIFY(!w.Form1->BackupRunning()); // the controls are back before the box
-            box->accept();
+            boxes.push_back(box);
         });
         w.Form1->BitBtn1Click();
+        QCOMPARE(boxes.size(), size_t(1));
+        QString shown = boxes[0].text;
         QVERIFY2(shown.contains("\"" + work.Folder("plainfile/sub/") + "Archive.txt\""),
                  qPrintable(shown));
         QVERIFY2(shown.contains("Not a directory"), qPrintable(shown));
@@ -153,8 +165,8 @@ class BackupRestoreTest : public QObject {
 
         // Unattended, a failed write leaves the window open with its message.
         SetCommandLineArguments({"pfx", work.Folder("plainfile/sub").toStdString()});
-        WhenModal<QMessageBox>([](QMessageBox* box) { box->accept(); });
         w.Form1->BitBtn1Click();
+        QCOMPARE(boxes.size(), size_t(2));
         QVERIFY(w.Form1->isVisible());
     }
 
@@ -163,13 +175,10 @@ class BackupRestoreTest : public QObject {
         w.Form1->ListBox1->clearSelection();
         w.Form1->ListBox1->item(w.Form1->ListBox1->AddSorted("../evil"))->setSelected(true);
         w.Form1->ePath->setText(work.Folder("out/"));
-        QString shown;
-        WhenModal<QMessageBox>([&](QMessageBox* box) {
-            shown = box->text();
-            box->accept();
-        });
         w.Form1->BitBtn1Click();
-        QVERIFY2(shown.contains(work.Folder("out/") + "../evil.txt"), qPrintable(shown));
+        QCOMPARE(boxes.size(), size_t(1));
+        QVERIFY2(boxes[0].text.contains(work.Folder("out/") + "../evil.txt"),
+                 qPrintable(boxes[0].text));
         QVERIFY(!fs::exists(work / "evil.txt"));
         QVERIFY(ScratchFolder::FilesIn(work / "out").empty());
     }
@@ -208,10 +217,43 @@ class BackupRestoreTest : public QObject {
         QVERIFY(fs::exists(w.Form1->SettingsFile()));
     }
 
+    void theStatusWindowStaysUsableDuringARestoreAndTheMainWindowEndsTheProgram() {
+        WriteWholeFile(work / "Public.txt",
+                       "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"\"\r\n");
+        bool checked = false;
+        OpenAndRestore(work / "Public.txt", [&](TfRestore* restore) {
+            QTimer::singleShot(0, restore, [&, restore] {
+                // Modal to the main window only, and the progress is not hidden under it.
+                QCOMPARE(restore->windowModality(), Qt::WindowModal);
+                QCOMPARE(restore->parentWidget(), w.Form1.get());
+                QVERIFY(w.fStatus->isVisible() && !w.fStatus->parentWidget());
+                QVERIFY(!w.fStatus->frameGeometry().intersects(restore->frameGeometry()));
+                checked = true;
+            });
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+        });
+        QVERIFY(checked);
+
+        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+        QVERIFY(w.fStatus->isVisible());
+        w.Form1->close();
+        QCOMPARE(lastClosed.count(), 1);
+    }
+
+    void afterARunTheFocusIsWhereItWas() {
+        ListExample();
+        w.Form1->ePath->setText(work.Folder("out"));
+        w.Form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.Form1.get()));
+        w.Form1->BitBtn1->setFocus();
+        QTest::keyClick(w.Form1->BitBtn1, Qt::Key_Space);
+        QCOMPARE(ScratchFolder::FilesIn(work / "out").size(), size_t(4));
+        // Not on Close, where the next Space would end the program.
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Form1->BitBtn1));
+    }
+
     void cancellingTheOpenDialogChangesNothing() {
-        TStringList kept;
-        kept.Add("kept");
-        w.fRestore->LoadLines(kept);
+        w.fRestore->LoadLines({"kept"});
         WhenModal<QFileDialog>([](QFileDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QString("Restore"));
             QCOMPARE(dialog->nameFilters(), QStringList({"Text files (*.txt)", "All files (*)"}));

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/message_box.h"
 #include "app/program.h"
 #include "app/sorted_list_box.h"
 #include "base/file_io.h"
@@ -9,7 +10,6 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
@@ -65,16 +65,14 @@ class StartupTest : public QObject {
 
     void withoutADirectoryTheProgramStopsAndWritesNoSettings() {
         UninstallPlatform();
-        QString shown;
-        WhenModal<QMessageBox>([&](QMessageBox* box) {
-            shown = box->text();
-            QCOMPARE(box->icon(), QMessageBox::Critical);
-            QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-            box->accept();
-        });
+        std::vector<MessageBoxShown> boxes;
+        SetMessageBoxHook([&](const MessageBoxShown& box) { boxes.push_back(box); });
         Start({});
         fs::remove(w.Form1->SettingsFile());
-        QTRY_COMPARE(shown, QString("Active Directory is not available"));
+        QTRY_COMPARE(boxes.size(), size_t(1));
+        SetMessageBoxHook(nullptr);
+        QCOMPARE(boxes[0].text, QString("Active Directory is not available"));
+        QCOMPARE(boxes[0].kind, MessageKind::Error);
         QTRY_VERIFY(!w.Form1->BitBtn1->isEnabled());
         QVERIFY(!w.Form1->BitBtn3->isEnabled());
         w.Form1->close();

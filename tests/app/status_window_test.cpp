@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <filesystem>
 #include <fstream>
@@ -60,6 +61,29 @@ class StatusWindowTest : public QObject {
 
         status.AddLine("", 0x00FF00); // an empty message: the stamp and the tab
         QVERIFY(status.re1->document()->lastBlock().text().endsWith('\t'));
+    }
+
+    void aSelectionAndAScrolledViewSurviveNewLines() {
+        TfStatus status;
+        status.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&status));
+        for (int i = 0; i < 200; ++i)
+            status.AddLine("line " + std::to_string(i), 0x00FF00);
+        QApplication::processEvents();
+        QScrollBar* bar = status.re1->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum()); // following the end
+
+        // Someone scrolls up and selects a line to copy while the run goes on.
+        bar->setValue(10);
+        QTextCursor selection(status.re1->document()->findBlockByNumber(12));
+        selection.select(QTextCursor::BlockUnderCursor);
+        status.re1->setTextCursor(selection);
+        const QString selected = status.re1->textCursor().selectedText();
+        for (int i = 0; i < 50; ++i)
+            status.AddLine("more", 0x00FF00);
+        QApplication::processEvents();
+        QCOMPARE(status.re1->textCursor().selectedText(), selected);
+        QCOMPARE(bar->value(), 10);
     }
 
     void longLinesDoNotWrapAndTypingChangesNothing() {

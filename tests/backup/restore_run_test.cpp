@@ -3,7 +3,9 @@
 #include "base/file_io.h"
 #include "base/win_errors.h"
 #include "dfs/scripted_netdfs.h"
+#include "temp_folder.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -107,6 +109,81 @@ TEST_F(RestoreRunTest, TheLogIsNamedAfterTheWholeBackupFileName) {
     FinishRestoreLog(log, folder / "missing" / "x.txt");
     EXPECT_EQ(log.events, (std::vector<std::string>{"plain", "save plain", "rich"}));
     std::filesystem::remove_all(folder);
+}
+
+} // namespace
+} // namespace kestrune
+
+namespace kestrune {
+namespace {
+
+TEST_F(RestoreRunTest, TheRunRestoresFirstTargetsFirstAndPutsTheFlagsBack) {
+    dfs.SetFlags(DFS_ADD_VOLUME);
+    bool cancel = false;
+    RestoreRun run(dfs, log, cancel);
+    int seen = 0;
+    run.lineDone = [&](const RestoredLine&) {
+        if (++seen == 2) throw std::runtime_error("a window went away");
+    };
+    AllLines lines({"dfscmd /add \"\\\\d\\n\\l\" \"\\\\s2\\h\" \"\"",
+                    "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s1\\h\" \"\"",
+                    "dfscmd /map \"\\\\d\\n\\m\" \"\\\\s1\\m\" \"\""});
+    EXPECT_THROW(run.Run(lines), std::runtime_error);
+    EXPECT_EQ(dfs.Flags(), uint32_t(DFS_ADD_VOLUME));
+    ASSERT_EQ(fake->addCalls.size(), 2u);
+    EXPECT_EQ(fake->addCalls[0].server, u"\\\\s1"); // the /map line first
+    EXPECT_EQ(fake->addCalls[0].flags, 0u);
+
+    // Without a backup file name there is no log file, and nothing lands in the working folder.
+    fake->addCalls.clear();
+    run.lineDone = nullptr;
+    RestoreRunResult result = run.Run(lines);
+    EXPECT_EQ(result.lines.size(), 3u);
+    EXPECT_EQ(result.lines[2].index, 0); // the /add line, last
+    EXPECT_EQ(log.events.back(), "rich");
+    EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "save plain"), 0);
+}
+
+TEST_F(RestoreRunTest, HostileLinesAreRefusedOrExplained) {
+    // A NUL would cut the path short on its way to the platform.
+    using namespace std::string_literals;
+    RestoredLine nul = RestoreBackupLine("dfscmd /map \"\\\\d\\n\\l\0x\" \"\\\\s\\h\" \"\""s, false,
+                                         dfs, log, nullptr);
+    EXPECT_EQ(nul.outcome, RestoredLine::Outcome::NotABackupLine);
+    EXPECT_TRUE(fake->addCalls.empty());
+    EXPECT_EQ(log.lines.back().second, clRed);
+
+    // A field too long for the platform is named.
+    std::string comment(300, 'c');
+    RestoredLine longComment = RestoreBackupLine(
+        "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"" + comment + "\"", false, dfs, log, nullptr);
+    EXPECT_EQ(longComment.outcome, RestoredLine::Outcome::Failed);
+    EXPECT_EQ(longComment.status, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(log.lines.back().first, "Failed 87: The parameter is incorrect. (the comment is "
+                                      "longer than 255 characters)");
+}
+
+TEST(ReadBackupLines, LineEndsAndByteOrderMarks) {
+    testing::TempFolder folder;
+    std::string problem;
+    WriteWholeFile(folder / "cr.txt", "one\rtwo\r\nthree\nfour");
+    auto lines = ReadBackupLines(folder / "cr.txt", problem);
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, (std::vector<AnsiString>{"one", "two", "three", "four"}));
+
+    WriteWholeFile(folder / "blank.txt", "a\r\n\r\nb\r\n");
+    EXPECT_EQ(*ReadBackupLines(folder / "blank.txt", problem),
+              (std::vector<AnsiString>{"a", "", "b"}));
+
+    WriteWholeFile(folder / "utf16.txt", std::string("\xFF\xFE"
+                                                     "d\0f\0",
+                                                     6));
+    EXPECT_FALSE(ReadBackupLines(folder / "utf16.txt", problem));
+    EXPECT_EQ(problem, "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.");
+    WriteWholeFile(folder / "utf8.txt", "\xEF\xBB\xBF"
+                                        "dfscmd");
+    EXPECT_FALSE(ReadBackupLines(folder / "utf8.txt", problem));
+    EXPECT_THROW(ReadBackupLines(folder / "missing.txt", problem), EFileError);
 }
 
 } // namespace

@@ -56,6 +56,17 @@ TEST_F(IniFileTest, WriteKeepsOtherSectionsKeysAndComments) {
                                    "[Tail]\nX=1\nY=2\r\n[Fresh]\r\nZ=3\r\n");
 }
 
+TEST_F(IniFileTest, WritesNeverShareAFixedTemporaryName) {
+    // Another instance closing at the same moment has its own temporary file; a name both
+    // would use (here taken by a folder) must not stop or mix the write.
+    std::filesystem::path fixed = file;
+    fixed += ".tmp";
+    std::filesystem::create_directory(fixed);
+    EXPECT_TRUE(WriteIniString(file, "General", "Outputpath", "x"));
+    EXPECT_EQ(ReadIniString(file, "General", "Outputpath", ""), "x");
+    std::filesystem::remove(fixed);
+}
+
 TEST_F(IniFileTest, UnwritableFolderReportsFailure) {
     EXPECT_FALSE(WriteIniString("/nonexistent-folder/kestrune.ini", "General", "Outputpath", "x"));
 }

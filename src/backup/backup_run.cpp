@@ -1,0 +1,176 @@
+#include "backup/backup_run.h"
+
+#include "backup/backup_file.h"
+#include "backup/restore_line.h"
+#include "base/file_io.h"
+#include "base/win_errors.h"
+
+#include <algorithm>
+
+namespace kestrune {
+namespace {
+
+// Whether a field survives the backup file: every character through the code page, and no
+// line break, which would split the line in two.
+bool SurvivesFile(const WideString& field) {
+    if (field.find_first_of(u"\r\n") != WideString::npos) return false;
+    return AnsiToWide(WideToAnsi(field)) == field;
+}
+
+std::string StatusText(uint32_t status) {
+    return TrimControls(ErrorText(static_cast<int32_t>(status)));
+}
+
+} // namespace
+
+bool BackupRunResult::WriteFailed() const {
+    return std::any_of(namespaces.begin(), namespaces.end(), [](const NamespaceBackup& n) {
+        return n.outcome == NamespaceBackup::Outcome::WriteFailed;
+    });
+}
+
+bool BackupRunResult::ReadFailed() const {
+    return std::any_of(namespaces.begin(), namespaces.end(), [](const NamespaceBackup& n) {
+        return n.outcome == NamespaceBackup::Outcome::ReadFailed;
+    });
+}
+
+bool BackupRunResult::LostCharacters() const {
+    return std::any_of(namespaces.begin(), namespaces.end(),
+                       [](const NamespaceBackup& n) { return n.lossyLines > 0; });
+}
+
+std::filesystem::path BackupFileName(const std::filesystem::path& folder,
+                                     const std::filesystem::path& prefix, const WideString& name) {
+    std::filesystem::path file = folder;
+    file /= prefix;
+    file += std::filesystem::path(WideToUtf8(name + u".txt"));
+    return file;
+}
+
+BackupRun::BackupRun(TOXLDFS& dfs, TStringList& lines, const bool& cancelRequested)
+    : dfs_(dfs), lines_(lines), cancelRequested_(cancelRequested) {}
+
+void BackupRun::ReportWide(const WideString& Path, const WideString& Share,
+                           const WideString& Comment) {
+    nextLineLossy_ = !SurvivesFile(Path) || !SurvivesFile(Share) || !SurvivesFile(Comment);
+}
+
+void BackupRun::Report(const AnsiString& Path, const AnsiString& Share, const AnsiString& Comment,
+                       int32_t Index, bool& Abort) {
+    lines_.Add(FormatBackupLine(Path, Share, Comment, Index));
+    if (nextLineLossy_ && current_) {
+        ++current_->lossyLines;
+        if (current_->lossySamples.size() < kLossySamples)
+            current_->lossySamples.push_back(lines_[lines_.Count() - 1]);
+    }
+    nextLineLossy_ = false;
+    // A cancel takes effect between namespaces: the one in progress is read to its end, since
+    // a walk stopped half-way could not replace its previous backup.
+    Abort = false;
+}
+
+NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideString& name,
+                                           const std::filesystem::path& file) {
+    NamespaceBackup result;
+    result.name = name;
+    result.file = file;
+    current_ = &result;
+    lines_.Clear();
+    nextLineLossy_ = false;
+
+    auto readFailed = [&](uint32_t status, std::string text) {
+        result.outcome = NamespaceBackup::Outcome::ReadFailed;
+        result.status = status;
+        result.error = std::move(text);
+    };
+    const std::string utf8Name = WideToUtf8(name);
+    if (!IsPlainFileName(utf8Name)) {
+        result.outcome = NamespaceBackup::Outcome::WriteFailed;
+        result.error = InvalidFileName(file).what();
+    } else if (!SurvivesFile(name)) {
+        // The component passes names through the code page; "????" could even name another
+        // namespace.
+        readFailed(ERROR_INVALID_NAME, "The name cannot be written in code page " +
+                                           std::to_string(ActiveCodePage()) +
+                                           " (KESTRUNE_CODEPAGE=65001 keeps every character).");
+    } else {
+        dfs_.SetDFSEntry(AnsiToWide("\\\\" + domain + "\\") + name);
+        bool threw = false;
+        try {
+            dfs_.EnumLinks();
+        } catch (const std::exception& e) {
+            threw = true;
+            readFailed(dfs_.LastError(), e.what());
+        } catch (...) {
+            threw = true;
+            readFailed(dfs_.LastError(), "Unknown exception");
+        }
+        // The walk ends with ERROR_NO_MORE_ITEMS; anything else left it incomplete (a failed
+        // call, or a stop before the end), and an incomplete backup never replaces a file.
+        uint32_t status = dfs_.LastError();
+        if (!threw && status != ERROR_NO_MORE_ITEMS) {
+            if (status == NERR_Success)
+                readFailed(status, "Stopped before the end; the previous backup was kept.");
+            else
+                readFailed(status, StatusText(status));
+        }
+    }
+
+    if (result.outcome == NamespaceBackup::Outcome::Written) {
+        result.lines = lines_.Count();
+        try {
+            WriteBackupFile(file, lines_);
+        } catch (const EFileError& e) {
+            result.outcome = NamespaceBackup::Outcome::WriteFailed;
+            result.error = e.what();
+        }
+    }
+    // The lines of a namespace never carry over to the next, written or not.
+    lines_.Clear();
+    current_ = nullptr;
+    if (result.outcome != NamespaceBackup::Outcome::Written) {
+        result.lossyLines = 0;
+        result.lossySamples.clear();
+    }
+    return result;
+}
+
+BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideString>& namespaces,
+                               const std::filesystem::path& folder,
+                               const std::filesystem::path& prefix) {
+    BackupRunResult result;
+    RemoveStaleTemporaries(folder);
+    for (const WideString& name : namespaces) {
+        if (cancelRequested_) {
+            result.cancelled = true;
+            break;
+        }
+        result.namespaces.push_back(
+            BackupNamespace(domain, name, BackupFileName(folder, prefix, name)));
+        const NamespaceBackup& done = result.namespaces.back();
+        if (progress) progress(done);
+        if (done.outcome == NamespaceBackup::Outcome::WriteFailed) break;
+        if (processMessages) processMessages();
+    }
+    if (cancelRequested_) result.cancelled = true;
+    return result;
+}
+
+ConnectBackupRun::ConnectBackupRun(TOXLDFS& dfs, BackupRun& run)
+    : dfs_(dfs), savedEnum2_(dfs.ONDFSEnum2), savedEnum2Wide_(dfs.ONDFSEnum2Wide) {
+    dfs.ONDFSEnum2 = [&run](TOXLDFS*, AnsiString Path, AnsiString Share, AnsiString Comment,
+                            int32_t Index,
+                            bool& Abort) { run.Report(Path, Share, Comment, Index, Abort); };
+    dfs.ONDFSEnum2Wide = [&run](TOXLDFS*, const WideString& Path, const WideString& Share,
+                                const WideString& Comment) {
+        run.ReportWide(Path, Share, Comment);
+    };
+}
+
+ConnectBackupRun::~ConnectBackupRun() {
+    dfs_.ONDFSEnum2 = std::move(savedEnum2_);
+    dfs_.ONDFSEnum2Wide = std::move(savedEnum2Wide_);
+}
+
+} // namespace kestrune

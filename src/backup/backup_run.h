@@ -1,0 +1,101 @@
+// The backup run: one backup file per chosen namespace of a domain, written only from a
+// complete enumeration, with a result per namespace. The main window and the command line
+// drive the same run.
+#pragma once
+
+#include "base/string_list.h"
+#include "dfs/toxldfs.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrune {
+
+struct NamespaceBackup {
+    enum class Outcome {
+        Written,    // the file holds every target the namespace reported
+        ReadFailed, // the enumeration failed; the previous file was left as it was
+        WriteFailed // the file could not be written; the run stopped here
+    };
+
+    WideString name;
+    std::filesystem::path file;
+    Outcome outcome = Outcome::Written;
+    int lines = 0;
+    // The platform's status when the enumeration failed, and the text to show for a failure.
+    uint32_t status = 0;
+    std::string error;
+    // Lines that lost characters on their way into the file: characters the code page lacks
+    // (written as "?") or line breaks inside a field. The count and the first few lines.
+    int lossyLines = 0;
+    std::vector<AnsiString> lossySamples;
+};
+
+struct BackupRunResult {
+    std::vector<NamespaceBackup> namespaces;
+    bool cancelled = false;
+
+    bool WriteFailed() const;
+    bool ReadFailed() const;
+    bool LostCharacters() const;
+};
+
+class BackupRun {
+  public:
+    static constexpr int kLossySamples = 3;
+
+    // Reports arrive through the component's enumeration events, which the owner routes to
+    // Report and ReportWide (see ConnectBackupRun). lines collects one namespace at a time.
+    BackupRun(TOXLDFS& dfs, TStringList& lines, const bool& cancelRequested);
+
+    // Backs up every namespace into folder / (prefix + name + ".txt"). domain is the dotted
+    // name. The run stops after a namespace whose file cannot be written; a namespace whose
+    // enumeration fails is reported and its old file kept. processMessages runs after each
+    // namespace; progress (if set) after each namespace's result.
+    BackupRunResult Run(const AnsiString& domain, const std::vector<WideString>& namespaces,
+                        const std::filesystem::path& folder, const std::filesystem::path& prefix);
+
+    std::function<void()> processMessages;
+    std::function<void(const NamespaceBackup&)> progress;
+
+    // The line handler: one line per report. It never aborts the walk: a cancel takes effect
+    // between namespaces.
+    void Report(const AnsiString& Path, const AnsiString& Share, const AnsiString& Comment,
+                int32_t Index, bool& Abort);
+    // The same report before its conversion to 8-bit text, to see what the conversion loses.
+    void ReportWide(const WideString& Path, const WideString& Share, const WideString& Comment);
+
+  private:
+    NamespaceBackup BackupNamespace(const AnsiString& domain, const WideString& name,
+                                    const std::filesystem::path& file);
+
+    TOXLDFS& dfs_;
+    TStringList& lines_;
+    const bool& cancelRequested_;
+    bool nextLineLossy_ = false;
+    NamespaceBackup* current_ = nullptr;
+};
+
+// Routes the component's enumeration events to the run while it lives, and puts the
+// component's previous handlers back afterwards, however the run ends.
+class ConnectBackupRun {
+  public:
+    ConnectBackupRun(TOXLDFS& dfs, BackupRun& run);
+    ~ConnectBackupRun();
+    ConnectBackupRun(const ConnectBackupRun&) = delete;
+    ConnectBackupRun& operator=(const ConnectBackupRun&) = delete;
+
+  private:
+    TOXLDFS& dfs_;
+    TOXLDFS::tDFSEnum2 savedEnum2_;
+    TOXLDFS::tDFSEnum2Wide savedEnum2Wide_;
+};
+
+// The file of one namespace: folder / (prefix + name + ".txt"), every character kept.
+std::filesystem::path BackupFileName(const std::filesystem::path& folder,
+                                     const std::filesystem::path& prefix, const WideString& name);
+
+} // namespace kestrune

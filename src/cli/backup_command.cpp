@@ -1,0 +1,78 @@
+#include "cli/backup_command.h"
+
+#include "backup/backup_run.h"
+#include "backup/restore_line.h"
+#include "backup/run_report.h"
+#include "base/file_io.h"
+#include "cli/namespaces.h"
+#include "directory/tntads.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ostream>
+
+namespace kestrune {
+
+int RunBackupCommand(const BackupCommand& command, Console console) {
+    // An empty folder would back up nothing and leave a scheduled job waiting.
+    if (command.folder.empty()) {
+        console.err << "kestrune: no output folder given\n" << UsageText();
+        return kExitUsage;
+    }
+    TNTADS ntads;
+    ntads.DetectDirectory();
+    std::string domain;
+    if (!command.domain.empty()) {
+        domain = ntads.ToDotname(WideToAnsi(Utf8ToWide(command.domain)));
+    } else {
+        if (ntads.LastError() == 999) {
+            console.err << "kestrune: Active Directory is not available\n";
+            return kExitFailure;
+        }
+        domain = ntads.ToDotname(WideToAnsi(ntads.Domain()));
+    }
+
+    TOXLDFS dfs;
+    NamespaceList list = ListNamespaces(dfs, domain);
+    if (!list.error.empty()) {
+        console.err << "kestrune: the namespaces of " << WideToUtf8(AnsiToWide(domain))
+                    << " could not be listed: " << list.error << "\n";
+        return kExitFailure;
+    }
+    if (list.names.empty()) {
+        if (!command.quiet)
+            console.err << "kestrune: " << WideToUtf8(AnsiToWide(domain))
+                        << " has no DFS namespaces; nothing to back up\n";
+        return kExitSuccess;
+    }
+
+    std::filesystem::path folder(command.folder);
+    ForceDirectories(folder); // a failure shows at the first file
+    bool cancel = false;
+    TStringList lines;
+    BackupRun run(dfs, lines, cancel);
+    ConnectBackupRun connect(dfs, run);
+    auto started = std::chrono::steady_clock::now();
+    if (!command.quiet)
+        run.progress = [&](const NamespaceBackup& done) {
+            auto now = std::chrono::steady_clock::now();
+            double seconds = std::chrono::duration<double>(now - started).count();
+            started = now;
+            char time[32];
+            std::snprintf(time, sizeof time, "%.2f s", seconds);
+            console.err << "kestrune: " << WideToUtf8(done.name) << ": ";
+            if (done.outcome == NamespaceBackup::Outcome::Written)
+                console.err << done.lines << (done.lines == 1 ? " line" : " lines") << ", " << time
+                            << "\n";
+            else
+                console.err << "not backed up\n";
+        };
+    BackupRunResult result =
+        run.Run(domain, list.names, folder, std::filesystem::path(command.prefix));
+    RunReport report = DescribeBackupRun(result);
+    if (!report.errors.empty()) console.err << "kestrune: " << report.errors << "\n";
+    if (!report.warnings.empty()) console.err << "kestrune: " << report.warnings << "\n";
+    return report.exitStatus;
+}
+
+} // namespace kestrune

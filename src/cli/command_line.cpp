@@ -1,0 +1,55 @@
+#include "cli/command_line.h"
+
+#include "backup/run_report.h"
+#include "cli/backup_command.h"
+#include "cli/options.h"
+#include "directory/tntads.h"
+
+#include <ostream>
+
+namespace kestrune {
+
+bool HasOptions(const std::vector<std::string>& arguments) {
+    for (const std::string& a : arguments)
+        if (a.rfind("--", 0) == 0) return true;
+    return false;
+}
+
+std::string UsageText() {
+    return "usage: kestrune PREFIX FOLDER [DOMAIN]   back up every namespace of DOMAIN (or of\n"
+           "                                         this computer's domain) into FOLDER\n"
+           "       kestrune --help | --version\n"
+           "options: --quiet (standard error only for failures); a lone -- ends the options\n"
+           "exit status: 0 done, 1 something failed, 2 usage or unreadable file,\n"
+           "             3 done but some lines lost characters\n";
+}
+
+int RunCommandLine(const std::vector<std::string>& arguments, Console console) {
+    Options options = ParseOptions(arguments);
+    if (!options.error.empty()) {
+        console.err << "kestrune: " << options.error << "\n" << UsageText();
+        return kExitUsage;
+    }
+    if (options.help) {
+        console.out << UsageText();
+        return kExitSuccess;
+    }
+    if (options.version) {
+        console.out << "kestrune " << KESTRUNE_VERSION << "\n";
+        return kExitSuccess;
+    }
+    // Messages the directory component would show in a box.
+    TNTADS::SetMessageHook([&console](const AnsiString& text) {
+        console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
+    });
+    const std::vector<std::string>& p = options.positional;
+    // One argument only sets the prefix in the window; without one it is a usage error.
+    if (p.size() < 2) {
+        console.err << UsageText();
+        return kExitUsage;
+    }
+    BackupCommand backup{p[0], p[1], p.size() == 3 ? p[2] : std::string(), options.quiet};
+    return RunBackupCommand(backup, console);
+}
+
+} // namespace kestrune

@@ -1,0 +1,53 @@
+#include "cli/options.h"
+
+namespace kestrune {
+
+Options ParseOptions(const std::vector<std::string>& arguments) {
+    Options options;
+    int actions = 0;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a == "--") {
+            options.positional.insert(options.positional.end(), arguments.begin() + i + 1,
+                                      arguments.end());
+            break;
+        }
+        if (a.rfind("--", 0) != 0) {
+            options.positional.push_back(a);
+            continue;
+        }
+        auto fileOf = [&](std::string& target) {
+            ++actions;
+            if (i + 1 >= arguments.size() || arguments[i + 1].empty())
+                options.error = a + " needs a file name";
+            else
+                target = arguments[++i];
+        };
+        if (a == "--help")
+            options.help = true;
+        else if (a == "--version")
+            options.version = true;
+        else if (a == "--quiet")
+            options.quiet = true;
+        else if (a == "--dry-run")
+            options.dryRun = true;
+        else if (a == "--restore")
+            fileOf(options.restore);
+        else if (a == "--compare")
+            fileOf(options.compare);
+        else if (a == "--verify")
+            fileOf(options.verify);
+        else
+            options.error = "unknown option " + a;
+        if (!options.error.empty()) return options;
+    }
+    if (actions > 1)
+        options.error = "--restore, --compare and --verify cannot be combined";
+    else if (options.dryRun && options.restore.empty())
+        options.error = "--dry-run goes with --restore";
+    else if (actions == 1 && !options.positional.empty())
+        options.error = "unexpected argument " + options.positional.front();
+    return options;
+}
+
+} // namespace kestrune

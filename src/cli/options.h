@@ -1,0 +1,24 @@
+// The command line taken apart: options begin with "--", everything after a lone "--" is
+// positional.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrune {
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    bool quiet = false;
+    bool dryRun = false;
+    std::string restore; // FILE of --restore
+    std::string compare; // FILE of --compare
+    std::string verify;  // FILE of --verify
+    std::vector<std::string> positional;
+    std::string error; // why the command line is not usable; empty when it is
+};
+
+Options ParseOptions(const std::vector<std::string>& arguments);
+
+} // namespace kestrune

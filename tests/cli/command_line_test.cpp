@@ -1,0 +1,122 @@
+#include "cli/command_line.h"
+
+#include "backup/run_report.h"
+#include "base/file_io.h"
+#include "base/win_errors.h"
+#include "dfs/scripted_netdfs.h"
+#include "platform/platform.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace kestrune {
+namespace {
+
+class CommandLineTest : public ::testing::Test {
+  protected:
+    void TearDown() override { UninstallPlatform(); }
+
+    void UseSampleDomain() {
+        std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif",
+                                   folder / "domain.ldif");
+        std::string error;
+        ASSERT_TRUE(InstallSimulatedDomain(folder / "domain.ldif", error)) << error;
+    }
+    int Run(std::vector<std::string> arguments) {
+        out.str("");
+        err.str("");
+        return RunCommandLine(arguments, {out, err});
+    }
+    std::vector<std::string> FilesIn(const std::string& name) {
+        std::vector<std::string> names;
+        std::error_code ignored;
+        for (const auto& e : std::filesystem::directory_iterator(folder / name, ignored))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    testing::TempFolder folder;
+    std::ostringstream out, err;
+};
+
+TEST_F(CommandLineTest, UsageErrorsEndWithStatusTwoAndChangeNothing) {
+    UseSampleDomain();
+    // An empty folder would otherwise wait for someone to close a window nobody sees.
+    EXPECT_EQ(Run({"", ""}), kExitUsage);
+    EXPECT_NE(err.str().find("no output folder"), std::string::npos);
+    EXPECT_EQ(Run({"pfx"}), kExitUsage);
+    EXPECT_NE(err.str().find("usage: kestrune PREFIX FOLDER [DOMAIN]"), std::string::npos);
+    EXPECT_EQ(Run({"--bogus"}), kExitUsage);
+    EXPECT_NE(err.str().find("unknown option --bogus"), std::string::npos);
+    EXPECT_EQ(Run({"--restore"}), kExitUsage);
+    EXPECT_EQ(Run({"--dry-run", "p", "f"}), kExitUsage);
+
+    EXPECT_EQ(Run({"--help"}), kExitSuccess);
+    EXPECT_NE(out.str().find("usage:"), std::string::npos);
+    EXPECT_TRUE(err.str().empty());
+    EXPECT_EQ(Run({"--version"}), kExitSuccess);
+    EXPECT_EQ(out.str().rfind("kestrune ", 0), 0u);
+}
+
+TEST_F(CommandLineTest, BacksUpTheOwnDomainWithProgressAndALoneDoubleDashEndsOptions) {
+    UseSampleDomain();
+    const std::string target = (folder / "out").string();
+    // The sample's Greek link names do not fit code page 1252: written, but said, even when
+    // quiet, with a status of its own.
+    EXPECT_EQ(Run({"--quiet", "--", "--pfx", target}), kExitCharactersLost) << err.str();
+    EXPECT_EQ(FilesIn("out"), (std::vector<std::string>{"--pfxArchive.txt", "--pfxProjets.txt",
+                                                        "--pfxPublic.txt", "--pfxUsers.txt"}));
+    EXPECT_EQ(err.str().find("kestrune: Some lines lost characters"), 0u) << err.str();
+    EXPECT_NE(err.str().find("  --pfxProjets.txt: 2 lines, for example\n    dfscmd /map "
+                             "\"\\\\example.com\\Projets\\????????\""),
+              std::string::npos);
+
+    EXPECT_EQ(Run({"", target, "DC=sales,DC=example,DC=com"}), kExitSuccess) << err.str();
+    EXPECT_TRUE(std::filesystem::exists(folder / "out" / "Sales.txt"));
+    EXPECT_NE(err.str().find("kestrune: Sales: "), std::string::npos) << err.str();
+}
+
+TEST_F(CommandLineTest, NothingToBackUpIsNeverReportedAsSuccess) {
+    // No platform at all.
+    EXPECT_EQ(Run({"", (folder / "out").string()}), kExitFailure);
+    EXPECT_EQ(err.str(), "kestrune: Active Directory is not available\n");
+
+    // A mistyped domain.
+    UseSampleDomain();
+    EXPECT_EQ(Run({"", (folder / "out").string(), "exmaple.com"}), kExitFailure);
+    EXPECT_NE(err.str().find("the namespaces of exmaple.com could not be listed: "),
+              std::string::npos)
+        << err.str();
+    EXPECT_TRUE(FilesIn("out").empty());
+}
+
+TEST_F(CommandLineTest, ADomainWithoutNamespacesSaysSo) {
+    auto fake = std::make_shared<testing::ScriptedNetDfs>();
+    fake->answers = {{ERROR_NO_MORE_ITEMS, {}, {}}};
+    InstallNetDfsApi(fake);
+    EXPECT_EQ(Run({"", (folder / "out").string(), "empty.test"}), kExitSuccess);
+    EXPECT_EQ(err.str(), "kestrune: empty.test has no DFS namespaces; nothing to back up\n");
+    InstallNetDfsApi(nullptr);
+}
+
+TEST_F(CommandLineTest, AnUnreadableNamespaceKeepsItsFileAndFailsTheRun) {
+    auto fake = std::make_shared<testing::ScriptedNetDfs>();
+    fake->answers = {{0, {u"Good", u"Bad"}, {}},
+                     {ERROR_NO_MORE_ITEMS, {}, {}},
+                     // Bad, listed first in order, fails; Good reads nothing.
+                     {ERROR_ACCESS_DENIED, {}, {}},
+                     {ERROR_NO_MORE_ITEMS, {}, {}}};
+    InstallNetDfsApi(fake);
+    std::filesystem::create_directories(folder / "out");
+    WriteWholeFile(folder / "out" / "Bad.txt", "yesterday");
+    EXPECT_EQ(Run({"", (folder / "out").string(), "d.test"}), kExitFailure);
+    EXPECT_EQ(ReadWholeFile(folder / "out" / "Bad.txt"), "yesterday");
+    EXPECT_EQ(ReadWholeFile(folder / "out" / "Good.txt"), "");
+    EXPECT_NE(err.str().find("  Bad: 5: Access is denied."), std::string::npos) << err.str();
+    InstallNetDfsApi(nullptr);
+}
+
+} // namespace
+} // namespace kestrune
