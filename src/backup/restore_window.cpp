@@ -151,10 +151,16 @@ void TfRestore::PlaceLogBeside() {
     if (!screen) return;
     const QRect room = screen->availableGeometry();
     const QRect mine = frameGeometry();
-    QPoint place(mine.right() + 1, mine.top());
-    if (place.x() + log->frameGeometry().width() > room.right())
-        place.setX(std::max(room.left(), mine.left() - log->frameGeometry().width()));
-    log->move(place);
+    const QSize size = log->frameGeometry().size();
+    // Right of this window, else left of it; on a small screen as far aside as it goes, so
+    // that at least part of the progress shows.
+    int x = mine.right() + 1;
+    if (x + size.width() > room.right() + 1) x = mine.left() - size.width();
+    if (x < room.left())
+        x = room.right() + 1 - mine.right() > mine.left() - room.left()
+                ? room.right() + 1 - size.width()
+                : room.left();
+    log->move(x, mine.top());
 }
 
 void TfRestore::CloseButtonClick() {
