@@ -3,6 +3,7 @@
 #include "app/qt_text.h"
 #include "app/screen_position.h"
 #include "base/file_io.h"
+#include "base/string_list.h"
 
 #include <QDateTime>
 #include <QGuiApplication>

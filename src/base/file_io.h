@@ -1,12 +1,21 @@
 // Whole-file reads and writes that report failures with the file's full name.
 #pragma once
 
-#include "base/string_list.h"
-
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 namespace kestrune {
+
+// A file that could not be read or written; the text names the file and the system's reason.
+class EFileError : public std::runtime_error {
+  public:
+    EFileError(const std::string& message, int code) : std::runtime_error(message), code_(code) {}
+    int Code() const { return code_; }
+
+  private:
+    int code_;
+};
 
 // Throws EFileError ("Cannot open file "<full path>". <reason>").
 std::string ReadWholeFile(const std::filesystem::path& file);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ansi_string.h"
+#include "base/file_io.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -13,16 +14,6 @@ namespace kestrune {
 class TObject {
   public:
     virtual ~TObject() = default;
-};
-
-// A file that could not be read or written; the text names the file and the system's reason.
-class EFileError : public std::runtime_error {
-  public:
-    EFileError(const std::string& message, int code) : std::runtime_error(message), code_(code) {}
-    int Code() const { return code_; }
-
-  private:
-    int code_;
 };
 
 class TStringList {
