@@ -142,6 +142,9 @@ class StartupTest : public QObject {
             qPrintable(errors));
         QVERIFY(RunProgram({"p"}, &errors) != 0);
         QVERIFY(errors.contains("usage"));
+        // An empty folder: a usage error at once, not a window nobody can close.
+        QCOMPARE(RunProgram({"", ""}, &errors), 2);
+        QVERIFY(errors.contains("no output folder"));
     }
 };
 
