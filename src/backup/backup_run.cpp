@@ -42,9 +42,10 @@ bool BackupRunResult::LostCharacters() const {
 
 std::filesystem::path BackupFileName(const std::filesystem::path& folder,
                                      const std::filesystem::path& prefix, const WideString& name) {
-    std::filesystem::path file = folder;
-    file /= prefix;
-    file += std::filesystem::path(WideToUtf8(name + u".txt"));
+    // Joined as text, as the window shows them: a prefix never replaces the folder.
+    std::filesystem::path file = folder / "";
+    file += prefix.native();
+    file += WideToUtf8(name + u".txt");
     return file;
 }
 

@@ -128,6 +128,10 @@ TEST_F(BackupRunTest, FileAndFolderNamesKeepEveryCharacter) {
     EXPECT_NE(result.namespaces[1].error.find("code page 1252"), std::string::npos);
     EXPECT_EQ(fake->enumCalls.size(), 2u); // only Café was asked for (a page and the end)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target), {}), 1);
+
+    // The parts are joined as text: a prefix that looks like an absolute path stays inside.
+    EXPECT_EQ(BackupFileName("/out", "/etc/", u"N").lexically_normal(), "/out/etc/N.txt");
+    EXPECT_EQ(BackupFileName("/out/", "p-", u"N"), "/out/p-N.txt");
 }
 
 TEST_F(BackupRunTest, AFailedWriteStopsTheRunAndCancelStopsBetweenNamespaces) {
