@@ -82,7 +82,6 @@ int main(int argc, char** argv) {
     start = Clock::now();
     std::unique_ptr<TStringList> children(ads.EnumerateContainer(*container));
     seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    children->SetOwnsObjects(true);
     std::printf("EnumerateContainer over %d children: %.3f s\n", children->Count(), seconds);
 
     std::filesystem::remove(file);

@@ -22,6 +22,13 @@ void TStringList::PutObject(int index, TObject* object) {
     item.object = object;
 }
 
+std::unique_ptr<TObject> TStringList::TakeObject(int index) {
+    Item& item = items_.at(index);
+    std::unique_ptr<TObject> object(item.object);
+    item.object = nullptr;
+    return object;
+}
+
 int TStringList::AddObject(const AnsiString& text, TObject* object) {
     if (!sorted_) {
         items_.push_back({text, object});

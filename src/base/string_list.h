@@ -5,6 +5,7 @@
 #include "base/file_io.h"
 
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -28,6 +29,9 @@ class TStringList {
     const AnsiString& Strings(int index) const { return items_.at(index).text; }
     TObject* Objects(int index) const { return items_.at(index).object; }
     void PutObject(int index, TObject* object);
+    // Detaches the entry's object and hands it over, whether or not the list owns it; the
+    // entry stays, without an object.
+    std::unique_ptr<TObject> TakeObject(int index);
 
     // In sorted mode Add inserts in order and ignores a string equal to one already in the
     // list without regard to case; it returns the index of the entry either way. Switching

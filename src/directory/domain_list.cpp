@@ -1,4 +1,5 @@
 // The forest root and the list of the forest's domains.
+#include "directory/adsi_path.h"
 #include "directory/tntads.h"
 
 #include <algorithm>
@@ -18,7 +19,7 @@ TStringList* TNTADS::GetDomains(const AnsiString& root, bool shortNames) {
     auto list = std::make_unique<TStringList>();
     AnsiString base = root.empty() ? GetRoot() : root;
     FObjectCatagory = u"Domain";
-    FSearchPath = AnsiToWide("GC://" + CorrectDomain(base));
+    FSearchPath = AnsiToWide("GC://" + adsi::EscapePathDn(CorrectDomain(base)));
     FSubs = true;
     FFilter.clear();
     ExecuteSearch(*list);

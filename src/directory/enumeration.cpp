@@ -2,6 +2,7 @@
 #include "base/ascii.h"
 #include "base/collation.h"
 #include "directory/ole_error.h"
+#include "directory/stop_event.h"
 #include "directory/tntads.h"
 
 #include <map>
@@ -9,20 +10,6 @@
 
 namespace kestrune {
 namespace {
-
-// Calls the stop event however the operation ends.
-class StopEvent {
-  public:
-    explicit StopEvent(TNTADS* owner) : owner_(owner) {}
-    ~StopEvent() noexcept(false) {
-        if (owner_->OnEnumStop) owner_->OnEnumStop(owner_);
-    }
-    StopEvent(const StopEvent&) = delete;
-    StopEvent& operator=(const StopEvent&) = delete;
-
-  private:
-    TNTADS* owner_;
-};
 
 WideString Text(adsi::HRESULT (adsi::IADs::*get)(std::u16string&), adsi::IADs& object) {
     std::u16string value;
@@ -52,35 +39,43 @@ std::shared_ptr<adsi::IEnumVARIANT> MembersOf(adsi::IADsMembers& members) {
 TStringList* TNTADS::EnumerateContainer(adsi::IADsContainer& container) {
     FEnumCount = 0;
     if (OnEnumStart) OnEnumStart(this);
-    StopEvent stop(this);
-    auto list = std::make_unique<TStringList>();
-    FAborting = false;
-    std::shared_ptr<adsi::IEnumVARIANT> children;
-    OleCheck(container.get__NewEnum(children));
-    std::vector<adsi::Variant> fetched;
-    while (children->Next(1, fetched) == adsi::S_OK && !fetched.empty()) {
-        ++FEnumCount;
-        std::shared_ptr<adsi::IUnknown> item = fetched.front().AsInterface();
-        fetched.clear();
-        if (!item) throw EOleError("Interface not supported", adsi::E_NOINTERFACE);
-        std::shared_ptr<adsi::IADs> child = Supports<adsi::IADs>(*item);
-        if (!FEnumFilter.empty() && Text(&adsi::IADs::get_Class, *child) != FEnumFilter) continue;
-        auto record = std::make_unique<tObjData>();
-        record->ObjName = Text(&adsi::IADs::get_Name, *child);
-        record->ObjClass = Text(&adsi::IADs::get_Class, *child);
-        record->ObjGUID = Text(&adsi::IADs::get_GUID, *child);
-        record->ObjPath = Text(&adsi::IADs::get_ADsPath, *child);
-        record->ObjParent = Text(&adsi::IADs::get_Parent, *child);
-        std::u16string schema;
-        if (adsi::SUCCEEDED(child->get_Schema(schema))) record->ObjSchema = schema;
-        record->ClassIndex = GetClassIndex(WideToAnsi(Text(&adsi::IADs::get_Class, *child)));
-        tObjData* obj = record.get();
-        // The caller owns the list and the records attached to it.
-        list->AddObject(WideToAnsi(Text(&adsi::IADs::get_Name, *child)), record.release());
-        if (OnEnum) OnEnum(this, obj, FEnumCount);
-        if (FAborting) break;
-    }
-    return list.release();
+    auto stop = [this] {
+        if (OnEnumStop) OnEnumStop(this);
+    };
+    auto walk = [&] {
+        // The list owns its records from the start, so none is lost when the walk fails.
+        auto list = std::make_unique<TStringList>();
+        list->SetOwnsObjects(true);
+        FAborting = false;
+        std::shared_ptr<adsi::IEnumVARIANT> children;
+        OleCheck(container.get__NewEnum(children));
+        std::vector<adsi::Variant> fetched;
+        while (children->Next(1, fetched) == adsi::S_OK && !fetched.empty()) {
+            ++FEnumCount;
+            std::shared_ptr<adsi::IUnknown> item = fetched.front().AsInterface();
+            fetched.clear();
+            if (!item) throw EOleError("Interface not supported", adsi::E_NOINTERFACE);
+            std::shared_ptr<adsi::IADs> child = Supports<adsi::IADs>(*item);
+            if (!FEnumFilter.empty() && Text(&adsi::IADs::get_Class, *child) != FEnumFilter)
+                continue;
+            auto record = std::make_unique<tObjData>();
+            record->ObjName = Text(&adsi::IADs::get_Name, *child);
+            record->ObjClass = Text(&adsi::IADs::get_Class, *child);
+            record->ObjGUID = Text(&adsi::IADs::get_GUID, *child);
+            record->ObjPath = Text(&adsi::IADs::get_ADsPath, *child);
+            record->ObjParent = Text(&adsi::IADs::get_Parent, *child);
+            std::u16string schema;
+            if (adsi::SUCCEEDED(child->get_Schema(schema))) record->ObjSchema = schema;
+            record->ClassIndex = GetClassIndex(WideToAnsi(Text(&adsi::IADs::get_Class, *child)));
+            AnsiString name = WideToAnsi(Text(&adsi::IADs::get_Name, *child));
+            tObjData* obj = record.get();
+            list->AddObject(name, record.release());
+            if (OnEnum) OnEnum(this, obj, FEnumCount);
+            if (FAborting) break;
+        }
+        return list;
+    };
+    return RunThenStop(walk, stop).release();
 }
 
 int32_t TNTADS::CountContainer(const AnsiString& path) {
@@ -137,28 +132,32 @@ TStringList* TNTADS::GetAllusers(const AnsiString& groupPath) {
     // Users by collation key: sorted, and equal without regard to case kept once (the first).
     std::map<std::string, AnsiString> users;
     if (OnEnumStart) OnEnumStart(this);
-    {
-        StopEvent stop(this);
-        std::unordered_set<std::string> visited; // collation keys: case ignored
-        // Depth first: a group's subgroups are visited in member order, each only once.
-        auto visit = [&](const AnsiString& group, auto& self) -> void {
-            visited.insert(CollationKey(group));
-            std::unique_ptr<TStringList> lines(enumgroup(group));
-            std::vector<AnsiString> subgroups;
-            for (int i = 0; i < lines->Count(); ++i) {
-                const AnsiString& line = (*lines)[i];
-                AnsiString path = line.substr(line.find('}') + 1);
-                if (line.find("{user}") != AnsiString::npos)
-                    users.emplace(CollationKey(path), path);
-                else if (line.find("{group}") != AnsiString::npos)
-                    subgroups.push_back(path);
-            }
-            lines.reset();
-            for (const AnsiString& subgroup : subgroups)
-                if (!visited.count(CollationKey(subgroup))) self(subgroup, self);
-        };
-        visit(groupPath, visit);
-    }
+    RunThenStop(
+        [&] {
+            std::unordered_set<std::string> visited; // collation keys: case ignored
+            // Depth first: a group's subgroups are visited in member order, each only once.
+            auto visit = [&](const AnsiString& group, auto& self) -> void {
+                visited.insert(CollationKey(group));
+                std::unique_ptr<TStringList> lines(enumgroup(group));
+                std::vector<AnsiString> subgroups;
+                for (int i = 0; i < lines->Count(); ++i) {
+                    const AnsiString& line = (*lines)[i];
+                    AnsiString path = line.substr(line.find('}') + 1);
+                    if (line.find("{user}") != AnsiString::npos)
+                        users.emplace(CollationKey(path), path);
+                    else if (line.find("{group}") != AnsiString::npos)
+                        subgroups.push_back(path);
+                }
+                lines.reset();
+                for (const AnsiString& subgroup : subgroups)
+                    if (!visited.count(CollationKey(subgroup))) self(subgroup, self);
+            };
+            visit(groupPath, visit);
+            return true;
+        },
+        [this] {
+            if (OnEnumStop) OnEnumStop(this);
+        });
     auto result = std::make_unique<TStringList>();
     for (auto& [key, path] : users)
         result->Add(path);

@@ -1,4 +1,5 @@
 // Role owners, servers, providers, the default container, sites and subnets.
+#include "directory/adsi_path.h"
 #include "directory/ole_error.h"
 #include "directory/tntads.h"
 
@@ -28,12 +29,15 @@ AnsiString TNTADS::GetPDCEmulator(const AnsiString& domainPath, bool shortForm) 
     std::shared_ptr<adsi::IADs> domain = Supports<adsi::IADs>(*object);
     try {
         result = WideToAnsi(GetPropertyValue(*domain, "fSMORoleOwner"));
-        // The owner's settings object: its parent is the server.
+        // The owner's settings object: its parent is the server. A value without a comma is
+        // kept whole.
         size_t comma = result.find(',');
-        result = comma == AnsiString::npos ? AnsiString() : result.substr(comma + 1);
+        if (comma != AnsiString::npos) result.erase(0, comma + 1);
         if (shortForm) {
+            // The server's name is the text before the next comma; without one, nothing.
             AnsiString rest = result.size() > 3 ? result.substr(3) : AnsiString();
-            result = "\\\\" + rest.substr(0, rest.find(','));
+            comma = rest.find(',');
+            result = "\\\\" + (comma == AnsiString::npos ? AnsiString() : rest.substr(0, comma));
         }
     } catch (const std::exception&) {
         result.clear();
@@ -45,7 +49,7 @@ TStringList* TNTADS::Serverlist(const AnsiString& domain, bool shortForm) {
     auto list = std::make_unique<TStringList>();
     AnsiString base = domain.empty() ? WideToAnsi(FDomain) : domain;
     FObjectCatagory = u"Computer";
-    FSearchPath = AnsiToWide("LDAP://" + base);
+    FSearchPath = AnsiToWide("LDAP://" + adsi::EscapePathDn(base));
     FFilter = u"operatingsystem=*server*";
     ExecuteSearch(*list);
     if (shortForm) {
@@ -84,12 +88,13 @@ void TNTADS::FillFromConfiguration(const AnsiString& head, TStringList& target) 
     FADSPath = head + CorrectDomain(WideToAnsi(FForest));
     target.Clear(); // the records of the last fill go with their entries
     std::shared_ptr<adsi::IDispatch> object;
-    VBOpenObject("LDAP://" + FADSPath, object);
+    VBOpenObject("LDAP://" + adsi::EscapePathDn(FADSPath), object);
     std::shared_ptr<adsi::IADsContainer> container = Supports<adsi::IADsContainer>(*object);
     std::unique_ptr<TStringList> children(EnumerateContainer(*container));
     for (int i = 0; i < children->Count(); ++i) {
         const AnsiString& name = (*children)[i];
-        target.AddObject(name.size() > 3 ? name.substr(3) : AnsiString(), children->Objects(i));
+        target.AddObject(name.size() > 3 ? name.substr(3) : AnsiString(),
+                         children->TakeObject(i).release());
     }
 }
 

@@ -1,4 +1,5 @@
 // Class indexes and opening the object that Provider and ADSPath name.
+#include "directory/adsi_path.h"
 #include "directory/ole_error.h"
 #include "directory/tntads.h"
 
@@ -38,9 +39,10 @@ constexpr std::array<const char*, 28> kClassKeywords = {
     "DOMAINDNS",
 };
 
-// prefix + path, unless the path already holds the prefix anywhere.
+// prefix + path, unless the path already holds the prefix anywhere; a path put behind the
+// prefix is a DN, whose "/" are escaped.
 AnsiString WithPrefix(const AnsiString& prefix, const AnsiString& path) {
-    return path.find(prefix) != AnsiString::npos ? path : prefix + path;
+    return path.find(prefix) != AnsiString::npos ? path : prefix + adsi::EscapePathDn(path);
 }
 
 template <typename T> std::shared_ptr<T> Bind(const AnsiString& path) {

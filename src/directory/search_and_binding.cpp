@@ -1,27 +1,44 @@
 // Paged directory searches and binding by path.
 #include "base/last_error.h"
+#include "directory/adsi_path.h"
 #include "directory/ole_error.h"
+#include "directory/stop_event.h"
 #include "directory/tntads.h"
 
 namespace kestrune {
 namespace {
 
-// Closes the search, fires OnSearchStop and releases the interface however the walk ends.
-class SearchCleanup {
+// Closes the search handle when the walk ends, however it ends.
+class SearchHandle {
   public:
-    SearchCleanup(TNTADS* owner, adsi::IDirectorySearch* search, adsi::ADS_SEARCH_HANDLE handle)
-        : owner_(owner), search_(search), handle_(handle) {}
-    ~SearchCleanup() noexcept(false) {
-        if (handle_) search_->CloseSearchHandle(handle_);
-        if (owner_->OnSearchStop) owner_->OnSearchStop(owner_);
+    SearchHandle(adsi::IDirectorySearch& search, adsi::ADS_SEARCH_HANDLE handle)
+        : search_(search), handle_(handle) {}
+    ~SearchHandle() {
+        if (handle_) search_.CloseSearchHandle(handle_);
     }
-    SearchCleanup(const SearchCleanup&) = delete;
-    SearchCleanup& operator=(const SearchCleanup&) = delete;
+    SearchHandle(const SearchHandle&) = delete;
+    SearchHandle& operator=(const SearchHandle&) = delete;
 
   private:
-    TNTADS* owner_;
-    adsi::IDirectorySearch* search_;
+    adsi::IDirectorySearch& search_;
     adsi::ADS_SEARCH_HANDLE handle_;
+};
+
+// Frees a fetched column however the row's handling ends.
+class FetchedColumn {
+  public:
+    explicit FetchedColumn(adsi::IDirectorySearch& search) : search_(search) {}
+    ~FetchedColumn() {
+        if (fetched) search_.FreeColumn(&value);
+    }
+    FetchedColumn(const FetchedColumn&) = delete;
+    FetchedColumn& operator=(const FetchedColumn&) = delete;
+
+    adsi::ADS_SEARCH_COLUMN value;
+    bool fetched = false;
+
+  private:
+    adsi::IDirectorySearch& search_;
 };
 
 // The filter as the platform receives it: through the ANSI code page.
@@ -64,23 +81,29 @@ bool TNTADS::ExecuteSearch(TStringList& list) {
 
     adsi::ADS_SEARCH_HANDLE handle = nullptr;
     search->ExecuteSearch(filter.empty() ? nullptr : filter.c_str(), {column}, &handle);
-    SearchCleanup cleanup(this, search.get(), handle);
-    if (!handle) return true; // the search failed to start: no rows
-    int64_t count = 0;
-    for (adsi::HRESULT row = search->GetFirstRow(handle); row == adsi::S_OK;
-         row = search->GetNextRow(handle)) {
-        adsi::ADS_SEARCH_COLUMN value;
-        if (adsi::SUCCEEDED(search->GetColumn(handle, column, &value)) && !value.values.empty()) {
-            ++count;
-            AnsiString dn = WideToAnsi(value.values.front());
-            list.Add(dn);
-            if (OnSearch) {
-                AnsiString cls = GetClass(dn);
-                OnSearch(this, dn, cls, count);
+    RunThenStop(
+        [&] {
+            SearchHandle closer(*search, handle);
+            if (!handle) return true; // the search failed to start: no rows
+            int64_t count = 0;
+            for (adsi::HRESULT row = search->GetFirstRow(handle); row == adsi::S_OK;
+                 row = search->GetNextRow(handle)) {
+                FetchedColumn value(*search);
+                value.fetched = adsi::SUCCEEDED(search->GetColumn(handle, column, &value.value));
+                if (!value.fetched || value.value.values.empty()) continue;
+                ++count;
+                AnsiString dn = WideToAnsi(value.value.values.front());
+                list.Add(dn);
+                if (OnSearch) {
+                    AnsiString cls = GetClass(dn);
+                    OnSearch(this, dn, cls, count);
+                }
             }
-            search->FreeColumn(&value);
-        }
-    }
+            return true;
+        },
+        [&] {
+            if (OnSearchStop) OnSearchStop(this);
+        });
     return true;
 }
 
@@ -109,7 +132,8 @@ AnsiString TNTADS::GetClass2(const AnsiString& path) {
 }
 
 AnsiString TNTADS::GetClass(const AnsiString& path) {
-    return GetClass2(FProvider + path);
+    // The path is a DN; behind a provider its "/" are escaped.
+    return GetClass2(FProvider + adsi::EscapePathDn(path));
 }
 
 bool TNTADS::ObjectExists(const AnsiString& path) {
@@ -117,7 +141,9 @@ bool TNTADS::ObjectExists(const AnsiString& path) {
     FLastMessage.clear();
     try {
         std::shared_ptr<adsi::IDispatch> object;
-        VBOpenObject(path.find(FProvider) != AnsiString::npos ? path : FProvider + path, object);
+        VBOpenObject(
+            path.find(FProvider) != AnsiString::npos ? path : FProvider + adsi::EscapePathDn(path),
+            object);
         return Supports<adsi::IADs>(*object) != nullptr;
     } catch (const std::exception& e) {
         FLastMessage = AnsiToWide(e.what());

@@ -142,7 +142,8 @@ class TNTADS {
 
     // ---- enumeration, users and groups ----
     // The direct children of the container (filtered by EnumFilter), each entry with its
-    // tObjData attached; the caller owns the list and the records.
+    // tObjData attached. The caller owns the list, and the list owns the records
+    // (TStringList::TakeObject takes one out to keep it).
     TStringList* EnumerateContainer(adsi::IADsContainer& container);
     // Rows of a search below path (ObjectCatagory and Filter cleared).
     int32_t CountContainer(const AnsiString& path);
@@ -158,7 +159,8 @@ class TNTADS {
     AnsiString GetPDCEmulator(const AnsiString& domainPath, bool shortForm);
     // Computers of the domain whose operating system names a server; a sorted list.
     TStringList* Serverlist(const AnsiString& domain, bool shortForm);
-    // The ADSI namespaces, each with its record; null when "ADs:" gives no container.
+    // The ADSI namespaces, each with its record (owned by the list); null when "ADs:" gives no
+    // container.
     TStringList* GetProviders();
     AnsiString getDefaultContainer();
     bool SetDefaultContainer(const AnsiString& path);

@@ -2,6 +2,7 @@
 
 #include "base/last_error.h"
 #include "base/message_table.h"
+#include "directory/adsi_path.h"
 #include "directory/tntads.h"
 #include "platform/attribute_syntax.h"
 #include "platform/store/dn.h"
@@ -180,6 +181,11 @@ std::u16string Prefix(const Path& path) {
     return p;
 }
 
+// The path of a DN under the provider and server of path, "/" escaped.
+std::u16string PathOf(const Path& path, const std::string& dn) {
+    return Prefix(path) + EscapePathDn(Utf8ToWide(dn));
+}
+
 std::u16string HexOf(const std::string& bytes) {
     static const char hex[] = "0123456789abcdef";
     std::u16string out;
@@ -237,27 +243,31 @@ Variant ValueOf(std::string_view attribute, const std::string& raw) {
     }
 }
 
-// LDAP://[server/]DN or GC://[server/]DN; the provider's name is matched exactly.
+// LDAP://[server/]DN or GC://[server/]DN; the provider's name is matched exactly. The first
+// unescaped "/" ends the server; a "/" inside the DN must be escaped ("\/"), as ADSI requires,
+// so "LDAP://CN=10.0.0.0/16,..." is refused.
 bool ParsePath(const std::u16string& text, Path& path) {
     size_t colon = text.find(u"://");
     if (colon == std::u16string::npos) return false;
     path.provider = text.substr(0, colon);
     if (path.provider != u"LDAP" && path.provider != u"GC") return false;
-    std::u16string rest = text.substr(colon + 3);
-    // A server ends at the first "/"; a DN holds no "/" outside escapes.
-    size_t slash = rest.find(u'/');
-    // A server name holds no "="; a "/" after one belongs to the DN (CN=10.0.0.0/8,...).
-    if (slash != std::u16string::npos && rest.substr(0, slash).find(u'=') != std::u16string::npos)
-        slash = std::u16string::npos;
-    if (slash != std::u16string::npos) {
-        path.server = rest.substr(0, slash);
+    std::u16string_view rest = std::u16string_view(text).substr(colon + 3);
+    size_t slash = FindUnescaped(rest, u'/');
+    if (slash != std::u16string_view::npos) {
+        path.server = std::u16string(rest.substr(0, slash));
         rest = rest.substr(slash + 1);
-        if (path.server.empty()) return false;
-    } else if (!rest.empty() && rest.find(u'=') == std::u16string::npos) {
-        path.server = rest; // LDAP://server alone: the server's default naming context
-        rest.clear();
+        // A server name holds no "=": the text before the "/" was a DN.
+        if (path.server.empty() || path.server.find(u'=') != std::u16string::npos) return false;
+        // LDAP://[server/]schema/<class> names a class of the schema.
+        bool schemaClass =
+            store::FoldCase(WideToUtf8(path.server)) == "schema" ||
+            store::FoldCase(WideToUtf8(std::u16string(rest.substr(0, 7)))) == "schema/";
+        if (!schemaClass && FindUnescaped(rest, u'/') != std::u16string_view::npos) return false;
+    } else if (!rest.empty() && rest.find(u'=') == std::u16string_view::npos) {
+        path.server = std::u16string(rest); // LDAP://server alone: its default naming context
+        rest = {};
     }
-    path.dn = WideToUtf8(rest);
+    path.dn = WideToUtf8(UnescapePathDn(rest));
     return true;
 }
 
@@ -343,11 +353,11 @@ class StoreObject : public IADsUser,
         return S_OK;
     }
     HRESULT get_ADsPath(std::u16string& out) override {
-        out = Prefix(path_) + Utf8ToWide(entry_.dn);
+        out = PathOf(path_, entry_.dn);
         return S_OK;
     }
     HRESULT get_Parent(std::u16string& out) override {
-        out = Prefix(path_) + Utf8ToWide(store::ParentDn(entry_.dn));
+        out = PathOf(path_, store::ParentDn(entry_.dn));
         return S_OK;
     }
     HRESULT get_Schema(std::u16string& out) override {
@@ -550,7 +560,7 @@ class StoreObject : public IADsUser,
         }
         if (folded == "adspath") {
             column->dwADsType = ADSTYPE_CASE_IGNORE_STRING;
-            column->values.push_back(Prefix(path_) + Utf8ToWide(row.dn));
+            column->values.push_back(PathOf(path_, row.dn));
             return S_OK;
         }
         const auto* values = row.Find(attribute);

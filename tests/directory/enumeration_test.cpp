@@ -78,7 +78,7 @@ class Enumeration : public ::testing::Test {
         ads->SetADSPath(path);
         auto container = ads->OpenContainer();
         std::unique_ptr<TStringList> list(ads->EnumerateContainer(*container));
-        list->SetOwnsObjects(true);
+        EXPECT_TRUE(list->OwnsObjects()); // the records go with the list
         return list;
     }
     std::unique_ptr<TNTADS> ads;

@@ -55,7 +55,7 @@ TEST_F(Infrastructure, ProvidersAndTheDefaultContainer) {
     TNTADS ads;
     std::unique_ptr<TStringList> providers(ads.GetProviders());
     ASSERT_TRUE(providers);
-    providers->SetOwnsObjects(true);
+    EXPECT_TRUE(providers->OwnsObjects());
     EXPECT_EQ(Items(*providers), (std::vector<std::string>{"LDAP:", "GC:"}));
     EXPECT_EQ(ads.Provider(), "ADs:");
 
