@@ -1,9 +1,10 @@
 # Installs the core libraries and their headers with a CMake package:
-# find_package(Kestrune) gives Kestrune::base, ::dfs, ::directory, ::store and ::platform.
+# find_package(Kestrune) gives Kestrune::base, ::netdfs, ::dfs, ::adsi, ::directory, ::store and
+# ::platform.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(kestrune_core base dfs directory store platform)
+set(kestrune_core base netdfs dfs adsi directory store platform)
 set(kestrune_core_targets)
 foreach(name IN LISTS kestrune_core)
     set_target_properties(kestrune_${name} PROPERTIES EXPORT_NAME ${name} POSITION_INDEPENDENT_CODE ON)

@@ -160,7 +160,7 @@ def main():
     domain(BASE, "example.com", "EXAMPLE", 1)
     entry("CN=Administrator,CN=Users," + BASE, ("objectClass", ["top", "person", "organizationalPerson", "user"]),
           ("objectCategory", "CN=Person," + SCHEMA), ("sAMAccountName", "Administrator"),
-          ("pwdLastSet", "134087616000000000"))
+          ("pwdLastSet", "134087616000000000"), ("uSNCreated", "12345"), ("badPwdCount", "3"))
     entry("OU=Domain Controllers," + BASE, ("objectClass", ["top", "organizationalUnit"]))
     computer = ("objectClass", ["top", "person", "organizationalPerson", "user", "computer"])
     entry("CN=DC1,OU=Domain Controllers," + BASE, computer, ("objectCategory", "CN=Computer," + SCHEMA),
@@ -222,18 +222,31 @@ def main():
         "group": (["groupType"], ["member", "description"]),
         "container": (["cn"], ["description"]),
     }
+    # Each class's superclass and auxiliary classes; the classes the file does not hold (top,
+    # organizationalPerson, securityPrincipal) are Active Directory's standard ones.
+    parents = {"domainDNS": ("domain", []), "domain": ("top", []), "person": ("top", []),
+               "user": ("organizationalPerson", ["securityPrincipal"]), "computer": ("user", []),
+               "group": ("top", ["securityPrincipal"]), "container": ("top", [])}
     for cn, name, category in (("Domain-DNS", "domainDNS", "Domain-DNS"), ("Domain", "domain", "Domain-DNS"),
                                ("Person", "person", "Person"), ("User", "user", "Person"),
                                ("Computer", "computer", "Computer"), ("Group", "group", "Group"),
                                ("Container", "container", "Container")):
         must, may = attributes.get(name, ([], []))
+        superclass, auxiliary = parents[name]
         pairs = [("objectClass", ["top", "classSchema"]), ("lDAPDisplayName", name),
-                 ("defaultObjectCategory", f"CN={category}," + SCHEMA)]
+                 ("defaultObjectCategory", f"CN={category}," + SCHEMA), ("subClassOf", superclass)]
+        if auxiliary:
+            pairs.append(("systemAuxiliaryClass", auxiliary))
         if must:
             pairs.append(("systemMustContain", must))
         if may:
             pairs.append(("systemMayContain", may))
         entry(f"CN={cn}," + SCHEMA, *pairs)
-
+    # Attribute syntaxes come from the schema where it has them.
+    for cn, name, syntax, om in (("Bad-Pwd-Count", "badPwdCount", "2.5.5.9", "2"),
+                                 ("USN-Created", "uSNCreated", "2.5.5.16", "65"),
+                                 ("Member", "member", "2.5.5.1", "127")):
+        entry(f"CN={cn}," + SCHEMA, ("objectClass", ["top", "attributeSchema"]),
+              ("lDAPDisplayName", name), ("attributeSyntax", syntax), ("oMSyntax", om))
 
 main()

@@ -55,7 +55,12 @@ const std::unordered_map<uint32_t, const char*>& Table() {
         {5010, "The object already exists."},
         {8213, "The operation cannot be performed because child objects exist. This operation "
                "can only be performed on a leaf object."},
+        {8212, "The requested operation did not satisfy one or more constraints associated "
+               "with the class of the object."},
+        {8227, "The size limit for this request was exceeded."},
         {8240, "There is no such object on the server."},
+        {8345, "The object cannot be added because the parent is not on the list of possible "
+               "superiors."},
         {0x80005000, "An invalid directory pathname was passed."},
         {0x80005004, "An unknown directory object was requested."},
         {0x8000500D, "The directory property cannot be found in the cache."},

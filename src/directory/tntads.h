@@ -6,6 +6,7 @@
 #include "base/ansi_string.h"
 #include "base/string_list.h"
 #include "directory/adsi.h"
+#include "directory/domain_name_forms.h"
 
 #include <cstdint>
 #include <functional>
@@ -192,10 +193,10 @@ class TNTADS {
 
     // ---- domain name forms ----
     // sales.example.com -> DC=sales,DC=example,DC=com; a name without a dot is returned as is.
-    static AnsiString CorrectDomain(const AnsiString& name);
+    static AnsiString CorrectDomain(const AnsiString& name) { return DomainNameToDn(name); }
     // DC=sales,DC=example,DC=com -> sales.example.com; attribute types are dropped whatever
     // they are; a name without "=" is returned as is.
-    static AnsiString ToDotname(const AnsiString& name);
+    static AnsiString ToDotname(const AnsiString& name) { return DnToDomainName(name); }
 
   private:
     void FillFromConfiguration(const AnsiString& head, TStringList& target);

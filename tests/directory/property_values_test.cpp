@@ -39,6 +39,10 @@ TEST_F(PropertyValues, EachKindOfValueAsText) {
     EXPECT_EQ(ads.GetPropertyValue(*admin, "PwdLastSet"), u""); // the name is compared exactly
     EXPECT_EQ(ads.GetPropertyValue(*admin, "objectClass"), u"(200C)");
     EXPECT_THROW(ads.GetPropertyValue(*admin, "mail"), std::exception);
+    // Typed by the schema: a USN is a large integer (not one of the two named), a count an
+    // integer.
+    EXPECT_EQ(ads.GetPropertyValue(*admin, "uSNCreated"), u"");
+    EXPECT_EQ(ads.GetPropertyValue(*admin, "badPwdCount"), u"3");
 
     auto domain = Open(ads, "DC=example,DC=com");
     EXPECT_EQ(ads.GetPropertyValue(*domain, "nTMixedDomain"), u"0");
@@ -53,17 +57,28 @@ TEST_F(PropertyValues, EachKindOfValueAsText) {
 TEST_F(PropertyValues, ClassAttributeLists) {
     TNTADS ads;
     ads.SetADSPath("LDAP://CN=Administrator,CN=Users,DC=example,DC=com");
+    // The class's own names first, then those of its auxiliary classes and superclasses.
     std::unique_ptr<TStringList> optional(ads.GetPropertyList(false));
-    ASSERT_EQ(optional->Count(), 5);
+    ASSERT_GT(optional->Count(), 5);
     EXPECT_EQ((*optional)[0], "sAMAccountName");
     EXPECT_EQ((*optional)[4], "memberOf");
+    EXPECT_GE(optional->IndexOf("sIDHistory"), 5);      // securityPrincipal, auxiliary
+    EXPECT_GE(optional->IndexOf("department"), 5);      // organizationalPerson
+    EXPECT_GE(optional->IndexOf("telephoneNumber"), 5); // person
+    EXPECT_GE(optional->IndexOf("whenCreated"), 5);     // top
+    EXPECT_EQ(optional->IndexOf("sAMAccountName"), 0);  // each name once
     std::unique_ptr<TStringList> mandatory(ads.GetPropertyList(true));
-    EXPECT_EQ(mandatory->Count(), 0);
+    std::vector<std::string> names;
+    for (int i = 0; i < mandatory->Count(); ++i)
+        names.push_back((*mandatory)[i]);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"objectSid", "sAMAccountName", "cn", "objectClass",
+                                        "objectCategory", "nTSecurityDescriptor", "instanceType"}));
 
     ads.SetADSPath("LDAP://DC=example,DC=com");
-    std::unique_ptr<TStringList> one(ads.GetPropertyList(true));
-    ASSERT_EQ(one->Count(), 1);
-    EXPECT_EQ((*one)[0], "dc");
+    std::unique_ptr<TStringList> domain(ads.GetPropertyList(true));
+    ASSERT_EQ(domain->Count(), 5);
+    EXPECT_EQ((*domain)[0], "dc");
     std::unique_ptr<TStringList> none(ads.GetPropertyList2());
     EXPECT_EQ(none->Count(), 0);
 

@@ -123,7 +123,7 @@ TEST_F(AdsiOverStore, SearchPreferencesAndPagedRows) {
     EXPECT_EQ(rows, 250);
     EXPECT_EQ(search->GetNextRow(handle), S_ADS_NOMORE_ROWS);
     search->CloseSearchHandle(handle);
-    EXPECT_EQ(search->ExecuteSearch(u"(cn=u*", {}, &handle), E_INVALIDARG);
+    EXPECT_EQ(search->ExecuteSearch(u"(cn=u*", {}, &handle), E_ADS_INVALID_FILTER);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // The memory store (loaded from LDIF) implements it; a store over a real LDAP server can too.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ enum class ResultCode {
     InsufficientAccessRights = 50,
     Unavailable = 52,
     UnwillingToPerform = 53,
+    NamingViolation = 64,
     ObjectClassViolation = 65,
     NotAllowedOnNonLeaf = 66,
     EntryAlreadyExists = 68,
@@ -87,6 +89,9 @@ class DirectoryStore {
     // newSuperior empty: the entry stays under its parent.
     virtual Status Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
                           const std::string& newSuperior) = 0;
+    // A number that changes whenever the content changes, so that facts read from the store
+    // can be kept until then; 0 from a store that cannot tell (facts are read every time).
+    virtual uint64_t ChangeCount() const { return 0; }
 };
 
 // Every entry of a search, all pages together.

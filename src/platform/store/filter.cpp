@@ -1,14 +1,13 @@
 #include "platform/store/filter.h"
 
 #include "base/ascii.h"
+#include "platform/store/attribute_syntax.h"
 #include "platform/store/dn.h"
 
 #include <algorithm>
 #include <array>
 
 namespace kestrune::store {
-
-namespace {} // namespace
 
 std::string EscapeFilterValue(std::string_view value) {
     static const char hex[] = "0123456789abcdef";
@@ -26,27 +25,8 @@ std::string EscapeFilterValue(std::string_view value) {
 }
 
 bool IsBinaryAttribute(std::string_view type) {
-    static const std::array<std::string_view, 17> binary = {
-        "objectGUID",
-        "objectSid",
-        "sIDHistory",
-        "nTSecurityDescriptor",
-        "msDFS-TargetListv2",
-        "msDFS-GenerationGUIDv2",
-        "msDFS-LinkIdentityGUIDv2",
-        "msDFS-NamespaceIdentityGUIDv2",
-        "msDFS-LinkSecurityDescriptorv2",
-        "pKT",
-        "pKTGuid",
-        "schemaIDGUID",
-        "attributeSecurityGUID",
-        "userCertificate",
-        "thumbnailPhoto",
-        "jpegPhoto",
-        "logonHours",
-    };
-    return std::any_of(binary.begin(), binary.end(),
-                       [&](std::string_view b) { return SameTextAscii(b, type); });
+    std::optional<AttributeSyntax> syntax = StandardSyntax(type);
+    return syntax && IsBinary(*syntax);
 }
 
 class FilterParser {

@@ -48,7 +48,8 @@ class Filter {
 // A value escaped for use in a filter: "*", "(", ")", "\" and NUL as \XX.
 std::string EscapeFilterValue(std::string_view value);
 
-// Attributes whose values are octet strings: matched byte for byte, never case-folded.
+// Standard attributes whose values are octet strings or security descriptors: matched byte for
+// byte, never case-folded.
 bool IsBinaryAttribute(std::string_view type);
 
 } // namespace kestrune::store

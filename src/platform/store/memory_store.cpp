@@ -398,6 +398,7 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
         parent->children.push_back(raw);
     else if (!isRoot)
         tops_.push_back(raw);
+    ++changes_;
     return Status::Ok();
 }
 
@@ -417,6 +418,7 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
     Index(node, false);
     node->entry = std::move(changed);
     Index(node, true);
+    ++changes_;
     return Status::Ok();
 }
 
@@ -433,6 +435,7 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     siblings.erase(std::find(siblings.begin(), siblings.end(), node));
     Index(node, false);
     nodes_.erase(node->key);
+    ++changes_;
     return Status::Ok();
 }
 
@@ -498,6 +501,7 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
         node->parent = parent;
     }
     Rekey(node, newDn);
+    ++changes_;
     return Status::Ok();
 }
 

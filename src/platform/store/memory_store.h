@@ -35,6 +35,7 @@ class MemoryStore : public DirectoryStore {
                   const std::string& newSuperior) override;
 
     size_t EntryCount() const { return nodes_.size(); }
+    uint64_t ChangeCount() const override { return changes_; }
 
   private:
     struct Node {
@@ -68,6 +69,7 @@ class MemoryStore : public DirectoryStore {
     // as a directory indexes them.
     std::unordered_map<std::string, std::multimap<std::string, Node*>> index_;
     uint64_t nextSeq_ = 0;
+    uint64_t changes_ = 1; // one more after every change that takes effect
     std::filesystem::path file_;
     int fd_ = -1;
     std::string

@@ -1,8 +1,8 @@
-#include "directory/tntads.h"
+#include "directory/domain_name_forms.h"
 
 namespace kestrune {
 
-AnsiString TNTADS::CorrectDomain(const AnsiString& name) {
+AnsiString DomainNameToDn(const AnsiString& name) {
     if (name.find('.') == AnsiString::npos) return name;
     AnsiString result;
     result.reserve(name.size() * 2 + 3);
@@ -16,7 +16,7 @@ AnsiString TNTADS::CorrectDomain(const AnsiString& name) {
     return result;
 }
 
-AnsiString TNTADS::ToDotname(const AnsiString& name) {
+AnsiString DnToDomainName(const AnsiString& name) {
     size_t first = name.find('=');
     if (first == AnsiString::npos) return name;
     AnsiString copy = name.substr(first + 1);

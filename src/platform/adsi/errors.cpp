@@ -1,0 +1,64 @@
+#include "platform/adsi/errors.h"
+
+#include "base/last_error.h"
+#include "base/message_table.h"
+
+namespace kestrune::adsi_store {
+namespace {
+
+class TextErrorInfo : public adsi::IErrorInfo {
+  public:
+    explicit TextErrorInfo(std::u16string text) : text_(std::move(text)) {}
+    std::u16string Description() const override { return text_; }
+
+  private:
+    std::u16string text_;
+};
+
+} // namespace
+
+adsi::HRESULT Fail(adsi::HRESULT hr, const std::string& description) {
+    SetLastError(adsi::Win32Code(hr));
+    std::string text = description;
+    if (text.empty()) {
+        text = FormatSystemMessage(static_cast<uint32_t>(hr));
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+    }
+    adsi::SetErrorInfo(text.empty() ? nullptr : std::make_shared<TextErrorInfo>(Utf8ToWide(text)));
+    return hr;
+}
+
+adsi::HRESULT BadPath() {
+    return Fail(adsi::E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
+}
+
+adsi::HRESULT FromStore(const store::Status& status) {
+    using store::ResultCode;
+    switch (status.code) {
+    case ResultCode::NoSuchObject:
+        return Fail(adsi::HR_NO_SUCH_OBJECT);
+    case ResultCode::InvalidDnSyntax:
+        return BadPath();
+    case ResultCode::FilterError:
+        return Fail(adsi::E_ADS_INVALID_FILTER, status.message);
+    case ResultCode::InsufficientAccessRights:
+        return Fail(adsi::E_ACCESSDENIED);
+    case ResultCode::EntryAlreadyExists:
+        return Fail(adsi::HR_ALREADY_EXISTS);
+    case ResultCode::NotAllowedOnNonLeaf:
+        return Fail(adsi::HR_NOT_ALLOWED_ON_NON_LEAF);
+    case ResultCode::Unavailable:
+        return Fail(adsi::HR_SERVER_NOT_OPERATIONAL, status.message);
+    case ResultCode::NamingViolation:
+        return Fail(adsi::HR_ILLEGAL_SUPERIOR, status.message);
+    case ResultCode::ObjectClassViolation:
+        return Fail(adsi::HR_OBJECT_CLASS_VIOLATION, status.message);
+    case ResultCode::SizeLimitExceeded:
+        return Fail(adsi::HR_SIZE_LIMIT_EXCEEDED, status.message);
+    default:
+        return Fail(adsi::E_FAIL, status.message);
+    }
+}
+
+} // namespace kestrune::adsi_store

@@ -1,0 +1,23 @@
+// How the directory platform over a store reports a failure: a result code, the thread's last
+// error and error information with a text, as ADSI leaves them.
+#pragma once
+
+#include "directory/adsi.h"
+#include "platform/store/directory_store.h"
+
+#include <string>
+
+namespace kestrune::adsi_store {
+
+adsi::HRESULT Fail(adsi::HRESULT hr, const std::string& description = std::string());
+// E_ADS_BAD_PATHNAME with its text.
+adsi::HRESULT BadPath();
+// The ADSI code of a store's failure.
+adsi::HRESULT FromStore(const store::Status& status);
+// A text property's answer.
+inline adsi::HRESULT Set(std::u16string& out, std::u16string value) {
+    out = std::move(value);
+    return adsi::S_OK;
+}
+
+} // namespace kestrune::adsi_store

@@ -1,0 +1,159 @@
+#include "platform/adsi/forest.h"
+
+#include "base/ansi_string.h"
+#include "platform/adsi/errors.h"
+#include "platform/store/dn.h"
+#include "platform/store/standard_schema.h"
+
+namespace kestrune::adsi_store {
+
+using store::Entry;
+using store::Scope;
+
+const Entry& ForestFacts::RootDse() {
+    if (!rootDse_) {
+        std::vector<Entry> found;
+        store::SearchAll(directory_, {"", Scope::Base, "(objectClass=*)", {}, 0}, found);
+        rootDse_ = found.empty() ? Entry{} : std::move(found.front());
+    }
+    return *rootDse_;
+}
+
+const std::vector<Entry>& ForestFacts::CrossRefs() {
+    if (!crossRefs_) {
+        crossRefs_.emplace();
+        std::string config = RootDse().First("configurationNamingContext");
+        if (!config.empty())
+            store::SearchAll(directory_,
+                             {"CN=Partitions," + config,
+                              Scope::OneLevel,
+                              "(objectClass=crossRef)",
+                              {"nCName", "dnsRoot", "nETBIOSName"},
+                              0},
+                             *crossRefs_);
+    }
+    return *crossRefs_;
+}
+
+const std::vector<std::string>& ForestFacts::NamingContexts() {
+    if (!contexts_) {
+        contexts_.emplace();
+        for (const Entry& ref : CrossRefs())
+            contexts_->push_back(store::NormalizeDn(ref.First("nCName")));
+        for (const char* nc : {"defaultNamingContext", "rootDomainNamingContext",
+                               "configurationNamingContext", "schemaNamingContext"}) {
+            std::string key = store::NormalizeDn(RootDse().First(nc));
+            if (!key.empty()) contexts_->push_back(key);
+        }
+    }
+    return *contexts_;
+}
+
+std::string ForestFacts::ContextOf(const std::string& dn) {
+    std::string key = store::NormalizeDn(dn);
+    std::string best;
+    for (const std::string& nc : NamingContexts()) {
+        bool under = key == nc || (key.size() > nc.size() &&
+                                   key.compare(key.size() - nc.size(), nc.size(), nc) == 0 &&
+                                   key[key.size() - nc.size() - 1] == ',');
+        if (under && nc.size() > best.size()) best = nc;
+    }
+    return best;
+}
+
+bool ForestFacts::KnowsServer(const std::u16string& server) {
+    std::string name = store::FoldCase(WideToUtf8(server));
+    while (!name.empty() && name.front() == '\\')
+        name.erase(name.begin());
+    if (name.empty()) return false;
+    if (!serverNames_) {
+        serverNames_.emplace();
+        auto add = [&](const std::string& n) {
+            if (!n.empty()) serverNames_->push_back(store::FoldCase(n));
+        };
+        std::string host = RootDse().First("dnsHostName");
+        add(host);
+        add(host.substr(0, host.find('.')));
+        for (const Entry& ref : CrossRefs()) {
+            add(ref.First("dnsRoot"));
+            add(ref.First("nETBIOSName"));
+        }
+        std::string config = RootDse().First("configurationNamingContext");
+        std::vector<Entry> servers;
+        if (!config.empty())
+            store::SearchAll(directory_,
+                             {"CN=Sites," + config,
+                              Scope::Subtree,
+                              "(objectClass=server)",
+                              {"dNSHostName", "cn"},
+                              0},
+                             servers);
+        for (const Entry& s : servers) {
+            add(s.First("dNSHostName"));
+            add(s.First("cn"));
+        }
+    }
+    for (const std::string& known : *serverNames_)
+        if (known == name) return true;
+    return false;
+}
+
+store::AttributeSyntax ForestFacts::SyntaxOf(std::string_view attribute) {
+    if (!syntaxes_) {
+        syntaxes_.emplace();
+        std::string schema = RootDse().First("schemaNamingContext");
+        std::vector<Entry> attributes;
+        if (!schema.empty())
+            store::SearchAll(directory_,
+                             {schema,
+                              Scope::Subtree,
+                              "(objectClass=attributeSchema)",
+                              {"lDAPDisplayName", "attributeSyntax", "oMSyntax"},
+                              0},
+                             attributes);
+        for (const Entry& a : attributes)
+            syntaxes_->Learn(a);
+    }
+    return syntaxes_->Of(attribute);
+}
+
+const Entry* ForestFacts::Class(std::string_view name) {
+    if (!classes_) {
+        classes_.emplace();
+        std::string schema = RootDse().First("schemaNamingContext");
+        std::vector<Entry> found;
+        if (!schema.empty())
+            store::SearchAll(directory_,
+                             {schema, Scope::Subtree, "(objectClass=classSchema)", {}, 0}, found);
+        // The schema's own classes win over the standard ones of the same name.
+        for (Entry& e : store::StandardClassEntries(schema.empty() ? "CN=Schema" : schema))
+            found.push_back(std::move(e));
+        for (Entry& e : found)
+            classes_->emplace(store::FoldCase(e.First("lDAPDisplayName")), std::move(e));
+    }
+    auto it = classes_->find(store::FoldCase(name));
+    return it == classes_->end() ? nullptr : &it->second;
+}
+
+std::shared_ptr<ForestFacts> Forest::Facts() {
+    uint64_t now = directory_->ChangeCount();
+    if (!facts_ || now == 0 || now != factsOf_) {
+        facts_ = std::make_shared<ForestFacts>(*directory_);
+        factsOf_ = now;
+    }
+    return facts_;
+}
+
+bool Forest::ReadEntry(const std::string& dn, Entry& out, adsi::HRESULT& hr) {
+    std::vector<Entry> found;
+    store::Status status =
+        store::SearchAll(*directory_, {dn, Scope::Base, "(objectClass=*)", {}, 0}, found);
+    if (!status.ok() || found.empty()) {
+        hr = status.ok() ? Fail(adsi::HR_NO_SUCH_OBJECT) : FromStore(status);
+        return false;
+    }
+    out = std::move(found.front());
+    return true;
+}
+
+} // namespace kestrune::adsi_store

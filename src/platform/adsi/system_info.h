@@ -1,0 +1,12 @@
+// The ADSystemInfo object: the computer's domain, forest and roles from the rootDSE, and what
+// only the local computer knows from the rootDSE's kestruneLocal* attributes.
+#pragma once
+
+#include "directory/adsi.h"
+#include "platform/adsi/forest.h"
+
+namespace kestrune::adsi_store {
+
+std::shared_ptr<adsi::IUnknown> MakeSystemInfo(std::shared_ptr<Forest> forest);
+
+} // namespace kestrune::adsi_store
