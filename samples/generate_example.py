@@ -227,6 +227,13 @@ def main():
     parents = {"domainDNS": ("domain", []), "domain": ("top", []), "person": ("top", []),
                "user": ("organizationalPerson", ["securityPrincipal"]), "computer": ("user", []),
                "group": ("top", ["securityPrincipal"]), "container": ("top", [])}
+    # Where an object of each class may be placed.
+    superiors = {"domainDNS": ["domainDNS"], "domain": ["domain", "organizationalUnit"],
+                 "person": ["container", "organizationalUnit"],
+                 "user": ["builtinDomain", "domainDNS", "organizationalUnit"],
+                 "computer": ["container", "domainDNS", "organizationalUnit"],
+                 "group": ["builtinDomain", "container", "domainDNS", "organizationalUnit"],
+                 "container": ["configuration", "container", "domainDNS", "organizationalUnit"]}
     for cn, name, category in (("Domain-DNS", "domainDNS", "Domain-DNS"), ("Domain", "domain", "Domain-DNS"),
                                ("Person", "person", "Person"), ("User", "user", "Person"),
                                ("Computer", "computer", "Computer"), ("Group", "group", "Group"),
@@ -241,6 +248,7 @@ def main():
             pairs.append(("systemMustContain", must))
         if may:
             pairs.append(("systemMayContain", may))
+        pairs.append(("systemPossSuperiors", superiors[name]))
         entry(f"CN={cn}," + SCHEMA, *pairs)
     # Attribute syntaxes come from the schema where it has them.
     for cn, name, syntax, om in (("Bad-Pwd-Count", "badPwdCount", "2.5.5.9", "2"),

@@ -63,6 +63,16 @@ std::optional<std::vector<std::u16string>> ParseDfsName(const char16_t* name) {
     return SplitBackslashes(text.substr(2));
 }
 
+// The name NetDfsEnum takes: the same, its leading backslashes optional (a domain name alone
+// at level 200).
+std::optional<std::vector<std::u16string>> ParseEnumName(const char16_t* name) {
+    if (!name) return std::nullopt;
+    std::u16string_view text(name);
+    if (text.substr(0, 2) == u"\\\\") text.remove_prefix(2);
+    if (text.empty() || text.front() == u'\\') return std::nullopt;
+    return SplitBackslashes(text);
+}
+
 bool IsValidLinkComponent(std::u16string_view part) {
     if (part.empty() || part == u"." || part == u"..") return false;
     for (char16_t c : part)
@@ -185,7 +195,7 @@ NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32
     *Buffer = nullptr;
     *EntriesRead = 0;
     if (Level != 200 && Level != 3) return ERROR_INVALID_LEVEL;
-    std::optional<std::vector<std::u16string>> parts = ParseDfsName(DfsName);
+    std::optional<std::vector<std::u16string>> parts = ParseEnumName(DfsName);
     if (!parts || parts->front().empty()) return ERROR_BAD_NETPATH;
     std::optional<std::string> domainDn = DomainDn(parts->front());
     if (!domainDn) return ERROR_BAD_NETPATH;

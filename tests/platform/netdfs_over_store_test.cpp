@@ -98,7 +98,9 @@ TEST_F(StoreNetDfsTest, Level200ListsTheNamespacesOfADomainByDnsOrNetbiosName) {
     NET_API_STATUS status;
     Roots(u"\\\\nowhere.test", &status);
     EXPECT_EQ(status, ERROR_BAD_NETPATH);
-    Roots(u"example.com", &status);
+    // The leading backslashes are optional, as documented for a domain name.
+    EXPECT_EQ(Roots(u"example.com").size(), 4u);
+    Roots(u"\\example.com", &status);
     EXPECT_EQ(status, ERROR_BAD_NETPATH);
 }
 
@@ -127,6 +129,11 @@ TEST_F(StoreNetDfsTest, Level3GivesTheRootFirstThenEveryLinkAndEndsWith259) {
     ASSERT_EQ(paged.size(), all.size());
     for (size_t i = 0; i < all.size(); ++i)
         EXPECT_EQ(paged[i].path, all[i].path);
+
+    std::vector<Listed> bare;
+    EXPECT_EQ(Walk(u"example.com\\Public", bare), ERROR_NO_MORE_ITEMS);
+    ASSERT_EQ(bare.size(), all.size());
+    EXPECT_EQ(bare[0].path, u"\\\\example.com\\Public");
 }
 
 TEST_F(StoreNetDfsTest, UnknownNamespaceOrDomainAndBadArgumentsFail) {

@@ -35,32 +35,6 @@ const std::vector<Entry>& ForestFacts::CrossRefs() {
     return *crossRefs_;
 }
 
-const std::vector<std::string>& ForestFacts::NamingContexts() {
-    if (!contexts_) {
-        contexts_.emplace();
-        for (const Entry& ref : CrossRefs())
-            contexts_->push_back(store::NormalizeDn(ref.First("nCName")));
-        for (const char* nc : {"defaultNamingContext", "rootDomainNamingContext",
-                               "configurationNamingContext", "schemaNamingContext"}) {
-            std::string key = store::NormalizeDn(RootDse().First(nc));
-            if (!key.empty()) contexts_->push_back(key);
-        }
-    }
-    return *contexts_;
-}
-
-std::string ForestFacts::ContextOf(const std::string& dn) {
-    std::string key = store::NormalizeDn(dn);
-    std::string best;
-    for (const std::string& nc : NamingContexts()) {
-        bool under = key == nc || (key.size() > nc.size() &&
-                                   key.compare(key.size() - nc.size(), nc.size(), nc) == 0 &&
-                                   key[key.size() - nc.size() - 1] == ',');
-        if (under && nc.size() > best.size()) best = nc;
-    }
-    return best;
-}
-
 bool ForestFacts::KnowsServer(const std::u16string& server) {
     std::string name = store::FoldCase(WideToUtf8(server));
     while (!name.empty() && name.front() == '\\')

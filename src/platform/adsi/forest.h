@@ -1,4 +1,4 @@
-// The directory as ADSI sees it: the rootDSE, the cross-references, the naming contexts, the
+// The directory as ADSI sees it: the rootDSE, the cross-references (the naming contexts), the
 // servers, the attribute syntaxes and the classes of the schema. They are read when first
 // needed and kept until the store changes.
 #pragma once
@@ -25,10 +25,6 @@ class ForestFacts {
     const store::Entry& RootDse();
     // The crossRef objects of the partitions container (nCName, dnsRoot, nETBIOSName).
     const std::vector<store::Entry>& CrossRefs();
-    // Normalized DNs of the naming contexts: the domains, the configuration, the schema.
-    const std::vector<std::string>& NamingContexts();
-    // The naming context holding dn (normalized): the longest one it ends with; "" for none.
-    std::string ContextOf(const std::string& dn);
     // A server name in a path: a domain controller (DNS or short name, with or without "\\")
     // or a domain's DNS or NetBIOS name.
     bool KnowsServer(const std::u16string& server);
@@ -41,7 +37,6 @@ class ForestFacts {
     store::DirectoryStore& directory_;
     std::optional<store::Entry> rootDse_;
     std::optional<std::vector<store::Entry>> crossRefs_;
-    std::optional<std::vector<std::string>> contexts_;
     std::optional<std::vector<std::string>> serverNames_; // folded
     std::optional<store::AttributeSyntaxes> syntaxes_;
     std::optional<std::unordered_map<std::string, store::Entry>> classes_; // by folded name

@@ -18,9 +18,7 @@ struct SearchState {
     size_t row = 0;
     bool started = false;
     bool done = false;
-    // Over LDAP a search stays inside the naming context it starts in.
-    std::shared_ptr<ForestFacts> facts;
-    std::string context;
+    bool limited = false; // ended by the size limit
 };
 
 } // namespace
@@ -62,14 +60,12 @@ HRESULT StoreObject::ExecuteSearch(const char16_t* filter,
     for (const auto& a : attributes)
         request.attributes.push_back(WideToUtf8(a));
     request.pageSize = pageSize_;
+    // Over LDAP a search stays in the naming context it starts in; the global catalog sees
+    // the whole forest.
+    request.wholeForest = path_.provider == u"GC";
     auto state = std::make_unique<SearchState>();
     store::Status status = forest_->Directory().Search(request, state->cursor);
     if (!status.ok()) return FromStore(status);
-    // The global catalog sees the whole forest.
-    if (path_.provider == u"LDAP") {
-        state->facts = forest_->Facts();
-        state->context = state->facts->ContextOf(entry_.dn);
-    }
     *handle = state.release();
     return S_OK;
 }
@@ -81,23 +77,25 @@ HRESULT StoreObject::GetFirstRow(ADS_SEARCH_HANDLE handle) {
 HRESULT StoreObject::GetNextRow(ADS_SEARCH_HANDLE handle) {
     auto* state = static_cast<SearchState*>(handle);
     if (!state) return Fail(E_INVALIDARG);
-    for (;;) {
-        if (state->started) ++state->row;
-        state->started = true;
-        while (state->row >= state->page.size()) {
-            if (state->done) return S_ADS_NOMORE_ROWS;
-            store::Status status = state->cursor->NextPage(state->page);
-            if (!status.ok()) return FromStore(status);
-            state->row = 0;
-            if (state->page.empty()) {
-                state->done = true;
-                return S_ADS_NOMORE_ROWS;
-            }
+    if (state->started) ++state->row;
+    state->started = true;
+    while (state->row >= state->page.size()) {
+        if (state->done) {
+            // An unpaged search that reached the server's size limit leaves that as the
+            // reason its rows ended.
+            if (state->limited) Fail(HR_SIZE_LIMIT_EXCEEDED);
+            return S_ADS_NOMORE_ROWS;
         }
-        const Entry& row = state->page[state->row];
-        if (state->context.empty() || state->facts->ContextOf(row.dn) == state->context)
-            return S_OK;
+        store::Status status = state->cursor->NextPage(state->page);
+        state->row = 0;
+        if (status.code == store::ResultCode::SizeLimitExceeded) {
+            state->done = state->limited = true; // the rows of this page are the last
+            continue;
+        }
+        if (!status.ok()) return FromStore(status);
+        if (state->page.empty()) state->done = true;
     }
+    return S_OK;
 }
 
 HRESULT StoreObject::GetColumn(ADS_SEARCH_HANDLE handle, const std::u16string& name,

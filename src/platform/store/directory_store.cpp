@@ -19,14 +19,16 @@ std::string Entry::First(std::string_view type) const {
 
 Status SearchAll(DirectoryStore& store, const SearchRequest& request, std::vector<Entry>& out) {
     out.clear();
+    SearchRequest paged = request;
+    if (paged.pageSize == 0) paged.pageSize = 1000;
     std::unique_ptr<SearchCursor> cursor;
-    Status status = store.Search(request, cursor);
+    Status status = store.Search(paged, cursor);
     if (!status.ok()) return status;
     std::vector<Entry> page;
     for (;;) {
         status = cursor->NextPage(page);
-        if (!status.ok() || page.empty()) return status;
         std::move(page.begin(), page.end(), std::back_inserter(out));
+        if (!status.ok() || page.empty()) return status;
     }
 }
 

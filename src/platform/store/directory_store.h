@@ -62,7 +62,8 @@ struct SearchRequest {
     Scope scope = Scope::Subtree;
     std::string filter = "(objectClass=*)"; // RFC 4515
     std::vector<std::string> attributes;    // empty: all
-    size_t pageSize = 0;                    // 0: everything in one page
+    size_t pageSize = 0;      // 0: one page, cut at the server's size limit (SizeLimitExceeded)
+    bool wholeForest = false; // across naming contexts, as the global catalog searches
 };
 
 // The pages of one search, in order. An empty page ends it.
@@ -94,7 +95,7 @@ class DirectoryStore {
     virtual uint64_t ChangeCount() const { return 0; }
 };
 
-// Every entry of a search, all pages together.
+// Every entry of a search, all pages together (paged: no size limit cuts it).
 Status SearchAll(DirectoryStore& store, const SearchRequest& request, std::vector<Entry>& out);
 
 } // namespace kestrune::store

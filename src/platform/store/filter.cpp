@@ -5,7 +5,7 @@
 #include "platform/store/dn.h"
 
 #include <algorithm>
-#include <array>
+#include <charconv>
 
 namespace kestrune::store {
 
@@ -31,7 +31,8 @@ bool IsBinaryAttribute(std::string_view type) {
 
 class FilterParser {
   public:
-    explicit FilterParser(std::string_view text) : text_(text) {}
+    FilterParser(std::string_view text, const Filter::SyntaxLookup& syntaxOf)
+        : text_(text), syntaxOf_(syntaxOf) {}
 
     Status Parse(std::unique_ptr<Filter>& out) {
         size_t start = pos_;
@@ -131,6 +132,7 @@ class FilterParser {
         char op = type.back();
         if (op == '>' || op == '<' || op == '~') {
             type.remove_suffix(1);
+            // "~=" (approximate) is equality, as Active Directory documents it.
             f->kind_ = op == '>' ? Filter::Kind::GreaterOrEqual
                                  : (op == '<' ? Filter::Kind::LessOrEqual : Filter::Kind::Equal);
         }
@@ -138,19 +140,32 @@ class FilterParser {
             type.remove_suffix(1);
         while (!type.empty() && type.front() == ' ')
             type.remove_prefix(1);
-        if (type.empty() || type.find_first_of(" *\\") != std::string_view::npos) {
+        // An extensible match: attr:rule:=value; only the bitwise rules are known.
+        if (op == ':') {
+            type.remove_suffix(1);
+            size_t colon = type.find(':');
+            std::string_view rule =
+                colon == std::string_view::npos ? std::string_view() : type.substr(colon + 1);
+            type = type.substr(0, colon);
+            if (rule == "1.2.840.113556.1.4.803") {
+                f->kind_ = Filter::Kind::AllBits;
+            } else if (rule == "1.2.840.113556.1.4.804") {
+                f->kind_ = Filter::Kind::AnyBit;
+            } else {
+                Fail("the matching rule \"" + std::string(rule) + "\" is not supported");
+                return nullptr;
+            }
+        }
+        if (type.empty() || type.find_first_of(" *\\:") != std::string_view::npos) {
             Fail("bad attribute name");
             return nullptr;
         }
-        // An extensible match (attr:rule:=value) is not supported.
-        if (type.find(':') != std::string_view::npos) {
-            Fail("extensible matching is not supported");
-            return nullptr;
-        }
         f->type_ = std::string(type);
-        f->binary_ = IsBinaryAttribute(type);
+        f->syntax_ =
+            syntaxOf_ ? syntaxOf_(type) : StandardSyntax(type).value_or(AttributeSyntax::String);
+        bool binary = IsBinary(f->syntax_);
         std::string_view raw = item.substr(eq + 1);
-        auto fold = [&](std::string v) { return f->binary_ ? v : FoldCase(v); };
+        auto fold = [&](std::string v) { return binary ? v : FoldCase(v); };
         if (f->kind_ == Filter::Kind::Equal && raw == "*") {
             f->kind_ = Filter::Kind::Present;
         } else if (f->kind_ == Filter::Kind::Equal && raw.find('*') != std::string_view::npos) {
@@ -170,30 +185,67 @@ class FilterParser {
                 start = star + 1;
             }
         } else {
-            std::string value;
-            if (!Unescape(raw, value)) {
+            if (!Unescape(raw, f->assertion_)) {
                 Fail("bad escape in value");
                 return nullptr;
             }
-            f->value_ = fold(value);
+            f->Prepare();
+            bool bitwise = f->kind_ == Filter::Kind::AllBits || f->kind_ == Filter::Kind::AnyBit;
+            if (bitwise && !f->isNumber_) {
+                Fail("a bitwise match needs an integer");
+                return nullptr;
+            }
         }
         pos_ = end;
         return f;
     }
 
     std::string_view text_;
+    const Filter::SyntaxLookup& syntaxOf_;
     size_t pos_ = 0;
     bool ok_ = true;
     std::string error_;
     size_t errorAt_ = 0;
 };
 
-Status Filter::Parse(std::string_view text, std::unique_ptr<Filter>& out) {
-    return FilterParser(text).Parse(out);
+namespace {
+
+bool ParseInteger(std::string_view text, int64_t& out) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    if (text.empty()) return false;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+bool IsNumeric(AttributeSyntax syntax) {
+    return syntax == AttributeSyntax::Integer || syntax == AttributeSyntax::LargeInteger;
+}
+
+} // namespace
+
+Status Filter::Parse(std::string_view text, std::unique_ptr<Filter>& out,
+                     const SyntaxLookup& syntaxOf) {
+    return FilterParser(text, syntaxOf).Parse(out);
+}
+
+void Filter::Prepare() {
+    isNumber_ = ParseInteger(assertion_, number_);
+    if (IsBinary(syntax_)) {
+        value_ = assertion_;
+    } else if (syntax_ == AttributeSyntax::DistinguishedName) {
+        value_ = NormalizeDn(assertion_);
+        if (value_.empty()) value_ = FoldCase(assertion_); // not a DN: matches no DN value
+    } else {
+        value_ = FoldCase(assertion_);
+    }
 }
 
 void Filter::MapValues(const ValueMapper& mapper) {
-    if (kind_ == Kind::Equal && !binary_) value_ = FoldCase(mapper(type_, value_));
+    if (kind_ == Kind::Equal && !IsBinary(syntax_)) {
+        assertion_ = mapper(type_, assertion_);
+        Prepare();
+    }
     for (auto& child : children_)
         child->MapValues(mapper);
 }
@@ -227,10 +279,25 @@ Filter::IndexTerms(const std::function<bool(std::string_view)>& indexed) const {
 }
 
 bool Filter::MatchesValue(const std::string& raw) const {
-    std::string value = binary_ ? raw : FoldCase(raw);
+    if (kind_ == Kind::AllBits || kind_ == Kind::AnyBit) {
+        int64_t v = 0;
+        if (!ParseInteger(raw, v)) return false;
+        uint64_t bits = static_cast<uint64_t>(v) & static_cast<uint64_t>(number_);
+        return kind_ == Kind::AllBits ? bits == static_cast<uint64_t>(number_) : bits != 0;
+    }
+    if (IsNumeric(syntax_) && kind_ != Kind::Substrings) {
+        int64_t v = 0;
+        if (!isNumber_ || !ParseInteger(raw, v)) return false;
+        return kind_ == Kind::Equal ? v == number_
+                                    : (kind_ == Kind::GreaterOrEqual ? v >= number_ : v <= number_);
+    }
+    if (IsBinary(syntax_) && kind_ == Kind::Equal) return raw == value_;
+    std::string value = IsBinary(syntax_) ? raw : FoldCase(raw);
     switch (kind_) {
     case Kind::Equal:
-        return value == value_;
+        // A DN value written another way (case, blanks, escapes) names the same object.
+        return value == value_ ||
+               (syntax_ == AttributeSyntax::DistinguishedName && NormalizeDn(raw) == value_);
     case Kind::GreaterOrEqual:
         return value >= value_;
     case Kind::LessOrEqual:

@@ -1,6 +1,7 @@
 // RFC 4515 search filters: parsing and matching against an entry.
 #pragma once
 
+#include "platform/store/attribute_syntax.h"
 #include "platform/store/directory_store.h"
 
 #include <functional>
@@ -21,9 +22,15 @@ class Filter {
   public:
     // Rewrites an equality value before matching (the directory's objectCategory shorthand).
     using ValueMapper = std::function<std::string(std::string_view type, std::string_view value)>;
+    // The syntax of an attribute, which decides how its values compare: DNs as DNs, integers as
+    // numbers, octet strings byte for byte, anything else without regard to case.
+    using SyntaxLookup = std::function<AttributeSyntax(std::string_view type)>;
 
-    // FilterError with a message naming the position for malformed text.
-    static Status Parse(std::string_view text, std::unique_ptr<Filter>& out);
+    // FilterError with a message naming the position for malformed text. Without a lookup,
+    // the standard attributes' syntaxes apply. Extensible matches take the bitwise rules
+    // 1.2.840.113556.1.4.803 (all bits) and .804 (any bit); "~=" is equality.
+    static Status Parse(std::string_view text, std::unique_ptr<Filter>& out,
+                        const SyntaxLookup& syntaxOf = SyntaxLookup());
     bool Matches(const Entry& entry) const;
     void MapValues(const ValueMapper& mapper);
     // Terms whose matches include every entry the filter matches, using only attributes for
@@ -31,17 +38,32 @@ class Filter {
     std::optional<std::vector<IndexTerm>>
     IndexTerms(const std::function<bool(std::string_view type)>& indexed) const;
 
-    enum class Kind { And, Or, Not, Equal, Present, Substrings, GreaterOrEqual, LessOrEqual };
+    enum class Kind {
+        And,
+        Or,
+        Not,
+        Equal,
+        Present,
+        Substrings,
+        GreaterOrEqual,
+        LessOrEqual,
+        AllBits,
+        AnyBit
+    };
 
   private:
     Kind kind_ = Kind::Present;
     std::string type_;
-    std::string value_;               // Equal, GreaterOrEqual, LessOrEqual; folded unless binary
+    AttributeSyntax syntax_ = AttributeSyntax::String;
+    std::string assertion_;           // the value asked for, unescaped
+    std::string value_;               // its comparison form: folded, normalized DN, or bytes
+    int64_t number_ = 0;              // integer syntaxes and bitwise rules
+    bool isNumber_ = false;           // the assertion is an integer
     std::vector<std::string> pieces_; // Substrings: initial, any..., final ("" when absent)
     std::vector<std::unique_ptr<Filter>> children_;
-    bool binary_ = false;
 
     friend class FilterParser;
+    void Prepare();
     bool MatchesValue(const std::string& value) const;
 };
 

@@ -21,13 +21,26 @@ Attribute* FindAttribute(Entry& entry, std::string_view type) {
     return nullptr;
 }
 
-bool SameValue(std::string_view type, const std::string& a, const std::string& b) {
-    return IsBinaryAttribute(type) ? a == b : FoldCase(a) == FoldCase(b);
+bool HasValue(const DirectorySchema& schema, const Attribute& a, const std::string& value) {
+    return std::any_of(a.values.begin(), a.values.end(),
+                       [&](const std::string& v) { return schema.SameValue(a.type, v, value); });
 }
 
-bool HasValue(const Attribute& a, const std::string& value) {
-    return std::any_of(a.values.begin(), a.values.end(),
-                       [&](const std::string& v) { return SameValue(a.type, v, value); });
+// Attributes whose values the directory keeps pointing at live objects: when the object
+// named goes, the value goes.
+bool IsLinked(std::string_view type) {
+    static const char* const linked[] = {
+        "member",         "memberOf",        "manager",           "directReports", "managedBy",
+        "managedObjects", "serverReference", "serverReferenceBL", "siteObject",    "siteObjectBL"};
+    for (const char* name : linked)
+        if (SameTextAscii(name, type)) return true;
+    return false;
+}
+
+bool HasClass(const Entry& entry, std::string_view cls) {
+    const auto* classes = entry.Find("objectClass");
+    return classes && std::any_of(classes->begin(), classes->end(),
+                                  [&](const std::string& c) { return SameTextAscii(c, cls); });
 }
 
 // The attributes kept in the index: those that lookups name one entry by.
@@ -68,7 +81,7 @@ Entry Project(const Entry& entry, const std::vector<std::string>& wanted) {
 }
 
 // Applies one modification to a copy of the entry's attributes.
-Status ApplyChange(Entry& entry, const Modification& m) {
+Status ApplyChange(const DirectorySchema& schema, Entry& entry, const Modification& m) {
     Attribute* a = FindAttribute(entry, m.type);
     switch (m.op) {
     case Modification::Op::Add:
@@ -79,7 +92,7 @@ Status ApplyChange(Entry& entry, const Modification& m) {
             a = &entry.attributes.back();
         }
         for (const std::string& v : m.values) {
-            if (HasValue(*a, v))
+            if (HasValue(schema, *a, v))
                 return Error(ResultCode::AttributeOrValueExists,
                              "\"" + m.type + "\" already has the value being added");
             a->values.push_back(v);
@@ -88,8 +101,9 @@ Status ApplyChange(Entry& entry, const Modification& m) {
     case Modification::Op::Delete:
         if (!a) return Error(ResultCode::NoSuchAttribute, "no attribute \"" + m.type + "\"");
         for (const std::string& v : m.values) {
-            auto it = std::find_if(a->values.begin(), a->values.end(),
-                                   [&](const std::string& x) { return SameValue(m.type, x, v); });
+            auto it = std::find_if(a->values.begin(), a->values.end(), [&](const std::string& x) {
+                return schema.SameValue(m.type, x, v);
+            });
             if (it == a->values.end())
                 return Error(ResultCode::NoSuchAttribute, "\"" + m.type + "\" has no such value");
             a->values.erase(it);
@@ -120,11 +134,17 @@ class MemoryStore::Cursor : public SearchCursor {
 
     Status NextPage(std::vector<Entry>& page) override {
         page.clear();
-        size_t size = request_.pageSize ? request_.pageSize : keys_.size();
+        if (limited_) return Status::Ok();
+        size_t size = std::min(request_.pageSize ? request_.pageSize : kMaxPageSize, kMaxPageSize);
         while (next_ < keys_.size() && page.size() < size) {
             auto it = store_.nodes_.find(keys_[next_++]);
             if (it != store_.nodes_.end())
                 page.push_back(Project(it->second->entry, request_.attributes));
+        }
+        // An unpaged search ends at the size limit, with the entries it got.
+        if (request_.pageSize == 0 && next_ < keys_.size()) {
+            limited_ = true;
+            return Error(ResultCode::SizeLimitExceeded, "Size limit exceeded");
         }
         return Status::Ok();
     }
@@ -134,6 +154,7 @@ class MemoryStore::Cursor : public SearchCursor {
     std::vector<std::string> keys_;
     SearchRequest request_;
     size_t next_ = 0;
+    bool limited_ = false;
 };
 
 MemoryStore::MemoryStore() = default;
@@ -226,21 +247,16 @@ MemoryStore::Node* MemoryStore::FindNode(std::string_view dn) const {
 
 Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchCursor>& cursor) {
     std::unique_ptr<Filter> filter;
-    Status status = Filter::Parse(request.filter, filter);
+    Status status = Filter::Parse(request.filter, filter,
+                                  [this](std::string_view type) { return schema_.SyntaxOf(type); });
     if (!status.ok()) return status;
     // Active Directory reads a category given as a class name as that class's default
     // category: (objectCategory=user) means (objectCategory=CN=Person,CN=Schema,...).
     filter->MapValues([this](std::string_view type, std::string_view value) {
         std::string v(value);
-        if (FoldCase(type) != "objectcategory" || v.find('=') != std::string::npos) return v;
-        auto names = index_.find("ldapdisplayname");
-        if (names == index_.end()) return v;
-        auto [first, last] = names->second.equal_range(v);
-        for (auto it = first; it != last; ++it) {
-            std::string category = it->second->entry.First("defaultObjectCategory");
-            if (!category.empty()) return category;
-        }
-        return v;
+        if (!SameTextAscii(type, "objectCategory") || v.find('=') != std::string::npos) return v;
+        std::string category = schema_.DefaultCategory(v);
+        return category.empty() ? v : category;
     });
 
     std::vector<const Node*> candidates;
@@ -253,18 +269,22 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
     bool rootDse = request.base.empty() && request.scope == Scope::Base;
     if (rootDse) {
         if (const Node* root = FindNode("")) candidates.push_back(root);
-    } else if (!IndexedCandidates(*filter, base, request.scope, candidates)) {
+    } else if (!IndexedCandidates(*filter, base, request.scope, request.wholeForest, candidates)) {
+        // From the empty base, every naming context is in view.
+        bool whole = request.wholeForest || !base;
         if (!base && request.scope == Scope::OneLevel)
             candidates.assign(tops_.begin(), tops_.end());
         else if (!base)
             for (const Node* top : tops_)
-                Collect(top, true, candidates);
+                Collect(top, true, true, candidates);
         else if (request.scope == Scope::Base)
             candidates.push_back(base);
         else if (request.scope == Scope::OneLevel)
-            candidates.assign(base->children.begin(), base->children.end());
+            for (const Node* child : base->children) {
+                if (whole || !schema_.IsContextHead(child->key)) candidates.push_back(child);
+            }
         else
-            Collect(base, true, candidates);
+            Collect(base, true, whole, candidates);
     }
     std::vector<std::string> keys;
     for (const Node* node : candidates)
@@ -274,17 +294,21 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
 }
 
 bool MemoryStore::IndexedCandidates(const Filter& filter, const Node* base, Scope scope,
-                                    std::vector<const Node*>& out) const {
+                                    bool wholeForest, std::vector<const Node*>& out) const {
     if (scope == Scope::Base) return false; // one entry: nothing to gain
     auto terms = filter.IndexTerms(IsIndexed);
     if (!terms) return false;
+    // A search stays in the naming context of its base unless it covers the whole forest.
     auto inScope = [&](const Node* node) {
         if (node->key.empty()) return false; // the rootDSE is in no scope but its own
         if (!base) return scope == Scope::Subtree || node->parent == nullptr;
         if (scope == Scope::Base) return node == base;
-        if (scope == Scope::OneLevel) return node->parent == base;
-        for (const Node* up = node; up; up = up->parent)
+        if (scope == Scope::OneLevel)
+            return node->parent == base && (wholeForest || !schema_.IsContextHead(node->key));
+        for (const Node* up = node; up; up = up->parent) {
             if (up == base) return true;
+            if (!wholeForest && schema_.IsContextHead(up->key)) return false;
+        }
         return false;
     };
     std::vector<const Node*> found;
@@ -328,11 +352,13 @@ void MemoryStore::Index(Node* node, bool add) {
     }
 }
 
-void MemoryStore::Collect(const Node* node, bool deep, std::vector<const Node*>& out) const {
+void MemoryStore::Collect(const Node* node, bool deep, bool wholeForest,
+                          std::vector<const Node*>& out) const {
     out.push_back(node);
     if (!deep) return;
     for (const Node* child : node->children)
-        Collect(child, true, out);
+        if (wholeForest || !schema_.IsContextHead(child->key))
+            Collect(child, true, wholeForest, out);
 }
 
 Status MemoryStore::Add(const Entry& entry) {
@@ -382,11 +408,18 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
         Attribute* naming = FindAttribute(node->entry, RdnType(rdn));
         if (!naming)
             node->entry.attributes.push_back({RdnType(rdn), {RdnValue(rdn)}});
-        else if (!HasValue(*naming, RdnValue(rdn)))
+        else if (!HasValue(schema_, *naming, RdnValue(rdn)))
             naming->values.insert(naming->values.begin(), RdnValue(rdn));
+        // Every object has a category: its structural class's default one.
+        const auto* classes = node->entry.Find("objectClass");
+        if (classes && !classes->empty() && !node->entry.Find("objectCategory")) {
+            std::string category = schema_.DefaultCategory(classes->back());
+            if (!category.empty()) node->entry.attributes.push_back({"objectCategory", {category}});
+        }
     }
     if (record) {
-        Status status = Record(FormatLdifAdd(node->entry));
+        Status status = CheckSuperior(node->entry, parent);
+        if (status.ok()) status = Record(FormatLdifAdd(node->entry));
         if (!status.ok()) return status;
     }
     node->parent = parent;
@@ -394,6 +427,7 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
     Node* raw = node.get();
     nodes_.emplace(std::move(key), std::move(node));
     Index(raw, true);
+    schema_.Learn(raw->entry);
     if (parent)
         parent->children.push_back(raw);
     else if (!isRoot)
@@ -408,7 +442,7 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
     Entry changed = node->entry;
     for (const Modification& m : changes) {
-        Status status = ApplyChange(changed, m);
+        Status status = ApplyChange(schema_, changed, m);
         if (!status.ok()) return status;
     }
     if (record) {
@@ -416,8 +450,10 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
         if (!status.ok()) return status;
     }
     Index(node, false);
+    schema_.Forget(node->entry);
     node->entry = std::move(changed);
     Index(node, true);
+    schema_.Learn(node->entry);
     ++changes_;
     return Status::Ok();
 }
@@ -434,7 +470,10 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
     siblings.erase(std::find(siblings.begin(), siblings.end(), node));
     Index(node, false);
+    schema_.Forget(node->entry);
+    std::string gone = node->entry.dn;
     nodes_.erase(node->key);
+    UpdateReferences(gone, std::string());
     ++changes_;
     return Status::Ok();
 }
@@ -470,6 +509,10 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
     Node* existing = FindNode(newDn);
     if (existing && existing != node)
         return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + newDn);
+    if (record && parent != node->parent) {
+        Status status = CheckSuperior(node->entry, parent);
+        if (!status.ok()) return status;
+    }
     if (record) {
         Status status = Record(FormatLdifModRdn(node->entry.dn, newRdn, deleteOldRdn, newSuperior));
         if (!status.ok()) return status;
@@ -479,7 +522,7 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
     if (deleteOldRdn) {
         if (Attribute* a = FindAttribute(node->entry, RdnType(oldRdn))) {
             auto it = std::find_if(a->values.begin(), a->values.end(), [&](const std::string& v) {
-                return SameValue(a->type, v, RdnValue(oldRdn));
+                return schema_.SameValue(a->type, v, RdnValue(oldRdn));
             });
             if (it != a->values.end()) a->values.erase(it);
         }
@@ -489,7 +532,7 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
         node->entry.attributes.push_back({RdnType(rdns.front()), {}});
         naming = &node->entry.attributes.back();
     }
-    if (!HasValue(*naming, RdnValue(rdns.front())))
+    if (!HasValue(schema_, *naming, RdnValue(rdns.front())))
         naming->values.push_back(RdnValue(rdns.front()));
     if (naming->values.empty()) naming->values.push_back(RdnValue(rdns.front()));
     Index(node, true);
@@ -500,9 +543,110 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
         (parent ? parent->children : tops_).push_back(node);
         node->parent = parent;
     }
+    std::string oldDn = node->entry.dn;
     Rekey(node, newDn);
+    UpdateReferences(oldDn, newDn);
     ++changes_;
     return Status::Ok();
+}
+
+Status MemoryStore::CheckSuperior(const Entry& entry, const Node* parent) const {
+    const auto* classes = entry.Find("objectClass");
+    if (!parent || !classes || classes->empty()) return Status::Ok();
+    std::vector<std::string> allowed = schema_.PossibleSuperiors(classes->back());
+    if (allowed.empty()) return Status::Ok(); // the schema says nothing of this class
+    if (const auto* parentClasses = parent->entry.Find("objectClass"))
+        for (const std::string& c : *parentClasses)
+            if (std::find(allowed.begin(), allowed.end(), FoldCase(c)) != allowed.end())
+                return Status::Ok();
+    return Error(ResultCode::NamingViolation,
+                 "The object cannot be added because the parent is not on the list of possible "
+                 "superiors: " +
+                     entry.dn);
+}
+
+namespace {
+
+// Whether text holds word, ASCII letters compared without regard to case.
+bool ContainsAscii(std::string_view text, std::string_view word) {
+    return std::search(text.begin(), text.end(), word.begin(), word.end(),
+                       [](char a, char b) { return LowerAscii(a) == LowerAscii(b); }) != text.end();
+}
+
+// The longest run of ASCII letters and digits in a name: it appears as it is in every way of
+// writing the name, so a value without it cannot name the object.
+std::string PlainRun(std::string_view text) {
+    std::string best, run;
+    for (char c : text) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+            run += c;
+            if (run.size() > best.size()) best = run;
+        } else {
+            run.clear();
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+void MemoryStore::UpdateReferences(const std::string& oldDn, const std::string& newDn) {
+    std::vector<std::string> oldRdns;
+    if (!SplitDn(oldDn, oldRdns) || oldRdns.empty()) return;
+    const std::string oldKey = NormalizeDn(oldDn);
+    const std::string hint = PlainRun(RdnValue(oldRdns.front()));
+    const size_t depth = oldRdns.size();
+    for (auto& [key, owned] : nodes_) {
+        Entry& entry = owned->entry;
+        bool crossRef = false;
+        for (size_t ai = 0; ai < entry.attributes.size();) {
+            Attribute& a = entry.attributes[ai];
+            if (!schema_.IsDn(a.type)) {
+                ++ai;
+                continue;
+            }
+            bool linked = IsLinked(a.type);
+            for (size_t vi = 0; vi < a.values.size();) {
+                std::string& v = a.values[vi];
+                std::vector<std::string> rdns;
+                if ((!hint.empty() && !ContainsAscii(v, hint)) || !SplitDn(v, rdns) ||
+                    rdns.size() < depth) {
+                    ++vi;
+                    continue;
+                }
+                std::string tail;
+                for (size_t i = rdns.size() - depth; i < rdns.size(); ++i)
+                    tail += (tail.empty() ? "" : ",") + rdns[i];
+                if (NormalizeDn(tail) != oldKey) {
+                    ++vi;
+                    continue;
+                }
+                if (!crossRef && HasClass(entry, "crossRef")) {
+                    crossRef = true;
+                    schema_.Forget(entry); // its naming context is renamed
+                }
+                if (newDn.empty()) {
+                    // The object is gone: a linked value goes with it; other references stay.
+                    if (linked) {
+                        a.values.erase(a.values.begin() + static_cast<long>(vi));
+                        continue;
+                    }
+                    ++vi;
+                    continue;
+                }
+                std::string renamed;
+                for (size_t i = 0; i + depth < rdns.size(); ++i)
+                    renamed += rdns[i] + ",";
+                v = renamed + newDn;
+                ++vi;
+            }
+            if (a.values.empty())
+                entry.attributes.erase(entry.attributes.begin() + static_cast<long>(ai));
+            else
+                ++ai;
+        }
+        if (crossRef) schema_.Learn(entry);
+    }
 }
 
 } // namespace kestrune::store

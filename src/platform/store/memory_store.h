@@ -3,6 +3,7 @@
 // rewritten.
 #pragma once
 
+#include "platform/store/directory_schema.h"
 #include "platform/store/directory_store.h"
 #include "platform/store/ldif.h"
 
@@ -16,6 +17,10 @@ class Filter;
 
 class MemoryStore : public DirectoryStore {
   public:
+    // The most entries a search returns in one page, as a Windows domain controller's
+    // MaxPageSize: an unpaged search stops there with SizeLimitExceeded.
+    static constexpr size_t kMaxPageSize = 1000;
+
     MemoryStore();
     ~MemoryStore() override;
     MemoryStore(const MemoryStore&) = delete;
@@ -56,11 +61,18 @@ class MemoryStore : public DirectoryStore {
     Status Record(const std::string& ldif);
     Node* FindNode(std::string_view dn) const;
     void Rekey(Node* node, const std::string& newDn);
-    void Collect(const Node* node, bool deep, std::vector<const Node*>& out) const;
+    void Collect(const Node* node, bool deep, bool wholeForest,
+                 std::vector<const Node*>& out) const;
+    // Whether an object of the entry's class may be placed under parent (its schema's
+    // possible superiors); NamingViolation when not.
+    Status CheckSuperior(const Entry& entry, const Node* parent) const;
+    // DN values that name oldDn or an object below it now name newDn instead (a rename, as
+    // the directory keeps references); with newDn empty, linked values naming them go.
+    void UpdateReferences(const std::string& oldDn, const std::string& newDn);
     void Index(Node* node, bool add);
     // The entries the index holds for the terms, within the scope; false when the filter
     // cannot use the index.
-    bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope,
+    bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope, bool wholeForest,
                            std::vector<const Node*>& out) const;
 
     std::unordered_map<std::string, std::unique_ptr<Node>> nodes_; // by normalized DN
@@ -70,6 +82,7 @@ class MemoryStore : public DirectoryStore {
     std::unordered_map<std::string, std::multimap<std::string, Node*>> index_;
     uint64_t nextSeq_ = 0;
     uint64_t changes_ = 1; // one more after every change that takes effect
+    DirectorySchema schema_;
     std::filesystem::path file_;
     int fd_ = -1;
     std::string

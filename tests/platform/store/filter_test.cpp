@@ -55,3 +55,40 @@ TEST(Filter, OctetStringsCompareByteForByte) {
 
 } // namespace
 } // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+TEST(Filter, ValuesCompareByTheirSyntax) {
+    Entry user{"CN=Ann,DC=x",
+               {{"badPwdCount", {"3"}},
+                {"userAccountControl", {"514"}},
+                {"groupType", {"-2147483646"}},
+                {"cn", {"Ann Lee"}},
+                {"manager", {"CN=Bob\\2C Jr,OU=Staff,DC=x"}}}};
+    // Integers compare as numbers, not as text ("3" >= "10" as text).
+    EXPECT_FALSE(Match("(badPwdCount>=10)", user));
+    EXPECT_TRUE(Match("(badPwdCount<=10)", user));
+    EXPECT_TRUE(Match("(badPwdCount=03)", user));
+    // The bitwise rules: all bits (803), any bit (804); the usual disabled-account filter.
+    EXPECT_TRUE(Match("(userAccountControl:1.2.840.113556.1.4.803:=2)", user));
+    EXPECT_FALSE(Match("(userAccountControl:1.2.840.113556.1.4.803:=3)", user));
+    EXPECT_TRUE(Match("(userAccountControl:1.2.840.113556.1.4.804:=3)", user));
+    EXPECT_TRUE(Match("(groupType:1.2.840.113556.1.4.803:=2147483648)", user)); // security group
+    EXPECT_TRUE(Match("(!(userAccountControl:1.2.840.113556.1.4.803:=16))", user));
+    // "~=" is equality.
+    EXPECT_TRUE(Match("(cn~=ann lee)", user));
+    EXPECT_FALSE(Match("(cn~=ann)", user));
+    // DN values compare as DNs: case, blanks after commas, escapes.
+    EXPECT_TRUE(Match("(manager=cn=bob\\5c, jr, ou=staff,dc=x)", user));
+    EXPECT_TRUE(Match("(manager=CN=Bob\\5c2c Jr,OU=Staff,DC=x)", user));
+    EXPECT_FALSE(Match("(manager=CN=Bob,OU=Staff,DC=x)", user));
+
+    std::unique_ptr<Filter> f;
+    for (const char* bad :
+         {"(cn:1.2.840.113556.1.4.1941:=x)", "(uac:1.2.840.113556.1.4.803:=x)", "(cn:=x)"})
+        EXPECT_EQ(Filter::Parse(bad, f).code, ResultCode::FilterError) << bad;
+}
+
+} // namespace
+} // namespace kestrune::store
