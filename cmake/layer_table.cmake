@@ -2,7 +2,7 @@
 # the components and the platform interfaces down to the backends; nothing below knows what is
 # above it. Shared by the link check (layers.cmake) and the include check
 # (check_includes.cmake).
-set(kestrune_layers base netdfs adsi dfs directory store platform backup restore_window app)
+set(kestrune_layers base netdfs adsi dfs directory store platform backup restore_window cli app)
 set(kestrune_layer_base_uses "")
 set(kestrune_layer_netdfs_uses base)
 set(kestrune_layer_adsi_uses base)
@@ -12,7 +12,9 @@ set(kestrune_layer_store_uses base)
 set(kestrune_layer_platform_uses store netdfs adsi base)
 set(kestrune_layer_backup_uses dfs netdfs directory adsi base)
 set(kestrune_layer_restore_window_uses backup dfs netdfs directory adsi base)
-set(kestrune_layer_app_uses restore_window backup platform store dfs netdfs directory adsi base)
+# The programs: the command line and the windows.
+set(kestrune_layer_cli_uses backup platform store dfs netdfs directory adsi base)
+set(kestrune_layer_app_uses cli restore_window backup platform store dfs netdfs directory adsi base)
 
 # The layer of a source file, by its path below src/.
 function(kestrune_layer_of_file relative out)
@@ -34,6 +36,8 @@ function(kestrune_layer_of_file relative out)
         set(layer restore_window)
     elseif(relative MATCHES "^backup/")
         set(layer backup)
+    elseif(relative MATCHES "^cli/")
+        set(layer cli)
     elseif(relative MATCHES "^app/")
         set(layer app)
     else()
