@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -28,7 +29,8 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "kestrune: %s\n", error.c_str());
             return kExitFailure;
         }
-        return RunCommandLine(arguments, {std::cout, std::cerr, isatty(2) != 0});
+        std::setlocale(LC_TIME, ""); // the restore log's time stamps
+        return RunCommandLine(arguments, {std::cout, std::cerr, isatty(2) != 0, isatty(1) != 0});
     }
 
     QApplication app(argc, argv);

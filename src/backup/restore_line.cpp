@@ -1,6 +1,7 @@
 #include "backup/restore_line.h"
 
 #include "base/message_table.h"
+#include "dfs/toxldfs.h"
 
 namespace kestrune {
 namespace {
@@ -78,6 +79,25 @@ TargetParts SplitTargetField(const AnsiString& field) {
     size_t slash = rest.find('\\');
     if (slash == AnsiString::npos) return {AnsiString(), rest};
     return {rest.substr(0, slash), rest.substr(slash + 1)};
+}
+
+std::optional<BackupLineParts> ParseBackupLine(const AnsiString& line) {
+    if (line.find('\0') != AnsiString::npos) return std::nullopt;
+    std::vector<AnsiString> fields = SplitBackupLine(line);
+    if (fields.size() < 5) return std::nullopt;
+    return BackupLineParts{fields[2], SplitTargetField(fields[3]), fields[4], fields[1] == "/add"};
+}
+
+std::string TooLongFieldNote(const BackupLineParts& parts, const AnsiString& servername) {
+    const std::pair<const char*, const AnsiString*> fields[] = {{"entry path", &parts.entryPath},
+                                                                {"server name", &servername},
+                                                                {"share name", &parts.target.share},
+                                                                {"comment", &parts.comment}};
+    for (const auto& [name, text] : fields)
+        if (AnsiToWide(*text).size() > TOXLDFS::kMaxText)
+            return std::string(" (the ") + name + " is longer than " +
+                   std::to_string(TOXLDFS::kMaxText) + " characters)";
+    return {};
 }
 
 AnsiString ErrorText(int32_t Code) {

@@ -3,6 +3,8 @@
 
 #include "base/ansi_string.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace kestrune {
@@ -24,6 +26,23 @@ struct TargetParts {
 // "\\srv\share\sub" -> srv, share\sub: the first two characters are dropped, whatever they
 // are; the server ends at the first backslash of the rest. Without one, the server is empty.
 TargetParts SplitTargetField(const AnsiString& field);
+
+// What a backup line asks a restore to do: add server\share to the entry path, with the
+// comment for a link the restore creates.
+struct BackupLineParts {
+    AnsiString entryPath;
+    TargetParts target;
+    AnsiString comment;
+    bool furtherTarget = false; // an "/add" line
+};
+
+// Nothing when the line lacks the five fields of a backup line or holds a NUL, which would cut
+// a path or a comment short on its way to the platform.
+std::optional<BackupLineParts> ParseBackupLine(const AnsiString& line);
+
+// Which text handed to the DFS component is too long for it, as " (the <field> is longer than
+// <n> characters)"; empty when none is. servername is the name as handed over.
+std::string TooLongFieldNote(const BackupLineParts& parts, const AnsiString& servername);
 
 // The code in decimal, ": " and the system's text for it (with its line end).
 AnsiString ErrorText(int32_t Code);

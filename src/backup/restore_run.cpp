@@ -9,15 +9,6 @@
 namespace kestrune {
 namespace {
 
-// Which of the texts handed to the component is too long for it, if one is.
-std::string TooLongField(const std::vector<std::pair<const char*, AnsiString>>& fields) {
-    for (const auto& [name, text] : fields)
-        if (AnsiToWide(text).size() > TOXLDFS::kMaxText)
-            return std::string(" (the ") + name + " is longer than " +
-                   std::to_string(TOXLDFS::kMaxText) + " characters)";
-    return {};
-}
-
 // Puts the component's flags back however the run ends.
 class FlagsGuard {
   public:
@@ -41,38 +32,42 @@ bool IsAddLine(const AnsiString& line) {
 }
 
 RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& dfs,
-                               RestoreLog& log, const std::function<void()>& processMessages) {
+                               RestoreLog& log, const std::function<void()>& processMessages,
+                               const TargetIsLive& targetIsLive) {
     RestoredLine result;
-    std::vector<AnsiString> fields = SplitBackupLine(line);
-    // A NUL would cut a path or a comment short on its way to the platform.
-    if (fields.size() < 5 || line.find('\0') != AnsiString::npos) {
+    std::optional<BackupLineParts> parts = ParseBackupLine(line);
+    if (!parts) {
         AnsiString shown = line.substr(0, line.find('\0'));
         log.AddLine("Skipped, not a backup line: " + shown, clRed);
         result.outcome = RestoredLine::Outcome::NotABackupLine;
+        result.reason = "not a backup line";
         return result;
     }
-    TargetParts target = SplitTargetField(fields[3]);
-    dfs.SetDFSEntry(AnsiToWide(fields[2]));
-    dfs.SetServername(AnsiToWide(noSlashes ? target.server : "\\\\" + target.server));
+    const TargetParts& target = parts->target;
+    const AnsiString servername = noSlashes ? target.server : "\\\\" + target.server;
+    dfs.SetDFSEntry(AnsiToWide(parts->entryPath));
+    dfs.SetServername(AnsiToWide(servername));
     dfs.SetShareName(AnsiToWide(target.share));
-    dfs.SetComment(AnsiToWide(fields[4]));
-    log.AddLine("Restoring " + fields[2] + (noSlashes ? " to " : " to \\\\") + target.server +
-                    "\\" + target.share + "  " + fields[4],
+    dfs.SetComment(AnsiToWide(parts->comment));
+    log.AddLine("Restoring " + parts->entryPath + (noSlashes ? " to " : " to \\\\") +
+                    target.server + "\\" + target.share + "  " + parts->comment,
                 clYellow);
     if (processMessages) processMessages();
     if (dfs.AddLink()) {
         log.AddLine("Restored", clLime);
         return result;
     }
-    result.outcome = RestoredLine::Outcome::Failed;
     result.status = dfs.LastError();
-    AnsiString text = "Failed " + TrimControls(ErrorText(static_cast<int32_t>(result.status)));
+    if (result.status == ERROR_FILE_EXISTS && targetIsLive && targetIsLive(*parts)) {
+        result.outcome = RestoredLine::Outcome::AlreadyThere;
+        log.AddLine("Already there", clLime);
+        return result;
+    }
+    result.outcome = RestoredLine::Outcome::Failed;
+    result.reason = TrimControls(ErrorText(static_cast<int32_t>(result.status)));
     if (result.status == ERROR_INVALID_PARAMETER)
-        text += TooLongField({{"entry path", fields[2]},
-                              {"server name", target.server},
-                              {"share name", target.share},
-                              {"comment", fields[4]}});
-    log.AddLine(text, clRed);
+        result.reason += TooLongFieldNote(*parts, servername);
+    log.AddLine("Failed " + result.reason, clRed);
     return result;
 }
 
@@ -100,7 +95,8 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
                 }
                 AnsiString line = selection.Line(i);
                 if (IsAddLine(line) != furtherTargets) continue;
-                RestoredLine done = RestoreBackupLine(line, noSlashes, dfs_, log_, processMessages);
+                RestoredLine done =
+                    RestoreBackupLine(line, noSlashes, dfs_, log_, processMessages, targetIsLive);
                 done.index = i;
                 result.lines.push_back(done);
                 if (lineDone) lineDone(done);

@@ -1,6 +1,7 @@
 // Restoring backup lines through the DFS component, with progress in a log.
 #pragma once
 
+#include "backup/restore_line.h"
 #include "dfs/toxldfs.h"
 
 #include <cstdint>
@@ -52,11 +53,16 @@ class AllLines : public RestoreSelection {
 };
 
 struct RestoredLine {
-    enum class Outcome { Restored, Failed, NotABackupLine };
+    enum class Outcome { Restored, AlreadyThere, Failed, NotABackupLine };
     int index = 0;
     Outcome outcome = Outcome::Restored;
     uint32_t status = 0; // the component's LastError after a failed AddLink
+    AnsiString reason;   // why it failed, as the log says it after "Failed "
 };
+
+// Whether the namespace held the line's target before the platform refused it as existing:
+// the platform gives the same answer for a path that overlaps another link.
+using TargetIsLive = std::function<bool(const BackupLineParts& line)>;
 
 struct RestoreRunResult {
     std::vector<RestoredLine> lines;
@@ -79,6 +85,9 @@ class RestoreRun {
     std::function<void()> processMessages;
     // After each line's outcome.
     std::function<void(const RestoredLine&)> lineDone;
+    // When set, a target the platform refuses as existing and this confirms is reported as
+    // already there (lime), not as a failure.
+    TargetIsLive targetIsLive;
 
     RestoreRunResult Run(const RestoreSelection& selection);
 
@@ -98,10 +107,12 @@ std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::pa
 bool IsAddLine(const AnsiString& line);
 
 // Restores the target of one backup line: a yellow progress line, processMessages, AddLink,
-// then "Restored" (lime) or "Failed <code>: <text>" (red). A line without the five fields of
-// a backup line, or holding a NUL, gives one red line and no call.
+// then "Restored" (lime), "Already there" (lime, see targetIsLive) or "Failed <code>: <text>"
+// (red). A line without the five fields of a backup line, or holding a NUL, gives one red line
+// and no call.
 RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& dfs,
-                               RestoreLog& log, const std::function<void()>& processMessages);
+                               RestoreLog& log, const std::function<void()>& processMessages,
+                               const TargetIsLive& targetIsLive = nullptr);
 
 // The completion lines and the log file beside the backup file (backup file name +
 // "_restore.txt"; none when backupFile is empty). A log that cannot be written is ignored.

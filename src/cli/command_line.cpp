@@ -2,7 +2,9 @@
 
 #include "backup/run_report.h"
 #include "cli/backup_command.h"
+#include "cli/compare_command.h"
 #include "cli/options.h"
+#include "cli/restore_command.h"
 #include "directory/tntads.h"
 
 #include <ostream>
@@ -15,13 +17,28 @@ bool HasOptions(const std::vector<std::string>& arguments) {
     return false;
 }
 
+std::string ConsoleText(const std::string& ansi) {
+    return WideToUtf8(AnsiToWide(ansi));
+}
+
 std::string UsageText() {
-    return "usage: kestrune PREFIX FOLDER [DOMAIN]   back up every namespace of DOMAIN (or of\n"
-           "                                         this computer's domain) into FOLDER\n"
+    return "usage: kestrune PREFIX FOLDER [DOMAIN]      back up every namespace of DOMAIN (or of\n"
+           "                                            this computer's domain) into FOLDER\n"
+           "       kestrune --restore FILE [--dry-run]  add every target of a backup file again;\n"
+           "                                            --dry-run: say what that would do, change\n"
+           "                                            nothing\n"
+           "       kestrune --compare FILE              a backup file against its live namespace:\n"
+           "                                            - only in the file, + added since,\n"
+           "                                            ~ comment changed\n"
+           "       kestrune --verify FILE               list the file's targets that are not live\n"
            "       kestrune --help | --version\n"
            "options: --quiet (standard error only for failures); a lone -- ends the options\n"
-           "exit status: 0 done, 1 something failed, 2 usage or unreadable file,\n"
-           "             3 done but some lines lost characters\n";
+           "exit status: 0 done: backed up, every line restored or already there, no\n"
+           "               differences, every target live\n"
+           "             1 something failed: a file, a namespace, no directory, a line not\n"
+           "               restored (or one that would fail); differences; targets missing\n"
+           "             2 usage, or a file or namespace that cannot be read (nothing changed)\n"
+           "             3 backed up, but some lines lost characters\n";
 }
 
 int RunCommandLine(const std::vector<std::string>& arguments, Console console) {
@@ -42,6 +59,10 @@ int RunCommandLine(const std::vector<std::string>& arguments, Console console) {
     TNTADS::SetMessageHook([&console](const AnsiString& text) {
         console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
     });
+    if (!options.restore.empty())
+        return RunRestoreCommand({options.restore, options.dryRun, options.quiet}, console);
+    if (!options.compare.empty()) return RunCompareCommand(options.compare, console);
+    if (!options.verify.empty()) return RunVerifyCommand(options.verify, console);
     const std::vector<std::string>& p = options.positional;
     // One argument only sets the prefix in the window; without one it is a usage error.
     if (p.size() < 2) {

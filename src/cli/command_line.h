@@ -13,7 +13,11 @@ struct Console {
     std::ostream& out;
     std::ostream& err;
     bool errIsTerminal = false; // progress as a bar rather than lines
+    bool outIsTerminal = false; // the bar then steps aside for each line of output
 };
+
+// 8-bit text (backup lines, names) as the console shows it: UTF-8.
+std::string ConsoleText(const std::string& ansi);
 
 // Whether the arguments ask for the window-free command line: any option ("--...").
 bool HasOptions(const std::vector<std::string>& arguments);

@@ -1,9 +1,7 @@
 #include "platform/store/dn.h"
 
 #include "base/ansi_string.h"
-
-#include <unicode/uchar.h>
-#include <unicode/ustring.h>
+#include "base/case_fold.h"
 
 namespace kestrune::store {
 namespace {
@@ -27,14 +25,7 @@ std::string FoldCase(std::string_view utf8) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     }
     if (ascii) return out;
-    std::u16string wide = Utf8ToWide(utf8);
-    std::u16string folded(wide.size() * 3 + 1, u'\0');
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t n = u_strFoldCase(folded.data(), static_cast<int32_t>(folded.size()), wide.data(),
-                              static_cast<int32_t>(wide.size()), U_FOLD_CASE_DEFAULT, &status);
-    if (U_FAILURE(status)) return out;
-    folded.resize(static_cast<size_t>(n));
-    return WideToUtf8(folded);
+    return WideToUtf8(kestrune::FoldCase(Utf8ToWide(utf8)));
 }
 
 bool SplitDn(std::string_view dn, std::vector<std::string>& rdns) {

@@ -1,0 +1,144 @@
+#include "backup/live_namespaces.h"
+
+#include "base/case_fold.h"
+#include "base/win_errors.h"
+
+namespace kestrune {
+namespace {
+
+std::u16string Key(const AnsiString& text) {
+    return FoldCase(AnsiToWide(text));
+}
+
+// Where the namespace part of a folded entry path ends: after \\domain\namespace.
+size_t RootEnd(const std::u16string& path) {
+    if (path.size() < 3 || path[0] != u'\\' || path[1] != u'\\') return std::u16string::npos;
+    size_t domainEnd = path.find(u'\\', 2);
+    if (domainEnd == std::u16string::npos || domainEnd == 2 || domainEnd + 1 == path.size())
+        return std::u16string::npos;
+    size_t end = path.find(u'\\', domainEnd + 1);
+    if (end == domainEnd + 1) return std::u16string::npos;
+    return end == std::u16string::npos ? path.size() : end;
+}
+
+// Puts the component's enumeration handlers back however the reading ends.
+class HandlersGuard {
+  public:
+    explicit HandlersGuard(TOXLDFS& dfs)
+        : dfs_(dfs), enum2_(std::move(dfs.ONDFSEnum2)), enum2Wide_(std::move(dfs.ONDFSEnum2Wide)) {
+        dfs.ONDFSEnum2Wide = nullptr;
+    }
+    ~HandlersGuard() {
+        dfs_.ONDFSEnum2 = std::move(enum2_);
+        dfs_.ONDFSEnum2Wide = std::move(enum2Wide_);
+    }
+    HandlersGuard(const HandlersGuard&) = delete;
+    HandlersGuard& operator=(const HandlersGuard&) = delete;
+
+  private:
+    TOXLDFS& dfs_;
+    TOXLDFS::tDFSEnum2 enum2_;
+    TOXLDFS::tDFSEnum2Wide enum2Wide_;
+};
+
+} // namespace
+
+AnsiString NamespaceOfEntry(const AnsiString& entryPath) {
+    if (entryPath.size() < 3 || entryPath.compare(0, 2, "\\\\") != 0) return {};
+    size_t domainEnd = entryPath.find('\\', 2);
+    if (domainEnd == AnsiString::npos || domainEnd == 2) return {};
+    size_t end = entryPath.find('\\', domainEnd + 1);
+    if (end == domainEnd + 1 || domainEnd + 1 == entryPath.size()) return {};
+    return entryPath.substr(0, end);
+}
+
+AnsiString TargetText(const TargetParts& target) {
+    return target.server + "\\" + target.share;
+}
+
+void LiveNamespaces::ReadNamespacesOf(TOXLDFS& dfs, const std::vector<AnsiString>& lines) {
+    for (const AnsiString& line : lines) {
+        std::optional<BackupLineParts> parts = ParseBackupLine(line);
+        if (!parts) continue;
+        AnsiString root = NamespaceOfEntry(parts->entryPath);
+        if (!root.empty()) Read(dfs, root);
+    }
+}
+
+void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
+    if (!tried_.insert(Key(root)).second) return;
+    struct Report {
+        AnsiString path, share, comment;
+    };
+    std::vector<Report> reports;
+    {
+        HandlersGuard guard(dfs);
+        dfs.ONDFSEnum2 = [&reports](TOXLDFS*, AnsiString Path, AnsiString Share, AnsiString Comment,
+                                    int32_t, bool&) {
+            reports.push_back({std::move(Path), std::move(Share), std::move(Comment)});
+        };
+        dfs.SetDFSEntry(AnsiToWide(root));
+        dfs.EnumLinks();
+    }
+    // The walk ends with ERROR_NO_MORE_ITEMS; a partial reading would pass targets off as
+    // missing, so it counts as none.
+    if (dfs.LastError() != ERROR_NO_MORE_ITEMS) {
+        failures_.push_back({root, dfs.LastError(),
+                             TrimControls(ErrorText(static_cast<int32_t>(dfs.LastError())))});
+        return;
+    }
+    namespaces_.push_back(root);
+    for (const Report& r : reports)
+        Add(r.path, r.share, r.comment);
+}
+
+const LiveNamespaces::ReadFailure* LiveNamespaces::FailureFor(const AnsiString& entryPath) const {
+    std::u16string root = Key(NamespaceOfEntry(entryPath));
+    for (const ReadFailure& f : failures_)
+        if (Key(f.root) == root) return &f;
+    return nullptr;
+}
+
+const LiveEntry* LiveNamespaces::Find(const AnsiString& entryPath) const {
+    auto found = byPath_.find(Key(entryPath));
+    return found == byPath_.end() ? nullptr : &entries_[found->second.entry];
+}
+
+bool LiveNamespaces::HasTarget(const AnsiString& entryPath, const TargetParts& target) const {
+    auto found = byPath_.find(Key(entryPath));
+    return found != byPath_.end() && found->second.targets.count(Key(TargetText(target))) > 0;
+}
+
+const LiveEntry* LiveNamespaces::Overlapping(const AnsiString& entryPath) const {
+    std::u16string path = Key(entryPath);
+    size_t rootEnd = RootEnd(path);
+    if (rootEnd == std::u16string::npos || rootEnd == path.size()) return nullptr;
+    // A link above it...
+    for (size_t slash = path.find(u'\\', rootEnd + 1); slash != std::u16string::npos;
+         slash = path.find(u'\\', slash + 1)) {
+        auto found = byPath_.find(path.substr(0, slash));
+        if (found != byPath_.end()) return &entries_[found->second.entry];
+    }
+    // ...or below it.
+    auto below = linkParents_.find(path);
+    return below == linkParents_.end() ? nullptr : &entries_[below->second];
+}
+
+void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
+                         const AnsiString& comment) {
+    std::u16string path = Key(entryPath);
+    auto [at, isNew] = byPath_.try_emplace(path, Index{entries_.size(), {}});
+    if (isNew) {
+        entries_.push_back({entryPath, comment, {}});
+        size_t rootEnd = RootEnd(path);
+        if (rootEnd != std::u16string::npos && rootEnd < path.size())
+            for (size_t slash = path.find(u'\\', rootEnd + 1); slash != std::u16string::npos;
+                 slash = path.find(u'\\', slash + 1))
+                linkParents_.try_emplace(path.substr(0, slash), at->second.entry);
+    }
+    if (!at->second.targets.insert(Key(target)).second) return;
+    entries_[at->second.entry].targets.push_back(target);
+    ++targetCount_;
+}
+
+} // namespace kestrune

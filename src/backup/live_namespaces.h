@@ -1,0 +1,81 @@
+// The namespaces as they are now, read through the DFS component, to hold backup lines
+// against: entries by path and targets by server and share, case ignored as the DFS service
+// ignores it.
+#pragma once
+
+#include "backup/restore_line.h"
+#include "dfs/toxldfs.h"
+
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace kestrune {
+
+struct LiveEntry {
+    AnsiString path; // as the platform reports it
+    AnsiString comment;
+    std::vector<AnsiString> targets; // server\share, in the platform's order
+};
+
+// "\\domain\namespace" of an entry path; empty when the path names no namespace.
+AnsiString NamespaceOfEntry(const AnsiString& entryPath);
+
+// server\share, the form the platform reports a target in.
+AnsiString TargetText(const TargetParts& target);
+
+class LiveNamespaces {
+  public:
+    struct ReadFailure {
+        AnsiString root; // \\domain\namespace
+        uint32_t status = 0;
+        std::string error; // the status and the system's text for it
+    };
+
+    // Reads every namespace that the backup lines' entry paths name, each once, in the order
+    // the lines first name them. Lines that are not backup lines are passed over.
+    void ReadNamespacesOf(TOXLDFS& dfs, const std::vector<AnsiString>& lines);
+    // Reads one namespace (\\domain\namespace) unless it was read or tried already.
+    void Read(TOXLDFS& dfs, const AnsiString& root);
+
+    // The namespaces that were read, and those that could not be (with the platform's text).
+    const std::vector<AnsiString>& Namespaces() const { return namespaces_; }
+    const std::vector<ReadFailure>& Failures() const { return failures_; }
+    // The failure of the namespace an entry path lies in; null when it was read (or never
+    // tried).
+    const ReadFailure* FailureFor(const AnsiString& entryPath) const;
+
+    const LiveEntry* Find(const AnsiString& entryPath) const;
+    bool HasTarget(const AnsiString& entryPath, const TargetParts& target) const;
+    // A link whose path lies above or below the entry path: the platform keeps links from
+    // nesting. Null when there is none.
+    const LiveEntry* Overlapping(const AnsiString& entryPath) const;
+
+    // Records a target the way the platform reports it: a new entry (with the comment) or a
+    // further target of an existing one.
+    void Add(const AnsiString& entryPath, const AnsiString& target, const AnsiString& comment);
+
+    // Every entry, in the order read (then added).
+    const std::deque<LiveEntry>& Entries() const { return entries_; }
+    int TargetCount() const { return targetCount_; }
+
+  private:
+    struct Index {
+        size_t entry;
+        std::unordered_set<std::u16string> targets; // folded
+    };
+
+    std::unordered_map<std::u16string, Index> byPath_; // folded path
+    // Folded paths of the links' parent folders (below the namespace), each with one link
+    // under it.
+    std::unordered_map<std::u16string, size_t> linkParents_;
+    std::deque<LiveEntry> entries_;
+    std::unordered_set<std::u16string> tried_;
+    std::vector<AnsiString> namespaces_;
+    std::vector<ReadFailure> failures_;
+    int targetCount_ = 0;
+};
+
+} // namespace kestrune

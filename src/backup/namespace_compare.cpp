@@ -1,0 +1,111 @@
+#include "backup/namespace_compare.h"
+
+#include "backup/backup_file.h"
+#include "base/case_fold.h"
+#include "base/collation.h"
+
+#include <algorithm>
+#include <tuple>
+
+namespace kestrune {
+namespace {
+
+std::u16string Key(const AnsiString& text) {
+    return FoldCase(AnsiToWide(text));
+}
+
+struct FileEntry {
+    AnsiString comment; // of the entry's first line
+    std::unordered_set<std::u16string> targets;
+};
+
+struct Sortable {
+    std::string pathKey;
+    int kindOrder;
+    std::string targetKey;
+    NamespaceDifference difference;
+
+    bool operator<(const Sortable& other) const {
+        return std::tie(pathKey, kindOrder, targetKey, difference.line) <
+               std::tie(other.pathKey, other.kindOrder, other.targetKey, other.difference.line);
+    }
+};
+
+int KindOrder(NamespaceDifference::Kind kind) {
+    switch (kind) {
+    case NamespaceDifference::Kind::CommentChanged:
+        return 0;
+    case NamespaceDifference::Kind::OnlyInFile:
+        return 1;
+    case NamespaceDifference::Kind::OnlyLive:
+        return 2;
+    }
+    return 3;
+}
+
+} // namespace
+
+int NamespaceComparison::Count(NamespaceDifference::Kind kind) const {
+    return static_cast<int>(std::count_if(differences.begin(), differences.end(),
+                                          [kind](const auto& d) { return d.kind == kind; }));
+}
+
+bool IsBlankLine(const AnsiString& line) {
+    return std::all_of(line.begin(), line.end(),
+                       [](char c) { return static_cast<unsigned char>(c) <= 32; });
+}
+
+NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
+                                    const LiveNamespaces& live) {
+    NamespaceComparison result;
+    std::unordered_map<std::u16string, FileEntry> file;
+    std::vector<Sortable> found;
+    auto note = [&](const AnsiString& path, const AnsiString& target,
+                    NamespaceDifference difference) {
+        found.push_back({CollationKey(path), KindOrder(difference.kind), CollationKey(target),
+                         std::move(difference)});
+    };
+
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (IsBlankLine(lines[i])) continue;
+        std::optional<BackupLineParts> parts = ParseBackupLine(lines[i]);
+        if (!parts) {
+            result.notBackupLines.push_back(static_cast<int>(i));
+            continue;
+        }
+        const AnsiString target = TargetText(parts->target);
+        auto [entry, isNew] = file.try_emplace(Key(parts->entryPath));
+        if (isNew) entry->second.comment = parts->comment;
+        if (!entry->second.targets.insert(Key(target)).second) continue; // the same target again
+        ++result.fileTargets;
+        if (!live.HasTarget(parts->entryPath, parts->target))
+            note(parts->entryPath, target, {NamespaceDifference::Kind::OnlyInFile, lines[i], {}});
+    }
+
+    for (const LiveEntry& entry : live.Entries()) {
+        auto inFile = file.find(Key(entry.path));
+        for (size_t t = 0; t < entry.targets.size(); ++t) {
+            if (inFile != file.end() && inFile->second.targets.count(Key(entry.targets[t])))
+                continue;
+            note(entry.path, entry.targets[t],
+                 {NamespaceDifference::Kind::OnlyLive,
+                  FormatBackupLine(entry.path, entry.targets[t], entry.comment,
+                                   static_cast<int32_t>(t)),
+                  {}});
+        }
+        if (inFile != file.end() && inFile->second.comment != entry.comment &&
+            !entry.targets.empty())
+            note(entry.path, {},
+                 {NamespaceDifference::Kind::CommentChanged,
+                  FormatBackupLine(entry.path, entry.targets.front(), entry.comment, 0),
+                  inFile->second.comment});
+    }
+
+    std::sort(found.begin(), found.end());
+    result.differences.reserve(found.size());
+    for (Sortable& s : found)
+        result.differences.push_back(std::move(s.difference));
+    return result;
+}
+
+} // namespace kestrune

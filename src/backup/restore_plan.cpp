@@ -1,0 +1,99 @@
+#include "backup/restore_plan.h"
+
+#include "backup/restore_run.h"
+#include "base/win_errors.h"
+
+namespace kestrune {
+namespace {
+
+std::string StatusText(uint32_t status) {
+    return TrimControls(ErrorText(static_cast<int32_t>(status)));
+}
+
+// The characters a link's name may not hold, nor may it be empty, "." or "..".
+bool IsValidLinkName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    for (unsigned char c : name)
+        if (c < 0x20 ||
+            std::string_view("\"*/:<>?|").find(static_cast<char>(c)) != std::string_view::npos)
+            return false;
+    return true;
+}
+
+bool HasValidLinkNames(const AnsiString& entryPath, size_t rootSize) {
+    size_t start = rootSize + 1;
+    for (;;) {
+        size_t slash = entryPath.find('\\', start);
+        if (!IsValidLinkName(std::string_view(entryPath).substr(
+                start, slash == AnsiString::npos ? AnsiString::npos : slash - start)))
+            return false;
+        if (slash == AnsiString::npos) return true;
+        start = slash + 1;
+    }
+}
+
+} // namespace
+
+PlannedLine PlanLine(const AnsiString& line, const LiveNamespaces& live) {
+    PlannedLine planned;
+    auto fail = [&](uint32_t status, const std::string& note) {
+        planned.action = PlannedLine::Action::WouldFail;
+        planned.status = status;
+        planned.reason = StatusText(status) + note;
+        return planned;
+    };
+    std::optional<BackupLineParts> parts = ParseBackupLine(line);
+    if (!parts) {
+        planned.action = PlannedLine::Action::WouldFail;
+        planned.reason = "not a backup line";
+        return planned;
+    }
+    const TargetParts& target = parts->target;
+    if (std::string note = TooLongFieldNote(*parts, "\\\\" + target.server); !note.empty())
+        return fail(ERROR_INVALID_PARAMETER, note);
+    const AnsiString root = NamespaceOfEntry(parts->entryPath);
+    if (root.empty()) return fail(ERROR_INVALID_PARAMETER, " (the entry path names no namespace)");
+    if (const LiveNamespaces::ReadFailure* failure = live.FailureFor(parts->entryPath)) {
+        planned.action = PlannedLine::Action::WouldFail;
+        planned.status = failure->status;
+        planned.reason = failure->error + " (" + root + " could not be read)";
+        return planned;
+    }
+    if (live.HasTarget(parts->entryPath, target)) {
+        planned.action = PlannedLine::Action::AlreadyThere;
+        return planned;
+    }
+    if (target.server.empty() || target.share.empty())
+        return fail(ERROR_INVALID_PARAMETER, " (the target needs a server and a share)");
+    if (parts->entryPath.size() == root.size())
+        return fail(ERROR_INVALID_PARAMETER, " (a namespace root's targets are its servers, "
+                                             "which a restore cannot add)");
+    if (!HasValidLinkNames(parts->entryPath, root.size())) return fail(ERROR_INVALID_NAME, "");
+    if (live.Find(parts->entryPath)) {
+        planned.action = PlannedLine::Action::AddTarget;
+    } else if (const LiveEntry* other = live.Overlapping(parts->entryPath)) {
+        return fail(ERROR_FILE_EXISTS, " (the path overlaps the link " + other->path + ")");
+    } else {
+        planned.action = PlannedLine::Action::AddLink;
+    }
+    return planned;
+}
+
+std::vector<PlannedLine> PlanRestore(const std::vector<AnsiString>& lines, LiveNamespaces& live) {
+    std::vector<PlannedLine> plan;
+    plan.reserve(lines.size());
+    for (bool furtherTargets : {false, true})
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (IsAddLine(lines[i]) != furtherTargets) continue;
+            PlannedLine planned = PlanLine(lines[i], live);
+            planned.index = static_cast<int>(i);
+            if (planned.action == PlannedLine::Action::AddLink ||
+                planned.action == PlannedLine::Action::AddTarget)
+                if (std::optional<BackupLineParts> parts = ParseBackupLine(lines[i]))
+                    live.Add(parts->entryPath, TargetText(parts->target), parts->comment);
+            plan.push_back(std::move(planned));
+        }
+    return plan;
+}
+
+} // namespace kestrune

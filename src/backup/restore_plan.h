@@ -1,0 +1,29 @@
+// What a restore would do, line by line, without changing anything.
+#pragma once
+
+#include "backup/live_namespaces.h"
+
+#include <string>
+#include <vector>
+
+namespace kestrune {
+
+struct PlannedLine {
+    enum class Action { AddLink, AddTarget, AlreadyThere, WouldFail };
+    int index = 0; // in the lines given
+    Action action = Action::AddLink;
+    uint32_t status = 0; // the platform's answer a failure would bring; 0 for no backup line
+    std::string reason;  // why it would fail: the platform's code and text, and a note
+};
+
+// What restoring one line would do with the namespaces as live holds them. The platform's
+// rules are the ones a restore meets: fields that fit, a server and a share, no target for a
+// namespace root, valid link names, no link above or below another.
+PlannedLine PlanLine(const AnsiString& line, const LiveNamespaces& live);
+
+// Every line as the restore run would take it (first targets, then further ones; flags 0).
+// live takes in each target a restore would add, so a line sees what the lines before it would
+// have done.
+std::vector<PlannedLine> PlanRestore(const std::vector<AnsiString>& lines, LiveNamespaces& live);
+
+} // namespace kestrune

@@ -1,0 +1,127 @@
+#include "cli/restore_command.h"
+
+#include "backup/live_namespaces.h"
+#include "backup/namespace_compare.h"
+#include "backup/restore_plan.h"
+#include "backup/run_report.h"
+#include "backup/text_restore_log.h"
+#include "cli/backup_input.h"
+#include "cli/progress.h"
+
+#include <ostream>
+
+namespace kestrune {
+namespace {
+
+std::string Count(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+int DryRun(const std::vector<AnsiString>& lines, LiveNamespaces& live, bool quiet,
+           Console console) {
+    int links = 0, targets = 0, there = 0, failing = 0;
+    for (const PlannedLine& planned : PlanRestore(lines, live)) {
+        std::string said;
+        switch (planned.action) {
+        case PlannedLine::Action::AddLink:
+            ++links;
+            said = "would add the link: ";
+            break;
+        case PlannedLine::Action::AddTarget:
+            ++targets;
+            said = "would add a target: ";
+            break;
+        case PlannedLine::Action::AlreadyThere:
+            ++there;
+            said = "already there: ";
+            break;
+        case PlannedLine::Action::WouldFail:
+            ++failing;
+            said = "would fail (" + planned.reason + "): ";
+            break;
+        }
+        console.out << ConsoleText(said + lines[planned.index]) << '\n';
+    }
+    if (!quiet || failing > 0)
+        console.err << "kestrune: dry run, nothing was changed: " << Count(links, "link", "links")
+                    << " and " << Count(targets, "target", "targets") << " to add, " << there
+                    << " already there, " << failing << " would fail\n";
+    return failing > 0 ? kExitFailure : kExitSuccess;
+}
+
+} // namespace
+
+int RunRestoreCommand(const RestoreCommand& command, Console console) {
+    std::optional<std::vector<AnsiString>> read = ReadBackupInput(command.file, console);
+    if (!read) return kExitUsage;
+    // Blank lines (a hand-edited file) say nothing and are no failure.
+    std::vector<AnsiString> lines;
+    lines.reserve(read->size());
+    for (AnsiString& line : *read)
+        if (!IsBlankLine(line)) lines.push_back(std::move(line));
+
+    // What is live already, so that a target the platform refuses as existing is told apart
+    // from a path that overlaps another link.
+    TOXLDFS dfs;
+    LiveNamespaces live;
+    live.ReadNamespacesOf(dfs, lines);
+    if (command.dryRun) return DryRun(lines, live, command.quiet, console);
+    for (const LiveNamespaces::ReadFailure& failure : live.Failures())
+        console.err << "kestrune: " << ConsoleText(failure.root) << " could not be read ("
+                    << ConsoleText(failure.error) << ")\n";
+
+    TextRestoreLog log;
+    const bool cancelRequested = false;
+    RestoreRun run(dfs, log, cancelRequested);
+    run.backupFile = std::filesystem::path(command.file);
+    run.targetIsLive = [&live](const BackupLineParts& line) {
+        return live.HasTarget(line.entryPath, line.target);
+    };
+    LineProgress progress(console, static_cast<int>(lines.size()), "lines", !command.quiet);
+    int restored = 0, there = 0, failed = 0;
+    run.lineDone = [&](const RestoredLine& done) {
+        const AnsiString& line = lines[done.index];
+        std::string said;
+        switch (done.outcome) {
+        case RestoredLine::Outcome::Restored:
+            ++restored;
+            said = "restored: ";
+            // Later lines of the same link then find it.
+            if (std::optional<BackupLineParts> parts = ParseBackupLine(line))
+                live.Add(parts->entryPath, TargetText(parts->target), parts->comment);
+            break;
+        case RestoredLine::Outcome::AlreadyThere:
+            ++there;
+            said = "already there: ";
+            break;
+        case RestoredLine::Outcome::Failed:
+        case RestoredLine::Outcome::NotABackupLine: {
+            ++failed;
+            // The platform says what, the namespace as read says why: a dry run's note for
+            // the same answer.
+            PlannedLine foreseen = PlanLine(line, live);
+            const bool explained =
+                foreseen.action == PlannedLine::Action::WouldFail && foreseen.status == done.status;
+            said = "failed (" + (explained ? foreseen.reason : std::string(done.reason)) + "): ";
+            break;
+        }
+        }
+        progress.Print(ConsoleText(said + line));
+        progress.Step();
+    };
+    run.Run(AllLines(lines));
+    progress.Finish();
+
+    std::filesystem::path logFile = run.backupFile;
+    logFile += "_restore.txt";
+    if (!log.SaveError().empty())
+        console.err << "kestrune: the restore log was not written: " << log.SaveError() << "\n";
+    if (!command.quiet || failed > 0)
+        console.err << "kestrune: " << Count(static_cast<int>(lines.size()), "line", "lines")
+                    << ": " << restored << " restored, " << there << " already there, " << failed
+                    << " failed"
+                    << (log.SaveError().empty() ? "; the log is " + logFile.string() : "") << "\n";
+    return failed > 0 ? kExitFailure : kExitSuccess;
+}
+
+} // namespace kestrune

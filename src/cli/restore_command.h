@@ -1,0 +1,19 @@
+// --restore FILE [--dry-run]: every line of a backup file restored without a window, or what a
+// restore would do.
+#pragma once
+
+#include "cli/command_line.h"
+
+#include <string>
+
+namespace kestrune {
+
+struct RestoreCommand {
+    std::string file; // bytes as given
+    bool dryRun = false;
+    bool quiet = false;
+};
+
+int RunRestoreCommand(const RestoreCommand& command, Console console);
+
+} // namespace kestrune

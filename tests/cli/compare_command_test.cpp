@@ -1,0 +1,72 @@
+#include "dfs/netdfs.h"
+#include "sample_domain_cli.h"
+
+namespace kestrune {
+namespace {
+
+using testing::Lines;
+
+class CompareCommandTest : public testing::SampleDomainCli {};
+
+const std::string kPolicies =
+    R"(dfscmd /map "\\example.com\Public\Policies" "\\FS1\Policies" "Read "before" you sign")";
+
+TEST_F(CompareCommandTest, FindsAnAddedARemovedAndAChangedCommentLink) {
+    const std::string file = (BackUp("b") / "Public.txt").string();
+    EXPECT_EQ(Run({"--compare", file}), kExitSuccess);
+    EXPECT_EQ(out.str(), "no differences: 8 targets in the file, all live\n");
+
+    DeleteLink("Public", "/Policies");
+    ASSERT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Added", u"FS4", u"Added", u"new", 0), 0u);
+    ASSERT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Added", u"FS5", u"Added", u"", 0), 0u);
+    SetComment("Public", "/Software", "Changed");
+    const std::string domainBefore = ReadWholeFile(domainFile);
+
+    EXPECT_EQ(Run({"--compare", file}), kExitFailure) << err.str();
+    EXPECT_EQ(
+        Lines(out.str()),
+        (std::vector<std::string>{
+            R"(+ dfscmd /map "\\example.com\Public\Added" "\\FS4\Added" "new")",
+            R"(+ dfscmd /add "\\example.com\Public\Added" "\\FS5\Added" "new")", "- " + kPolicies,
+            R"(~ dfscmd /map "\\example.com\Public\Software" "\\FS1\Software" "Changed" (was "Installers, "current" and older"))",
+            "4 differences: 1 only in the file (a restore would add them), 2 added since, "
+            "1 comment changed"}));
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+}
+
+TEST_F(CompareCommandTest, PathsAndTargetsMatchWithoutRegardToCase) {
+    const std::string file = (BackUp("b") / "Public.txt").string();
+    // The path and the target in capitals; the command and the comment as they were.
+    std::string shouted;
+    for (const std::string& line : Lines(ReadWholeFile(file))) {
+        size_t comment = line.find("\" \"", line.find("\" \"") + 3) + 3;
+        std::string head = line.substr(0, comment);
+        for (size_t i = std::string("dfscmd /map ").size(); i < head.size(); ++i)
+            head[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(head[i])));
+        shouted += head + line.substr(comment) + "\n";
+    }
+    shouted += "not a backup line\n\n";
+    WriteWholeFile(folder / "shouted.txt", shouted);
+    EXPECT_EQ(Run({"--compare", (folder / "shouted.txt").string()}), kExitSuccess) << out.str();
+    EXPECT_EQ(out.str(), "no differences: 8 targets in the file, all live\n");
+    // A line that says nothing of the namespace is reported, not compared.
+    EXPECT_EQ(err.str(), "kestrune: line 9 is not a backup line and was left out: not a backup "
+                         "line\n");
+}
+
+TEST_F(CompareCommandTest, VerifyListsTheMissingTargets) {
+    const std::string file = (BackUp("b") / "Public.txt").string();
+    EXPECT_EQ(Run({"--verify", file}), kExitSuccess);
+    EXPECT_EQ(out.str(), "every target in the file is live (8)\n");
+
+    DeleteLink("Public", "/Policies");
+    // Added since: not verify's business.
+    ASSERT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Added", u"FS4", u"Added", u"", 0), 0u);
+    EXPECT_EQ(Run({"--quiet", "--verify", file}), kExitFailure);
+    EXPECT_EQ(out.str(), "missing: " + kPolicies + "\n1 of 8 targets is missing\n");
+    EXPECT_EQ(err.str(), "");
+}
+
+} // namespace
+} // namespace kestrune

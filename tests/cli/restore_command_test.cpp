@@ -1,0 +1,264 @@
+#include "dfs/netdfs.h"
+#include "sample_domain_cli.h"
+
+#include <regex>
+
+namespace kestrune {
+namespace {
+
+using namespace std::string_literals;
+using testing::Lines;
+
+class RestoreCommandTest : public testing::SampleDomainCli {};
+
+const std::string kPublicRoot = R"("\\example.com\Public" "\\DC1\Public" "Company public share")";
+const std::string kSoftware = R"("\\example.com\Public\Software")";
+const std::string kSoftwareComment = R"("Installers, "current" and older")";
+
+TEST_F(RestoreCommandTest, RestoreAfterDeletingLinksGivesTheSameBackupAndALog) {
+    const auto first = BackUp("first");
+    for (const char* link : {"/Software", "/Data/Projects", "/Data/Templates", "/Policies"})
+        DeleteLink("Public", link);
+    DeleteLink("Users", "/alice");
+
+    const std::string file = (first / "Public.txt").string();
+    EXPECT_EQ(Run({"--restore", file}), kExitSuccess) << err.str();
+    // First targets before further ones; the roots were never gone.
+    EXPECT_EQ(
+        Lines(out.str()),
+        (std::vector<std::string>{
+            "already there: dfscmd /map " + kPublicRoot,
+            R"(restored: dfscmd /map "\\example.com\Public\Data\Projects" "\\FS1\Projects" "")",
+            R"(restored: dfscmd /map "\\example.com\Public\Data\Templates" "\\FS2\Templates" "")",
+            R"(restored: dfscmd /map "\\example.com\Public\Policies" "\\FS1\Policies" "Read "before" you sign")",
+            "restored: dfscmd /map " + kSoftware + R"( "\\FS1\Software" )" + kSoftwareComment,
+            R"(already there: dfscmd /add "\\example.com\Public" "\\DC2\Public" "Company public share")",
+            "restored: dfscmd /add " + kSoftware + R"( "\\FS2\Software" )" + kSoftwareComment,
+            "restored: dfscmd /add " + kSoftware + R"( "\\FS3\Software\Mirror" )" +
+                kSoftwareComment}));
+    EXPECT_EQ(err.str(), "kestrune: 8 lines: 6 restored, 2 already there, 0 failed; the log is " +
+                             file + "_restore.txt\n");
+    ASSERT_EQ(Run({"--quiet", "--restore", (first / "Users.txt").string()}), kExitSuccess);
+    EXPECT_EQ(err.str(), "");
+
+    // The log holds what the status window would: stamped lines, CR LF after each.
+    const std::string log = ReadWholeFile(file + "_restore.txt");
+    std::vector<std::string> logLines = Lines(log);
+    ASSERT_EQ(logLines.size(), 19u);
+    const std::regex stamped("[^\t]+\t.*\r");
+    for (const std::string& line : logLines)
+        EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+    EXPECT_EQ(logLines.front().substr(logLines.front().find('\t')), "\tStarting restore\r");
+    EXPECT_NE(log.find("\tRestoring \\\\example.com\\Public to \\\\DC1\\Public  Company public "
+                       "share\r\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("\tAlready there\r\n"), std::string::npos);
+    EXPECT_TRUE(log.ends_with("\t\r\n" + logLines.back().substr(0, logLines.back().find('\t')) +
+                              "\t** Complete **\r\n"));
+
+    const auto second = BackUp("second");
+    for (const char* name : {"Archive.txt", "Projets.txt", "Public.txt", "Users.txt"})
+        EXPECT_EQ(ReadWholeFile(second / name), ReadWholeFile(first / name)) << name;
+
+    // Once more: everything is there, which is no failure.
+    EXPECT_EQ(Run({"--restore", file}), kExitSuccess);
+    for (const std::string& line : Lines(out.str()))
+        EXPECT_TRUE(line.starts_with("already there: ")) << line;
+}
+
+TEST_F(RestoreCommandTest, DryRunSaysWhatARestoreWouldDoAndChangesNothing) {
+    const auto backups = BackUp("b");
+    DeleteLink("Public", "/Software");
+    DeleteLink("Public", "/Policies");
+    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string file = (backups / "Public.txt").string();
+
+    EXPECT_EQ(Run({"--restore", file, "--dry-run"}), kExitSuccess) << err.str();
+    EXPECT_EQ(
+        Lines(out.str()),
+        (std::vector<std::string>{
+            "already there: dfscmd /map " + kPublicRoot,
+            R"(already there: dfscmd /map "\\example.com\Public\Data\Projects" "\\FS1\Projects" "")",
+            R"(already there: dfscmd /map "\\example.com\Public\Data\Templates" "\\FS2\Templates" "")",
+            R"(would add the link: dfscmd /map "\\example.com\Public\Policies" "\\FS1\Policies" "Read "before" you sign")",
+            "would add the link: dfscmd /map " + kSoftware + R"( "\\FS1\Software" )" +
+                kSoftwareComment,
+            R"(already there: dfscmd /add "\\example.com\Public" "\\DC2\Public" "Company public share")",
+            "would add a target: dfscmd /add " + kSoftware + R"( "\\FS2\Software" )" +
+                kSoftwareComment,
+            "would add a target: dfscmd /add " + kSoftware + R"( "\\FS3\Software\Mirror" )" +
+                kSoftwareComment}));
+    EXPECT_EQ(err.str(), "kestrune: dry run, nothing was changed: 2 links and 2 targets to add, "
+                         "4 already there, 0 would fail\n");
+    EXPECT_EQ(Run({"--quiet", "--dry-run", "--restore", file}), kExitSuccess);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_FALSE(std::filesystem::exists(file + "_restore.txt"));
+}
+
+// Every rule the dry run knows, and the restore that follows doing just what it said.
+TEST_F(RestoreCommandTest, TheDryRunForetellsTheRestoreLineByLine) {
+    const std::string file = (folder / "mixed.txt").string();
+    WriteWholeFile(file,
+                   // Above an existing link.
+                   "dfscmd /map \"\\\\example.com\\Public\\Data\" \"\\\\FS9\\Data\" \"\"\r\n"
+                   "dfscmd /map \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS9\\Deep\" \"x\"\r\n"
+                   // The same target again, and in another case.
+                   "dfscmd /add \"\\\\EXAMPLE.com\\public\\new\\deep\" \"\\\\fs9\\deep\" \"x\"\r\n"
+                   "dfscmd /add \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS8\\Deep\" \"x\"\r\n"
+                   "garbage\r\n"
+                   "\r\n"
+                   // Above a link that the line before it adds.
+                   "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS9\\New\" \"\"\r\n"
+                   "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS9\\New\" \"\"\r\n"
+                   "dfscmd /map \"\\\\example.com\\Public\\Bad?\" \"\\\\FS9\\New\" \"\"\r\n"
+                   "dfscmd /map \"\\\\example.com\\Public\\NoShare\" \"\\\\FS9\" \"\"\r\n"
+                   "dfscmd /map \"\\\\example.com\\Public\" \"\\\\DC3\\Public\" \"\"\r\n"
+                   "dfscmd /map \"\\\\example.com\\Public\\Long\" \"\\\\FS9\\Long\" \"" +
+                       std::string(300, 'c') + "\"\r\n");
+    const std::string domainBefore = ReadWholeFile(domainFile);
+    ASSERT_EQ(Run({"--restore", file, "--dry-run"}), kExitFailure);
+    const std::vector<std::string> foretold = Lines(out.str());
+    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    const std::string overlap = "80: The file exists. (the path overlaps the link ";
+    EXPECT_EQ(foretold[0], "would fail (" + overlap +
+                               "\\\\example.com\\Public\\Data\\Projects)): dfscmd /map "
+                               "\"\\\\example.com\\Public\\Data\" \"\\\\FS9\\Data\" \"\"");
+    EXPECT_TRUE(foretold[1].starts_with("would add the link: ")) << foretold[1];
+    EXPECT_EQ(foretold[2], "would fail (not a backup line): garbage");
+    EXPECT_TRUE(foretold[3].starts_with("would fail (" + overlap +
+                                        "\\\\example.com\\Public\\New\\Deep)): "));
+    EXPECT_TRUE(foretold[4].starts_with(
+        "would fail (1168: Element not found. (\\\\example.com\\Gone could not be read)): "));
+    EXPECT_TRUE(foretold[5].starts_with("would fail (123: The filename, directory name, or volume "
+                                        "label syntax is incorrect.): "));
+    EXPECT_TRUE(foretold[6].starts_with(
+        "would fail (87: The parameter is incorrect. (the target needs a server and a share)): "));
+    EXPECT_TRUE(foretold[7].starts_with("would fail (87: The parameter is incorrect. (a namespace "
+                                        "root's targets are its servers"));
+    EXPECT_TRUE(foretold[8].starts_with("would fail (87: The parameter is incorrect. (the comment "
+                                        "is longer than 255 characters)): "));
+    EXPECT_TRUE(foretold[9].starts_with("already there: dfscmd /add \"\\\\EXAMPLE.com"));
+    EXPECT_TRUE(foretold[10].starts_with("would add a target: "));
+    ASSERT_EQ(foretold.size(), 11u);
+
+    ASSERT_EQ(Run({"--restore", file}), kExitFailure);
+    const std::vector<std::string> done = Lines(out.str());
+    ASSERT_EQ(done.size(), foretold.size());
+    for (size_t i = 0; i < done.size(); ++i) {
+        std::string expected = foretold[i];
+        for (auto [from, to] :
+             {std::pair<std::string, std::string>{"would add the link: ", "restored: "},
+              {"would add a target: ", "restored: "},
+              {"would fail (", "failed ("}})
+            if (expected.starts_with(from)) expected = to + expected.substr(from.size());
+        EXPECT_EQ(done[i], expected);
+    }
+    EXPECT_NE(err.str().find("kestrune: \\\\example.com\\Gone could not be read (1168: Element "
+                             "not found.)"),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(err.str().find("kestrune: 11 lines: 2 restored, 1 already there, 8 failed"),
+              std::string::npos)
+        << err.str();
+    // Failures stay on standard error when quiet.
+    ASSERT_EQ(Run({"--quiet", "--restore", file}), kExitFailure);
+    EXPECT_NE(err.str().find("kestrune: 11 lines: 0 restored, 3 already there, 8 failed"),
+              std::string::npos)
+        << err.str();
+}
+
+TEST_F(RestoreCommandTest, ProgressEveryFewHundredLinesOrABarOnATerminal) {
+    const int count = 600;
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += "dfscmd /map \"\\\\example.com\\Public\\Bulk\\L" + std::to_string(i) +
+                "\" \"\\\\FS1\\L" + std::to_string(i) + "\" \"\"\r\n";
+    const std::string file = (folder / "bulk.txt").string();
+    WriteWholeFile(file, text);
+
+    ASSERT_EQ(Run({"--restore", file, "--dry-run"}), kExitSuccess);
+    EXPECT_EQ(err.str().find("of 600 lines"), std::string::npos); // a dry run is quick
+
+    ASSERT_EQ(Run({"--restore", file}), kExitSuccess);
+    EXPECT_TRUE(err.str().starts_with("kestrune: 500 of 600 lines, ")) << err.str();
+    EXPECT_EQ(Lines(err.str()).size(), 2u) << err.str();
+
+    // A terminal: a bar drawn in place, and gone before the summary.
+    std::ostringstream terminalOut, terminalErr;
+    ASSERT_EQ(Run({"--restore", file}, {terminalOut, terminalErr, true, true}), kExitSuccess);
+    const std::string bar = terminalErr.str();
+    EXPECT_NE(bar.find("\r[" + std::string(30, '#') + "] 600/600 lines"), std::string::npos);
+    EXPECT_NE(bar.find("\r[#   "), std::string::npos);
+    EXPECT_EQ(bar.find("of 600 lines"), std::string::npos);
+    const size_t summary = bar.find("kestrune: 600 lines: 0 restored, 600 already there");
+    ASSERT_NE(summary, std::string::npos);
+    EXPECT_EQ(bar[summary - 1], '\r');
+    // Standard output stays one line per backup line, the bar stepping aside.
+    EXPECT_EQ(Lines(terminalOut.str()).size(), 600u);
+
+    ASSERT_EQ(Run({"--quiet", "--restore", file}, {out, err, true, false}), kExitSuccess);
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
+    const auto backups = BackUp("b");
+    DeleteLink("Public", "/Policies");
+    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string good = (backups / "Public.txt").string();
+    WriteWholeFile(folder / "utf16.txt", "\xFF\xFE"
+                                         "d\0f\0"s);
+    WriteWholeFile(folder / "utf8.txt", "\xEF\xBB\xBF"
+                                        "dfscmd");
+    WriteWholeFile(folder / "empty.txt", "");
+    WriteWholeFile(folder / "gone.txt",
+                   "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS1\\a\" \"\"\r\n");
+
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string error;
+    };
+    const std::string missing = (folder / "missing.txt").string();
+    const std::vector<Case> cases = {
+        {{"--restore", missing},
+         "kestrune: Cannot open file \"" + missing + "\". No such file or directory\n"},
+        {{"--restore", (folder / "utf16.txt").string()},
+         "kestrune: The file is not 8-bit text: it begins with a UTF-16 byte-order mark.\n"},
+        {{"--restore", (folder / "utf8.txt").string(), "--dry-run"},
+         "kestrune: The file is not 8-bit text: it begins with a UTF-8 byte-order mark.\n"},
+        {{"--compare", folder.path().string()}, "Is a directory"},
+        {{"--verify", (folder / "empty.txt").string()}, "names no namespace"},
+        {{"--compare", (folder / "gone.txt").string()},
+         "kestrune: \\\\example.com\\Gone could not be read: 1168: Element not found.\n"},
+        {{"--restore", good, "--verify", good}, "cannot be combined"},
+        {{"--verify", good, "extra"}, "unexpected argument extra"},
+        {{"--compare"}, "--compare needs a file name"},
+        {{"--dry-run", "--compare", good}, "--dry-run goes with --restore"},
+        {{"--restore", good, "--force"}, "unknown option --force"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.arguments), kExitUsage) << c.arguments.front();
+        EXPECT_NE(err.str().find(c.error), std::string::npos) << err.str();
+        EXPECT_EQ(out.str(), "");
+    }
+    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_FALSE(std::filesystem::exists(missing + "_restore.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "utf16.txt_restore.txt"));
+    EXPECT_FALSE(std::filesystem::exists(good + "_restore.txt"));
+}
+
+TEST_F(RestoreCommandTest, ALogThatCannotBeWrittenIsSaidButTheRestoreStands) {
+    const auto backups = BackUp("b");
+    DeleteLink("Public", "/Policies");
+    // A folder where the log would go.
+    std::filesystem::create_directory(backups / "Public.txt_restore.txt");
+    EXPECT_EQ(Run({"--quiet", "--restore", (backups / "Public.txt").string()}), kExitSuccess);
+    EXPECT_TRUE(err.str().starts_with("kestrune: the restore log was not written: Cannot create "
+                                      "file \"" +
+                                      (backups / "Public.txt_restore.txt").string()))
+        << err.str();
+    EXPECT_EQ(Run({"--verify", (backups / "Public.txt").string()}), kExitSuccess);
+}
+
+} // namespace
+} // namespace kestrune
