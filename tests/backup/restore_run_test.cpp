@@ -163,6 +163,42 @@ TEST_F(RestoreRunTest, HostileLinesAreRefusedOrExplained) {
                                       "longer than 255 characters)");
 }
 
+TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
+    // The platform answers "exists" for both; only what was live before tells them apart.
+    fake->addStatus = ERROR_FILE_EXISTS;
+    std::vector<std::string> asked;
+    TargetIsLive live = [&](const BackupLineParts& line) {
+        asked.push_back(line.entryPath + " " + line.target.server + " " + line.target.share);
+        return line.target.server == "there";
+    };
+    RestoredLine there = RestoreBackupLine("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\"",
+                                           false, dfs, log, nullptr, live);
+    EXPECT_EQ(there.outcome, RestoredLine::Outcome::AlreadyThere);
+    EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Already there"), clLime));
+    RestoredLine overlap = RestoreBackupLine("dfscmd /map \"\\\\d\\n\\l\" \"\\\\new\\h\" \"\"",
+                                             false, dfs, log, nullptr, live);
+    EXPECT_EQ(overlap.outcome, RestoredLine::Outcome::Failed);
+    EXPECT_EQ(overlap.reason, "80: The file exists.");
+    EXPECT_EQ(asked, (std::vector<std::string>{"\\\\d\\n\\l there h", "\\\\d\\n\\l new h"}));
+
+    // Any other answer is a failure, whatever was live.
+    fake->addStatus = ERROR_ACCESS_DENIED;
+    EXPECT_EQ(RestoreBackupLine("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\"", false, dfs,
+                                log, nullptr, live)
+                  .outcome,
+              RestoredLine::Outcome::Failed);
+    EXPECT_EQ(asked.size(), 2u);
+
+    // The run hands its check to every line.
+    fake->addStatus = ERROR_FILE_EXISTS;
+    bool cancel = false;
+    RestoreRun run(dfs, log, cancel);
+    run.targetIsLive = live;
+    RestoreRunResult result =
+        run.Run(AllLines({"dfscmd /map \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""}));
+    EXPECT_EQ(result.lines.at(0).outcome, RestoredLine::Outcome::AlreadyThere);
+}
+
 TEST(ReadBackupLines, LineEndsAndByteOrderMarks) {
     testing::TempFolder folder;
     std::string problem;

@@ -1,0 +1,151 @@
+#include "backup/live_namespaces.h"
+#include "backup/namespace_compare.h"
+#include "backup/restore_plan.h"
+#include "base/win_errors.h"
+#include "dfs/scripted_netdfs.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrune {
+namespace {
+
+TEST(LiveNamespaces, TheNamespaceOfAnEntryPath) {
+    EXPECT_EQ(NamespaceOfEntry("\\\\d.test\\Public\\a\\b"), "\\\\d.test\\Public");
+    EXPECT_EQ(NamespaceOfEntry("\\\\d.test\\Public"), "\\\\d.test\\Public");
+    for (const char* none : {"", "\\\\d.test", "\\\\d.test\\", "\\\\\\Public", "\\\\d\\\\x",
+                             "d.test\\Public", "\\d.test\\Public"})
+        EXPECT_EQ(NamespaceOfEntry(none), "") << none;
+}
+
+TEST(LiveNamespaces, PathsAndTargetsMatchWithoutRegardToCaseAndLinksMayNotNest) {
+    LiveNamespaces live;
+    live.Add("\\\\d\\N", "DC1\\N", "root");
+    live.Add("\\\\d\\N\\Data\\Projects", "FS1\\Projects", "");
+    // Code page 1252: É and é are one letter in two cases.
+    live.Add("\\\\d\\N\\R\xC9sum\xC9s", "FS1\\R", "");
+    live.Add("\\\\d\\N\\r\xE9sum\xE9s", "fs1\\r", "again"); // the same target of the same link
+    live.Add("\\\\d\\N\\r\xE9sum\xE9s", "FS2\\R", "");
+    ASSERT_EQ(live.Entries().size(), 3u);
+    EXPECT_EQ(live.TargetCount(), 4);
+    EXPECT_EQ(live.Find("\\\\D\\n\\R\xE9SUM\xE9S")->targets,
+              (std::vector<AnsiString>{"FS1\\R", "FS2\\R"}));
+    EXPECT_EQ(live.Find("\\\\d\\N\\R\xC9sum\xC9s")->comment, "");
+    EXPECT_TRUE(live.HasTarget("\\\\D\\N\\DATA\\PROJECTS", {"fs1", "projects"}));
+    EXPECT_FALSE(live.HasTarget("\\\\d\\N\\Data\\Projects", {"FS1", "Projects\\sub"}));
+
+    auto overlapping = [&](const char* path) {
+        const LiveEntry* other = live.Overlapping(path);
+        return other ? other->path : AnsiString("none");
+    };
+    EXPECT_EQ(overlapping("\\\\d\\N\\DATA"), "\\\\d\\N\\Data\\Projects"); // below it
+    EXPECT_EQ(overlapping("\\\\d\\N\\Data\\Projects\\2026"), "\\\\d\\N\\Data\\Projects"); // above
+    EXPECT_EQ(overlapping("\\\\d\\N\\Data\\Projects"), "none"); // the link itself
+    EXPECT_EQ(overlapping("\\\\d\\N\\Data\\Templates"), "none");
+    EXPECT_EQ(overlapping("\\\\d\\N\\Dat"), "none"); // a prefix of a name is no parent
+    EXPECT_EQ(overlapping("\\\\d\\N"), "none");      // the root holds every link
+    EXPECT_EQ(overlapping("\\\\d\\Other\\Data"), "none");
+}
+
+class LiveReadTest : public ::testing::Test {
+  protected:
+    void SetUp() override { InstallNetDfsApi(fake); }
+    void TearDown() override { InstallNetDfsApi(nullptr); }
+    std::shared_ptr<testing::ScriptedNetDfs> fake = std::make_shared<testing::ScriptedNetDfs>();
+    TOXLDFS dfs;
+};
+
+TEST_F(LiveReadTest, EachNamespaceIsReadOnceAndAFailedReadingCountsAsNone) {
+    fake->answers = {
+        {0,
+         {},
+         {{u"\\\\d\\A", u"root", {{u"DC1", u"A"}}},
+          {u"\\\\d\\A\\x", std::nullopt, {{u"FS1", u"x"}, {u"FS2", u"x"}}}}},
+        {ERROR_NO_MORE_ITEMS, {}, {}},
+        // B: one page, then the connection is gone.
+        {0, {}, {{u"\\\\d\\B\\y", u"", {{u"FS1", u"y"}}}}},
+        {RPC_S_SERVER_UNAVAILABLE, {}, {}},
+    };
+    bool ownHandlerCalled = false;
+    dfs.ONDFSEnum2 = [&](TOXLDFS*, AnsiString, AnsiString, AnsiString, int32_t, bool&) {
+        ownHandlerCalled = true;
+    };
+    LiveNamespaces live;
+    live.ReadNamespacesOf(dfs, {"dfscmd /map \"\\\\d\\A\\x\" \"\\\\FS1\\x\" \"\"",
+                                "dfscmd /add \"\\\\D\\a\\x\" \"\\\\FS2\\x\" \"\"", "not a line",
+                                "dfscmd /map \"\\\\d\\B\\y\" \"\\\\FS1\\y\" \"\""});
+    ASSERT_EQ(fake->enumCalls.size(), 4u); // A once, B once, each to its end
+    EXPECT_EQ(fake->enumCalls[0].name, u"\\\\d\\A");
+    EXPECT_EQ(live.Namespaces(), (std::vector<AnsiString>{"\\\\d\\A"}));
+    EXPECT_EQ(live.TargetCount(), 3);
+    EXPECT_EQ(live.Find("\\\\d\\A")->comment, "root");
+    ASSERT_EQ(live.Failures().size(), 1u);
+    EXPECT_EQ(live.Failures()[0].status, RPC_S_SERVER_UNAVAILABLE);
+    EXPECT_EQ(live.Failures()[0].error, "1722: The RPC server is unavailable.");
+    EXPECT_EQ(live.FailureFor("\\\\d\\b\\z"), &live.Failures()[0]);
+    EXPECT_EQ(live.FailureFor("\\\\d\\A\\x"), nullptr);
+    EXPECT_EQ(live.Find("\\\\d\\B\\y"), nullptr); // half a namespace would mislead
+    // The component's own handler is back.
+    bool abort = false;
+    dfs.ONDFSEnum2(&dfs, "", "", "", 0, abort);
+    EXPECT_TRUE(ownHandlerCalled);
+}
+
+TEST(NamespaceComparison, EachTargetCountsOnceAndTheOrderIsStable) {
+    LiveNamespaces live;
+    live.Add("\\\\d\\N", "DC1\\N", "");
+    live.Add("\\\\d\\N\\b", "FS1\\b", "now");
+    live.Add("\\\\d\\N\\b", "FS2\\b", "now");
+    live.Add("\\\\d\\N\\A", "FS1\\a", "");
+    const std::vector<AnsiString> lines = {
+        "dfscmd /map \"\\\\d\\N\\b\" \"\\\\FS1\\b\" \"then\"",
+        "dfscmd /map \"\\\\d\\N\\b\" \"\\\\fs1\\B\" \"then\"", // the same target again
+        "dfscmd /map \"\\\\d\\N\\c\" \"\\\\FS1\\c\" \"\"",
+        "dfscmd /map \"\\\\d\\N\" \"\\\\DC1\\N\" \"\"",
+        "",
+        "junk"};
+    NamespaceComparison c = CompareWithLive(lines, live);
+    EXPECT_EQ(c.fileTargets, 3);
+    EXPECT_EQ(c.notBackupLines, (std::vector<int>{5}));
+    using Kind = NamespaceDifference::Kind;
+    std::vector<std::pair<Kind, AnsiString>> found;
+    for (const NamespaceDifference& d : c.differences)
+        found.push_back({d.kind, d.line});
+    EXPECT_EQ(found,
+              (std::vector<std::pair<Kind, AnsiString>>{
+                  {Kind::OnlyLive, "dfscmd /map \"\\\\d\\N\\A\" \"\\\\FS1\\a\" \"\""},
+                  {Kind::CommentChanged, "dfscmd /map \"\\\\d\\N\\b\" \"\\\\FS1\\b\" \"now\""},
+                  {Kind::OnlyLive, "dfscmd /add \"\\\\d\\N\\b\" \"\\\\FS2\\b\" \"now\""},
+                  {Kind::OnlyInFile, lines[2]}}));
+    EXPECT_EQ(c.differences[1].fileComment, "then");
+    EXPECT_EQ(c.Count(Kind::OnlyLive), 2);
+}
+
+TEST(RestorePlan, LinesSeeWhatTheLinesBeforeThemWouldDo) {
+    LiveNamespaces live;
+    live.Add("\\\\d\\N", "DC1\\N", "");
+    const std::vector<AnsiString> lines = {
+        "dfscmd /add \"\\\\d\\N\\new\" \"\\\\FS2\\new\" \"\"",
+        "dfscmd /map \"\\\\d\\N\\new\" \"\\\\FS1\\new\" \"\"",
+        "dfscmd /map \"\\\\d\\N\\new\" \"\\\\FS1\\new\" \"\"",
+        "dfscmd /map \"\\\\d\\N\\new\\below\" \"\\\\FS1\\below\" \"\"",
+        "dfscmd /map \"\\\\d\\N\\x\" \"\\\\" + std::string(254, 's') + "\\x\" \"\""};
+    std::vector<PlannedLine> plan = PlanRestore(lines, live);
+    std::vector<std::pair<int, PlannedLine::Action>> got;
+    for (const PlannedLine& p : plan)
+        got.push_back({p.index, p.action});
+    using A = PlannedLine::Action;
+    EXPECT_EQ(got, (std::vector<std::pair<int, A>>{{1, A::AddLink},
+                                                   {2, A::AlreadyThere},
+                                                   {3, A::WouldFail},
+                                                   {4, A::WouldFail},
+                                                   {0, A::AddTarget}}));
+    EXPECT_EQ(plan[2].status, ERROR_FILE_EXISTS);
+    // The server name goes to the platform with its two backslashes.
+    EXPECT_EQ(plan[3].reason, "87: The parameter is incorrect. (the server name is longer than "
+                              "255 characters)");
+    EXPECT_EQ(live.Find("\\\\d\\N\\new")->targets,
+              (std::vector<AnsiString>{"FS1\\new", "FS2\\new"}));
+}
+
+} // namespace
+} // namespace kestrune

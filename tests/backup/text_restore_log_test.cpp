@@ -1,0 +1,47 @@
+#include "backup/text_restore_log.h"
+
+#include "base/file_io.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrune {
+namespace {
+
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+
+TEST(TextRestoreLog, LinesAreStampedAsTheStatusWindowStampsThem) {
+    // The C locale's formats: the date alone at midnight, a blank and the time otherwise.
+    EXPECT_EQ(LogTimeStamp(LocalTime(2026, 12, 8, 0, 0, 0)), "12/08/26");
+    EXPECT_EQ(LogTimeStamp(LocalTime(2026, 12, 8, 0, 0, 1)), "12/08/26 00:00:01");
+
+    TextRestoreLog log;
+    log.now = [] { return LocalTime(2026, 1, 2, 13, 4, 5); };
+    log.AddLine("Starting restore", clLime);
+    log.AddLine("", clLime);
+    EXPECT_EQ(log.Lines(), (std::vector<AnsiString>{"01/02/26 13:04:05\tStarting restore",
+                                                    "01/02/26 13:04:05\t"}));
+
+    testing::TempFolder folder;
+    log.SaveLinesToFile(folder / "x.txt_restore.txt");
+    EXPECT_EQ(ReadWholeFile(folder / "x.txt_restore.txt"),
+              "01/02/26 13:04:05\tStarting restore\r\n01/02/26 13:04:05\t\r\n");
+    EXPECT_TRUE(log.SaveError().empty());
+    EXPECT_THROW(log.SaveLinesToFile(folder / "missing" / "x.txt_restore.txt"), EFileError);
+    EXPECT_NE(log.SaveError().find("missing"), std::string::npos);
+    log.ClearLines();
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+} // namespace
+} // namespace kestrune
