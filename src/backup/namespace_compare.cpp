@@ -50,11 +50,6 @@ int NamespaceComparison::Count(NamespaceDifference::Kind kind) const {
                                           [kind](const auto& d) { return d.kind == kind; }));
 }
 
-bool IsBlankLine(const AnsiString& line) {
-    return std::all_of(line.begin(), line.end(),
-                       [](char c) { return static_cast<unsigned char>(c) <= 32; });
-}
-
 NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
                                     const LiveNamespaces& live) {
     NamespaceComparison result;

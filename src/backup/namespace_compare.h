@@ -37,7 +37,4 @@ struct NamespaceComparison {
 NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
                                     const LiveNamespaces& live);
 
-// Whether a line holds nothing but blanks and control characters.
-bool IsBlankLine(const AnsiString& line);
-
 } // namespace kestrune

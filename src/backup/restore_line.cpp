@@ -51,6 +51,12 @@ std::vector<AnsiString> SplitCommaText(std::string_view line) {
     return fields;
 }
 
+bool IsBlankLine(std::string_view line) {
+    for (char c : line)
+        if (static_cast<unsigned char>(c) > 32) return false;
+    return true;
+}
+
 std::vector<AnsiString> SplitBackupLine(std::string_view line) {
     std::vector<AnsiString> fields = SplitCommaText(line);
     // dfscmd /verb "path" "\\target" "comment": neither a path nor a target can hold a double

@@ -13,6 +13,10 @@ namespace kestrune {
 // quoting (two quotes inside stand for one), blanks and control characters separate fields.
 std::vector<AnsiString> SplitCommaText(std::string_view line);
 
+// Whether a line holds nothing but blanks and control characters: a hand-edited file's empty
+// line, which says nothing.
+bool IsBlankLine(std::string_view line);
+
 // The five fields of a backup line: the command, the verb, the entry path, the target and the
 // comment. A line in the exact shape the backup writes keeps its comment verbatim, double
 // quotes included; any other line is split by SplitCommaText.

@@ -1,7 +1,6 @@
 #include "cli/restore_command.h"
 
 #include "backup/live_namespaces.h"
-#include "backup/namespace_compare.h"
 #include "backup/restore_plan.h"
 #include "backup/run_report.h"
 #include "backup/text_restore_log.h"
