@@ -241,7 +241,11 @@ Status MemoryStore::Record(const std::string& ldif) {
 }
 
 MemoryStore::Node* MemoryStore::FindNode(std::string_view dn) const {
-    auto it = nodes_.find(NormalizeDn(dn));
+    std::string key = NormalizeDn(dn);
+    // A malformed DN normalizes to the rootDSE's empty key but names no entry.
+    std::vector<std::string> rdns;
+    if (key.empty() && (!SplitDn(dn, rdns) || !rdns.empty())) return nullptr;
+    auto it = nodes_.find(key);
     return it == nodes_.end() ? nullptr : it->second.get();
 }
 
@@ -461,6 +465,8 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
 Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     Node* node = FindNode(dn);
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
+    if (node->key.empty())
+        return Error(ResultCode::UnwillingToPerform, "The rootDSE cannot be deleted");
     if (!node->children.empty())
         return Error(ResultCode::NotAllowedOnNonLeaf, "Entry has children: " + dn);
     if (record) {
@@ -478,20 +484,36 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     return Status::Ok();
 }
 
-void MemoryStore::Rekey(Node* node, const std::string& newDn) {
-    auto owned = std::move(nodes_[node->key]);
-    nodes_.erase(node->key);
-    node->entry.dn = newDn;
-    node->key = NormalizeDn(newDn);
-    nodes_.emplace(node->key, std::move(owned));
+void MemoryStore::Renamed(Node* node, const std::string& newDn,
+                          std::vector<std::pair<Node*, std::string>>& out) const {
+    out.emplace_back(node, newDn);
     for (Node* child : node->children)
-        Rekey(child, JoinDn(FirstRdn(child->entry.dn), newDn));
+        Renamed(child, JoinDn(FirstRdn(child->entry.dn), newDn), out);
+}
+
+void MemoryStore::Rekey(const std::vector<std::pair<Node*, std::string>>& renamed) {
+    // Every node leaves the map before any returns, so that no new key meets an old one.
+    std::vector<std::unique_ptr<Node>> owned;
+    owned.reserve(renamed.size());
+    for (const auto& [node, dn] : renamed) {
+        auto it = nodes_.find(node->key);
+        owned.push_back(std::move(it->second));
+        nodes_.erase(it);
+    }
+    for (size_t i = 0; i < renamed.size(); ++i) {
+        Node* node = renamed[i].first;
+        node->entry.dn = renamed[i].second;
+        node->key = NormalizeDn(node->entry.dn);
+        nodes_.emplace(node->key, std::move(owned[i]));
+    }
 }
 
 Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
                              const std::string& newSuperior, bool record) {
     Node* node = FindNode(dn);
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
+    if (node->key.empty())
+        return Error(ResultCode::UnwillingToPerform, "The rootDSE cannot be renamed or moved");
     std::vector<std::string> rdns;
     if (!SplitDn(newRdn, rdns) || rdns.size() != 1)
         return Error(ResultCode::InvalidDnSyntax, "Invalid RDN: " + newRdn);
@@ -500,15 +522,28 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
     if (!newSuperior.empty()) {
         parent = FindNode(newSuperior);
         if (!parent) return Error(ResultCode::NoSuchObject, "No such object: " + newSuperior);
+        if (parent->key.empty())
+            return Error(ResultCode::UnwillingToPerform, "Nothing can be moved below the rootDSE");
         parentDn = parent->entry.dn;
         for (Node* up = parent; up; up = up->parent)
             if (up == node)
                 return Error(ResultCode::UnwillingToPerform, "Cannot move an entry below itself");
     }
     std::string newDn = JoinDn(rdns.front(), parentDn);
-    Node* existing = FindNode(newDn);
-    if (existing && existing != node)
-        return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + newDn);
+    // The new names of the whole subtree must be free: an entry loaded before its parents can
+    // hold the new name of a descendant without being part of the subtree.
+    std::vector<std::pair<Node*, std::string>> renamed;
+    Renamed(node, newDn, renamed);
+    std::vector<Node*> moving;
+    for (const auto& r : renamed)
+        moving.push_back(r.first);
+    std::sort(moving.begin(), moving.end());
+    for (const auto& r : renamed) {
+        auto it = nodes_.find(NormalizeDn(r.second));
+        if (it != nodes_.end() &&
+            !std::binary_search(moving.begin(), moving.end(), it->second.get()))
+            return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + r.second);
+    }
     if (record && parent != node->parent) {
         Status status = CheckSuperior(node->entry, parent);
         if (!status.ok()) return status;
@@ -544,7 +579,7 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
         node->parent = parent;
     }
     std::string oldDn = node->entry.dn;
-    Rekey(node, newDn);
+    Rekey(renamed);
     UpdateReferences(oldDn, newDn);
     ++changes_;
     return Status::Ok();

@@ -60,7 +60,10 @@ class MemoryStore : public DirectoryStore {
                     const std::string& newSuperior, bool record);
     Status Record(const std::string& ldif);
     Node* FindNode(std::string_view dn) const;
-    void Rekey(Node* node, const std::string& newDn);
+    // The node and its descendants, each with its DN after the node is renamed to newDn.
+    void Renamed(Node* node, const std::string& newDn,
+                 std::vector<std::pair<Node*, std::string>>& out) const;
+    void Rekey(const std::vector<std::pair<Node*, std::string>>& renamed);
     void Collect(const Node* node, bool deep, bool wholeForest,
                  std::vector<const Node*>& out) const;
     // Whether an object of the entry's class may be placed under parent (its schema's

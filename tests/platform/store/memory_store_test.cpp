@@ -250,3 +250,95 @@ TEST(MemoryStoreIndex, IndexedSearchesFollowAddsModifiesRenamesAndDeletes) {
 
 } // namespace
 } // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+class MemoryStoreRecords : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        file = std::filesystem::temp_directory_path() /
+               ("kestrune_records_" + std::to_string(::getpid()) + ".ldif");
+    }
+    void TearDown() override { std::filesystem::remove_all(file); }
+    // Loads base plus records; the error when the file is refused, "" when it loads.
+    std::string Load(const std::string& text) {
+        WriteWholeFile(file, text);
+        std::string error;
+        auto store = MemoryStore::Open(file, error);
+        return store ? std::string() : error;
+    }
+    std::filesystem::path file;
+};
+
+const char* kRooted = "dn:\nobjectClass: top\ndefaultNamingContext: DC=x\n\n"
+                      "dn: DC=x\nobjectClass: domainDNS\n\n"
+                      "dn: OU=a,DC=x\nobjectClass: organizationalUnit\n\n";
+
+TEST_F(MemoryStoreRecords, TheRootDseCannotBeDeletedOrMoved) {
+    struct Case {
+        const char* record;
+        int line;
+    } cases[] = {
+        {"dn:\nchangetype: delete\n", 11},
+        {"dn:\nchangetype: modrdn\nnewrdn: CN=root\ndeleteoldrdn: 1\nnewsuperior: DC=x\n", 11},
+        {"dn:\nchangetype: modrdn\nnewrdn: CN=root\ndeleteoldrdn: 0\n", 11},
+        {"dn: OU=a,DC=x\nchangetype: modrdn\nnewrdn: OU=b\ndeleteoldrdn: 1\nnewsuperior:: IA==\n",
+         11},
+        // A malformed DN names no entry, least of all the rootDSE.
+        {"dn: garbage\nchangetype: delete\n", 11},
+        {"dn: garbage\nchangetype: modify\nreplace: defaultNamingContext\n"
+         "defaultNamingContext: DC=y\n-\n",
+         11},
+    };
+    for (const Case& c : cases) {
+        std::string error = Load(std::string(kRooted) + c.record + "\n");
+        EXPECT_NE(error.find(file.string() + ":" + std::to_string(c.line) + ":"), std::string::npos)
+            << c.record << " gave: " << error;
+    }
+    MemoryStore store;
+    ASSERT_TRUE(store.LoadText(kRooted, "t").ok());
+    EXPECT_EQ(store.Delete("").code, ResultCode::UnwillingToPerform);
+    EXPECT_EQ(store.Rename("", "CN=x", true, "DC=x").code, ResultCode::UnwillingToPerform);
+    EXPECT_EQ(store.Rename("OU=a,DC=x", "OU=b", true, " ").code, ResultCode::UnwillingToPerform);
+    EXPECT_EQ(store.Rename("OU=a,DC=x", "OU=b", true, "no dn").code, ResultCode::NoSuchObject);
+    std::vector<Entry> root;
+    ASSERT_TRUE(SearchAll(store, {"", Scope::Base, "(objectClass=*)", {}, 0}, root).ok());
+    ASSERT_EQ(root.size(), 1u);
+    EXPECT_EQ(root[0].First("defaultNamingContext"), "DC=x");
+}
+
+TEST_F(MemoryStoreRecords, ARenameOntoAnyExistingNameChangesNothing) {
+    // CN=c,OU=b,DC=x comes before its parents, so it is not in the tree below DC=x; renaming
+    // OU=a to OU=b would give OU=a's child that same name.
+    MemoryStore store;
+    ASSERT_TRUE(store
+                    .LoadText("dn: CN=c,OU=b,DC=x\nobjectClass: user\n\n"
+                              "dn: DC=x\nobjectClass: domainDNS\n\n"
+                              "dn: OU=a,DC=x\nobjectClass: organizationalUnit\n\n"
+                              "dn: CN=c,OU=a,DC=x\nobjectClass: user\nnote: mine\n\n",
+                              "t")
+                    .ok());
+    EXPECT_EQ(store.Rename("OU=a,DC=x", "OU=b", true, "").code, ResultCode::EntryAlreadyExists);
+    EXPECT_EQ(store.Rename("CN=c,OU=a,DC=x", "CN=C", true, "OU=b,DC=x").code,
+              ResultCode::NoSuchObject);
+    ASSERT_TRUE(store.Add({"OU=b,DC=x", {{"objectClass", {"organizationalUnit"}}}}).ok());
+    EXPECT_EQ(store.Rename("CN=c,OU=a,DC=x", "CN=C", true, "OU=b,DC=x").code,
+              ResultCode::EntryAlreadyExists);
+    std::vector<Entry> all;
+    ASSERT_TRUE(
+        SearchAll(store, {"DC=x", Scope::Subtree, "(objectClass=*)", {"note"}, 0}, all).ok());
+    std::vector<std::string> dns;
+    for (const Entry& e : all)
+        dns.push_back(e.dn);
+    EXPECT_EQ(dns, (std::vector<std::string>{"DC=x", "OU=a,DC=x", "CN=c,OU=a,DC=x", "OU=b,DC=x"}));
+    EXPECT_EQ(all[2].First("note"), "mine");
+    // A change of case only is a rename onto itself.
+    EXPECT_TRUE(store.Rename("OU=a,DC=x", "OU=A", true, "").ok());
+    ASSERT_TRUE(
+        SearchAll(store, {"cn=c,ou=a,dc=x", Scope::Base, "(objectClass=*)", {}, 0}, all).ok());
+    EXPECT_EQ(all.at(0).dn, "CN=c,OU=A,DC=x");
+}
+
+} // namespace
+} // namespace kestrune::store
