@@ -70,6 +70,19 @@ class FilterParser {
             Fail("expected \"(\"");
             return nullptr;
         }
+        // Parsing, matching and freeing all recurse: a bound on the nesting keeps any filter
+        // text from exhausting the stack.
+        if (depth_ == kMaxFilterDepth) {
+            Fail("filters nested more than " + std::to_string(kMaxFilterDepth) + " deep");
+            return nullptr;
+        }
+        ++depth_;
+        std::unique_ptr<Filter> f = ParseNested();
+        --depth_;
+        return f;
+    }
+
+    std::unique_ptr<Filter> ParseNested() {
         ++pos_;
         std::unique_ptr<Filter> f;
         char c = pos_ < text_.size() ? text_[pos_] : '\0';
@@ -203,6 +216,7 @@ class FilterParser {
     std::string_view text_;
     const Filter::SyntaxLookup& syntaxOf_;
     size_t pos_ = 0;
+    size_t depth_ = 0;
     bool ok_ = true;
     std::string error_;
     size_t errorAt_ = 0;

@@ -18,6 +18,9 @@ struct IndexTerm {
     bool prefix = false;
 };
 
+// The deepest nesting of "(&", "(|" and "(!" a filter may have.
+constexpr size_t kMaxFilterDepth = 256;
+
 class Filter {
   public:
     // Rewrites an equality value before matching (the directory's objectCategory shorthand).

@@ -47,6 +47,32 @@ TEST(Filter, MalformedFiltersAreRefusedWithTheirPosition) {
     }
 }
 
+TEST(Filter, NestingIsBoundedInsteadOfExhaustingTheStack) {
+    auto nested = [](size_t depth, const char* op) {
+        std::string text;
+        for (size_t i = 0; i < depth; ++i)
+            text += std::string("(") + op;
+        text += "(cn=a)";
+        for (size_t i = 0; i < depth; ++i)
+            text += ")";
+        return text;
+    };
+    Entry e{"CN=a", {{"cn", {"a"}}}};
+    // The limit counts every parenthesized filter, the innermost item too.
+    EXPECT_TRUE(Match(nested(kMaxFilterDepth - 1, "&"), e));
+    EXPECT_FALSE(Match(nested(kMaxFilterDepth - 1, "!"), e)); // an odd count of "!"
+    std::unique_ptr<Filter> f;
+    for (const char* op : {"&", "|", "!"}) {
+        for (size_t depth : {kMaxFilterDepth, size_t{50000}}) {
+            Status status = Filter::Parse(nested(depth, op), f);
+            EXPECT_EQ(status.code, ResultCode::FilterError) << op << depth;
+            EXPECT_NE(status.message.find("nested"), std::string::npos) << status.message;
+            EXPECT_FALSE(f);
+        }
+    }
+    EXPECT_EQ(Filter::Parse(std::string(50000, '('), f).code, ResultCode::FilterError);
+}
+
 TEST(Filter, OctetStringsCompareByteForByte) {
     Entry e{"CN=L", {{"msDFS-LinkIdentityGUIDv2", {std::string("AB\x01", 3)}}}};
     EXPECT_TRUE(Match("(msDFS-LinkIdentityGUIDv2=AB\\01)", e));
