@@ -331,6 +331,19 @@ NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::s
 NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
                                 const char16_t* ShareName, const char16_t* Comment,
                                 uint32_t Flags) {
+    // Whether the link exists and which targets it has must still hold when the change is
+    // made, though other programs add to the same namespace.
+    NET_API_STATUS result = NERR_Success;
+    store::Status status = directory_->Exclusively([&] {
+        result = AddEntry(DfsEntryPath, ServerName, ShareName, Comment, Flags);
+        return store::Status::Ok();
+    });
+    return status.ok() ? result : FromStore(status);
+}
+
+NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                                     const char16_t* ShareName, const char16_t* Comment,
+                                     uint32_t Flags) {
     if (Flags == DFS_RESTORE_VOLUME) return ERROR_NOT_SUPPORTED;
     if (Flags != 0 && Flags != DFS_ADD_VOLUME) return ERROR_INVALID_PARAMETER;
     if (!ServerName || !ShareName || !*ServerName || !*ShareName) return ERROR_INVALID_PARAMETER;

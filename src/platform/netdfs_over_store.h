@@ -29,6 +29,8 @@ class StoreNetDfs : public NetDfsApi {
         std::vector<std::u16string> targets;
     };
 
+    NET_API_STATUS AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                            const char16_t* ShareName, const char16_t* Comment, uint32_t Flags);
     std::optional<std::string> DomainDn(const std::u16string& name);
     std::string NamespaceDn(const std::string& domainDn, const std::string& name) const;
     NET_API_STATUS ReadNamespace(const std::string& dn, store::Entry& out);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -93,6 +94,10 @@ class DirectoryStore {
     // A number that changes whenever the content changes, so that facts read from the store
     // can be kept until then; 0 from a store that cannot tell (facts are read every time).
     virtual uint64_t ChangeCount() const { return 0; }
+    // Runs work so that no other program changes the directory meanwhile: what work reads is
+    // still so when it makes its changes (read, decide, write). A directory server orders
+    // each request itself, so by default work simply runs.
+    virtual Status Exclusively(const std::function<Status()>& work) { return work(); }
 };
 
 // Every entry of a search, all pages together (paged: no size limit cuts it).

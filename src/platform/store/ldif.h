@@ -18,10 +18,22 @@ struct LdifRecord {
     std::string newSuperior;
 };
 
+// Where a text that others append records to was read up to.
+struct LdifTail {
+    size_t firstLine = 1; // in: the line number of the text's first line
+    // out: an incomplete last record, left out. Every appended record ends with a blank line,
+    // so a change record (or the start of one) at the end without it was cut short while it
+    // was being written.
+    bool torn = false;
+    size_t tornOffset = 0; // where the incomplete record begins in the text
+    size_t tornLine = 0;
+};
+
 // Reads every record of text and hands it to apply, in order. Stops at the first malformed
-// line or failed apply; the message then reads "<name>:<line>: <what>".
+// line or failed apply; the message then reads "<name>:<line>: <what>". With tail, an
+// incomplete last record is left out and reported there instead of refused.
 Status ReadLdif(std::string_view text, const std::string& name,
-                const std::function<Status(const LdifRecord&)>& apply);
+                const std::function<Status(const LdifRecord&)>& apply, LdifTail* tail = nullptr);
 
 std::string FormatLdifAdd(const Entry& entry);
 std::string FormatLdifModify(const std::string& dn, const std::vector<Modification>& changes);

@@ -10,22 +10,29 @@ namespace {
 struct LogicalLine {
     std::string text; // continuation lines joined
     size_t number = 0;
+    size_t offset = 0; // of its first physical line in the text
 };
 
 // Splits text into records of logical lines: continuations joined, comments dropped.
 class LineReader {
   public:
-    explicit LineReader(std::string_view text) : text_(text) {}
+    LineReader(std::string_view text, size_t firstLine) : text_(text), lineNumber_(firstLine) {}
 
-    // The next record's lines; false at the end of the text.
-    bool NextRecord(std::vector<LogicalLine>& record) {
+    // The next record's lines; false at the end of the text. terminated tells whether a blank
+    // line ended the record (rather than the end of the text).
+    bool NextRecord(std::vector<LogicalLine>& record, bool& terminated) {
         record.clear();
+        terminated = false;
         while (pos_ < text_.size()) {
             size_t number = lineNumber_;
+            size_t offset = pos_;
             std::string_view physical = NextPhysical();
             if (physical.empty()) {
                 lastWasComment_ = false;
-                if (!record.empty()) return true;
+                if (!record.empty()) {
+                    terminated = true;
+                    return true;
+                }
                 continue;
             }
             bool comment = physical.front() == '#';
@@ -36,7 +43,7 @@ class LineReader {
             if (physical.front() == ' ' && lastWasComment_) continue;
             lastWasComment_ = comment;
             if (comment) continue;
-            record.push_back({std::string(physical), number});
+            record.push_back({std::string(physical), number, offset});
         }
         return !record.empty();
     }
@@ -54,7 +61,7 @@ class LineReader {
 
     std::string_view text_;
     size_t pos_ = 0;
-    size_t lineNumber_ = 1;
+    size_t lineNumber_;
     bool lastWasComment_ = false;
 };
 
@@ -239,15 +246,36 @@ class RecordParser {
     }
 };
 
+bool StartsWith(std::string_view text, std::string_view start) {
+    return text.size() >= start.size() && SameTextAscii(text.substr(0, start.size()), start);
+}
+
+// Whether a record that the end of the text cut off is (the start of) an appended change
+// record: a "dn:" line, then nothing, a "changetype:" line or the first part of one.
+bool IsCutChangeRecord(const std::vector<LogicalLine>& lines) {
+    const std::string& first = lines.front().text;
+    if (lines.size() == 1) return StartsWith(first, "dn:") || StartsWith("dn:", first);
+    const std::string& second = lines[1].text;
+    return StartsWith(first, "dn:") &&
+           (StartsWith(second, "changetype:") || StartsWith("changetype:", second));
+}
+
 } // namespace
 
 Status ReadLdif(std::string_view text, const std::string& name,
-                const std::function<Status(const LdifRecord&)>& apply) {
-    LineReader reader(text);
+                const std::function<Status(const LdifRecord&)>& apply, LdifTail* tail) {
+    LineReader reader(text, tail ? tail->firstLine : 1);
     std::vector<LogicalLine> lines;
     RecordParser parser;
     LdifRecord record;
-    while (reader.NextRecord(lines)) {
+    bool terminated = false;
+    while (reader.NextRecord(lines, terminated)) {
+        if (tail && !terminated && IsCutChangeRecord(lines)) {
+            tail->torn = true;
+            tail->tornOffset = lines.front().offset;
+            tail->tornLine = lines.front().number;
+            return Status::Ok();
+        }
         // "version: 1" may stand apart from the first record.
         if (lines.size() == 1 && lines[0].text.rfind("version:", 0) == 0 &&
             lines[0].text != "version: 1" && lines[0].text != "version:1")

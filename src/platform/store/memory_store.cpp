@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrune::store {
@@ -157,6 +160,54 @@ class MemoryStore::Cursor : public SearchCursor {
     bool limited_ = false;
 };
 
+namespace {
+
+std::function<void(const std::string&)>& WarningSink() {
+    static std::function<void(const std::string&)> sink;
+    return sink;
+}
+
+void Warn(const std::string& text) {
+    if (WarningSink())
+        WarningSink()(text);
+    else
+        std::fprintf(stderr, "kestrune: %s\n", text.c_str());
+}
+
+Status FileFailure(const char* what, const std::filesystem::path& file, int error) {
+    return {ResultCode::Unavailable,
+            std::string(what) + " \"" + FullFileName(file) + "\": " + SystemErrorText(error),
+            error};
+}
+
+bool LockFile(int fd, int operation) {
+    while (::flock(fd, operation) != 0)
+        if (errno != EINTR) return false;
+    return true;
+}
+
+// Releases the file lock and leaves the exclusive section however work ends.
+class ExclusiveSection {
+  public:
+    ExclusiveSection(int fd, int& depth) : fd_(fd), depth_(depth) { ++depth_; }
+    ~ExclusiveSection() {
+        --depth_;
+        if (fd_ >= 0) LockFile(fd_, LOCK_UN);
+    }
+    ExclusiveSection(const ExclusiveSection&) = delete;
+    ExclusiveSection& operator=(const ExclusiveSection&) = delete;
+
+  private:
+    int fd_;
+    int& depth_;
+};
+
+} // namespace
+
+void MemoryStore::SetWarningSink(std::function<void(const std::string&)> sink) {
+    WarningSink() = std::move(sink);
+}
+
 MemoryStore::MemoryStore() = default;
 
 MemoryStore::~MemoryStore() {
@@ -165,24 +216,29 @@ MemoryStore::~MemoryStore() {
 
 std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file,
                                                std::string& error) {
-    std::string text;
-    try {
-        text = ReadWholeFile(file);
-    } catch (const EFileError& e) {
-        error = e.what();
+    auto store = std::make_unique<MemoryStore>();
+    store->file_ = file;
+    store->fd_ = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (store->fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        // A domain that cannot be changed can still be read; changes then fail with the reason.
+        store->writeError_ = errno;
+        store->fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if (store->fd_ < 0) {
+        error = "Cannot open file \"" + FullFileName(file) + "\". " + SystemErrorText(errno);
         return nullptr;
     }
-    auto store = std::make_unique<MemoryStore>();
-    Status status = store->LoadText(text, file.string());
+    // The shared lock waits out a change another program is writing.
+    if (!LockFile(store->fd_, LOCK_SH)) {
+        error = FileFailure("Cannot lock", file, errno).message;
+        return nullptr;
+    }
+    Status status = store->CatchUp(false);
+    LockFile(store->fd_, LOCK_UN);
     if (!status.ok()) {
         error = status.message;
         return nullptr;
     }
-    store->file_ = file;
-    if (text.empty() || text.ends_with("\n\n") || text.ends_with("\n\r\n"))
-        store->separator_.clear();
-    else
-        store->separator_ = text.ends_with("\n") ? "\n" : "\n\n";
     return store;
 }
 
@@ -205,38 +261,112 @@ Status MemoryStore::Apply(const LdifRecord& r) {
     return Status::Ok();
 }
 
+Status MemoryStore::CatchUp(bool exclusive) {
+    struct stat open {};
+    struct stat named {};
+    if (::fstat(fd_, &open) != 0) return FileFailure("Cannot read", file_, errno);
+    if (::stat(file_.c_str(), &named) != 0) return FileFailure("Cannot open", file_, errno);
+    // Records are only ever appended; anything else means the file is not the one loaded.
+    if (named.st_ino != open.st_ino || named.st_dev != open.st_dev ||
+        static_cast<uint64_t>(open.st_size) < read_) {
+        broken_ = {ResultCode::Unavailable,
+                   "\"" + FullFileName(file_) +
+                       "\" was replaced or shortened by another program; open it again",
+                   0};
+        return broken_;
+    }
+    uint64_t size = static_cast<uint64_t>(open.st_size);
+    if (size == read_) return Status::Ok();
+    std::string tail(size - read_, '\0');
+    for (size_t done = 0; done < tail.size();) {
+        ssize_t n =
+            ::pread(fd_, tail.data() + done, tail.size() - done, static_cast<off_t>(read_ + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return FileFailure("Cannot read", file_, errno);
+        if (n == 0) {
+            tail.resize(done); // shortened meanwhile: the next look finds out
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    LdifTail where;
+    where.firstLine = nextLine_;
+    Status status = ReadLdif(
+        tail, file_.string(), [this](const LdifRecord& r) { return Apply(r); }, &where);
+    if (!status.ok()) {
+        // Some of the records may be in; the file and the store no longer agree.
+        if (read_ > 0) broken_ = status;
+        return status;
+    }
+    uint64_t end = where.torn ? read_ + where.tornOffset : read_ + tail.size();
+    if (where.torn) {
+        // A program died while appending this record: it never reported the change done.
+        std::string at = file_.string() + ":" + std::to_string(where.tornLine) + ": ";
+        if (exclusive && writeError_ == 0) {
+            // Removed before anything is appended, or it would stand in the middle.
+            if (::ftruncate(fd_, static_cast<off_t>(end)) != 0)
+                return FileFailure("Cannot record the change in", file_, errno);
+            Warn(at + "the last change record was cut short when it was written; removed");
+        } else if (warnedAt_ != end) {
+            Warn(at + "the last change record was cut short when it was written; left out");
+        }
+        warnedAt_ = end;
+    }
+    nextLine_ += static_cast<size_t>(
+        std::count(tail.begin(), tail.begin() + static_cast<ptrdiff_t>(end - read_), '\n'));
+    read_ = end;
+    return Status::Ok();
+}
+
+std::string MemoryStore::Separator() const {
+    char last[3] = {};
+    size_t n = static_cast<size_t>(std::min<uint64_t>(read_, 3));
+    if (n == 0) return {};
+    if (::pread(fd_, last + 3 - n, n, static_cast<off_t>(read_ - n)) != static_cast<ssize_t>(n))
+        return "\n\n";
+    std::string_view end(last, 3);
+    if (end.ends_with("\n\n") || end.ends_with("\n\r\n")) return {};
+    return end.ends_with("\n") ? "\n" : "\n\n";
+}
+
+Status MemoryStore::Exclusively(const std::function<Status()>& work) {
+    if (file_.empty() || exclusive_ > 0) {
+        ExclusiveSection section(-1, exclusive_);
+        return work();
+    }
+    if (!broken_.ok()) return broken_;
+    if (!LockFile(fd_, LOCK_EX)) return FileFailure("Cannot lock", file_, errno);
+    ExclusiveSection section(fd_, exclusive_);
+    Status status = CatchUp(true);
+    if (!status.ok()) return status;
+    return work();
+}
+
 Status MemoryStore::Record(const std::string& ldif) {
     if (file_.empty()) return Status::Ok();
-    if (fd_ < 0) {
-        fd_ = ::open(file_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-        if (fd_ < 0) {
-            int error = errno;
-            return {ResultCode::Unavailable,
-                    "Cannot record the change in \"" + file_.string() +
-                        "\": " + SystemErrorText(error),
-                    error};
-        }
-    }
-    std::string text = separator_ + ldif;
+    if (writeError_ != 0) return FileFailure("Cannot record the change in", file_, writeError_);
+    std::string text = Separator() + ldif;
     size_t done = 0;
+    int error = 0;
     while (done < text.size()) {
         ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            int error = errno;
-            // A partial record would break the next load: cut the file back.
-            off_t end = ::lseek(fd_, 0, SEEK_END);
-            if (done > 0 && end >= static_cast<off_t>(done))
-                separator_ =
-                    ::ftruncate(fd_, end - static_cast<off_t>(done)) != 0 ? "\n\n" : separator_;
-            return {ResultCode::Unavailable,
-                    "Cannot record the change in \"" + file_.string() +
-                        "\": " + SystemErrorText(error),
-                    error};
+            error = errno;
+            break;
         }
         done += static_cast<size_t>(n);
     }
-    separator_.clear();
+    // The change counts as made only once it is on the disk.
+    if (error == 0 && ::fdatasync(fd_) != 0) error = errno;
+    if (error != 0) {
+        // A partial record would be dropped by the next load; cut it off now all the same.
+        if (done > 0 && ::ftruncate(fd_, static_cast<off_t>(read_)) != 0)
+            broken_ = FileFailure("Cannot record the change in", file_, errno);
+        return FileFailure("Cannot record the change in", file_, error);
+    }
+    nextLine_ += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    read_ += text.size();
     return Status::Ok();
 }
 
@@ -250,6 +380,12 @@ MemoryStore::Node* MemoryStore::FindNode(std::string_view dn) const {
 }
 
 Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchCursor>& cursor) {
+    // Others' changes are taken in first. When that fails, what the store holds still
+    // answers; changes are the ones refused.
+    if (!file_.empty() && exclusive_ == 0 && broken_.ok() && LockFile(fd_, LOCK_SH)) {
+        CatchUp(false);
+        LockFile(fd_, LOCK_UN);
+    }
     std::unique_ptr<Filter> filter;
     Status status = Filter::Parse(request.filter, filter,
                                   [this](std::string_view type) { return schema_.SyntaxOf(type); });
@@ -366,17 +502,17 @@ void MemoryStore::Collect(const Node* node, bool deep, bool wholeForest,
 }
 
 Status MemoryStore::Add(const Entry& entry) {
-    return DoAdd(entry, true);
+    return Exclusively([&] { return DoAdd(entry, true); });
 }
 Status MemoryStore::Modify(const std::string& dn, const std::vector<Modification>& changes) {
-    return DoModify(dn, changes, true);
+    return Exclusively([&] { return DoModify(dn, changes, true); });
 }
 Status MemoryStore::Delete(const std::string& dn) {
-    return DoDelete(dn, true);
+    return Exclusively([&] { return DoDelete(dn, true); });
 }
 Status MemoryStore::Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
                            const std::string& newSuperior) {
-    return DoRename(dn, newRdn, deleteOldRdn, newSuperior, true);
+    return Exclusively([&] { return DoRename(dn, newRdn, deleteOldRdn, newSuperior, true); });
 }
 
 Status MemoryStore::DoAdd(const Entry& entry, bool record) {

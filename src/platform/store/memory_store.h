@@ -1,6 +1,7 @@
 // A directory held in memory, loaded from an LDIF file. Every change is appended to that file
-// as an LDIF change record before it takes effect, so nothing is lost and nothing is
-// rewritten.
+// as an LDIF change record (and flushed to the disk) before it takes effect, so nothing is
+// lost and nothing is rewritten. Several programs may use one file: each change is decided
+// and appended under an exclusive lock of the file, after taking in what the others appended.
 #pragma once
 
 #include "platform/store/directory_schema.h"
@@ -38,6 +39,11 @@ class MemoryStore : public DirectoryStore {
     Status Delete(const std::string& dn) override;
     Status Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
                   const std::string& newSuperior) override;
+    Status Exclusively(const std::function<Status()>& work) override;
+
+    // Where warnings go (a record cut short when it was written, left out): standard error
+    // unless set; an empty sink restores that.
+    static void SetWarningSink(std::function<void(const std::string&)> sink);
 
     size_t EntryCount() const { return nodes_.size(); }
     uint64_t ChangeCount() const override { return changes_; }
@@ -59,6 +65,11 @@ class MemoryStore : public DirectoryStore {
     Status DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
                     const std::string& newSuperior, bool record);
     Status Record(const std::string& ldif);
+    // Applies the records other programs appended since the file was last read. Holding the
+    // exclusive lock, it also removes a record cut short by a program that died writing it.
+    Status CatchUp(bool exclusive);
+    // What must come before the next record: the file may not end in a blank line.
+    std::string Separator() const;
     Node* FindNode(std::string_view dn) const;
     // The node and its descendants, each with its DN after the node is renamed to newDn.
     void Renamed(Node* node, const std::string& newDn,
@@ -88,8 +99,12 @@ class MemoryStore : public DirectoryStore {
     DirectorySchema schema_;
     std::filesystem::path file_;
     int fd_ = -1;
-    std::string
-        separator_; // what must come before the next record: the file may not end in a blank line
+    int writeError_ = 0;             // why the file could only be opened for reading
+    uint64_t read_ = 0;              // bytes of the file applied: all but an incomplete last record
+    size_t nextLine_ = 1;            // the line number at read_
+    uint64_t warnedAt_ = UINT64_MAX; // where the incomplete record last warned about begins
+    int exclusive_ = 0;              // depth of Exclusively calls in progress
+    Status broken_;                  // why the file can no longer be followed (changes then fail)
 };
 
 } // namespace kestrune::store

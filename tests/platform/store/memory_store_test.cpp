@@ -156,9 +156,10 @@ TEST_F(MemoryStoreTest, MalformedFileNamesFileAndLineAndLoadsNothing) {
         {"dn: CN=a\nobjectClass top\n", 2},
         {"dn: DC=x\nobjectClass: top\n\nobjectClass: orphan\n", 4},
         {"dn: DC=x\nphoto:: !!!\n", 2},
-        {"dn: DC=x\nchangetype: explode\n", 2},
+        // Change records end with a blank line; without it, the last one is incomplete.
+        {"dn: DC=x\nchangetype: explode\n\n", 2},
         {"dn: DC=x\nobjectClass: top\n\ndn: DC=x\nobjectClass: top\n", 4},
-        {"dn: DC=x\nchangetype: modify\nreplace: a\na: 1\n", 4},
+        {"dn: DC=x\nchangetype: modify\nreplace: a\na: 1\n\n", 4},
         {"dn: DC=x\nphoto:< file:///etc/passwd\n", 2},
     };
     for (const Case& c : cases) {
@@ -338,6 +339,133 @@ TEST_F(MemoryStoreRecords, ARenameOntoAnyExistingNameChangesNothing) {
     ASSERT_TRUE(
         SearchAll(store, {"cn=c,ou=a,dc=x", Scope::Base, "(objectClass=*)", {}, 0}, all).ok());
     EXPECT_EQ(all.at(0).dn, "CN=c,OU=A,DC=x");
+}
+
+} // namespace
+} // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+// Collects the store's warnings for the duration of a test.
+class CapturedWarnings {
+  public:
+    CapturedWarnings() {
+        MemoryStore::SetWarningSink([this](const std::string& w) { lines.push_back(w); });
+    }
+    ~CapturedWarnings() { MemoryStore::SetWarningSink(nullptr); }
+    std::vector<std::string> lines;
+};
+
+class TornRecords : public MemoryStoreRecords {
+  protected:
+    // What the store appends for change, and the file before it.
+    void Append(const std::function<void(MemoryStore&)>& change) {
+        WriteWholeFile(file, std::string(kRooted) +
+                                 "dn: CN=L1,OU=a,DC=x\nobjectClass: msDFS-Linkv2\n"
+                                 "msDFS-Commentv2: the old comment\n");
+        before = ReadWholeFile(file);
+        std::string error;
+        auto store = MemoryStore::Open(file, error);
+        ASSERT_TRUE(store) << error;
+        change(*store);
+        appended = ReadWholeFile(file).substr(before.size());
+    }
+    std::string Comment(DirectoryStore& store, const std::string& dn) {
+        std::vector<Entry> found;
+        if (!SearchAll(store, {dn, Scope::Base, "(objectClass=*)", {}, 0}, found).ok()) return "-";
+        return found.at(0).First("msDFS-Commentv2");
+    }
+    std::string before, appended;
+};
+
+TEST_F(TornRecords, ACutLastRecordIsLeftOutWithAWarningAtEveryCutPoint) {
+    const std::string newComment = "Gr\xc3\xbc\xc3\x9f"
+                                   "e, a comment long enough to be folded "
+                                   "over more than one line of the file by the writer";
+    Append([&](MemoryStore& store) {
+        ASSERT_TRUE(store
+                        .Add({"CN=L2,OU=a,DC=x",
+                              {{"objectClass", {"top", "msDFS-Linkv2"}},
+                               {"msDFS-LinkPathv2", {"/Dept/Share"}},
+                               {"msDFS-TargetListv2", {std::string(300, '\x01')}},
+                               {"msDFS-Commentv2", {newComment}}}})
+                        .ok());
+        ASSERT_TRUE(store
+                        .Modify("CN=L1,OU=a,DC=x",
+                                {{Modification::Op::Replace, "msDFS-Commentv2", {newComment}}})
+                        .ok());
+    });
+    ASSERT_GT(appended.size(), 600u);
+    size_t second = appended.find("dn: CN=L1");
+    ASSERT_NE(second, std::string::npos);
+    size_t newlinesBefore = static_cast<size_t>(std::count(before.begin(), before.end(), '\n'));
+    for (size_t cut = 0; cut <= appended.size(); ++cut) {
+        CapturedWarnings warnings;
+        WriteWholeFile(file, before + appended.substr(0, cut));
+        std::string error;
+        auto store = MemoryStore::Open(file, error);
+        ASSERT_TRUE(store) << "cut at " << cut << ": " << error;
+        bool addDone = cut >= second;
+        bool modifyDone = cut == appended.size();
+        EXPECT_EQ(Comment(*store, "CN=L2,OU=a,DC=x"), addDone ? newComment : "-") << cut;
+        EXPECT_EQ(Comment(*store, "CN=L1,OU=a,DC=x"), modifyDone ? newComment : "the old comment")
+            << cut;
+        std::string cutText = appended.substr(0, cut);
+        size_t lastRecord = addDone ? second : 0;
+        bool partial = cutText.find_first_not_of("\n", lastRecord) != std::string::npos &&
+                       !(addDone && cut == second) && !modifyDone;
+        if (!partial) {
+            EXPECT_TRUE(warnings.lines.empty()) << cut << ": " << warnings.lines.at(0);
+            continue;
+        }
+        // The warning names the file and the line where the incomplete record begins.
+        size_t line = newlinesBefore + 1 +
+                      static_cast<size_t>(std::count(
+                          cutText.begin(),
+                          cutText.begin() + static_cast<ptrdiff_t>(addDone ? second : 0), '\n'));
+        if (!addDone) line += cutText.find_first_not_of('\n'); // the separator's blank lines
+        ASSERT_EQ(warnings.lines.size(), 1u) << cut;
+        EXPECT_EQ(warnings.lines[0].rfind(file.string() + ":" + std::to_string(line) + ":", 0), 0u)
+            << cut << ": " << warnings.lines[0];
+    }
+}
+
+TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
+    Append([](MemoryStore& store) {
+        ASSERT_TRUE(store
+                        .Modify("CN=L1,OU=a,DC=x",
+                                {{Modification::Op::Replace, "msDFS-Commentv2", {"cut"}}})
+                        .ok());
+    });
+    WriteWholeFile(file, before + appended.substr(0, appended.size() - 4));
+    CapturedWarnings warnings;
+    {
+        std::string error;
+        auto store = MemoryStore::Open(file, error);
+        ASSERT_TRUE(store) << error;
+        ASSERT_EQ(warnings.lines.size(), 1u);
+        EXPECT_NE(warnings.lines[0].find("left out"), std::string::npos);
+        ASSERT_TRUE(store
+                        ->Modify("CN=L1,OU=a,DC=x",
+                                 {{Modification::Op::Replace, "msDFS-Commentv2", {"whole"}}})
+                        .ok());
+        ASSERT_EQ(warnings.lines.size(), 2u);
+        EXPECT_NE(warnings.lines[1].find("removed"), std::string::npos);
+    }
+    warnings.lines.clear();
+    std::string error;
+    auto store = MemoryStore::Open(file, error);
+    ASSERT_TRUE(store) << error;
+    EXPECT_TRUE(warnings.lines.empty());
+    EXPECT_EQ(Comment(*store, "CN=L1,OU=a,DC=x"), "whole");
+    EXPECT_EQ(ReadWholeFile(file).find("cut"), std::string::npos);
+
+    // A record cut short with more records after it is malformed, and still refused.
+    WriteWholeFile(file, std::string(kRooted) + "dn: OU=b,DC=x\nchangetype: add\nobjectCl\n\n" +
+                             "dn: OU=c,DC=x\nchangetype: add\nobjectClass: top\n\n");
+    EXPECT_FALSE(MemoryStore::Open(file, error));
+    EXPECT_NE(error.find(file.string() + ":13:"), std::string::npos) << error;
 }
 
 } // namespace
