@@ -64,6 +64,41 @@ Status Error(ResultCode code, std::string message) {
     return {code, std::move(message), 0};
 }
 
+// An attribute type as LDAP spells one (a letter, then letters, digits and hyphens; or a
+// numeric OID): what the file can hold and read back.
+bool IsAttributeType(std::string_view type) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (type.empty()) return false;
+    if (digit(type.front())) {
+        return type.back() != '.' && type.find("..") == std::string_view::npos &&
+               std::all_of(type.begin(), type.end(), [&](char c) { return digit(c) || c == '.'; });
+    }
+    return letter(type.front()) && std::all_of(type.begin(), type.end(), [&](char c) {
+               return letter(c) || digit(c) || c == '-';
+           });
+}
+
+Status BadAttributeType(std::string_view type) {
+    return Error(ResultCode::ProtocolError, "Invalid attribute type \"" + std::string(type) + "\"");
+}
+
+// The values of an attribute named twice come together under its first name, and an
+// attribute without values is no attribute, as the entry reads back from the file.
+void MergeAttributes(Entry& entry) {
+    std::vector<Attribute> merged;
+    for (Attribute& a : entry.attributes) {
+        if (a.values.empty()) continue;
+        auto same = std::find_if(merged.begin(), merged.end(),
+                                 [&](const Attribute& m) { return SameTextAscii(m.type, a.type); });
+        if (same == merged.end())
+            merged.push_back(std::move(a));
+        else
+            same->values.insert(same->values.end(), a.values.begin(), a.values.end());
+    }
+    entry.attributes = std::move(merged);
+}
+
 // The attributes a search asked for; "distinguishedName" is derived from the DN.
 Entry Project(const Entry& entry, const std::vector<std::string>& wanted) {
     bool all = wanted.empty() ||
@@ -522,6 +557,12 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
         return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
     if (nodes_.count(key))
         return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + entry.dn);
+    if (record) {
+        if (!isRoot && !IsAttributeType(RdnType(FirstRdn(entry.dn))))
+            return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
+        for (const Attribute& a : entry.attributes)
+            if (!IsAttributeType(a.type)) return BadAttributeType(a.type);
+    }
 
     Node* parent = nullptr;
     if (!isRoot) {
@@ -538,6 +579,7 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
     auto node = std::make_unique<Node>();
     node->key = key;
     node->entry = entry;
+    MergeAttributes(node->entry);
     // Every directory object has a GUID. One that the file does not give gets one derived from
     // its name when it is loaded (the same on every load), or a random one when it is added.
     if (!isRoot && !node->entry.Find("objectGUID"))
@@ -582,6 +624,7 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
     Entry changed = node->entry;
     for (const Modification& m : changes) {
+        if (record && !IsAttributeType(m.type)) return BadAttributeType(m.type);
         Status status = ApplyChange(schema_, changed, m);
         if (!status.ok()) return status;
     }
@@ -651,7 +694,8 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
     if (node->key.empty())
         return Error(ResultCode::UnwillingToPerform, "The rootDSE cannot be renamed or moved");
     std::vector<std::string> rdns;
-    if (!SplitDn(newRdn, rdns) || rdns.size() != 1)
+    if (!SplitDn(newRdn, rdns) || rdns.size() != 1 ||
+        (record && !IsAttributeType(RdnType(rdns.front()))))
         return Error(ResultCode::InvalidDnSyntax, "Invalid RDN: " + newRdn);
     Node* parent = node->parent;
     std::string parentDn = ParentDn(node->entry.dn);

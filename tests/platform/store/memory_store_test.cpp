@@ -470,3 +470,48 @@ TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
 
 } // namespace
 } // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+TEST_F(MemoryStoreRecords, ChangesTheFileCouldNotReadBackAreRefused) {
+    WriteWholeFile(file, kRooted);
+    {
+        std::string error;
+        auto store = MemoryStore::Open(file, error);
+        ASSERT_TRUE(store) << error;
+        for (const char* type : {"a b", "", "photo;binary", "1a", "1..2", "-x"}) {
+            EXPECT_EQ(store->Add({"CN=n,DC=x", {{"objectClass", {"top"}}, {type, {"v"}}}}).code,
+                      ResultCode::ProtocolError)
+                << type;
+            EXPECT_EQ(store->Modify("OU=a,DC=x", {{Modification::Op::Replace, type, {"v"}}}).code,
+                      ResultCode::ProtocolError)
+                << type;
+        }
+        EXPECT_EQ(store->Add({"C N=n,DC=x", {{"objectClass", {"top"}}}}).code,
+                  ResultCode::InvalidDnSyntax);
+        EXPECT_EQ(store->Rename("OU=a,DC=x", "O U=b", true, "").code, ResultCode::InvalidDnSyntax);
+        // One attribute named twice, and one without values, are stored as the file reads
+        // them back.
+        ASSERT_TRUE(store
+                        ->Add({"CN=n,DC=x",
+                               {{"objectClass", {"top"}},
+                                {"note", {"1"}},
+                                {"empty", {}},
+                                {"NOTE", {"2"}},
+                                {"1.2.840.113556.1.4.1", {"oid"}}}})
+                        .ok());
+    }
+    std::string error;
+    auto store = MemoryStore::Open(file, error);
+    ASSERT_TRUE(store) << error;
+    std::vector<Entry> found;
+    ASSERT_TRUE(
+        SearchAll(*store, {"CN=n,DC=x", Scope::Base, "(objectClass=*)", {}, 0}, found).ok());
+    EXPECT_EQ(*found.at(0).Find("note"), (std::vector<std::string>{"1", "2"}));
+    EXPECT_FALSE(found[0].Find("empty"));
+    EXPECT_EQ(found[0].First("1.2.840.113556.1.4.1"), "oid");
+}
+
+} // namespace
+} // namespace kestrune::store
