@@ -1,0 +1,87 @@
+// A whole restore into a simulated domain file, then a fresh load of the file: the links the
+// program holds are exactly what reloads, and every target reported "Restored" is there.
+// Input: backup lines, one per line.
+#include "backup/restore_run.h"
+#include "base/file_io.h"
+#include "base/win_errors.h"
+#include "fuzz_input.h"
+#include "platform/netdfs_over_store.h"
+#include "platform/platform.h"
+#include "platform/store/memory_store.h"
+
+using namespace kestrune;
+
+namespace {
+
+class CountingLog : public RestoreLog {
+  public:
+    size_t restored = 0;
+    void ClearLines() override {}
+    void ShowLog() override {}
+    void AddLine(const AnsiString& msg, uint32_t) override {
+        if (msg == "Restored") ++restored;
+    }
+    void SetPlainText(bool) override {}
+    void SaveLinesToFile(const std::filesystem::path&) override {}
+};
+
+// Every entry of the namespace with its comment and targets, as one text; targets counts them.
+std::u16string Walk(StoreNetDfs& dfs, size_t& targets) {
+    std::u16string out;
+    targets = 0;
+    uint32_t resume = 0;
+    for (;;) {
+        uint8_t* buffer = nullptr;
+        uint32_t read = 0;
+        if (dfs.Enum(u"\\\\example.com\\Public", 3, MAX_PREFERRED_LENGTH, &buffer, &read,
+                     &resume) != NERR_Success)
+            return out;
+        auto* records = reinterpret_cast<DFS_INFO_3*>(buffer);
+        for (uint32_t i = 0; i < read; ++i) {
+            out += std::u16string(records[i].EntryPath) + u"|" +
+                   (records[i].Comment ? records[i].Comment : u"(none)");
+            targets += records[i].NumberOfStorages;
+            for (uint32_t s = 0; s < records[i].NumberOfStorages; ++s)
+                out += u"|" + std::u16string(records[i].Storage[s].ServerName) + u"\\" +
+                       records[i].Storage[s].ShareName;
+            out += u"\n";
+        }
+        NetApiBufferFree(buffer);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string domain = ReadWholeFile(KESTRUNE_FUZZ_DOMAIN);
+    std::filesystem::path file = fuzz::ScratchFolder() / "domain.ldif";
+    WriteWholeFile(file, domain);
+    std::string error;
+    std::shared_ptr<store::MemoryStore> live = store::MemoryStore::Open(file, error);
+    if (!live) fuzz::Broken("the domain does not load: " + error);
+    InstallStorePlatform(live);
+    StoreNetDfs liveDfs(live);
+    size_t before = 0;
+    Walk(liveDfs, before);
+
+    TOXLDFS dfs;
+    dfs.SetFlags(0);
+    CountingLog log;
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    for (int lines = 0; !text.empty() && lines < 32; ++lines) {
+        size_t nl = text.find('\n');
+        RestoreBackupLine(AnsiString(text.substr(0, nl)), false, dfs, log, nullptr);
+        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+    }
+    UninstallPlatform();
+
+    std::shared_ptr<store::MemoryStore> reloaded = store::MemoryStore::Open(file, error);
+    if (!reloaded) fuzz::Broken("the restored domain does not load: " + error);
+    StoreNetDfs reloadedDfs(reloaded);
+    size_t heldTargets = 0, readTargets = 0;
+    if (Walk(liveDfs, heldTargets) != Walk(reloadedDfs, readTargets))
+        fuzz::Broken("the reloaded namespace differs from the one restored into");
+    if (readTargets != before + log.restored)
+        fuzz::Broken("a target reported restored is not in the file, or one more is");
+    return 0;
+}
