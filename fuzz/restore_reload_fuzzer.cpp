@@ -1,6 +1,6 @@
 // A whole restore into a simulated domain file, then a fresh load of the file: the links the
 // program holds are exactly what reloads, and every target reported "Restored" is there.
-// Input: backup lines, one per line.
+// Input: a backup file.
 #include "backup/restore_run.h"
 #include "base/file_io.h"
 #include "base/win_errors.h"
@@ -13,14 +13,11 @@ using namespace kestrune;
 
 namespace {
 
-class CountingLog : public RestoreLog {
+class QuietLog : public RestoreLog {
   public:
-    size_t restored = 0;
     void ClearLines() override {}
     void ShowLog() override {}
-    void AddLine(const AnsiString& msg, uint32_t) override {
-        if (msg == "Restored") ++restored;
-    }
+    void AddLine(const AnsiString&, uint32_t) override {}
     void SetPlainText(bool) override {}
     void SaveLinesToFile(const std::filesystem::path&) override {}
 };
@@ -64,14 +61,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t before = 0;
     Walk(liveDfs, before);
 
-    TOXLDFS dfs;
-    dfs.SetFlags(0);
-    CountingLog log;
-    std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (int lines = 0; !text.empty() && lines < 32; ++lines) {
-        size_t nl = text.find('\n');
-        RestoreBackupLine(AnsiString(text.substr(0, nl)), false, dfs, log, nullptr);
-        text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
+    // The input is the backup file, read as a restore reads one.
+    std::filesystem::path backup = fuzz::ScratchFolder() / "backup.txt";
+    WriteWholeFile(backup, std::string_view(reinterpret_cast<const char*>(data), size));
+    std::string problem;
+    std::optional<std::vector<AnsiString>> lines = ReadBackupLines(backup, problem);
+    size_t restored = 0;
+    if (lines) {
+        if (lines->size() > 32) lines->resize(32);
+        TOXLDFS dfs;
+        QuietLog log;
+        bool cancel = false;
+        RestoreRun run(dfs, log, cancel);
+        for (const RestoredLine& line : run.Run(AllLines(*lines)).lines)
+            if (line.outcome == RestoredLine::Outcome::Restored) ++restored;
     }
     UninstallPlatform();
 
@@ -81,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t heldTargets = 0, readTargets = 0;
     if (Walk(liveDfs, heldTargets) != Walk(reloadedDfs, readTargets))
         fuzz::Broken("the reloaded namespace differs from the one restored into");
-    if (readTargets != before + log.restored)
+    if (readTargets != before + restored)
         fuzz::Broken("a target reported restored is not in the file, or one more is");
     return 0;
 }
