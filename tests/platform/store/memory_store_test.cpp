@@ -362,7 +362,8 @@ class TornRecords : public MemoryStoreRecords {
     // What the store appends for change, and the file before it.
     void Append(const std::function<void(MemoryStore&)>& change) {
         WriteWholeFile(file, std::string(kRooted) +
-                                 "dn: CN=L1,OU=a,DC=x\nobjectClass: msDFS-Linkv2\n"
+                                 "dn: CN=NS,OU=a,DC=x\nobjectClass: msDFS-Namespacev2\n\n"
+                                 "dn: CN=L1,CN=NS,OU=a,DC=x\nobjectClass: msDFS-Linkv2\n"
                                  "msDFS-Commentv2: the old comment\n");
         before = ReadWholeFile(file);
         std::string error;
@@ -385,14 +386,14 @@ TEST_F(TornRecords, ACutLastRecordIsLeftOutWithAWarningAtEveryCutPoint) {
                                    "over more than one line of the file by the writer";
     Append([&](MemoryStore& store) {
         ASSERT_TRUE(store
-                        .Add({"CN=L2,OU=a,DC=x",
+                        .Add({"CN=L2,CN=NS,OU=a,DC=x",
                               {{"objectClass", {"top", "msDFS-Linkv2"}},
                                {"msDFS-LinkPathv2", {"/Dept/Share"}},
                                {"msDFS-TargetListv2", {std::string(300, '\x01')}},
                                {"msDFS-Commentv2", {newComment}}}})
                         .ok());
         ASSERT_TRUE(store
-                        .Modify("CN=L1,OU=a,DC=x",
+                        .Modify("CN=L1,CN=NS,OU=a,DC=x",
                                 {{Modification::Op::Replace, "msDFS-Commentv2", {newComment}}})
                         .ok());
     });
@@ -408,8 +409,9 @@ TEST_F(TornRecords, ACutLastRecordIsLeftOutWithAWarningAtEveryCutPoint) {
         ASSERT_TRUE(store) << "cut at " << cut << ": " << error;
         bool addDone = cut >= second;
         bool modifyDone = cut == appended.size();
-        EXPECT_EQ(Comment(*store, "CN=L2,OU=a,DC=x"), addDone ? newComment : "-") << cut;
-        EXPECT_EQ(Comment(*store, "CN=L1,OU=a,DC=x"), modifyDone ? newComment : "the old comment")
+        EXPECT_EQ(Comment(*store, "CN=L2,CN=NS,OU=a,DC=x"), addDone ? newComment : "-") << cut;
+        EXPECT_EQ(Comment(*store, "CN=L1,CN=NS,OU=a,DC=x"),
+                  modifyDone ? newComment : "the old comment")
             << cut;
         std::string cutText = appended.substr(0, cut);
         size_t lastRecord = addDone ? second : 0;
@@ -434,7 +436,7 @@ TEST_F(TornRecords, ACutLastRecordIsLeftOutWithAWarningAtEveryCutPoint) {
 TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
     Append([](MemoryStore& store) {
         ASSERT_TRUE(store
-                        .Modify("CN=L1,OU=a,DC=x",
+                        .Modify("CN=L1,CN=NS,OU=a,DC=x",
                                 {{Modification::Op::Replace, "msDFS-Commentv2", {"cut"}}})
                         .ok());
     });
@@ -447,7 +449,7 @@ TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
         ASSERT_EQ(warnings.lines.size(), 1u);
         EXPECT_NE(warnings.lines[0].find("left out"), std::string::npos);
         ASSERT_TRUE(store
-                        ->Modify("CN=L1,OU=a,DC=x",
+                        ->Modify("CN=L1,CN=NS,OU=a,DC=x",
                                  {{Modification::Op::Replace, "msDFS-Commentv2", {"whole"}}})
                         .ok());
         ASSERT_EQ(warnings.lines.size(), 2u);
@@ -458,7 +460,7 @@ TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
     auto store = MemoryStore::Open(file, error);
     ASSERT_TRUE(store) << error;
     EXPECT_TRUE(warnings.lines.empty());
-    EXPECT_EQ(Comment(*store, "CN=L1,OU=a,DC=x"), "whole");
+    EXPECT_EQ(Comment(*store, "CN=L1,CN=NS,OU=a,DC=x"), "whole");
     EXPECT_EQ(ReadWholeFile(file).find("cut"), std::string::npos);
 
     // A record cut short with more records after it is malformed, and still refused.
