@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     std::string error;
     std::shared_ptr<store::MemoryStore> store = store::MemoryStore::Open(file, error);
     double loadSeconds = Seconds(start);
+    long loadedPeak = bench::PeakKilobytes();
     if (!store) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
 
     std::printf("links                 %d\n", links);
     std::printf("LDIF file             %.1f MB\n", megabytes);
-    std::printf("load                  %.3f s\n", loadSeconds);
+    std::printf("load                  %.3f s, peak %.1f MB\n", loadSeconds, loadedPeak / 1024.0);
     std::printf("EnumLinks             %.3f s (%ld targets reported, LastError %u)\n", enumSeconds,
                 reports, dfs.LastError());
     std::printf("peak memory           %.1f MB (%.1f x the file; %.1f MB before loading)\n",

@@ -7,9 +7,10 @@
 namespace kestrune {
 namespace {
 
+// Never destroyed: a large simulated domain is not freed piece by piece when the process ends.
 std::shared_ptr<NetDfsApi>& Installed() {
-    static std::shared_ptr<NetDfsApi> api;
-    return api;
+    static auto* api = new std::shared_ptr<NetDfsApi>();
+    return *api;
 }
 
 } // namespace

@@ -7,9 +7,10 @@
 namespace kestrune::adsi {
 namespace {
 
+// Never destroyed: a large simulated domain is not freed piece by piece when the process ends.
 std::shared_ptr<AdsiPlatform>& Installed() {
-    static std::shared_ptr<AdsiPlatform> platform;
-    return platform;
+    static auto* platform = new std::shared_ptr<AdsiPlatform>();
+    return *platform;
 }
 
 thread_local std::shared_ptr<IErrorInfo> threadErrorInfo;

@@ -29,11 +29,12 @@ struct LdifTail {
     size_t tornLine = 0;
 };
 
-// Reads every record of text and hands it to apply, in order. Stops at the first malformed
-// line or failed apply; the message then reads "<name>:<line>: <what>". With tail, an
-// incomplete last record is left out and reported there instead of refused.
+// Reads every record of text and hands it to apply, in order; apply may take the record's
+// contents. Stops at the first malformed line or failed apply; the message then reads
+// "<name>:<line>: <what>". With tail, an incomplete last record is left out and reported there
+// instead of refused.
 Status ReadLdif(std::string_view text, const std::string& name,
-                const std::function<Status(const LdifRecord&)>& apply, LdifTail* tail = nullptr);
+                const std::function<Status(LdifRecord&)>& apply, LdifTail* tail = nullptr);
 
 std::string FormatLdifAdd(const Entry& entry);
 std::string FormatLdifModify(const std::string& dn, const std::vector<Modification>& changes);

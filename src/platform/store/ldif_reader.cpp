@@ -263,7 +263,7 @@ bool IsCutChangeRecord(const std::vector<LogicalLine>& lines) {
 } // namespace
 
 Status ReadLdif(std::string_view text, const std::string& name,
-                const std::function<Status(const LdifRecord&)>& apply, LdifTail* tail) {
+                const std::function<Status(LdifRecord&)>& apply, LdifTail* tail) {
     LineReader reader(text, tail ? tail->firstLine : 1);
     std::vector<LogicalLine> lines;
     RecordParser parser;

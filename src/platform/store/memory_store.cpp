@@ -46,6 +46,17 @@ bool HasClass(const Entry& entry, std::string_view cls) {
                                   [&](const std::string& c) { return SameTextAscii(c, cls); });
 }
 
+// Where the first RDN of a DN ends: its first unescaped separator, or npos.
+size_t FirstSeparator(std::string_view dn) {
+    for (size_t i = 0; i < dn.size(); ++i) {
+        if (dn[i] == '\\')
+            ++i;
+        else if (dn[i] == ',' || dn[i] == ';')
+            return i;
+    }
+    return std::string_view::npos;
+}
+
 // The attributes kept in the index: those that lookups name one entry by.
 bool IsIndexed(std::string_view type) {
     static const char* const indexed[] = {"msDFS-LinkPathv2", "cn",        "name",
@@ -278,14 +289,14 @@ std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file
 }
 
 Status MemoryStore::LoadText(std::string_view text, const std::string& name) {
-    return ReadLdif(text, name, [this](const LdifRecord& r) { return Apply(r); });
+    return ReadLdif(text, name, [this](LdifRecord& r) { return Apply(r); });
 }
 
-Status MemoryStore::Apply(const LdifRecord& r) {
+Status MemoryStore::Apply(LdifRecord& r) {
     switch (r.kind) {
     case LdifRecord::Kind::Content:
     case LdifRecord::Kind::Add:
-        return DoAdd(r.entry, false);
+        return DoAdd(std::move(r.entry), false);
     case LdifRecord::Kind::Delete:
         return DoDelete(r.entry.dn, false);
     case LdifRecord::Kind::Modify:
@@ -327,7 +338,7 @@ Status MemoryStore::CatchUp(bool exclusive) {
     LdifTail where;
     where.firstLine = nextLine_;
     Status status = ReadLdif(
-        tail, file_.string(), [this](const LdifRecord& r) { return Apply(r); }, &where);
+        tail, file_.string(), [this](LdifRecord& r) { return Apply(r); }, &where);
     if (!status.ok()) {
         // Some of the records may be in; the file and the store no longer agree.
         if (read_ > 0) broken_ = status;
@@ -488,6 +499,13 @@ bool MemoryStore::IndexedCandidates(const Filter& filter, const Node* base, Scop
     };
     std::vector<const Node*> found;
     for (const IndexTerm& term : *terms) {
+        if (!indexed_) {
+            // The index is made by the first search that can use it: a load or a run that
+            // never looks anything up by value does not pay for it.
+            indexed_ = true;
+            for (const auto& [key, node] : nodes_)
+                Index(node.get(), true);
+        }
         auto values = index_.find(FoldCase(term.type));
         if (values == index_.end()) continue;
         const auto& byValue = values->second;
@@ -506,7 +524,8 @@ bool MemoryStore::IndexedCandidates(const Filter& filter, const Node* base, Scop
     return true;
 }
 
-void MemoryStore::Index(Node* node, bool add) {
+void MemoryStore::Index(Node* node, bool add) const {
+    if (!indexed_) return; // made when first needed
     for (const Attribute& a : node->entry.attributes) {
         if (!IsIndexed(a.type)) continue;
         auto& byValue = index_[FoldCase(a.type)];
@@ -537,7 +556,7 @@ void MemoryStore::Collect(const Node* node, bool deep, bool wholeForest,
 }
 
 Status MemoryStore::Add(const Entry& entry) {
-    return Exclusively([&] { return DoAdd(entry, true); });
+    return Exclusively([&] { return DoAdd(Entry(entry), true); });
 }
 Status MemoryStore::Modify(const std::string& dn, const std::vector<Modification>& changes) {
     return Exclusively([&] { return DoModify(dn, changes, true); });
@@ -550,11 +569,28 @@ Status MemoryStore::Rename(const std::string& dn, const std::string& newRdn, boo
     return Exclusively([&] { return DoRename(dn, newRdn, deleteOldRdn, newSuperior, true); });
 }
 
-Status MemoryStore::DoAdd(const Entry& entry, bool record) {
-    std::string key = NormalizeDn(entry.dn);
+Status MemoryStore::DoAdd(Entry&& entry, bool record) {
     bool isRoot = entry.dn.empty();
-    if (key.empty() && !isRoot)
-        return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
+    std::string key;
+    Node* parent = nullptr;
+    std::string parentDn;
+    size_t comma = std::string::npos;
+    if (!isRoot) {
+        comma = FirstSeparator(entry.dn);
+        if (comma != std::string::npos) {
+            size_t start = entry.dn.find_first_not_of(' ', comma + 1);
+            if (start != std::string::npos) parentDn = entry.dn.substr(start);
+        }
+        // The records of one container name it alike: it is looked up once for all of them.
+        if (!parentDn.empty() && lastParent_ && parentDn == lastParentDn_)
+            parent = lastParent_;
+        else if (!parentDn.empty())
+            parent = FindNode(parentDn);
+        std::string rdnKey = NormalizeDn(std::string_view(entry.dn).substr(0, comma));
+        key = parent && !rdnKey.empty() ? rdnKey + "," + parent->key : NormalizeDn(entry.dn);
+        if (key.empty())
+            return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
+    }
     if (nodes_.count(key))
         return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + entry.dn);
     if (record) {
@@ -564,21 +600,17 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
             if (!IsAttributeType(a.type)) return BadAttributeType(a.type);
     }
 
-    Node* parent = nullptr;
-    if (!isRoot) {
-        std::string parentDn = ParentDn(entry.dn);
-        parent = parentDn.empty() ? nullptr : FindNode(parentDn);
-        // A missing parent is allowed only for the head of a new naming context, that is when
-        // no ancestor at all is in the store.
-        if (!parent) {
-            for (std::string up = parentDn; !up.empty(); up = ParentDn(up))
-                if (FindNode(up))
-                    return Error(ResultCode::NoSuchObject, "No such object: " + parentDn);
-        }
+    // A missing parent is allowed only for the head of a new naming context, that is when no
+    // ancestor at all is in the store.
+    if (!isRoot && !parent) {
+        for (std::string up = parentDn; !up.empty(); up = ParentDn(up))
+            if (FindNode(up)) return Error(ResultCode::NoSuchObject, "No such object: " + parentDn);
     }
+    lastParentDn_ = parentDn;
+    lastParent_ = parent;
     auto node = std::make_unique<Node>();
     node->key = key;
-    node->entry = entry;
+    node->entry = std::move(entry);
     MergeAttributes(node->entry);
     // Every directory object has a GUID. One that the file does not give gets one derived from
     // its name when it is loaded (the same on every load), or a random one when it is added.
@@ -586,7 +618,7 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
         node->entry.attributes.push_back({"objectGUID", {record ? RandomGuid() : NameGuid(key)}});
     if (!isRoot) {
         // The naming attribute carries the RDN's value, as directories keep it.
-        std::string rdn = FirstRdn(entry.dn);
+        std::string rdn = FirstRdn(std::string_view(node->entry.dn).substr(0, comma));
         Attribute* naming = FindAttribute(node->entry, RdnType(rdn));
         if (!naming)
             node->entry.attributes.push_back({RdnType(rdn), {RdnValue(rdn)}});
@@ -599,6 +631,7 @@ Status MemoryStore::DoAdd(const Entry& entry, bool record) {
             if (!category.empty()) node->entry.attributes.push_back({"objectCategory", {category}});
         }
     }
+    node->entry.attributes.shrink_to_fit(); // kept for the store's lifetime
     if (record) {
         Status status = CheckSuperior(node->entry, parent);
         if (status.ok()) status = Record(FormatLdifAdd(node->entry));
@@ -642,6 +675,7 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
 }
 
 Status MemoryStore::DoDelete(const std::string& dn, bool record) {
+    lastParent_ = nullptr;
     Node* node = FindNode(dn);
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
     if (node->key.empty())
@@ -689,6 +723,7 @@ void MemoryStore::Rekey(const std::vector<std::pair<Node*, std::string>>& rename
 
 Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
                              const std::string& newSuperior, bool record) {
+    lastParent_ = nullptr;
     Node* node = FindNode(dn);
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
     if (node->key.empty())

@@ -58,8 +58,8 @@ class MemoryStore : public DirectoryStore {
     };
     class Cursor;
 
-    Status Apply(const LdifRecord& record);
-    Status DoAdd(const Entry& entry, bool record);
+    Status Apply(LdifRecord& record); // may take the record's contents
+    Status DoAdd(Entry&& entry, bool record);
     Status DoModify(const std::string& dn, const std::vector<Modification>& changes, bool record);
     Status DoDelete(const std::string& dn, bool record);
     Status DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
@@ -83,7 +83,7 @@ class MemoryStore : public DirectoryStore {
     // DN values that name oldDn or an object below it now name newDn instead (a rename, as
     // the directory keeps references); with newDn empty, linked values naming them go.
     void UpdateReferences(const std::string& oldDn, const std::string& newDn);
-    void Index(Node* node, bool add);
+    void Index(Node* node, bool add) const;
     // The entries the index holds for the terms, within the scope; false when the filter
     // cannot use the index.
     bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope, bool wholeForest,
@@ -93,10 +93,14 @@ class MemoryStore : public DirectoryStore {
     std::vector<Node*> tops_; // entries without a parent in the store; the rootDSE is apart
     // Values of a few attributes that lookups go by (folded type -> folded value -> entries),
     // as a directory indexes them.
-    std::unordered_map<std::string, std::multimap<std::string, Node*>> index_;
+    mutable std::unordered_map<std::string, std::multimap<std::string, Node*>> index_;
+    mutable bool indexed_ = false;
     uint64_t nextSeq_ = 0;
     uint64_t changes_ = 1; // one more after every change that takes effect
     DirectorySchema schema_;
+    // The parent of the last entry added, by the DN text that named it.
+    std::string lastParentDn_;
+    Node* lastParent_ = nullptr;
     std::filesystem::path file_;
     int fd_ = -1;
     int writeError_ = 0;             // why the file could only be opened for reading

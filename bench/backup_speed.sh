@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The unattended backup of a large generated domain as a whole process, side by side with
+# `sort -f` of the backup's own lines: CPU time and peak memory. Goals: at most 5 times the CPU
+# of sort -f, a peak of at most twice the domain file's size. The exit status says whether both
+# goals were met.
+#   bench/backup_speed.sh [BUILD-DIR] [LINKS]     (build, 50000 by default)
+set -euo pipefail
+build=$(realpath "${1:-build}")
+links=${2:-50000}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+"$build/bench/write_namespace_ldif" "$scratch/domain.ldif" "$links"
+bytes=$(stat -c %s "$scratch/domain.ldif")
+lines=$(wc -l < "$scratch/domain.ldif")
+
+read -r run_cpu run_kb < <(env -u DISPLAY -u WAYLAND_DISPLAY KESTRUNE_PLATFORM="sim:$scratch/domain.ldif" \
+    "$build/bench/process_cost" "$build/kestrune" "" "$scratch/out")
+test -s "$scratch/out/Big.txt"
+read -r sort_cpu sort_kb < <("$build/bench/process_cost" sort -f "$scratch/out/Big.txt")
+
+awk -v bytes="$bytes" -v lines="$lines" -v links="$links" -v sc="$sort_cpu" -v sk="$sort_kb" \
+    -v rc="$run_cpu" -v rk="$run_kb" -v backup="$(wc -l < "$scratch/out/Big.txt")" 'BEGIN {
+    mb = bytes / 1048576
+    printf "domain: %d links, %.1f MB, %d lines; backup: %d lines\n", links, mb, lines, backup
+    printf "%-22s %8s %10s\n", "", "CPU s", "peak MB"
+    printf "%-22s %8.2f %10.1f\n", "sort -f of the backup", sc, sk / 1024
+    printf "%-22s %8.2f %10.1f\n", "kestrune backup", rc, rk / 1024
+    cpu = rc / (sc > 0 ? sc : 0.001); peak = rk * 1024 / bytes
+    printf "CPU: %.1f x sort -f (goal <= 5); peak: %.2f x the domain file (goal <= 2)\n", cpu, peak
+    exit (cpu <= 5 && peak <= 2) ? 0 : 1
+}'
