@@ -4,7 +4,7 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(kestrune_core base netdfs dfs adsi directory store platform)
+set(kestrune_core base netdfs dfs adsi directory store ldap platform)
 set(kestrune_core_targets)
 foreach(name IN LISTS kestrune_core)
     set_target_properties(kestrune_${name} PROPERTIES EXPORT_NAME ${name} POSITION_INDEPENDENT_CODE ON)
@@ -14,7 +14,7 @@ endforeach()
 install(TARGETS ${kestrune_core_targets} EXPORT KestruneTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-foreach(folder base dfs directory platform platform/store)
+foreach(folder base dfs directory platform platform/store platform/ldap)
     file(GLOB headers ${PROJECT_SOURCE_DIR}/src/${folder}/*.h)
     install(FILES ${headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kestrune/${folder})
 endforeach()

@@ -15,6 +15,7 @@
 #include <iostream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 int main(int argc, char* argv[]) {
     using namespace kestrune;
@@ -40,7 +41,12 @@ int main(int argc, char* argv[]) {
     });
 
     std::string error;
-    if (!InstallPlatformFromEnvironment(error)) {
+    std::vector<std::string> notes;
+    bool installed = InstallPlatformFromEnvironment(error, &notes);
+    // What the directory could not tell about this session stays empty; say which and why.
+    for (const std::string& note : notes)
+        std::fprintf(stderr, "kestrune: not found in the directory: %s\n", note.c_str());
+    if (!installed) {
         std::fprintf(stderr, "kestrune: %s\n", error.c_str());
         if (QGuiApplication::platformName() != "offscreen")
             ShowMessageBox(nullptr, MessageKind::Error, "Kestrune", QString::fromStdString(error));

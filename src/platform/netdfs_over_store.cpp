@@ -4,11 +4,11 @@
 #include "base/win_errors.h"
 #include "dfs/netdfs_buffer.h"
 #include "platform/dfs_target_list.h"
+#include "platform/directory_errors.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
 #include "platform/store/guid.h"
 
-#include <cerrno>
 #include <chrono>
 #include <ctime>
 
@@ -22,25 +22,7 @@ using store::SearchRequest;
 
 // What a failed directory call means to a DFS caller.
 NET_API_STATUS FromStore(const store::Status& status) {
-    switch (status.code) {
-    case ResultCode::Success:
-        return NERR_Success;
-    case ResultCode::InsufficientAccessRights:
-        return ERROR_ACCESS_DENIED;
-    case ResultCode::EntryAlreadyExists:
-    case ResultCode::AttributeOrValueExists:
-        return ERROR_FILE_EXISTS;
-    case ResultCode::NoSuchObject:
-        return ERROR_NOT_FOUND;
-    case ResultCode::Unavailable:
-        if (status.systemError == EACCES || status.systemError == EPERM ||
-            status.systemError == EROFS)
-            return ERROR_ACCESS_DENIED;
-        if (status.systemError == ENOSPC) return ERROR_DISK_FULL;
-        return RPC_S_SERVER_UNAVAILABLE;
-    default:
-        return ERROR_INVALID_PARAMETER;
-    }
+    return NetApiStatusOf(status);
 }
 
 std::vector<std::u16string> SplitBackslashes(std::u16string_view path) {
@@ -264,67 +246,108 @@ NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::string& domainDn,
-                                      const std::u16string& name, uint32_t prefMaxLen,
-                                      uint8_t** buffer, uint32_t* read, uint32_t* resume) {
-    std::string namespaceDn = NamespaceDn(domainDn, WideToUtf8(name));
-    Entry ns;
-    NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
-    if (status != NERR_Success) return status;
-    // A resumed walk usually has nothing left: count before reading every link in full.
-    if (*resume > 0) {
-        std::vector<Entry> names;
-        store::Status counted = store::SearchAll(
-            *directory_, {namespaceDn, Scope::OneLevel, "(objectClass=msDFS-Linkv2)", {"1.1"}, 0},
-            names);
-        if (!counted.ok()) return FromStore(counted);
-        if (*resume >= names.size() + 1) return ERROR_NO_MORE_ITEMS;
-    }
-    std::vector<Link> links;
-    status = ReadLinks(namespaceDn, "(objectClass=msDFS-Linkv2)", links);
-    if (status != NERR_Success) return status;
+namespace {
 
-    // Entry 0 is the root; entry i > 0 is links[i - 1].
-    size_t total = links.size() + 1;
-    if (*resume >= total) return ERROR_NO_MORE_ITEMS;
-    std::u16string rootPath =
-        u"\\\\" + domain + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
-    auto record = [&](size_t i) {
-        DfsEntryRecord r;
-        std::vector<std::u16string> targets;
-        if (i == 0) {
-            r.entryPath = rootPath;
-            if (const auto* c = ns.Find("msDFS-Commentv2"); c && !c->empty())
-                r.comment = Utf8ToWide(c->front());
-            if (auto t = DecodeTargetList(ns.First("msDFS-TargetListv2"))) targets = std::move(*t);
-        } else {
-            const Link& link = links[i - 1];
-            std::u16string path = Utf8ToWide(link.path);
-            for (char16_t& c : path)
-                if (c == u'/') c = u'\\';
-            if (path.empty() || path.front() != u'\\') path.insert(path.begin(), u'\\');
-            r.entryPath = rootPath + path;
-            if (link.comment) r.comment = Utf8ToWide(*link.comment);
-            targets = link.targets;
-        }
-        for (const std::u16string& t : targets) {
+// A link object as a level 3 record below the namespace's root path.
+DfsEntryRecord LinkRecord(const std::u16string& rootPath, const Entry& link) {
+    DfsEntryRecord r;
+    std::u16string path = Utf8ToWide(link.First("msDFS-LinkPathv2"));
+    for (char16_t& c : path)
+        if (c == u'/') c = u'\\';
+    if (path.empty() || path.front() != u'\\') path.insert(path.begin(), u'\\');
+    r.entryPath = rootPath + path;
+    if (const auto* c = link.Find("msDFS-Commentv2"); c && !c->empty())
+        r.comment = Utf8ToWide(c->front());
+    if (auto targets = DecodeTargetList(link.First("msDFS-TargetListv2")))
+        for (const std::u16string& t : *targets) {
             DfsStorageRecord storage;
             SplitTarget(t, storage);
             r.storages.push_back(std::move(storage));
         }
-        return r;
-    };
+    return r;
+}
+
+} // namespace
+
+NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16string& domain,
+                                      const std::string& domainDn, const std::u16string& name,
+                                      uint32_t skip) {
+    walk_.reset();
+    std::string namespaceDn = NamespaceDn(domainDn, WideToUtf8(name));
+    Entry ns;
+    NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
+    if (status != NERR_Success) return status;
+    Walk walk;
+    walk.key = key;
+    walk.rootPath = u"\\\\" + domain + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
+    // Entry 0 is the root itself.
+    DfsEntryRecord root = LinkRecord(walk.rootPath, ns);
+    root.entryPath = walk.rootPath;
+    walk.pending = std::move(root);
+    store::Status searched =
+        directory_->Search({namespaceDn,
+                            Scope::OneLevel,
+                            "(objectClass=msDFS-Linkv2)",
+                            {"msDFS-LinkPathv2", "msDFS-Commentv2", "msDFS-TargetListv2"},
+                            0},
+                           walk.cursor);
+    if (!searched.ok()) return FromStore(searched);
+    // A handle from another walk (or none kept): step over what was handed out before.
+    for (; walk.position < skip; ++walk.position) {
+        if (!Peek(walk, status)) return status == NERR_Success ? ERROR_NO_MORE_ITEMS : status;
+        walk.pending.reset();
+    }
+    walk_ = std::move(walk);
+    return NERR_Success;
+}
+
+bool StoreNetDfs::Peek(Walk& walk, NET_API_STATUS& status) {
+    status = NERR_Success;
+    if (walk.pending) return true;
+    while (walk.next >= walk.page.size()) {
+        if (walk.exhausted) return false;
+        store::Status paged = walk.cursor->NextPage(walk.page);
+        walk.next = 0;
+        if (!paged.ok()) {
+            status = FromStore(paged);
+            return false;
+        }
+        if (walk.page.empty()) walk.exhausted = true;
+    }
+    walk.pending = LinkRecord(walk.rootPath, walk.page[walk.next]);
+    walk.page[walk.next++] = Entry{}; // held once: as a record from now on
+    return true;
+}
+
+NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::string& domainDn,
+                                      const std::u16string& name, uint32_t prefMaxLen,
+                                      uint8_t** buffer, uint32_t* read, uint32_t* resume) {
+    std::string key = Fold(domain + u"\\" + name);
+    if (*resume == 0 || !walk_ || walk_->key != key || walk_->position != *resume) {
+        NET_API_STATUS started = StartWalk(key, domain, domainDn, name, *resume);
+        if (started != NERR_Success) return started;
+    }
+    Walk& walk = *walk_;
     PageBudget budget(prefMaxLen);
     std::vector<DfsEntryRecord> page;
-    page.reserve(prefMaxLen == MAX_PREFERRED_LENGTH ? total - *resume : 0);
-    for (size_t i = *resume; i < total; ++i) {
-        DfsEntryRecord r = record(i);
-        if (!budget.Fits(page.empty(), [&] { return PackedSize3(r); })) break;
-        page.push_back(std::move(r));
+    NET_API_STATUS status = NERR_Success;
+    while (Peek(walk, status)) {
+        if (!budget.Fits(page.empty(), [&] { return PackedSize3(*walk.pending); })) break;
+        page.push_back(std::move(*walk.pending));
+        walk.pending.reset();
     }
+    if (status != NERR_Success) {
+        walk_.reset();
+        return status;
+    }
+    if (page.empty()) {
+        walk_.reset();
+        return ERROR_NO_MORE_ITEMS;
+    }
+    walk.position += static_cast<uint32_t>(page.size());
     *buffer = PackDfsInfo3(page);
     *read = static_cast<uint32_t>(page.size());
-    *resume += static_cast<uint32_t>(page.size());
+    *resume = walk.position;
     return NERR_Success;
 }
 

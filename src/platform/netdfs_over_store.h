@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dfs/netdfs.h"
+#include "dfs/netdfs_buffer.h"
 #include "platform/store/directory_store.h"
 
 #include <memory>
@@ -41,12 +42,30 @@ class StoreNetDfs : public NetDfsApi {
     NET_API_STATUS EnumLinks(const std::u16string& domain, const std::string& domainDn,
                              const std::u16string& name, uint32_t prefMaxLen, uint8_t** buffer,
                              uint32_t* read, uint32_t* resume);
+    // A link walk in progress. The next call with the resume handle the last one returned
+    // goes on from here, so a walk in small buffers reads each link once.
+    struct Walk {
+        std::string key;                       // the namespace's DFS name, folded
+        uint32_t position = 0;                 // records handed out so far; the root is the first
+        std::optional<DfsEntryRecord> pending; // read, not yet handed out
+        std::u16string rootPath;
+        std::unique_ptr<store::SearchCursor> cursor;
+        std::vector<store::Entry> page;
+        size_t next = 0;
+        bool exhausted = false;
+    };
+    NET_API_STATUS StartWalk(const std::string& key, const std::u16string& domain,
+                             const std::string& domainDn, const std::u16string& name,
+                             uint32_t skip);
+    // The walk's next record in pending; false at its end or with status set on a failure.
+    bool Peek(Walk& walk, NET_API_STATUS& status);
     NET_API_STATUS AddTarget(const std::string& namespaceDn, const store::Entry& ns,
                              const std::string& linkPath, const std::u16string& target,
                              const std::u16string& comment, uint32_t flags);
     void Touch(const std::string& dn);
 
     std::shared_ptr<store::DirectoryStore> directory_;
+    std::optional<Walk> walk_;
 };
 
 } // namespace kestrune

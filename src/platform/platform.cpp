@@ -1,12 +1,47 @@
 #include "platform/platform.h"
 
 #include "platform/adsi_over_store.h"
+#include "platform/directory_errors.h"
+#include "platform/ldap/dc_locator.h"
+#include "platform/ldap/ldap_store.h"
 #include "platform/netdfs_over_store.h"
 #include "platform/store/memory_store.h"
+
+#include "base/message_table.h"
+#include "directory/domain_name_forms.h"
 
 #include <cstdlib>
 
 namespace kestrune {
+namespace {
+
+// The system's text for a failed logon or connection, then the server's own words.
+std::string Explain(const store::Status& status) {
+    std::string text = FormatSystemMessage(static_cast<uint32_t>(AdsiResultOf(status)));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text.empty() ? status.message : text + " (" + status.message + ")";
+}
+
+// A domain controller of this computer's domain from DNS, as a domain member finds one.
+bool LocateDomainController(ldap::Settings& settings, std::string& error) {
+    std::string why;
+    std::string domain = ldap::LocalDomainName(why);
+    if (domain.empty()) {
+        error = "KESTRUNE_PLATFORM=ldap: cannot tell this computer's domain: " + why;
+        return false;
+    }
+    auto dcs = ldap::LookUpServices("_ldap._tcp.dc._msdcs." + domain, why);
+    if (dcs.empty()) {
+        error = "KESTRUNE_PLATFORM=ldap: no domain controller found for " + domain + ": " + why;
+        return false;
+    }
+    settings.domain = {false, dcs.front().host, dcs.front().port};
+    settings.globalCatalog = {false, dcs.front().host, 3268};
+    return true;
+}
+
+} // namespace
 
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory) {
     InstallNetDfsApi(std::make_shared<StoreNetDfs>(directory));
@@ -25,7 +60,38 @@ bool InstallSimulatedDomain(const std::filesystem::path& file, std::string& erro
     return true;
 }
 
-bool InstallPlatformFromEnvironment(std::string& error) {
+bool InstallLdapDirectory(const std::string& setting, std::string& error,
+                          std::vector<std::string>& notes) {
+    ldap::Settings settings;
+    bool located = setting == "ldap" ? LocateDomainController(settings, error)
+                                     : ldap::ParseServerUri(setting, settings, error);
+    if (!located || !ldap::ReadLogonSettings(settings, error)) return false;
+    bool discovered = setting == "ldap";
+    std::string where = settings.domain.Uri();
+    auto directory = std::make_shared<ldap::LdapStore>(std::move(settings));
+    store::Status status = directory->Connect(notes);
+    if (!status.ok()) {
+        error = "cannot use the directory at " + where + ": " + Explain(status);
+        return false;
+    }
+    if (discovered) {
+        // The forest's global catalogs, when DNS names them apart from this DC.
+        std::vector<store::Entry> root;
+        store::SearchAll(
+            *directory, {"", store::Scope::Base, "(objectClass=*)", {"rootDomainNamingContext"}, 0},
+            root);
+        std::string why;
+        std::string forest =
+            root.empty() ? "" : DnToDomainName(root.front().First("rootDomainNamingContext"));
+        auto gcs = forest.empty() ? std::vector<ldap::ServiceRecord>()
+                                  : ldap::LookUpServices("_gc._tcp." + forest, why);
+        if (!gcs.empty()) directory->UseGlobalCatalog({false, gcs.front().host, gcs.front().port});
+    }
+    InstallStorePlatform(std::move(directory));
+    return true;
+}
+
+bool InstallPlatformFromEnvironment(std::string& error, std::vector<std::string>* notes) {
     const char* value = std::getenv("KESTRUNE_PLATFORM");
     std::string setting = value ? value : "";
     if (setting.empty()) {
@@ -34,8 +100,16 @@ bool InstallPlatformFromEnvironment(std::string& error) {
     }
     if (setting.rfind("sim:", 0) == 0 && setting.size() > 4)
         return InstallSimulatedDomain(setting.substr(4), error);
+    if (setting == "ldap" || setting.rfind("ldap://", 0) == 0 ||
+        setting.rfind("ldaps://", 0) == 0) {
+        std::vector<std::string> found;
+        bool installed = InstallLdapDirectory(setting, error, found);
+        if (notes) *notes = std::move(found);
+        return installed;
+    }
     error = "KESTRUNE_PLATFORM=" + setting +
-            " is not a platform this build knows (use sim:PATH to an LDIF file, or leave it unset)";
+            " is not a platform this build knows (sim:PATH to an LDIF file, ldap://HOST, "
+            "ldaps://HOST or ldap; or leave it unset)";
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/last_error.h"
 #include "base/message_table.h"
+#include "platform/directory_errors.h"
 
 namespace kestrune::adsi_store {
 namespace {
@@ -49,15 +50,24 @@ adsi::HRESULT FromStore(const store::Status& status) {
     case ResultCode::NotAllowedOnNonLeaf:
         return Fail(adsi::HR_NOT_ALLOWED_ON_NON_LEAF);
     case ResultCode::Unavailable:
-        return Fail(adsi::HR_SERVER_NOT_OPERATIONAL, status.message);
+        // The simulated domain's file could not be written; a server's own "unavailable"
+        // has a text of its own.
+        if (status.systemError != 0) return Fail(adsi::HR_SERVER_NOT_OPERATIONAL, status.message);
+        return Fail(AdsiResultOf(status));
     case ResultCode::NamingViolation:
         return Fail(adsi::HR_ILLEGAL_SUPERIOR, status.message);
     case ResultCode::ObjectClassViolation:
         return Fail(adsi::HR_OBJECT_CLASS_VIOLATION, status.message);
     case ResultCode::SizeLimitExceeded:
         return Fail(adsi::HR_SIZE_LIMIT_EXCEEDED, status.message);
-    default:
+    case ResultCode::Other:
         return Fail(adsi::E_FAIL, status.message);
+    default: {
+        // The system's text for the directory error; the server's own words when it has none.
+        adsi::HRESULT hr = AdsiResultOf(status);
+        return Fail(hr, FormatSystemMessage(static_cast<uint32_t>(hr)).empty() ? status.message
+                                                                               : std::string());
+    }
     }
 }
 

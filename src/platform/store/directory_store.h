@@ -10,17 +10,30 @@
 
 namespace kestrune::store {
 
-// LDAP result codes (RFC 4511), plus the client-side filter error.
+// LDAP result codes (RFC 4511) and the client library's own (negative) codes, with the values
+// OpenLDAP gives them.
 enum class ResultCode {
     Success = 0,
     OperationsError = 1,
     ProtocolError = 2,
+    TimeLimitExceeded = 3,
     SizeLimitExceeded = 4,
+    AuthMethodNotSupported = 7,
+    StrongAuthRequired = 8,
+    Referral = 10,
+    AdminLimitExceeded = 11,
+    ConfidentialityRequired = 13,
     NoSuchAttribute = 16,
+    UndefinedAttributeType = 17,
+    ConstraintViolation = 19,
     AttributeOrValueExists = 20,
+    InvalidAttributeSyntax = 21,
     NoSuchObject = 32,
     InvalidDnSyntax = 34,
+    InappropriateAuthentication = 48,
+    InvalidCredentials = 49,
     InsufficientAccessRights = 50,
+    Busy = 51,
     Unavailable = 52,
     UnwillingToPerform = 53,
     NamingViolation = 64,
@@ -28,7 +41,12 @@ enum class ResultCode {
     NotAllowedOnNonLeaf = 66,
     EntryAlreadyExists = 68,
     Other = 80,
+    ServerDown = -1,  // the connection could not be made or was lost
+    LocalError = -2,  // the client failed (TLS, SASL, memory)
+    Timeout = -5,     // no answer in time
+    AuthUnknown = -6, // the authentication method failed on the client
     FilterError = -7,
+    ConnectError = -11, // TLS or another part of connecting failed
 };
 
 struct Status {

@@ -1,0 +1,27 @@
+// Finding a domain controller the way a domain member does: the domain from the Kerberos
+// default realm or the host's DNS domain, then the DNS SRV records of its DCs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrune::ldap {
+
+struct ServiceRecord {
+    int priority = 0;
+    int weight = 0;
+    int port = 0;
+    std::string host;
+};
+
+// The domain this computer belongs to; empty with why when neither source names one.
+std::string LocalDomainName(std::string& why);
+
+// The SRV records of name (for example "_ldap._tcp.dc._msdcs.example.com"), best first:
+// lowest priority, then highest weight. Empty with why when DNS has none.
+std::vector<ServiceRecord> LookUpServices(const std::string& name, std::string& why);
+
+// The default_realm of the Kerberos configuration (KRB5_CONFIG, else /etc/krb5.conf), or empty.
+std::string KerberosDefaultRealm();
+
+} // namespace kestrune::ldap

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# A throw-away Samba AD domain controller for example.com, for the tests against a real
+# directory. It runs in a network namespace of its own, so its fixed ports (88, 389, 636,
+# 3268, 3269) never meet another one on the same machine, and listens on 127.0.0.1 there.
+#
+#   dc.sh start STATE        provision into STATE/dc (the sample's example.com objects loaded),
+#                            start it, wait until it answers; STATE/pid holds its process id
+#   dc.sh restart STATE      start the provisioned DC again (after stop)
+#   dc.sh stop STATE         stop it by that process id
+#   dc.sh exec STATE CMD...  run CMD in the DC's network namespace, with its facts exported
+#   dc.sh run STATE CMD...   start, exec, stop (also when CMD fails)
+#
+# Exported to CMD: KESTRUNE_TEST_DC (STATE), KESTRUNE_TEST_DC_PASSWORD_FILE (the
+# Administrator's password), KESTRUNE_TEST_DC_PID, KRB5_CONFIG (the DC's realm).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+sample="$here/../../samples/example.ldif"
+password='Kestrune-Test-1'
+
+die() {
+    echo "dc.sh: $*" >&2
+    exit 1
+}
+
+need() {
+    command -v "$1" >/dev/null || die "$1 is missing (run scripts/setup as root)"
+}
+
+pid_of() {
+    [ -s "$1/pid" ] && cat "$1/pid"
+}
+
+running() {
+    local pid
+    pid=$(pid_of "$1") && kill -0 "$pid" 2>/dev/null
+}
+
+provision() {
+    local state=$1 dc=$1/dc
+    rm -rf "$dc"
+    mkdir -p "$dc"
+    : >"$state/empty.conf"
+    samba-tool domain provision -s "$state/empty.conf" --targetdir="$dc" \
+        --realm=EXAMPLE.COM --domain=EXAMPLE --server-role=dc --dns-backend=SAMBA_INTERNAL \
+        --host-name=DC1 --adminpass="$password" >"$state/provision.log" 2>&1 ||
+        die "provisioning failed; see $state/provision.log"
+    # Options provisioning drops or that a test DC wants: loopback only, simple binds over
+    # plain LDAP, no fsync per write, only the directory's own services, private run folders.
+    sed -i -e '/^\s*server services\s*=/d' -e '/^\s*dns forwarder\s*=/d' \
+        -e '/^\s*interfaces\s*=/d' "$dc/etc/smb.conf"
+    sed -i "/^\[global\]/a\\
+\tinterfaces = 127.0.0.1\\
+\tbind interfaces only = yes\\
+\tldap server require strong auth = no\\
+\tldb:nosync = true\\
+\tserver services = ldap cldap kdc drepl dns\\
+\tpid directory = $dc/run\\
+\tncalrpc dir = $dc/ncalrpc\\
+\tlog file = $dc/log.samba\\
+\tlog level = 1" "$dc/etc/smb.conf"
+    mkdir -p "$dc/run" "$dc/ncalrpc"
+    printf '%s' "$password" >"$state/password"
+    chmod 600 "$state/password"
+    cat >"$state/krb5.conf" <<KRB
+[libdefaults]
+    default_realm = EXAMPLE.COM
+    dns_lookup_realm = false
+    dns_lookup_kdc = false
+    rdns = false
+[realms]
+    EXAMPLE.COM = {
+        kdc = 127.0.0.1
+    }
+[domain_realm]
+    .example.com = EXAMPLE.COM
+    example.com = EXAMPLE.COM
+KRB
+    # dc1.example.com for Kerberos by name, without touching the machine's /etc/hosts.
+    printf '127.0.0.1 dc1.example.com dc1\n' >"$state/hosts"
+    /usr/bin/python3 "$here/load_sample.py" "$dc/etc/smb.conf" "$sample" \
+        >>"$state/provision.log" 2>&1 || die "loading the sample failed; see $state/provision.log"
+}
+
+in_namespace() {
+    local state=$1
+    shift
+    local pid
+    pid=$(pid_of "$state") || die "no DC running for $state"
+    KESTRUNE_TEST_DC="$state" KESTRUNE_TEST_DC_PASSWORD_FILE="$state/password" \
+        KESTRUNE_TEST_DC_PID="$pid" KRB5_CONFIG="$state/krb5.conf" \
+        nsenter --net=/proc/"$pid"/ns/net -- "$@"
+}
+
+launch() {
+    local state=$1 dc=$1/dc
+    running "$state" && die "a DC already runs for $state (pid $(pid_of "$state"))"
+    # Its own session and network namespace; exec keeps the process id the one we record.
+    setsid unshare --net sh -c 'ip link set lo up && exec samba -F -M single --no-process-group -s "$1"' \
+        sh "$dc/etc/smb.conf" >"$state/samba.out" 2>&1 </dev/null &
+    echo $! >"$state/pid"
+    local i
+    for i in $(seq 1 150); do
+        running "$state" || die "samba ended at start; see $state/samba.out and $dc/log.samba"
+        if in_namespace "$state" ldapsearch -x -LLL -o nettimeout=2 -H ldap://127.0.0.1 \
+            -D Administrator@EXAMPLE.COM -y "$state/password" -s base -b "" \
+            defaultNamingContext >/dev/null 2>&1; then
+            return 0
+        fi
+        sleep 0.2
+    done
+    stop "$state"
+    die "samba did not answer within 30 s; see $state/samba.out"
+}
+
+stop() {
+    local state=$1 pid i
+    pid=$(pid_of "$state") || return 0
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -TERM "$pid" 2>/dev/null || true
+        for i in $(seq 1 50); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "$pid" 2>/dev/null || true
+    fi
+    rm -f "$state/pid"
+}
+
+[ $# -ge 2 ] || die "usage: dc.sh start|restart|stop|exec|run STATE [CMD...]"
+command=$1
+state=$(mkdir -p "$2" && cd "$2" && pwd)
+shift 2
+case "$command" in
+start)
+    need samba-tool
+    need samba
+    need ldapsearch
+    stop "$state"
+    provision "$state"
+    launch "$state"
+    ;;
+restart) launch "$state" ;;
+stop) stop "$state" ;;
+exec) in_namespace "$state" "$@" ;;
+run)
+    need samba-tool
+    stop "$state"
+    provision "$state"
+    trap 'stop "$state"' EXIT
+    launch "$state"
+    in_namespace "$state" "$@"
+    ;;
+*) die "unknown command $command" ;;
+esac
