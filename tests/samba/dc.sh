@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # A throw-away Samba AD domain controller for example.com, for the tests against a real
-# directory. It runs in a network namespace of its own, so its fixed ports (88, 389, 636,
+# directory. It runs in a network namespace of its own, so its fixed ports (53, 88, 389, 636,
 # 3268, 3269) never meet another one on the same machine, and listens on 127.0.0.1 there.
 #
 #   dc.sh start STATE        provision into STATE/dc (the sample's example.com objects loaded),
-#                            start it, wait until it answers; STATE/pid holds its process id
-#   dc.sh restart STATE      start the provisioned DC again (after stop)
-#   dc.sh stop STATE         stop it by that process id
+#                            start it, wait until it answers; STATE/pid holds its process id,
+#                            STATE/netns.pid the one of the process keeping the namespace
+#   dc.sh halt STATE         stop samba only; the namespace stays (a DC that went away)
+#   dc.sh restart STATE      start the provisioned DC again in that namespace
+#   dc.sh stop STATE         stop samba and the namespace, by their process ids
 #   dc.sh exec STATE CMD...  run CMD in the DC's network namespace, with its facts exported
 #   dc.sh run STATE CMD...   start, exec, stop (also when CMD fails)
 #
 # Exported to CMD: KESTRUNE_TEST_DC (STATE), KESTRUNE_TEST_DC_PASSWORD_FILE (the
-# Administrator's password), KESTRUNE_TEST_DC_PID, KRB5_CONFIG (the DC's realm).
+# Administrator's password), KRB5_CONFIG (the DC's realm), KRB5CCNAME (a cache holding the
+# Administrator's ticket), NSS_WRAPPER_HOSTS (dc1.example.com is 127.0.0.1 once
+# libnss_wrapper.so is preloaded), KESTRUNE_TEST_DC_CA (the DC's certificate authority).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,7 +32,7 @@ need() {
 }
 
 pid_of() {
-    [ -s "$1/pid" ] && cat "$1/pid"
+    [ -s "$1/${2:-pid}" ] && cat "$1/${2:-pid}"
 }
 
 running() {
@@ -85,19 +89,42 @@ KRB
 in_namespace() {
     local state=$1
     shift
-    local pid
-    pid=$(pid_of "$state") || die "no DC running for $state"
+    local holder
+    holder=$(pid_of "$state" netns.pid) && kill -0 "$holder" 2>/dev/null ||
+        die "no DC namespace for $state (dc.sh start first)"
     KESTRUNE_TEST_DC="$state" KESTRUNE_TEST_DC_PASSWORD_FILE="$state/password" \
-        KESTRUNE_TEST_DC_PID="$pid" KRB5_CONFIG="$state/krb5.conf" \
-        nsenter --net=/proc/"$pid"/ns/net -- "$@"
+        KRB5_CONFIG="$state/krb5.conf" KRB5CCNAME="FILE:$state/ccache" \
+        NSS_WRAPPER_HOSTS="$state/hosts" KESTRUNE_TEST_DC_CA="$state/dc/private/tls/ca.pem" \
+        nsenter --net=/proc/"$holder"/ns/net -- "$@"
+}
+
+# A process that only keeps the network namespace, so that samba can stop and start again
+# in it while a test stays inside.
+open_namespace() {
+    local state=$1
+    setsid unshare --net sh -c 'ip link set lo up && exec sleep infinity' \
+        >/dev/null 2>&1 </dev/null &
+    local holder=$! i
+    echo "$holder" >"$state/netns.pid"
+    for i in $(seq 1 50); do
+        if [ "$(readlink /proc/"$holder"/ns/net 2>/dev/null)" != "$(readlink /proc/$$/ns/net)" ] &&
+            [ "$(cat /proc/"$holder"/comm 2>/dev/null)" = sleep ]; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    die "could not open a network namespace"
 }
 
 launch() {
     local state=$1 dc=$1/dc
     running "$state" && die "a DC already runs for $state (pid $(pid_of "$state"))"
-    # Its own session and network namespace; exec keeps the process id the one we record.
-    setsid unshare --net sh -c 'ip link set lo up && exec samba -F -M single --no-process-group -s "$1"' \
-        sh "$dc/etc/smb.conf" >"$state/samba.out" 2>&1 </dev/null &
+    local holder
+    holder=$(pid_of "$state" netns.pid) || die "no namespace for $state"
+    # Its own session, in the namespace; nsenter execs samba, so the id is samba's.
+    setsid nsenter --net=/proc/"$holder"/ns/net -- \
+        samba -F -M single --no-process-group -s "$dc/etc/smb.conf" \
+        >"$state/samba.out" 2>&1 </dev/null &
     echo $! >"$state/pid"
     local i
     for i in $(seq 1 150); do
@@ -113,43 +140,65 @@ launch() {
     die "samba did not answer within 30 s; see $state/samba.out"
 }
 
-stop() {
-    local state=$1 pid i
-    pid=$(pid_of "$state") || return 0
-    if kill -0 "$pid" 2>/dev/null; then
-        kill -TERM "$pid" 2>/dev/null || true
-        for i in $(seq 1 50); do
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill -KILL "$pid" 2>/dev/null || true
-    fi
+# Kerberos by name: the DC's ldap/ service names, and a ticket for the Administrator.
+kerberos() {
+    local state=$1
+    in_namespace "$state" samba_spnupdate -s "$state/dc/etc/smb.conf" \
+        >>"$state/provision.log" 2>&1 || die "samba_spnupdate failed; see $state/provision.log"
+    in_namespace "$state" kinit Administrator@EXAMPLE.COM <"$state/password" \
+        >>"$state/provision.log" 2>&1 || die "kinit failed; see $state/provision.log"
+}
+
+kill_pid() {
+    local pid=$1 i
+    kill -0 "$pid" 2>/dev/null || return 0
+    kill -TERM "$pid" 2>/dev/null || true
+    for i in $(seq 1 50); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+}
+
+halt() {
+    local state=$1 pid
+    if pid=$(pid_of "$state"); then kill_pid "$pid"; fi
     rm -f "$state/pid"
 }
 
-[ $# -ge 2 ] || die "usage: dc.sh start|restart|stop|exec|run STATE [CMD...]"
+stop() {
+    local state=$1 holder
+    halt "$state"
+    if holder=$(pid_of "$state" netns.pid); then kill_pid "$holder"; fi
+    rm -f "$state/netns.pid"
+}
+
+[ $# -ge 2 ] || die "usage: dc.sh start|halt|restart|stop|exec|run STATE [CMD...]"
 command=$1
 state=$(mkdir -p "$2" && cd "$2" && pwd)
 shift 2
 case "$command" in
-start)
+start | run)
     need samba-tool
     need samba
     need ldapsearch
+    need kinit
     stop "$state"
     provision "$state"
+    # A DC that fails to start is stopped again, with its namespace; run always stops it.
+    trap 'stop "$state"' EXIT
+    open_namespace "$state"
     launch "$state"
+    kerberos "$state"
+    if [ "$command" = run ]; then
+        in_namespace "$state" "$@"
+    else
+        trap - EXIT
+    fi
     ;;
+halt) halt "$state" ;;
 restart) launch "$state" ;;
 stop) stop "$state" ;;
 exec) in_namespace "$state" "$@" ;;
-run)
-    need samba-tool
-    stop "$state"
-    provision "$state"
-    trap 'stop "$state"' EXIT
-    launch "$state"
-    in_namespace "$state" "$@"
-    ;;
 *) die "unknown command $command" ;;
 esac

@@ -85,10 +85,20 @@ HRESULT StoreObject::GetInfo() {
 }
 
 HRESULT StoreObject::Groups(std::shared_ptr<IADsMembers>& out) {
+    // Within the object's own domain (the longest naming context its DN ends with): a
+    // directory server searches no further, and not at all from the root.
+    std::string key = store::NormalizeDn(entry_.dn), context;
+    for (const Entry& ref : forest_->Facts()->CrossRefs()) {
+        std::string nc = store::NormalizeDn(ref.First("nCName"));
+        bool under = key == nc || (key.size() > nc.size() &&
+                                   key.compare(key.size() - nc.size(), nc.size(), nc) == 0 &&
+                                   key[key.size() - nc.size() - 1] == ',');
+        if (under && nc.size() > context.size()) context = nc;
+    }
     std::vector<Entry> groups;
     store::Status status = store::SearchAll(
         forest_->Directory(),
-        {"",
+        {context,
          Scope::Subtree,
          "(&(objectClass=group)(member=" + store::EscapeFilterValue(entry_.dn) + "))",
          {},

@@ -1,0 +1,88 @@
+#include "platform/ldap/ldap_settings.h"
+
+#include "base/file_io.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace kestrune::ldap {
+namespace {
+
+TEST(LdapSettingsTest, ServerAddressesAndTheirGlobalCatalog) {
+    Settings s;
+    std::string error;
+    ASSERT_TRUE(ParseServerUri("ldap://dc1.example.com", s, error)) << error;
+    EXPECT_EQ(s.domain.Uri(), "ldap://dc1.example.com:389");
+    EXPECT_EQ(s.globalCatalog.Uri(), "ldap://dc1.example.com:3268");
+    ASSERT_TRUE(ParseServerUri("ldaps://dc1.example.com:1636/", s, error)) << error;
+    EXPECT_EQ(s.domain.Uri(), "ldaps://dc1.example.com:1636");
+    EXPECT_EQ(s.globalCatalog.Uri(), "ldaps://dc1.example.com:3269");
+    ASSERT_TRUE(ParseServerUri("ldap://[::1]:3890", s, error)) << error;
+    EXPECT_EQ(s.domain.Uri(), "ldap://[::1]:3890");
+    for (const char* bad : {"ldap://", "ldap://host:0", "ldap://host:70000", "ldap://host:x",
+                            "http://host", "ldap://user@host", "ldap://host/DC=x"}) {
+        error.clear();
+        EXPECT_FALSE(ParseServerUri(bad, s, error)) << bad;
+        EXPECT_NE(error.find(bad), std::string::npos) << error;
+    }
+}
+
+class LogonSettingsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const char* name : kNames)
+            unsetenv(name);
+        file = std::filesystem::temp_directory_path() /
+               ("kestrune_password_" + std::to_string(::getpid()));
+    }
+    void TearDown() override {
+        for (const char* name : kNames)
+            unsetenv(name);
+        std::filesystem::remove(file);
+    }
+    static constexpr const char* kNames[] = {"KESTRUNE_LDAP_TIMEOUT", "KESTRUNE_STARTTLS",
+                                             "KESTRUNE_BIND_USER", "KESTRUNE_BIND_PASSWORD_FILE"};
+    std::filesystem::path file;
+};
+
+TEST_F(LogonSettingsTest, KerberosByDefaultPasswordFromAFileNeverEmpty) {
+    Settings s;
+    std::string error;
+    ASSERT_TRUE(ReadLogonSettings(s, error)) << error;
+    EXPECT_TRUE(s.bindUser.empty());
+    EXPECT_EQ(s.timeout.count(), 30);
+    EXPECT_FALSE(s.startTls);
+
+    setenv("KESTRUNE_LDAP_TIMEOUT", "5", 1);
+    setenv("KESTRUNE_STARTTLS", "1", 1);
+    setenv("KESTRUNE_BIND_USER", "EXAMPLE\\ann", 1);
+    setenv("KESTRUNE_BIND_PASSWORD_FILE", file.c_str(), 1);
+    WriteWholeFile(file, "s3cret pass\r\n");
+    ASSERT_TRUE(ReadLogonSettings(s, error)) << error;
+    EXPECT_EQ(s.timeout.count(), 5);
+    EXPECT_TRUE(s.startTls);
+    EXPECT_EQ(s.bindUser, "EXAMPLE\\ann");
+    EXPECT_EQ(s.password, "s3cret pass"); // the line end is not part of it
+
+    // An empty password would be an anonymous bind that "succeeds".
+    WriteWholeFile(file, "\n");
+    EXPECT_FALSE(ReadLogonSettings(s, error));
+    EXPECT_NE(error.find("empty"), std::string::npos) << error;
+    std::filesystem::remove(file);
+    EXPECT_FALSE(ReadLogonSettings(s, error));
+    EXPECT_NE(error.find(file.string()), std::string::npos) << error;
+
+    setenv("KESTRUNE_LDAP_TIMEOUT", "soon", 1);
+    EXPECT_FALSE(ReadLogonSettings(s, error));
+    EXPECT_NE(error.find("KESTRUNE_LDAP_TIMEOUT=soon"), std::string::npos) << error;
+
+    unsetenv("KESTRUNE_LDAP_TIMEOUT");
+    WriteWholeFile(file, "x");
+    ASSERT_TRUE(ParseServerUri("ldaps://dc1", s, error));
+    EXPECT_FALSE(ReadLogonSettings(s, error)); // StartTLS inside TLS
+}
+
+} // namespace
+} // namespace kestrune::ldap

@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# The whole program against the Samba DC (run through dc.sh exec): the unattended backup of
+# example.com through the simulated domain and through the DC give the same files, with every
+# way of logging on; links deleted in the DC come back from those files; and each way the DC
+# can fail ends the run with a message and a non-zero status, leaving earlier files alone.
+#
+#   end_to_end.sh KESTRUNE RESTORE_FILE SAMPLE_LDIF
+set -uo pipefail
+
+kestrune=$1 restore=$2 sample=$3
+here=$(cd "$(dirname "$0")" && pwd)
+state=${KESTRUNE_TEST_DC:?run through dc.sh exec}
+work=$(mktemp -d)
+failures=0
+helpers=()
+
+cleanup() {
+    local pid
+    for pid in "${helpers[@]}"; do kill "$pid" 2>/dev/null; done
+    # The DC is left running for the tests after this one.
+    [ -e "$state/pid" ] || "$here/dc.sh" restart "$state" >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAILED: $*" >&2
+    failures=$((failures + 1))
+}
+
+# An unattended, headless backup of example.com into a folder; stderr kept in $work/stderr.
+backup() {
+    local folder=$1
+    shift
+    mkdir -p "$folder"
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@" \
+        "$kestrune" "" "$folder" example.com 2>"$work/stderr"
+}
+
+as_admin=(KESTRUNE_BIND_USER=Administrator@EXAMPLE.COM
+    KESTRUNE_BIND_PASSWORD_FILE="$KESTRUNE_TEST_DC_PASSWORD_FILE")
+
+same_files() {
+    local what=$1 a=$2 b=$3
+    if ! diff -r "$a" "$b" >"$work/diff" 2>&1; then
+        fail "$what: the backups differ"
+        cat "$work/diff" >&2
+        return 1
+    fi
+    [ -n "$(ls "$a")" ] || fail "$what: no backup files"
+}
+
+snapshot() { (cd "$1" && sha256sum -- * && stat -c '%n %Y %s' -- *); }
+
+# 1. Simulated domain and DC, byte for byte.
+cp "$sample" "$work/sim.ldif"
+backup "$work/sim" KESTRUNE_PLATFORM="sim:$work/sim.ldif" || fail "backup of the simulated domain"
+backup "$work/ldap" KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}" ||
+    fail "backup over LDAP with a password file: $(cat "$work/stderr")"
+same_files "simple bind" "$work/sim" "$work/ldap"
+ls "$work/sim" | grep -qx Public.txt || fail "no Public.txt in the backup"
+
+# 2. Kerberos: the ticket dc.sh got, the DC by name (resolved by nss_wrapper), no password.
+backup "$work/kerberos" KESTRUNE_PLATFORM=ldap://dc1.example.com LD_PRELOAD=libnss_wrapper.so \
+    ASAN_OPTIONS=verify_asan_link_order=0 ||
+    fail "backup with Kerberos: $(cat "$work/stderr")"
+same_files "Kerberos" "$work/sim" "$work/kerberos"
+
+# 3. TLS: LDAPS and StartTLS, the DC's certificate checked against its authority.
+backup "$work/ldaps" KESTRUNE_PLATFORM=ldaps://dc1.example.com LD_PRELOAD=libnss_wrapper.so \
+    LDAPTLS_CACERT="$KESTRUNE_TEST_DC_CA" "${as_admin[@]}" ||
+    fail "backup over LDAPS: $(cat "$work/stderr")"
+same_files "LDAPS" "$work/sim" "$work/ldaps"
+backup "$work/starttls" KESTRUNE_PLATFORM=ldap://dc1.example.com KESTRUNE_STARTTLS=1 \
+    LD_PRELOAD=libnss_wrapper.so LDAPTLS_CACERT="$KESTRUNE_TEST_DC_CA" "${as_admin[@]}" ||
+    fail "backup with StartTLS: $(cat "$work/stderr")"
+same_files "StartTLS" "$work/sim" "$work/starttls"
+# A certificate nobody vouches for is refused.
+if backup "$work/untrusted" KESTRUNE_PLATFORM=ldaps://dc1.example.com LD_PRELOAD=libnss_wrapper.so \
+    LDAPTLS_CACERT=/dev/null "${as_admin[@]}"; then
+    fail "an untrusted certificate was accepted"
+fi
+[ -z "$(ls "$work/untrusted")" ] || fail "files written over an untrusted connection"
+
+# 4. Links deleted in the DC come back from the backup files; the next backup is the same.
+dfs="CN=Dfs-Configuration,CN=System,DC=example,DC=com"
+ldapsearch -x -LLL -o ldif-wrap=no -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" \
+    -b "CN=Public,CN=Public,$dfs" -s one '(objectClass=msDFS-Linkv2)' dn 2>/dev/null |
+    sed -n 's/^dn: //p' >"$work/links"
+[ "$(wc -l <"$work/links")" -ge 2 ] || fail "the DC holds no links of Public to delete"
+ldapdelete -x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" \
+    -f "$work/links" || fail "deleting the links in the DC"
+backup "$work/deleted" KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}"
+cmp -s "$work/deleted/Public.txt" "$work/ldap/Public.txt" && fail "the links were not deleted"
+env KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}" "$restore" "$work/ldap/Public.txt" \
+    >"$work/restore.log" 2>&1 || fail "restore: $(cat "$work/restore.log")"
+# Every link target comes back; the root's targets are there already (80, the file exists).
+link_lines=$(grep -vc '^dfscmd /[a-z]* "\\\\example.com\\Public" ' "$work/ldap/Public.txt")
+[ "$(grep -c '^Restored$' "$work/restore.log")" = "$link_lines" ] ||
+    fail "not every link was restored: $(cat "$work/restore.log")"
+grep '^Failed' "$work/restore.log" | grep -qv '^Failed 80:' &&
+    fail "a line failed to restore: $(cat "$work/restore.log")"
+backup "$work/restored" KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}" ||
+    fail "backup after the restore"
+same_files "after the restore" "$work/sim" "$work/restored"
+
+# 5. A wrong password: the system's text, a non-zero status, no file touched.
+printf 'not-the-password\n' >"$work/wrong"
+before=$(snapshot "$work/ldap")
+if backup "$work/ldap" KESTRUNE_PLATFORM=ldap://127.0.0.1 KESTRUNE_BIND_USER=Administrator@EXAMPLE.COM \
+    KESTRUNE_BIND_PASSWORD_FILE="$work/wrong"; then
+    fail "a wrong password gave status 0"
+fi
+grep -q "The user name or password is incorrect" "$work/stderr" ||
+    fail "wrong password, message: $(cat "$work/stderr")"
+[ "$before" = "$(snapshot "$work/ldap")" ] || fail "a wrong password touched the files"
+
+# 6. A server that never answers: the timeout ends the run.
+/usr/bin/python3 "$here/silent_server.py" 3389 >"$work/silent.out" &
+helpers+=($!)
+for _ in $(seq 50); do grep -q listening "$work/silent.out" && break; sleep 0.1; done
+start=$(date +%s)
+if backup "$work/ldap" KESTRUNE_PLATFORM=ldap://127.0.0.1:3389 KESTRUNE_LDAP_TIMEOUT=2 "${as_admin[@]}"; then
+    fail "a silent server gave status 0"
+fi
+[ $(($(date +%s) - start)) -le 20 ] || fail "a silent server held the run for $(($(date +%s) - start)) s"
+grep -q "timeout period expired" "$work/stderr" || fail "silent server, message: $(cat "$work/stderr")"
+[ "$before" = "$(snapshot "$work/ldap")" ] || fail "a silent server touched the files"
+
+# 7. The DC goes away while the third namespace (Public, after Archive and Projets) is read.
+/usr/bin/python3 "$here/cutting_proxy.py" 3390 389 "CN=Public,CN=Public" >"$work/proxy.out" &
+helpers+=($!)
+for _ in $(seq 50); do grep -q listening "$work/proxy.out" && break; sleep 0.1; done
+if backup "$work/ldap" KESTRUNE_PLATFORM=ldap://127.0.0.1:3390 "${as_admin[@]}"; then
+    fail "a DC lost during the run gave status 0"
+fi
+grep -q cut "$work/proxy.out" || fail "the proxy never cut the connection"
+grep -q 'Cannot read the DFS namespace "\\\\example.com\\Public"' "$work/stderr" ||
+    fail "DC lost during the run, message: $(cat "$work/stderr")"
+[ "$(cd "$work/ldap" && sha256sum -- *)" = "$(cd "$work/sim" && sha256sum -- *)" ] ||
+    fail "a DC lost during the run changed the files"
+
+# 8. The DC stopped before the run.
+"$here/dc.sh" halt "$state"
+before=$(snapshot "$work/ldap")
+if backup "$work/ldap" KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}"; then
+    fail "a stopped DC gave status 0"
+fi
+grep -q "The server is not operational" "$work/stderr" || fail "stopped DC, message: $(cat "$work/stderr")"
+[ "$before" = "$(snapshot "$work/ldap")" ] || fail "a stopped DC touched the files"
+"$here/dc.sh" restart "$state" || fail "the DC did not start again"
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures end-to-end check(s) failed" >&2
+    exit 1
+fi
+echo "all end-to-end checks passed"
