@@ -28,13 +28,15 @@ fail() {
     failures=$((failures + 1))
 }
 
-# An unattended, headless backup of example.com into a folder; stderr kept in $work/stderr.
+# An unattended, headless backup of example.com into a folder, the environment as given
+# (and the program started through ${launch[@]} when set); stderr kept in $work/stderr.
+launch=()
 backup() {
     local folder=$1
     shift
     mkdir -p "$folder"
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@" \
-        "$kestrune" "" "$folder" example.com 2>"$work/stderr"
+        "${launch[@]}" "$kestrune" "" "$folder" example.com 2>"$work/stderr"
 }
 
 as_admin=(KESTRUNE_BIND_USER=Administrator@EXAMPLE.COM
@@ -65,6 +67,18 @@ backup "$work/kerberos" KESTRUNE_PLATFORM=ldap://dc1.example.com LD_PRELOAD=libn
     ASAN_OPTIONS=verify_asan_link_order=0 ||
     fail "backup with Kerberos: $(cat "$work/stderr")"
 same_files "Kerberos" "$work/sim" "$work/kerberos"
+
+# 2b. KESTRUNE_PLATFORM=ldap: the domain from the Kerberos default realm, its DC and global
+# catalog from the SRV records of the DC's own DNS server (this namespace's resolver only).
+printf 'nameserver 127.0.0.1\n' >"$work/resolv.conf"
+printf '#!/bin/sh\nmount --bind "%s" /etc/resolv.conf && exec "$@"\n' "$work/resolv.conf" \
+    >"$work/with_dns"
+chmod +x "$work/with_dns"
+launch=(unshare -m "$work/with_dns")
+backup "$work/located" KESTRUNE_PLATFORM=ldap LD_PRELOAD=libnss_wrapper.so "${as_admin[@]}" ||
+    fail "backup with a DC found through DNS: $(cat "$work/stderr")"
+launch=()
+same_files "DC found through DNS" "$work/sim" "$work/located"
 
 # 3. TLS: LDAPS and StartTLS, the DC's certificate checked against its authority.
 backup "$work/ldaps" KESTRUNE_PLATFORM=ldaps://dc1.example.com LD_PRELOAD=libnss_wrapper.so \

@@ -4,6 +4,7 @@
 #include <ldap.h>
 #include <memory>
 #include <sasl/sasl.h>
+#include <sys/socket.h>
 #include <sys/time.h>
 
 namespace kestrune::ldap {
@@ -15,6 +16,13 @@ using store::Status;
 
 timeval ToTimeval(std::chrono::seconds s) {
     return {static_cast<time_t>(s.count()), 0};
+}
+
+int ScopeOf(const store::SearchRequest& request) {
+    return request.scope == store::Scope::Base
+               ? LDAP_SCOPE_BASE
+               : (request.scope == store::Scope::OneLevel ? LDAP_SCOPE_ONELEVEL
+                                                          : LDAP_SCOPE_SUBTREE);
 }
 
 // SASL asks for names and realms it already knows from the Kerberos ticket: take its defaults.
@@ -90,8 +98,29 @@ class Mods {
 
 } // namespace
 
+// The TLS handshake of ldaps:// reads without libldap's timeouts: the socket itself gives up
+// on a server that never answers.
+struct Connection::SocketHook {
+    ldap_conncb callback{};
+    timeval timeout{};
+
+    static int Added(LDAP*, Sockbuf* sb, LDAPURLDesc*, sockaddr*, ldap_conncb* self) {
+        ber_socket_t fd = -1;
+        if (ber_sockbuf_ctrl(sb, LBER_SB_OPT_GET_FD, &fd) == 1 && fd >= 0) {
+            const timeval& t = static_cast<SocketHook*>(self->lc_arg)->timeout;
+            setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t);
+            setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &t, sizeof t);
+        }
+        return 0;
+    }
+    static void Removed(LDAP*, Sockbuf*, ldap_conncb*) {}
+};
+
 Connection::Connection(Endpoint endpoint, const Settings& settings)
-    : endpoint_(std::move(endpoint)), settings_(settings) {}
+    : endpoint_(std::move(endpoint)), settings_(settings), hook_(std::make_unique<SocketHook>()) {
+    hook_->callback = {SocketHook::Added, SocketHook::Removed, hook_.get()};
+    hook_->timeout = ToTimeval(settings_.timeout);
+}
 
 Connection::~Connection() {
     if (ld_) ldap_unbind_ext_s(ld_, nullptr, nullptr);
@@ -123,6 +152,7 @@ Status Connection::Open() {
     ldap_set_option(ld_, LDAP_OPT_TIMEOUT, &timeout);
     // Kerberos names the service after the host as written, not after what DNS makes of it.
     ldap_set_option(ld_, LDAP_OPT_X_SASL_NOCANON, LDAP_OPT_ON);
+    ldap_set_option(ld_, LDAP_OPT_CONNECT_CB, &hook_->callback);
     if (settings_.startTls) {
         rc = ldap_start_tls_s(ld_, nullptr, nullptr);
         if (rc != LDAP_SUCCESS) return Failure(rc, "StartTLS with " + uri);
@@ -172,10 +202,7 @@ Status Connection::SearchPage(const store::SearchRequest& request, int pageSize,
         if (rc != LDAP_SUCCESS) return Failure(rc, "paged search");
     }
     LDAPControl* controls[] = {paging, nullptr};
-    int scope =
-        request.scope == store::Scope::Base
-            ? LDAP_SCOPE_BASE
-            : (request.scope == store::Scope::OneLevel ? LDAP_SCOPE_ONELEVEL : LDAP_SCOPE_SUBTREE);
+    int scope = ScopeOf(request);
     timeval timeout = ToTimeval(settings_.timeout);
     int id = 0;
     int rc = ldap_search_ext(ld_, request.base.c_str(), scope, request.filter.c_str(),
@@ -233,6 +260,31 @@ Status Connection::SearchPage(const store::SearchRequest& request, int pageSize,
         }
         return Status::Ok();
     }
+}
+
+void Connection::EndPagedSearch(const store::SearchRequest& request, const std::string& cookie) {
+    // A page size of 0 with the cookie abandons the search (RFC 2696).
+    std::string last = cookie;
+    berval value{static_cast<ber_len_t>(last.size()), last.data()};
+    LDAPControl* paging = nullptr;
+    if (ldap_create_page_control(ld_, 0, &value, 0, &paging) != LDAP_SUCCESS) return;
+    LDAPControl* controls[] = {paging, nullptr};
+    timeval timeout = ToTimeval(settings_.timeout);
+    int id = 0;
+    // The same request as before, as the paging control asks.
+    std::vector<char*> attributes;
+    for (const std::string& a : request.attributes)
+        attributes.push_back(const_cast<char*>(a.c_str()));
+    attributes.push_back(nullptr);
+    int rc = ldap_search_ext(ld_, request.base.c_str(), ScopeOf(request), request.filter.c_str(),
+                             request.attributes.empty() ? nullptr : attributes.data(), 0, controls,
+                             nullptr, &timeout, 0, &id);
+    ldap_control_free(paging);
+    if (rc != LDAP_SUCCESS) return;
+    LDAPMessage* raw = nullptr;
+    if (ldap_result(ld_, id, LDAP_MSG_ALL, &timeout, &raw) == 0)
+        ldap_abandon_ext(ld_, id, nullptr, nullptr);
+    ldap_msgfree(raw);
 }
 
 Status Connection::Add(const Entry& entry) {

@@ -5,6 +5,7 @@
 #include "platform/ldap/ldap_settings.h"
 #include "platform/store/directory_store.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ class Connection {
     // again after the last. pageSize 0 sends no paging control (base searches).
     store::Status SearchPage(const store::SearchRequest& request, int pageSize, std::string& cookie,
                              std::vector<store::Entry>& out);
+    // Tells the server a paged search ends early, so that it can let go of its state.
+    void EndPagedSearch(const store::SearchRequest& request, const std::string& cookie);
     store::Status Add(const store::Entry& entry);
     store::Status Modify(const std::string& dn, const std::vector<store::Modification>& changes);
     store::Status Delete(const std::string& dn);
@@ -39,8 +42,11 @@ class Connection {
     store::Status Failure(int rc, const std::string& what) const;
     store::Status Bind();
 
+    struct SocketHook;
+
     Endpoint endpoint_;
     const Settings& settings_;
+    std::unique_ptr<SocketHook> hook_; // outlives ld_, which calls it
     LDAP* ld_ = nullptr;
 };
 

@@ -134,6 +134,13 @@ Status LdapStore::Use(bool globalCatalog, Connection*& out) {
     return Status::Ok();
 }
 
+void LdapStore::EndPagedSearch(const SearchRequest& request, const std::string& cookie) {
+    const Endpoint& where = request.globalCatalog ? settings_.globalCatalog : settings_.domain;
+    auto slot = slots_.find(where.Key());
+    if (slot != slots_.end() && slot->second.connection)
+        slot->second.connection->EndPagedSearch(request, cookie);
+}
+
 Status LdapStore::Checked(Connection& connection, Status status) {
     if (LostConnection(status)) slots_.erase(connection.Where().Key());
     return status;

@@ -54,6 +54,7 @@ class LdapStore : public store::DirectoryStore {
     };
 
     store::Status Use(bool globalCatalog, Connection*& out);
+    void EndPagedSearch(const store::SearchRequest& request, const std::string& cookie);
     // A status of a call on the connection; a lost connection is reopened on its next use.
     store::Status Checked(Connection& connection, store::Status status);
     // Follows ranged values ("member;range=0-1499") until the attribute is complete.

@@ -65,6 +65,14 @@ TEST(LdapStoreTest, AServerThatNeverAnswersTimesOutAndIsNotAskedAgain) {
     auto end = std::chrono::steady_clock::now();
     EXPECT_LT(again - start, std::chrono::seconds(5));
     EXPECT_LT(end - again, std::chrono::milliseconds(500));
+
+    // Over TLS the handshake waits for the server first: it gives up as well.
+    Settings tls = Local(server.Port());
+    tls.domain.ldaps = true;
+    LdapStore secure(tls);
+    start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(secure.Connect(notes).ok());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(LdapStoreTest, NoServerIsServerDown) {

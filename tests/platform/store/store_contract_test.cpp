@@ -114,6 +114,13 @@ TEST_F(StoreContractTest, PagesDeliverEveryEntryOnceWithinThePageSize) {
     EXPECT_EQ(seen.size(), unique.size());
     EXPECT_EQ(seen.size(), 7u); // the OU, three users, three groups
     EXPECT_GE(pages, 4);
+
+    // A search left after its first page lets the next ones run as usual.
+    ASSERT_TRUE(store->Search({kStaff, Scope::Subtree, "(objectClass=*)", {"1.1"}, 2}, cursor).ok());
+    ASSERT_TRUE(cursor->NextPage(page).ok());
+    EXPECT_EQ(page.size(), 2u);
+    cursor.reset();
+    EXPECT_EQ(Find({kStaff, Scope::Subtree, "(objectClass=*)", {"1.1"}, 2}).size(), 7u);
 }
 
 TEST_F(StoreContractTest, BinaryValuesComeBackByteForByte) {
