@@ -37,17 +37,6 @@ EFileError InvalidFileName(const std::filesystem::path& file) {
     return EFileError("Cannot create file \"" + FullFileName(file) + "\". " + reason, EINVAL);
 }
 
-EFileError UnreadNamespace(const std::filesystem::path& file, const AnsiString& dfsName,
-                           uint32_t status) {
-    std::string reason = FormatSystemMessage(status);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
-        reason.pop_back();
-    if (reason.empty()) reason = "Error " + std::to_string(status) + ".";
-    return EFileError("Cannot read the DFS namespace \"" + dfsName + "\"; \"" + FullFileName(file) +
-                          "\" is left as it was. " + reason,
-                      EIO);
-}
-
 void WriteBackupFile(const std::filesystem::path& file, TStringList& lines) {
     lines.Sort();
     ReplaceFileContents(file, lines.Text());

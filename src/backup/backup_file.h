@@ -24,10 +24,4 @@ void WriteBackupFile(const std::filesystem::path& file, TStringList& lines);
 // The EFileError for a namespace name that is not a plain file name.
 EFileError InvalidFileName(const std::filesystem::path& file);
 
-// The EFileError for a namespace whose links could not all be read (the walk ended with
-// status instead of ERROR_NO_MORE_ITEMS): its file is left as it was rather than replaced by
-// part of a backup.
-EFileError UnreadNamespace(const std::filesystem::path& file, const AnsiString& dfsName,
-                           uint32_t status);
-
 } // namespace kestrune

@@ -101,14 +101,14 @@ void SplitTarget(const std::u16string& target, DfsStorageRecord& out) {
 StoreNetDfs::StoreNetDfs(std::shared_ptr<store::DirectoryStore> directory)
     : directory_(std::move(directory)) {}
 
-std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name) {
+std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name,
+                                                 NET_API_STATUS& failure) {
+    failure = ERROR_BAD_NETPATH;
     std::vector<Entry> root;
-    if (!store::SearchAll(*directory_,
-                          {"", Scope::Base, "(objectClass=*)", {"configurationNamingContext"}, 0},
-                          root)
-             .ok() ||
-        root.empty())
-        return std::nullopt;
+    store::Status status = store::SearchAll(
+        *directory_, {"", Scope::Base, "(objectClass=*)", {"configurationNamingContext"}, 0}, root);
+    if (!status.ok()) failure = FromStore(status);
+    if (!status.ok() || root.empty()) return std::nullopt;
     std::string configuration = root.front().First("configurationNamingContext");
     std::vector<Entry> partitions;
     SearchRequest request{"CN=Partitions," + configuration,
@@ -116,7 +116,11 @@ std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name) {
                           "(&(objectClass=crossRef)(nETBIOSName=*))",
                           {"nCName", "dnsRoot", "nETBIOSName"},
                           0};
-    if (!store::SearchAll(*directory_, request, partitions).ok()) return std::nullopt;
+    status = store::SearchAll(*directory_, request, partitions);
+    if (!status.ok()) {
+        failure = FromStore(status);
+        return std::nullopt;
+    }
     std::string wanted = Fold(name);
     // A trailing dot names the same DNS domain.
     if (!wanted.empty() && wanted.back() == '.') wanted.pop_back();
@@ -179,8 +183,9 @@ NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32
     if (Level != 200 && Level != 3) return ERROR_INVALID_LEVEL;
     std::optional<std::vector<std::u16string>> parts = ParseEnumName(DfsName);
     if (!parts || parts->front().empty()) return ERROR_BAD_NETPATH;
-    std::optional<std::string> domainDn = DomainDn(parts->front());
-    if (!domainDn) return ERROR_BAD_NETPATH;
+    NET_API_STATUS failure = NERR_Success;
+    std::optional<std::string> domainDn = DomainDn(parts->front(), failure);
+    if (!domainDn) return failure;
     uint32_t resumeAt = ResumeHandle ? *ResumeHandle : 0;
     uint32_t next = resumeAt;
     NET_API_STATUS status;
@@ -373,8 +378,9 @@ NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_
     std::optional<std::vector<std::u16string>> parts = ParseDfsName(DfsEntryPath);
     if (!parts || parts->size() < 2 || parts->at(0).empty() || parts->at(1).empty())
         return ERROR_INVALID_PARAMETER;
-    std::optional<std::string> domainDn = DomainDn(parts->at(0));
-    if (!domainDn) return ERROR_BAD_NETPATH;
+    NET_API_STATUS failure = NERR_Success;
+    std::optional<std::string> domainDn = DomainDn(parts->at(0), failure);
+    if (!domainDn) return failure;
     std::string namespaceDn = NamespaceDn(*domainDn, WideToUtf8(parts->at(1)));
     Entry ns;
     NET_API_STATUS status = ReadNamespace(namespaceDn, ns);

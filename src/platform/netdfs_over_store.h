@@ -32,7 +32,9 @@ class StoreNetDfs : public NetDfsApi {
 
     NET_API_STATUS AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
                             const char16_t* ShareName, const char16_t* Comment, uint32_t Flags);
-    std::optional<std::string> DomainDn(const std::u16string& name);
+    // The domain's DN; without one, failure says why: ERROR_BAD_NETPATH for a domain the
+    // forest does not hold, the directory's failure otherwise.
+    std::optional<std::string> DomainDn(const std::u16string& name, NET_API_STATUS& failure);
     std::string NamespaceDn(const std::string& domainDn, const std::string& name) const;
     NET_API_STATUS ReadNamespace(const std::string& dn, store::Entry& out);
     NET_API_STATUS ReadLinks(const std::string& namespaceDn, const std::string& filter,

@@ -7,7 +7,7 @@
 #                            start it, wait until it answers; STATE/pid holds its process id,
 #                            STATE/netns.pid the one of the process keeping the namespace
 #   dc.sh halt STATE         stop samba only; the namespace stays (a DC that went away)
-#   dc.sh restart STATE      start the provisioned DC again in that namespace
+#   dc.sh restart STATE      start the provisioned DC again (in a new namespace after stop)
 #   dc.sh stop STATE         stop samba and the namespace, by their process ids
 #   dc.sh exec STATE CMD...  run CMD in the DC's network namespace, with its facts exported
 #   dc.sh run STATE CMD...   start, exec, stop (also when CMD fails)
@@ -197,7 +197,13 @@ start | run)
     fi
     ;;
 halt) halt "$state" ;;
-restart) launch "$state" ;;
+restart)
+    # The namespace too, when it went with an earlier stop.
+    if ! holder=$(pid_of "$state" netns.pid) || ! kill -0 "$holder" 2>/dev/null; then
+        open_namespace "$state"
+    fi
+    launch "$state"
+    ;;
 stop) stop "$state" ;;
 exec) in_namespace "$state" "$@" ;;
 *) die "unknown command $command" ;;

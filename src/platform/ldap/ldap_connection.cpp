@@ -1,11 +1,15 @@
 #include "platform/ldap/ldap_connection.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <ldap.h>
 #include <memory>
+#include <mutex>
 #include <sasl/sasl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <thread>
 
 namespace kestrune::ldap {
 namespace {
@@ -98,28 +102,26 @@ class Mods {
 
 } // namespace
 
-// The TLS handshake of ldaps:// reads without libldap's timeouts: the socket itself gives up
-// on a server that never answers.
+// Remembers the socket libldap connects, so that a watchdog can close it under a TLS
+// handshake, which libldap waits for without any timeout.
 struct Connection::SocketHook {
     ldap_conncb callback{};
-    timeval timeout{};
+    std::atomic<int> fd{-1};
 
     static int Added(LDAP*, Sockbuf* sb, LDAPURLDesc*, sockaddr*, ldap_conncb* self) {
         ber_socket_t fd = -1;
-        if (ber_sockbuf_ctrl(sb, LBER_SB_OPT_GET_FD, &fd) == 1 && fd >= 0) {
-            const timeval& t = static_cast<SocketHook*>(self->lc_arg)->timeout;
-            setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t);
-            setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &t, sizeof t);
-        }
+        if (ber_sockbuf_ctrl(sb, LBER_SB_OPT_GET_FD, &fd) == 1)
+            static_cast<SocketHook*>(self->lc_arg)->fd = fd;
         return 0;
     }
-    static void Removed(LDAP*, Sockbuf*, ldap_conncb*) {}
+    static void Removed(LDAP*, Sockbuf*, ldap_conncb* self) {
+        static_cast<SocketHook*>(self->lc_arg)->fd = -1;
+    }
 };
 
 Connection::Connection(Endpoint endpoint, const Settings& settings)
     : endpoint_(std::move(endpoint)), settings_(settings), hook_(std::make_unique<SocketHook>()) {
     hook_->callback = {SocketHook::Added, SocketHook::Removed, hook_.get()};
-    hook_->timeout = ToTimeval(settings_.timeout);
 }
 
 Connection::~Connection() {
@@ -140,6 +142,29 @@ Status Connection::Failure(int rc, const std::string& what) const {
 }
 
 Status Connection::Open() {
+    // Connecting, TLS and the logon get the timeout together. libldap bounds the connect and
+    // each request itself, not a TLS handshake: a watchdog shuts the socket down under it.
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false, fired = false;
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (finished.wait_for(lock, settings_.timeout, [&] { return done; })) return;
+        fired = true;
+        if (int fd = hook_->fd; fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    });
+    Status status = Connect();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    finished.notify_one();
+    watchdog.join();
+    if (fired && !status.ok()) status = Failure(LDAP_TIMEOUT, "logon to " + endpoint_.Uri());
+    return status;
+}
+
+Status Connection::Connect() {
     std::string uri = endpoint_.Uri();
     int rc = ldap_initialize(&ld_, uri.c_str());
     if (rc != LDAP_SUCCESS) return Failure(rc, uri);

@@ -40,6 +40,7 @@ class Connection {
 
   private:
     store::Status Failure(int rc, const std::string& what) const;
+    store::Status Connect();
     store::Status Bind();
 
     struct SocketHook;
