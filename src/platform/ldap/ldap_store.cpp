@@ -51,6 +51,10 @@ class LdapStore::Cursor : public store::SearchCursor {
 
     Status Fetch(std::vector<Entry>& page) {
         page.clear();
+        if (!done_ && store_.AnswerFromRootDse(request_, page)) {
+            done_ = true;
+            return Status::Ok();
+        }
         while (!done_) {
             Connection* connection = nullptr;
             Status status = store_.Use(request_.wholeForest, connection);
@@ -213,6 +217,38 @@ bool LdapStore::InApplicationPartition(const std::string& dn) {
              key[key.size() - nc.size() - 1] == ','))
             return true;
     return false;
+}
+
+bool LdapStore::AnswerFromRootDse(const SearchRequest& request, std::vector<Entry>& page) {
+    if (!request.base.empty() || request.scope != Scope::Base || request.globalCatalog ||
+        store::FoldCase(request.filter) != "(objectclass=*)")
+        return false;
+    if (!rootDse_) {
+        // Every attribute of the rootDSE, read the first time it is asked for.
+        SearchRequest all{"", Scope::Base, "(objectClass=*)", {}, 0};
+        Connection* connection = nullptr;
+        std::string cookie;
+        std::vector<Entry> found;
+        if (!Use(false, connection).ok() ||
+            !Checked(*connection, connection->SearchPage(all, 0, cookie, found)).ok() ||
+            found.size() != 1)
+            return false;
+        rootDse_ = std::move(found.front());
+    }
+    Entry everything = *rootDse_;
+    AddSessionFacts(everything);
+    Entry answer;
+    bool all = request.attributes.empty();
+    for (const std::string& a : request.attributes)
+        all = all || a == "*";
+    for (store::Attribute& attribute : everything.attributes) {
+        bool wanted = all;
+        for (const std::string& a : request.attributes)
+            wanted = wanted || store::FoldCase(a) == store::FoldCase(attribute.type);
+        if (wanted) answer.attributes.push_back(std::move(attribute));
+    }
+    page.push_back(std::move(answer));
+    return true;
 }
 
 void LdapStore::AddSessionFacts(Entry& rootDse) const {

@@ -61,11 +61,15 @@ class LdapStore : public store::DirectoryStore {
     store::Status CompleteRanges(Connection& connection, store::Entry& entry);
     bool InApplicationPartition(const std::string& dn);
     void AddSessionFacts(store::Entry& rootDse) const;
+    // The rootDSE as asked for, from the copy read once per session; false when the request
+    // is not a plain read of it.
+    bool AnswerFromRootDse(const store::SearchRequest& request, std::vector<store::Entry>& page);
 
     Settings settings_;
     std::map<std::string, Slot> slots_;
     std::optional<std::vector<std::string>> applicationPartitions_; // normalized DNs
     SessionFacts facts_;
+    std::optional<store::Entry> rootDse_; // every attribute, read once: it does not change
 };
 
 } // namespace kestrune::ldap
