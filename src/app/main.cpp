@@ -17,6 +17,20 @@
 #include <unistd.h>
 #include <vector>
 
+namespace {
+
+// The platform KESTRUNE_PLATFORM names. What the directory could not tell about this session
+// stays empty; start-up says which fact and why.
+bool InstallPlatform(std::string& error) {
+    std::vector<std::string> notes;
+    bool installed = kestrune::InstallPlatformFromEnvironment(error, &notes);
+    for (const std::string& note : notes)
+        std::fprintf(stderr, "kestrune: not found in the directory: %s\n", note.c_str());
+    return installed;
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     using namespace kestrune;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
@@ -26,7 +40,7 @@ int main(int argc, char* argv[]) {
                      !std::getenv("QT_QPA_PLATFORM");
     if (HasOptions(arguments) || (!arguments.empty() && noDisplay)) {
         std::string error;
-        if (!InstallPlatformFromEnvironment(error)) {
+        if (!InstallPlatform(error)) {
             std::fprintf(stderr, "kestrune: %s\n", error.c_str());
             return kExitFailure;
         }
@@ -41,12 +55,7 @@ int main(int argc, char* argv[]) {
     });
 
     std::string error;
-    std::vector<std::string> notes;
-    bool installed = InstallPlatformFromEnvironment(error, &notes);
-    // What the directory could not tell about this session stays empty; say which and why.
-    for (const std::string& note : notes)
-        std::fprintf(stderr, "kestrune: not found in the directory: %s\n", note.c_str());
-    if (!installed) {
+    if (!InstallPlatform(error)) {
         std::fprintf(stderr, "kestrune: %s\n", error.c_str());
         if (QGuiApplication::platformName() != "offscreen")
             ShowMessageBox(nullptr, MessageKind::Error, "Kestrune", QString::fromStdString(error));
