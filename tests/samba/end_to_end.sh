@@ -8,6 +8,8 @@
 set -uo pipefail
 
 kestrune=$1 restore=$2 sample=$3
+# The sample's Greek names survive only in UTF-8; a run that loses characters ends with 3.
+export KESTRUNE_CODEPAGE=65001
 here=$(cd "$(dirname "$0")" && pwd)
 state=${KESTRUNE_TEST_DC:?run through dc.sh exec}
 work=$(mktemp -d)
@@ -149,7 +151,7 @@ if backup "$work/ldap" KESTRUNE_PLATFORM=ldap://127.0.0.1:3390 "${as_admin[@]}";
     fail "a DC lost during the run gave status 0"
 fi
 grep -q cut "$work/proxy.out" || fail "the proxy never cut the connection"
-grep -q 'Cannot read the DFS namespace "\\\\example.com\\Public"' "$work/stderr" ||
+grep -q 'could not be read' "$work/stderr" && grep -q '^  Public: ' "$work/stderr" ||
     fail "DC lost during the run, message: $(cat "$work/stderr")"
 [ "$(cd "$work/ldap" && sha256sum -- *)" = "$(cd "$work/sim" && sha256sum -- *)" ] ||
     fail "a DC lost during the run changed the files"
