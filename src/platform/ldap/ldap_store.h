@@ -33,7 +33,6 @@ class LdapStore : public store::DirectoryStore {
     // one line for each fact that was not found, saying why.
     store::Status Connect(std::vector<std::string>& notes);
     const SessionFacts& Facts() const { return facts_; }
-    const Settings& Configuration() const { return settings_; }
     // Global catalog searches go to this server from now on.
     void UseGlobalCatalog(Endpoint where) { settings_.globalCatalog = std::move(where); }
 
