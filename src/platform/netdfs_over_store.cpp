@@ -289,12 +289,13 @@ NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16stri
     DfsEntryRecord root = LinkRecord(walk.rootPath, ns);
     root.entryPath = walk.rootPath;
     walk.pending = std::move(root);
+    // Paged as the directory allows at most, so a namespace of any size is read in full.
     store::Status searched =
         directory_->Search({namespaceDn,
                             Scope::OneLevel,
                             "(objectClass=msDFS-Linkv2)",
                             {"msDFS-LinkPathv2", "msDFS-Commentv2", "msDFS-TargetListv2"},
-                            0},
+                            1000},
                            walk.cursor);
     if (!searched.ok()) return FromStore(searched);
     // A handle from another walk (or none kept): step over what was handed out before.

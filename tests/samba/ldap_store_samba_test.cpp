@@ -61,7 +61,7 @@ TEST_F(SambaStoreTest, TheGlobalCatalogsDomainsLeaveOutApplicationPartitions) {
     // ...but they are not domains.
     store::SearchRequest domains{
         "DC=example,DC=com", Scope::Subtree, "(objectCategory=domain)", {"1.1"}, 1};
-    domains.globalCatalog = true;
+    domains.wholeForest = true;
     std::vector<std::string> names;
     for (const Entry& e : Find(domains))
         names.push_back(store::NormalizeDn(e.dn));

@@ -220,7 +220,7 @@ bool LdapStore::InApplicationPartition(const std::string& dn) {
 }
 
 bool LdapStore::AnswerFromRootDse(const SearchRequest& request, std::vector<Entry>& page) {
-    if (!request.base.empty() || request.scope != Scope::Base || request.globalCatalog ||
+    if (!request.base.empty() || request.scope != Scope::Base || request.wholeForest ||
         store::FoldCase(request.filter) != "(objectclass=*)")
         return false;
     if (!rootDse_) {
