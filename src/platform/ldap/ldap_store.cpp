@@ -139,7 +139,7 @@ Status LdapStore::Use(bool globalCatalog, Connection*& out) {
 }
 
 void LdapStore::EndPagedSearch(const SearchRequest& request, const std::string& cookie) {
-    const Endpoint& where = request.globalCatalog ? settings_.globalCatalog : settings_.domain;
+    const Endpoint& where = request.wholeForest ? settings_.globalCatalog : settings_.domain;
     auto slot = slots_.find(where.Key());
     if (slot != slots_.end() && slot->second.connection)
         slot->second.connection->EndPagedSearch(request, cookie);
