@@ -59,10 +59,13 @@ class SystemInfo : public IADsADSystemInfo {
 
   private:
     std::string Root(const char* attribute) { return forest_->Facts()->RootDse().First(attribute); }
-    // A fact of the local session; its absence is named in the error text.
+    // A fact of the local session. Absent: the simulated domain says nothing of it, a failure.
+    // Present but empty: a real directory was asked and holds nothing for this computer, an empty
+    // answer.
     HRESULT Local(const char* attribute, const char* what, std::u16string& out) {
-        std::string value = Root(attribute);
-        if (value.empty())
+        const auto* values = forest_->Facts()->RootDse().Find(attribute);
+        std::string value = values && !values->empty() ? values->front() : std::string();
+        if (!values || values->empty())
             return Fail(HR_NO_SUCH_DOMAIN, std::string("The simulated domain does not name the ") +
                                                what + " (the rootDSE has no " + attribute + ")");
         out = Utf8ToWide(value);
