@@ -13,9 +13,13 @@ using WideString = std::u16string;
 
 constexpr unsigned kCodePageUtf8 = 65001;
 
-// The process ANSI code page: GetACP() on Windows; on POSIX Windows-1252 unless
-// KESTRUNE_CODEPAGE names another Windows code page number. Read once.
+// The process ANSI code page: the code page that KESTRUNE_CODEPAGE names, otherwise GetACP()
+// on Windows and Windows-1252 on POSIX (so that backup files move between the two unchanged).
+// Read once.
 unsigned ActiveCodePage();
+
+// The number KESTRUNE_CODEPAGE holds, or fallback when it is unset or not a number.
+unsigned CodePageSetting(unsigned fallback);
 
 // Characters the code page lacks become '?', as WideCharToMultiByte does by default.
 AnsiString WideToAnsi(std::u16string_view text);

@@ -1,5 +1,6 @@
 // Case folding for comparisons that ignore case the way the directory and the DFS service do:
-// Unicode case folding, independent of the locale.
+// Unicode case folding, independent of the locale (ICU's default folding on POSIX; the invariant
+// locale's lower case on Windows).
 #pragma once
 
 #include <string>

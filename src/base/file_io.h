@@ -41,4 +41,22 @@ std::string FullFileName(const std::filesystem::path& file);
 // The system's description of an errno value.
 std::string SystemErrorText(int error);
 
+// Marks the temporary files of ReplaceFileContents (".<target name>.kestrune-XXXXXX"), so that
+// stale ones can be told apart.
+inline constexpr const char* kTemporaryMark = ".kestrune-";
+bool IsTemporaryFileName(const std::string& name);
+
+// Throws EFileError: what, the file's full name in quotes, then reason.
+[[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& file,
+                                 const std::string& reason, int error);
+
+// A file descriptor for the file by its full name, binary (bytes unchanged, no CR LF
+// translation) and not inherited by child programs; -1 with errno set on failure. flags are
+// the O_ flags of open().
+int OpenFileDescriptor(const std::filesystem::path& file, int flags);
+// Writes every byte; false with errno set on failure.
+bool WriteAll(int fd, std::string_view bytes);
+// Flushes the file's data to the disk; false with errno set on failure.
+bool SyncFileDescriptor(int fd);
+
 } // namespace kestrune

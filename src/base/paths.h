@@ -1,7 +1,9 @@
-// Folder names as the program shows and stores them.
+// Folder and file names as the program shows and stores them.
 #pragma once
 
 #include "base/ansi_string.h"
+
+#include <filesystem>
 
 namespace kestrune {
 
@@ -17,5 +19,11 @@ AnsiString IncludeTrailingPathDelimiter(const AnsiString& folder);
 
 // The folder of the running program file, ending in kPathDelim.
 AnsiString ProgramFolder();
+
+// A file name typed or stored as 8-bit text, and back. On POSIX the bytes are the name; on
+// Windows names are UTF-16 and the text goes through the ANSI code page (building a path
+// from narrow text directly would take each byte for one character).
+std::filesystem::path PathFromAnsi(const AnsiString& name);
+AnsiString AnsiFromPath(const std::filesystem::path& path);
 
 } // namespace kestrune

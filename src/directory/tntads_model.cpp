@@ -1,12 +1,10 @@
 // Construction, start-up detection and the component's settings.
 #include "base/ascii.h"
+#include "base/environment.h"
 #include "directory/ole_error.h"
 #include "directory/tntads.h"
 
 #include <cstdio>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace kestrune {
 namespace {
@@ -111,9 +109,8 @@ void TNTADS::UseLIS(bool value) {
 }
 
 void TNTADS::LoadEnvironmentStrings(TStringList& list) {
-    if (!environ) return;
-    for (char** entry = environ; *entry; ++entry)
-        list.Add(*entry);
+    for (const AnsiString& entry : EnvironmentStrings())
+        list.Add(entry);
 }
 
 } // namespace kestrune

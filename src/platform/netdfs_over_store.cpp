@@ -79,7 +79,11 @@ bool Overlaps(const std::string& a, const std::string& b) {
 std::string GeneralizedTimeNow() {
     std::time_t now = std::time(nullptr);
     std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
     gmtime_r(&now, &utc);
+#endif
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d%H%M%S.0Z", &utc);
     return text;

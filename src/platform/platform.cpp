@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "base/paths.h"
+
 #include "platform/adsi_over_store.h"
 #include "platform/directory_errors.h"
 #include "platform/ldap/dc_locator.h"
@@ -99,7 +101,7 @@ bool InstallPlatformFromEnvironment(std::string& error, std::vector<std::string>
         return true;
     }
     if (setting.rfind("sim:", 0) == 0 && setting.size() > 4)
-        return InstallSimulatedDomain(setting.substr(4), error);
+        return InstallSimulatedDomain(PathFromAnsi(setting.substr(4)), error);
     if (setting == "ldap" || setting.rfind("ldap://", 0) == 0 ||
         setting.rfind("ldaps://", 0) == 0) {
         std::vector<std::string> found;

@@ -1,12 +1,17 @@
 #include "backup/backup_file.h"
 
 #include "base/file_io.h"
+#include "base/paths.h"
 
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include "base/windows_sdk.h"
+#else
+#include <sys/resource.h>
+#endif
 
 namespace kestrune {
 namespace {
@@ -66,6 +71,12 @@ TEST_F(BackupFileWrite, AFailedWriteNamesTheFileAndKeepsThePreviousOne) {
     for (int i = 0; i < 2000; ++i)
         lines.Add(FormatBackupLine("\\\\d\\n\\l" + std::to_string(i), "S\\s", "", 0));
 
+#ifdef _WIN32
+    // A backup file that another program holds open cannot be replaced.
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+#else
     // A file size limit makes the write fail part way, as a full disk would, even for root.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
@@ -73,14 +84,19 @@ TEST_F(BackupFileWrite, AFailedWriteNamesTheFileAndKeepsThePreviousOne) {
     rlimit small = old;
     small.rlim_cur = 4096;
     setrlimit(RLIMIT_FSIZE, &small);
+#endif
     try {
         WriteBackupFile(file, lines);
         ADD_FAILURE() << "the write should fail";
     } catch (const EFileError& e) {
-        EXPECT_NE(std::string(e.what()).find("\"" + file.string() + "\""), std::string::npos)
+        EXPECT_NE(std::string(e.what()).find("\"" + AnsiFromPath(file) + "\""), std::string::npos)
             << e.what();
     }
+#ifdef _WIN32
+    CloseHandle(held);
+#else
     setrlimit(RLIMIT_FSIZE, &old);
+#endif
     EXPECT_EQ(ReadWholeFile(file), "previous good backup\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 
@@ -88,7 +104,7 @@ TEST_F(BackupFileWrite, AFailedWriteNamesTheFileAndKeepsThePreviousOne) {
         WriteBackupFile(folder / "no" / "such" / "folder.txt", lines);
         ADD_FAILURE() << "a missing folder cannot hold a file";
     } catch (const EFileError& e) {
-        EXPECT_NE(std::string(e.what()).find((folder / "no/such/folder.txt").string()),
+        EXPECT_NE(std::string(e.what()).find(AnsiFromPath(folder / "no" / "such" / "folder.txt")),
                   std::string::npos);
     }
 }

@@ -1,3 +1,4 @@
+#include "base/paths.h"
 #include "base/string_list.h"
 
 #include <filesystem>
@@ -79,10 +80,12 @@ TEST(StringList, SavesCrLfAfterEveryLineAndLoadsCrLfOrLf) {
     list.Add("");
     list.Add("caf\xe9");
     list.SaveToFile(file);
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    EXPECT_EQ(bytes.str(), "first \"quoted\"\r\n\r\ncaf\xe9\r\n");
+    {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream bytes;
+        bytes << in.rdbuf();
+        EXPECT_EQ(bytes.str(), "first \"quoted\"\r\n\r\ncaf\xe9\r\n");
+    }
 
     {
         std::ofstream out(file, std::ios::binary);
@@ -101,7 +104,7 @@ TEST(StringList, SavesCrLfAfterEveryLineAndLoadsCrLfOrLf) {
         empty.LoadFromFile(file);
         FAIL() << "a missing file must throw";
     } catch (const EFileError& e) {
-        EXPECT_NE(std::string(e.what()).find(file.string()), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find(AnsiFromPath(file)), std::string::npos);
     }
 }
 

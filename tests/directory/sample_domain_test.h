@@ -26,6 +26,7 @@ class SampleDomainTest : public ::testing::Test {
     }
     void TearDown() override {
         UninstallPlatform();
+        directory.reset(); // Windows deletes no file that is still open
         std::filesystem::remove(file);
     }
     std::filesystem::path file;

@@ -1,3 +1,4 @@
+#include "base/environment.h"
 #include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
 
@@ -7,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace kestrune {
 namespace {
@@ -40,9 +40,9 @@ TEST_F(TntadsOffDomain, ConstructionSucceedsQuietlyWithoutADirectory) {
 }
 
 TEST_F(TntadsOffDomain, LoginServerAndProviderSwitch) {
-    setenv("LOGONSERVER", "\\\\DC1", 1);
+    SetProcessEnvironment("LOGONSERVER", "\\\\DC1");
     TNTADS ads;
-    unsetenv("LOGONSERVER");
+    RemoveProcessEnvironment("LOGONSERVER");
     EXPECT_EQ(ads.LoginServer(), u"\\\\DC1");
     ads.UseLIS(true);
     EXPECT_EQ(ads.Provider(), "LDAP://\\\\DC1/");
@@ -64,9 +64,9 @@ TEST_F(TntadsOffDomain, LoginServerAndProviderSwitch) {
 TEST_F(TntadsOffDomain, EnvironmentIsAppended) {
     TStringList list;
     list.Add("kept");
-    setenv("KESTRUNE_TEST_VARIABLE", "a=b", 1);
+    SetProcessEnvironment("KESTRUNE_TEST_VARIABLE", "a=b");
     TNTADS::LoadEnvironmentStrings(list);
-    unsetenv("KESTRUNE_TEST_VARIABLE");
+    RemoveProcessEnvironment("KESTRUNE_TEST_VARIABLE");
     EXPECT_EQ(list[0], "kept");
     EXPECT_GE(list.IndexOf("KESTRUNE_TEST_VARIABLE=a=b"), 1);
 }

@@ -2,6 +2,7 @@
 
 #include "base/ascii.h"
 #include "base/file_io.h"
+#include "base/paths.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
 #include "platform/store/guid.h"
@@ -11,9 +12,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include "base/windows_sdk.h" // last: the SDK's macros
+#include <io.h>
+#else
+#include <sys/file.h>
+#endif
 
 namespace kestrune::store {
 namespace {
@@ -226,11 +232,50 @@ Status FileFailure(const char* what, const std::filesystem::path& file, int erro
             error};
 }
 
+#ifdef _WIN32
+// flock() as Windows has it: a lock on a byte range far beyond any data, so that it only ever
+// meets other locks and never blocks the reads and appends of the file itself.
+enum { LOCK_SH = 1, LOCK_EX = 2, LOCK_UN = 8 };
+bool LockFile(int fd, int operation) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    OVERLAPPED at{};
+    at.Offset = 0;
+    at.OffsetHigh = 0x7FFFFFFF;
+    if (operation == LOCK_UN) return UnlockFileEx(handle, 0, 1, 0, &at);
+    DWORD flags = operation == LOCK_EX ? LOCKFILE_EXCLUSIVE_LOCK : 0;
+    if (LockFileEx(handle, flags, 0, 1, 0, &at)) return true;
+    errno = EACCES;
+    return false;
+}
+// pread: Windows' CRT has none; the store's one descriptor is used by one thread at a time.
+long long ReadAt(int fd, void* buffer, size_t size, uint64_t offset) {
+    if (_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) return -1;
+    return _read(fd, buffer, static_cast<unsigned>(size));
+}
+using FileStatus = struct _stat64;
+int StatusOfOpen(int fd, FileStatus* status) {
+    return _fstat64(fd, status);
+}
+int StatusOfNamed(const std::filesystem::path& file, FileStatus* status) {
+    return _wstat64(file.c_str(), status);
+}
+#else
 bool LockFile(int fd, int operation) {
     while (::flock(fd, operation) != 0)
         if (errno != EINTR) return false;
     return true;
 }
+long long ReadAt(int fd, void* buffer, size_t size, uint64_t offset) {
+    return ::pread(fd, buffer, size, static_cast<off_t>(offset));
+}
+using FileStatus = struct stat;
+int StatusOfOpen(int fd, FileStatus* status) {
+    return ::fstat(fd, status);
+}
+int StatusOfNamed(const std::filesystem::path& file, FileStatus* status) {
+    return ::stat(file.c_str(), status);
+}
+#endif
 
 // Releases the file lock and leaves the exclusive section however work ends.
 class ExclusiveSection {
@@ -264,11 +309,11 @@ std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file
                                                std::string& error) {
     auto store = std::make_unique<MemoryStore>();
     store->file_ = file;
-    store->fd_ = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    store->fd_ = OpenFileDescriptor(file, O_RDWR | O_APPEND);
     if (store->fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
         // A domain that cannot be changed can still be read; changes then fail with the reason.
         store->writeError_ = errno;
-        store->fd_ = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        store->fd_ = OpenFileDescriptor(file, O_RDONLY);
     }
     if (store->fd_ < 0) {
         error = "Cannot open file \"" + FullFileName(file) + "\". " + SystemErrorText(errno);
@@ -308,10 +353,10 @@ Status MemoryStore::Apply(LdifRecord& r) {
 }
 
 Status MemoryStore::CatchUp(bool exclusive) {
-    struct stat open {};
-    struct stat named {};
-    if (::fstat(fd_, &open) != 0) return FileFailure("Cannot read", file_, errno);
-    if (::stat(file_.c_str(), &named) != 0) return FileFailure("Cannot open", file_, errno);
+    FileStatus open{};
+    FileStatus named{};
+    if (StatusOfOpen(fd_, &open) != 0) return FileFailure("Cannot read", file_, errno);
+    if (StatusOfNamed(file_, &named) != 0) return FileFailure("Cannot open", file_, errno);
     // Records are only ever appended; anything else means the file is not the one loaded.
     if (named.st_ino != open.st_ino || named.st_dev != open.st_dev ||
         static_cast<uint64_t>(open.st_size) < read_) {
@@ -325,8 +370,7 @@ Status MemoryStore::CatchUp(bool exclusive) {
     if (size == read_) return Status::Ok();
     std::string tail(size - read_, '\0');
     for (size_t done = 0; done < tail.size();) {
-        ssize_t n =
-            ::pread(fd_, tail.data() + done, tail.size() - done, static_cast<off_t>(read_ + done));
+        long long n = ReadAt(fd_, tail.data() + done, tail.size() - done, read_ + done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return FileFailure("Cannot read", file_, errno);
         if (n == 0) {
@@ -338,7 +382,7 @@ Status MemoryStore::CatchUp(bool exclusive) {
     LdifTail where;
     where.firstLine = nextLine_;
     Status status = ReadLdif(
-        tail, file_.string(), [this](LdifRecord& r) { return Apply(r); }, &where);
+        tail, AnsiFromPath(file_), [this](LdifRecord& r) { return Apply(r); }, &where);
     if (!status.ok()) {
         // Some of the records may be in; the file and the store no longer agree.
         if (read_ > 0) broken_ = status;
@@ -347,7 +391,7 @@ Status MemoryStore::CatchUp(bool exclusive) {
     uint64_t end = where.torn ? read_ + where.tornOffset : read_ + tail.size();
     if (where.torn) {
         // A program died while appending this record: it never reported the change done.
-        std::string at = file_.string() + ":" + std::to_string(where.tornLine) + ": ";
+        std::string at = AnsiFromPath(file_) + ":" + std::to_string(where.tornLine) + ": ";
         if (exclusive && writeError_ == 0) {
             // Removed before anything is appended, or it would stand in the middle.
             if (::ftruncate(fd_, static_cast<off_t>(end)) != 0)
@@ -368,8 +412,7 @@ std::string MemoryStore::Separator() const {
     char last[3] = {};
     size_t n = static_cast<size_t>(std::min<uint64_t>(read_, 3));
     if (n == 0) return {};
-    if (::pread(fd_, last + 3 - n, n, static_cast<off_t>(read_ - n)) != static_cast<ssize_t>(n))
-        return "\n\n";
+    if (ReadAt(fd_, last + 3 - n, n, read_ - n) != static_cast<long long>(n)) return "\n\n";
     std::string_view end(last, 3);
     if (end.ends_with("\n\n") || end.ends_with("\n\r\n")) return {};
     return end.ends_with("\n") ? "\n" : "\n\n";
@@ -395,7 +438,7 @@ Status MemoryStore::Record(const std::string& ldif) {
     size_t done = 0;
     int error = 0;
     while (done < text.size()) {
-        ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+        auto n = ::write(fd_, text.data() + done, static_cast<unsigned>(text.size() - done));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             error = errno;
@@ -404,7 +447,7 @@ Status MemoryStore::Record(const std::string& ldif) {
         done += static_cast<size_t>(n);
     }
     // The change counts as made only once it is on the disk.
-    if (error == 0 && ::fdatasync(fd_) != 0) error = errno;
+    if (error == 0 && !SyncFileDescriptor(fd_)) error = errno;
     if (error != 0) {
         // A partial record would be dropped by the next load; cut it off now all the same.
         if (done > 0 && ::ftruncate(fd_, static_cast<off_t>(read_)) != 0)

@@ -1,0 +1,109 @@
+// The file operations whose POSIX and Windows forms differ: the Windows forms.
+#include "base/file_io.h"
+
+#include "base/paths.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <cwchar>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include "base/windows_sdk.h"
+
+namespace kestrune {
+namespace {
+
+std::string Win32ErrorText(DWORD code) {
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::u16string wide(reinterpret_cast<const char16_t*>(text ? text : L""), length);
+    LocalFree(text);
+    while (!wide.empty() && (wide.back() == u'\n' || wide.back() == u'\r' || wide.back() == u' '))
+        wide.pop_back();
+    if (wide.empty()) return "Error " + std::to_string(code);
+    return WideToAnsi(wide);
+}
+
+int ErrnoOf(DWORD code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_INVALID_NAME:
+        return EINVAL;
+    default:
+        return EIO;
+    }
+}
+
+// A name beside the target that no other writer in this or another process uses at once:
+// ".<target name>.kestrune-" and six hexadecimal digits.
+std::filesystem::path TemporaryName(const std::filesystem::path& file) {
+    static std::atomic<unsigned> counter{0};
+    unsigned tag =
+        (GetCurrentProcessId() * 2654435761u + counter++ * 40503u + GetTickCount()) & 0xFFFFFFu;
+    wchar_t digits[8];
+    swprintf(digits, 8, L"%06x", tag);
+    return file.parent_path() /
+           (L"." + file.filename().wstring() +
+            std::wstring(kTemporaryMark, kTemporaryMark + std::strlen(kTemporaryMark)) + digits);
+}
+
+} // namespace
+
+int OpenFileDescriptor(const std::filesystem::path& file, int flags) {
+    return ::_wopen(file.c_str(), flags | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+
+bool SyncFileDescriptor(int fd) {
+    return ::_commit(fd) == 0;
+}
+
+void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
+    std::filesystem::path temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = TemporaryName(file);
+        fd = OpenFileDescriptor(temporary, _O_WRONLY | _O_CREAT | _O_EXCL);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) ThrowFileError("Cannot create file", file, SystemErrorText(errno), errno);
+    int error = 0;
+    if (!WriteAll(fd, bytes) || !SyncFileDescriptor(fd)) error = errno;
+    if (::_close(fd) != 0 && error == 0) error = errno;
+    if (error != 0) {
+        ::_wunlink(temporary.c_str());
+        ThrowFileError("Cannot create file", file, SystemErrorText(error), error);
+    }
+    // Unlike rename(), this replaces an existing file, and returns only once it is on disk.
+    if (!MoveFileExW(temporary.c_str(), file.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DWORD code = GetLastError();
+        ::_wunlink(temporary.c_str());
+        ThrowFileError("Cannot create file", file, Win32ErrorText(code), ErrnoOf(code));
+    }
+}
+
+// A temporary file that a running write holds open cannot be deleted on Windows, so the
+// delete itself tells a stale file from a live one.
+void RemoveStaleTemporaries(const std::filesystem::path& folder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (!IsTemporaryFileName(AnsiFromPath(entry.path().filename()))) continue;
+        if (entry.is_regular_file(error)) DeleteFileW(entry.path().c_str());
+    }
+}
+
+} // namespace kestrune

@@ -1,0 +1,20 @@
+#include "base/paths.h"
+
+namespace kestrune {
+
+AnsiString ProgramFolder() {
+    std::error_code error;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) exe = std::filesystem::current_path(error) / "kestrune";
+    return IncludeTrailingPathDelimiter(exe.parent_path().string());
+}
+
+std::filesystem::path PathFromAnsi(const AnsiString& name) {
+    return std::filesystem::path(name);
+}
+
+AnsiString AnsiFromPath(const std::filesystem::path& path) {
+    return path.string();
+}
+
+} // namespace kestrune

@@ -1,0 +1,33 @@
+#include "base/paths.h"
+
+#include "base/windows_sdk.h"
+
+namespace kestrune {
+
+AnsiString ProgramFolder() {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (n == 0)
+            return IncludeTrailingPathDelimiter(AnsiFromPath(std::filesystem::current_path()));
+        if (n < name.size()) {
+            name.resize(n);
+            break;
+        }
+        name.resize(name.size() * 2); // the name was cut: ask again with room for it
+    }
+    return IncludeTrailingPathDelimiter(AnsiFromPath(std::filesystem::path(name).parent_path()));
+}
+
+std::filesystem::path PathFromAnsi(const AnsiString& name) {
+    WideString wide = AnsiToWide(name);
+    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
+}
+
+AnsiString AnsiFromPath(const std::filesystem::path& path) {
+    const std::wstring& wide = path.native();
+    return WideToAnsi(
+        std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+
+} // namespace kestrune
