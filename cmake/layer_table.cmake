@@ -2,16 +2,18 @@
 # the components and the platform interfaces down to the backends; nothing below knows what is
 # above it. Shared by the link check (layers.cmake) and the include check
 # (check_includes.cmake).
-set(kestrune_layers base netdfs adsi dfs directory store ldap platform backup restore_window cli app)
+set(kestrune_layers base netdfs adsi dfs directory store ldap platform_win32 platform backup restore_window cli app)
 set(kestrune_layer_base_uses "")
 set(kestrune_layer_netdfs_uses base)
 set(kestrune_layer_adsi_uses base)
 set(kestrune_layer_dfs_uses netdfs base)
 set(kestrune_layer_directory_uses adsi base)
 set(kestrune_layer_store_uses base)
-# The store over a real directory server.
+# The store over a real directory server (not on Windows, where the native interfaces serve).
 set(kestrune_layer_ldap_uses store base)
-set(kestrune_layer_platform_uses ldap store netdfs adsi base)
+# The real Windows interfaces (Windows builds only).
+set(kestrune_layer_platform_win32_uses netdfs adsi base)
+set(kestrune_layer_platform_uses ldap platform_win32 store netdfs adsi base)
 set(kestrune_layer_backup_uses dfs netdfs directory adsi base)
 set(kestrune_layer_restore_window_uses backup dfs netdfs directory adsi base)
 # The programs: the command line and the windows.
@@ -34,6 +36,8 @@ function(kestrune_layer_of_file relative out)
         set(layer store)
     elseif(relative MATCHES "^platform/ldap/")
         set(layer ldap)
+    elseif(relative MATCHES "^platform/win32/")
+        set(layer platform_win32)
     elseif(relative MATCHES "^platform/")
         set(layer platform)
     elseif(relative MATCHES "^backup/restore_window")

@@ -3,18 +3,23 @@
 #include "base/paths.h"
 
 #include "platform/adsi_over_store.h"
-#include "platform/directory_errors.h"
-#include "platform/ldap/dc_locator.h"
-#include "platform/ldap/ldap_store.h"
 #include "platform/netdfs_over_store.h"
 #include "platform/store/memory_store.h"
 
-#include "base/message_table.h"
-#include "directory/domain_name_forms.h"
-
 #include <cstdlib>
 
+#ifdef _WIN32
+#include "platform/win32/native_platform.h"
+#else
+#include "base/message_table.h"
+#include "directory/domain_name_forms.h"
+#include "platform/directory_errors.h"
+#include "platform/ldap/dc_locator.h"
+#include "platform/ldap/ldap_store.h"
+#endif
+
 namespace kestrune {
+#ifndef _WIN32
 namespace {
 
 // The system's text for a failed logon or connection, then the server's own words.
@@ -44,6 +49,7 @@ bool LocateDomainController(ldap::Settings& settings, std::string& error) {
 }
 
 } // namespace
+#endif
 
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory) {
     InstallNetDfsApi(std::make_shared<StoreNetDfs>(directory));
@@ -62,6 +68,7 @@ bool InstallSimulatedDomain(const std::filesystem::path& file, std::string& erro
     return true;
 }
 
+#ifndef _WIN32
 bool InstallLdapDirectory(const std::string& setting, std::string& error,
                           std::vector<std::string>& notes) {
     ldap::Settings settings;
@@ -92,16 +99,22 @@ bool InstallLdapDirectory(const std::string& setting, std::string& error,
     InstallStorePlatform(std::move(directory));
     return true;
 }
+#endif
 
 bool InstallPlatformFromEnvironment(std::string& error, std::vector<std::string>* notes) {
     const char* value = std::getenv("KESTRUNE_PLATFORM");
     std::string setting = value ? value : "";
-    if (setting.empty()) {
+    if (notes) notes->clear();
+#ifdef _WIN32
+    if (setting.empty()) setting = "native"; // a Windows computer reaches its domain itself
+#endif
+    if (setting.empty() || setting == "none") {
         UninstallPlatform();
         return true;
     }
     if (setting.rfind("sim:", 0) == 0 && setting.size() > 4)
         return InstallSimulatedDomain(PathFromAnsi(setting.substr(4)), error);
+#ifndef _WIN32
     if (setting == "ldap" || setting.rfind("ldap://", 0) == 0 ||
         setting.rfind("ldaps://", 0) == 0) {
         std::vector<std::string> found;
@@ -109,9 +122,24 @@ bool InstallPlatformFromEnvironment(std::string& error, std::vector<std::string>
         if (notes) *notes = std::move(found);
         return installed;
     }
+#endif
+    if (setting == "native") {
+#ifdef _WIN32
+        return win32::InstallNativePlatform(error);
+#else
+        error = "KESTRUNE_PLATFORM=native: the Windows DFS and directory interfaces exist only on "
+                "Windows (use sim:PATH to an LDIF file, ldap://HOST, ldaps://HOST or ldap)";
+        return false;
+#endif
+    }
+#ifdef _WIN32
+    error = "KESTRUNE_PLATFORM=" + setting +
+            " is not a platform this build knows (sim:PATH to an LDIF file, none, or native)";
+#else
     error = "KESTRUNE_PLATFORM=" + setting +
             " is not a platform this build knows (sim:PATH to an LDIF file, ldap://HOST, "
-            "ldaps://HOST or ldap; or leave it unset)";
+            "ldaps://HOST or ldap; none, or leave it unset)";
+#endif
     return false;
 }
 

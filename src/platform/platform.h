@@ -12,15 +12,18 @@ namespace kestrune {
 
 // Installs the backends that KESTRUNE_PLATFORM names: "sim:PATH" for the simulated domain in
 // the LDIF file PATH; "ldap://HOST[:PORT]" or "ldaps://HOST[:PORT]" for that domain
-// controller; "ldap" for one found through DNS; unset or empty for none (as on a computer
-// without a domain). False with error set when the value is unknown or its backend cannot be
-// opened or logged on to; nothing is installed then. notes, when given, receives one line for
-// each fact about this session that the directory did not give (user, computer, site).
+// controller and "ldap" for one found through DNS (not on Windows); "native" for the real Windows
+// interfaces (Windows only; the default there); "none" for none, as on a computer without a
+// domain (the default elsewhere). False with error set when the value is unknown or its backend
+// cannot be opened or logged on to; nothing is installed then. notes, when given, receives one
+// line for each fact about this session that the directory did not give (user, computer, site).
 bool InstallPlatformFromEnvironment(std::string& error, std::vector<std::string>* notes = nullptr);
 
+#ifndef _WIN32
 // Installs a real directory over LDAP; setting is "ldap", "ldap://..." or "ldaps://...".
 bool InstallLdapDirectory(const std::string& setting, std::string& error,
                           std::vector<std::string>& notes);
+#endif
 
 // Installs the simulated domain of an LDIF file; its changes are kept in that file.
 bool InstallSimulatedDomain(const std::filesystem::path& file, std::string& error);

@@ -1,0 +1,213 @@
+// The netapi32 backend against recorded answers: buffers laid out as netapi32 returns them
+// (the records first, the strings they point to after them, in one allocation).
+#include "dfs/toxldfs.h"
+#include "platform/win32/netdfs_win32.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <set>
+#include <vector>
+
+#include "base/windows_sdk.h" // last: the SDK's macros
+#include <lm.h>
+#include <lmdfs.h>
+
+namespace kestrune::win32 {
+namespace {
+
+struct Storage {
+    std::wstring server, share;
+};
+struct Entry {
+    std::wstring path;
+    const wchar_t* comment; // null: no comment
+    std::vector<Storage> storages;
+};
+
+// One answer of the recorded NetDfsEnum.
+struct Answer {
+    unsigned long status;
+    unsigned char* buffer;
+    unsigned long count;
+};
+
+// What the recorded netapi32 saw and still holds.
+struct Recording {
+    std::vector<Answer> answers;
+    size_t next = 0;
+    std::vector<std::wstring> names;
+    std::vector<unsigned long> levels, resumes;
+    std::set<void*> outstanding; // handed out, not yet freed
+    std::vector<std::wstring> added;
+    unsigned long addFlags = 0, addStatus = 0;
+};
+Recording* recording = nullptr;
+
+class Allocation {
+  public:
+    explicit Allocation(size_t size) : base_(static_cast<unsigned char*>(std::calloc(1, size))) {}
+    template <typename T> T* Take(size_t count) {
+        T* at = reinterpret_cast<T*>(base_ + used_);
+        used_ += (count * sizeof(T) + 7) & ~size_t(7);
+        return at;
+    }
+    wchar_t* Copy(const std::wstring& text) {
+        wchar_t* at = Take<wchar_t>(text.size() + 1);
+        std::memcpy(at, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        return at;
+    }
+    unsigned char* base_;
+    size_t used_ = 0;
+};
+
+unsigned char* Level3(const std::vector<Entry>& entries) {
+    Allocation a(8192);
+    auto* records = a.Take<::DFS_INFO_3>(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        records[i].EntryPath = a.Copy(entries[i].path);
+        records[i].Comment = entries[i].comment ? a.Copy(entries[i].comment) : nullptr;
+        records[i].State = DFS_VOLUME_STATE_OK;
+        records[i].NumberOfStorages = static_cast<DWORD>(entries[i].storages.size());
+        records[i].Storage = a.Take<::DFS_STORAGE_INFO>(entries[i].storages.size());
+        for (size_t s = 0; s < entries[i].storages.size(); ++s) {
+            records[i].Storage[s].State = DFS_STORAGE_STATE_ONLINE;
+            records[i].Storage[s].ServerName = a.Copy(entries[i].storages[s].server);
+            records[i].Storage[s].ShareName = a.Copy(entries[i].storages[s].share);
+        }
+    }
+    recording->outstanding.insert(a.base_);
+    return a.base_;
+}
+
+unsigned char* Level200(const std::vector<std::wstring>& names) {
+    Allocation a(4096);
+    auto* records = a.Take<::DFS_INFO_200>(names.size());
+    for (size_t i = 0; i < names.size(); ++i)
+        records[i].FtDfsName = a.Copy(names[i]);
+    recording->outstanding.insert(a.base_);
+    return a.base_;
+}
+
+NetApi32 RecordedNetApi32() {
+    return {
+        [](wchar_t* name, unsigned long level, unsigned long, unsigned char** buffer,
+           unsigned long* count, unsigned long* resume) -> unsigned long {
+            recording->names.push_back(name);
+            recording->levels.push_back(level);
+            recording->resumes.push_back(*resume);
+            Answer a = recording->next < recording->answers.size()
+                           ? recording->answers[recording->next++]
+                           : Answer{ERROR_NO_MORE_ITEMS, nullptr, 0};
+            *buffer = a.buffer;
+            *count = a.count;
+            *resume += 10;
+            return a.status;
+        },
+        [](wchar_t* entry, wchar_t* server, wchar_t* share, wchar_t* comment,
+           unsigned long flags) -> unsigned long {
+            recording->added = {entry, server, share, comment};
+            recording->addFlags = flags;
+            return recording->addStatus;
+        },
+        [](void* buffer) -> unsigned long {
+            EXPECT_EQ(recording->outstanding.erase(buffer), 1u) << "freed twice or not ours";
+            std::free(buffer);
+            return NERR_Success;
+        },
+    };
+}
+
+class Win32NetDfsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        recording = &record;
+        InstallNetDfsApi(MakeWin32NetDfs(RecordedNetApi32()));
+    }
+    void TearDown() override {
+        InstallNetDfsApi(nullptr);
+        EXPECT_TRUE(record.outstanding.empty()) << "a netapi32 buffer was not freed";
+        recording = nullptr;
+    }
+    Recording record;
+};
+
+TEST_F(Win32NetDfsTest, LinksArriveCopiedAcrossBuffersAndEverySystemBufferIsFreed) {
+    record.answers = {
+        {NERR_Success,
+         Level3({{L"\\\\example.com\\Public", L"Root", {{L"DC1", L"Public"}}},
+                 {L"\\\\example.com\\Public\\Software",
+                  L"Installers, \"current\"",
+                  {{L"FS1", L"Software"}, {L"FS2", L"Soft\u00e9ware\\x64"}}}}),
+         2},
+        {ERROR_MORE_DATA,
+         Level3({{L"\\\\example.com\\Public\\Empty", nullptr, {}},
+                 {L"\\\\example.com\\Public\\Docs", nullptr, {{L"FS3", L"Docs"}}}}),
+         2},
+    };
+    TOXLDFS dfs;
+    std::vector<std::string> reports;
+    dfs.ONDFSEnum2 = [&](TOXLDFS*, AnsiString path, AnsiString share, AnsiString comment,
+                         int32_t index, bool&) {
+        reports.push_back(path + "|" + share + "|" + comment + "|" + std::to_string(index));
+    };
+    dfs.SetDFSEntry(u"\\\\example.com\\Public");
+    EXPECT_TRUE(dfs.EnumLinks());
+    EXPECT_EQ(reports,
+              (std::vector<std::string>{
+                  "\\\\example.com\\Public|DC1\\Public|Root|0",
+                  "\\\\example.com\\Public\\Software|FS1\\Software|Installers, \"current\"|0",
+                  "\\\\example.com\\Public\\Software|FS2\\Soft\xe9ware\\x64|Installers, "
+                  "\"current\"|1",
+                  "\\\\example.com\\Public\\Docs|FS3\\Docs||0",
+              }));
+    // The walk ends as netapi32 ends it; the resume handle went back as it came.
+    EXPECT_EQ(dfs.LastError(), static_cast<uint32_t>(ERROR_NO_MORE_ITEMS));
+    EXPECT_EQ(record.levels, (std::vector<unsigned long>{3, 3, 3}));
+    EXPECT_EQ(record.resumes, (std::vector<unsigned long>{0, 10, 20}));
+    EXPECT_EQ(record.names.front(), L"\\\\example.com\\Public");
+}
+
+TEST_F(Win32NetDfsTest, RootsFailuresAndLevelsItCannotCopy) {
+    record.answers = {{NERR_Success, Level200({L"Public", L"Team \u00c4"}), 2}};
+    TOXLDFS dfs;
+    std::vector<std::string> roots;
+    dfs.ONDFSEnum = [&](TOXLDFS*, AnsiString path, bool&) { roots.push_back(path); };
+    dfs.SetDFSEntry(u"\\\\example.com");
+    EXPECT_TRUE(dfs.EnumRoots());
+    EXPECT_EQ(roots, (std::vector<std::string>{"Public", "Team \xc4"}));
+
+    // A failure that still hands over a buffer: the buffer is freed, nothing is reported.
+    record.answers.push_back({ERROR_ACCESS_DENIED, Level200({L"Secret"}), 1});
+    roots.clear();
+    EXPECT_FALSE(dfs.EnumRoots());
+    EXPECT_TRUE(roots.empty());
+    EXPECT_EQ(dfs.LastError(), static_cast<uint32_t>(ERROR_ACCESS_DENIED));
+
+    // A level whose records the backend cannot copy never reaches netapi32.
+    size_t calls = record.levels.size();
+    uint8_t* buffer = nullptr;
+    uint32_t count = 0, resume = 0;
+    EXPECT_EQ(NetDfsEnum(u"\\\\example.com", 1, 0xFFFFFFFF, &buffer, &count, &resume),
+              static_cast<uint32_t>(ERROR_INVALID_LEVEL));
+    EXPECT_EQ(record.levels.size(), calls);
+    EXPECT_EQ(buffer, nullptr);
+}
+
+TEST_F(Win32NetDfsTest, AddPassesTheShareBeforeTheCommentAndReturnsTheStatus) {
+    TOXLDFS dfs;
+    dfs.SetDFSEntry(u"\\\\example.com\\Public\\New");
+    dfs.SetServername(u"FS1");
+    dfs.SetShareName(u"New\\sub");
+    dfs.SetComment(u"a comment");
+    EXPECT_TRUE(dfs.AddLink());
+    EXPECT_EQ(record.added, (std::vector<std::wstring>{L"\\\\example.com\\Public\\New", L"FS1",
+                                                       L"New\\sub", L"a comment"}));
+    EXPECT_EQ(record.addFlags, static_cast<unsigned long>(DFS_ADD_VOLUME));
+    record.addStatus = NERR_DfsVolumeAlreadyExists;
+    EXPECT_FALSE(dfs.AddLink());
+    EXPECT_EQ(dfs.LastError(), static_cast<uint32_t>(NERR_DfsVolumeAlreadyExists));
+}
+
+} // namespace
+} // namespace kestrune::win32
