@@ -3,6 +3,7 @@
 #include "backup/backup_file.h"
 #include "backup/restore_line.h"
 #include "base/file_io.h"
+#include "base/paths.h"
 #include "base/win_errors.h"
 
 #include <algorithm>
@@ -45,7 +46,7 @@ std::filesystem::path BackupFileName(const std::filesystem::path& folder,
     // Joined as text, as the window shows them: a prefix never replaces the folder.
     std::filesystem::path file = folder / "";
     file += prefix.native();
-    file += WideToUtf8(name + u".txt");
+    file += PathFromWide(name + u".txt").native();
     return file;
 }
 

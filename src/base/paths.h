@@ -26,4 +26,9 @@ AnsiString ProgramFolder();
 std::filesystem::path PathFromAnsi(const AnsiString& name);
 AnsiString AnsiFromPath(const std::filesystem::path& path);
 
+// A file name from Unicode text, keeping every character: UTF-16 names on Windows, UTF-8
+// bytes on POSIX.
+std::filesystem::path PathFromWide(const WideString& name);
+std::filesystem::path PathFromUtf8(std::string_view name);
+
 } // namespace kestrune

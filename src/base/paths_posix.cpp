@@ -17,4 +17,12 @@ AnsiString AnsiFromPath(const std::filesystem::path& path) {
     return path.string();
 }
 
+std::filesystem::path PathFromWide(const WideString& name) {
+    return std::filesystem::path(WideToUtf8(name));
+}
+
+std::filesystem::path PathFromUtf8(std::string_view name) {
+    return std::filesystem::path(name);
+}
+
 } // namespace kestrune

@@ -19,9 +19,16 @@ AnsiString ProgramFolder() {
     return IncludeTrailingPathDelimiter(AnsiFromPath(std::filesystem::path(name).parent_path()));
 }
 
+std::filesystem::path PathFromWide(const WideString& name) {
+    return std::filesystem::path(std::wstring(name.begin(), name.end()));
+}
+
+std::filesystem::path PathFromUtf8(std::string_view name) {
+    return PathFromWide(Utf8ToWide(name));
+}
+
 std::filesystem::path PathFromAnsi(const AnsiString& name) {
-    WideString wide = AnsiToWide(name);
-    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
+    return PathFromWide(AnsiToWide(name));
 }
 
 AnsiString AnsiFromPath(const std::filesystem::path& path) {

@@ -4,6 +4,7 @@
 #include "backup/restore_line.h"
 #include "backup/run_report.h"
 #include "base/file_io.h"
+#include "base/paths.h"
 #include "cli/namespaces.h"
 #include "directory/tntads.h"
 
@@ -46,7 +47,7 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
         return kExitSuccess;
     }
 
-    std::filesystem::path folder(command.folder);
+    std::filesystem::path folder = PathFromUtf8(command.folder);
     ForceDirectories(folder); // a failure shows at the first file
     bool cancel = false;
     TStringList lines;
@@ -67,8 +68,7 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
             else
                 console.err << "not backed up\n";
         };
-    BackupRunResult result =
-        run.Run(domain, list.names, folder, std::filesystem::path(command.prefix));
+    BackupRunResult result = run.Run(domain, list.names, folder, PathFromUtf8(command.prefix));
     RunReport report = DescribeBackupRun(result);
     if (!report.errors.empty()) console.err << "kestrune: " << report.errors << "\n";
     if (!report.warnings.empty()) console.err << "kestrune: " << report.warnings << "\n";

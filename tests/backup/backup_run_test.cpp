@@ -8,8 +8,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <unistd.h>
+#ifndef _WIN32
+#include <sys/file.h>
+#endif
 
 namespace kestrune {
 namespace {
@@ -174,9 +176,12 @@ TEST(StaleTemporaries, KilledWritesAreRemovedLiveOnesAndOtherFilesKept) {
     WriteWholeFile(folder / ".Live.txt.kestrune-XyZ789", "being written");
     WriteWholeFile(folder / ".notes.txt.backup", "the user's own");
     WriteWholeFile(folder / "Big.txt", "a backup");
-    int live = ::open((folder / ".Live.txt.kestrune-XyZ789").c_str(), O_RDONLY);
+    // A write in progress holds its file: locked on POSIX, open (so undeletable) on Windows.
+    int live = OpenFileDescriptor(folder / ".Live.txt.kestrune-XyZ789", O_RDONLY);
     ASSERT_GE(live, 0);
+#ifndef _WIN32
     ASSERT_EQ(::flock(live, LOCK_EX), 0);
+#endif
     RemoveStaleTemporaries(folder.path());
     ::close(live);
     EXPECT_FALSE(std::filesystem::exists(folder / ".Big.txt.kestrune-AbC123"));
