@@ -1,6 +1,7 @@
 #include "cli/backup_input.h"
 
 #include "backup/restore_run.h"
+#include "base/paths.h"
 #include "base/string_list.h"
 
 #include <ostream>
@@ -11,7 +12,7 @@ std::optional<std::vector<AnsiString>> ReadBackupInput(const std::string& file, 
     std::string problem;
     std::optional<std::vector<AnsiString>> lines;
     try {
-        lines = ReadBackupLines(std::filesystem::path(file), problem);
+        lines = ReadBackupLines(PathFromUtf8(file), problem);
     } catch (const EFileError& e) {
         problem = e.what();
     }

@@ -4,6 +4,7 @@
 #include "backup/restore_plan.h"
 #include "backup/run_report.h"
 #include "backup/text_restore_log.h"
+#include "base/paths.h"
 #include "cli/backup_input.h"
 #include "cli/progress.h"
 
@@ -72,7 +73,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     TextRestoreLog log;
     const bool cancelRequested = false;
     RestoreRun run(dfs, log, cancelRequested);
-    run.backupFile = std::filesystem::path(command.file);
+    run.backupFile = PathFromUtf8(command.file);
     run.targetIsLive = [&live](const BackupLineParts& line) {
         return live.HasTarget(line.entryPath, line.target);
     };

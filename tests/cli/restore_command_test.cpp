@@ -201,6 +201,13 @@ TEST_F(RestoreCommandTest, ProgressEveryFewHundredLinesOrABarOnATerminal) {
     EXPECT_EQ(err.str(), "");
 }
 
+// What each system says when a folder is opened as a file.
+#ifdef _WIN32
+const char* const kFolderIsNoFile = "Permission denied";
+#else
+const char* const kFolderIsNoFile = "Is a directory";
+#endif
+
 TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
     const auto backups = BackUp("b");
     DeleteLink("Public", "/Policies");
@@ -226,7 +233,7 @@ TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
          "kestrune: The file is not 8-bit text: it begins with a UTF-16 byte-order mark.\n"},
         {{"--restore", (folder / "utf8.txt").string(), "--dry-run"},
          "kestrune: The file is not 8-bit text: it begins with a UTF-8 byte-order mark.\n"},
-        {{"--compare", folder.path().string()}, "Is a directory"},
+        {{"--compare", folder.path().string()}, kFolderIsNoFile},
         {{"--verify", (folder / "empty.txt").string()}, "names no namespace"},
         {{"--compare", (folder / "gone.txt").string()},
          "kestrune: \\\\example.com\\Gone could not be read: 1168: Element not found.\n"},
