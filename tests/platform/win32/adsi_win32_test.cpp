@@ -413,5 +413,114 @@ TEST_F(ComAdsiTest, AMissingObjectFailsWithItsCode) {
     EXPECT_TRUE(ads.ObjectExists("CN=Ann Lee,DC=example,DC=com"));
 }
 
+// An enumerator of a container's children as IEnumVARIANT hands them out: objects in variants,
+// a batch at a time, S_FALSE when fewer than asked for are left.
+class FakeEnum : public ::IEnumVARIANT {
+  public:
+    explicit FakeEnum(std::vector<::IDispatch*> items) : items_(std::move(items)) { ++alive; }
+    virtual ~FakeEnum() { --alive; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != ToGuid(adsi::IEnumVARIANT::IID_)) return E_NOINTERFACE;
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* out, ULONG* fetched) override {
+        ULONG n = 0;
+        for (; n < count && next_ < items_.size(); ++n, ++next_) {
+            V_VT(&out[n]) = VT_DISPATCH;
+            V_DISPATCH(&out[n]) = items_[next_];
+            items_[next_]->AddRef();
+        }
+        if (fetched) *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(::IEnumVARIANT**) override { return E_NOTIMPL; }
+    static inline int alive = 0;
+
+  private:
+    std::vector<::IDispatch*> items_;
+    size_t next_ = 0;
+    ULONG refs_ = 1;
+};
+
+class FakeContainer : public Scripted<::IADsContainer> {
+  public:
+    explicit FakeContainer(std::vector<::IDispatch*> children) : children_(std::move(children)) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        return Answer(iid, out, {{ToGuid(adsi::IADsContainer::IID_), this}});
+    }
+    HRESULT STDMETHODCALLTYPE get_Count(LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get__NewEnum(::IUnknown** out) override {
+        *out = new FakeEnum(children_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_Filter(VARIANT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_Filter(VARIANT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE get_Hints(VARIANT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_Hints(VARIANT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetObject(BSTR, BSTR, ::IDispatch**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Create(BSTR, BSTR, ::IDispatch**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Delete(BSTR cls, BSTR name) override {
+        deleted = std::wstring(cls) + L"|" + name;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE CopyHere(BSTR, BSTR, ::IDispatch**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE MoveHere(BSTR source, BSTR name, ::IDispatch** out) override {
+        moved = std::wstring(source) + L"|" + (name ? name : L"<keep>");
+        *out = children_.front();
+        (*out)->AddRef();
+        return S_OK;
+    }
+    std::wstring deleted, moved;
+
+  private:
+    std::vector<::IDispatch*> children_;
+};
+
+TEST_F(ComAdsiTest, ContainersEnumerateMoveAndDeleteThroughCom) {
+    FakeContainer users({static_cast<::IADs*>(&ann), static_cast<::IADs*>(&bob)});
+    {
+        std::shared_ptr<adsi::IUnknown> object =
+            WrapComObject(static_cast<::IADsContainer*>(&users));
+        std::shared_ptr<adsi::IADsContainer> container;
+        ASSERT_EQ(adsi::QueryInterface(*object, container), S_OK);
+        std::shared_ptr<adsi::IEnumVARIANT> children;
+        ASSERT_EQ(container->get__NewEnum(children), S_OK);
+        std::vector<adsi::Variant> items;
+        EXPECT_EQ(children->Next(5, items), S_FALSE); // two of five
+        ASSERT_EQ(items.size(), 2u);
+        std::shared_ptr<adsi::IADs> second;
+        ASSERT_EQ(adsi::QueryInterface(*items[1].AsInterface(), second), S_OK);
+        std::u16string name;
+        EXPECT_EQ(second->get_Name(name), S_OK);
+        EXPECT_EQ(name, u"CN=Bob Stone");
+        EXPECT_EQ(children->Next(1, items), S_FALSE);
+        EXPECT_TRUE(items.empty());
+
+        EXPECT_EQ(container->Delete(u"user", u"CN=Old"), S_OK);
+        EXPECT_EQ(users.deleted, L"user|CN=Old");
+        std::shared_ptr<adsi::IDispatch> moved;
+        EXPECT_EQ(container->MoveHere(u"LDAP://CN=Ann Lee,DC=example,DC=com", u"", moved), S_OK);
+        EXPECT_EQ(users.moved, L"LDAP://CN=Ann Lee,DC=example,DC=com|<keep>");
+        ASSERT_NE(moved, nullptr);
+
+        // What the container lacks is refused.
+        std::shared_ptr<adsi::IADs> ads;
+        EXPECT_EQ(adsi::QueryInterface(*object, ads), E_NOINTERFACE);
+    }
+    EXPECT_EQ(FakeEnum::alive, 0);
+    EXPECT_EQ(users.refs, 1u);
+}
+
 } // namespace
 } // namespace kestrune::win32
