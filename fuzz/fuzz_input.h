@@ -72,9 +72,10 @@ class FuzzInput {
 };
 
 // A private folder for the files of one fuzzing process, in memory when the system has a
-// memory file system; removed at exit.
+// memory file system; removed at exit. (The name is never destroyed: the removal at exit
+// runs after the destructors of statics made later.)
 inline const std::filesystem::path& ScratchFolder() {
-    static const std::filesystem::path folder = [] {
+    static const std::filesystem::path* folder = new std::filesystem::path([] {
         std::filesystem::path base = std::filesystem::exists("/dev/shm")
                                          ? std::filesystem::path("/dev/shm")
                                          : std::filesystem::temp_directory_path();
@@ -85,8 +86,8 @@ inline const std::filesystem::path& ScratchFolder() {
             std::filesystem::remove_all(ScratchFolder(), ignored);
         });
         return f;
-    }();
-    return folder;
+    }());
+    return *folder;
 }
 
 // A broken invariant: report it and abort, so that the fuzzer keeps the input.

@@ -31,11 +31,11 @@ int main(int argc, char** argv) {
     for (const auto& file : files) {
         std::ifstream in(file, std::ios::binary);
         if (!in) {
-            std::fprintf(stderr, "%s: cannot read %s\n", argv[0], file.c_str());
+            std::fprintf(stderr, "%s: cannot read %s\n", argv[0], file.string().c_str());
             return 2;
         }
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::fprintf(stderr, "%s\n", file.c_str());
+        std::fprintf(stderr, "%s\n", file.string().c_str());
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
     std::fprintf(stderr, "%zu inputs passed\n", files.size());

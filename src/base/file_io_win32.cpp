@@ -43,6 +43,9 @@ int ErrnoOf(DWORD code) {
         return ENOSPC;
     case ERROR_INVALID_NAME:
         return EINVAL;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
     default:
         return EIO;
     }
@@ -64,7 +67,33 @@ std::filesystem::path TemporaryName(const std::filesystem::path& file) {
 } // namespace
 
 int OpenFileDescriptor(const std::filesystem::path& file, int flags) {
-    return ::_wopen(file.c_str(), flags | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    // A file opened as it is may be renamed or deleted by others meanwhile, as on POSIX (the C
+    // library's _wopen forbids that), so a domain file in use can be replaced and the replacement
+    // is seen. A file being created is held until it is closed: a write in progress is told from
+    // a stale one by its being undeletable.
+    DWORD access = (flags & _O_RDWR)     ? GENERIC_READ | GENERIC_WRITE
+                   : (flags & _O_WRONLY) ? GENERIC_WRITE
+                                         : GENERIC_READ;
+    DWORD disposition = OPEN_EXISTING;
+    if ((flags & _O_CREAT) && (flags & _O_EXCL))
+        disposition = CREATE_NEW;
+    else if ((flags & _O_CREAT) && (flags & _O_TRUNC))
+        disposition = CREATE_ALWAYS;
+    else if (flags & _O_CREAT)
+        disposition = OPEN_ALWAYS;
+    else if (flags & _O_TRUNC)
+        disposition = TRUNCATE_EXISTING;
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | ((flags & _O_CREAT) ? 0 : FILE_SHARE_DELETE);
+    HANDLE handle = CreateFileW(file.c_str(), access, share, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = ErrnoOf(GetLastError());
+        return -1;
+    }
+    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                               flags & (_O_APPEND | _O_RDONLY | _O_WRONLY | _O_RDWR));
+    if (fd < 0) CloseHandle(handle);
+    return fd;
 }
 
 bool SyncFileDescriptor(int fd) {

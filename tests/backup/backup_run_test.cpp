@@ -184,7 +184,7 @@ TEST(StaleTemporaries, KilledWritesAreRemovedLiveOnesAndOtherFilesKept) {
     WriteWholeFile(folder / ".notes.txt.backup", "the user's own");
     WriteWholeFile(folder / "Big.txt", "a backup");
     // A write in progress holds its file: locked on POSIX, open (so undeletable) on Windows.
-    int live = OpenFileDescriptor(folder / ".Live.txt.kestrune-XyZ789", O_RDONLY);
+    int live = OpenFileDescriptor(folder / ".Live.txt.kestrune-XyZ789", O_WRONLY | O_CREAT);
     ASSERT_GE(live, 0);
 #ifndef _WIN32
     ASSERT_EQ(::flock(live, LOCK_EX), 0);

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The console program end to end on a copy of the sample domain, in UTF-8 so that the Greek
 # and French names come back whole: back up, lose two links, verify, dry run, restore, compare,
-# back up again. Usage: end_to_end_test.sh KESTRUNE_CLI SAMPLE_LDIF
+# back up again. Usage: end_to_end_test.sh KESTRUNE_CLI SAMPLE_LDIF [EMULATOR]
+# (EMULATOR, such as wine, runs a cross-built program.)
 set -euo pipefail
-cli=$1 sample=$2
+cli=("$1") sample=$2
+[ -n "${3:-}" ] && cli=("$3" "$1")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cp "$sample" "$scratch/domain.ldif"
@@ -24,7 +26,7 @@ expect() { # PATTERN FILE
     grep -qF -- "$1" "$2" || { echo "FAILED: no \"$1\" in $2:"; cat "$2"; exit 1; }
 }
 
-status 0 "$cli" "" "$scratch/first"
+status 0 "${cli[@]}" "" "$scratch/first"
 [ "$(ls "$scratch/first" | wc -l)" = 4 ]
 
 # Both links of Projets deleted behind the program's back (a change record ends with a blank
@@ -35,35 +37,35 @@ for link in b1e9560e-cfd1-5cce-9067-31c04f67ff19 41c770b1-8016-565f-b4be-d588268
 done
 projets="$scratch/first/Projets.txt"
 
-status 1 "$cli" --verify "$projets"
+status 1 "${cli[@]}" --verify "$projets"
 expect 'missing: dfscmd /map "\\example.com\Projets\Ελληνικά" "\\FS-ATHENS\Docs" "Documents Ελληνικά"' "$scratch/out"
 expect '3 of 4 targets are missing' "$scratch/out"
 
 before=$(md5sum <"$scratch/domain.ldif")
-status 0 "$cli" --restore "$projets" --dry-run
+status 0 "${cli[@]}" --restore "$projets" --dry-run
 expect 'would add the link: dfscmd /map "\\example.com\Projets\Résumés"' "$scratch/out"
 expect 'would add a target: dfscmd /add "\\example.com\Projets\Ελληνικά" "\\FS-PARIS\Grec"' "$scratch/out"
 [ "$(md5sum <"$scratch/domain.ldif")" = "$before" ] || { echo "FAILED: the dry run changed the domain"; exit 1; }
 [ ! -e "$projets"_restore.txt ]
 
-status 0 "$cli" --quiet --restore "$projets"
+status 0 "${cli[@]}" --quiet --restore "$projets"
 [ ! -s "$scratch/err" ] || { echo "FAILED: --quiet said:"; cat "$scratch/err"; exit 1; }
 expect 'already there: dfscmd /map "\\example.com\Projets" "\\DC1\Projets" "Équipe de Paris"' "$scratch/out"
 [ "$(grep -c '^restored: ' "$scratch/out")" = 3 ]
 expect '** Complete **' "$projets"_restore.txt
 
-status 0 "$cli" --compare "$projets"
+status 0 "${cli[@]}" --compare "$projets"
 expect 'no differences: 4 targets in the file, all live' "$scratch/out"
-status 0 "$cli" "" "$scratch/second"
+status 0 "${cli[@]}" "" "$scratch/second"
 for file in "$scratch"/first/*.txt; do
     case $file in *_restore.txt) continue ;; esac
     cmp "$file" "$scratch/second/$(basename "$file")"
 done
 
-status 2 "$cli" --bogus
+status 2 "${cli[@]}" --bogus
 expect 'unknown option --bogus' "$scratch/err"
-status 2 "$cli" --restore "$scratch/missing.txt"
+status 2 "${cli[@]}" --restore "$scratch/missing.txt"
 expect 'Cannot open file' "$scratch/err"
-status 0 "$cli" --help
+status 0 "${cli[@]}" --help
 expect '--restore FILE [--dry-run]' "$scratch/out"
 echo "end to end: passed"

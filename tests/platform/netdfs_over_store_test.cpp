@@ -193,13 +193,17 @@ TEST_F(StoreNetDfsTest, AddRefusesOverlapsMissingNamespacesAndBadInput) {
 }
 
 TEST_F(StoreNetDfsTest, AFailedRecordIsReportedAndNothingChanges) {
-    std::filesystem::remove(file);
+    // Moved away, not deleted: Windows keeps the name of a deleted file while it is open.
+    std::filesystem::path away = file.string() + ".away";
+    std::filesystem::rename(file, away);
     std::filesystem::create_directory(file);
     EXPECT_NE(Add(u"\\\\example.com\\Public\\Fresh", u"FS1", u"F", u"", 0), NERR_Success);
     std::vector<Listed> all;
     Walk(u"\\\\example.com\\Public", all);
     EXPECT_EQ(all.size(), 5u);
+    dfs.reset();
     std::filesystem::remove(file);
+    std::filesystem::remove(away);
 }
 
 } // namespace

@@ -232,6 +232,14 @@ Status FileFailure(const char* what, const std::filesystem::path& file, int erro
             error};
 }
 
+// What tells one file from another: the volume, the file's index on it, and its size. (The C
+// library's stat gives no inode on Windows, and a device number only for a name.)
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    uint64_t size = 0;
+};
+
 #ifdef _WIN32
 // flock() as Windows has it: a lock on a byte range far beyond any data, so that it only ever
 // meets other locks and never blocks the reads and appends of the file itself.
@@ -252,12 +260,37 @@ long long ReadAt(int fd, void* buffer, size_t size, uint64_t offset) {
     if (_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) return -1;
     return _read(fd, buffer, static_cast<unsigned>(size));
 }
-using FileStatus = struct _stat64;
-int StatusOfOpen(int fd, FileStatus* status) {
-    return _fstat64(fd, status);
+bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return false;
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    return true;
 }
-int StatusOfNamed(const std::filesystem::path& file, FileStatus* status) {
-    return _wstat64(file.c_str(), status);
+void SetErrnoFromLastError() {
+    DWORD code = GetLastError();
+    errno = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ENOENT
+            : code == ERROR_ACCESS_DENIED                                ? EACCES
+                                                                         : EIO;
+}
+bool IdentifyOpen(int fd, FileIdentity& identity) {
+    if (IdentityOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), identity)) return true;
+    SetErrnoFromLastError();
+    return false;
+}
+bool IdentifyNamed(const std::filesystem::path& file, FileIdentity& identity) {
+    HANDLE handle = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        SetErrnoFromLastError();
+        return false;
+    }
+    bool known = IdentityOfHandle(handle, identity);
+    if (!known) SetErrnoFromLastError();
+    CloseHandle(handle);
+    return known;
 }
 #else
 bool LockFile(int fd, int operation) {
@@ -268,12 +301,21 @@ bool LockFile(int fd, int operation) {
 long long ReadAt(int fd, void* buffer, size_t size, uint64_t offset) {
     return ::pread(fd, buffer, size, static_cast<off_t>(offset));
 }
-using FileStatus = struct stat;
-int StatusOfOpen(int fd, FileStatus* status) {
-    return ::fstat(fd, status);
+FileIdentity IdentityOf(const struct stat& status) {
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+            static_cast<uint64_t>(status.st_size)};
 }
-int StatusOfNamed(const std::filesystem::path& file, FileStatus* status) {
-    return ::stat(file.c_str(), status);
+bool IdentifyOpen(int fd, FileIdentity& identity) {
+    struct stat status;
+    if (::fstat(fd, &status) != 0) return false;
+    identity = IdentityOf(status);
+    return true;
+}
+bool IdentifyNamed(const std::filesystem::path& file, FileIdentity& identity) {
+    struct stat status;
+    if (::stat(file.c_str(), &status) != 0) return false;
+    identity = IdentityOf(status);
+    return true;
 }
 #endif
 
@@ -353,20 +395,19 @@ Status MemoryStore::Apply(LdifRecord& r) {
 }
 
 Status MemoryStore::CatchUp(bool exclusive) {
-    FileStatus open{};
-    FileStatus named{};
-    if (StatusOfOpen(fd_, &open) != 0) return FileFailure("Cannot read", file_, errno);
-    if (StatusOfNamed(file_, &named) != 0) return FileFailure("Cannot open", file_, errno);
+    FileIdentity open;
+    FileIdentity named;
+    if (!IdentifyOpen(fd_, open)) return FileFailure("Cannot read", file_, errno);
+    if (!IdentifyNamed(file_, named)) return FileFailure("Cannot open", file_, errno);
     // Records are only ever appended; anything else means the file is not the one loaded.
-    if (named.st_ino != open.st_ino || named.st_dev != open.st_dev ||
-        static_cast<uint64_t>(open.st_size) < read_) {
+    if (named.index != open.index || named.volume != open.volume || open.size < read_) {
         broken_ = {ResultCode::Unavailable,
                    "\"" + FullFileName(file_) +
                        "\" was replaced or shortened by another program; open it again",
                    0};
         return broken_;
     }
-    uint64_t size = static_cast<uint64_t>(open.st_size);
+    uint64_t size = open.size;
     if (size == read_) return Status::Ok();
     std::string tail(size - read_, '\0');
     for (size_t done = 0; done < tail.size();) {

@@ -140,12 +140,16 @@ TEST_F(MemoryStoreTest, RefusedChangesLeaveStoreAndFileAlone) {
 
 TEST_F(MemoryStoreTest, AnUnwritableFileRefusesChangesInsteadOfLosingThem) {
     auto store = Open();
-    // A folder in the file's place cannot be opened for writing, not even by root.
-    std::filesystem::remove(file);
+    // A folder in the file's place cannot be opened for writing, not even by root. (Moved
+    // away rather than deleted: Windows keeps the name of a deleted file while it is open.)
+    std::filesystem::path away = file.string() + ".away";
+    std::filesystem::rename(file, away);
     std::filesystem::create_directory(file);
     Status status = store->Add({"CN=Bob,CN=Users,DC=example,DC=com", {{"objectClass", {"user"}}}});
     EXPECT_EQ(status.code, ResultCode::Unavailable);
     EXPECT_TRUE(Find(*store, "CN=Users,DC=example,DC=com", Scope::OneLevel).size() == 1u);
+    store.reset();
+    std::filesystem::remove(away);
 }
 
 TEST_F(MemoryStoreTest, MalformedFileNamesFileAndLineAndLoadsNothing) {
