@@ -517,3 +517,70 @@ TEST_F(MemoryStoreRecords, ChangesTheFileCouldNotReadBackAreRefused) {
 
 } // namespace
 } // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+// The store keeps entries packed; what it hands out after loads, changes, renames and the
+// references they update must be what was written, value for value and type name for name.
+TEST(MemoryStoreEntries, ReadBackWholeAfterChangesRenamesAndDeletes) {
+    MemoryStore store;
+    std::string description(300, 'd');
+    ASSERT_TRUE(store
+                    .LoadText("dn: DC=x\nobjectClass: domainDNS\n\n"
+                              "dn: OU=a,DC=x\nobjectclass: organizationalUnit\n"
+                              "blob:: AAEC/w==\ndescription: " +
+                                  description +
+                                  "\n\n"
+                                  "dn: CN=boss,OU=a,DC=x\nobjectClass: user\n\n"
+                                  "dn: CN=m,OU=a,DC=x\nobjectClass: user\n"
+                                  "manager: CN=boss,OU=a,DC=x\nmember: cn=BOSS, ou=a,DC=x\n"
+                                  "MEMBER: CN=other,DC=x\n",
+                              "t")
+                    .ok());
+    auto read = [&](const std::string& dn) {
+        std::vector<Entry> out;
+        Status status = SearchAll(store, {dn, Scope::Base, "(objectClass=*)", {}, 0}, out);
+        EXPECT_TRUE(status.ok()) << dn << ": " << status.message;
+        return out.empty() ? Entry{} : out.front();
+    };
+    auto types = [](const Entry& e) {
+        std::vector<std::string> names;
+        for (const auto& a : e.attributes)
+            names.push_back(a.type);
+        return names;
+    };
+    Entry ou = read("OU=a,DC=x");
+    EXPECT_EQ(types(ou),
+              (std::vector<std::string>{"objectclass", "blob", "description", "objectGUID", "OU",
+                                        "objectCategory", "distinguishedName"}));
+    EXPECT_EQ(ou.First("blob"), std::string("\0\x01\x02\xff", 4));
+    Entry m = read("CN=m,OU=a,DC=x");
+    // Values named twice in any case come together under the first name.
+    EXPECT_EQ(*m.Find("member"), (std::vector<std::string>{"cn=BOSS, ou=a,DC=x", "CN=other,DC=x"}));
+
+    ASSERT_TRUE(store.Modify("CN=m,OU=a,DC=x", {{Modification::Op::Add, "mail", {"m@x"}}}).ok());
+    ASSERT_TRUE(store.Rename("OU=a,DC=x", "OU=b", true, "").ok());
+    Entry moved = read("OU=b,DC=x");
+    EXPECT_EQ(moved.dn, "OU=b,DC=x");
+    EXPECT_EQ(moved.First("blob"), std::string("\0\x01\x02\xff", 4));
+    EXPECT_EQ(moved.First("description"), description);
+    EXPECT_EQ(*moved.Find("ou"), std::vector<std::string>{"b"});
+    m = read("CN=m,OU=b,DC=x");
+    EXPECT_EQ(m.dn, "CN=m,OU=b,DC=x");
+    EXPECT_EQ(m.First("manager"), "CN=boss,OU=b,DC=x");
+    EXPECT_EQ(*m.Find("member"), (std::vector<std::string>{"cn=BOSS,OU=b,DC=x", "CN=other,DC=x"}));
+    EXPECT_EQ(m.First("mail"), "m@x");
+
+    // The boss goes, and the linked values naming it with it; nothing else changes.
+    ASSERT_TRUE(store.Delete("CN=boss,OU=b,DC=x").ok());
+    m = read("CN=m,OU=b,DC=x");
+    EXPECT_EQ(m.Find("manager"), nullptr);
+    EXPECT_EQ(*m.Find("member"), std::vector<std::string>{"CN=other,DC=x"});
+    EXPECT_EQ(types(m), (std::vector<std::string>{"objectClass", "member", "objectGUID", "CN",
+                                                  "objectCategory", "mail", "distinguishedName"}));
+    EXPECT_EQ(read("OU=b,DC=x").First("description"), description);
+}
+
+} // namespace
+} // namespace kestrune::store
