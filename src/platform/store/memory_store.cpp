@@ -272,6 +272,19 @@ Status FileFailure(const char* what, const std::filesystem::path& file, int erro
             error};
 }
 
+// How much of the file is read at once.
+constexpr size_t kReadBlock = size_t(4) << 20;
+
+// Where the text's last blank line ends (a record ends there), or 0 without one.
+size_t AfterLastBlankLine(std::string_view text) {
+    for (size_t i = text.size(); i-- > 1;) {
+        if (text[i] != '\n') continue;
+        if (text[i - 1] == '\n' || (i >= 2 && text[i - 1] == '\r' && text[i - 2] == '\n'))
+            return i + 1;
+    }
+    return 0;
+}
+
 bool LockFile(int fd, int operation) {
     while (::flock(fd, operation) != 0)
         if (errno != EINTR) return false;
@@ -369,44 +382,59 @@ Status MemoryStore::CatchUp(bool exclusive) {
     }
     uint64_t size = static_cast<uint64_t>(open.st_size);
     if (size == read_) return Status::Ok();
-    std::string tail(size - read_, '\0');
-    for (size_t done = 0; done < tail.size();) {
-        ssize_t n =
-            ::pread(fd_, tail.data() + done, tail.size() - done, static_cast<off_t>(read_ + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return FileFailure("Cannot read", file_, errno);
-        if (n == 0) {
-            tail.resize(done); // shortened meanwhile: the next look finds out
-            break;
+    // The records are read a block at a time, each block cut after its last complete record,
+    // so that a large file is never held whole beside the entries made of it.
+    const bool loaded = read_ > 0;
+    std::string text; // what is read and not yet applied
+    uint64_t at = read_;
+    for (bool last = false; !last;) {
+        size_t kept = text.size();
+        text.resize(kept + static_cast<size_t>(std::min<uint64_t>(kReadBlock, size - at)));
+        for (size_t done = kept; done < text.size();) {
+            ssize_t n = ::pread(fd_, text.data() + done, text.size() - done,
+                                static_cast<off_t>(at + (done - kept)));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return FileFailure("Cannot read", file_, errno);
+            if (n == 0) {
+                text.resize(done); // shortened meanwhile: the next look finds out
+                size = at + (done - kept);
+                break;
+            }
+            done += static_cast<size_t>(n);
         }
-        done += static_cast<size_t>(n);
-    }
-    LdifTail where;
-    where.firstLine = nextLine_;
-    Status status = ReadLdif(
-        tail, file_.string(), [this](LdifRecord& r) { return Apply(r); }, &where);
-    if (!status.ok()) {
-        // Some of the records may be in; the file and the store no longer agree.
-        if (read_ > 0) broken_ = status;
-        return status;
-    }
-    uint64_t end = where.torn ? read_ + where.tornOffset : read_ + tail.size();
-    if (where.torn) {
-        // A program died while appending this record: it never reported the change done.
-        std::string at = file_.string() + ":" + std::to_string(where.tornLine) + ": ";
-        if (exclusive && writeError_ == 0) {
-            // Removed before anything is appended, or it would stand in the middle.
-            if (::ftruncate(fd_, static_cast<off_t>(end)) != 0)
-                return FileFailure("Cannot record the change in", file_, errno);
-            Warn(at + "the last change record was cut short when it was written; removed");
-        } else if (warnedAt_ != end) {
-            Warn(at + "the last change record was cut short when it was written; left out");
+        at += text.size() - kept;
+        last = at >= size;
+        size_t cut = last ? text.size() : AfterLastBlankLine(text);
+        if (cut == 0) continue; // one record longer than a block: read on
+        std::string_view piece(text.data(), cut);
+        LdifTail where;
+        where.firstLine = nextLine_;
+        Status status = ReadLdif(
+            piece, file_.string(), [this](LdifRecord& r) { return Apply(r); }, &where);
+        if (!status.ok()) {
+            // Some of the records may be in; the file and the store no longer agree.
+            if (loaded) broken_ = status;
+            return status;
         }
-        warnedAt_ = end;
+        uint64_t end = where.torn ? read_ + where.tornOffset : read_ + piece.size();
+        if (where.torn) {
+            // A program died while appending this record: it never reported the change done.
+            std::string line = file_.string() + ":" + std::to_string(where.tornLine) + ": ";
+            if (exclusive && writeError_ == 0) {
+                // Removed before anything is appended, or it would stand in the middle.
+                if (::ftruncate(fd_, static_cast<off_t>(end)) != 0)
+                    return FileFailure("Cannot record the change in", file_, errno);
+                Warn(line + "the last change record was cut short when it was written; removed");
+            } else if (warnedAt_ != end) {
+                Warn(line + "the last change record was cut short when it was written; left out");
+            }
+            warnedAt_ = end;
+        }
+        nextLine_ += static_cast<size_t>(
+            std::count(piece.begin(), piece.begin() + static_cast<ptrdiff_t>(end - read_), '\n'));
+        read_ = end;
+        text.erase(0, cut);
     }
-    nextLine_ += static_cast<size_t>(
-        std::count(tail.begin(), tail.begin() + static_cast<ptrdiff_t>(end - read_), '\n'));
-    read_ = end;
     return Status::Ok();
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/file_io.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -580,6 +581,75 @@ TEST(MemoryStoreEntries, ReadBackWholeAfterChangesRenamesAndDeletes) {
     EXPECT_EQ(types(m), (std::vector<std::string>{"objectClass", "member", "objectGUID", "CN",
                                                   "objectCategory", "mail", "distinguishedName"}));
     EXPECT_EQ(read("OU=b,DC=x").First("description"), description);
+}
+
+} // namespace
+} // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+// A file larger than the store reads at once: records, folded lines, comments and CR LF line
+// ends across the places it is cut, and the line numbers of what goes wrong far into it.
+TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
+    auto file = std::filesystem::temp_directory_path() /
+                ("kestrune_large_" + std::to_string(::getpid()) + ".ldif");
+    std::string text = "version: 1\n\ndn: DC=big\nobjectClass: domainDNS\n\n";
+    auto description = [](int i) { return std::to_string(i) + std::string(900, 'a' + i % 26); };
+    const int count = 12000; // about 11 MB
+    for (int i = 0; i < count; ++i) {
+        const char* end = i % 3 == 0 ? "\r\n" : "\n";
+        std::string d = description(i);
+        text += "# entry " + std::to_string(i) + end + " folded comment" + end;
+        text += "dn: CN=e" + std::to_string(i) + ",DC=big" + end + "objectClass: top" + end;
+        text += "description: " + d.substr(0, 60);
+        for (size_t at = 60; at < d.size(); at += 76)
+            text += end + (" " + d.substr(at, 76));
+        text += end;
+        text += end; // the blank line that ends the record
+    }
+    ASSERT_GT(text.size(), size_t(10) << 20);
+    WriteWholeFile(file, text);
+    std::string error;
+    auto store = MemoryStore::Open(file, error);
+    ASSERT_TRUE(store) << error;
+    EXPECT_EQ(store->EntryCount(), size_t(count + 1));
+    for (int i : {0, 1, 2, 4567, count - 1}) {
+        std::vector<Entry> found;
+        ASSERT_TRUE(SearchAll(*store,
+                              {"CN=e" + std::to_string(i) + ",DC=big",
+                               Scope::Base,
+                               "(objectClass=*)",
+                               {"description"},
+                               0},
+                              found)
+                        .ok());
+        EXPECT_EQ(found.at(0).First("description"), description(i)) << i;
+    }
+    store.reset();
+
+    // A change cut short at the end is left out, named by its line.
+    size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    std::string torn = text + "dn: CN=e0,DC=big\nchangetype: delete";
+    WriteWholeFile(file, torn);
+    std::vector<std::string> warnings;
+    MemoryStore::SetWarningSink([&](const std::string& w) { warnings.push_back(w); });
+    store = MemoryStore::Open(file, error);
+    MemoryStore::SetWarningSink({});
+    ASSERT_TRUE(store) << error;
+    EXPECT_EQ(store->EntryCount(), size_t(count + 1));
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find(":" + std::to_string(lines + 1) + ": "), std::string::npos)
+        << warnings[0];
+    store.reset();
+
+    // A malformed line far into the file is named by its number.
+    WriteWholeFile(file, text + "dn: CN=bad,DC=big\nobjectClass top\n");
+    store = MemoryStore::Open(file, error);
+    EXPECT_FALSE(store);
+    EXPECT_NE(error.find(file.string() + ":" + std::to_string(lines + 2) + ":"), std::string::npos)
+        << error;
+    std::filesystem::remove(file);
 }
 
 } // namespace
