@@ -4,6 +4,7 @@
 #include <memory>
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
+#include <vector>
 
 namespace kestrune {
 namespace {
@@ -48,16 +49,18 @@ int CompareText(std::string_view a, std::string_view b) {
 
 std::string CollationKey(std::string_view text) {
     WideString wide = AnsiToWide(text);
-    std::string key(wide.size() * 4 + 16, '\0');
+    // One buffer per thread, grown as needed: a key is made for every line of a large sort,
+    // and each is kept at its own size.
+    thread_local std::vector<uint8_t> scratch(256);
     for (;;) {
         int32_t needed = ucol_getSortKey(Collator(), wide.data(), static_cast<int32_t>(wide.size()),
-                                         reinterpret_cast<uint8_t*>(key.data()),
-                                         static_cast<int32_t>(key.size()));
-        if (needed <= static_cast<int32_t>(key.size())) {
-            key.resize(needed > 0 ? static_cast<size_t>(needed - 1) : 0); // drop the final zero
-            return key;
+                                         scratch.data(), static_cast<int32_t>(scratch.size()));
+        if (needed <= static_cast<int32_t>(scratch.size())) {
+            // The final zero is not part of the key.
+            size_t size = needed > 0 ? static_cast<size_t>(needed - 1) : 0;
+            return std::string(reinterpret_cast<const char*>(scratch.data()), size);
         }
-        key.assign(static_cast<size_t>(needed), '\0');
+        scratch.resize(static_cast<size_t>(needed));
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <string_view>
 
 namespace kestrune {
 
@@ -80,10 +81,22 @@ int TStringList::IndexOf(std::string_view text) const {
 
 void TStringList::Sort() {
     if (sorted_) return; // already in order
-    std::vector<std::string> keys;
+    // The keys side by side in blocks that never move: a long list sorts without a string
+    // (and its slack) per entry.
+    constexpr size_t kBlock = size_t(1) << 20;
+    std::vector<std::string> blocks;
+    std::vector<std::string_view> keys;
     keys.reserve(items_.size());
-    for (const Item& item : items_)
-        keys.push_back(CollationKey(item.text));
+    for (const Item& item : items_) {
+        std::string key = CollationKey(item.text);
+        if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < key.size()) {
+            blocks.emplace_back();
+            blocks.back().reserve(std::max(kBlock, key.size()));
+        }
+        std::string& block = blocks.back();
+        keys.emplace_back(block.data() + block.size(), key.size());
+        block += key; // within the capacity: the block does not move
+    }
     std::vector<size_t> order(items_.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),

@@ -292,7 +292,7 @@ Filter::IndexTerms(const std::function<bool(std::string_view)>& indexed) const {
     }
 }
 
-bool Filter::MatchesValue(const std::string& raw) const {
+bool Filter::MatchesValue(std::string_view raw) const {
     if (kind_ == Kind::AllBits || kind_ == Kind::AnyBit) {
         int64_t v = 0;
         if (!ParseInteger(raw, v)) return false;
@@ -306,7 +306,7 @@ bool Filter::MatchesValue(const std::string& raw) const {
                                     : (kind_ == Kind::GreaterOrEqual ? v >= number_ : v <= number_);
     }
     if (IsBinary(syntax_) && kind_ == Kind::Equal) return raw == value_;
-    std::string value = IsBinary(syntax_) ? raw : FoldCase(raw);
+    std::string value = IsBinary(syntax_) ? std::string(raw) : FoldCase(raw);
     switch (kind_) {
     case Kind::Equal:
         // A DN value written another way (case, blanks, escapes) names the same object.
@@ -335,7 +335,29 @@ bool Filter::MatchesValue(const std::string& raw) const {
     }
 }
 
+namespace {
+
+class EntrySubject : public FilterSubject {
+  public:
+    explicit EntrySubject(const Entry& entry) : entry_(entry) {}
+    bool Has(std::string_view type) const override { return entry_.Find(type) != nullptr; }
+    bool AnyValue(std::string_view type,
+                  const std::function<bool(std::string_view)>& test) const override {
+        const std::vector<std::string>* values = entry_.Find(type);
+        return values && std::any_of(values->begin(), values->end(), test);
+    }
+
+  private:
+    const Entry& entry_;
+};
+
+} // namespace
+
 bool Filter::Matches(const Entry& entry) const {
+    return Matches(EntrySubject(entry));
+}
+
+bool Filter::Matches(const FilterSubject& entry) const {
     switch (kind_) {
     case Kind::And:
         return std::all_of(children_.begin(), children_.end(),
@@ -347,13 +369,9 @@ bool Filter::Matches(const Entry& entry) const {
         return !children_.front()->Matches(entry);
     case Kind::Present:
         if (SameTextAscii(type_, "objectClass")) return true; // every entry has a class
-        return entry.Find(type_) != nullptr;
-    default: {
-        const std::vector<std::string>* values = entry.Find(type_);
-        if (!values) return false;
-        return std::any_of(values->begin(), values->end(),
-                           [&](const std::string& v) { return MatchesValue(v); });
-    }
+        return entry.Has(type_);
+    default:
+        return entry.AnyValue(type_, [this](std::string_view v) { return MatchesValue(v); });
     }
 }
 

@@ -18,6 +18,19 @@ struct IndexTerm {
     bool prefix = false;
 };
 
+// What a filter reads of an entry, however the entry holds its values.
+class FilterSubject {
+  public:
+    // Whether the entry has the attribute (type compared without regard to case).
+    virtual bool Has(std::string_view type) const = 0;
+    // Whether test holds for any value of the attribute.
+    virtual bool AnyValue(std::string_view type,
+                          const std::function<bool(std::string_view)>& test) const = 0;
+
+  protected:
+    ~FilterSubject() = default;
+};
+
 // The deepest nesting of "(&", "(|" and "(!" a filter may have.
 constexpr size_t kMaxFilterDepth = 256;
 
@@ -35,6 +48,7 @@ class Filter {
     static Status Parse(std::string_view text, std::unique_ptr<Filter>& out,
                         const SyntaxLookup& syntaxOf = SyntaxLookup());
     bool Matches(const Entry& entry) const;
+    bool Matches(const FilterSubject& entry) const;
     void MapValues(const ValueMapper& mapper);
     // Terms whose matches include every entry the filter matches, using only attributes for
     // which indexed answers true; nothing when the filter gives no such set.
@@ -67,7 +81,7 @@ class Filter {
 
     friend class FilterParser;
     void Prepare();
-    bool MatchesValue(const std::string& value) const;
+    bool MatchesValue(std::string_view value) const;
 };
 
 // A value escaped for use in a filter: "*", "(", ")", "\" and NUL as \XX.

@@ -3,12 +3,13 @@
 #include "platform/store/ldif.h"
 
 #include <cctype>
+#include <deque>
 
 namespace kestrune::store {
 namespace {
 
 struct LogicalLine {
-    std::string text; // continuation lines joined
+    std::string_view text; // in the text read, or continuation lines joined by the reader
     size_t number = 0;
     size_t offset = 0; // of its first physical line in the text
 };
@@ -22,6 +23,8 @@ class LineReader {
     // line ended the record (rather than the end of the text).
     bool NextRecord(std::vector<LogicalLine>& record, bool& terminated) {
         record.clear();
+        joined_.clear();
+        lastJoined_ = false;
         terminated = false;
         while (pos_ < text_.size()) {
             size_t number = lineNumber_;
@@ -37,13 +40,18 @@ class LineReader {
             }
             bool comment = physical.front() == '#';
             if (physical.front() == ' ' && !record.empty() && !lastWasComment_) {
-                record.back().text.append(physical.substr(1));
+                // Only a folded line is copied; the others are read where they are.
+                if (!lastJoined_) joined_.emplace_back(record.back().text);
+                lastJoined_ = true;
+                joined_.back().append(physical.substr(1));
+                record.back().text = joined_.back();
                 continue;
             }
             if (physical.front() == ' ' && lastWasComment_) continue;
             lastWasComment_ = comment;
             if (comment) continue;
-            record.push_back({std::string(physical), number, offset});
+            record.push_back({physical, number, offset});
+            lastJoined_ = false;
         }
         return !record.empty();
     }
@@ -63,10 +71,12 @@ class LineReader {
     size_t pos_ = 0;
     size_t lineNumber_;
     bool lastWasComment_ = false;
+    std::deque<std::string> joined_; // the folded lines of the record (a deque never moves them)
+    bool lastJoined_ = false;        // the record's last line is one of them
 };
 
 struct ParsedLine {
-    std::string type;
+    std::string_view type; // in the line
     std::string value;
 };
 
@@ -74,28 +84,30 @@ struct ParsedLine {
 bool ParseLine(const LogicalLine& line, ParsedLine& out, std::string& error) {
     size_t colon = line.text.find(':');
     if (colon == std::string::npos || colon == 0) {
-        error = "expected \"attribute: value\", found \"" + line.text.substr(0, 60) + "\"";
+        error =
+            "expected \"attribute: value\", found \"" + std::string(line.text.substr(0, 60)) + "\"";
         return false;
     }
     out.type = line.text.substr(0, colon);
     for (char c : out.type) {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != ';' && c != '.') {
-            error = "bad attribute name \"" + out.type + "\"";
+            error = "bad attribute name \"" + std::string(out.type) + "\"";
             return false;
         }
     }
     // Options such as ";binary" say how a value travels, not what it is.
-    if (size_t semi = out.type.find(';'); semi != std::string::npos) out.type.resize(semi);
+    if (size_t semi = out.type.find(';'); semi != std::string_view::npos)
+        out.type = out.type.substr(0, semi);
     std::string_view rest = std::string_view(line.text).substr(colon + 1);
     if (!rest.empty() && rest.front() == ':') {
         if (!Base64Decode(rest.substr(1), out.value)) {
-            error = "bad base64 value of \"" + out.type + "\"";
+            error = "bad base64 value of \"" + std::string(out.type) + "\"";
             return false;
         }
         return true;
     }
     if (!rest.empty() && rest.front() == '<') {
-        error = "URL values (\"" + out.type + ":<\") are not supported";
+        error = "URL values (\"" + std::string(out.type) + ":<\") are not supported";
         return false;
     }
     size_t start = rest.find_first_not_of(' ');
@@ -103,14 +115,14 @@ bool ParseLine(const LogicalLine& line, ParsedLine& out, std::string& error) {
     return true;
 }
 
-void AddValue(Entry& entry, const std::string& type, std::string value) {
+void AddValue(Entry& entry, std::string_view type, std::string value) {
     for (Attribute& a : entry.attributes) {
         if (SameTextAscii(a.type, type)) {
             a.values.push_back(std::move(value));
             return;
         }
     }
-    entry.attributes.push_back({type, {std::move(value)}});
+    entry.attributes.push_back({std::string(type), {std::move(value)}});
 }
 
 class RecordParser {
@@ -206,7 +218,8 @@ class RecordParser {
             } else if (SameTextAscii(p.type, "newsuperior")) {
                 record.newSuperior = p.value;
             } else {
-                return Fail(lines[i], "unexpected \"" + p.type + "\" in a modrdn record");
+                return Fail(lines[i],
+                            "unexpected \"" + std::string(p.type) + "\" in a modrdn record");
             }
         }
         if (!haveRdn || !haveDelete)
@@ -233,8 +246,8 @@ class RecordParser {
             for (; i < lines.size() && lines[i].text != "-"; ++i) {
                 if (!Read(lines[i], p)) return false;
                 if (!SameTextAscii(p.type, change.type))
-                    return Fail(lines[i], "value of \"" + p.type + "\" inside the change of \"" +
-                                              change.type + "\"");
+                    return Fail(lines[i], "value of \"" + std::string(p.type) +
+                                              "\" inside the change of \"" + change.type + "\"");
                 change.values.push_back(std::move(p.value));
             }
             if (i == lines.size()) return Fail(lines[i - 1], "a modify change must end with \"-\"");
@@ -253,9 +266,9 @@ bool StartsWith(std::string_view text, std::string_view start) {
 // Whether a record that the end of the text cut off is (the start of) an appended change
 // record: a "dn:" line, then nothing, a "changetype:" line or the first part of one.
 bool IsCutChangeRecord(const std::vector<LogicalLine>& lines) {
-    const std::string& first = lines.front().text;
+    std::string_view first = lines.front().text;
     if (lines.size() == 1) return StartsWith(first, "dn:") || StartsWith("dn:", first);
-    const std::string& second = lines[1].text;
+    std::string_view second = lines[1].text;
     return StartsWith(first, "dn:") &&
            (StartsWith(second, "changetype:") || StartsWith("changetype:", second));
 }

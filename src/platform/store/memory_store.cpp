@@ -46,6 +46,12 @@ bool IsLinked(std::string_view type) {
     return false;
 }
 
+// The last of the entry's classes, its most specific one; "" without classes.
+std::string StructuralClass(const Entry& entry) {
+    const auto* classes = entry.Find("objectClass");
+    return classes && !classes->empty() ? classes->back() : std::string();
+}
+
 bool HasClass(const Entry& entry, std::string_view cls) {
     const auto* classes = entry.Find("objectClass");
     return classes && std::any_of(classes->begin(), classes->end(),
@@ -73,8 +79,8 @@ bool IsIndexed(std::string_view type) {
     return false;
 }
 
-std::string IndexValue(std::string_view type, const std::string& value) {
-    return IsBinaryAttribute(type) ? value : FoldCase(value);
+std::string IndexValue(std::string_view type, std::string_view value) {
+    return IsBinaryAttribute(type) ? std::string(value) : FoldCase(value);
 }
 
 Status Error(ResultCode code, std::string message) {
@@ -116,24 +122,46 @@ void MergeAttributes(Entry& entry) {
     entry.attributes = std::move(merged);
 }
 
-// The attributes a search asked for; "distinguishedName" is derived from the DN.
-Entry Project(const Entry& entry, const std::vector<std::string>& wanted) {
+// The attributes a search asked for; "distinguishedName" is derived from the DN. Only those
+// are copied out of the store.
+Entry Project(const StoredEntry& entry, const AttributeTypes& types,
+              const std::vector<std::string>& wanted) {
     bool all = wanted.empty() ||
                std::any_of(wanted.begin(), wanted.end(), [](const auto& w) { return w == "*"; });
     Entry out;
-    out.dn = entry.dn;
-    for (const Attribute& a : entry.attributes) {
+    out.dn = entry.Dn();
+    bool hasDn = false;
+    for (StoredEntry::Attribute a : entry.AllAttributes()) {
+        std::string_view type = types.Name(a.type);
+        hasDn = hasDn || SameTextAscii(type, "distinguishedName");
         if (all || std::any_of(wanted.begin(), wanted.end(),
-                               [&](const std::string& w) { return SameTextAscii(w, a.type); }))
-            out.attributes.push_back(a);
+                               [&](const std::string& w) { return SameTextAscii(w, type); }))
+            out.attributes.push_back({std::string(type), {a.values.begin(), a.values.end()}});
     }
     bool wantDn = all || std::any_of(wanted.begin(), wanted.end(), [](const std::string& w) {
                       return SameTextAscii(w, "distinguishedName");
                   });
-    if (wantDn && !entry.dn.empty() && !entry.Find("distinguishedName"))
-        out.attributes.push_back({"distinguishedName", {entry.dn}});
+    if (wantDn && !out.dn.empty() && !hasDn)
+        out.attributes.push_back({"distinguishedName", {out.dn}});
     return out;
 }
+
+// A stored entry as a filter reads it.
+class StoredSubject : public FilterSubject {
+  public:
+    StoredSubject(const StoredEntry& entry, const AttributeTypes& types)
+        : entry_(entry), types_(types) {}
+    bool Has(std::string_view type) const override { return entry_.Find(types_, type).has_value(); }
+    bool AnyValue(std::string_view type,
+                  const std::function<bool(std::string_view)>& test) const override {
+        auto values = entry_.Find(types_, type);
+        return values && std::any_of(values->begin(), values->end(), test);
+    }
+
+  private:
+    const StoredEntry& entry_;
+    const AttributeTypes& types_;
+};
 
 // Applies one modification to a copy of the entry's attributes.
 Status ApplyChange(const DirectorySchema& schema, Entry& entry, const Modification& m) {
@@ -179,25 +207,43 @@ Status ApplyChange(const DirectorySchema& schema, Entry& entry, const Modificati
     return Status::Ok();
 }
 
+// The keys of a search's matches, side by side in one text.
+class KeyList {
+  public:
+    void Add(std::string_view key) {
+        text_ += key;
+        ends_.push_back(text_.size());
+    }
+    size_t Count() const { return ends_.size(); }
+    std::string_view operator[](size_t i) const {
+        size_t begin = i == 0 ? 0 : ends_[i - 1];
+        return std::string_view(text_).substr(begin, ends_[i] - begin);
+    }
+
+  private:
+    std::string text_;
+    std::vector<size_t> ends_;
+};
+
 } // namespace
 
 // Pages over the DNs a search matched; entries removed meanwhile are skipped.
 class MemoryStore::Cursor : public SearchCursor {
   public:
-    Cursor(const MemoryStore& store, std::vector<std::string> keys, SearchRequest request)
+    Cursor(const MemoryStore& store, KeyList keys, SearchRequest request)
         : store_(store), keys_(std::move(keys)), request_(std::move(request)) {}
 
     Status NextPage(std::vector<Entry>& page) override {
         page.clear();
         if (limited_) return Status::Ok();
         size_t size = std::min(request_.pageSize ? request_.pageSize : kMaxPageSize, kMaxPageSize);
-        while (next_ < keys_.size() && page.size() < size) {
+        while (next_ < keys_.Count() && page.size() < size) {
             auto it = store_.nodes_.find(keys_[next_++]);
             if (it != store_.nodes_.end())
-                page.push_back(Project(it->second->entry, request_.attributes));
+                page.push_back(Project(it->second->entry, store_.types_, request_.attributes));
         }
         // An unpaged search ends at the size limit, with the entries it got.
-        if (request_.pageSize == 0 && next_ < keys_.size()) {
+        if (request_.pageSize == 0 && next_ < keys_.Count()) {
             limited_ = true;
             return Error(ResultCode::SizeLimitExceeded, "Size limit exceeded");
         }
@@ -206,7 +252,7 @@ class MemoryStore::Cursor : public SearchCursor {
 
   private:
     const MemoryStore& store_;
-    std::vector<std::string> keys_;
+    KeyList keys_;
     SearchRequest request_;
     size_t next_ = 0;
     bool limited_ = false;
@@ -230,6 +276,19 @@ Status FileFailure(const char* what, const std::filesystem::path& file, int erro
     return {ResultCode::Unavailable,
             std::string(what) + " \"" + FullFileName(file) + "\": " + SystemErrorText(error),
             error};
+}
+
+// How much of the file is read at once.
+constexpr size_t kReadBlock = size_t(4) << 20;
+
+// Where the text's last blank line ends (a record ends there), or 0 without one.
+size_t AfterLastBlankLine(std::string_view text) {
+    for (size_t i = text.size(); i-- > 1;) {
+        if (text[i] != '\n') continue;
+        if (text[i - 1] == '\n' || (i >= 2 && text[i - 1] == '\r' && text[i - 2] == '\n'))
+            return i + 1;
+    }
+    return 0;
 }
 
 // What tells one file from another: the volume, the file's index on it, and its size. (The C
@@ -409,43 +468,58 @@ Status MemoryStore::CatchUp(bool exclusive) {
     }
     uint64_t size = open.size;
     if (size == read_) return Status::Ok();
-    std::string tail(size - read_, '\0');
-    for (size_t done = 0; done < tail.size();) {
-        long long n = ReadAt(fd_, tail.data() + done, tail.size() - done, read_ + done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return FileFailure("Cannot read", file_, errno);
-        if (n == 0) {
-            tail.resize(done); // shortened meanwhile: the next look finds out
-            break;
+    // The records are read a block at a time, each block cut after its last complete record,
+    // so that a large file is never held whole beside the entries made of it.
+    const bool loaded = read_ > 0;
+    std::string text; // what is read and not yet applied
+    uint64_t at = read_;
+    for (bool last = false; !last;) {
+        size_t kept = text.size();
+        text.resize(kept + static_cast<size_t>(std::min<uint64_t>(kReadBlock, size - at)));
+        for (size_t done = kept; done < text.size();) {
+            long long n = ReadAt(fd_, text.data() + done, text.size() - done, at + (done - kept));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return FileFailure("Cannot read", file_, errno);
+            if (n == 0) {
+                text.resize(done); // shortened meanwhile: the next look finds out
+                size = at + (done - kept);
+                break;
+            }
+            done += static_cast<size_t>(n);
         }
-        done += static_cast<size_t>(n);
-    }
-    LdifTail where;
-    where.firstLine = nextLine_;
-    Status status = ReadLdif(
-        tail, AnsiFromPath(file_), [this](LdifRecord& r) { return Apply(r); }, &where);
-    if (!status.ok()) {
-        // Some of the records may be in; the file and the store no longer agree.
-        if (read_ > 0) broken_ = status;
-        return status;
-    }
-    uint64_t end = where.torn ? read_ + where.tornOffset : read_ + tail.size();
-    if (where.torn) {
-        // A program died while appending this record: it never reported the change done.
-        std::string at = AnsiFromPath(file_) + ":" + std::to_string(where.tornLine) + ": ";
-        if (exclusive && writeError_ == 0) {
-            // Removed before anything is appended, or it would stand in the middle.
-            if (::ftruncate(fd_, static_cast<off_t>(end)) != 0)
-                return FileFailure("Cannot record the change in", file_, errno);
-            Warn(at + "the last change record was cut short when it was written; removed");
-        } else if (warnedAt_ != end) {
-            Warn(at + "the last change record was cut short when it was written; left out");
+        at += text.size() - kept;
+        last = at >= size;
+        size_t cut = last ? text.size() : AfterLastBlankLine(text);
+        if (cut == 0) continue; // one record longer than a block: read on
+        std::string_view piece(text.data(), cut);
+        LdifTail where;
+        where.firstLine = nextLine_;
+        Status status = ReadLdif(
+            piece, AnsiFromPath(file_), [this](LdifRecord& r) { return Apply(r); }, &where);
+        if (!status.ok()) {
+            // Some of the records may be in; the file and the store no longer agree.
+            if (loaded) broken_ = status;
+            return status;
         }
-        warnedAt_ = end;
+        uint64_t end = where.torn ? read_ + where.tornOffset : read_ + piece.size();
+        if (where.torn) {
+            // A program died while appending this record: it never reported the change done.
+            std::string line = AnsiFromPath(file_) + ":" + std::to_string(where.tornLine) + ": ";
+            if (exclusive && writeError_ == 0) {
+                // Removed before anything is appended, or it would stand in the middle.
+                if (::ftruncate(fd_, static_cast<off_t>(end)) != 0)
+                    return FileFailure("Cannot record the change in", file_, errno);
+                Warn(line + "the last change record was cut short when it was written; removed");
+            } else if (warnedAt_ != end) {
+                Warn(line + "the last change record was cut short when it was written; left out");
+            }
+            warnedAt_ = end;
+        }
+        nextLine_ += static_cast<size_t>(
+            std::count(piece.begin(), piece.begin() + static_cast<ptrdiff_t>(end - read_), '\n'));
+        read_ = end;
+        text.erase(0, cut);
     }
-    nextLine_ += static_cast<size_t>(
-        std::count(tail.begin(), tail.begin() + static_cast<ptrdiff_t>(end - read_), '\n'));
-    read_ = end;
     return Status::Ok();
 }
 
@@ -556,9 +630,9 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
         else
             Collect(base, true, whole, candidates);
     }
-    std::vector<std::string> keys;
+    KeyList keys;
     for (const Node* node : candidates)
-        if (filter->Matches(node->entry)) keys.push_back(node->key);
+        if (filter->Matches(StoredSubject(node->entry, types_))) keys.Add(node->key);
     cursor = std::make_unique<Cursor>(*this, std::move(keys), request);
     return Status::Ok();
 }
@@ -610,11 +684,12 @@ bool MemoryStore::IndexedCandidates(const Filter& filter, const Node* base, Scop
 
 void MemoryStore::Index(Node* node, bool add) const {
     if (!indexed_) return; // made when first needed
-    for (const Attribute& a : node->entry.attributes) {
-        if (!IsIndexed(a.type)) continue;
-        auto& byValue = index_[FoldCase(a.type)];
-        for (const std::string& v : a.values) {
-            std::string key = IndexValue(a.type, v);
+    for (StoredEntry::Attribute a : node->entry.AllAttributes()) {
+        std::string_view type = types_.Name(a.type);
+        if (!IsIndexed(type)) continue;
+        auto& byValue = index_[FoldCase(type)];
+        for (std::string_view v : a.values) {
+            std::string key = IndexValue(type, v);
             if (add) {
                 byValue.emplace(std::move(key), node);
                 continue;
@@ -692,41 +767,40 @@ Status MemoryStore::DoAdd(Entry&& entry, bool record) {
     }
     lastParentDn_ = parentDn;
     lastParent_ = parent;
-    auto node = std::make_unique<Node>();
-    node->key = key;
-    node->entry = std::move(entry);
-    MergeAttributes(node->entry);
+    MergeAttributes(entry);
     // Every directory object has a GUID. One that the file does not give gets one derived from
     // its name when it is loaded (the same on every load), or a random one when it is added.
-    if (!isRoot && !node->entry.Find("objectGUID"))
-        node->entry.attributes.push_back({"objectGUID", {record ? RandomGuid() : NameGuid(key)}});
+    if (!isRoot && !entry.Find("objectGUID"))
+        entry.attributes.push_back({"objectGUID", {record ? RandomGuid() : NameGuid(key)}});
     if (!isRoot) {
         // The naming attribute carries the RDN's value, as directories keep it.
-        std::string rdn = FirstRdn(std::string_view(node->entry.dn).substr(0, comma));
-        Attribute* naming = FindAttribute(node->entry, RdnType(rdn));
+        std::string rdn = FirstRdn(std::string_view(entry.dn).substr(0, comma));
+        Attribute* naming = FindAttribute(entry, RdnType(rdn));
         if (!naming)
-            node->entry.attributes.push_back({RdnType(rdn), {RdnValue(rdn)}});
+            entry.attributes.push_back({RdnType(rdn), {RdnValue(rdn)}});
         else if (!HasValue(schema_, *naming, RdnValue(rdn)))
             naming->values.insert(naming->values.begin(), RdnValue(rdn));
         // Every object has a category: its structural class's default one.
-        const auto* classes = node->entry.Find("objectClass");
-        if (classes && !classes->empty() && !node->entry.Find("objectCategory")) {
+        const auto* classes = entry.Find("objectClass");
+        if (classes && !classes->empty() && !entry.Find("objectCategory")) {
             std::string category = schema_.DefaultCategory(classes->back());
-            if (!category.empty()) node->entry.attributes.push_back({"objectCategory", {category}});
+            if (!category.empty()) entry.attributes.push_back({"objectCategory", {category}});
         }
     }
-    node->entry.attributes.shrink_to_fit(); // kept for the store's lifetime
     if (record) {
-        Status status = CheckSuperior(node->entry, parent);
-        if (status.ok()) status = Record(FormatLdifAdd(node->entry));
+        Status status = CheckSuperior(entry.dn, StructuralClass(entry), parent);
+        if (status.ok()) status = Record(FormatLdifAdd(entry));
         if (!status.ok()) return status;
     }
+    auto node = std::make_unique<Node>();
+    node->key = std::move(key);
+    node->entry = StoredEntry(entry, types_);
     node->parent = parent;
     node->seq = nextSeq_++;
     Node* raw = node.get();
-    nodes_.emplace(std::move(key), std::move(node));
+    nodes_.emplace(raw->key, std::move(node));
     Index(raw, true);
-    schema_.Learn(raw->entry);
+    schema_.Learn(entry);
     if (parent)
         parent->children.push_back(raw);
     else if (!isRoot)
@@ -739,21 +813,22 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
                              bool record) {
     Node* node = FindNode(dn);
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
-    Entry changed = node->entry;
+    Entry before = node->entry.ToEntry(types_);
+    Entry changed = before;
     for (const Modification& m : changes) {
         if (record && !IsAttributeType(m.type)) return BadAttributeType(m.type);
         Status status = ApplyChange(schema_, changed, m);
         if (!status.ok()) return status;
     }
     if (record) {
-        Status status = Record(FormatLdifModify(node->entry.dn, changes));
+        Status status = Record(FormatLdifModify(before.dn, changes));
         if (!status.ok()) return status;
     }
     Index(node, false);
-    schema_.Forget(node->entry);
-    node->entry = std::move(changed);
+    schema_.Forget(before);
+    node->entry = StoredEntry(changed, types_);
     Index(node, true);
-    schema_.Learn(node->entry);
+    schema_.Learn(changed);
     ++changes_;
     return Status::Ok();
 }
@@ -767,15 +842,15 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     if (!node->children.empty())
         return Error(ResultCode::NotAllowedOnNonLeaf, "Entry has children: " + dn);
     if (record) {
-        Status status = Record(FormatLdifDelete(node->entry.dn));
+        Status status = Record(FormatLdifDelete(std::string(node->entry.Dn())));
         if (!status.ok()) return status;
     }
     std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
     siblings.erase(std::find(siblings.begin(), siblings.end(), node));
     Index(node, false);
-    schema_.Forget(node->entry);
-    std::string gone = node->entry.dn;
-    nodes_.erase(node->key);
+    schema_.Forget(node->entry.ToEntry(types_));
+    std::string gone(node->entry.Dn());
+    nodes_.erase(nodes_.find(node->key));
     UpdateReferences(gone, std::string());
     ++changes_;
     return Status::Ok();
@@ -785,7 +860,7 @@ void MemoryStore::Renamed(Node* node, const std::string& newDn,
                           std::vector<std::pair<Node*, std::string>>& out) const {
     out.emplace_back(node, newDn);
     for (Node* child : node->children)
-        Renamed(child, JoinDn(FirstRdn(child->entry.dn), newDn), out);
+        Renamed(child, JoinDn(FirstRdn(child->entry.Dn()), newDn), out);
 }
 
 void MemoryStore::Rekey(const std::vector<std::pair<Node*, std::string>>& renamed) {
@@ -799,8 +874,8 @@ void MemoryStore::Rekey(const std::vector<std::pair<Node*, std::string>>& rename
     }
     for (size_t i = 0; i < renamed.size(); ++i) {
         Node* node = renamed[i].first;
-        node->entry.dn = renamed[i].second;
-        node->key = NormalizeDn(node->entry.dn);
+        node->entry.SetDn(renamed[i].second);
+        node->key = NormalizeDn(renamed[i].second);
         nodes_.emplace(node->key, std::move(owned[i]));
     }
 }
@@ -817,13 +892,13 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
         (record && !IsAttributeType(RdnType(rdns.front()))))
         return Error(ResultCode::InvalidDnSyntax, "Invalid RDN: " + newRdn);
     Node* parent = node->parent;
-    std::string parentDn = ParentDn(node->entry.dn);
+    std::string parentDn = ParentDn(node->entry.Dn());
     if (!newSuperior.empty()) {
         parent = FindNode(newSuperior);
         if (!parent) return Error(ResultCode::NoSuchObject, "No such object: " + newSuperior);
         if (parent->key.empty())
             return Error(ResultCode::UnwillingToPerform, "Nothing can be moved below the rootDSE");
-        parentDn = parent->entry.dn;
+        parentDn = parent->entry.Dn();
         for (Node* up = parent; up; up = up->parent)
             if (up == node)
                 return Error(ResultCode::UnwillingToPerform, "Cannot move an entry below itself");
@@ -843,32 +918,34 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
             !std::binary_search(moving.begin(), moving.end(), it->second.get()))
             return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + r.second);
     }
+    Entry entry = node->entry.ToEntry(types_);
     if (record && parent != node->parent) {
-        Status status = CheckSuperior(node->entry, parent);
+        Status status = CheckSuperior(entry.dn, StructuralClass(entry), parent);
         if (!status.ok()) return status;
     }
     if (record) {
-        Status status = Record(FormatLdifModRdn(node->entry.dn, newRdn, deleteOldRdn, newSuperior));
+        Status status = Record(FormatLdifModRdn(entry.dn, newRdn, deleteOldRdn, newSuperior));
         if (!status.ok()) return status;
     }
-    std::string oldRdn = FirstRdn(node->entry.dn);
+    std::string oldRdn = FirstRdn(entry.dn);
     Index(node, false);
     if (deleteOldRdn) {
-        if (Attribute* a = FindAttribute(node->entry, RdnType(oldRdn))) {
+        if (Attribute* a = FindAttribute(entry, RdnType(oldRdn))) {
             auto it = std::find_if(a->values.begin(), a->values.end(), [&](const std::string& v) {
                 return schema_.SameValue(a->type, v, RdnValue(oldRdn));
             });
             if (it != a->values.end()) a->values.erase(it);
         }
     }
-    Attribute* naming = FindAttribute(node->entry, RdnType(rdns.front()));
+    Attribute* naming = FindAttribute(entry, RdnType(rdns.front()));
     if (!naming) {
-        node->entry.attributes.push_back({RdnType(rdns.front()), {}});
-        naming = &node->entry.attributes.back();
+        entry.attributes.push_back({RdnType(rdns.front()), {}});
+        naming = &entry.attributes.back();
     }
     if (!HasValue(schema_, *naming, RdnValue(rdns.front())))
         naming->values.push_back(RdnValue(rdns.front()));
     if (naming->values.empty()) naming->values.push_back(RdnValue(rdns.front()));
+    node->entry = StoredEntry(entry, types_);
     Index(node, true);
 
     if (parent != node->parent) {
@@ -877,26 +954,26 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
         (parent ? parent->children : tops_).push_back(node);
         node->parent = parent;
     }
-    std::string oldDn = node->entry.dn;
+    std::string oldDn = entry.dn;
     Rekey(renamed);
     UpdateReferences(oldDn, newDn);
     ++changes_;
     return Status::Ok();
 }
 
-Status MemoryStore::CheckSuperior(const Entry& entry, const Node* parent) const {
-    const auto* classes = entry.Find("objectClass");
-    if (!parent || !classes || classes->empty()) return Status::Ok();
-    std::vector<std::string> allowed = schema_.PossibleSuperiors(classes->back());
+Status MemoryStore::CheckSuperior(std::string_view dn, std::string_view structuralClass,
+                                  const Node* parent) const {
+    if (!parent || structuralClass.empty()) return Status::Ok();
+    std::vector<std::string> allowed = schema_.PossibleSuperiors(structuralClass);
     if (allowed.empty()) return Status::Ok(); // the schema says nothing of this class
-    if (const auto* parentClasses = parent->entry.Find("objectClass"))
-        for (const std::string& c : *parentClasses)
+    if (auto parentClasses = parent->entry.Find(types_, "objectClass"))
+        for (std::string_view c : *parentClasses)
             if (std::find(allowed.begin(), allowed.end(), FoldCase(c)) != allowed.end())
                 return Status::Ok();
     return Error(ResultCode::NamingViolation,
                  "The object cannot be added because the parent is not on the list of possible "
                  "superiors: " +
-                     entry.dn);
+                     std::string(dn));
 }
 
 namespace {
@@ -930,8 +1007,29 @@ void MemoryStore::UpdateReferences(const std::string& oldDn, const std::string& 
     const std::string oldKey = NormalizeDn(oldDn);
     const std::string hint = PlainRun(RdnValue(oldRdns.front()));
     const size_t depth = oldRdns.size();
+    // Whether the value names the object or one below it; rdns then holds its RDNs.
+    auto names = [&](std::string_view v, std::vector<std::string>& rdns) {
+        if ((!hint.empty() && !ContainsAscii(v, hint)) || !SplitDn(v, rdns) || rdns.size() < depth)
+            return false;
+        std::string tail;
+        for (size_t i = rdns.size() - depth; i < rdns.size(); ++i)
+            tail += (tail.empty() ? "" : ",") + rdns[i];
+        return NormalizeDn(tail) == oldKey;
+    };
+    std::vector<std::string> rdns;
     for (auto& [key, owned] : nodes_) {
-        Entry& entry = owned->entry;
+        // Most entries name nothing that moved: they are only read. (An attribute without
+        // values is dropped below as well.)
+        bool touched = false;
+        for (StoredEntry::Attribute a : owned->entry.AllAttributes()) {
+            if (!schema_.IsDn(types_.Name(a.type))) continue;
+            touched =
+                a.values.empty() || std::any_of(a.values.begin(), a.values.end(),
+                                                [&](std::string_view v) { return names(v, rdns); });
+            if (touched) break;
+        }
+        if (!touched) continue;
+        Entry entry = owned->entry.ToEntry(types_);
         bool crossRef = false;
         for (size_t ai = 0; ai < entry.attributes.size();) {
             Attribute& a = entry.attributes[ai];
@@ -942,16 +1040,7 @@ void MemoryStore::UpdateReferences(const std::string& oldDn, const std::string& 
             bool linked = IsLinked(a.type);
             for (size_t vi = 0; vi < a.values.size();) {
                 std::string& v = a.values[vi];
-                std::vector<std::string> rdns;
-                if ((!hint.empty() && !ContainsAscii(v, hint)) || !SplitDn(v, rdns) ||
-                    rdns.size() < depth) {
-                    ++vi;
-                    continue;
-                }
-                std::string tail;
-                for (size_t i = rdns.size() - depth; i < rdns.size(); ++i)
-                    tail += (tail.empty() ? "" : ",") + rdns[i];
-                if (NormalizeDn(tail) != oldKey) {
+                if (!names(v, rdns)) {
                     ++vi;
                     continue;
                 }
@@ -979,6 +1068,7 @@ void MemoryStore::UpdateReferences(const std::string& oldDn, const std::string& 
             else
                 ++ai;
         }
+        owned->entry = StoredEntry(entry, types_);
         if (crossRef) schema_.Learn(entry);
     }
 }

@@ -7,6 +7,7 @@
 #include "platform/store/directory_schema.h"
 #include "platform/store/directory_store.h"
 #include "platform/store/ldif.h"
+#include "platform/store/stored_entry.h"
 
 #include <filesystem>
 #include <map>
@@ -52,7 +53,7 @@ class MemoryStore : public DirectoryStore {
     struct Node {
         uint64_t seq = 0; // order of addition
         std::string key;  // the normalized DN
-        Entry entry;
+        StoredEntry entry;
         Node* parent = nullptr;
         std::vector<Node*> children; // in the order they were added
     };
@@ -79,7 +80,8 @@ class MemoryStore : public DirectoryStore {
                  std::vector<const Node*>& out) const;
     // Whether an object of the entry's class may be placed under parent (its schema's
     // possible superiors); NamingViolation when not.
-    Status CheckSuperior(const Entry& entry, const Node* parent) const;
+    Status CheckSuperior(std::string_view dn, std::string_view structuralClass,
+                         const Node* parent) const;
     // DN values that name oldDn or an object below it now name newDn instead (a rename, as
     // the directory keeps references); with newDn empty, linked values naming them go.
     void UpdateReferences(const std::string& oldDn, const std::string& newDn);
@@ -89,7 +91,9 @@ class MemoryStore : public DirectoryStore {
     bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope, bool wholeForest,
                            std::vector<const Node*>& out) const;
 
-    std::unordered_map<std::string, std::unique_ptr<Node>> nodes_; // by normalized DN
+    AttributeTypes types_; // of every stored entry
+    // By normalized DN: each key views its node's own.
+    std::unordered_map<std::string_view, std::unique_ptr<Node>> nodes_;
     std::vector<Node*> tops_; // entries without a parent in the store; the rootDSE is apart
     // Values of a few attributes that lookups go by (folded type -> folded value -> entries),
     // as a directory indexes them.

@@ -2,6 +2,7 @@
 
 #include "base/file_io.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -517,6 +518,142 @@ TEST_F(MemoryStoreRecords, ChangesTheFileCouldNotReadBackAreRefused) {
     EXPECT_EQ(*found.at(0).Find("note"), (std::vector<std::string>{"1", "2"}));
     EXPECT_FALSE(found[0].Find("empty"));
     EXPECT_EQ(found[0].First("1.2.840.113556.1.4.1"), "oid");
+}
+
+} // namespace
+} // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+// The store keeps entries packed; what it hands out after loads, changes, renames and the
+// references they update must be what was written, value for value and type name for name.
+TEST(MemoryStoreEntries, ReadBackWholeAfterChangesRenamesAndDeletes) {
+    MemoryStore store;
+    std::string description(300, 'd');
+    ASSERT_TRUE(store
+                    .LoadText("dn: DC=x\nobjectClass: domainDNS\n\n"
+                              "dn: OU=a,DC=x\nobjectclass: organizationalUnit\n"
+                              "blob:: AAEC/w==\ndescription: " +
+                                  description +
+                                  "\n\n"
+                                  "dn: CN=boss,OU=a,DC=x\nobjectClass: user\n\n"
+                                  "dn: CN=m,OU=a,DC=x\nobjectClass: user\n"
+                                  "manager: CN=boss,OU=a,DC=x\nmember: cn=BOSS, ou=a,DC=x\n"
+                                  "MEMBER: CN=other,DC=x\n",
+                              "t")
+                    .ok());
+    auto read = [&](const std::string& dn) {
+        std::vector<Entry> out;
+        Status status = SearchAll(store, {dn, Scope::Base, "(objectClass=*)", {}, 0}, out);
+        EXPECT_TRUE(status.ok()) << dn << ": " << status.message;
+        return out.empty() ? Entry{} : out.front();
+    };
+    auto types = [](const Entry& e) {
+        std::vector<std::string> names;
+        for (const auto& a : e.attributes)
+            names.push_back(a.type);
+        return names;
+    };
+    Entry ou = read("OU=a,DC=x");
+    EXPECT_EQ(types(ou),
+              (std::vector<std::string>{"objectclass", "blob", "description", "objectGUID", "OU",
+                                        "objectCategory", "distinguishedName"}));
+    EXPECT_EQ(ou.First("blob"), std::string("\0\x01\x02\xff", 4));
+    Entry m = read("CN=m,OU=a,DC=x");
+    // Values named twice in any case come together under the first name.
+    EXPECT_EQ(*m.Find("member"), (std::vector<std::string>{"cn=BOSS, ou=a,DC=x", "CN=other,DC=x"}));
+
+    ASSERT_TRUE(store.Modify("CN=m,OU=a,DC=x", {{Modification::Op::Add, "mail", {"m@x"}}}).ok());
+    ASSERT_TRUE(store.Rename("OU=a,DC=x", "OU=b", true, "").ok());
+    Entry moved = read("OU=b,DC=x");
+    EXPECT_EQ(moved.dn, "OU=b,DC=x");
+    EXPECT_EQ(moved.First("blob"), std::string("\0\x01\x02\xff", 4));
+    EXPECT_EQ(moved.First("description"), description);
+    EXPECT_EQ(*moved.Find("ou"), std::vector<std::string>{"b"});
+    m = read("CN=m,OU=b,DC=x");
+    EXPECT_EQ(m.dn, "CN=m,OU=b,DC=x");
+    EXPECT_EQ(m.First("manager"), "CN=boss,OU=b,DC=x");
+    EXPECT_EQ(*m.Find("member"), (std::vector<std::string>{"cn=BOSS,OU=b,DC=x", "CN=other,DC=x"}));
+    EXPECT_EQ(m.First("mail"), "m@x");
+
+    // The boss goes, and the linked values naming it with it; nothing else changes.
+    ASSERT_TRUE(store.Delete("CN=boss,OU=b,DC=x").ok());
+    m = read("CN=m,OU=b,DC=x");
+    EXPECT_EQ(m.Find("manager"), nullptr);
+    EXPECT_EQ(*m.Find("member"), std::vector<std::string>{"CN=other,DC=x"});
+    EXPECT_EQ(types(m), (std::vector<std::string>{"objectClass", "member", "objectGUID", "CN",
+                                                  "objectCategory", "mail", "distinguishedName"}));
+    EXPECT_EQ(read("OU=b,DC=x").First("description"), description);
+}
+
+} // namespace
+} // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+// A file larger than the store reads at once: records, folded lines, comments and CR LF line
+// ends across the places it is cut, and the line numbers of what goes wrong far into it.
+TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
+    auto file = std::filesystem::temp_directory_path() /
+                ("kestrune_large_" + std::to_string(::getpid()) + ".ldif");
+    std::string text = "version: 1\n\ndn: DC=big\nobjectClass: domainDNS\n\n";
+    auto description = [](int i) { return std::to_string(i) + std::string(900, 'a' + i % 26); };
+    const int count = 12000; // about 11 MB
+    for (int i = 0; i < count; ++i) {
+        const char* end = i % 3 == 0 ? "\r\n" : "\n";
+        std::string d = description(i);
+        text += "# entry " + std::to_string(i) + end + " folded comment" + end;
+        text += "dn: CN=e" + std::to_string(i) + ",DC=big" + end + "objectClass: top" + end;
+        text += "description: " + d.substr(0, 60);
+        for (size_t at = 60; at < d.size(); at += 76)
+            text += end + (" " + d.substr(at, 76));
+        text += end;
+        text += end; // the blank line that ends the record
+    }
+    ASSERT_GT(text.size(), size_t(10) << 20);
+    WriteWholeFile(file, text);
+    std::string error;
+    auto store = MemoryStore::Open(file, error);
+    ASSERT_TRUE(store) << error;
+    EXPECT_EQ(store->EntryCount(), size_t(count + 1));
+    for (int i : {0, 1, 2, 4567, count - 1}) {
+        std::vector<Entry> found;
+        ASSERT_TRUE(SearchAll(*store,
+                              {"CN=e" + std::to_string(i) + ",DC=big",
+                               Scope::Base,
+                               "(objectClass=*)",
+                               {"description"},
+                               0},
+                              found)
+                        .ok());
+        EXPECT_EQ(found.at(0).First("description"), description(i)) << i;
+    }
+    store.reset();
+
+    // A change cut short at the end is left out, named by its line.
+    size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    std::string torn = text + "dn: CN=e0,DC=big\nchangetype: delete";
+    WriteWholeFile(file, torn);
+    std::vector<std::string> warnings;
+    MemoryStore::SetWarningSink([&](const std::string& w) { warnings.push_back(w); });
+    store = MemoryStore::Open(file, error);
+    MemoryStore::SetWarningSink({});
+    ASSERT_TRUE(store) << error;
+    EXPECT_EQ(store->EntryCount(), size_t(count + 1));
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find(":" + std::to_string(lines + 1) + ": "), std::string::npos)
+        << warnings[0];
+    store.reset();
+
+    // A malformed line far into the file is named by its number.
+    WriteWholeFile(file, text + "dn: CN=bad,DC=big\nobjectClass top\n");
+    store = MemoryStore::Open(file, error);
+    EXPECT_FALSE(store);
+    EXPECT_NE(error.find(file.string() + ":" + std::to_string(lines + 2) + ":"), std::string::npos)
+        << error;
+    std::filesystem::remove(file);
 }
 
 } // namespace
