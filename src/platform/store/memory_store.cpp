@@ -130,8 +130,11 @@ Entry Project(const StoredEntry& entry, const AttributeTypes& types,
                std::any_of(wanted.begin(), wanted.end(), [](const auto& w) { return w == "*"; });
     Entry out;
     out.dn = entry.Dn();
+    StoredEntry::Attributes attributes = entry.AllAttributes();
+    out.attributes.reserve(all ? attributes.size() + 1
+                               : std::min(attributes.size(), wanted.size()) + 1);
     bool hasDn = false;
-    for (StoredEntry::Attribute a : entry.AllAttributes()) {
+    for (StoredEntry::Attribute a : attributes) {
         std::string_view type = types.Name(a.type);
         hasDn = hasDn || SameTextAscii(type, "distinguishedName");
         if (all || std::any_of(wanted.begin(), wanted.end(),
@@ -210,6 +213,10 @@ Status ApplyChange(const DirectorySchema& schema, Entry& entry, const Modificati
 // The keys of a search's matches, side by side in one text.
 class KeyList {
   public:
+    void Reserve(size_t keys, size_t bytes) {
+        ends_.reserve(keys);
+        text_.reserve(bytes);
+    }
     void Add(std::string_view key) {
         text_ += key;
         ends_.push_back(text_.size());
@@ -227,20 +234,33 @@ class KeyList {
 
 } // namespace
 
-// Pages over the DNs a search matched; entries removed meanwhile are skipped.
+// Pages over the DNs a search matched; entries removed or renamed meanwhile are skipped.
 class MemoryStore::Cursor : public SearchCursor {
   public:
-    Cursor(const MemoryStore& store, KeyList keys, SearchRequest request)
-        : store_(store), keys_(std::move(keys)), request_(std::move(request)) {}
+    Cursor(const MemoryStore& store, std::vector<const Node*> nodes, SearchRequest request)
+        : store_(store), nodes_(std::move(nodes)), request_(std::move(request)),
+          removals_(store.removals_) {
+        size_t bytes = 0;
+        for (const Node* node : nodes_)
+            bytes += node->key.size();
+        keys_.Reserve(nodes_.size(), bytes);
+        for (const Node* node : nodes_)
+            keys_.Add(node->key);
+    }
 
     Status NextPage(std::vector<Entry>& page) override {
         page.clear();
         if (limited_) return Status::Ok();
         size_t size = std::min(request_.pageSize ? request_.pageSize : kMaxPageSize, kMaxPageSize);
         while (next_ < keys_.Count() && page.size() < size) {
-            auto it = store_.nodes_.find(keys_[next_++]);
-            if (it != store_.nodes_.end())
-                page.push_back(Project(it->second->entry, store_.types_, request_.attributes));
+            // Until an entry goes or is renamed, every match is still where it was found.
+            const Node* node = nodes_[next_];
+            if (store_.removals_ != removals_) {
+                auto it = store_.nodes_.find(keys_[next_]);
+                node = it == store_.nodes_.end() ? nullptr : it->second.get();
+            }
+            ++next_;
+            if (node) page.push_back(Project(node->entry, store_.types_, request_.attributes));
         }
         // An unpaged search ends at the size limit, with the entries it got.
         if (request_.pageSize == 0 && next_ < keys_.Count()) {
@@ -252,8 +272,10 @@ class MemoryStore::Cursor : public SearchCursor {
 
   private:
     const MemoryStore& store_;
+    std::vector<const Node*> nodes_;
     KeyList keys_;
     SearchRequest request_;
+    uint64_t removals_; // the store's count when the search was made
     size_t next_ = 0;
     bool limited_ = false;
 };
@@ -630,10 +652,10 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
         else
             Collect(base, true, whole, candidates);
     }
-    KeyList keys;
+    std::vector<const Node*> matched;
     for (const Node* node : candidates)
-        if (filter->Matches(StoredSubject(node->entry, types_))) keys.Add(node->key);
-    cursor = std::make_unique<Cursor>(*this, std::move(keys), request);
+        if (filter->Matches(StoredSubject(node->entry, types_))) matched.push_back(node);
+    cursor = std::make_unique<Cursor>(*this, std::move(matched), request);
     return Status::Ok();
 }
 
@@ -794,7 +816,7 @@ Status MemoryStore::DoAdd(Entry&& entry, bool record) {
     }
     auto node = std::make_unique<Node>();
     node->key = std::move(key);
-    node->entry = StoredEntry(entry, types_);
+    node->entry = StoredEntry(entry, types_, arena_);
     node->parent = parent;
     node->seq = nextSeq_++;
     Node* raw = node.get();
@@ -826,10 +848,12 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
     }
     Index(node, false);
     schema_.Forget(before);
-    node->entry = StoredEntry(changed, types_);
+    node->entry.Release(arena_);
+    node->entry = StoredEntry(changed, types_, arena_);
     Index(node, true);
     schema_.Learn(changed);
     ++changes_;
+    Compact();
     return Status::Ok();
 }
 
@@ -850,9 +874,12 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     Index(node, false);
     schema_.Forget(node->entry.ToEntry(types_));
     std::string gone(node->entry.Dn());
+    node->entry.Release(arena_);
     nodes_.erase(nodes_.find(node->key));
+    ++removals_;
     UpdateReferences(gone, std::string());
     ++changes_;
+    Compact();
     return Status::Ok();
 }
 
@@ -864,6 +891,7 @@ void MemoryStore::Renamed(Node* node, const std::string& newDn,
 }
 
 void MemoryStore::Rekey(const std::vector<std::pair<Node*, std::string>>& renamed) {
+    ++removals_;
     // Every node leaves the map before any returns, so that no new key meets an old one.
     std::vector<std::unique_ptr<Node>> owned;
     owned.reserve(renamed.size());
@@ -874,7 +902,7 @@ void MemoryStore::Rekey(const std::vector<std::pair<Node*, std::string>>& rename
     }
     for (size_t i = 0; i < renamed.size(); ++i) {
         Node* node = renamed[i].first;
-        node->entry.SetDn(renamed[i].second);
+        node->entry.SetDn(renamed[i].second, arena_);
         node->key = NormalizeDn(renamed[i].second);
         nodes_.emplace(node->key, std::move(owned[i]));
     }
@@ -945,7 +973,8 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
     if (!HasValue(schema_, *naming, RdnValue(rdns.front())))
         naming->values.push_back(RdnValue(rdns.front()));
     if (naming->values.empty()) naming->values.push_back(RdnValue(rdns.front()));
-    node->entry = StoredEntry(entry, types_);
+    node->entry.Release(arena_);
+    node->entry = StoredEntry(entry, types_, arena_);
     Index(node, true);
 
     if (parent != node->parent) {
@@ -958,7 +987,16 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
     Rekey(renamed);
     UpdateReferences(oldDn, newDn);
     ++changes_;
+    Compact();
     return Status::Ok();
+}
+
+void MemoryStore::Compact() {
+    if (!arena_.WorthCompacting()) return;
+    EntryArena fresh;
+    for (auto& [key, node] : nodes_)
+        node->entry.MoveTo(fresh);
+    arena_ = std::move(fresh);
 }
 
 Status MemoryStore::CheckSuperior(std::string_view dn, std::string_view structuralClass,
@@ -1068,7 +1106,8 @@ void MemoryStore::UpdateReferences(const std::string& oldDn, const std::string& 
             else
                 ++ai;
         }
-        owned->entry = StoredEntry(entry, types_);
+        owned->entry.Release(arena_);
+        owned->entry = StoredEntry(entry, types_, arena_);
         if (crossRef) schema_.Learn(entry);
     }
 }

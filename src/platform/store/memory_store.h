@@ -86,12 +86,15 @@ class MemoryStore : public DirectoryStore {
     // the directory keeps references); with newDn empty, linked values naming them go.
     void UpdateReferences(const std::string& oldDn, const std::string& newDn);
     void Index(Node* node, bool add) const;
+    // Moves the entries into a new arena when most of the old one is space they left.
+    void Compact();
     // The entries the index holds for the terms, within the scope; false when the filter
     // cannot use the index.
     bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope, bool wholeForest,
                            std::vector<const Node*>& out) const;
 
     AttributeTypes types_; // of every stored entry
+    EntryArena arena_;     // their bytes
     // By normalized DN: each key views its node's own.
     std::unordered_map<std::string_view, std::unique_ptr<Node>> nodes_;
     std::vector<Node*> tops_; // entries without a parent in the store; the rootDSE is apart
@@ -100,7 +103,8 @@ class MemoryStore : public DirectoryStore {
     mutable std::unordered_map<std::string, std::multimap<std::string, Node*>> index_;
     mutable bool indexed_ = false;
     uint64_t nextSeq_ = 0;
-    uint64_t changes_ = 1; // one more after every change that takes effect
+    uint64_t changes_ = 1;  // one more after every change that takes effect
+    uint64_t removals_ = 0; // one more after every delete and rename: nodes go or change keys
     DirectorySchema schema_;
     // The parent of the last entry added, by the DN text that named it.
     std::string lastParentDn_;

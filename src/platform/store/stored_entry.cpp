@@ -56,7 +56,7 @@ StoredEntry::Attributes::Iterator& StoredEntry::Attributes::Iterator::operator++
     return *this;
 }
 
-StoredEntry::StoredEntry(const Entry& entry, AttributeTypes& types) {
+StoredEntry::StoredEntry(const Entry& entry, AttributeTypes& types, EntryArena& arena) {
     if (entry.dn.empty() && entry.attributes.empty()) return;
     std::vector<uint32_t> ids;
     ids.reserve(entry.attributes.size());
@@ -68,8 +68,8 @@ StoredEntry::StoredEntry(const Entry& entry, AttributeTypes& types) {
         for (const std::string& v : a.values)
             size += NumberSize(v.size()) + v.size();
     }
-    data_ = std::make_unique_for_overwrite<char[]>(size);
-    char* at = WriteText(data_.get(), entry.dn);
+    char* data = arena.Allocate(size);
+    char* at = WriteText(data, entry.dn);
     at = WriteNumber(at, entry.attributes.size());
     for (size_t i = 0; i < entry.attributes.size(); ++i) {
         at = WriteNumber(at, ids[i]);
@@ -77,18 +77,20 @@ StoredEntry::StoredEntry(const Entry& entry, AttributeTypes& types) {
         for (const std::string& v : entry.attributes[i].values)
             at = WriteText(at, v);
     }
+    data_ = data;
+    size_ = size;
 }
 
 std::string_view StoredEntry::Dn() const {
     if (!data_) return {};
-    const char* at = data_.get();
+    const char* at = data_;
     uint32_t size = packed::ReadNumber(at);
     return {at, size};
 }
 
 StoredEntry::Attributes StoredEntry::AllAttributes() const {
     if (!data_) return {nullptr, 0};
-    const char* at = data_.get();
+    const char* at = data_;
     uint32_t dnSize = packed::ReadNumber(at);
     at += dnSize;
     uint32_t count = packed::ReadNumber(at);
@@ -113,26 +115,34 @@ Entry StoredEntry::ToEntry(const AttributeTypes& types) const {
     return out;
 }
 
-void StoredEntry::SetDn(std::string_view dn) {
+void StoredEntry::SetDn(std::string_view dn, EntryArena& arena) {
     static const char kNoAttributes[] = {0};
     std::string_view attributes(kNoAttributes, 1);
     if (data_) {
-        const char* at = data_.get();
-        uint32_t dnSize = packed::ReadNumber(at);
-        const char* begin = at + dnSize;
-        at = begin;
-        for (uint32_t count = packed::ReadNumber(at); count > 0; --count) {
-            packed::ReadNumber(at); // the type
-            uint32_t values = packed::ReadNumber(at);
-            at = SkipValues(at, values);
-        }
-        attributes = std::string_view(begin, static_cast<size_t>(at - begin));
+        std::string_view old = Dn();
+        const char* begin = old.data() + old.size();
+        attributes = std::string_view(begin, static_cast<size_t>(data_ + size_ - begin));
     }
-    auto data = std::make_unique_for_overwrite<char[]>(NumberSize(dn.size()) + dn.size() +
-                                                       attributes.size());
-    char* at = WriteText(data.get(), dn);
+    size_t size = NumberSize(dn.size()) + dn.size() + attributes.size();
+    char* data = arena.Allocate(size);
+    char* at = WriteText(data, dn);
     std::memcpy(at, attributes.data(), attributes.size());
-    data_ = std::move(data);
+    Release(arena);
+    data_ = data;
+    size_ = size;
+}
+
+void StoredEntry::Release(EntryArena& arena) {
+    if (data_) arena.Release(size_);
+    data_ = nullptr;
+    size_ = 0;
+}
+
+void StoredEntry::MoveTo(EntryArena& arena) {
+    if (!data_) return;
+    char* data = arena.Allocate(size_);
+    std::memcpy(data, data_, size_);
+    data_ = data;
 }
 
 } // namespace kestrune::store

@@ -1,10 +1,13 @@
-// An entry as the memory store keeps it for its lifetime: the DN and every value in one
-// buffer, attribute types by their number in the store's AttributeTypes. A directory of many
-// small entries then costs about what its text does, not an allocation per value.
+// An entry as the memory store keeps it: the DN and every value packed together in the store's
+// EntryArena, attribute types by their number in the store's AttributeTypes. A directory of
+// many small entries then costs about what its text does, not an allocation per value.
+// A StoredEntry only views those bytes: the store gives them back to the arena (Release) when
+// it replaces or removes the entry, and moves them when it compacts the arena.
 #pragma once
 
 #include "platform/store/attribute_types.h"
 #include "platform/store/directory_store.h"
+#include "platform/store/entry_arena.h"
 
 #include <cstddef>
 #include <memory>
@@ -105,7 +108,7 @@ class StoredEntry {
     };
 
     StoredEntry() = default; // the empty DN, no attributes
-    StoredEntry(const Entry& entry, AttributeTypes& types);
+    StoredEntry(const Entry& entry, AttributeTypes& types, EntryArena& arena);
 
     std::string_view Dn() const;
     Attributes AllAttributes() const;
@@ -115,10 +118,15 @@ class StoredEntry {
     // The entry as the directory store hands entries out.
     Entry ToEntry(const AttributeTypes& types) const;
     // Gives the entry another DN, its attributes unchanged.
-    void SetDn(std::string_view dn);
+    void SetDn(std::string_view dn, EntryArena& arena);
+    // Gives the bytes back to the arena; the entry is then empty.
+    void Release(EntryArena& arena);
+    // Copies the bytes into another arena (the old one is about to go).
+    void MoveTo(EntryArena& arena);
 
   private:
-    std::unique_ptr<char[]> data_; // null: the empty DN and no attributes
+    const char* data_ = nullptr; // null: the empty DN and no attributes
+    size_t size_ = 0;
 };
 
 } // namespace kestrune::store

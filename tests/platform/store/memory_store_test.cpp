@@ -658,3 +658,49 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
 
 } // namespace
 } // namespace kestrune::store
+
+namespace kestrune::store {
+namespace {
+
+// Entries changed over and over leave their old space behind until the store moves them all
+// to fresh memory; every entry reads back as last written through all of it.
+TEST(MemoryStoreEntries, ManyChangesKeepEveryEntryWhole) {
+    MemoryStore store;
+    ASSERT_TRUE(store
+                    .LoadText("dn: DC=x\nobjectClass: domainDNS\n\n"
+                              "dn: OU=a,DC=x\nobjectClass: organizationalUnit\n",
+                              "t")
+                    .ok());
+    const int count = 300;
+    auto text = [](int i, int round) {
+        return std::to_string(round) + std::string(4000, static_cast<char>('a' + (i + round) % 26));
+    };
+    for (int i = 0; i < count; ++i)
+        ASSERT_TRUE(store
+                        .Add({"CN=e" + std::to_string(i) + ",OU=a,DC=x",
+                              {{"objectClass", {"user"}}, {"description", {text(i, 0)}}}})
+                        .ok());
+    for (int round = 1; round <= 3; ++round)
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(store
+                            .Modify("CN=e" + std::to_string(i) + ",OU=a,DC=x",
+                                    {{Modification::Op::Replace, "description", {text(i, round)}}})
+                            .ok());
+    ASSERT_TRUE(store.Rename("OU=a,DC=x", "OU=b", true, "").ok());
+    for (int i = 0; i < count; i += 3)
+        ASSERT_TRUE(store.Delete("CN=e" + std::to_string(i) + ",OU=b,DC=x").ok());
+    std::vector<Entry> found;
+    ASSERT_TRUE(
+        SearchAll(store, {"OU=b,DC=x", Scope::OneLevel, "(objectClass=user)", {}, 0}, found).ok());
+    ASSERT_EQ(found.size(), size_t(count - (count + 2) / 3));
+    for (const Entry& e : found) {
+        int i = std::stoi(e.dn.substr(4));
+        EXPECT_NE(i % 3, 0);
+        EXPECT_EQ(e.dn, "CN=e" + std::to_string(i) + ",OU=b,DC=x");
+        EXPECT_EQ(e.First("description"), text(i, 3)) << e.dn;
+        EXPECT_EQ(e.First("cn"), "e" + std::to_string(i));
+    }
+}
+
+} // namespace
+} // namespace kestrune::store

@@ -116,7 +116,8 @@ TEST_F(StoreContractTest, PagesDeliverEveryEntryOnceWithinThePageSize) {
     EXPECT_GE(pages, 4);
 
     // A search left after its first page lets the next ones run as usual.
-    ASSERT_TRUE(store->Search({kStaff, Scope::Subtree, "(objectClass=*)", {"1.1"}, 2}, cursor).ok());
+    ASSERT_TRUE(
+        store->Search({kStaff, Scope::Subtree, "(objectClass=*)", {"1.1"}, 2}, cursor).ok());
     ASSERT_TRUE(cursor->NextPage(page).ok());
     EXPECT_EQ(page.size(), 2u);
     cursor.reset();

@@ -40,6 +40,7 @@ TEST(AttributeTypes, EachSpellingHasOneNumberAndCaseMakesAnother) {
 
 TEST(StoredEntry, ReadsBackEveryValueAsGiven) {
     AttributeTypes types;
+    EntryArena arena;
     std::string binary("\0\x01\xff\x80 ", 5);
     std::string large(70000, 'x'); // sizes of three bytes
     large[0] = 'a';
@@ -50,20 +51,22 @@ TEST(StoredEntry, ReadsBackEveryValueAsGiven) {
                  {"noValues", {}},
                  {"binary", {binary}},
                  {"large", {large, std::string(200, 'y')}}}};
-    StoredEntry stored(entry, types);
+    StoredEntry stored(entry, types, arena);
     EXPECT_EQ(stored.Dn(), entry.dn);
     ExpectSame(stored.ToEntry(types), entry);
 
     // Another entry spelling a type in another case keeps its own spelling.
     Entry other{"CN=b", {{"OBJECTCLASS", {"top"}}}};
-    StoredEntry second(other, types);
+    StoredEntry second(other, types, arena);
     ExpectSame(second.ToEntry(types), other);
     ExpectSame(stored.ToEntry(types), entry);
 }
 
 TEST(StoredEntry, FindsAttributesWithoutRegardToCase) {
     AttributeTypes types;
-    StoredEntry stored({"CN=x", {{"objectClass", {"top", "user"}}, {"noValues", {}}}}, types);
+    EntryArena arena;
+    StoredEntry stored({"CN=x", {{"objectClass", {"top", "user"}}, {"noValues", {}}}}, types,
+                       arena);
     auto classes = stored.Find(types, "OBJECTCLASS");
     ASSERT_TRUE(classes);
     EXPECT_EQ(Collect(*classes), (std::vector<std::string>{"top", "user"}));
@@ -78,13 +81,14 @@ TEST(StoredEntry, FindsAttributesWithoutRegardToCase) {
 
 TEST(StoredEntry, ANewDnKeepsTheAttributes) {
     AttributeTypes types;
+    EntryArena arena;
     Entry entry{"CN=old,DC=example", {{"cn", {"old"}}, {"note", {std::string(300, 'n')}}}};
-    StoredEntry stored(entry, types);
+    StoredEntry stored(entry, types, arena);
     std::string longDn = "CN=" + std::string(200, 'd') + ",DC=example";
-    stored.SetDn(longDn);
+    stored.SetDn(longDn, arena);
     entry.dn = longDn;
     ExpectSame(stored.ToEntry(types), entry);
-    stored.SetDn("");
+    stored.SetDn("", arena);
     entry.dn = "";
     ExpectSame(stored.ToEntry(types), entry);
 
@@ -92,14 +96,48 @@ TEST(StoredEntry, ANewDnKeepsTheAttributes) {
     EXPECT_EQ(empty.Dn(), "");
     EXPECT_EQ(empty.AllAttributes().size(), 0u);
     EXPECT_FALSE(empty.Find(types, "cn"));
-    empty.SetDn("CN=named");
+    empty.SetDn("CN=named", arena);
     EXPECT_EQ(empty.Dn(), "CN=named");
     EXPECT_EQ(empty.ToEntry(types).attributes.size(), 0u);
 
     // The rootDSE: an empty DN with attributes.
-    StoredEntry root({"", {{"defaultNamingContext", {"DC=example"}}}}, types);
+    StoredEntry root({"", {{"defaultNamingContext", {"DC=example"}}}}, types, arena);
     EXPECT_EQ(root.Dn(), "");
     EXPECT_EQ(root.Find(types, "defaultNamingContext")->front(), "DC=example");
+}
+
+// Entries of every size side by side in one arena; replaced ones counted as unused until the
+// live ones move to a new arena, whole.
+TEST(StoredEntry, EntriesStayWholeInTheArenaAndWhenMoved) {
+    AttributeTypes types;
+    EntryArena arena;
+    std::vector<Entry> entries;
+    std::vector<StoredEntry> stored;
+    for (int i = 0; i < 600; ++i) {
+        // Small ones fill blocks; every tenth is too large to share one.
+        size_t size = i % 10 == 0 ? 100000 + i : 1000 + i;
+        entries.push_back({"CN=e" + std::to_string(i),
+                           {{"value", {std::string(size, static_cast<char>('a' + i % 26))}}}});
+        stored.emplace_back(entries.back(), types, arena);
+    }
+    size_t used = arena.Used();
+    EXPECT_FALSE(arena.WorthCompacting());
+    for (size_t i = 0; i < stored.size(); ++i) {
+        ExpectSame(stored[i].ToEntry(types), entries[i]);
+        if (i % 2 == 0) {
+            stored[i].Release(arena);
+            entries[i] = Entry{};
+        }
+    }
+    EXPECT_EQ(arena.Used() + arena.Unused(), used);
+    EXPECT_TRUE(arena.WorthCompacting()); // half of it, and more than a block
+    EntryArena fresh;
+    for (StoredEntry& e : stored)
+        e.MoveTo(fresh);
+    arena = EntryArena();
+    EXPECT_EQ(fresh.Unused(), 0u);
+    for (size_t i = 0; i < stored.size(); ++i)
+        ExpectSame(stored[i].ToEntry(types), entries[i]);
 }
 
 } // namespace
