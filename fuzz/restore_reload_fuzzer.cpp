@@ -13,15 +13,6 @@ using namespace kestrune;
 
 namespace {
 
-class QuietLog : public RestoreLog {
-  public:
-    void ClearLines() override {}
-    void ShowLog() override {}
-    void AddLine(const AnsiString&, uint32_t) override {}
-    void SetPlainText(bool) override {}
-    void SaveLinesToFile(const std::filesystem::path&) override {}
-};
-
 // Every entry of the namespace with its comment and targets, as one text; targets counts them.
 std::u16string Walk(StoreNetDfs& dfs, size_t& targets) {
     std::u16string out;
@@ -70,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (lines) {
         if (lines->size() > 32) lines->resize(32);
         TOXLDFS dfs;
-        QuietLog log;
+        SilentRestoreLog log;
         bool cancel = false;
         RestoreRun run(dfs, log, cancel);
         for (const RestoredLine& line : run.Run(AllLines(*lines)).lines)

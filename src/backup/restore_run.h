@@ -30,6 +30,16 @@ class RestoreLog {
     virtual void SaveLinesToFile(const std::filesystem::path& file) = 0;
 };
 
+// A log that keeps nothing, for callers that read the outcomes from the run's result.
+class SilentRestoreLog : public RestoreLog {
+  public:
+    void ClearLines() override {}
+    void ShowLog() override {}
+    void AddLine(const AnsiString&, uint32_t) override {}
+    void SetPlainText(bool) override {}
+    void SaveLinesToFile(const std::filesystem::path&) override {}
+};
+
 // What a restore run restores from: the lines of a backup file, each checked or not. The marks
 // are read when the run reaches a line, so a window's list may change under a run.
 class RestoreSelection {

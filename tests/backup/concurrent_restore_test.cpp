@@ -18,15 +18,6 @@
 namespace kestrune {
 namespace {
 
-class QuietLog : public RestoreLog {
-  public:
-    void ClearLines() override {}
-    void ShowLog() override {}
-    void AddLine(const AnsiString&, uint32_t) override {}
-    void SetPlainText(bool) override {}
-    void SaveLinesToFile(const std::filesystem::path&) override {}
-};
-
 class ConcurrentRestore : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -54,7 +45,7 @@ class ConcurrentRestore : public ::testing::Test {
                 std::string error;
                 if (!InstallSimulatedDomain(domain, error)) ::_exit(3);
                 TOXLDFS dfs;
-                QuietLog log;
+                SilentRestoreLog log;
                 bool cancel = false;
                 RestoreRun run(dfs, log, cancel);
                 RestoreRunResult result = run.Run(AllLines(lines[p]));
