@@ -1,6 +1,6 @@
 # Installs the core libraries and their headers with a CMake package:
-# find_package(Kestrune) gives Kestrune::base, ::netdfs, ::dfs, ::adsi, ::directory, ::store and
-# ::platform.
+# find_package(Kestrune) gives Kestrune::base, ::netdfs, ::dfs, ::adsi, ::directory, ::store,
+# ::platform, and ::ldap (POSIX) or ::platform_win32 (Windows).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
