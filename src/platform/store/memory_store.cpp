@@ -301,7 +301,7 @@ Status FileFailure(const char* what, const std::filesystem::path& file, int erro
 }
 
 // How much of the file is read at once.
-constexpr size_t kReadBlock = size_t(4) << 20;
+constexpr size_t kReadBlock = size_t(1) << 20;
 
 // Where the text's last blank line ends (a record ends there), or 0 without one.
 size_t AfterLastBlankLine(std::string_view text) {
@@ -493,27 +493,36 @@ Status MemoryStore::CatchUp(bool exclusive) {
     // The records are read a block at a time, each block cut after its last complete record,
     // so that a large file is never held whole beside the entries made of it.
     const bool loaded = read_ > 0;
-    std::string text; // what is read and not yet applied
+    size_t capacity = static_cast<size_t>(std::min<uint64_t>(kReadBlock, size - read_));
+    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    size_t filled = 0; // bytes read and not yet applied
     uint64_t at = read_;
     for (bool last = false; !last;) {
-        size_t kept = text.size();
-        text.resize(kept + static_cast<size_t>(std::min<uint64_t>(kReadBlock, size - at)));
-        for (size_t done = kept; done < text.size();) {
-            long long n = ReadAt(fd_, text.data() + done, text.size() - done, at + (done - kept));
+        if (filled == capacity) {
+            // One record longer than the buffer: room for more of it.
+            auto bigger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+            std::memcpy(bigger.get(), buffer.get(), filled);
+            buffer = std::move(bigger);
+            capacity *= 2;
+        }
+        size_t want = static_cast<size_t>(std::min<uint64_t>(capacity - filled, size - at));
+        for (size_t done = 0; done < want;) {
+            long long n = ReadAt(fd_, buffer.get() + filled, want - done, at);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) return FileFailure("Cannot read", file_, errno);
             if (n == 0) {
-                text.resize(done); // shortened meanwhile: the next look finds out
-                size = at + (done - kept);
+                size = at; // shortened meanwhile: the next look finds out
                 break;
             }
             done += static_cast<size_t>(n);
+            filled += static_cast<size_t>(n);
+            at += static_cast<uint64_t>(n);
         }
-        at += text.size() - kept;
         last = at >= size;
+        std::string_view text(buffer.get(), filled);
         size_t cut = last ? text.size() : AfterLastBlankLine(text);
-        if (cut == 0) continue; // one record longer than a block: read on
-        std::string_view piece(text.data(), cut);
+        if (cut == 0) continue; // no whole record yet: read on
+        std::string_view piece = text.substr(0, cut);
         LdifTail where;
         where.firstLine = nextLine_;
         Status status = ReadLdif(
@@ -540,7 +549,8 @@ Status MemoryStore::CatchUp(bool exclusive) {
         nextLine_ += static_cast<size_t>(
             std::count(piece.begin(), piece.begin() + static_cast<ptrdiff_t>(end - read_), '\n'));
         read_ = end;
-        text.erase(0, cut);
+        std::memmove(buffer.get(), buffer.get() + cut, filled - cut);
+        filled -= cut;
     }
     return Status::Ok();
 }

@@ -612,12 +612,18 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
         text += end;
         text += end; // the blank line that ends the record
     }
+    // One record longer than what is read at once.
+    std::string huge(3 << 20, 'h');
+    text += "dn: CN=huge,DC=big\nobjectClass: top\ndescription: " + huge.substr(0, 50);
+    for (size_t at = 50; at < huge.size(); at += 76)
+        text += "\n " + huge.substr(at, 76);
+    text += "\n\n";
     ASSERT_GT(text.size(), size_t(10) << 20);
     WriteWholeFile(file, text);
     std::string error;
     auto store = MemoryStore::Open(file, error);
     ASSERT_TRUE(store) << error;
-    EXPECT_EQ(store->EntryCount(), size_t(count + 1));
+    EXPECT_EQ(store->EntryCount(), size_t(count + 2));
     for (int i : {0, 1, 2, 4567, count - 1}) {
         std::vector<Entry> found;
         ASSERT_TRUE(SearchAll(*store,
@@ -630,6 +636,10 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
                         .ok());
         EXPECT_EQ(found.at(0).First("description"), description(i)) << i;
     }
+    std::vector<Entry> found;
+    ASSERT_TRUE(
+        SearchAll(*store, {"CN=huge,DC=big", Scope::Base, "(objectClass=*)", {}, 0}, found).ok());
+    EXPECT_EQ(found.at(0).First("description"), huge);
     store.reset();
 
     // A change cut short at the end is left out, named by its line.
@@ -641,7 +651,7 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     store = MemoryStore::Open(file, error);
     MemoryStore::SetWarningSink({});
     ASSERT_TRUE(store) << error;
-    EXPECT_EQ(store->EntryCount(), size_t(count + 1));
+    EXPECT_EQ(store->EntryCount(), size_t(count + 2));
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find(":" + std::to_string(lines + 1) + ": "), std::string::npos)
         << warnings[0];
