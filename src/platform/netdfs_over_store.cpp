@@ -257,17 +257,23 @@ NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t
 
 namespace {
 
+// The first value of the attribute where the entry holds it (no copy), or empty.
+std::string_view FirstValue(const Entry& entry, std::string_view type) {
+    const auto* values = entry.Find(type);
+    return values && !values->empty() ? std::string_view(values->front()) : std::string_view();
+}
+
 // A link object as a level 3 record below the namespace's root path.
 DfsEntryRecord LinkRecord(const std::u16string& rootPath, const Entry& link) {
     DfsEntryRecord r;
-    std::u16string path = Utf8ToWide(link.First("msDFS-LinkPathv2"));
+    std::u16string path = Utf8ToWide(FirstValue(link, "msDFS-LinkPathv2"));
     for (char16_t& c : path)
         if (c == u'/') c = u'\\';
     if (path.empty() || path.front() != u'\\') path.insert(path.begin(), u'\\');
     r.entryPath = rootPath + path;
     if (const auto* c = link.Find("msDFS-Commentv2"); c && !c->empty())
         r.comment = Utf8ToWide(c->front());
-    if (auto targets = DecodeTargetList(link.First("msDFS-TargetListv2")))
+    if (auto targets = DecodeTargetList(FirstValue(link, "msDFS-TargetListv2")))
         for (const std::u16string& t : *targets) {
             DfsStorageRecord storage;
             SplitTarget(t, storage);
