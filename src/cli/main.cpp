@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 #include <unistd.h>
+#include <vector>
 
 #ifdef _WIN32
 #include "base/ansi_string.h"
@@ -38,7 +39,11 @@ int Run(int argc, char* argv[]) {
     // The restore log's time stamps in the user's date and time format.
     std::setlocale(LC_TIME, "");
     std::string error;
-    if (!InstallPlatformFromEnvironment(error)) {
+    std::vector<std::string> notes; // what the directory could not tell about this session
+    bool installed = InstallPlatformFromEnvironment(error, &notes);
+    for (const std::string& note : notes)
+        std::cerr << "kestrune: not found in the directory: " << note << "\n";
+    if (!installed) {
         std::cerr << "kestrune: " << error << "\n";
         return 1;
     }
