@@ -101,11 +101,19 @@ void TStringList::Sort() {
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return keys[a] < keys[b]; });
-    std::vector<Item> sorted;
-    sorted.reserve(items_.size());
-    for (size_t i : order)
-        sorted.push_back(std::move(items_[i]));
-    items_ = std::move(sorted);
+    // Each entry moves to its place along the cycles of the order, without a second list.
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (order[i] == i) continue;
+        Item held = std::move(items_[i]);
+        size_t at = i;
+        for (size_t from = order[at]; from != i; from = order[at]) {
+            items_[at] = std::move(items_[from]);
+            order[at] = at;
+            at = from;
+        }
+        items_[at] = std::move(held);
+        order[at] = at;
+    }
 }
 
 void TStringList::RebuildKeys() {

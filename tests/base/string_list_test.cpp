@@ -1,9 +1,11 @@
 #include "base/paths.h"
 #include "base/string_list.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 #include <unistd.h>
 
@@ -34,6 +36,33 @@ TEST(StringList, SortsByLocaleWithoutRegardToCase) {
     EXPECT_EQ(Items(list), (std::vector<std::string>{"a.txt", "alpha", "Beta", "mid", "Zeta"}));
     EXPECT_EQ(list.IndexOf("BETA"), 2);
     EXPECT_EQ(list.IndexOf("gamma"), -1);
+}
+
+// A long list in scrambled order: every entry lands in its place with its object, and equal
+// entries keep their order.
+TEST(StringList, SortsALongListKeepingObjectsAndTheOrderOfEqualEntries) {
+    TStringList list;
+    list.SetOwnsObjects(true);
+    int alive = 0;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 500; ++i) {
+        int n = (i * 7919) % 500; // each of 0..499 once, scrambled
+        std::string text = "line " + std::to_string(1000 + n / 2) + (n % 2 ? " B" : " b");
+        list.AddObject(text, new Counted(alive));
+        expected.push_back(text);
+    }
+    std::map<std::string, TObject*> objectOf;
+    for (int i = 0; i < list.Count(); ++i)
+        objectOf[list[i]] = list.Objects(i);
+    list.Sort();
+    EXPECT_EQ(alive, 500);
+    // "b" and "B" are equal without regard to case: they stay in the order they were added.
+    std::stable_sort(
+        expected.begin(), expected.end(),
+        [](const std::string& a, const std::string& b) { return a.substr(0, 9) < b.substr(0, 9); });
+    EXPECT_EQ(Items(list), expected);
+    for (int i = 0; i < list.Count(); ++i)
+        EXPECT_EQ(list.Objects(i), objectOf[list[i]]) << list[i];
 }
 
 TEST(StringList, SortedModeInsertsInOrderAndIgnoresCaseDuplicates) {

@@ -109,6 +109,14 @@ Status BadAttributeType(std::string_view type) {
 // The values of an attribute named twice come together under its first name, and an
 // attribute without values is no attribute, as the entry reads back from the file.
 void MergeAttributes(Entry& entry) {
+    // As the file gives them, each attribute is named once with values: nothing to do.
+    bool plain = true;
+    for (size_t i = 0; plain && i < entry.attributes.size(); ++i) {
+        plain = !entry.attributes[i].values.empty();
+        for (size_t j = 0; plain && j < i; ++j)
+            plain = !SameTextAscii(entry.attributes[j].type, entry.attributes[i].type);
+    }
+    if (plain) return;
     std::vector<Attribute> merged;
     for (Attribute& a : entry.attributes) {
         if (a.values.empty()) continue;
