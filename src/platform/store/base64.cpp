@@ -41,8 +41,9 @@ std::string Base64Encode(std::string_view bytes) {
 }
 
 bool Base64Decode(std::string_view text, std::string& bytes) {
-    bytes.clear();
-    bytes.reserve(text.size() / 4 * 3);
+    // Written in place: a large value would otherwise be grown a byte at a time.
+    bytes.resize(text.size() / 4 * 3 + 3);
+    char* out = bytes.data();
     uint32_t bits = 0;
     int count = 0, padding = 0;
     for (char c : text) {
@@ -52,23 +53,26 @@ bool Base64Decode(std::string_view text, std::string& bytes) {
             continue;
         }
         int8_t v = kDecode[static_cast<unsigned char>(c)];
-        if (v < 0 || padding > 0) return false;
+        if (v < 0 || padding > 0) {
+            bytes.clear();
+            return false;
+        }
         bits = (bits << 6) | static_cast<uint32_t>(v);
         if (++count == 4) {
-            bytes += static_cast<char>(bits >> 16);
-            bytes += static_cast<char>((bits >> 8) & 0xFF);
-            bytes += static_cast<char>(bits & 0xFF);
+            *out++ = static_cast<char>(bits >> 16);
+            *out++ = static_cast<char>((bits >> 8) & 0xFF);
+            *out++ = static_cast<char>(bits & 0xFF);
             bits = 0;
             count = 0;
         }
     }
-    if (count == 1 || padding > 2) return false;
-    if (count == 2) bytes += static_cast<char>(bits >> 4);
+    if (count == 2) *out++ = static_cast<char>(bits >> 4);
     if (count == 3) {
-        bytes += static_cast<char>(bits >> 10);
-        bytes += static_cast<char>((bits >> 2) & 0xFF);
+        *out++ = static_cast<char>(bits >> 10);
+        *out++ = static_cast<char>((bits >> 2) & 0xFF);
     }
-    return true;
+    bytes.resize(static_cast<size_t>(out - bytes.data()));
+    return count != 1 && padding <= 2;
 }
 
 } // namespace kestrune::store
