@@ -2,6 +2,7 @@
 
 #include "base/collation.h"
 #include "base/file_io.h"
+#include "base/large_block.h"
 
 #include <algorithm>
 #include <numeric>
@@ -82,20 +83,23 @@ int TStringList::IndexOf(std::string_view text) const {
 void TStringList::Sort() {
     if (sorted_) return; // already in order
     // The keys side by side in blocks that never move: a long list sorts without a string
-    // (and its slack) per entry.
-    constexpr size_t kBlock = size_t(1) << 20;
-    std::vector<std::string> blocks;
+    // (and its slack) per entry, and fills its keys a huge page at a time.
+    std::vector<LargeBlock> blocks;
+    char* next = nullptr;
+    size_t left = 0;
     std::vector<std::string_view> keys;
     keys.reserve(items_.size());
     for (const Item& item : items_) {
         std::string key = CollationKey(item.text);
-        if (blocks.empty() || blocks.back().capacity() - blocks.back().size() < key.size()) {
-            blocks.emplace_back();
-            blocks.back().reserve(std::max(kBlock, key.size()));
+        if (key.size() > left) {
+            left = std::max(kHugePageSize, key.size());
+            blocks.push_back(NewLargeBlock(left));
+            next = blocks.back().get();
         }
-        std::string& block = blocks.back();
-        keys.emplace_back(block.data() + block.size(), key.size());
-        block += key; // within the capacity: the block does not move
+        std::copy(key.begin(), key.end(), next);
+        keys.emplace_back(next, key.size());
+        next += key.size();
+        left -= key.size();
     }
     std::vector<size_t> order(items_.size());
     std::iota(order.begin(), order.end(), 0);

@@ -44,10 +44,13 @@ TEST(StringList, SortsALongListKeepingObjectsAndTheOrderOfEqualEntries) {
     TStringList list;
     list.SetOwnsObjects(true);
     int alive = 0;
+    // Long enough that the keys fill more than one block.
+    const int count = 30000;
+    const std::string padding(100, '-');
     std::vector<std::string> expected;
-    for (int i = 0; i < 500; ++i) {
-        int n = (i * 7919) % 500; // each of 0..499 once, scrambled
-        std::string text = "line " + std::to_string(1000 + n / 2) + (n % 2 ? " B" : " b");
+    for (int i = 0; i < count; ++i) {
+        int n = (i * 7919) % count; // each of 0..count-1 once, scrambled
+        std::string text = padding + std::to_string(100000 + n / 2) + (n % 2 ? " B" : " b");
         list.AddObject(text, new Counted(alive));
         expected.push_back(text);
     }
@@ -55,11 +58,12 @@ TEST(StringList, SortsALongListKeepingObjectsAndTheOrderOfEqualEntries) {
     for (int i = 0; i < list.Count(); ++i)
         objectOf[list[i]] = list.Objects(i);
     list.Sort();
-    EXPECT_EQ(alive, 500);
+    EXPECT_EQ(alive, count);
     // "b" and "B" are equal without regard to case: they stay in the order they were added.
-    std::stable_sort(
-        expected.begin(), expected.end(),
-        [](const std::string& a, const std::string& b) { return a.substr(0, 9) < b.substr(0, 9); });
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const std::string& a, const std::string& b) {
+                         return a.substr(0, 106) < b.substr(0, 106);
+                     });
     EXPECT_EQ(Items(list), expected);
     for (int i = 0; i < list.Count(); ++i)
         EXPECT_EQ(list.Objects(i), objectOf[list[i]]) << list[i];

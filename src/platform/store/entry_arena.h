@@ -4,8 +4,9 @@
 // space, the store moves its entries into a new arena.
 #pragma once
 
+#include "base/large_block.h"
+
 #include <cstddef>
-#include <memory>
 #include <vector>
 
 namespace kestrune::store {
@@ -29,20 +30,13 @@ class EntryArena {
     bool WorthCompacting() const { return unused_ >= kSmallBlock && unused_ > allocated_ / 2; }
 
   private:
-    struct BlockFree {
-        size_t mapped = 0; // the size of a block the system mapped; 0 for one from new[]
-        void operator()(char* block) const;
-    };
-    using Block = std::unique_ptr<char[], BlockFree>;
-    static Block NewBlock(size_t size);
-
     // The first blocks are small, for the many small stores; a large store's blocks are large.
     static constexpr size_t kSmallBlock = size_t(256) << 10;
-    static constexpr size_t kLargeBlock = size_t(2) << 20;
+    static constexpr size_t kLargeBlock = kHugePageSize;
     static constexpr size_t kSmallBlocks = 8;
-    std::vector<Block> blocks_;
-    std::vector<Block> large_; // one entry each
-    size_t left_ = 0;          // free bytes at the end of the last block
+    std::vector<LargeBlock> blocks_;
+    std::vector<LargeBlock> large_; // one entry each
+    size_t left_ = 0;               // free bytes at the end of the last block
     char* next_ = nullptr;
     size_t allocated_ = 0;
     size_t unused_ = 0;
