@@ -147,7 +147,7 @@ Entry Project(const StoredEntry& entry, const AttributeTypes& types,
         hasDn = hasDn || SameTextAscii(type, "distinguishedName");
         if (all || std::any_of(wanted.begin(), wanted.end(),
                                [&](const std::string& w) { return SameTextAscii(w, type); }))
-            out.attributes.push_back({std::string(type), {a.values.begin(), a.values.end()}});
+            out.attributes.push_back({std::string(type), a.values.Copy()});
     }
     bool wantDn = all || std::any_of(wanted.begin(), wanted.end(), [](const std::string& w) {
                       return SameTextAscii(w, "distinguishedName");
@@ -242,36 +242,54 @@ class KeyList {
 
 } // namespace
 
-// Pages over the DNs a search matched; entries removed or renamed meanwhile are skipped.
+// Pages over the entries a search matched; entries removed or renamed meanwhile are skipped.
 class MemoryStore::Cursor : public SearchCursor {
   public:
     Cursor(const MemoryStore& store, std::vector<const Node*> nodes, SearchRequest request)
-        : store_(store), nodes_(std::move(nodes)), request_(std::move(request)),
-          removals_(store.removals_) {
-        size_t bytes = 0;
-        for (const Node* node : nodes_)
-            bytes += node->key.size();
-        keys_.Reserve(nodes_.size(), bytes);
-        for (const Node* node : nodes_)
-            keys_.Add(node->key);
+        : store_(&store), nodes_(std::move(nodes)), count_(nodes_.size()),
+          request_(std::move(request)) {
+        store.cursors_.push_back(this);
     }
+    ~Cursor() override {
+        if (store_) std::erase(store_->cursors_, this);
+    }
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+
+    // The store is about to remove entries or give them other keys: from now on the matches
+    // not yet handed out are looked up by the keys they have now.
+    void KeepKeys() {
+        if (byKey_) return;
+        size_t bytes = 0;
+        for (size_t i = next_; i < count_; ++i)
+            bytes += nodes_[i]->key.size();
+        keys_.Reserve(count_ - next_, bytes);
+        for (size_t i = next_; i < count_; ++i)
+            keys_.Add(nodes_[i]->key);
+        first_ = next_;
+        byKey_ = true;
+        nodes_ = {};
+    }
+    // The store goes before the cursor: nothing more to hand out.
+    void Orphan() { store_ = nullptr; }
 
     Status NextPage(std::vector<Entry>& page) override {
         page.clear();
-        if (limited_) return Status::Ok();
+        if (limited_ || !store_) return Status::Ok();
         size_t size = std::min(request_.pageSize ? request_.pageSize : kMaxPageSize, kMaxPageSize);
-        while (next_ < keys_.Count() && page.size() < size) {
-            // Until an entry goes or is renamed, every match is still where it was found.
-            const Node* node = nodes_[next_];
-            if (store_.removals_ != removals_) {
-                auto it = store_.nodes_.find(keys_[next_]);
-                node = it == store_.nodes_.end() ? nullptr : it->second.get();
+        while (next_ < count_ && page.size() < size) {
+            const Node* node = nullptr;
+            if (!byKey_) {
+                node = nodes_[next_];
+            } else {
+                auto it = store_->nodes_.find(keys_[next_ - first_]);
+                if (it != store_->nodes_.end()) node = it->second.get();
             }
             ++next_;
-            if (node) page.push_back(Project(node->entry, store_.types_, request_.attributes));
+            if (node) page.push_back(Project(node->entry, store_->types_, request_.attributes));
         }
         // An unpaged search ends at the size limit, with the entries it got.
-        if (request_.pageSize == 0 && next_ < keys_.Count()) {
+        if (request_.pageSize == 0 && next_ < count_) {
             limited_ = true;
             return Error(ResultCode::SizeLimitExceeded, "Size limit exceeded");
         }
@@ -279,14 +297,21 @@ class MemoryStore::Cursor : public SearchCursor {
     }
 
   private:
-    const MemoryStore& store_;
-    std::vector<const Node*> nodes_;
-    KeyList keys_;
+    const MemoryStore* store_;
+    std::vector<const Node*> nodes_; // until the store removes or renames an entry
+    size_t count_;                   // of the matches
+    KeyList keys_;                   // after that: the keys of the matches from first_ on
+    size_t first_ = 0;
+    bool byKey_ = false;
     SearchRequest request_;
-    uint64_t removals_; // the store's count when the search was made
     size_t next_ = 0;
     bool limited_ = false;
 };
+
+void MemoryStore::KeepCursorKeys() {
+    for (Cursor* cursor : cursors_)
+        cursor->KeepKeys();
+}
 
 namespace {
 
@@ -433,6 +458,8 @@ void MemoryStore::SetWarningSink(std::function<void(const std::string&)> sink) {
 MemoryStore::MemoryStore() = default;
 
 MemoryStore::~MemoryStore() {
+    for (Cursor* cursor : cursors_)
+        cursor->Orphan();
     if (fd_ >= 0) ::close(fd_);
 }
 
@@ -892,9 +919,9 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     Index(node, false);
     schema_.Forget(node->entry.ToEntry(types_));
     std::string gone(node->entry.Dn());
+    KeepCursorKeys();
     node->entry.Release(arena_);
     nodes_.erase(nodes_.find(node->key));
-    ++removals_;
     UpdateReferences(gone, std::string());
     ++changes_;
     Compact();
@@ -909,7 +936,7 @@ void MemoryStore::Renamed(Node* node, const std::string& newDn,
 }
 
 void MemoryStore::Rekey(const std::vector<std::pair<Node*, std::string>>& renamed) {
-    ++removals_;
+    KeepCursorKeys();
     // Every node leaves the map before any returns, so that no new key meets an old one.
     std::vector<std::unique_ptr<Node>> owned;
     owned.reserve(renamed.size());

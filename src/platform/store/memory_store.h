@@ -88,6 +88,8 @@ class MemoryStore : public DirectoryStore {
     void Index(Node* node, bool add) const;
     // Moves the entries into a new arena when most of the old one is space they left.
     void Compact();
+    // Before a node goes or changes its key: the searches being paged keep keys instead.
+    void KeepCursorKeys();
     // The entries the index holds for the terms, within the scope; false when the filter
     // cannot use the index.
     bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope, bool wholeForest,
@@ -103,8 +105,9 @@ class MemoryStore : public DirectoryStore {
     mutable std::unordered_map<std::string, std::multimap<std::string, Node*>> index_;
     mutable bool indexed_ = false;
     uint64_t nextSeq_ = 0;
-    uint64_t changes_ = 1;  // one more after every change that takes effect
-    uint64_t removals_ = 0; // one more after every delete and rename: nodes go or change keys
+    uint64_t changes_ = 1; // one more after every change that takes effect
+    // The searches being paged; they hold the nodes they matched until one goes or is renamed.
+    mutable std::vector<Cursor*> cursors_;
     DirectorySchema schema_;
     // The parent of the last entry added, by the DN text that named it.
     std::string lastParentDn_;

@@ -110,8 +110,7 @@ Entry StoredEntry::ToEntry(const AttributeTypes& types) const {
     Attributes all = AllAttributes();
     out.attributes.reserve(all.size());
     for (Attribute a : all)
-        out.attributes.push_back(
-            {std::string(types.Name(a.type)), {a.values.begin(), a.values.end()}});
+        out.attributes.push_back({std::string(types.Name(a.type)), a.values.Copy()});
     return out;
 }
 

@@ -10,9 +10,12 @@
 #include "platform/store/entry_arena.h"
 
 #include <cstddef>
+#include <iterator>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrune::store {
 
@@ -35,8 +38,11 @@ class StoredEntry {
       public:
         class Iterator {
           public:
+            using iterator_category = std::forward_iterator_tag;
             using value_type = std::string_view;
             using difference_type = std::ptrdiff_t;
+            using reference = std::string_view;
+            using pointer = void;
             Iterator() = default;
             Iterator(const char* at, uint32_t left) : at_(at), left_(left) {}
             std::string_view operator*() const {
@@ -69,6 +75,14 @@ class StoredEntry {
         size_t size() const { return count_; }
         bool empty() const { return count_ == 0; }
         std::string_view front() const { return *begin(); }
+        // The values as the directory store hands them out.
+        std::vector<std::string> Copy() const {
+            std::vector<std::string> out;
+            out.reserve(count_);
+            for (std::string_view v : *this)
+                out.emplace_back(v);
+            return out;
+        }
 
       private:
         const char* first_ = nullptr;

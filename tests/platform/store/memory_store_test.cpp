@@ -198,6 +198,54 @@ TEST_F(MemoryStoreTest, PagesDeliverEveryEntryOnce) {
     EXPECT_EQ(sizes, (std::vector<size_t>{10, 10, 6}));
 }
 
+// What changes while a search is paged: entries deleted or renamed before their page are left
+// out, entries added are not in it, a renamed one's old name taken by a new entry is; the
+// others come as they are now.
+TEST_F(MemoryStoreTest, PagesLeaveOutWhatWentMeanwhile) {
+    auto store = Open();
+    auto add = [&](const std::string& name, const std::string& note) {
+        return store
+            ->Add({"CN=" + name + ",CN=Users,DC=example,DC=com",
+                   {{"objectClass", {"user"}}, {"note", {note}}}})
+            .ok();
+    };
+    for (int i = 0; i < 6; ++i)
+        ASSERT_TRUE(add("U" + std::to_string(i), "first"));
+    auto search = [&](std::unique_ptr<SearchCursor>& cursor) {
+        return store
+            ->Search(
+                {"CN=Users,DC=example,DC=com", Scope::OneLevel, "(objectClass=user)", {"note"}, 2},
+                cursor)
+            .ok();
+    };
+    std::unique_ptr<SearchCursor> cursor, untouched;
+    ASSERT_TRUE(search(cursor));
+    ASSERT_TRUE(search(untouched));
+    std::vector<Entry> page;
+    ASSERT_TRUE(cursor->NextPage(page).ok());
+    ASSERT_EQ(page.size(), 2u);
+    EXPECT_EQ(page[1].dn, "CN=U0,CN=Users,DC=example,DC=com"); // after Alice
+
+    ASSERT_TRUE(store
+                    ->Modify("CN=U2,CN=Users,DC=example,DC=com",
+                             {{Modification::Op::Replace, "note", {"changed"}}})
+                    .ok());
+    ASSERT_TRUE(store->Delete("CN=U3,CN=Users,DC=example,DC=com").ok());
+    ASSERT_TRUE(store->Rename("CN=U4,CN=Users,DC=example,DC=com", "CN=V4", true, "").ok());
+    ASSERT_TRUE(add("U4", "new")); // the old name, now another entry's
+    ASSERT_TRUE(add("U9", "new"));
+    std::vector<std::string> rest;
+    while (cursor->NextPage(page).ok() && !page.empty())
+        for (const Entry& e : page)
+            rest.push_back(e.dn.substr(3, 2) + " " + e.First("note"));
+    EXPECT_EQ(rest, (std::vector<std::string>{"U1 first", "U2 changed", "U4 new", "U5 first"}));
+
+    // A search the store outlives no longer: it ends, and goes without harm.
+    store.reset();
+    EXPECT_TRUE(untouched->NextPage(page).ok());
+    EXPECT_TRUE(page.empty());
+}
+
 } // namespace
 } // namespace kestrune::store
 
