@@ -46,7 +46,26 @@ bool Base64Decode(std::string_view text, std::string& bytes) {
     char* out = bytes.data();
     uint32_t bits = 0;
     int count = 0, padding = 0;
-    for (char c : text) {
+    const char* at = text.data();
+    const char* end = at + text.size();
+    while (at < end) {
+        if (count == 0 && padding == 0 && end - at >= 4) {
+            // Four characters of the alphabet together: one group at once.
+            int8_t a = kDecode[static_cast<unsigned char>(at[0])];
+            int8_t b = kDecode[static_cast<unsigned char>(at[1])];
+            int8_t c = kDecode[static_cast<unsigned char>(at[2])];
+            int8_t d = kDecode[static_cast<unsigned char>(at[3])];
+            if ((a | b | c | d) >= 0) {
+                uint32_t group = static_cast<uint32_t>(a) << 18 | static_cast<uint32_t>(b) << 12 |
+                                 static_cast<uint32_t>(c) << 6 | static_cast<uint32_t>(d);
+                *out++ = static_cast<char>(group >> 16);
+                *out++ = static_cast<char>((group >> 8) & 0xFF);
+                *out++ = static_cast<char>(group & 0xFF);
+                at += 4;
+                continue;
+            }
+        }
+        char c = *at++;
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
         if (c == '=') {
             ++padding;

@@ -690,14 +690,15 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
                 Collect(top, true, true, candidates);
         else if (request.scope == Scope::Base)
             candidates.push_back(base);
-        else if (request.scope == Scope::OneLevel)
-            for (const Node* child : base->children) {
+        else if (request.scope == Scope::OneLevel) {
+            candidates.reserve(base->children.size());
+            for (const Node* child : base->children)
                 if (whole || !schema_.IsContextHead(child->key)) candidates.push_back(child);
-            }
-        else
+        } else
             Collect(base, true, whole, candidates);
     }
     std::vector<const Node*> matched;
+    matched.reserve(candidates.size());
     for (const Node* node : candidates)
         if (filter->Matches(StoredSubject(node->entry, types_))) matched.push_back(node);
     cursor = std::make_unique<Cursor>(*this, std::move(matched), request);
