@@ -331,7 +331,7 @@ bool StoreNetDfs::Peek(Walk& walk, NET_API_STATUS& status) {
         if (walk.page.empty()) walk.exhausted = true;
     }
     walk.pending = LinkRecord(walk.rootPath, walk.page[walk.next]);
-    walk.page[walk.next++] = Entry{}; // held once: as a record from now on
+    ++walk.next; // the entry's memory takes the next page
     return true;
 }
 

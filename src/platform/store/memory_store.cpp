@@ -131,30 +131,41 @@ void MergeAttributes(Entry& entry) {
 }
 
 // The attributes a search asked for; "distinguishedName" is derived from the DN. Only those
-// are copied out of the store.
-Entry Project(const StoredEntry& entry, const AttributeTypes& types,
-              const std::vector<std::string>& wanted) {
+// are copied out of the store, into out's strings and lists where it has them already (a
+// search's pages reuse their entries).
+void Project(const StoredEntry& entry, const AttributeTypes& types,
+             const std::vector<std::string>& wanted, Entry& out) {
     bool all = wanted.empty() ||
                std::any_of(wanted.begin(), wanted.end(), [](const auto& w) { return w == "*"; });
-    Entry out;
-    out.dn = entry.Dn();
-    StoredEntry::Attributes attributes = entry.AllAttributes();
-    out.attributes.reserve(all ? attributes.size() + 1
-                               : std::min(attributes.size(), wanted.size()) + 1);
+    out.dn.assign(entry.Dn());
+    size_t used = 0;
+    auto next = [&]() -> Attribute& {
+        if (used == out.attributes.size()) out.attributes.emplace_back();
+        return out.attributes[used++];
+    };
     bool hasDn = false;
-    for (StoredEntry::Attribute a : attributes) {
+    for (StoredEntry::Attribute a : entry.AllAttributes()) {
         std::string_view type = types.Name(a.type);
         hasDn = hasDn || SameTextAscii(type, "distinguishedName");
-        if (all || std::any_of(wanted.begin(), wanted.end(),
-                               [&](const std::string& w) { return SameTextAscii(w, type); }))
-            out.attributes.push_back({std::string(type), a.values.Copy()});
+        if (!all && std::none_of(wanted.begin(), wanted.end(),
+                                 [&](const std::string& w) { return SameTextAscii(w, type); }))
+            continue;
+        Attribute& copy = next();
+        copy.type.assign(type);
+        copy.values.resize(a.values.size());
+        size_t i = 0;
+        for (std::string_view v : a.values)
+            copy.values[i++].assign(v);
     }
     bool wantDn = all || std::any_of(wanted.begin(), wanted.end(), [](const std::string& w) {
                       return SameTextAscii(w, "distinguishedName");
                   });
-    if (wantDn && !out.dn.empty() && !hasDn)
-        out.attributes.push_back({"distinguishedName", {out.dn}});
-    return out;
+    if (wantDn && !out.dn.empty() && !hasDn) {
+        Attribute& dn = next();
+        dn.type.assign("distinguishedName");
+        dn.values.assign(1, out.dn);
+    }
+    out.attributes.resize(used);
 }
 
 // A stored entry as a filter reads it.
@@ -274,10 +285,14 @@ class MemoryStore::Cursor : public SearchCursor {
     void Orphan() { store_ = nullptr; }
 
     Status NextPage(std::vector<Entry>& page) override {
-        page.clear();
-        if (limited_ || !store_) return Status::Ok();
+        if (limited_ || !store_) {
+            page.clear();
+            return Status::Ok();
+        }
         size_t size = std::min(request_.pageSize ? request_.pageSize : kMaxPageSize, kMaxPageSize);
-        while (next_ < count_ && page.size() < size) {
+        // The entries of the previous page take the new values: their memory is used again.
+        size_t used = 0;
+        while (next_ < count_ && used < size) {
             const Node* node = nullptr;
             if (!byKey_) {
                 node = nodes_[next_];
@@ -286,8 +301,11 @@ class MemoryStore::Cursor : public SearchCursor {
                 if (it != store_->nodes_.end()) node = it->second.get();
             }
             ++next_;
-            if (node) page.push_back(Project(node->entry, store_->types_, request_.attributes));
+            if (!node) continue;
+            if (used == page.size()) page.emplace_back();
+            Project(node->entry, store_->types_, request_.attributes, page[used++]);
         }
+        page.resize(used);
         // An unpaged search ends at the size limit, with the entries it got.
         if (request_.pageSize == 0 && next_ < count_) {
             limited_ = true;
