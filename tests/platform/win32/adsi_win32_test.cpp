@@ -54,6 +54,12 @@ BSTR Bstr(const wchar_t* text) {
     return SysAllocString(text);
 }
 
+// A property getter's answer: the text as a new BSTR the caller frees.
+HRESULT Give(BSTR* out, const wchar_t* text) {
+    *out = Bstr(text);
+    return S_OK;
+}
+
 // Leaves a description for GetErrorInfo, as a failing ADSI object does.
 HRESULT FailWith(HRESULT hr, const wchar_t* description) {
     ICreateErrorInfo* create = nullptr;
@@ -74,34 +80,25 @@ class FakeSystemInfo : public Scripted<::IADsADSystemInfo> {
         return Answer(iid, out, {{ToGuid(adsi::IADsADSystemInfo::IID_), this}});
     }
     HRESULT STDMETHODCALLTYPE get_UserName(BSTR* v) override {
-        *v = Bstr(L"CN=Ann Lee,OU=Staff,DC=example,DC=com");
-        return S_OK;
+        return Give(v, L"CN=Ann Lee,OU=Staff,DC=example,DC=com");
     }
     HRESULT STDMETHODCALLTYPE get_ComputerName(BSTR* v) override {
-        *v = Bstr(L"CN=WS1,CN=Computers,DC=example,DC=com");
-        return S_OK;
+        return Give(v, L"CN=WS1,CN=Computers,DC=example,DC=com");
     }
     HRESULT STDMETHODCALLTYPE get_SiteName(BSTR* v) override {
         if (siteFails) return FailWith(E_NOTIMPL, L"The site is not known.");
-        *v = Bstr(L"Paris");
-        return S_OK;
+        return Give(v, L"Paris");
     }
-    HRESULT STDMETHODCALLTYPE get_DomainShortName(BSTR* v) override {
-        *v = Bstr(L"EXAMPLE");
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE get_DomainShortName(BSTR* v) override { return Give(v, L"EXAMPLE"); }
     HRESULT STDMETHODCALLTYPE get_DomainDNSName(BSTR* v) override {
-        *v = Bstr(L"example.com");
-        return S_OK;
+        return Give(v, L"example.com");
     }
     HRESULT STDMETHODCALLTYPE get_ForestDNSName(BSTR* v) override {
-        *v = Bstr(L"example.com");
-        return S_OK;
+        return Give(v, L"example.com");
     }
     HRESULT STDMETHODCALLTYPE get_PDCRoleOwner(BSTR* v) override {
-        *v = Bstr(L"CN=NTDS Settings,CN=DC1,CN=Servers,CN=Paris,CN=Sites,CN=Configuration,"
-                  L"DC=example,DC=com");
-        return S_OK;
+        return Give(v, L"CN=NTDS Settings,CN=DC1,CN=Servers,CN=Paris,CN=Sites,CN=Configuration,"
+                       L"DC=example,DC=com");
     }
     HRESULT STDMETHODCALLTYPE get_SchemaRoleOwner(BSTR* v) override { return get_PDCRoleOwner(v); }
     HRESULT STDMETHODCALLTYPE get_IsNativeMode(VARIANT_BOOL* v) override {
@@ -129,29 +126,19 @@ class FakeObject : public Scripted<::IADs, ::IDirectorySearch> {
              {ToGuid(adsi::IDirectorySearch::IID_), static_cast<::IDirectorySearch*>(this)}});
     }
     // IADs
-    HRESULT STDMETHODCALLTYPE get_Name(BSTR* v) override {
-        *v = Bstr(name_.c_str());
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Class(BSTR* v) override {
-        *v = Bstr(L"user");
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE get_Name(BSTR* v) override { return Give(v, name_.c_str()); }
+    HRESULT STDMETHODCALLTYPE get_Class(BSTR* v) override { return Give(v, L"user"); }
     HRESULT STDMETHODCALLTYPE get_GUID(BSTR* v) override {
-        *v = Bstr(L"0123456789abcdef0123456789abcdef");
-        return S_OK;
+        return Give(v, L"0123456789abcdef0123456789abcdef");
     }
     HRESULT STDMETHODCALLTYPE get_ADsPath(BSTR* v) override {
-        *v = Bstr((L"LDAP://" + name_ + L",DC=example,DC=com").c_str());
-        return S_OK;
+        return Give(v, (L"LDAP://" + name_ + L",DC=example,DC=com").c_str());
     }
     HRESULT STDMETHODCALLTYPE get_Parent(BSTR* v) override {
-        *v = Bstr(L"LDAP://DC=example,DC=com");
-        return S_OK;
+        return Give(v, L"LDAP://DC=example,DC=com");
     }
     HRESULT STDMETHODCALLTYPE get_Schema(BSTR* v) override {
-        *v = Bstr(L"LDAP://schema/user");
-        return S_OK;
+        return Give(v, L"LDAP://schema/user");
     }
     HRESULT STDMETHODCALLTYPE GetInfo() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE SetInfo() override { return E_NOTIMPL; }
