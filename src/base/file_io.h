@@ -1,6 +1,7 @@
 // Whole-file reads and writes that report failures with the file's full name.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -58,5 +59,23 @@ int OpenFileDescriptor(const std::filesystem::path& file, int flags);
 bool WriteAll(int fd, std::string_view bytes);
 // Flushes the file's data to the disk; false with errno set on failure.
 bool SyncFileDescriptor(int fd);
+// Reads up to size bytes at offset, leaving the file position alone where the system can (POSIX
+// pread; Windows moves it). The count read, 0 at the end, -1 with errno set on failure.
+long long ReadFileAt(int fd, void* buffer, size_t size, uint64_t offset);
+
+// A lock between processes on a whole file, waited for; it never blocks reads and writes of
+// the file itself. False with errno set on failure.
+enum class FileLock { Shared, Exclusive, None };
+bool LockFileDescriptor(int fd, FileLock lock);
+
+// What tells one file from another (the volume and the file's number on it), and its size.
+struct FileIdentity {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    uint64_t size = 0;
+};
+// Of an open file, and of the file a name leads to now; false with errno set on failure.
+bool IdentifyOpenFile(int fd, FileIdentity& identity);
+bool IdentifyNamedFile(const std::filesystem::path& file, FileIdentity& identity);
 
 } // namespace kestrune

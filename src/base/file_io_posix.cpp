@@ -19,6 +19,38 @@ bool SyncFileDescriptor(int fd) {
     return ::fsync(fd) == 0;
 }
 
+long long ReadFileAt(int fd, void* buffer, size_t size, uint64_t offset) {
+    return ::pread(fd, buffer, size, static_cast<off_t>(offset));
+}
+
+bool LockFileDescriptor(int fd, FileLock lock) {
+    int operation = lock == FileLock::Shared      ? LOCK_SH
+                    : lock == FileLock::Exclusive ? LOCK_EX
+                                                  : LOCK_UN;
+    while (::flock(fd, operation) != 0)
+        if (errno != EINTR) return false;
+    return true;
+}
+
+static FileIdentity IdentityOf(const struct stat& status) {
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+            static_cast<uint64_t>(status.st_size)};
+}
+
+bool IdentifyOpenFile(int fd, FileIdentity& identity) {
+    struct stat status;
+    if (::fstat(fd, &status) != 0) return false;
+    identity = IdentityOf(status);
+    return true;
+}
+
+bool IdentifyNamedFile(const std::filesystem::path& file, FileIdentity& identity) {
+    struct stat status;
+    if (::stat(file.c_str(), &status) != 0) return false;
+    identity = IdentityOf(status);
+    return true;
+}
+
 void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
     std::filesystem::path folder = file.parent_path();
     std::string pattern = ((folder.empty() ? std::filesystem::path(".") : folder) /

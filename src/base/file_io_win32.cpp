@@ -135,4 +135,54 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder) {
     }
 }
 
+long long ReadFileAt(int fd, void* buffer, size_t size, uint64_t offset) {
+    // The C library has no pread; a descriptor is used by one thread at a time.
+    if (_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) return -1;
+    return _read(fd, buffer, static_cast<unsigned>(size));
+}
+
+bool LockFileDescriptor(int fd, FileLock lock) {
+    // flock() as Windows has it: a lock on a byte range far beyond any data, so that it only
+    // ever meets other locks and never blocks the reads and appends of the file itself.
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
+    bool done = lock == FileLock::None
+                    ? UnlockFileEx(handle, 0, 1, 0, &at)
+                    : LockFileEx(handle, lock == FileLock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0,
+                                 0, 1, 0, &at);
+    if (!done) errno = ErrnoOf(GetLastError());
+    return done;
+}
+
+// The C library's stat gives no file number on Windows, and a device number only for a name.
+static bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) {
+        errno = ErrnoOf(GetLastError());
+        return false;
+    }
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    return true;
+}
+
+bool IdentifyOpenFile(int fd, FileIdentity& identity) {
+    return IdentityOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), identity);
+}
+
+bool IdentifyNamedFile(const std::filesystem::path& file, FileIdentity& identity) {
+    HANDLE handle = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = ErrnoOf(GetLastError());
+        return false;
+    }
+    bool known = IdentityOfHandle(handle, identity);
+    CloseHandle(handle);
+    return known;
+}
+
 } // namespace kestrune

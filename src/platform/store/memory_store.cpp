@@ -12,14 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#ifdef _WIN32
-#include "base/windows_sdk.h" // last: the SDK's macros
-#include <io.h>
-#else
-#include <sys/file.h>
-#endif
 
 namespace kestrune::store {
 namespace {
@@ -364,100 +357,13 @@ size_t AfterLastBlankLine(std::string_view text) {
     return 0;
 }
 
-// What tells one file from another: the volume, the file's index on it, and its size. (The C
-// library's stat gives no inode on Windows, and a device number only for a name.)
-struct FileIdentity {
-    uint64_t volume = 0;
-    uint64_t index = 0;
-    uint64_t size = 0;
-};
-
-#ifdef _WIN32
-// flock() as Windows has it: a lock on a byte range far beyond any data, so that it only ever
-// meets other locks and never blocks the reads and appends of the file itself.
-enum { LOCK_SH = 1, LOCK_EX = 2, LOCK_UN = 8 };
-bool LockFile(int fd, int operation) {
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    OVERLAPPED at{};
-    at.Offset = 0;
-    at.OffsetHigh = 0x7FFFFFFF;
-    if (operation == LOCK_UN) return UnlockFileEx(handle, 0, 1, 0, &at);
-    DWORD flags = operation == LOCK_EX ? LOCKFILE_EXCLUSIVE_LOCK : 0;
-    if (LockFileEx(handle, flags, 0, 1, 0, &at)) return true;
-    errno = EACCES;
-    return false;
-}
-// pread: Windows' CRT has none; the store's one descriptor is used by one thread at a time.
-long long ReadAt(int fd, void* buffer, size_t size, uint64_t offset) {
-    if (_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) return -1;
-    return _read(fd, buffer, static_cast<unsigned>(size));
-}
-bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info)) return false;
-    identity.volume = info.dwVolumeSerialNumber;
-    identity.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-    identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    return true;
-}
-void SetErrnoFromLastError() {
-    DWORD code = GetLastError();
-    errno = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ENOENT
-            : code == ERROR_ACCESS_DENIED                                ? EACCES
-                                                                         : EIO;
-}
-bool IdentifyOpen(int fd, FileIdentity& identity) {
-    if (IdentityOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), identity)) return true;
-    SetErrnoFromLastError();
-    return false;
-}
-bool IdentifyNamed(const std::filesystem::path& file, FileIdentity& identity) {
-    HANDLE handle = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        SetErrnoFromLastError();
-        return false;
-    }
-    bool known = IdentityOfHandle(handle, identity);
-    if (!known) SetErrnoFromLastError();
-    CloseHandle(handle);
-    return known;
-}
-#else
-bool LockFile(int fd, int operation) {
-    while (::flock(fd, operation) != 0)
-        if (errno != EINTR) return false;
-    return true;
-}
-long long ReadAt(int fd, void* buffer, size_t size, uint64_t offset) {
-    return ::pread(fd, buffer, size, static_cast<off_t>(offset));
-}
-FileIdentity IdentityOf(const struct stat& status) {
-    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
-            static_cast<uint64_t>(status.st_size)};
-}
-bool IdentifyOpen(int fd, FileIdentity& identity) {
-    struct stat status;
-    if (::fstat(fd, &status) != 0) return false;
-    identity = IdentityOf(status);
-    return true;
-}
-bool IdentifyNamed(const std::filesystem::path& file, FileIdentity& identity) {
-    struct stat status;
-    if (::stat(file.c_str(), &status) != 0) return false;
-    identity = IdentityOf(status);
-    return true;
-}
-#endif
-
 // Releases the file lock and leaves the exclusive section however work ends.
 class ExclusiveSection {
   public:
     ExclusiveSection(int fd, int& depth) : fd_(fd), depth_(depth) { ++depth_; }
     ~ExclusiveSection() {
         --depth_;
-        if (fd_ >= 0) LockFile(fd_, LOCK_UN);
+        if (fd_ >= 0) LockFileDescriptor(fd_, FileLock::None);
     }
     ExclusiveSection(const ExclusiveSection&) = delete;
     ExclusiveSection& operator=(const ExclusiveSection&) = delete;
@@ -496,12 +402,12 @@ std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file
         return nullptr;
     }
     // The shared lock waits out a change another program is writing.
-    if (!LockFile(store->fd_, LOCK_SH)) {
+    if (!LockFileDescriptor(store->fd_, FileLock::Shared)) {
         error = FileFailure("Cannot lock", file, errno).message;
         return nullptr;
     }
     Status status = store->CatchUp(false);
-    LockFile(store->fd_, LOCK_UN);
+    LockFileDescriptor(store->fd_, FileLock::None);
     if (!status.ok()) {
         error = status.message;
         return nullptr;
@@ -531,8 +437,8 @@ Status MemoryStore::Apply(LdifRecord& r) {
 Status MemoryStore::CatchUp(bool exclusive) {
     FileIdentity open;
     FileIdentity named;
-    if (!IdentifyOpen(fd_, open)) return FileFailure("Cannot read", file_, errno);
-    if (!IdentifyNamed(file_, named)) return FileFailure("Cannot open", file_, errno);
+    if (!IdentifyOpenFile(fd_, open)) return FileFailure("Cannot read", file_, errno);
+    if (!IdentifyNamedFile(file_, named)) return FileFailure("Cannot open", file_, errno);
     // Records are only ever appended; anything else means the file is not the one loaded.
     if (named.index != open.index || named.volume != open.volume || open.size < read_) {
         broken_ = {ResultCode::Unavailable,
@@ -560,7 +466,7 @@ Status MemoryStore::CatchUp(bool exclusive) {
         }
         size_t want = static_cast<size_t>(std::min<uint64_t>(capacity - filled, size - at));
         for (size_t done = 0; done < want;) {
-            long long n = ReadAt(fd_, buffer.get() + filled, want - done, at);
+            long long n = ReadFileAt(fd_, buffer.get() + filled, want - done, at);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) return FileFailure("Cannot read", file_, errno);
             if (n == 0) {
@@ -612,7 +518,7 @@ std::string MemoryStore::Separator() const {
     char last[3] = {};
     size_t n = static_cast<size_t>(std::min<uint64_t>(read_, 3));
     if (n == 0) return {};
-    if (ReadAt(fd_, last + 3 - n, n, read_ - n) != static_cast<long long>(n)) return "\n\n";
+    if (ReadFileAt(fd_, last + 3 - n, n, read_ - n) != static_cast<long long>(n)) return "\n\n";
     std::string_view end(last, 3);
     if (end.ends_with("\n\n") || end.ends_with("\n\r\n")) return {};
     return end.ends_with("\n") ? "\n" : "\n\n";
@@ -624,7 +530,8 @@ Status MemoryStore::Exclusively(const std::function<Status()>& work) {
         return work();
     }
     if (!broken_.ok()) return broken_;
-    if (!LockFile(fd_, LOCK_EX)) return FileFailure("Cannot lock", file_, errno);
+    if (!LockFileDescriptor(fd_, FileLock::Exclusive))
+        return FileFailure("Cannot lock", file_, errno);
     ExclusiveSection section(fd_, exclusive_);
     Status status = CatchUp(true);
     if (!status.ok()) return status;
@@ -671,9 +578,10 @@ MemoryStore::Node* MemoryStore::FindNode(std::string_view dn) const {
 Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchCursor>& cursor) {
     // Others' changes are taken in first. When that fails, what the store holds still
     // answers; changes are the ones refused.
-    if (!file_.empty() && exclusive_ == 0 && broken_.ok() && LockFile(fd_, LOCK_SH)) {
+    if (!file_.empty() && exclusive_ == 0 && broken_.ok() &&
+        LockFileDescriptor(fd_, FileLock::Shared)) {
         CatchUp(false);
-        LockFile(fd_, LOCK_UN);
+        LockFileDescriptor(fd_, FileLock::None);
     }
     std::unique_ptr<Filter> filter;
     Status status = Filter::Parse(request.filter, filter,
