@@ -3,10 +3,9 @@
 // Backup: one namespace through BitBtn1Click (enumerate, format, sort, write), compared with
 // `sort -f` of the same lines into a file. Restore: a file of RESTORE_LINES lines through the
 // restore window into the memory store, with the status window shown.
-#include "app/program.h"
-#include "app/sorted_list_box.h"
 #include "backup/backup_file.h"
 #include "base/file_io.h"
+#include "gui/qt/program.h"
 #include "namespace_ldif.h"
 #include "platform/platform.h"
 #include "platform/store/memory_store.h"
@@ -50,7 +49,7 @@ bool Open(const fs::path& ldif) {
     return store != nullptr;
 }
 
-void WaitForStartup(TForm1& form) {
+void WaitForStartup(MainWindow& form) {
     while (form.Timer1->isActive())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
 }
@@ -67,7 +66,7 @@ int BenchStartup(const fs::path& work) {
     std::printf("start-up to a filled main window  %.3f s (%d namespaces; 0.2 s of it is the "
                 "start-up timer)\n",
                 Seconds(start), w.Form1->ListBox1->count());
-    fs::remove(w.Form1->SettingsFile());
+    fs::remove(w.Form1->form().SettingsFile());
     return w.Form1->ListBox1->count() > 0 ? 0 : 1;
 }
 
@@ -79,10 +78,10 @@ int BenchBackup(const fs::path& work, int links) {
     w.Form1->show();
     WaitForStartup(*w.Form1);
     w.Form1->cbDomains->setEditText("bench.test");
-    w.Form1->cbDomainsExit();
+    w.Form1->form().cbDomainsExit();
     w.Form1->ePath->setText(QString::fromStdString((work / "out").string()));
     auto start = Clock::now();
-    w.Form1->BitBtn1Click();
+    w.Form1->form().BitBtn1Click();
     double run = Seconds(start);
 
     fs::path file = work / "out" / "Big.txt";
@@ -125,10 +124,10 @@ int BenchRestore(const fs::path& work, int lines) {
     WaitForStartup(*w.Form1);
     PaintCounter counter;
     w.fStatus->re1->viewport()->installEventFilter(&counter);
-    w.fRestore->LoadLines(backup);
-    w.fRestore->SelectAllButtonClick();
+    w.fRestore->form().LoadLines(backup);
+    w.fRestore->form().SelectAllButtonClick();
     auto start = Clock::now();
-    w.fRestore->RestoreButtonClick();
+    w.fRestore->form().RestoreButtonClick();
     double run = Seconds(start);
     int restored = w.fStatus->re1->toPlainText().count("\tRestored");
     std::printf("restore of %d lines\n", lines);

@@ -11,8 +11,7 @@
 
 namespace kestrune {
 
-// The status window's time stamp: the date in the locale's short form and, unless it is
-// exactly midnight, a blank and the time (C library's LC_TIME locale).
+// The status window's time stamp (LocalTimeStamp) in the ANSI code page.
 std::string LogTimeStamp(std::time_t moment);
 
 class TextRestoreLog : public RestoreLog {

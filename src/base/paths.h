@@ -20,6 +20,14 @@ AnsiString IncludeTrailingPathDelimiter(const AnsiString& folder);
 // The folder of the running program file, ending in kPathDelim.
 AnsiString ProgramFolder();
 
+// The user's own folder for this program's settings: %APPDATA%\Kestrune on Windows,
+// $XDG_CONFIG_HOME/kestrune (else ~/.config/kestrune) elsewhere. Not created here.
+std::filesystem::path UserSettingsFolder();
+
+// Whether a file can be created in folder (tried, not guessed from permissions: a folder
+// under Program Files or /usr refuses a user whatever its attributes say).
+bool FolderIsWritable(const std::filesystem::path& folder);
+
 // A file name typed or stored as 8-bit text, and back. On POSIX the bytes are the name; on
 // Windows names are UTF-16 and the text goes through the ANSI code page (building a path
 // from narrow text directly would take each byte for one character).

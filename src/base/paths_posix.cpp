@@ -1,5 +1,7 @@
 #include "base/paths.h"
 
+#include <cstdlib>
+
 namespace kestrune {
 
 AnsiString ProgramFolder() {
@@ -7,6 +9,13 @@ AnsiString ProgramFolder() {
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) exe = std::filesystem::current_path(error) / "kestrune";
     return IncludeTrailingPathDelimiter(exe.parent_path().string());
+}
+
+std::filesystem::path UserSettingsFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config && *config == '/') return std::filesystem::path(config) / "kestrune";
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home && *home ? home : "/tmp") / ".config" / "kestrune";
 }
 
 std::filesystem::path PathFromAnsi(const AnsiString& name) {

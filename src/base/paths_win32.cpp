@@ -19,6 +19,20 @@ AnsiString ProgramFolder() {
     return IncludeTrailingPathDelimiter(AnsiFromPath(std::filesystem::path(name).parent_path()));
 }
 
+std::filesystem::path UserSettingsFolder() {
+    std::wstring appData(MAX_PATH, L'\0');
+    DWORD n =
+        GetEnvironmentVariableW(L"APPDATA", appData.data(), static_cast<DWORD>(appData.size()));
+    if (n > appData.size()) {
+        appData.resize(n);
+        n = GetEnvironmentVariableW(L"APPDATA", appData.data(), n);
+    }
+    appData.resize(n < appData.size() ? n : 0);
+    std::filesystem::path base =
+        appData.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(appData);
+    return base / L"Kestrune";
+}
+
 std::filesystem::path PathFromWide(const WideString& name) {
     return std::filesystem::path(std::wstring(name.begin(), name.end()));
 }

@@ -1,0 +1,15 @@
+// The time stamp of a status line: the date in the user's short format and, unless it is
+// exactly midnight, a blank and the time in the user's long format.
+#pragma once
+
+#include "base/ansi_string.h"
+
+#include <ctime>
+
+namespace kestrune {
+
+// Windows: the user's default locale (GetDateFormatEx, GetTimeFormatEx). Elsewhere: the C
+// library's LC_TIME locale (%x, %X), whose text is taken for UTF-8.
+WideString LocalTimeStamp(std::time_t moment);
+
+} // namespace kestrune

@@ -1,0 +1,122 @@
+// The main window's two actions: the backup run (Backup, and the unattended start) and the
+// Restore button, which opens a backup file in the restore window.
+#include "backup/backup_run.h"
+#include "backup/restore_run.h"
+#include "backup/run_report.h"
+#include "base/file_io.h"
+#include "base/paths.h"
+#include "gui/forms/main_form.h"
+#include "gui/forms/message_box.h"
+#include "gui/forms/restore_form.h"
+#include "gui/forms/session.h"
+
+namespace kestrune {
+
+void TForm1::OXLDFS1DFSEnum2(TOXLDFS*, AnsiString Path, AnsiString Share, AnsiString Comment,
+                             int32_t Index, bool& Abort) {
+    if (FRun)
+        FRun->Report(Path, Share, Comment, Index, Abort);
+    else
+        Abort = FCancelRequested;
+}
+
+void TForm1::SetRunControls(bool running) {
+    for (Control* control :
+         std::initializer_list<Control*>{ListBox1, BitBtn1, BitBtn3, ePath, ePrefix})
+        control->SetEnabled(!running);
+    Bitbtn2->SetCaption(running ? u"Cancel" : u"Close");
+}
+
+// The window's state during a run, put back however the run ends: the controls, the running
+// flag, the run the enumeration events go to, and the keyboard focus (disabling the focused
+// Backup button would otherwise leave it on Close, where the next Space ends the program).
+class TForm1::RunningState {
+  public:
+    RunningState(TForm1& form, BackupRun& run) : form_(form) {
+        for (Control* control : std::initializer_list<Control*>{
+                 form.cbDomains, form.ListBox1, form.ePrefix, form.ePath, form.Checkbox1,
+                 form.BitBtn1, form.BitBtn3, form.Bitbtn2})
+            if (control->Focused()) focused_ = control;
+        form.FBackupRunning = true;
+        form.FRun = &run;
+        form.SetRunControls(true);
+    }
+    ~RunningState() {
+        form_.FRun = nullptr;
+        form_.FBackupRunning = false;
+        form_.SetRunControls(false);
+        if (focused_ && focused_->Enabled())
+            focused_->SetFocus();
+        else
+            form_.ListBox1->SetFocus();
+    }
+    RunningState(const RunningState&) = delete;
+    RunningState& operator=(const RunningState&) = delete;
+
+  private:
+    TForm1& form_;
+    Control* focused_ = nullptr;
+};
+
+void TForm1::BitBtn1Click() {
+    FCancelRequested = false;
+    if (ePath->Text().empty()) return;
+    const WideString delimiter(1, static_cast<char16_t>(kPathDelim));
+    if (!ePath->Text().ends_with(delimiter)) ePath->SetText(ePath->Text() + delimiter);
+    // Folder and prefix keep every character: only the files' contents use the code page.
+    const std::filesystem::path folder = PathFromWide(ePath->Text());
+    ForceDirectories(folder); // a failure shows at the first file
+
+    std::vector<WideString> chosen;
+    for (int i = 0; i < ListBox1->Count(); ++i)
+        if (ListBox1->Selected(i)) chosen.push_back(ListBox1->Item(i));
+
+    BackupRunResult result;
+    {
+        BackupRun run(OXLDFS1, *FBackupLines, FCancelRequested);
+        RunningState running(*this, run);
+        window->ProcessMessages();
+        run.processMessages = [this] { window->ProcessMessages(); };
+        result = run.Run(NTADS1.ToDotname(WideToAnsi(cbDomains->Text())), chosen, folder,
+                         PathFromWide(ePrefix->Text()));
+    }
+
+    const bool unattended = !FArguments.empty();
+    RunReport report = DescribeBackupRun(result);
+    if (unattended) SetExitStatusAtLeast(report.exitStatus);
+    if (!report.errors.empty())
+        ShowMessageBox(window, MessageKind::Error, "Kestrune", report.errors);
+    if (!report.warnings.empty())
+        ShowMessageBox(window, MessageKind::Warning, "Kestrune", report.warnings);
+
+    // Unattended, the window closes after the run; after a failed write it stays with its
+    // message, unless nobody can see it.
+    if ((unattended && (!result.WriteFailed() || RunningHeadless())) || FCloseAfterRun) {
+        FCloseAfterRun = false;
+        window->Close();
+    }
+}
+
+void TForm1::BitBtn3Click() {
+    if (!fRestore) return;
+    if (!ePath->Text().empty()) OpenDialog1->SetInitialDir(ePath->Text());
+    if (!OpenDialog1->Execute()) return;
+    const std::filesystem::path file = OpenDialog1->FileName();
+    std::string problem;
+    std::optional<std::vector<AnsiString>> lines;
+    try {
+        lines = ReadBackupLines(file, problem);
+    } catch (const EFileError& e) {
+        problem = e.what();
+    }
+    if (!lines) {
+        ShowMessageBox(window, MessageKind::Error, "Kestrune", problem);
+        return;
+    }
+    FRestoreFileName = file;
+    fRestore->LoadLines(*lines);
+    fRestore->SelectAllButtonClick();
+    fRestore->ShowModal();
+}
+
+} // namespace kestrune

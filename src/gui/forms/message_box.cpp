@@ -1,0 +1,37 @@
+#include "gui/forms/message_box.h"
+
+#include "gui/forms/session.h"
+
+#include <cstdio>
+
+namespace kestrune {
+namespace {
+std::function<void(const MessageBoxShown&)>& Hook() {
+    static std::function<void(const MessageBoxShown&)> hook;
+    return hook;
+}
+} // namespace
+
+ScopedMessageBoxHook::ScopedMessageBoxHook(std::function<void(const MessageBoxShown&)> hook)
+    : previous_(std::move(Hook())) {
+    Hook() = std::move(hook);
+}
+
+ScopedMessageBoxHook::~ScopedMessageBoxHook() {
+    Hook() = std::move(previous_);
+}
+
+void ShowMessageBox(FormWindow* owner, MessageKind kind, const std::string& caption,
+                    const std::string& text) {
+    if (Hook()) {
+        Hook()({kind, caption, text});
+        return;
+    }
+    if (RunningHeadless() || !owner) {
+        std::fprintf(stderr, "kestrune: %s\n", text.c_str());
+        return;
+    }
+    owner->ShowMessage(kind, caption, text);
+}
+
+} // namespace kestrune

@@ -1,0 +1,38 @@
+// Every message box of the windows goes through here: one place decides whether a box is
+// shown, written to standard error (nobody can see a box when the program runs headless), or
+// answered by a test.
+#pragma once
+
+#include "gui/forms/controls.h"
+
+#include <functional>
+#include <string>
+
+namespace kestrune {
+
+struct MessageBoxShown {
+    MessageKind kind;
+    std::string caption; // UTF-8
+    std::string text;    // UTF-8
+};
+
+// A modal box over owner with the text and a single OK button. Headless, or without an owner,
+// the text goes to standard error instead.
+void ShowMessageBox(FormWindow* owner, MessageKind kind, const std::string& caption,
+                    const std::string& text);
+
+// While it lives, boxes are handed to the hook instead of being shown (tests answer them this
+// way: a box that never comes fails at once instead of waiting for a timeout). The hook that
+// was set before comes back when it ends.
+class ScopedMessageBoxHook {
+  public:
+    explicit ScopedMessageBoxHook(std::function<void(const MessageBoxShown&)> hook);
+    ~ScopedMessageBoxHook();
+    ScopedMessageBoxHook(const ScopedMessageBoxHook&) = delete;
+    ScopedMessageBoxHook& operator=(const ScopedMessageBoxHook&) = delete;
+
+  private:
+    std::function<void(const MessageBoxShown&)> previous_;
+};
+
+} // namespace kestrune

@@ -1,0 +1,108 @@
+#include "gui/forms/restore_form.h"
+
+#include "gui/forms/status_form.h"
+
+#include <algorithm>
+
+namespace kestrune {
+
+TfRestore::TfRestore(const Controls& controls, Context context)
+    : CheckListBox1(controls.CheckListBox1), RestoreButton(controls.RestoreButton),
+      CloseButton(controls.CloseButton), SelectAllButton(controls.SelectAllButton),
+      DeselectAllButton(controls.DeselectAllButton), window(controls.window),
+      FContext(std::move(context)) {}
+
+void TfRestore::LoadLines(std::vector<AnsiString> lines) {
+    std::vector<WideString> items;
+    items.reserve(lines.size());
+    for (const AnsiString& line : lines)
+        items.push_back(AnsiToWide(line));
+    FLines = std::move(lines);
+    CheckListBox1->SetItems(items);
+}
+
+void TfRestore::SelectAllButtonClick() {
+    CheckListBox1->SetAllChecked(true);
+}
+
+void TfRestore::DeselectAllButtonClick() {
+    CheckListBox1->SetAllChecked(false);
+}
+
+namespace {
+
+// The check list as the run reads it: marks at the moment the run reaches them, over the
+// items there were when the run started.
+class CheckListSelection : public RestoreSelection {
+  public:
+    CheckListSelection(const CheckList& list, const std::vector<AnsiString>& lines)
+        : list_(list), lines_(lines), count_(list.Count()) {}
+    int Count() const override {
+        return std::min({count_, list_.Count(), static_cast<int>(lines_.size())});
+    }
+    bool Checked(int index) const override { return index < list_.Count() && list_.Checked(index); }
+    AnsiString Line(int index) const override { return lines_.at(index); }
+
+  private:
+    const CheckList& list_;
+    const std::vector<AnsiString>& lines_;
+    const int count_;
+};
+
+} // namespace
+
+void TfRestore::RestoreButtonClick() {
+    if (FRunning) return; // one run at a time
+    FRunning = true;
+    CloseButton->SetCaption(u"Cancel");
+    // The caption and the running state come back however the run ends.
+    struct Idle {
+        TfRestore* form;
+        ~Idle() {
+            form->CloseButton->SetCaption(u"Close");
+            form->FRunning = false;
+        }
+    } idle{this};
+
+    FCancelRequested = false;
+    PlaceLogBeside();
+    // The run reads the lines as they are now; a file loaded during the run waits for the next.
+    const std::vector<AnsiString> lines = FLines;
+    RestoreRun run(*FContext.dfs, *FContext.status, FCancelRequested);
+    run.noSlashes = FContext.noSlashes();
+    run.backupFile = FContext.backupFile();
+    run.processMessages = [this] { window->ProcessMessages(); };
+    run.Run(CheckListSelection(*CheckListBox1, lines));
+}
+
+int LeftBeside(const ScreenRect& anchor, int width, const ScreenRect& room) {
+    int x = anchor.Right();
+    if (x + width > room.Right()) x = anchor.left - width;
+    if (x < room.left)
+        x = room.Right() - anchor.Right() > anchor.left - room.left ? room.Right() - width
+                                                                    : room.left;
+    return x;
+}
+
+void TfRestore::PlaceLogBeside() {
+    FormWindow* log = FContext.status->window;
+    const ScreenRect mine = window->Frame();
+    const ScreenRect theirs = log->Frame();
+    if (!theirs.Intersects(mine)) return;
+    log->MoveTo(LeftBeside(mine, theirs.width, window->WorkArea()), mine.top);
+}
+
+void TfRestore::CloseButtonClick() {
+    if (CloseButton->Caption() == u"Cancel") FCancelRequested = true;
+    if (CloseButton->Caption() == u"Close") window->Close();
+}
+
+bool TfRestore::FormCloseQuery() {
+    if (FRunning) {
+        FCancelRequested = true;
+        return false;
+    }
+    return true;
+}
+
+} // namespace kestrune

@@ -1,0 +1,42 @@
+#include "gui/forms/status_form.h"
+
+#include "base/file_io.h"
+#include "base/string_list.h"
+#include "base/time_stamp.h"
+
+namespace kestrune {
+
+TfStatus::TfStatus(const Controls& controls) : re1(controls.re1), window(controls.window) {}
+
+void TfStatus::FormShow() {
+    // One tab stop 100 points from the left edge, so messages line up after the time stamps.
+    re1->SetTabStop(100.0);
+}
+
+void TfStatus::AddLine(const AnsiString& Msg, uint32_t Color) {
+    const bool following = re1->Following();
+    re1->AppendLine(LocalTimeStamp(now()) + u'\t' + AnsiToWide(Msg), Color);
+    if (following) re1->ScrollToEnd();
+}
+
+void TfStatus::ClearLines() {
+    re1->Clear();
+}
+
+void TfStatus::ShowLog() {
+    window->Show();
+    window->BringToFront();
+}
+
+void TfStatus::SaveLinesToFile(const std::filesystem::path& file) {
+    if (!FPlainText) {
+        ReplaceFileContents(file, re1->RichText());
+        return;
+    }
+    TStringList lines;
+    for (const WideString& line : re1->Lines())
+        lines.Add(WideToAnsi(line));
+    lines.SaveToFile(file);
+}
+
+} // namespace kestrune

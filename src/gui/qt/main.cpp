@@ -1,0 +1,75 @@
+// The program block: application title, platform, the three windows, message loop.
+#include "backup/run_report.h"
+#include "cli/command_line.h"
+#include "gui/forms/message_box.h"
+#include "gui/forms/session.h"
+#include "gui/qt/program.h"
+#include "platform/platform.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// The platform KESTRUNE_PLATFORM names. What the directory could not tell about this session
+// stays empty; start-up says which fact and why.
+bool InstallPlatform(std::string& error) {
+    std::vector<std::string> notes;
+    bool installed = kestrune::InstallPlatformFromEnvironment(error, &notes);
+    for (const std::string& note : notes)
+        std::fprintf(stderr, "kestrune: not found in the directory: %s\n", note.c_str());
+    return installed;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace kestrune;
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    // Started with arguments and no display (a scheduled job, a shell over ssh), or with
+    // options: the command line runs without a window, and ends by itself.
+    bool noDisplay = !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+                     !std::getenv("QT_QPA_PLATFORM");
+    if (HasOptions(arguments) || (!arguments.empty() && noDisplay)) {
+        std::string error;
+        if (!InstallPlatform(error)) {
+            std::fprintf(stderr, "kestrune: %s\n", error.c_str());
+            return kExitFailure;
+        }
+        std::setlocale(LC_TIME, ""); // the restore log's time stamps
+        return RunCommandLine(arguments, {std::cout, std::cerr, isatty(2) != 0, isatty(1) != 0});
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Kestrune");
+    // Nobody sees an offscreen window: its messages go to standard error, never to a box that
+    // would wait for ever.
+    SetRunningHeadless(QGuiApplication::platformName() == "offscreen");
+    TNTADS::SetMessageHook([](const AnsiString& text) {
+        ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", WideToUtf8(AnsiToWide(text)));
+    });
+
+    std::string error;
+    if (!InstallPlatform(error)) {
+        std::fprintf(stderr, "kestrune: %s\n", error.c_str());
+        if (!RunningHeadless())
+            QMessageBox::critical(nullptr, "Kestrune", QString::fromStdString(error));
+        return kExitFailure;
+    }
+
+    // Arguments come in the user's locale; the prefix, folder and domain keep every character.
+    std::vector<WideString> wide;
+    for (const std::string& argument : arguments)
+        wide.push_back(QString::fromLocal8Bit(argument).toStdU16String());
+    ProgramWindows windows = CreateProgramWindows(std::move(wide));
+    windows.Form1->show();
+    int status = app.exec();
+    return GraverExitStatus(status, ExitStatus());
+}

@@ -1,0 +1,22 @@
+#include "gui/qt/program.h"
+
+#include "gui/forms/program.h"
+
+namespace kestrune {
+
+ProgramWindows CreateProgramWindows(std::vector<WideString> arguments) {
+    ProgramWindows w;
+    w.Form1 = std::make_unique<MainWindow>(std::move(arguments));
+    w.fStatus = std::make_unique<StatusWindow>();
+    // Owned here; the main window is its parent only so that it can be modal to that window
+    // alone, leaving the Status window usable during a restore.
+    w.fRestore = std::make_unique<RestoreWindow>(RestoreContext(w.Form1->form(), w.fStatus->form()),
+                                                 w.Form1.get());
+    // Closing the main window ends the program, whatever other window is still open.
+    w.fStatus->setAttribute(Qt::WA_QuitOnClose, false);
+    w.fRestore->setAttribute(Qt::WA_QuitOnClose, false);
+    w.Form1->form().SetRestoreWindow(&w.fRestore->form());
+    return w;
+}
+
+} // namespace kestrune

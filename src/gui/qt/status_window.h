@@ -1,0 +1,31 @@
+// The Status window's Qt view: one read-only rich-text control, light green on black.
+#pragma once
+
+#include "gui/forms/status_form.h"
+#include "gui/qt/qt_controls.h"
+
+#include <QWidget>
+
+class QPlainTextEdit;
+
+namespace kestrune {
+
+class StatusWindow : public QWidget {
+  public:
+    explicit StatusWindow(QWidget* parent = nullptr);
+
+    TfStatus& form() { return form_; }
+    QPlainTextEdit* re1;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    QPlainTextEdit* CreateControls();
+
+    QtRichLog logControl_;
+    QtFormWindow windowControl_;
+    TfStatus form_;
+};
+
+} // namespace kestrune

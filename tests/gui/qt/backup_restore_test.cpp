@@ -1,0 +1,385 @@
+#include "base/file_io.h"
+#include "gui/forms/message_box.h"
+#include "gui/qt/program.h"
+#include "modal.h"
+#include "platform/platform.h"
+#include "platform/store/memory_store.h"
+#include "scratch_folder.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <filesystem>
+#include <unistd.h>
+
+using namespace kestrune;
+using kestrune::testing::ScratchFolder;
+using kestrune::testing::WhenModal;
+namespace fs = std::filesystem;
+
+class BackupRestoreTest : public QObject {
+    Q_OBJECT
+
+  private:
+    ScratchFolder work{"gui"};
+    std::shared_ptr<store::MemoryStore> directory;
+    ProgramWindows w;
+    std::vector<MessageBoxShown> boxes; // every box the windows showed, answered at once
+    std::unique_ptr<ScopedMessageBoxHook> hook;
+
+    // New windows started with the arguments, shown, their start-up left out.
+    void StartUnattended(std::vector<WideString> arguments) {
+        fs::remove(w.Form1->form().SettingsFile());
+        w = CreateProgramWindows(std::move(arguments));
+        w.Form1->show();
+        w.Form1->Timer1->stop();
+        ListExample();
+    }
+
+    // The main window on example.com with every namespace selected.
+    void ListExample() {
+        w.Form1->cbDomains->setEditText("example.com");
+        w.Form1->form().cbDomainsExit();
+        w.Form1->ListBox1->selectAll();
+    }
+    void OpenAndRestore(const fs::path& file, const std::function<void(RestoreWindow*)>& inside) {
+        WhenModal<QFileDialog>([file](QFileDialog* dialog) {
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QVERIFY(edit);
+            edit->setText(QString::fromStdString(file.string()));
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        WhenModal<RestoreWindow>([inside](RestoreWindow* restore) {
+            inside(restore);
+            QTest::mouseClick(restore->CloseButton, Qt::LeftButton);
+        });
+        w.Form1->form().BitBtn3Click();
+    }
+    QStringList StatusMessages() {
+        QStringList out;
+        for (QTextBlock b = w.fStatus->re1->document()->begin(); b.isValid(); b = b.next())
+            out << b.text().mid(b.text().indexOf('\t') + 1);
+        return out;
+    }
+
+  private slots:
+    void init() {
+        work.Reset();
+        std::string error;
+        directory = store::MemoryStore::Open(work / "domain.ldif", error);
+        QVERIFY2(directory, error.c_str());
+        InstallStorePlatform(directory);
+        boxes.clear();
+        hook = std::make_unique<ScopedMessageBoxHook>(
+            [this](const MessageBoxShown& box) { boxes.push_back(box); });
+        w = CreateProgramWindows();
+        w.Form1->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.Form1.get()));
+        QTRY_VERIFY(!w.Form1->Timer1->isActive());
+    }
+    void cleanup() {
+        fs::remove(w.Form1->form().SettingsFile());
+        w = ProgramWindows();
+        hook.reset();
+        UninstallPlatform();
+        directory.reset();
+        work.Remove();
+    }
+
+    void backupWritesOneSortedFilePerNamespace() {
+        ListExample();
+        w.Form1->ePath->setText(work.Folder("out/deeper")); // missing, without a trailing separator
+        w.Form1->form().BitBtn1Click();
+        QCOMPARE(w.Form1->ePath->text(), work.Folder("out/deeper") + "/");
+        QCOMPARE(
+            ScratchFolder::FilesIn(work / "out/deeper"),
+            (std::vector<std::string>{"Archive.txt", "Projets.txt", "Public.txt", "Users.txt"}));
+        QCOMPARE(
+            ReadWholeFile(work / "out/deeper/Public.txt"),
+            std::string("dfscmd /add \"\\\\example.com\\Public\" \"\\\\DC2\\Public\" \"Company "
+                        "public share\"\r\n"
+                        "dfscmd /add \"\\\\example.com\\Public\\Software\" \"\\\\FS2\\Software\" "
+                        "\"Installers, \"current\" and older\"\r\n"
+                        "dfscmd /add \"\\\\example.com\\Public\\Software\" "
+                        "\"\\\\FS3\\Software\\Mirror\" \"Installers, \"current\" and older\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\" \"\\\\DC1\\Public\" \"Company "
+                        "public share\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\\Data\\Projects\" "
+                        "\"\\\\FS1\\Projects\" \"\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\\Data\\Templates\" "
+                        "\"\\\\FS2\\Templates\" \"\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\\Policies\" \"\\\\FS1\\Policies\" "
+                        "\"Read \"before\" you sign\"\r\n"
+                        "dfscmd /map \"\\\\example.com\\Public\\Software\" \"\\\\FS1\\Software\" "
+                        "\"Installers, \"current\" and older\"\r\n"));
+        QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
+        QVERIFY(w.Form1->BitBtn1->isEnabled() && w.Form1->ListBox1->isEnabled() &&
+                w.Form1->ePath->isEnabled());
+        QVERIFY(w.Form1->isVisible()); // no arguments: the window stays
+
+        // A prefix, a namespace that cannot be read, and a second run over the first: the
+        // unreadable one keeps its old file and is named in one error box at the end.
+        WriteWholeFile(work / "out/deeper/pfxPublic.txt", "stale");
+        WriteWholeFile(work / "out/deeper/pfxGhost.txt", "last night's");
+        w.Form1->ePrefix->setText("pfx");
+        w.Form1->ListBox1->addItem("Ghost");
+        w.Form1->ListBox1->selectAll();
+        w.Form1->form().BitBtn1Click();
+        QCOMPARE(ReadWholeFile(work / "out/deeper/pfxPublic.txt"),
+                 ReadWholeFile(work / "out/deeper/Public.txt"));
+        QCOMPARE(ReadWholeFile(work / "out/deeper/pfxGhost.txt"), std::string("last night's"));
+        QCOMPARE(boxes.size(), size_t(1));
+        QCOMPARE(boxes[0].kind, MessageKind::Error);
+        QVERIFY2(boxes[0].text.find("  Ghost: ") != std::string::npos &&
+                     boxes[0].text.find("unchanged") != std::string::npos,
+                 boxes[0].text.c_str());
+    }
+
+    void emptyFolderDoesNothingAndNoSelectionWritesNothing() {
+        ListExample();
+        w.Form1->ePath->clear();
+        w.Form1->form().BitBtn1Click();
+        QCOMPARE(w.Form1->ePath->text(), QString());
+        w.Form1->ListBox1->clearSelection();
+        w.Form1->ePath->setText(work.Folder("none"));
+        w.Form1->form().BitBtn1Click();
+        QVERIFY(ScratchFolder::FilesIn(work / "none").empty());
+        QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
+    }
+
+    void aFailedWriteEndsTheRunWithTheFullName() {
+        ListExample();
+        WriteWholeFile(work / "plainfile", "x");
+        w.Form1->ePath->setText(work.Folder("plainfile/sub/"));
+        ScopedMessageBoxHook checking([&](const MessageBoxShown& box) {
+            QVERIFY(!w.Form1->form().BackupRunning()); // the controls are back before the box
+            boxes.push_back(box);
+        });
+        w.Form1->form().BitBtn1Click();
+        QCOMPARE(boxes.size(), size_t(1));
+        QString shown = QString::fromStdString(boxes[0].text);
+        QVERIFY2(shown.contains("\"" + work.Folder("plainfile/sub/") + "Archive.txt\""),
+                 qPrintable(shown));
+        QVERIFY2(shown.contains("Not a directory"), qPrintable(shown));
+        QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
+        QVERIFY(w.Form1->BitBtn1->isEnabled());
+
+        // Unattended, a failed write leaves the window open with its message.
+        StartUnattended({u"pfx", work.Folder("plainfile/sub").toStdU16String()});
+        w.Form1->ePath->setText(work.Folder("plainfile/sub/"));
+        w.Form1->form().BitBtn1Click();
+        QCOMPARE(boxes.size(), size_t(2));
+        QVERIFY(w.Form1->isVisible());
+    }
+
+    void aHostileNamespaceNameNeverWritesOutsideTheFolder() {
+        ListExample();
+        w.Form1->ListBox1->clearSelection();
+        w.Form1->ListBox1->insertItem(0, "../evil");
+        w.Form1->ListBox1->item(0)->setSelected(true);
+        w.Form1->ePath->setText(work.Folder("out/"));
+        w.Form1->form().BitBtn1Click();
+        QCOMPARE(boxes.size(), size_t(1));
+        QVERIFY2(
+            QString::fromStdString(boxes[0].text).contains(work.Folder("out/") + "../evil.txt"),
+            boxes[0].text.c_str());
+        QVERIFY(!fs::exists(work / "evil.txt"));
+        QVERIFY(ScratchFolder::FilesIn(work / "out").empty());
+    }
+
+    void cancelFinishesTheNamespaceInProgress() {
+        ListExample();
+        w.Form1->ePath->setText(work.Folder("out"));
+        w.Form1->form().OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
+            QCOMPARE(w.Form1->Bitbtn2->text(), QString("Cancel"));
+            QVERIFY(!w.Form1->BitBtn1->isEnabled());
+            QTest::mouseClick(w.Form1->Bitbtn2, Qt::LeftButton);
+        };
+        w.Form1->form().BitBtn1Click();
+        QCOMPARE(ScratchFolder::FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
+        QVERIFY(fs::file_size(work / "out/Archive.txt") > 0);
+        QVERIFY(w.Form1->isVisible());
+
+        // Unattended, the window closes after a cancelled run too.
+        StartUnattended({u"", work.Folder("out2").toStdU16String()});
+        w.Form1->ePath->setText(work.Folder("out2"));
+        w.Form1->form().OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
+            QTest::mouseClick(w.Form1->Bitbtn2, Qt::LeftButton);
+        };
+        w.Form1->form().BitBtn1Click();
+        QCOMPARE(ScratchFolder::FilesIn(work / "out2"), std::vector<std::string>{"Archive.txt"});
+        QVERIFY(!w.Form1->isVisible());
+    }
+
+    void closingDuringARunStopsItFirst() {
+        ListExample();
+        w.Form1->ePath->setText(work.Folder("out"));
+        w.Form1->form().OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
+            w.Form1->close(); // Alt+F4 or the frame while the run goes on
+            QVERIFY(w.Form1->isVisible());
+        };
+        w.Form1->form().BitBtn1Click();
+        QVERIFY(!w.Form1->isVisible());
+        QCOMPARE(ScratchFolder::FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
+        QVERIFY(fs::exists(w.Form1->form().SettingsFile()));
+    }
+
+    void theStatusWindowStaysUsableDuringARestoreAndTheMainWindowEndsTheProgram() {
+        WriteWholeFile(work / "Public.txt",
+                       "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"\"\r\n");
+        bool checked = false;
+        OpenAndRestore(work / "Public.txt", [&](RestoreWindow* restore) {
+            QTimer::singleShot(0, restore, [&, restore] {
+                // Modal to the main window only, and the progress is not hidden under it.
+                QCOMPARE(restore->windowModality(), Qt::WindowModal);
+                QCOMPARE(restore->parentWidget(), w.Form1.get());
+                QVERIFY(w.fStatus->isVisible() && !w.fStatus->parentWidget());
+                // Not hidden exactly under the restore window (both start centred); beside
+                // it where the screen has room.
+                QVERIFY(w.fStatus->pos() != restore->pos());
+                QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+                if (room.width() >=
+                    restore->frameGeometry().width() + w.fStatus->frameGeometry().width())
+                    QVERIFY(!w.fStatus->frameGeometry().intersects(restore->frameGeometry()));
+                checked = true;
+            });
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+        });
+        QVERIFY(checked);
+
+        // Closing the main window ends the program's event loop although the Status window is
+        // still open.
+        QVERIFY(w.fStatus->isVisible());
+        QTimer guard;
+        guard.setSingleShot(true);
+        bool ended = true;
+        connect(&guard, &QTimer::timeout, [&] {
+            ended = false;
+            QCoreApplication::quit();
+        });
+        guard.start(5000);
+        QTimer::singleShot(0, w.Form1.get(), [&] { w.Form1->close(); });
+        QApplication::exec();
+        guard.stop();
+        QVERIFY(ended);
+    }
+
+    void afterARunTheFocusIsWhereItWas() {
+        w.Form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.Form1.get()));
+        w.Form1->BitBtn1->setFocus(); // the domain box loses the focus first, then the list
+        ListExample();
+        w.Form1->ePath->setText(work.Folder("out"));
+        QTest::keyClick(w.Form1->BitBtn1, Qt::Key_Space);
+        QCOMPARE(ScratchFolder::FilesIn(work / "out").size(), size_t(4));
+        // Not on Close, where the next Space would end the program.
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Form1->BitBtn1));
+    }
+
+    void cancellingTheOpenDialogChangesNothing() {
+        w.fRestore->form().LoadLines({"kept"});
+        WhenModal<QFileDialog>([](QFileDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), QString("Restore"));
+            QCOMPARE(dialog->nameFilters(), QStringList({"Text files (*.txt)", "All files (*)"}));
+            QCOMPARE(dialog->defaultSuffix(), QString("txt"));
+            dialog->reject();
+        });
+        w.Form1->form().BitBtn3Click();
+        QVERIFY(!w.fRestore->isVisible());
+        QCOMPARE(w.fRestore->CheckListBox1->count(), 1);
+        QVERIFY(w.Form1->form().RestoreFileName().empty());
+    }
+
+    // Back up, delete every link, restore every file, back up again: the same files.
+    void roundTripGivesByteIdenticalBackups() {
+        ListExample();
+        w.Form1->ePath->setText(work.Folder("first"));
+        w.Form1->form().BitBtn1Click();
+
+        std::vector<store::Entry> links;
+        QVERIFY(store::SearchAll(*directory,
+                                 {"CN=Dfs-Configuration,CN=System,DC=example,DC=com",
+                                  store::Scope::Subtree,
+                                  "(objectClass=msDFS-Linkv2)",
+                                  {"1.1"},
+                                  0},
+                                 links)
+                    .ok());
+        QCOMPARE(int(links.size()), 8);
+        for (const auto& link : links)
+            QVERIFY(directory->Delete(link.dn).ok());
+
+        for (const std::string& name : ScratchFolder::FilesIn(work / "first")) {
+            TStringList lines;
+            lines.LoadFromFile(work / "first" / name);
+            OpenAndRestore(work / "first" / name, [&](RestoreWindow* restore) {
+                QCOMPARE(restore->CheckListBox1->count(), lines.Count());
+                for (int i = 0; i < restore->CheckListBox1->count(); ++i)
+                    QCOMPARE(restore->CheckListBox1->item(i)->checkState(), Qt::Checked);
+                QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+            });
+            QVERIFY(fs::exists(work / "first" / (name + "_restore.txt")));
+        }
+        QStringList last = StatusMessages();
+        QCOMPARE(last.first(), QString("Starting restore"));
+        QCOMPARE(last.last(), QString("** Complete **"));
+
+        w.Form1->ePath->setText(work.Folder("second"));
+        w.Form1->form().BitBtn1Click();
+        for (const std::string& name : ScratchFolder::FilesIn(work / "second"))
+            QCOMPARE(ReadWholeFile(work / "second" / name), ReadWholeFile(work / "first" / name));
+        QCOMPARE(ScratchFolder::FilesIn(work / "second").size(), size_t(4));
+    }
+
+    void restoreReportsEachLineAndCanBeCancelled() {
+        WriteWholeFile(
+            work / "Public.txt",
+            "dfscmd /map \"\\\\example.com\\Public\\Software\" \"\\\\FS1\\Software\" \"\"\r\n"
+            "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"fresh\"\r\n"
+            "\r\n"
+            "dfscmd /map \"\\\\example.com\\Public\\Later\" \"\\\\FS1\\Later\" \"\"\r\n");
+        OpenAndRestore(work / "Public.txt", [&](RestoreWindow* restore) {
+            restore->CheckListBox1->item(3)->setCheckState(Qt::Unchecked);
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+            QCOMPARE(restore->CloseButton->text(), QString("Close"));
+        });
+        QCOMPARE(StatusMessages(),
+                 QStringList({"Starting restore",
+                              "Restoring \\\\example.com\\Public\\Software to \\\\FS1\\Software  ",
+                              "Failed 80: The file exists.",
+                              "Restoring \\\\example.com\\Public\\New to \\\\FS1\\New  fresh",
+                              "Restored", "Skipped, not a backup line: ", "", "** Complete **"}));
+        QString log = QString::fromStdString(ReadWholeFile(work / "Public.txt_restore.txt"));
+        QCOMPARE(log.count("\r\n"), 8);
+        QVERIFY(log.endsWith("\t** Complete **\r\n"));
+
+        // Cancel during a run: the line in progress finishes, nothing after it runs, and Esc
+        // while running does not hide the window.
+        OpenAndRestore(work / "Public.txt", [&](RestoreWindow* restore) {
+            QTimer::singleShot(0, restore, [restore] {
+                QTest::keyClick(restore, Qt::Key_Escape);
+                QVERIFY(restore->isVisible());
+            });
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+        });
+        QCOMPARE(StatusMessages().size(), 5); // start, one line and its outcome, "", complete
+
+        // Nothing checked.
+        OpenAndRestore(work / "Public.txt", [&](RestoreWindow* restore) {
+            QTest::mouseClick(restore->DeselectAllButton, Qt::LeftButton);
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+        });
+        QCOMPARE(StatusMessages(), QStringList({"Starting restore", "", "** Complete **"}));
+    }
+};
+
+QTEST_MAIN(BackupRestoreTest)
+#include "backup_restore_test.moc"
