@@ -1,0 +1,335 @@
+#include "gui/win32/win32_controls.h"
+
+#include "base/ansi_string.h"
+
+#include <vector>
+
+namespace kestrune {
+
+WideString WindowText(HWND hwnd) {
+    std::vector<wchar_t> text(GetWindowTextLengthW(hwnd) + 1, L'\0');
+    int n = GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+    return FromW(text.data(), n > 0 ? n : 0);
+}
+
+bool Win32CheckBox::Checked() const {
+    return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32ComboBox::AddItem(const WideString& item) {
+    SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item)));
+}
+int Win32ComboBox::Count() const {
+    return static_cast<int>(SendMessageW(hwnd_, CB_GETCOUNT, 0, 0));
+}
+WideString Win32ComboBox::Item(int index) const {
+    LRESULT length = SendMessageW(hwnd_, CB_GETLBTEXTLEN, index, 0);
+    if (length == CB_ERR) return {};
+    std::vector<wchar_t> text(length + 1, L'\0');
+    SendMessageW(hwnd_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    return FromW(text.data(), length);
+}
+void Win32ComboBox::SetItemIndex(int index) {
+    SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
+}
+
+void Win32ListBox::Clear() {
+    SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
+}
+int Win32ListBox::Count() const {
+    return static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0));
+}
+WideString Win32ListBox::Item(int index) const {
+    LRESULT length = SendMessageW(hwnd_, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR) return {};
+    std::vector<wchar_t> text(length + 1, L'\0');
+    SendMessageW(hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    return FromW(text.data(), length);
+}
+void Win32ListBox::Insert(int index, const WideString& item) {
+    SendMessageW(hwnd_, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(W(item)));
+}
+bool Win32ListBox::Selected(int index) const {
+    return SendMessageW(hwnd_, LB_GETSEL, index, 0) > 0;
+}
+void Win32ListBox::SetSelected(int index, bool selected) {
+    SendMessageW(hwnd_, LB_SETSEL, selected, index);
+}
+void Win32ListBox::SelectAll() {
+    SendMessageW(hwnd_, LB_SETSEL, TRUE, -1);
+}
+void Win32ListBox::SelectOnly(int index) {
+    SendMessageW(hwnd_, LB_SETSEL, FALSE, -1);
+    SendMessageW(hwnd_, LB_SETSEL, TRUE, index);
+    SendMessageW(hwnd_, LB_SETCARETINDEX, index, FALSE);
+}
+
+void Win32CheckList::SetItems(const std::vector<WideString>& items) {
+    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(hwnd_);
+    ListView_SetItemCount(hwnd_, static_cast<int>(items.size()));
+    int widest = 0;
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ oldFont =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    for (size_t i = 0; i < items.size(); ++i) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(i);
+        item.pszText = const_cast<wchar_t*>(W(items[i]));
+        SendMessageW(hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        SIZE size{};
+        if (GetTextExtentPoint32W(dc, W(items[i]), static_cast<int>(items[i].size()), &size))
+            widest = std::max<int>(widest, size.cx);
+    }
+    SelectObject(dc, oldFont);
+    ReleaseDC(hwnd_, dc);
+    // Whole lines, reached with the horizontal scroll bar: the end of a line is its comment.
+    ListView_SetColumnWidth(hwnd_, 0, widest + 40);
+    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+int Win32CheckList::Count() const {
+    return ListView_GetItemCount(hwnd_);
+}
+bool Win32CheckList::Checked(int index) const {
+    return ListView_GetCheckState(hwnd_, index) != 0;
+}
+void Win32CheckList::SetAllChecked(bool checked) {
+    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+    ListView_SetItemState(hwnd_, -1, INDEXTOSTATEIMAGEMASK(checked ? 2 : 1), LVIS_STATEIMAGEMASK);
+    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Win32RichLog::Clear() {
+    SetWindowTextW(hwnd_, L"");
+}
+
+void Win32RichLog::AppendLine(const WideString& line, uint32_t color) {
+    // The reader's selection and place are kept: the text goes in at the end and the view is
+    // put back; only the logic decides to follow the new line.
+    CHARRANGE selection{};
+    SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    POINT scroll{};
+    SendMessageW(hwnd_, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    SendMessageW(hwnd_, EM_HIDESELECTION, TRUE, 0);
+
+    const bool empty = GetWindowTextLengthW(hwnd_) == 0;
+    CHARRANGE end{-1, -1};
+    SendMessageW(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_COLOR;
+    format.crTextColor = color;
+    SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    const WideString text = empty ? line : u"\r" + line;
+    SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(text)));
+
+    SendMessageW(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    SendMessageW(hwnd_, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    SendMessageW(hwnd_, EM_HIDESELECTION, FALSE, 0);
+    LimitRepaints();
+}
+
+bool Win32RichLog::Following() const {
+    CHARRANGE selection{};
+    SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    if (selection.cpMin != selection.cpMax) return false;
+    SCROLLINFO info{};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    if (!GetScrollInfo(hwnd_, SB_VERT, &info)) return true;
+    return info.nPage == 0 || info.nPos + static_cast<int>(info.nPage) >= info.nMax;
+}
+
+void Win32RichLog::ScrollToEnd() {
+    const int length = GetWindowTextLengthW(hwnd_);
+    SendMessageW(hwnd_, EM_SETSEL, length, length);
+    SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
+    SendMessageW(hwnd_, WM_VSCROLL, SB_BOTTOM, 0);
+    // The caret's line may be scrolled sideways; a reader following the log sees line starts.
+    SendMessageW(hwnd_, WM_HSCROLL, SB_LEFT, 0);
+}
+
+std::vector<WideString> Win32RichLog::Lines() const {
+    GETTEXTLENGTHEX length{GTL_DEFAULT, 1200};
+    LRESULT size = SendMessageW(hwnd_, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
+    std::vector<wchar_t> text(size + 1, L'\0');
+    GETTEXTEX get{};
+    get.cb = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    get.flags = GT_DEFAULT;
+    get.codepage = 1200; // UTF-16
+    LRESULT n = SendMessageW(hwnd_, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get),
+                             reinterpret_cast<LPARAM>(text.data()));
+    std::vector<WideString> lines;
+    WideString all = FromW(text.data(), n > 0 ? n : 0);
+    if (all.empty() && GetWindowTextLengthW(hwnd_) == 0) return {u""};
+    size_t start = 0;
+    for (;;) {
+        size_t end = all.find_first_of(u"\r\n", start);
+        if (end == WideString::npos) {
+            lines.push_back(all.substr(start));
+            return lines;
+        }
+        lines.push_back(all.substr(start, end - start));
+        start = end + 1;
+        if (all[end] == u'\r' && start < all.size() && all[start] == u'\n') ++start;
+    }
+}
+
+namespace {
+DWORD CALLBACK AppendStream(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* written) {
+    reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<char*>(buffer), size);
+    *written = size;
+    return 0;
+}
+} // namespace
+
+std::string Win32RichLog::RichText() const {
+    std::string rtf;
+    EDITSTREAM stream{};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&rtf);
+    stream.pfnCallback = AppendStream;
+    SendMessageW(hwnd_, EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+    return rtf;
+}
+
+void Win32RichLog::SetTabStop(double points) {
+    // The paragraph at the insertion point, as the text control's tab stops are set; new
+    // paragraphs take it over.
+    PARAFORMAT2 format{};
+    format.cbSize = sizeof format;
+    format.dwMask = PFM_TABSTOPS;
+    format.cTabCount = 1;
+    format.rgxTabs[0] = static_cast<LONG>(points * 20); // twips
+    SendMessageW(hwnd_, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
+}
+
+// A run adds lines far faster than a screen refreshes, and repainting after each one would
+// cost more than the run itself.
+void Win32RichLog::LimitRepaints() {
+    constexpr DWORD kFrameMs = 16;
+    const DWORD now = GetTickCount();
+    if (redrawOff_) return; // the frame timer turns it back on
+    if (now - lastPaint_ >= kFrameMs) {
+        lastPaint_ = now;
+        return;
+    }
+    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+    redrawOff_ = true;
+    SetTimer(GetParent(hwnd_), kRepaintTimer, kFrameMs, nullptr);
+}
+
+void Win32RichLog::FrameElapsed() {
+    KillTimer(GetParent(hwnd_), kRepaintTimer);
+    if (!redrawOff_) return;
+    redrawOff_ = false;
+    lastPaint_ = GetTickCount();
+    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+void Win32Timer::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    if (enabled)
+        SetTimer(owner_, id_, milliseconds_, nullptr);
+    else
+        KillTimer(owner_, id_);
+}
+
+bool Win32OpenDialog::Execute() {
+    std::vector<wchar_t> name(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner_;
+    dialog.lpstrFilter = L"Text files\0*.txt\0All files\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = name.data();
+    dialog.nMaxFile = static_cast<DWORD>(name.size());
+    dialog.lpstrInitialDir = initialDir_.empty() ? nullptr : W(initialDir_);
+    dialog.lpstrTitle = L"Restore";
+    dialog.lpstrDefExt = L"txt";
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
+                   OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameW(&dialog)) return false;
+    fileName_ = std::filesystem::path(std::wstring(name.data()));
+    return true;
+}
+
+void Win32FormWindow::Show() {
+    ShowWindow(hwnd_, SW_SHOW);
+}
+
+void Win32FormWindow::ShowModal() {
+    // Modal to its owner only: the owner is disabled while it shows, other windows (the
+    // Status window) stay usable.
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    if (owner) EnableWindow(owner, FALSE);
+    modal_ = true;
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    MSG message;
+    while (modal_) {
+        BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) PostQuitMessage(static_cast<int>(message.wParam)); // for the main loop
+            break;
+        }
+        DispatchWindowMessage(message);
+    }
+    modal_ = false;
+    if (owner) {
+        EnableWindow(owner, TRUE);
+        SetActiveWindow(owner);
+    }
+    if (IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Win32FormWindow::BringToFront() {
+    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+ScreenRect Win32FormWindow::Frame() const {
+    RECT r{};
+    GetWindowRect(hwnd_, &r);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void Win32FormWindow::MoveTo(int left, int top) {
+    SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+ScreenRect Win32FormWindow::WorkArea() const {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &info);
+    const RECT& r = info.rcWork;
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void Win32FormWindow::ProcessMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(message.wParam)); // for the loop that owns it
+            return;
+        }
+        DispatchWindowMessage(message);
+    }
+}
+
+void Win32FormWindow::ShowMessage(MessageKind kind, const std::string& caption,
+                                  const std::string& text) {
+    MessageBoxW(hwnd_, W(Utf8ToWide(text)), W(Utf8ToWide(caption)),
+                MB_OK | (kind == MessageKind::Error ? MB_ICONERROR : MB_ICONWARNING));
+}
+
+void DispatchWindowMessage(MSG& message) {
+    HWND top = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (top && IsDialogMessageW(top, &message)) return;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+}
+
+} // namespace kestrune
