@@ -1,0 +1,261 @@
+// The main window's behaviour without a window: start-up, refresh, backup, cancel, close.
+#include "base/file_io.h"
+#include "base/ini_file.h"
+#include "base/paths.h"
+#include "fake_program.h"
+#include "gui/forms/message_box.h"
+#include "platform/platform.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrune::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MainFormTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::copy_file(fs::path(KESTRUNE_SAMPLES) / "example.ldif", work / "domain.ldif");
+        std::string error;
+        ASSERT_TRUE(InstallSimulatedDomain(work / "domain.ldif", error)) << error;
+        RemoveSettings();
+    }
+    void TearDown() override {
+        RemoveSettings();
+        UninstallPlatform();
+    }
+    void RemoveSettings() {
+        FakeProgram probe;
+        fs::remove(probe.Form1->SettingsFile());
+    }
+    static std::vector<std::string> FilesIn(const fs::path& folder) {
+        std::vector<std::string> names;
+        if (!fs::exists(folder)) return names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    WideString Folder(const std::string& name) const {
+        return Utf8ToWide(WideToUtf8((work / name).u16string()) + static_cast<char>(kPathDelim));
+    }
+
+    TempFolder work;
+    std::vector<MessageBoxShown> boxes;
+    ScopedMessageBoxHook hook{[this](const MessageBoxShown& box) { boxes.push_back(box); }};
+};
+
+TEST_F(MainFormTest, WithoutADirectoryTheProgramEndsWithoutWritingSettings) {
+    UninstallPlatform();
+    FakeProgram p;
+    p.Start();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, MessageKind::Error);
+    EXPECT_EQ(boxes[0].text, "Active Directory is not available");
+    EXPECT_FALSE(p.BitBtn1.Enabled());
+    EXPECT_FALSE(p.BitBtn3.Enabled());
+    EXPECT_EQ(p.mainWindow.terminatedWith, 1);
+    p.mainWindow.Close(); // whatever closes it afterwards
+    EXPECT_FALSE(fs::exists(p.Form1->SettingsFile()));
+}
+
+TEST_F(MainFormTest, InteractiveStartListsTheForestAndTheOwnDomainsNamespaces) {
+    FakeProgram p;
+    p.Start();
+    EXPECT_FALSE(p.Timer1.Enabled()); // once
+    EXPECT_EQ(p.cbDomains.items,
+              (std::vector<WideString>{u"DC=example,DC=com", u"DC=sales,DC=example,DC=com"}));
+    EXPECT_EQ(p.cbDomains.Text(), u"DC=example,DC=com");
+    EXPECT_EQ(p.ListBox1.Names(),
+              (std::vector<WideString>{u"Archive", u"Projets", u"Public", u"Users"}));
+    EXPECT_EQ(p.ListBox1.SelectedRows(), std::vector<int>{0});
+    // No settings file: the program's folder, with its separator.
+    EXPECT_EQ(p.ePath.Text(), AnsiToWide(p.Form1->AppFolder()));
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(p.mainWindow.closed);
+
+    // A stored folder gets its separator; the close stores what the field holds.
+    p.ePath.SetText(Folder("kept"));
+    p.mainWindow.Close();
+    EXPECT_TRUE(p.mainWindow.closed);
+    FakeProgram again;
+    WriteIniString(again.Form1->SettingsFile(), "General", "Outputpath",
+                   WideToAnsi((work / "stored").u16string()));
+    again.Start();
+    EXPECT_EQ(again.ePath.Text(), Folder("stored"));
+}
+
+TEST_F(MainFormTest, LeavingTheDomainBoxListsAgainWithOnlyTheFirstSelected) {
+    FakeProgram p;
+    p.Start();
+    p.ListBox1.SelectAll();
+    p.Form1->cbDomainsExit();
+    EXPECT_EQ(p.ListBox1.Count(), 4);
+    EXPECT_EQ(p.ListBox1.SelectedRows(), std::vector<int>{0});
+    // The dotted form and the distinguished name list the same; an unknown domain nothing.
+    p.cbDomains.SetText(u"sales.example.com");
+    p.Form1->cbDomainsExit();
+    EXPECT_EQ(p.ListBox1.Names(), std::vector<WideString>{u"Sales"});
+    p.cbDomains.SetText(u"DC=sales,DC=example,DC=com");
+    p.Form1->cbDomainsExit();
+    EXPECT_EQ(p.ListBox1.Names(), std::vector<WideString>{u"Sales"});
+    p.cbDomains.SetText(u"nowhere.test");
+    p.Form1->cbDomainsExit();
+    EXPECT_EQ(p.ListBox1.Count(), 0);
+}
+
+TEST_F(MainFormTest, OneArgumentSelectsEverythingAndWritesNothing) {
+    FakeProgram p({u"pfx"});
+    p.Start();
+    EXPECT_EQ(p.ePrefix.Text(), u"pfx");
+    EXPECT_EQ(p.ePath.Text(), u"");
+    EXPECT_EQ(p.cbDomains.Text(), u"example.com");
+    EXPECT_TRUE(p.cbDomains.items.empty());
+    EXPECT_EQ(p.ListBox1.SelectedRows(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(p.mainWindow.closed);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(MainFormTest, UnattendedRunsBackUpTheNamedDomainAndClose) {
+    // Three arguments, the domain as a distinguished name; the folder as typed.
+    const WideString typed = (work / "dn").u16string();
+    FakeProgram p({u"p-", typed, u"DC=sales,DC=example,DC=com"});
+    p.Start();
+    EXPECT_TRUE(p.mainWindow.closed);
+    EXPECT_EQ(FilesIn(work / "dn"), std::vector<std::string>{"p-Sales.txt"});
+    // The run appended the separator, and the close stored it.
+    EXPECT_EQ(ReadIniString(p.Form1->SettingsFile(), "General", "Outputpath", ""),
+              WideToAnsi(Folder("dn")));
+
+    // Four arguments: the third is ignored. A mistyped domain writes nothing, and closes.
+    FakeProgram four({u"", (work / "four").u16string(), u"sales.example.com", u"extra"});
+    four.Start();
+    EXPECT_EQ(FilesIn(work / "four").size(), 4u);
+    FakeProgram mistyped({u"", (work / "typo").u16string(), u"exmaple.com"});
+    mistyped.Start();
+    EXPECT_TRUE(mistyped.mainWindow.closed);
+    EXPECT_TRUE(FilesIn(work / "typo").empty());
+    for (const auto& box :
+         boxes) // a warning about lost characters, with a code page that lacks some
+        if (box.kind == MessageKind::Error) ADD_FAILURE() << box.text;
+}
+
+TEST_F(MainFormTest, ARunDisablesTheControlsAndPutsThemAndTheFocusBack) {
+    FakeProgram p;
+    p.Start();
+    p.ListBox1.SelectAll();
+    p.ePath.SetText((work / "out").u16string());
+    p.BitBtn1.SetFocus();
+    bool checked = false;
+    p.mainWindow.onProcessMessages = [&] {
+        EXPECT_EQ(p.Bitbtn2.Caption(), u"Cancel");
+        for (Control* c : std::initializer_list<Control*>{&p.ListBox1, &p.BitBtn1, &p.BitBtn3,
+                                                          &p.ePath, &p.ePrefix})
+            EXPECT_FALSE(c->Enabled());
+        EXPECT_TRUE(p.cbDomains.Enabled());
+        checked = true;
+    };
+    p.Form1->BitBtn1Click();
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(p.Bitbtn2.Caption(), u"Close");
+    EXPECT_TRUE(p.BitBtn1.Enabled() && p.ListBox1.Enabled() && p.ePath.Enabled());
+    EXPECT_TRUE(p.BitBtn1.Focused()); // not left on Close, where Space would end the program
+    EXPECT_EQ(p.ePath.Text(), Folder("out"));
+    EXPECT_EQ(FilesIn(work / "out"),
+              (std::vector<std::string>{"Archive.txt", "Projets.txt", "Public.txt", "Users.txt"}));
+    EXPECT_FALSE(p.mainWindow.closed); // no arguments: the window stays
+}
+
+TEST_F(MainFormTest, CancelFinishesTheNamespaceInProgressAndCloseWaitsForIt) {
+    FakeProgram p;
+    p.Start();
+    p.ListBox1.SelectAll();
+    p.ePath.SetText((work / "out").u16string());
+    int pumps = 0;
+    // The first pump is before the loop; the second after the first namespace.
+    p.mainWindow.onProcessMessages = [&] {
+        if (++pumps == 2) p.Form1->BitBtn2Click();
+    };
+    p.Form1->BitBtn1Click();
+    EXPECT_EQ(FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
+    EXPECT_FALSE(p.mainWindow.closed);
+
+    // Closing during a run first stops it; the run then closes the window, which writes the
+    // settings.
+    p.ePath.SetText((work / "out2").u16string());
+    pumps = 0;
+    p.mainWindow.onProcessMessages = [&] {
+        if (++pumps == 2) {
+            p.mainWindow.Close();
+            EXPECT_FALSE(p.mainWindow.closed);
+        }
+    };
+    p.Form1->BitBtn1Click();
+    EXPECT_EQ(FilesIn(work / "out2"), std::vector<std::string>{"Archive.txt"});
+    EXPECT_TRUE(p.mainWindow.closed);
+    EXPECT_TRUE(fs::exists(p.Form1->SettingsFile()));
+
+    // Captions compare exactly.
+    FakeProgram idle;
+    idle.Bitbtn2.SetCaption(u"close");
+    idle.Form1->BitBtn2Click();
+    EXPECT_FALSE(idle.mainWindow.closed);
+}
+
+TEST_F(MainFormTest, AFailedWriteIsReportedOnceAndKeepsAnUnattendedWindowOpen) {
+    WriteWholeFile(work / "plain", "x");
+    FakeProgram p({u"p", (work / "plain" / "sub").u16string()});
+    p.Start();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, MessageKind::Error);
+    EXPECT_NE(boxes[0].text.find(WideToUtf8(Folder("plain/sub")) + "pArchive.txt"),
+              std::string::npos)
+        << boxes[0].text;
+    EXPECT_FALSE(p.mainWindow.closed);
+    EXPECT_EQ(p.Bitbtn2.Caption(), u"Close");
+}
+
+TEST_F(MainFormTest, RestoreOpensTheChosenFileWithEveryLineChecked) {
+    FakeProgram p;
+    p.Start();
+    // Cancelling the dialog leaves the restore window closed and its list unchanged.
+    p.fRestore->LoadLines({"kept"});
+    p.ePath.SetText(u"somewhere");
+    p.Form1->BitBtn3Click();
+    EXPECT_EQ(p.OpenDialog1.initialDir, u"somewhere");
+    EXPECT_EQ(p.restoreWindow.modalShows, 0);
+    EXPECT_EQ(p.CheckListBox1.items, std::vector<WideString>{u"kept"});
+
+    WriteWholeFile(work / "b.txt", "dfscmd /map \"\\\\x\\N\\a\" \"\\\\S\\a\" \"\"\r\nsecond\r\n");
+    p.OpenDialog1.answer = work / "b.txt";
+    p.restoreWindow.whileModal = [&] {
+        EXPECT_EQ(p.CheckListBox1.Count(), 2);
+        EXPECT_EQ(p.CheckListBox1.checks, (std::vector<bool>{true, true}));
+    };
+    p.Form1->BitBtn3Click();
+    EXPECT_EQ(p.restoreWindow.modalShows, 1);
+    EXPECT_EQ(p.Form1->RestoreFileName(), work / "b.txt");
+
+    // A file that is not a backup file (UTF-16) is refused with a message.
+    WriteWholeFile(work / "u16.txt", std::string("\xFF\xFE"
+                                                 "d\0",
+                                                 4));
+    p.OpenDialog1.answer = work / "u16.txt";
+    p.Form1->BitBtn3Click();
+    EXPECT_EQ(p.restoreWindow.modalShows, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, MessageKind::Error);
+}
+
+TEST(SettingsPlace, AFolderThatCannotBeWrittenIsTold) {
+    TempFolder work;
+    EXPECT_TRUE(FolderIsWritable(work.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(work.path())); // the probe leaves nothing
+    EXPECT_FALSE(FolderIsWritable(work / "missing"));
+    EXPECT_FALSE(UserSettingsFolder().empty());
+}
+
+} // namespace
+} // namespace kestrune::testing
