@@ -43,6 +43,7 @@ class Win32Window {
     void ApplyFont();
 
     HFONT font_ = nullptr;
+    HWND lastFocus_ = nullptr;
     const wchar_t* fontFace_ = L"MS Shell Dlg 2";
     int fontPoints_ = 8;
     int fontPixels_ = 0;

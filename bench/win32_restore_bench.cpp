@@ -1,0 +1,74 @@
+// The restore run through kestrune.exe's Win32 windows (run under Wine): the lines of a backup
+// file loaded into the restore window's check list and restored with the Status window shown,
+// as a click on Restore does.
+//   win32_restore_bench DOMAIN.ldif BACKUP.txt
+#include "backup/restore_run.h"
+#include "base/ansi_string.h"
+#include "gui/win32/program.h"
+#include "platform/platform.h"
+
+#include "gui/win32/win32_sdk.h" // last: the SDK's macros
+
+#include <chrono>
+#include <cstdio>
+
+using namespace kestrune;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+void Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchWindowMessage(message);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: win32_restore_bench DOMAIN.ldif BACKUP.txt\n");
+        return 2;
+    }
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
+    LoadLibraryW(L"msftedit.dll");
+    std::string error;
+    if (!InstallSimulatedDomain(std::filesystem::path(argv[1]), error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    std::string problem;
+    std::optional<std::vector<AnsiString>> lines =
+        ReadBackupLines(std::filesystem::path(argv[2]), problem);
+    if (!lines) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return 1;
+    }
+
+    std::unique_ptr<ProgramWindows> w = CreateProgramWindows({});
+    w->Form1->Show();
+    while (w->Form1->form().ListBox1->Count() == 0 && w->Form1->form().Timer1->Enabled())
+        Pump();
+
+    auto start = Clock::now();
+    TfRestore& restore = w->fRestore->form();
+    restore.LoadLines(*lines);
+    restore.SelectAllButtonClick();
+    restore.window->Show();
+    Pump();
+    const double load = Seconds(start);
+    start = Clock::now();
+    restore.RestoreButtonClick();
+    const double run = Seconds(start);
+    int restored = 0;
+    for (const WideString& line : w->fStatus->form().re1->Lines())
+        if (line.ends_with(u"\tRestored")) ++restored;
+    std::printf("check list of %zu lines  %.3f s\n", lines->size(), load);
+    std::printf("RestoreButtonClick      %.3f s (%d restored)\n", run, restored);
+    return restored == static_cast<int>(lines->size()) ? 0 : 1;
+}

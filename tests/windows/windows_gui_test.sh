@@ -1,0 +1,193 @@
+#!/usr/bin/env bash
+# The Windows program's windows under Wine, driven as a person drives them: keys and mouse
+# through xdotool on the real windows of an Xvfb display that this script starts and stops.
+#   windows_gui_test.sh LINUX_CLI WINDOWS_PROGRAM SAMPLE.ldif [SCREENSHOT_FOLDER]
+# Backups made in the window are compared byte for byte with the Linux program's. Wine's
+# prefix comes from WINEPREFIX (scripts/test-windows keeps one warm).
+set -euo pipefail
+linux=$(realpath "$1") program=$(realpath "$2") sample=$(realpath "$3")
+shots=${4:-}
+scratch=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAILED: $*" >&2
+    [ -n "$shots" ] && import -window root "$shots/failure.png" 2>/dev/null || true
+    exit 1
+}
+
+# A display of our own, with a window manager for real frames.
+for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+done
+Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=":$n"
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+pids+=($!)
+sleep 0.5
+
+# wait_for TITLE: the id of the visible window with that title, once there is one.
+wait_for() {
+    local id
+    for _ in $(seq 200); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1 || true)
+        [ -n "$id" ] && { echo "$id"; return; }
+        sleep 0.1
+    done
+    fail "no window \"$1\""
+}
+wait_gone() {
+    for _ in $(seq 200); do
+        xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    fail "window \"$1\" still there"
+}
+# origin WINDOW: X and Y of the window's client area on the screen (xwininfo's; xdotool's
+# geometry counts the window manager's frame twice).
+origin() {
+    X=$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {print $NF}')
+    Y=$(xwininfo -id "$1" | awk '/Absolute upper-left Y/ {print $NF}')
+}
+# click WINDOW X Y: a left click at the point of the window's client area (96 DPI pixels).
+click() {
+    origin "$1"
+    xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+}
+wait_file() {
+    for _ in $(seq 600); do
+        [ -f "$1" ] && grep -q "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "$1 never held \"$2\""
+}
+shot() {
+    [ -n "$shots" ] && import -window "$1" "$shots/$2.png"
+    return 0
+}
+windows_path() { echo "Z:${1//\//\\}"; }
+
+# start NAME ARGUMENTS...: the program on its own copy of the domain, from a folder of its
+# own (its settings file lands there).
+start() {
+    local name=$1
+    shift
+    mkdir -p "$scratch/$name"
+    cp "$sample" "$scratch/$name/domain.ldif"
+    cp "$program" "$scratch/$name/kestrune.exe"
+    KESTRUNE_PLATFORM="sim:$scratch/$name/domain.ldif" KESTRUNE_CODEPAGE=65001 \
+        wine "$scratch/$name/kestrune.exe" "$@" >"$scratch/$name/stderr" 2>&1 &
+    program_pid=$!
+}
+linux_backup() { # linux_backup FOLDER PREFIX: the Linux program's backup of its own copy
+    mkdir -p "$scratch/linux-$1"
+    cp "$sample" "$scratch/linux-$1/domain.ldif"
+    KESTRUNE_PLATFORM="sim:$scratch/linux-$1/domain.ldif" KESTRUNE_CODEPAGE=65001 \
+        "$linux" "$2" "$scratch/linux-$1/out" 2>/dev/null
+}
+ended_with() {
+    local status=0
+    wait "$program_pid" || status=$?
+    [ "$status" = "$1" ] || fail "the program ended with $status, not $1"
+}
+
+# 1. A backup from the main window, by Tab order; closing the window ends the program and
+#    stores the output folder.
+start tab
+main=$(wait_for Kestrune)
+sleep 1 # the start-up timer, then the namespaces
+xdotool windowactivate --sync "$main"
+xdotool key Tab shift+End Tab
+xdotool type "gui-"
+xdotool key Tab End shift+Home
+xdotool type "$(windows_path "$scratch/tab/out")"
+xdotool key Tab space
+wait_file "$scratch/tab/out/gui-Users.txt" dfscmd
+shot "$main" main-window
+linux_backup tab gui-
+diff -r "$scratch/linux-tab/out" "$scratch/tab/out" || fail "the window's backup differs from Linux"
+xdotool key alt+F4
+ended_with 0
+grep -qF "Outputpath=$(windows_path "$scratch/tab/out")\\" "$scratch/tab/kestrune.ini" ||
+    fail "settings: $(cat "$scratch/tab/kestrune.ini" 2>/dev/null)"
+echo "ok: backup by Tab order, files as on Linux, close ends the program and stores the folder"
+
+# 2. A restore of chosen lines: the second of three unchecked by keyboard.
+for i in 1 2 3; do
+    printf 'dfscmd /map "\\\\example.com\\Public\\Gui%s" "\\\\FS1\\Gui%s" "chosen %s"\r\n' "$i" "$i" "$i"
+done >"$scratch/three.txt"
+start chosen
+main=$(wait_for Kestrune)
+sleep 1
+click "$main" 381 164 # Restore
+dialog=$(wait_for Restore)
+shot "$dialog" open-dialog
+xdotool type "$(windows_path "$scratch/three.txt")"
+xdotool key Return
+sleep 1.5
+restore=$(wait_for Restore)
+xdotool windowactivate --sync "$restore"
+xdotool key Tab Tab Tab Tab Home Down space # the list, its second line
+shot "$restore" restore-window
+click "$restore" 99 308 # Restore
+wait_file "$scratch/three.txt_restore.txt" "Complete"
+status=$(wait_for Status)
+shot "$status" status-window
+KESTRUNE_PLATFORM="sim:$scratch/chosen/domain.ldif" "$linux" --verify "$scratch/three.txt" \
+    >"$scratch/verify.txt" 2>/dev/null || true
+grep -q 'missing: .*Gui2' "$scratch/verify.txt" || fail "line 2 was restored: $(cat "$scratch/verify.txt")"
+[ "$(grep -c '^missing' "$scratch/verify.txt")" = 1 ] || fail "$(cat "$scratch/verify.txt")"
+click "$restore" 195 308 # Close
+wait_gone Restore
+xdotool windowactivate --sync "$main"
+xdotool key alt+F4
+ended_with 0
+echo "ok: restore of the checked lines only"
+
+# 3. During a long restore the Status window scrolls, selects and copies; Cancel stops the run
+#    at the next line and the log is still written.
+for i in $(seq 1 6000); do
+    printf 'dfscmd /map "\\\\example.com\\Public\\Bulk%s" "\\\\FS1\\Bulk%s" ""\r\n' "$i" "$i"
+done >"$scratch/long.txt"
+start cancel
+main=$(wait_for Kestrune)
+sleep 1
+click "$main" 381 164
+wait_for Restore >/dev/null
+xdotool type "$(windows_path "$scratch/long.txt")"
+xdotool key Return
+sleep 2
+restore=$(wait_for Restore)
+click "$restore" 99 308 # Restore
+status=$(wait_for Status)
+sleep 0.5
+printf '' | xclip -selection clipboard
+xdotool windowactivate --sync "$status"
+xdotool key ctrl+Home shift+Down shift+Down ctrl+c
+sleep 0.5
+copied=$(xclip -o -selection clipboard 2>/dev/null || true)
+[[ "$copied" == *"Starting restore"* ]] || fail "nothing copied from the Status window during the run: '$copied'"
+click "$restore" 195 308 # Cancel
+wait_file "$scratch/long.txt_restore.txt" "Complete"
+restored=$(grep -c $'\tRestored' "$scratch/long.txt_restore.txt" || true)
+[ "$restored" -gt 0 ] && [ "$restored" -lt 6000 ] || fail "$restored of 6000 lines restored"
+click "$restore" 195 308 # Close
+wait_gone Restore
+xdotool windowactivate --sync "$main"
+xdotool key alt+F4
+ended_with 0
+echo "ok: the Status window copies during a run; Cancel stopped it after $restored of 6000 lines"
+
+# 4. With arguments the window backs up unattended, then ends with the status.
+start unattended "" "$(windows_path "$scratch/unattended/out")"
+ended_with 0
+linux_backup unattended ""
+diff -r "$scratch/linux-unattended/out" "$scratch/unattended/out" || fail "unattended backup differs"
+echo "ok: unattended backup with the window, files as on Linux"
