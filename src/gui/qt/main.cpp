@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <clocale>
 #include <cstdio>
@@ -49,6 +50,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kestrune");
+    QApplication::setWindowIcon(QIcon(":/kestrune.png"));
     // Nobody sees an offscreen window: its messages go to standard error, never to a box that
     // would wait for ever.
     SetRunningHeadless(QGuiApplication::platformName() == "offscreen");
