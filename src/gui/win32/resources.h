@@ -1,4 +1,4 @@
-// Resource identifiers shared by the resource script and the code.
+// Resource identifiers shared with the resource script (cmake/windows_program.rc.in).
 #pragma once
 
 #define kProgramIconId 1

@@ -35,15 +35,6 @@ class BackupRestoreTest : public QObject {
     std::vector<MessageBoxShown> boxes; // every box the windows showed, answered at once
     std::unique_ptr<ScopedMessageBoxHook> hook;
 
-    // New windows started with the arguments, shown, their start-up left out.
-    void StartUnattended(std::vector<WideString> arguments) {
-        fs::remove(w.Form1->form().SettingsFile());
-        w = CreateProgramWindows(std::move(arguments));
-        w.Form1->show();
-        w.Form1->Timer1->stop();
-        ListExample();
-    }
-
     // The main window on example.com with every namespace selected.
     void ListExample() {
         w.Form1->cbDomains->setEditText("example.com");
@@ -155,31 +146,6 @@ class BackupRestoreTest : public QObject {
         QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
     }
 
-    void aFailedWriteEndsTheRunWithTheFullName() {
-        ListExample();
-        WriteWholeFile(work / "plainfile", "x");
-        w.Form1->ePath->setText(work.Folder("plainfile/sub/"));
-        ScopedMessageBoxHook checking([&](const MessageBoxShown& box) {
-            QVERIFY(!w.Form1->form().BackupRunning()); // the controls are back before the box
-            boxes.push_back(box);
-        });
-        w.Form1->form().BitBtn1Click();
-        QCOMPARE(boxes.size(), size_t(1));
-        QString shown = QString::fromStdString(boxes[0].text);
-        QVERIFY2(shown.contains("\"" + work.Folder("plainfile/sub/") + "Archive.txt\""),
-                 qPrintable(shown));
-        QVERIFY2(shown.contains("Not a directory"), qPrintable(shown));
-        QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
-        QVERIFY(w.Form1->BitBtn1->isEnabled());
-
-        // Unattended, a failed write leaves the window open with its message.
-        StartUnattended({u"pfx", work.Folder("plainfile/sub").toStdU16String()});
-        w.Form1->ePath->setText(work.Folder("plainfile/sub/"));
-        w.Form1->form().BitBtn1Click();
-        QCOMPARE(boxes.size(), size_t(2));
-        QVERIFY(w.Form1->isVisible());
-    }
-
     void aHostileNamespaceNameNeverWritesOutsideTheFolder() {
         ListExample();
         w.Form1->ListBox1->clearSelection();
@@ -193,43 +159,6 @@ class BackupRestoreTest : public QObject {
             boxes[0].text.c_str());
         QVERIFY(!fs::exists(work / "evil.txt"));
         QVERIFY(ScratchFolder::FilesIn(work / "out").empty());
-    }
-
-    void cancelFinishesTheNamespaceInProgress() {
-        ListExample();
-        w.Form1->ePath->setText(work.Folder("out"));
-        w.Form1->form().OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
-            QCOMPARE(w.Form1->Bitbtn2->text(), QString("Cancel"));
-            QVERIFY(!w.Form1->BitBtn1->isEnabled());
-            QTest::mouseClick(w.Form1->Bitbtn2, Qt::LeftButton);
-        };
-        w.Form1->form().BitBtn1Click();
-        QCOMPARE(ScratchFolder::FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
-        QVERIFY(fs::file_size(work / "out/Archive.txt") > 0);
-        QVERIFY(w.Form1->isVisible());
-
-        // Unattended, the window closes after a cancelled run too.
-        StartUnattended({u"", work.Folder("out2").toStdU16String()});
-        w.Form1->ePath->setText(work.Folder("out2"));
-        w.Form1->form().OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
-            QTest::mouseClick(w.Form1->Bitbtn2, Qt::LeftButton);
-        };
-        w.Form1->form().BitBtn1Click();
-        QCOMPARE(ScratchFolder::FilesIn(work / "out2"), std::vector<std::string>{"Archive.txt"});
-        QVERIFY(!w.Form1->isVisible());
-    }
-
-    void closingDuringARunStopsItFirst() {
-        ListExample();
-        w.Form1->ePath->setText(work.Folder("out"));
-        w.Form1->form().OXLDFS1.OnDFSEnumStart = [&](TOXLDFS*) {
-            w.Form1->close(); // Alt+F4 or the frame while the run goes on
-            QVERIFY(w.Form1->isVisible());
-        };
-        w.Form1->form().BitBtn1Click();
-        QVERIFY(!w.Form1->isVisible());
-        QCOMPARE(ScratchFolder::FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
-        QVERIFY(fs::exists(w.Form1->form().SettingsFile()));
     }
 
     void theStatusWindowStaysUsableDuringARestoreAndTheMainWindowEndsTheProgram() {

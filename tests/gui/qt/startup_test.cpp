@@ -1,8 +1,5 @@
 #include "base/file_io.h"
 #include "base/ini_file.h"
-#include "gui/forms/message_box.h"
-#include "gui/qt/program.h"
-#include "modal.h"
 #include "platform/platform.h"
 #include "scratch_folder.h"
 
@@ -17,7 +14,6 @@
 
 using namespace kestrune;
 using kestrune::testing::ScratchFolder;
-using kestrune::testing::WhenModal;
 namespace fs = std::filesystem;
 
 class StartupTest : public QObject {
@@ -25,19 +21,17 @@ class StartupTest : public QObject {
 
   private:
     ScratchFolder work{"start"};
-    ProgramWindows w;
 
-    void Start(std::vector<WideString> arguments) {
-        w = CreateProgramWindows(std::move(arguments));
-        w.Form1->show();
-    }
-    // The program itself, started as a scheduled job would start it: no display.
-    int RunProgram(const QStringList& arguments, QString* errors = nullptr) {
+    // The program itself, started as a scheduled job would start it: no display (or, with
+    // offscreen, a window nobody sees).
+    int RunProgram(const QStringList& arguments, QString* errors = nullptr,
+                   bool offscreen = false) {
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
+        if (offscreen) env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("KESTRUNE_PLATFORM",
                    QString::fromStdString("sim:" + (work / "domain.ldif").string()));
         program.setProcessEnvironment(env);
@@ -54,69 +48,8 @@ class StartupTest : public QObject {
         QVERIFY2(InstallSimulatedDomain(work / "domain.ldif", error), error.c_str());
     }
     void cleanup() {
-        if (w.Form1) fs::remove(w.Form1->form().SettingsFile());
-        w = ProgramWindows();
         UninstallPlatform();
         work.Remove();
-    }
-
-    void withoutADirectoryTheProgramStopsAndWritesNoSettings() {
-        UninstallPlatform();
-        std::vector<MessageBoxShown> boxes;
-        {
-            ScopedMessageBoxHook hook([&](const MessageBoxShown& box) { boxes.push_back(box); });
-            Start({});
-            fs::remove(w.Form1->form().SettingsFile());
-            QTRY_COMPARE(boxes.size(), size_t(1));
-        }
-        QCOMPARE(boxes[0].text, std::string("Active Directory is not available"));
-        QCOMPARE(boxes[0].kind, MessageKind::Error);
-        QTRY_VERIFY(!w.Form1->BitBtn1->isEnabled());
-        QVERIFY(!w.Form1->BitBtn3->isEnabled());
-        w.Form1->close();
-        QVERIFY(!fs::exists(w.Form1->form().SettingsFile()));
-    }
-
-    void interactiveStartListsDomainsAndSelectsTheOwnOne() {
-        Start({});
-        fs::remove(w.Form1->form().SettingsFile());
-        QTRY_COMPARE(w.Form1->ListBox1->count(), 4);
-        QCOMPARE(w.Form1->cbDomains->count(), 2);
-        QCOMPARE(w.Form1->cbDomains->itemText(1), QString("DC=sales,DC=example,DC=com"));
-        QCOMPARE(w.Form1->cbDomains->currentText(), QString("DC=example,DC=com"));
-        QVERIFY(w.Form1->ListBox1->item(0)->isSelected());
-        // No settings file: the program's folder, with its separator.
-        QCOMPARE(w.Form1->ePath->text(), QString::fromStdString(w.Form1->form().AppFolder()));
-        QVERIFY(w.Form1->isVisible());
-    }
-
-    void aStoredFolderGetsItsSeparator() {
-        w = CreateProgramWindows();
-        WriteIniString(w.Form1->form().SettingsFile(), "General", "Outputpath", "/srv/backups");
-        w.Form1->show();
-        QTRY_COMPARE(w.Form1->ePath->text(), QString("/srv/backups/"));
-    }
-
-    void oneArgumentSelectsEverythingAndWritesNothing() {
-        Start({u"pfx"});
-        QTRY_COMPARE(w.Form1->ListBox1->count(), 4);
-        QCOMPARE(w.Form1->ListBox1->selectedItems().size(), 4);
-        QCOMPARE(w.Form1->ePrefix->text(), QString("pfx"));
-        QCOMPARE(w.Form1->ePath->text(), QString());
-        QCOMPARE(w.Form1->cbDomains->currentText(), QString("example.com"));
-        QCOMPARE(w.Form1->cbDomains->count(), 0);
-        QVERIFY(w.Form1->isVisible());
-    }
-
-    void threeArgumentsBackUpTheNamedDomainInEitherForm() {
-        Start({u"p-", work.Folder("dn").toStdU16String(), u"DC=sales,DC=example,DC=com"});
-        QTRY_VERIFY(!w.Form1->isVisible());
-        QCOMPARE(ScratchFolder::FilesIn(work / "dn"), std::vector<std::string>{"p-Sales.txt"});
-        // The run appended the separator, and the close stored it.
-        QCOMPARE(ReadIniString(w.Form1->form().SettingsFile(), "General", "Outputpath", ""),
-                 work.Folder("dn/").toStdString());
-        std::string lines = ReadWholeFile(work / "dn/p-Sales.txt");
-        QVERIFY(lines.find("\"\\\\sales.example.com\\Sales\\Reports\"") != std::string::npos);
     }
 
     void unattendedProgramBacksUpAndExitsZero() {
@@ -142,6 +75,16 @@ class StartupTest : public QObject {
         // An empty folder: a usage error at once, not a window nobody can close.
         QCOMPARE(RunProgram({"", ""}, &errors), 2);
         QVERIFY(errors.contains("no output folder"));
+    }
+
+    void anOffscreenWindowNeverWaitsForABox() {
+        // The window runs the backup; its failure goes to standard error, and the program ends.
+        WriteWholeFile(work / "plain", "x");
+        QString errors;
+        QCOMPARE(RunProgram({"p", work.Folder("plain/sub")}, &errors, true), 1);
+        QVERIFY2(errors.contains("pArchive.txt"), qPrintable(errors));
+        QCOMPARE(RunProgram({"", work.Folder("fine")}, &errors, true), 0);
+        QCOMPARE(ScratchFolder::FilesIn(work / "fine").size(), size_t(4));
     }
 };
 

@@ -1,0 +1,15 @@
+# The resources of a Windows program: the icon, the manifest (common controls 6, per-monitor
+# DPI awareness, asInvoker) and the version shown in Explorer's Properties and Task Manager.
+function(kestrune_windows_resources target description)
+    string(REPLACE "." "," KESTRUNE_VERSION_COMMAS "${PROJECT_VERSION}.0")
+    set(KESTRUNE_VERSION_QUAD "${PROJECT_VERSION}.0")
+    set(KESTRUNE_ICON "${PROJECT_SOURCE_DIR}/data/kestrune.ico")
+    set(KESTRUNE_PROGRAM ${target})
+    set(KESTRUNE_DESCRIPTION "${description}")
+    set(KESTRUNE_FILETYPE VFT_APP)
+    set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}-resources)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/windows_program.manifest ${dir}/program.manifest @ONLY)
+    set(KESTRUNE_MANIFEST ${dir}/program.manifest)
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/windows_program.rc.in ${dir}/program.rc @ONLY)
+    target_sources(${target} PRIVATE ${dir}/program.rc)
+endfunction()
