@@ -38,8 +38,10 @@ class MainFormTest : public ::testing::Test {
         std::sort(names.begin(), names.end());
         return names;
     }
-    WideString Folder(const std::string& name) const {
-        return Utf8ToWide(WideToUtf8((work / name).u16string()) + static_cast<char>(kPathDelim));
+    // The folder as the window shows it: native separators, one at the end.
+    WideString Folder(const fs::path& relative) const {
+        fs::path folder = work / relative;
+        return folder.make_preferred().u16string() + static_cast<char16_t>(kPathDelim);
     }
 
     TempFolder work;
