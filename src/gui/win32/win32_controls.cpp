@@ -2,6 +2,9 @@
 
 #include "base/ansi_string.h"
 
+#include <algorithm>
+#include <cstring>
+#include <string>
 #include <vector>
 
 namespace kestrune {
@@ -103,39 +106,92 @@ void Win32CheckList::SetAllChecked(bool checked) {
 }
 
 void Win32RichLog::Clear() {
+    pending_.clear();
     SetWindowTextW(hwnd_, L"");
+    empty_ = true;
+    scrollPending_ = false;
 }
 
 void Win32RichLog::AppendLine(const WideString& line, uint32_t color) {
-    // The reader's selection and place are kept: the text goes in at the end and the view is
-    // put back; only the logic decides to follow the new line.
+    pending_.push_back({line, color});
+    DeferRepaint();
+}
+
+namespace {
+
+// One line of RTF text: the characters RTF treats specially escaped, the rest as Unicode.
+void AppendRtfText(std::string& rtf, const WideString& text) {
+    for (char16_t c : text) {
+        if (c == u'\\' || c == u'{' || c == u'}') {
+            rtf += '\\';
+            rtf += static_cast<char>(c);
+        } else if (c == u'\t') {
+            rtf += "\\tab ";
+        } else if (c >= 0x20 && c < 0x80) {
+            rtf += static_cast<char>(c);
+        } else {
+            rtf += "\\u" + std::to_string(static_cast<int16_t>(c)) + '?';
+        }
+    }
+}
+
+DWORD CALLBACK ReadStream(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* read) {
+    auto* source = reinterpret_cast<std::pair<const std::string*, size_t>*>(cookie);
+    const size_t n = std::min<size_t>(size, source->first->size() - source->second);
+    std::memcpy(buffer, source->first->data() + source->second, n);
+    source->second += n;
+    *read = static_cast<LONG>(n);
+    return 0;
+}
+
+} // namespace
+
+// The waiting lines go in at the end as one piece of RTF, each in its colour and with the
+// tab stop; the reader's selection and place are kept.
+void Win32RichLog::Flush() const {
+    if (pending_.empty()) return;
+    std::vector<uint32_t> colors;
+    for (const auto& line : pending_)
+        if (std::find(colors.begin(), colors.end(), line.second) == colors.end())
+            colors.push_back(line.second);
+    std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Tahoma;}}{\\colortbl;";
+    for (uint32_t color : colors)
+        rtf += "\\red" + std::to_string(color & 0xFF) + "\\green" +
+               std::to_string((color >> 8) & 0xFF) + "\\blue" +
+               std::to_string((color >> 16) & 0xFF) + ';';
+    rtf += "}\\f0\\fs16";
+    const std::string tabs = tabTwips_ > 0 ? "\\tx" + std::to_string(tabTwips_) : "";
+    for (size_t i = 0; i < pending_.size(); ++i) {
+        if (i > 0 || !empty_) rtf += "\\par";
+        const size_t color =
+            std::find(colors.begin(), colors.end(), pending_[i].second) - colors.begin();
+        rtf += "\\pard" + tabs + "\\cf" + std::to_string(color + 1) + ' ';
+        AppendRtfText(rtf, pending_[i].first);
+    }
+    rtf += '}';
+    pending_.clear();
+    empty_ = false;
+
     CHARRANGE selection{};
     SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
     POINT scroll{};
     SendMessageW(hwnd_, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
-    SendMessageW(hwnd_, EM_HIDESELECTION, TRUE, 0);
-
-    const bool empty = GetWindowTextLengthW(hwnd_) == 0;
     CHARRANGE end{-1, -1};
     SendMessageW(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&end));
-    CHARFORMAT2W format{};
-    format.cbSize = sizeof format;
-    format.dwMask = CFM_COLOR;
-    format.crTextColor = color;
-    SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
-    const WideString text = empty ? line : u"\r" + line;
-    SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(text)));
-
+    std::pair<const std::string*, size_t> source{&rtf, 0};
+    EDITSTREAM stream{};
+    stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+    stream.pfnCallback = ReadStream;
+    SendMessageW(hwnd_, EM_STREAMIN, SF_RTF | SFF_SELECTION, reinterpret_cast<LPARAM>(&stream));
     SendMessageW(hwnd_, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
     SendMessageW(hwnd_, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
-    SendMessageW(hwnd_, EM_HIDESELECTION, FALSE, 0);
-    LimitRepaints();
 }
 
 bool Win32RichLog::Following() const {
     CHARRANGE selection{};
     SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
     if (selection.cpMin != selection.cpMax) return false;
+    if (scrollPending_) return true; // it follows; the view catches up at the next frame
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_ALL;
@@ -144,15 +200,18 @@ bool Win32RichLog::Following() const {
 }
 
 void Win32RichLog::ScrollToEnd() {
-    const int length = GetWindowTextLengthW(hwnd_);
-    SendMessageW(hwnd_, EM_SETSEL, length, length);
-    SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
+    scrollPending_ = true;
+    DeferRepaint();
+}
+
+void Win32RichLog::ScrollNow() {
     SendMessageW(hwnd_, WM_VSCROLL, SB_BOTTOM, 0);
     // The caret's line may be scrolled sideways; a reader following the log sees line starts.
     SendMessageW(hwnd_, WM_HSCROLL, SB_LEFT, 0);
 }
 
 std::vector<WideString> Win32RichLog::Lines() const {
+    Flush();
     GETTEXTLENGTHEX length{GTL_DEFAULT, 1200};
     LRESULT size = SendMessageW(hwnd_, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0);
     std::vector<wchar_t> text(size + 1, L'\0');
@@ -187,6 +246,7 @@ DWORD CALLBACK AppendStream(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* wr
 } // namespace
 
 std::string Win32RichLog::RichText() const {
+    Flush();
     std::string rtf;
     EDITSTREAM stream{};
     stream.dwCookie = reinterpret_cast<DWORD_PTR>(&rtf);
@@ -203,19 +263,15 @@ void Win32RichLog::SetTabStop(double points) {
     format.dwMask = PFM_TABSTOPS;
     format.cTabCount = 1;
     format.rgxTabs[0] = static_cast<LONG>(points * 20); // twips
+    tabTwips_ = format.rgxTabs[0];
     SendMessageW(hwnd_, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
 }
 
-// A run adds lines far faster than a screen refreshes, and repainting after each one would
-// cost more than the run itself.
-void Win32RichLog::LimitRepaints() {
-    constexpr DWORD kFrameMs = 16;
-    const DWORD now = GetTickCount();
-    if (redrawOff_) return; // the frame timer turns it back on
-    if (now - lastPaint_ >= kFrameMs) {
-        lastPaint_ = now;
-        return;
-    }
+// A run adds lines far faster than a screen refreshes, and drawing and scrolling after each
+// one would cost many times the run itself: while lines come, the control neither draws nor
+// scrolls, and a timer shows where it stands ten times a second.
+void Win32RichLog::DeferRepaint() {
+    if (redrawOff_) return;
     SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
     redrawOff_ = true;
     SetTimer(GetParent(hwnd_), kRepaintTimer, kFrameMs, nullptr);
@@ -223,9 +279,13 @@ void Win32RichLog::LimitRepaints() {
 
 void Win32RichLog::FrameElapsed() {
     KillTimer(GetParent(hwnd_), kRepaintTimer);
+    Flush();
+    if (scrollPending_) {
+        scrollPending_ = false;
+        ScrollNow();
+    }
     if (!redrawOff_) return;
     redrawOff_ = false;
-    lastPaint_ = GetTickCount();
     SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }

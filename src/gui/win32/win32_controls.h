@@ -76,11 +76,12 @@ class Win32CheckList : public Win32Control<CheckList> {
     void SetAllChecked(bool checked) override;
 };
 
-// A rich edit control (msftedit) on black. While lines come faster than a screen refreshes it
-// repaints at most once per frame; the owner calls FrameElapsed from its WM_TIMER.
+// A rich edit control (msftedit) on black. While lines come they wait, and a timer puts them
+// in, draws and scrolls ten times a second; the owner calls FrameElapsed from its WM_TIMER.
 class Win32RichLog : public Win32Control<RichLog> {
   public:
     static constexpr UINT_PTR kRepaintTimer = 0x4B52;
+    static constexpr UINT kFrameMs = 100;
 
     void Clear() override;
     void AppendLine(const WideString& line, uint32_t color) override;
@@ -92,9 +93,16 @@ class Win32RichLog : public Win32Control<RichLog> {
     void FrameElapsed();
 
   private:
-    void LimitRepaints();
-    DWORD lastPaint_ = 0;
+    void DeferRepaint();
+    void ScrollNow();
+    // Puts the waiting lines into the control (reading the text needs them there).
+    void Flush() const;
+
+    mutable std::vector<std::pair<WideString, uint32_t>> pending_;
+    mutable bool empty_ = true;
     bool redrawOff_ = false;
+    bool scrollPending_ = false;
+    LONG tabTwips_ = 0;
 };
 
 // The one-shot timer of a window: WM_TIMER with this id reaches the owner.
