@@ -114,8 +114,10 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
         if (!threw && status != ERROR_NO_MORE_ITEMS) {
             if (status == NERR_Success)
                 readFailed(status, "Stopped before the end; the previous backup was kept.");
-            else
+            else if (dfs_.LastErrorDetail().empty())
                 readFailed(status, StatusText(status));
+            else
+                readFailed(status, StatusText(status) + " (" + dfs_.LastErrorDetail() + ")");
         }
     }
 

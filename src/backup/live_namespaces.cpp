@@ -83,8 +83,10 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
     // The walk ends with ERROR_NO_MORE_ITEMS; a partial reading would pass targets off as
     // missing, so it counts as none.
     if (dfs.LastError() != ERROR_NO_MORE_ITEMS) {
-        failures_.push_back({root, dfs.LastError(),
-                             TrimControls(ErrorText(static_cast<int32_t>(dfs.LastError())))});
+        AnsiString error = TrimControls(ErrorText(static_cast<int32_t>(dfs.LastError())));
+        if (!dfs.LastErrorDetail().empty())
+            error += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
+        failures_.push_back({root, dfs.LastError(), std::move(error)});
         return;
     }
     namespaces_.push_back(root);

@@ -67,6 +67,8 @@ RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& 
     result.reason = TrimControls(ErrorText(static_cast<int32_t>(result.status)));
     if (result.status == ERROR_INVALID_PARAMETER)
         result.reason += TooLongFieldNote(*parts, servername);
+    if (!dfs.LastErrorDetail().empty())
+        result.reason += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
     log.AddLine("Failed " + result.reason, clRed);
     return result;
 }

@@ -43,6 +43,11 @@ class BufferGuard {
     uint8_t* buffer_;
 };
 
+// Whether a walk or an addition went as it should: ERROR_NO_MORE_ITEMS is how a walk ends.
+bool Succeeded(NET_API_STATUS status) {
+    return status == NERR_Success || status == ERROR_NO_MORE_ITEMS;
+}
+
 } // namespace
 
 bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
@@ -72,6 +77,7 @@ bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
         }
     }
     FLastError = status;
+    FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
     if (OnDFSEnumStop) OnDFSEnumStop(this);
     return result;
 }
@@ -128,6 +134,7 @@ bool TOXLDFS::AddLink() {
     std::optional<NameBuffer> share = ToNameBuffer(FShareName);
     if (!entry || !server || !comment || !share) {
         FLastError = ERROR_INVALID_PARAMETER;
+        FLastErrorDetail.clear();
         return false;
     }
     NET_API_STATUS status = ERROR_INTERNAL_ERROR;
@@ -141,6 +148,7 @@ bool TOXLDFS::AddLink() {
         FLastErrors = "Unknown exception";
     }
     FLastError = status;
+    FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
     return result;
 }
 

@@ -42,6 +42,9 @@ class TOXLDFS {
     void SetPathName(const WideString& value) { FPathName = value; }
     uint32_t LastError() const { return FLastError; }
     const AnsiString& LastErrors() const { return FLastErrors; }
+    // What the platform said about LastError beyond the code, in UTF-8 (which link, and why);
+    // empty when it said nothing or the last operation succeeded.
+    const std::string& LastErrorDetail() const { return FLastErrorDetail; }
     // The flags AddLink passes: DFS_ADD_VOLUME (the link must be new) unless set otherwise;
     // 0 creates the link if needed and adds the target to it.
     uint32_t Flags() const { return FFlags; }
@@ -76,6 +79,7 @@ class TOXLDFS {
     WideString FPathName;
     uint32_t FLastError = 0;
     AnsiString FLastErrors;
+    std::string FLastErrorDetail;
     uint32_t FFlags = DFS_ADD_VOLUME;
 };
 
