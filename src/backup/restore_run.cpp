@@ -112,7 +112,7 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
 
 std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
                                                        std::string& problem) {
-    std::string bytes = ReadWholeFile(file);
+    std::string bytes = ReadRegularFile(file, kMaxBackupFileBytes);
     std::string_view text(bytes);
     if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
         problem = "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.";

@@ -107,9 +107,14 @@ class RestoreRun {
     const bool& cancelRequested_;
 };
 
+// The most a backup file may hold: a namespace of 100,000 links with two targets each, every
+// line as long as the DFS component lets it be (three fields of 255 characters, UTF-8, 2,300
+// bytes), stays below it.
+constexpr uint64_t kMaxBackupFileBytes = uint64_t(512) << 20;
+
 // The lines of a backup file. Lines end at CR LF, LF or a lone CR. Nothing when the file is not
 // 8-bit text (a UTF-16 or UTF-8 byte-order mark); problem then says why. Throws EFileError when
-// the file cannot be read.
+// the file cannot be read, is not a regular file or is larger than kMaxBackupFileBytes.
 std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
                                                        std::string& problem);
 

@@ -1,7 +1,12 @@
 // What the command line does with data a hostile or broken source hands it: a target list the
 // program cannot read, backup files that are no backup files.
+#include "backup/restore_run.h"
 #include "platform/dfs_target_list.h"
 #include "sample_domain_cli.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace kestrune {
 namespace {
@@ -65,6 +70,31 @@ TEST_F(HostileInputTest, AnUnreadableTargetListFailsTheReadAndIsNeverReplaced) {
               std::string::npos)
         << err.str();
     EXPECT_EQ(ReadWholeFile(backups / "Public.txt"), before);
+}
+
+TEST_F(HostileInputTest, BackupInputIsARegularFileOfBoundedSize) {
+    const std::string domainBefore = ReadWholeFile(domainFile);
+    // Larger than any namespace's backup; sparse, so the test writes nothing.
+    const std::filesystem::path huge = folder / "huge.txt";
+    WriteWholeFile(huge, "dfscmd /map \"\\\\example.com\\Public\\X\" \"\\\\FS1\\X\" \"\"\r\n");
+    std::filesystem::resize_file(huge, kMaxBackupFileBytes + 1);
+    std::vector<std::pair<std::filesystem::path, std::string>> inputs = {
+        {huge, "It is larger than 512 MiB."}};
+#ifndef _WIN32
+    // A pipe nobody writes to would wait for ever; a device never ends.
+    const std::filesystem::path fifo = folder / "fifo.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    inputs.push_back({fifo, "It is not a regular file but a device, a pipe or a socket."});
+    inputs.push_back({"/dev/zero", "It is not a regular file but a device, a pipe or a socket."});
+#endif
+    for (const auto& [input, reason] : inputs)
+        for (const char* command : {"--restore", "--verify", "--compare"}) {
+            EXPECT_EQ(Run({command, input.string()}), kExitUsage) << command << " " << input;
+            EXPECT_NE(err.str().find("\"" + input.string() + "\". " + reason), std::string::npos)
+                << err.str();
+            EXPECT_EQ(out.str(), "");
+        }
+    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
 }
 
 } // namespace
