@@ -58,7 +58,7 @@ AnsiString TargetText(const TargetParts& target) {
 
 void LiveNamespaces::ReadNamespacesOf(TOXLDFS& dfs, const std::vector<AnsiString>& lines) {
     for (const AnsiString& line : lines) {
-        std::optional<BackupLineParts> parts = ParseBackupLine(line);
+        Expected<BackupLineParts> parts = ParseBackupLine(line);
         if (!parts) continue;
         AnsiString root = NamespaceOfEntry(parts->entryPath);
         if (!root.empty()) Read(dfs, root);

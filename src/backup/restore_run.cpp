@@ -35,12 +35,12 @@ RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& 
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive) {
     RestoredLine result;
-    std::optional<BackupLineParts> parts = ParseBackupLine(line);
+    Expected<BackupLineParts> parts = ParseBackupLine(line);
     if (!parts) {
         AnsiString shown = line.substr(0, line.find('\0'));
-        log.AddLine("Skipped, not a backup line: " + shown, clRed);
+        log.AddLine("Skipped, " + parts.error().text + ": " + shown, clRed);
         result.outcome = RestoredLine::Outcome::NotABackupLine;
-        result.reason = "not a backup line";
+        result.reason = parts.error().text;
         return result;
     }
     const TargetParts& target = parts->target;

@@ -87,7 +87,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             ++restored;
             said = "restored: ";
             // Later lines of the same link then find it.
-            if (std::optional<BackupLineParts> parts = ParseBackupLine(line))
+            if (Expected<BackupLineParts> parts = ParseBackupLine(line))
                 live.Add(parts->entryPath, TargetText(parts->target), parts->comment);
             break;
         case RestoredLine::Outcome::AlreadyThere:
