@@ -144,6 +144,22 @@ BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideS
                                const std::filesystem::path& folder,
                                const std::filesystem::path& prefix) {
     BackupRunResult result;
+    // Nothing is written elsewhere than in the folder, whoever typed the prefix.
+    const std::u8string prefixText = prefix.u8string();
+    if (std::string problem = PrefixProblem(std::string(prefixText.begin(), prefixText.end()));
+        !problem.empty()) {
+        if (!namespaces.empty()) {
+            NamespaceBackup refused;
+            refused.name = namespaces.front();
+            refused.file = BackupFileName(folder, prefix, refused.name);
+            refused.outcome = NamespaceBackup::Outcome::WriteFailed;
+            problem[0] = 'T';
+            refused.error = problem + ".";
+            result.namespaces.push_back(std::move(refused));
+            if (progress) progress(result.namespaces.back());
+        }
+        return result;
+    }
     RemoveStaleTemporaries(folder);
     for (const WideString& name : namespaces) {
         if (cancelRequested_) {

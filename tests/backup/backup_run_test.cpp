@@ -161,6 +161,21 @@ TEST_F(BackupRunTest, AFailedWriteStopsTheRunAndCancelStopsBetweenNamespaces) {
     EXPECT_FALSE(std::filesystem::exists(folder / "B.txt"));
 }
 
+TEST_F(BackupRunTest, APrefixThatNamesAFolderWritesNothing) {
+    fake->answers = {{0, {}, {Link(u"\\\\example.com\\A\\L", u"", {{u"FS1", u"L"}})}}};
+    std::filesystem::create_directory(folder / "sub");
+    BackupRun run(dfs, lines, cancel);
+    ConnectBackupRun connect(dfs, run);
+    BackupRunResult result = run.Run("example.com", {u"A", u"B"}, folder / "sub", "../x_");
+    ASSERT_EQ(result.namespaces.size(), 1u);
+    EXPECT_EQ(result.namespaces[0].outcome, NamespaceBackup::Outcome::WriteFailed);
+    EXPECT_EQ(result.namespaces[0].error.rfind("The prefix \"../x_\" holds a path separator", 0),
+              0u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "x_A.txt"));
+    EXPECT_TRUE(std::filesystem::is_empty(folder / "sub"));
+    EXPECT_EQ(DescribeBackupRun(result).exitStatus, kExitFailure);
+}
+
 TEST_F(BackupRunTest, TheComponentsHandlersComeBackAfterTheRun) {
     int before = 0;
     dfs.ONDFSEnum2 = [&](TOXLDFS*, AnsiString, AnsiString, AnsiString, int32_t, bool&) {

@@ -53,6 +53,15 @@ TEST_F(CommandLineTest, UsageErrorsEndWithStatusTwoAndChangeNothing) {
     EXPECT_EQ(Run({"--restore"}), kExitUsage);
     EXPECT_EQ(Run({"--dry-run", "p", "f"}), kExitUsage);
 
+    // A prefix names files in the folder, never another folder.
+    EXPECT_EQ(Run({"../x_", (folder / "out").string()}), kExitUsage);
+    EXPECT_EQ(err.str(), "kestrune: the prefix \"../x_\" holds a path separator; a prefix begins "
+                         "the names of the backup files in the output folder and cannot name a "
+                         "folder\n");
+    EXPECT_EQ(Run({"a\\b", (folder / "out").string()}), kExitUsage);
+    EXPECT_FALSE(std::filesystem::exists(folder / "out"));
+    EXPECT_TRUE(FilesIn("").size() == 1); // the domain file alone
+
     EXPECT_EQ(Run({"--help"}), kExitSuccess);
     EXPECT_NE(out.str().find("usage:"), std::string::npos);
     EXPECT_TRUE(err.str().empty());
