@@ -98,6 +98,7 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
                                            " (KESTRUNE_CODEPAGE=65001 keeps every character).");
     } else {
         dfs_.SetDFSEntry(AnsiToWide("\\\\" + domain + "\\") + name);
+        const uint64_t swallowedBefore = dfs_.SwallowedExceptions();
         bool threw = false;
         try {
             dfs_.EnumLinks();
@@ -111,7 +112,14 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
         // The walk ends with ERROR_NO_MORE_ITEMS; anything else left it incomplete (a failed
         // call, or a stop before the end), and an incomplete backup never replaces a file.
         uint32_t status = dfs_.LastError();
-        if (!threw && status != ERROR_NO_MORE_ITEMS) {
+        // The component goes on past a report that failed: the lines are then incomplete too.
+        const uint64_t swallowed = dfs_.SwallowedExceptions() - swallowedBefore;
+        if (!threw && swallowed > 0) {
+            readFailed(status, std::to_string(swallowed) +
+                                   (swallowed == 1 ? " report was" : " reports were") +
+                                   " lost to an error while the namespace was read; the previous "
+                                   "backup was kept.");
+        } else if (!threw && status != ERROR_NO_MORE_ITEMS) {
             if (status == NERR_Success)
                 readFailed(status, "Stopped before the end; the previous backup was kept.");
             else if (dfs_.LastErrorDetail().empty())

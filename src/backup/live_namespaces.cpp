@@ -78,7 +78,13 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
             reports.push_back({std::move(Path), std::move(Share), std::move(Comment)});
         };
         dfs.SetDFSEntry(AnsiToWide(root));
+        const uint64_t swallowedBefore = dfs.SwallowedExceptions();
         dfs.EnumLinks();
+        if (dfs.SwallowedExceptions() != swallowedBefore) {
+            failures_.push_back(
+                {root, dfs.LastError(), "some reports were lost to an error while it was read"});
+            return;
+        }
     }
     // The walk ends with ERROR_NO_MORE_ITEMS; a partial reading would pass targets off as
     // missing, so it counts as none.

@@ -74,6 +74,7 @@ bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
             }
         } catch (...) {
             // A failing handler ends the walk quietly; the status of the last call stands.
+            ++FSwallowedExceptions;
         }
     }
     FLastError = status;
@@ -110,6 +111,7 @@ void TOXLDFS::ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort) {
                 ONDFSEnum2(this, FromPlatform(entry.EntryPath), share, FromPlatform(entry.Comment),
                            static_cast<int32_t>(s), abort);
             } catch (...) {
+                ++FSwallowedExceptions;
             }
         }
     }
