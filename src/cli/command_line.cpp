@@ -58,8 +58,8 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         console.out << "kestrune " << KESTRUNE_VERSION << "\n";
         return kExitSuccess;
     }
-    // Messages the directory component would show in a box.
-    TNTADS::SetMessageHook([&console](const AnsiString& text) {
+    // Messages the directory component would show in a box, while the console is there.
+    TNTADS::MessageHookScope messages([&console](const AnsiString& text) {
         console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
     });
     if (!options.restore.empty())

@@ -4,6 +4,7 @@
 #include "base/file_io.h"
 #include "base/win_errors.h"
 #include "dfs/scripted_netdfs.h"
+#include "directory/tntads.h"
 #include "platform/platform.h"
 #include "temp_folder.h"
 
@@ -67,6 +68,19 @@ TEST_F(CommandLineTest, UsageErrorsEndWithStatusTwoAndChangeNothing) {
     EXPECT_TRUE(err.str().empty());
     EXPECT_EQ(Run({"--version"}), kExitSuccess);
     EXPECT_EQ(out.str().rfind("kestrune ", 0), 0u);
+}
+
+TEST_F(CommandLineTest, TheDirectorysMessagesGoToTheConsoleOnlyWhileTheCommandRuns) {
+    std::vector<std::string> shown;
+    TNTADS::MessageHookScope outer([&shown](const AnsiString& text) { shown.push_back(text); });
+    {
+        std::ostringstream err2;
+        EXPECT_EQ(RunCommandLine({"--verify", (folder / "missing.txt").string()}, {out, err2}),
+                  kExitUsage);
+    }
+    // The command's console is gone; the message reaches the hook that was there before.
+    TNTADS::ShowMessage("after the command");
+    EXPECT_EQ(shown, std::vector<std::string>{"after the command"});
 }
 
 TEST_F(CommandLineTest, BacksUpTheOwnDomainWithProgressAndALoneDoubleDashEndsOptions) {
