@@ -516,9 +516,9 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
 // A namespace's generation changes with every change below it. The link is in place whether
 // or not this succeeds, so its outcome does not change the call's result.
 void StoreNetDfs::Touch(const std::string& dn) {
-    directory_->Modify(
+    static_cast<void>(directory_->Modify(
         dn, {{store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}},
-             {store::Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
+             {store::Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}}));
 }
 
 } // namespace kestrune

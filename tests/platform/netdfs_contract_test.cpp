@@ -87,11 +87,13 @@ class NetDfsContractTest : public ::testing::Test {
     // The sample's Archive namespace has no links; what a test adds there goes again.
     void DeleteAddedLinks() {
         std::vector<Entry> links;
-        store::SearchAll(*directory,
-                         {kArchive, Scope::OneLevel, "(objectClass=msDFS-Linkv2)", {"1.1"}, 0},
-                         links);
+        EXPECT_TRUE(
+            store::SearchAll(*directory,
+                             {kArchive, Scope::OneLevel, "(objectClass=msDFS-Linkv2)", {"1.1"}, 0},
+                             links)
+                .ok());
         for (const Entry& l : links)
-            directory->Delete(l.dn);
+            EXPECT_TRUE(directory->Delete(l.dn).ok()) << l.dn;
     }
     NET_API_STATUS Walk(const std::u16string& name, uint32_t level, uint32_t prefMaxLen,
                         std::vector<Record>& out, int& calls) {
@@ -178,7 +180,8 @@ TEST_F(NetDfsContractTest, SmallBuffersReadEachLinkOnce) {
 TEST_F(NetDfsContractTest, AddedLinksPassTheDirectorysChecksAndMoveTheGeneration) {
     auto read = [&](const std::string& dn) {
         std::vector<Entry> found;
-        store::SearchAll(*directory, {dn, Scope::Base, "(objectClass=*)", {}, 0}, found);
+        EXPECT_TRUE(
+            store::SearchAll(*directory, {dn, Scope::Base, "(objectClass=*)", {}, 0}, found).ok());
         return found.empty() ? Entry{} : found.front();
     };
     Entry before = read(kArchive);
@@ -213,8 +216,10 @@ TEST_F(NetDfsContractTest, AddedLinksPassTheDirectorysChecksAndMoveTheGeneration
                                   {u"FS1\\Old2020", u"FS2\\Old2020\\Copy"}}));
 
     std::vector<Entry> links;
-    store::SearchAll(*directory, {kArchive, Scope::OneLevel, "(msDFS-LinkPathv2=/Old/2020)", {}, 0},
-                     links);
+    ASSERT_TRUE(store::SearchAll(*directory,
+                                 {kArchive, Scope::OneLevel, "(msDFS-LinkPathv2=/Old/2020)", {}, 0},
+                                 links)
+                    .ok());
     ASSERT_EQ(links.size(), 1u);
     const Entry& link = links[0];
     EXPECT_EQ(link.First("msDFS-LinkIdentityGUIDv2").size(), 16u);
