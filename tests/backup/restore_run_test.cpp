@@ -95,9 +95,7 @@ TEST_F(RestoreRunTest, FailuresAndShortLinesAreRedLines) {
 }
 
 TEST_F(RestoreRunTest, TheLogIsNamedAfterTheWholeBackupFileName) {
-    auto folder =
-        std::filesystem::temp_directory_path() / ("kestrune_restore_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    testing::TempFolder folder;
     log.AddLine("Starting restore", clLime);
     FinishRestoreLog(log, folder / "pfxPublic.txt");
     EXPECT_EQ(ReadWholeFile(folder / "pfxPublic.txt_restore.txt"),
@@ -108,7 +106,6 @@ TEST_F(RestoreRunTest, TheLogIsNamedAfterTheWholeBackupFileName) {
     log.events.clear();
     FinishRestoreLog(log, folder / "missing" / "x.txt");
     EXPECT_EQ(log.events, (std::vector<std::string>{"plain", "save plain", "rich"}));
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace
