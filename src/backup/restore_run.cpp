@@ -106,7 +106,7 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
             if (result.cancelled) break;
         }
     }
-    FinishRestoreLog(log_, backupFile);
+    result.logError = FinishRestoreLog(log_, backupFile);
     return result;
 }
 
@@ -136,8 +136,9 @@ std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::pa
     return lines;
 }
 
-void FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) {
+std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) {
     log.SetPlainText(true);
+    std::string error;
     try {
         log.AddLine("", clLime);
         log.AddLine("** Complete **", clLime);
@@ -146,10 +147,15 @@ void FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) 
             logFile += "_restore.txt";
             log.SaveLinesToFile(logFile);
         }
+    } catch (const std::exception& e) {
+        // The status window still shows the run; a log that cannot be written is not an error
+        // of the run.
+        error = e.what();
     } catch (...) {
-        // The status window still shows the run; a log that cannot be written is not an error.
+        error = "the log could not be written";
     }
     log.SetPlainText(false);
+    return error;
 }
 
 } // namespace kestrune

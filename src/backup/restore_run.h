@@ -77,6 +77,9 @@ using TargetIsLive = std::function<bool(const BackupLineParts& line)>;
 struct RestoreRunResult {
     std::vector<RestoredLine> lines;
     bool cancelled = false;
+    // Why the log file was not written (the file's name and the system's reason); empty when
+    // it was, or when there was none to write.
+    std::string logError;
 };
 
 // The restore run: every checked line's target added through the component, the first target
@@ -130,7 +133,8 @@ RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& 
                                const TargetIsLive& targetIsLive = nullptr);
 
 // The completion lines and the log file beside the backup file (backup file name +
-// "_restore.txt"; none when backupFile is empty). A log that cannot be written is ignored.
-void FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile);
+// "_restore.txt"; none when backupFile is empty). A log that cannot be written does not stop
+// the run: the answer is why, for the caller to tell or not; empty when it was written.
+std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile);
 
 } // namespace kestrune
