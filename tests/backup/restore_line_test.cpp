@@ -5,6 +5,8 @@
 namespace kestrune {
 namespace {
 
+using namespace std::string_literals;
+
 using Fields = std::vector<AnsiString>;
 
 TEST(CommaText, QuotesBlanksAndCommas) {
@@ -58,8 +60,9 @@ TEST(BackupLine, AQuoteInsideThePathOrTheTargetIsRefusedNotMisread) {
     EXPECT_EQ(parts->target.share, "s");
     EXPECT_EQ(reason("dfscmd  /map \"p\" \"\\\\S\\s\" \"c \"x\"\""), "parsed");
     EXPECT_EQ(reason("dfscmd /map \"\\\\d\\n\\l\" \"\\\\S\\s\""), "not a backup line");
-    EXPECT_EQ(reason(std::string("dfscmd /map \"a\0\" \"\\\\S\\s\" \"\"", 30)),
-              "not a backup line");
+    const std::string withNul = "dfscmd /map \"a\0\" \"\\\\S\\s\" \"\""s;
+    ASSERT_EQ(withNul.size(), 27u);
+    EXPECT_EQ(reason(withNul), "not a backup line");
 }
 
 TEST(BackupLine, TargetSplitsAtTheFirstBackslashAfterTwoCharacters) {
