@@ -30,6 +30,13 @@ bool IsPlainFileName(std::string_view name) {
     return true;
 }
 
+std::string PrefixProblem(std::string_view prefix) {
+    if (prefix.find_first_of("/\\") == std::string_view::npos) return {};
+    return "the prefix \"" + std::string(prefix) +
+           "\" holds a path separator; a prefix begins the names of the backup files in the "
+           "output folder and cannot name a folder";
+}
+
 EFileError InvalidFileName(const std::filesystem::path& file) {
     std::string reason = FormatSystemMessage(ERROR_INVALID_NAME);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))

@@ -98,6 +98,7 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
                                            " (KESTRUNE_CODEPAGE=65001 keeps every character).");
     } else {
         dfs_.SetDFSEntry(AnsiToWide("\\\\" + domain + "\\") + name);
+        const uint64_t swallowedBefore = dfs_.SwallowedExceptions();
         bool threw = false;
         try {
             dfs_.EnumLinks();
@@ -111,11 +112,20 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
         // The walk ends with ERROR_NO_MORE_ITEMS; anything else left it incomplete (a failed
         // call, or a stop before the end), and an incomplete backup never replaces a file.
         uint32_t status = dfs_.LastError();
-        if (!threw && status != ERROR_NO_MORE_ITEMS) {
+        // The component goes on past a report that failed: the lines are then incomplete too.
+        const uint64_t swallowed = dfs_.SwallowedExceptions() - swallowedBefore;
+        if (!threw && swallowed > 0) {
+            readFailed(status, std::to_string(swallowed) +
+                                   (swallowed == 1 ? " report was" : " reports were") +
+                                   " lost to an error while the namespace was read; the previous "
+                                   "backup was kept.");
+        } else if (!threw && status != ERROR_NO_MORE_ITEMS) {
             if (status == NERR_Success)
                 readFailed(status, "Stopped before the end; the previous backup was kept.");
-            else
+            else if (dfs_.LastErrorDetail().empty())
                 readFailed(status, StatusText(status));
+            else
+                readFailed(status, StatusText(status) + " (" + dfs_.LastErrorDetail() + ")");
         }
     }
 
@@ -142,6 +152,22 @@ BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideS
                                const std::filesystem::path& folder,
                                const std::filesystem::path& prefix) {
     BackupRunResult result;
+    // Nothing is written elsewhere than in the folder, whoever typed the prefix.
+    const std::u8string prefixText = prefix.u8string();
+    if (std::string problem = PrefixProblem(std::string(prefixText.begin(), prefixText.end()));
+        !problem.empty()) {
+        if (!namespaces.empty()) {
+            NamespaceBackup refused;
+            refused.name = namespaces.front();
+            refused.file = BackupFileName(folder, prefix, refused.name);
+            refused.outcome = NamespaceBackup::Outcome::WriteFailed;
+            problem[0] = 'T';
+            refused.error = problem + ".";
+            result.namespaces.push_back(std::move(refused));
+            if (progress) progress(result.namespaces.back());
+        }
+        return result;
+    }
     RemoveStaleTemporaries(folder);
     for (const WideString& name : namespaces) {
         if (cancelRequested_) {

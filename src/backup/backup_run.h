@@ -53,8 +53,9 @@ class BackupRun {
 
     // Backs up every namespace into folder / (prefix + name + ".txt"). domain is the dotted
     // name. The run stops after a namespace whose file cannot be written; a namespace whose
-    // enumeration fails is reported and its old file kept. processMessages runs after each
-    // namespace; progress (if set) after each namespace's result.
+    // enumeration fails is reported and its old file kept. A prefix with a path separator
+    // (see PrefixProblem) writes nothing: the first namespace fails to be written, saying why.
+    // processMessages runs after each namespace; progress (if set) after each namespace's result.
     BackupRunResult Run(const AnsiString& domain, const std::vector<WideString>& namespaces,
                         const std::filesystem::path& folder, const std::filesystem::path& prefix);
 

@@ -58,7 +58,7 @@ AnsiString TargetText(const TargetParts& target) {
 
 void LiveNamespaces::ReadNamespacesOf(TOXLDFS& dfs, const std::vector<AnsiString>& lines) {
     for (const AnsiString& line : lines) {
-        std::optional<BackupLineParts> parts = ParseBackupLine(line);
+        Expected<BackupLineParts> parts = ParseBackupLine(line);
         if (!parts) continue;
         AnsiString root = NamespaceOfEntry(parts->entryPath);
         if (!root.empty()) Read(dfs, root);
@@ -78,13 +78,21 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
             reports.push_back({std::move(Path), std::move(Share), std::move(Comment)});
         };
         dfs.SetDFSEntry(AnsiToWide(root));
+        const uint64_t swallowedBefore = dfs.SwallowedExceptions();
         dfs.EnumLinks();
+        if (dfs.SwallowedExceptions() != swallowedBefore) {
+            failures_.push_back(
+                {root, dfs.LastError(), "some reports were lost to an error while it was read"});
+            return;
+        }
     }
     // The walk ends with ERROR_NO_MORE_ITEMS; a partial reading would pass targets off as
     // missing, so it counts as none.
     if (dfs.LastError() != ERROR_NO_MORE_ITEMS) {
-        failures_.push_back({root, dfs.LastError(),
-                             TrimControls(ErrorText(static_cast<int32_t>(dfs.LastError())))});
+        AnsiString error = TrimControls(ErrorText(static_cast<int32_t>(dfs.LastError())));
+        if (!dfs.LastErrorDetail().empty())
+            error += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
+        failures_.push_back({root, dfs.LastError(), std::move(error)});
         return;
     }
     namespaces_.push_back(root);

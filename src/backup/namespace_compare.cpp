@@ -63,7 +63,7 @@ NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
 
     for (size_t i = 0; i < lines.size(); ++i) {
         if (IsBlankLine(lines[i])) continue;
-        std::optional<BackupLineParts> parts = ParseBackupLine(lines[i]);
+        Expected<BackupLineParts> parts = ParseBackupLine(lines[i]);
         if (!parts) {
             result.notBackupLines.push_back(static_cast<int>(i));
             continue;

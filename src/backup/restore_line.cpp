@@ -13,7 +13,11 @@ bool IsBlank(char c) {
 
 } // namespace
 
-std::vector<AnsiString> SplitCommaText(std::string_view line) {
+namespace {
+
+// SplitCommaText; glued (when given) tells for each field whether it was quoted and more text
+// followed its closing quote at once, which began the next field: a quote inside the field.
+std::vector<AnsiString> SplitFields(std::string_view line, std::vector<bool>* glued) {
     // A NUL ends the text, as it ends a C string.
     line = line.substr(0, line.find('\0'));
     std::vector<AnsiString> fields;
@@ -41,6 +45,9 @@ std::vector<AnsiString> SplitCommaText(std::string_view line) {
             field.assign(line.substr(start, p - start));
         }
         fields.push_back(std::move(field));
+        if (glued)
+            glued->push_back(p < line.size() && !IsBlank(line[p]) && line[p] != ',' && p > 0 &&
+                             line[p - 1] == '"');
         skipBlanks();
         if (p < line.size() && line[p] == ',') {
             if (p + 1 == line.size()) fields.emplace_back();
@@ -49,6 +56,20 @@ std::vector<AnsiString> SplitCommaText(std::string_view line) {
         }
     }
     return fields;
+}
+
+} // namespace
+
+std::vector<AnsiString> SplitCommaText(std::string_view line) {
+    return SplitFields(line, nullptr);
+}
+
+bool QuoteInsidePathOrTarget(std::string_view line) {
+    std::vector<bool> glued;
+    std::vector<AnsiString> fields = SplitFields(line, &glued);
+    for (size_t i = 2; i < 4 && i < fields.size(); ++i)
+        if (glued[i] || fields[i].find('"') != AnsiString::npos) return true;
+    return false;
 }
 
 bool IsBlankLine(std::string_view line) {
@@ -87,10 +108,19 @@ TargetParts SplitTargetField(const AnsiString& field) {
     return {rest.substr(0, slash), rest.substr(slash + 1)};
 }
 
-std::optional<BackupLineParts> ParseBackupLine(const AnsiString& line) {
-    if (line.find('\0') != AnsiString::npos) return std::nullopt;
+Expected<BackupLineParts> ParseBackupLine(const AnsiString& line) {
+    const std::string refused = "not a backup line";
+    if (line.find('\0') != AnsiString::npos) return Error{0, refused};
+    // Whatever the code page would replace would name another link.
+    if (!DecodesInCodePage(line))
+        return Error{0, refused + " (it is not text in code page " +
+                            std::to_string(ActiveCodePage()) + ")"};
+    // Neither a path nor a share name can hold a double quote: one there ends the field early
+    // and the rest would pass for the next field.
+    if (QuoteInsidePathOrTarget(line))
+        return Error{0, refused + " (a double quote inside the entry path or the target)"};
     std::vector<AnsiString> fields = SplitBackupLine(line);
-    if (fields.size() < 5) return std::nullopt;
+    if (fields.size() < 5) return Error{0, refused};
     return BackupLineParts{fields[2], SplitTargetField(fields[3]), fields[4], fields[1] == "/add"};
 }
 

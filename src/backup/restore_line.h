@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ansi_string.h"
+#include "base/expected.h"
 
 #include <optional>
 #include <string>
@@ -40,9 +41,15 @@ struct BackupLineParts {
     bool furtherTarget = false; // an "/add" line
 };
 
-// Nothing when the line lacks the five fields of a backup line or holds a NUL, which would cut
-// a path or a comment short on its way to the platform.
-std::optional<BackupLineParts> ParseBackupLine(const AnsiString& line);
+// An error ("not a backup line", with what is wrong where that helps) when the line lacks the
+// five fields of a backup line; holds a NUL, which would cut a path or a comment short on its
+// way to the platform; has bytes that are no text in the code page, which the conversion would
+// replace; or has a double quote inside the entry path or the target.
+Expected<BackupLineParts> ParseBackupLine(const AnsiString& line);
+
+// Whether the entry path or the target field (the third and fourth) holds a double quote,
+// doubled inside quotes or ending a quoted part early.
+bool QuoteInsidePathOrTarget(std::string_view line);
 
 // Which text handed to the DFS component is too long for it, as " (the <field> is longer than
 // <n> characters)"; empty when none is. servername is the name as handed over.

@@ -42,10 +42,10 @@ PlannedLine PlanLine(const AnsiString& line, const LiveNamespaces& live) {
         planned.reason = StatusText(status) + note;
         return planned;
     };
-    std::optional<BackupLineParts> parts = ParseBackupLine(line);
+    Expected<BackupLineParts> parts = ParseBackupLine(line);
     if (!parts) {
         planned.action = PlannedLine::Action::WouldFail;
-        planned.reason = "not a backup line";
+        planned.reason = parts.error().text;
         return planned;
     }
     const TargetParts& target = parts->target;
@@ -89,7 +89,7 @@ std::vector<PlannedLine> PlanRestore(const std::vector<AnsiString>& lines, LiveN
             planned.index = static_cast<int>(i);
             if (planned.action == PlannedLine::Action::AddLink ||
                 planned.action == PlannedLine::Action::AddTarget)
-                if (std::optional<BackupLineParts> parts = ParseBackupLine(lines[i]))
+                if (Expected<BackupLineParts> parts = ParseBackupLine(lines[i]))
                     live.Add(parts->entryPath, TargetText(parts->target), parts->comment);
             plan.push_back(std::move(planned));
         }

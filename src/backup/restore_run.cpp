@@ -35,12 +35,12 @@ RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& 
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive) {
     RestoredLine result;
-    std::optional<BackupLineParts> parts = ParseBackupLine(line);
+    Expected<BackupLineParts> parts = ParseBackupLine(line);
     if (!parts) {
         AnsiString shown = line.substr(0, line.find('\0'));
-        log.AddLine("Skipped, not a backup line: " + shown, clRed);
+        log.AddLine("Skipped, " + parts.error().text + ": " + shown, clRed);
         result.outcome = RestoredLine::Outcome::NotABackupLine;
-        result.reason = "not a backup line";
+        result.reason = parts.error().text;
         return result;
     }
     const TargetParts& target = parts->target;
@@ -67,6 +67,8 @@ RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& 
     result.reason = TrimControls(ErrorText(static_cast<int32_t>(result.status)));
     if (result.status == ERROR_INVALID_PARAMETER)
         result.reason += TooLongFieldNote(*parts, servername);
+    if (!dfs.LastErrorDetail().empty())
+        result.reason += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
     log.AddLine("Failed " + result.reason, clRed);
     return result;
 }
@@ -104,13 +106,13 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
             if (result.cancelled) break;
         }
     }
-    FinishRestoreLog(log_, backupFile);
+    result.logError = FinishRestoreLog(log_, backupFile);
     return result;
 }
 
 std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
                                                        std::string& problem) {
-    std::string bytes = ReadWholeFile(file);
+    std::string bytes = ReadRegularFile(file, kMaxBackupFileBytes);
     std::string_view text(bytes);
     if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
         problem = "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.";
@@ -134,8 +136,9 @@ std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::pa
     return lines;
 }
 
-void FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) {
+std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) {
     log.SetPlainText(true);
+    std::string error;
     try {
         log.AddLine("", clLime);
         log.AddLine("** Complete **", clLime);
@@ -144,10 +147,15 @@ void FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) 
             logFile += "_restore.txt";
             log.SaveLinesToFile(logFile);
         }
+    } catch (const std::exception& e) {
+        // The status window still shows the run; a log that cannot be written is not an error
+        // of the run.
+        error = e.what();
     } catch (...) {
-        // The status window still shows the run; a log that cannot be written is not an error.
+        error = "the log could not be written";
     }
     log.SetPlainText(false);
+    return error;
 }
 
 } // namespace kestrune

@@ -77,6 +77,9 @@ using TargetIsLive = std::function<bool(const BackupLineParts& line)>;
 struct RestoreRunResult {
     std::vector<RestoredLine> lines;
     bool cancelled = false;
+    // Why the log file was not written (the file's name and the system's reason); empty when
+    // it was, or when there was none to write.
+    std::string logError;
 };
 
 // The restore run: every checked line's target added through the component, the first target
@@ -107,9 +110,14 @@ class RestoreRun {
     const bool& cancelRequested_;
 };
 
+// The most a backup file may hold: a namespace of 100,000 links with two targets each, every
+// line as long as the DFS component lets it be (three fields of 255 characters, UTF-8, 2,300
+// bytes), stays below it.
+constexpr uint64_t kMaxBackupFileBytes = uint64_t(512) << 20;
+
 // The lines of a backup file. Lines end at CR LF, LF or a lone CR. Nothing when the file is not
 // 8-bit text (a UTF-16 or UTF-8 byte-order mark); problem then says why. Throws EFileError when
-// the file cannot be read.
+// the file cannot be read, is not a regular file or is larger than kMaxBackupFileBytes.
 std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
                                                        std::string& problem);
 
@@ -125,7 +133,8 @@ RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& 
                                const TargetIsLive& targetIsLive = nullptr);
 
 // The completion lines and the log file beside the backup file (backup file name +
-// "_restore.txt"; none when backupFile is empty). A log that cannot be written is ignored.
-void FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile);
+// "_restore.txt"; none when backupFile is empty). A log that cannot be written does not stop
+// the run: the answer is why, for the caller to tell or not; empty when it was written.
+std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile);
 
 } // namespace kestrune

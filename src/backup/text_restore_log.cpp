@@ -23,13 +23,7 @@ void TextRestoreLog::SaveLinesToFile(const std::filesystem::path& file) {
         text += line;
         text += "\r\n";
     }
-    try {
-        ReplaceFileContents(file, text);
-        saveError_.clear();
-    } catch (const EFileError& e) {
-        saveError_ = e.what();
-        throw;
-    }
+    ReplaceFileContents(file, text);
 }
 
 } // namespace kestrune

@@ -21,19 +21,16 @@ class TextRestoreLog : public RestoreLog {
     // "<time stamp><TAB><message>"; the colour is not kept.
     void AddLine(const AnsiString& Msg, uint32_t Color) override;
     void SetPlainText(bool) override {}
-    // Each line followed by CR LF, replacing the file in one step. Throws EFileError, and
-    // keeps its text in SaveError for a caller that the restore run does not tell.
+    // Each line followed by CR LF, replacing the file in one step. Throws EFileError.
     void SaveLinesToFile(const std::filesystem::path& file) override;
 
     const std::vector<AnsiString>& Lines() const { return lines_; }
-    const std::string& SaveError() const { return saveError_; }
 
     // The clock the lines are stamped with; the system's by default.
     std::function<std::time_t()> now = [] { return std::time(nullptr); };
 
   private:
     std::vector<AnsiString> lines_;
-    std::string saveError_;
 };
 
 } // namespace kestrune

@@ -101,4 +101,14 @@ WideString Utf8ToWide(std::string_view text) {
     return out;
 }
 
+bool IsUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        char32_t c = static_cast<unsigned char>(text[i]);
+        size_t length = c < 0x80 ? 1 : Utf8SequenceLength(text, i, c);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
 } // namespace kestrune

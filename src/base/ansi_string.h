@@ -25,8 +25,15 @@ unsigned CodePageSetting(unsigned fallback);
 AnsiString WideToAnsi(std::u16string_view text);
 WideString AnsiToWide(std::string_view text);
 
+// Whether every byte of text is part of a character of the code page: AnsiToWide then replaces
+// nothing. Bytes the code page leaves undefined, and under 65001 anything that is not UTF-8,
+// are not.
+bool DecodesInCodePage(std::string_view text);
+
 // UTF-8 <-> UTF-16, independent of the code page (directory values are UTF-8).
 std::string WideToUtf8(std::u16string_view text);
 WideString Utf8ToWide(std::string_view text);
+// Whether text is well-formed UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
+bool IsUtf8(std::string_view text);
 
 } // namespace kestrune

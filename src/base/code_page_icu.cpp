@@ -43,6 +43,22 @@ UConverter* Converter() {
     return converter.get();
 }
 
+// A second converter per thread that stops at the first byte sequence it cannot map, where
+// the other substitutes.
+UConverter* StrictConverter() {
+    thread_local ConverterPtr converter = [] {
+        ConverterPtr c;
+        if (ActiveCodePage() == kCodePageUtf8 || !Converter()) return c;
+        UErrorCode status = U_ZERO_ERROR;
+        c.reset(ucnv_clone(Converter(), &status));
+        if (U_FAILURE(status)) return ConverterPtr();
+        status = U_ZERO_ERROR;
+        ucnv_setToUCallBack(c.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+        return U_SUCCESS(status) ? std::move(c) : ConverterPtr();
+    }();
+    return converter.get();
+}
+
 } // namespace
 
 unsigned ActiveCodePage() {
@@ -74,6 +90,19 @@ WideString AnsiToWide(std::string_view text) {
     if (U_FAILURE(status)) return WideString();
     out.resize(static_cast<size_t>(length));
     return out;
+}
+
+bool DecodesInCodePage(std::string_view text) {
+    if (IsAscii(text)) return true;
+    if (!Converter()) return IsUtf8(text);
+    UConverter* converter = StrictConverter();
+    if (!converter) return false;
+    ucnv_resetToUnicode(converter);
+    WideString out(text.size() * 2 + 1, u'\0');
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_toUChars(converter, out.data(), static_cast<int32_t>(out.size()), text.data(),
+                  static_cast<int32_t>(text.size()), &status);
+    return U_SUCCESS(status);
 }
 
 } // namespace kestrune

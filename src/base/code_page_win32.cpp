@@ -61,4 +61,16 @@ WideString AnsiToWide(std::string_view text) {
     return out;
 }
 
+bool DecodesInCodePage(std::string_view text) {
+    if (IsAscii(text)) return true;
+    unsigned codePage = ActiveCodePage();
+    if (codePage == kCodePageUtf8) return IsUtf8(text);
+    // Code pages that take no flags (GB18030 and the like) map every byte sequence.
+    int length = static_cast<int>(text.size());
+    if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0) > 0)
+        return true;
+    return GetLastError() == ERROR_INVALID_FLAGS &&
+           MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0) > 0;
+}
+
 } // namespace kestrune

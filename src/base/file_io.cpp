@@ -3,8 +3,10 @@
 #include "base/paths.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrune {
@@ -59,9 +61,10 @@ std::string SystemErrorText(int error) {
     return std::strerror(error);
 }
 
-std::string ReadWholeFile(const std::filesystem::path& file) {
-    int fd = OpenFileDescriptor(file, O_RDONLY);
-    if (fd < 0) Fail("Cannot open file", file, errno);
+namespace {
+
+// Every byte up to the end, or up to one byte more than limit. Closes fd.
+std::string ReadToEnd(int fd, const std::filesystem::path& file, uint64_t limit) {
     std::string bytes;
     char buffer[1 << 16];
     for (;;) {
@@ -74,8 +77,57 @@ std::string ReadWholeFile(const std::filesystem::path& file) {
         }
         if (n == 0) break;
         bytes.append(buffer, static_cast<size_t>(n));
+        if (bytes.size() > limit) break;
     }
     ::close(fd);
+    return bytes;
+}
+
+std::string SizeText(uint64_t bytes) {
+    constexpr uint64_t kMiB = uint64_t(1) << 20;
+    return bytes % kMiB == 0 ? std::to_string(bytes / kMiB) + " MiB"
+                             : std::to_string(bytes) + " bytes";
+}
+
+} // namespace
+
+std::string ReadWholeFile(const std::filesystem::path& file) {
+    int fd = OpenFileDescriptor(file, O_RDONLY);
+    if (fd < 0) Fail("Cannot open file", file, errno);
+    return ReadToEnd(fd, file, UINT64_MAX);
+}
+
+std::string ReadRegularFile(const std::filesystem::path& file, uint64_t maxBytes) {
+#ifdef O_NONBLOCK
+    // Opening a pipe would otherwise wait for a writer.
+    int fd = OpenFileDescriptor(file, O_RDONLY | O_NONBLOCK);
+#else
+    int fd = OpenFileDescriptor(file, O_RDONLY);
+#endif
+    if (fd < 0) Fail("Cannot open file", file, errno);
+    struct stat status;
+    if (::fstat(fd, &status) != 0) {
+        int error = errno;
+        ::close(fd);
+        Fail("Cannot open file", file, error);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(status.st_mode)) Fail("Cannot open file", file, EISDIR);
+        ThrowFileError("Cannot open file", file,
+                       "It is not a regular file but a device, a pipe or a socket.", EINVAL);
+    }
+    auto tooLarge = [&] {
+        ThrowFileError("Cannot read file", file, "It is larger than " + SizeText(maxBytes) + ".",
+                       EFBIG);
+    };
+    if (static_cast<uint64_t>(status.st_size) > maxBytes) {
+        ::close(fd);
+        tooLarge();
+    }
+    // A file that grows while it is read is held to the same bound.
+    std::string bytes = ReadToEnd(fd, file, maxBytes);
+    if (bytes.size() > maxBytes) tooLarge();
     return bytes;
 }
 

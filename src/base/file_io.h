@@ -20,6 +20,10 @@ class EFileError : public std::runtime_error {
 
 // Throws EFileError ("Cannot open file "<full path>". <reason>").
 std::string ReadWholeFile(const std::filesystem::path& file);
+// The same for input a user names that must be a file of at most maxBytes: a folder, a device
+// or a pipe (which never ends, or waits for a writer) is refused without waiting, and so is a
+// larger file, before it is read ("Cannot read file "<full path>". It is larger than ...").
+std::string ReadRegularFile(const std::filesystem::path& file, uint64_t maxBytes);
 // Creates or truncates the file and writes bytes. Throws EFileError
 // ("Cannot create file "<full path>". <reason>").
 void WriteWholeFile(const std::filesystem::path& file, std::string_view bytes);

@@ -14,6 +14,7 @@ const std::unordered_map<uint32_t, const char*>& Table() {
         {5, "Access is denied."},
         {6, "The handle is invalid."},
         {8, "Not enough memory resources are available to process this command."},
+        {13, "The data is invalid."},
         {14, "Not enough memory resources are available to complete this operation."},
         {29, "The system cannot write to the specified device."},
         {32, "The process cannot access the file because it is being used by another process."},

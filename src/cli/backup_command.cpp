@@ -1,5 +1,6 @@
 #include "cli/backup_command.h"
 
+#include "backup/backup_file.h"
 #include "backup/backup_run.h"
 #include "backup/restore_line.h"
 #include "backup/run_report.h"
@@ -18,6 +19,10 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
     // An empty folder would back up nothing and leave a scheduled job waiting.
     if (command.folder.empty()) {
         console.err << "kestrune: no output folder given\n" << UsageText();
+        return kExitUsage;
+    }
+    if (std::string problem = PrefixProblem(command.prefix); !problem.empty()) {
+        console.err << "kestrune: " << problem << "\n";
         return kExitUsage;
     }
     TNTADS ntads;

@@ -7,6 +7,7 @@
 #include "cli/restore_command.h"
 #include "directory/tntads.h"
 
+#include <new>
 #include <ostream>
 
 namespace kestrune {
@@ -41,7 +42,9 @@ std::string UsageText() {
            "             3 backed up, but some lines lost characters\n";
 }
 
-int RunCommandLine(const std::vector<std::string>& arguments, Console console) {
+namespace {
+
+int RunCommand(const std::vector<std::string>& arguments, Console console) {
     Options options = ParseOptions(arguments);
     if (!options.error.empty()) {
         console.err << "kestrune: " << options.error << "\n" << UsageText();
@@ -55,8 +58,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, Console console) {
         console.out << "kestrune " << KESTRUNE_VERSION << "\n";
         return kExitSuccess;
     }
-    // Messages the directory component would show in a box.
-    TNTADS::SetMessageHook([&console](const AnsiString& text) {
+    // Messages the directory component would show in a box, while the console is there.
+    TNTADS::MessageHookScope messages([&console](const AnsiString& text) {
         console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
     });
     if (!options.restore.empty())
@@ -71,6 +74,20 @@ int RunCommandLine(const std::vector<std::string>& arguments, Console console) {
     }
     BackupCommand backup{p[0], p[1], p.size() == 3 ? p[2] : std::string(), options.quiet};
     return RunBackupCommand(backup, console);
+}
+
+} // namespace
+
+int RunCommandLine(const std::vector<std::string>& arguments, Console console) {
+    // Whatever goes wrong ends in a message and a status, never in an abort.
+    try {
+        return RunCommand(arguments, console);
+    } catch (const std::bad_alloc&) {
+        console.err << "kestrune: not enough memory\n";
+    } catch (const std::exception& e) {
+        console.err << "kestrune: " << e.what() << "\n";
+    }
+    return kExitFailure;
 }
 
 } // namespace kestrune

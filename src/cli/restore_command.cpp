@@ -87,7 +87,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             ++restored;
             said = "restored: ";
             // Later lines of the same link then find it.
-            if (std::optional<BackupLineParts> parts = ParseBackupLine(line))
+            if (Expected<BackupLineParts> parts = ParseBackupLine(line))
                 live.Add(parts->entryPath, TargetText(parts->target), parts->comment);
             break;
         case RestoredLine::Outcome::AlreadyThere:
@@ -109,18 +109,18 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
         progress.Print(ConsoleText(said + line));
         progress.Step();
     };
-    run.Run(AllLines(lines));
+    const RestoreRunResult result = run.Run(AllLines(lines));
     progress.Finish();
 
     std::filesystem::path logFile = run.backupFile;
     logFile += "_restore.txt";
-    if (!log.SaveError().empty())
-        console.err << "kestrune: the restore log was not written: " << log.SaveError() << "\n";
+    if (!result.logError.empty())
+        console.err << "kestrune: the restore log was not written: " << result.logError << "\n";
     if (!command.quiet || failed > 0)
         console.err << "kestrune: " << Count(static_cast<int>(lines.size()), "line", "lines")
                     << ": " << restored << " restored, " << there << " already there, " << failed
                     << " failed"
-                    << (log.SaveError().empty() ? "; the log is " + logFile.string() : "") << "\n";
+                    << (result.logError.empty() ? "; the log is " + logFile.string() : "") << "\n";
     return failed > 0 ? kExitFailure : kExitSuccess;
 }
 

@@ -13,6 +13,11 @@ std::shared_ptr<NetDfsApi>& Installed() {
     return *api;
 }
 
+std::string& Detail() {
+    thread_local std::string detail;
+    return detail;
+}
+
 } // namespace
 
 void InstallNetDfsApi(std::shared_ptr<NetDfsApi> api) {
@@ -24,14 +29,24 @@ NET_API_STATUS NetDfsEnum(const char16_t* DfsName, uint32_t Level, uint32_t Pref
     if (!Buffer || !EntriesRead) return ERROR_INVALID_PARAMETER;
     *Buffer = nullptr;
     *EntriesRead = 0;
+    Detail().clear();
     if (!Installed()) return ERROR_BAD_NETPATH;
     return Installed()->Enum(DfsName, Level, PrefMaxLen, Buffer, EntriesRead, ResumeHandle);
 }
 
 NET_API_STATUS NetDfsAdd(const char16_t* DfsEntryPath, const char16_t* ServerName,
                          const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) {
+    Detail().clear();
     if (!Installed()) return ERROR_BAD_NETPATH;
     return Installed()->Add(DfsEntryPath, ServerName, ShareName, Comment, Flags);
+}
+
+const std::string& NetDfsErrorDetail() {
+    return Detail();
+}
+
+void SetNetDfsErrorDetail(std::string detail) {
+    Detail() = std::move(detail);
 }
 
 NET_API_STATUS NetApiBufferFree(void* Buffer) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kestrune {
 
@@ -67,5 +68,12 @@ NET_API_STATUS NetDfsAdd(const char16_t* DfsEntryPath, const char16_t* ServerNam
 
 // Releases a buffer that NetDfsEnum returned. A null buffer is accepted.
 NET_API_STATUS NetApiBufferFree(void* Buffer);
+
+// What the backend said about the last failed NetDfsEnum or NetDfsAdd of this thread beyond its
+// status: which object and why, in UTF-8 ("the target list of \\example.com\Public\Data cannot
+// be read: ..."). Empty when it said nothing (the real interface never does); each call clears
+// it. A backend sets it just before it returns a failure.
+const std::string& NetDfsErrorDetail();
+void SetNetDfsErrorDetail(std::string detail);
 
 } // namespace kestrune

@@ -43,6 +43,11 @@ class BufferGuard {
     uint8_t* buffer_;
 };
 
+// Whether a walk or an addition went as it should: ERROR_NO_MORE_ITEMS is how a walk ends.
+bool Succeeded(NET_API_STATUS status) {
+    return status == NERR_Success || status == ERROR_NO_MORE_ITEMS;
+}
+
 } // namespace
 
 bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
@@ -69,9 +74,11 @@ bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
             }
         } catch (...) {
             // A failing handler ends the walk quietly; the status of the last call stands.
+            ++FSwallowedExceptions;
         }
     }
     FLastError = status;
+    FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
     if (OnDFSEnumStop) OnDFSEnumStop(this);
     return result;
 }
@@ -104,6 +111,7 @@ void TOXLDFS::ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort) {
                 ONDFSEnum2(this, FromPlatform(entry.EntryPath), share, FromPlatform(entry.Comment),
                            static_cast<int32_t>(s), abort);
             } catch (...) {
+                ++FSwallowedExceptions;
             }
         }
     }
@@ -128,6 +136,7 @@ bool TOXLDFS::AddLink() {
     std::optional<NameBuffer> share = ToNameBuffer(FShareName);
     if (!entry || !server || !comment || !share) {
         FLastError = ERROR_INVALID_PARAMETER;
+        FLastErrorDetail.clear();
         return false;
     }
     NET_API_STATUS status = ERROR_INTERNAL_ERROR;
@@ -141,6 +150,7 @@ bool TOXLDFS::AddLink() {
         FLastErrors = "Unknown exception";
     }
     FLastError = status;
+    FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
     return result;
 }
 

@@ -41,7 +41,15 @@ class TOXLDFS {
     const WideString& PathName() const { return FPathName; }
     void SetPathName(const WideString& value) { FPathName = value; }
     uint32_t LastError() const { return FLastError; }
+    // How many exceptions the component has swallowed since it was made, as it must: each
+    // report that a handler or a conversion failed (the walk went on without it) and each walk
+    // that an exception ended. It only grows: compare it before and after an operation to know
+    // whether that operation reported everything.
+    uint64_t SwallowedExceptions() const { return FSwallowedExceptions; }
     const AnsiString& LastErrors() const { return FLastErrors; }
+    // What the platform said about LastError beyond the code, in UTF-8 (which link, and why);
+    // empty when it said nothing or the last operation succeeded.
+    const std::string& LastErrorDetail() const { return FLastErrorDetail; }
     // The flags AddLink passes: DFS_ADD_VOLUME (the link must be new) unless set otherwise;
     // 0 creates the link if needed and adds the target to it.
     uint32_t Flags() const { return FFlags; }
@@ -76,6 +84,8 @@ class TOXLDFS {
     WideString FPathName;
     uint32_t FLastError = 0;
     AnsiString FLastErrors;
+    std::string FLastErrorDetail;
+    uint64_t FSwallowedExceptions = 0;
     uint32_t FFlags = DFS_ADD_VOLUME;
 };
 

@@ -17,6 +17,7 @@ template <typename Body, typename Stop> auto RunThenStop(Body&& body, Stop&& sto
         try {
             stop();
         } catch (...) {
+            // The stop event's own failure gives way to body's, which the caller is told.
         }
         std::rethrow_exception(first);
     }

@@ -46,6 +46,18 @@ class TNTADS {
     // error without a display; captured in tests).
     static void SetMessageHook(std::function<void(const AnsiString& text)> hook);
     static void ShowMessage(const AnsiString& text);
+    // Sets the message hook for its own lifetime and puts the previous one back at its end, so
+    // that a hook never outlives what it writes to.
+    class MessageHookScope {
+      public:
+        explicit MessageHookScope(std::function<void(const AnsiString& text)> hook);
+        ~MessageHookScope();
+        MessageHookScope(const MessageHookScope&) = delete;
+        MessageHookScope& operator=(const MessageHookScope&) = delete;
+
+      private:
+        std::function<void(const AnsiString& text)> previous_;
+    };
 
     // ---- properties ----
     const WideString& Domain() const { return FDomain; }

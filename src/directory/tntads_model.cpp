@@ -5,6 +5,7 @@
 #include "directory/tntads.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace kestrune {
 namespace {
@@ -37,6 +38,13 @@ WideString Read(adsi::HRESULT (adsi::IADsADSystemInfo::*get)(std::u16string&),
 
 void TNTADS::SetMessageHook(std::function<void(const AnsiString&)> hook) {
     MessageHook() = std::move(hook);
+}
+
+TNTADS::MessageHookScope::MessageHookScope(std::function<void(const AnsiString&)> hook)
+    : previous_(std::exchange(MessageHook(), std::move(hook))) {}
+
+TNTADS::MessageHookScope::~MessageHookScope() {
+    MessageHook() = std::move(previous_);
 }
 
 void TNTADS::ShowMessage(const AnsiString& text) {

@@ -24,21 +24,28 @@ class StoreAdsi : public AdsiPlatform {
                       std::shared_ptr<IUnknown>& out) override {
         out.reset();
         if (text == u"ADs:") {
-            std::string user = forest_->Facts()->RootDse().First("kestruneLocalUserName");
+            auto facts = forest_->Facts();
+            std::string user = facts->RootDse().First("kestruneLocalUserName");
+            if (!facts->Failure().ok()) return FromStore(facts->Failure());
             return MakeNamespaces(forest_, user)->QueryInterface(iid, out);
         }
         Path path;
         if (!ParsePath(text, path)) return BadPath();
         auto facts = forest_->Facts();
+        // A fact that could not be read is the directory's failure, not an absent object.
+        auto missing = [&](HRESULT hr) {
+            return facts->Failure().ok() ? Fail(hr) : FromStore(facts->Failure());
+        };
         if (std::string cls = SchemaClassName(path); !cls.empty()) {
-            if (!facts->Class(cls)) return Fail(HR_NO_SUCH_OBJECT);
+            if (!facts->Class(cls)) return missing(HR_NO_SUCH_OBJECT);
             return std::make_shared<SchemaClass>(text, cls, facts)->QueryInterface(iid, out);
         }
         if (!path.server.empty() && !facts->KnowsServer(path.server))
-            return Fail(HR_SERVER_NOT_OPERATIONAL);
+            return missing(HR_SERVER_NOT_OPERATIONAL);
         store::Entry entry;
         if (path.dn.empty() && path.provider == u"LDAP")
             path.dn = facts->RootDse().First("defaultNamingContext");
+        if (path.dn.empty() && !facts->Failure().ok()) return FromStore(facts->Failure());
         if (path.dn.empty() && path.provider == u"GC") {
             // The global catalog's root: the forest root domain, searched across the forest.
             entry.dn = facts->RootDse().First("rootDomainNamingContext");

@@ -100,6 +100,24 @@ void SplitTarget(const std::u16string& target, DfsStorageRecord& out) {
         slash == std::u16string_view::npos ? std::u16string() : std::u16string(t.substr(slash + 1));
 }
 
+// The targets of a namespace or link object. One whose list is missing or cannot be read is
+// never taken for one without targets: a backup would leave the link out, a restore would
+// replace the list.
+Expected<std::vector<std::u16string>> TargetsOf(const Entry& entry) {
+    const auto* values = entry.Find("msDFS-TargetListv2");
+    if (!values || values->empty()) return Error{ERROR_INVALID_DATA, "it has no target list"};
+    Expected<std::vector<std::u16string>> targets = DecodeTargetList(values->front());
+    if (!targets)
+        return Error{ERROR_INVALID_DATA, "its target list cannot be read: " + targets.error().text};
+    return targets;
+}
+
+// Fails the call with ERROR_INVALID_DATA, naming the object.
+NET_API_STATUS Unreadable(std::u16string_view dfsPath, const std::string& why) {
+    SetNetDfsErrorDetail(WideToUtf8(dfsPath) + ": " + why);
+    return ERROR_INVALID_DATA;
+}
+
 } // namespace
 
 StoreNetDfs::StoreNetDfs(std::shared_ptr<store::DirectoryStore> directory)
@@ -168,12 +186,14 @@ NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, const std:
     out.reserve(found.size());
     for (Entry& e : found) {
         Link link;
-        link.dn = std::move(e.dn);
         link.path = e.First("msDFS-LinkPathv2");
         if (const auto* comment = e.Find("msDFS-Commentv2"); comment && !comment->empty())
             link.comment = comment->front();
-        if (auto targets = DecodeTargetList(e.First("msDFS-TargetListv2")))
+        if (Expected<std::vector<std::u16string>> targets = TargetsOf(e))
             link.targets = std::move(*targets);
+        else
+            link.unreadable = targets.error().text;
+        link.dn = std::move(e.dn);
         out.push_back(std::move(link));
     }
     return NERR_Success;
@@ -263,23 +283,29 @@ std::string_view FirstValue(const Entry& entry, std::string_view type) {
     return values && !values->empty() ? std::string_view(values->front()) : std::string_view();
 }
 
-// A link object as a level 3 record below the namespace's root path.
-DfsEntryRecord LinkRecord(const std::u16string& rootPath, const Entry& link) {
-    DfsEntryRecord r;
-    std::u16string path = Utf8ToWide(FirstValue(link, "msDFS-LinkPathv2"));
-    for (char16_t& c : path)
-        if (c == u'/') c = u'\\';
-    if (path.empty() || path.front() != u'\\') path.insert(path.begin(), u'\\');
-    r.entryPath = rootPath + path;
+// A link object as a level 3 record below the namespace's root path; the root itself when
+// isRoot. A link whose targets cannot be read fails the walk, naming the link.
+NET_API_STATUS EntryRecord(const std::u16string& rootPath, const Entry& link, bool isRoot,
+                           DfsEntryRecord& r) {
+    r = DfsEntryRecord();
+    r.entryPath = rootPath;
+    if (!isRoot) {
+        std::u16string path = Utf8ToWide(FirstValue(link, "msDFS-LinkPathv2"));
+        for (char16_t& c : path)
+            if (c == u'/') c = u'\\';
+        if (path.empty() || path.front() != u'\\') path.insert(path.begin(), u'\\');
+        r.entryPath += path;
+    }
     if (const auto* c = link.Find("msDFS-Commentv2"); c && !c->empty())
         r.comment = Utf8ToWide(c->front());
-    if (auto targets = DecodeTargetList(FirstValue(link, "msDFS-TargetListv2")))
-        for (const std::u16string& t : *targets) {
-            DfsStorageRecord storage;
-            SplitTarget(t, storage);
-            r.storages.push_back(std::move(storage));
-        }
-    return r;
+    Expected<std::vector<std::u16string>> targets = TargetsOf(link);
+    if (!targets) return Unreadable(r.entryPath, targets.error().text);
+    for (const std::u16string& t : *targets) {
+        DfsStorageRecord storage;
+        SplitTarget(t, storage);
+        r.storages.push_back(std::move(storage));
+    }
+    return NERR_Success;
 }
 
 } // namespace
@@ -296,8 +322,9 @@ NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16stri
     walk.key = key;
     walk.rootPath = u"\\\\" + domain + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
     // Entry 0 is the root itself.
-    DfsEntryRecord root = LinkRecord(walk.rootPath, ns);
-    root.entryPath = walk.rootPath;
+    DfsEntryRecord root;
+    status = EntryRecord(walk.rootPath, ns, true, root);
+    if (status != NERR_Success) return status;
     walk.pending = std::move(root);
     // Paged as the directory allows at most, so a namespace of any size is read in full.
     store::Status searched =
@@ -330,7 +357,10 @@ bool StoreNetDfs::Peek(Walk& walk, NET_API_STATUS& status) {
         }
         if (walk.page.empty()) walk.exhausted = true;
     }
-    walk.pending = LinkRecord(walk.rootPath, walk.page[walk.next]);
+    DfsEntryRecord record;
+    status = EntryRecord(walk.rootPath, walk.page[walk.next], false, record);
+    if (status != NERR_Success) return false;
+    walk.pending = std::move(record);
     ++walk.next; // the entry's memory takes the next page
     return true;
 }
@@ -416,13 +446,14 @@ NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_
         if (!IsValidLinkComponent(parts->at(i))) return ERROR_INVALID_NAME;
         linkPath += "/" + WideToUtf8(parts->at(i));
     }
-    return AddTarget(namespaceDn, ns, linkPath, target,
+    return AddTarget(namespaceDn, ns, DfsEntryPath, linkPath, target,
                      Comment ? std::u16string(Comment) : std::u16string(), Flags);
 }
 
 NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entry& ns,
-                                      const std::string& linkPath, const std::u16string& target,
-                                      const std::u16string& comment, uint32_t flags) {
+                                      std::u16string_view entryPath, const std::string& linkPath,
+                                      const std::u16string& target, const std::u16string& comment,
+                                      uint32_t flags) {
     // Only the link itself and the links above or below it matter; the directory finds them
     // by path without reading the whole namespace.
     std::string filter = "(&(objectClass=msDFS-Linkv2)(|";
@@ -439,6 +470,8 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
         std::string path = store::FoldCase(link.path);
         if (path == wanted) {
             if (flags == DFS_ADD_VOLUME) return ERROR_FILE_EXISTS;
+            // The new list is the old one and the target: without the old one there is none.
+            if (!link.unreadable.empty()) return Unreadable(entryPath, link.unreadable);
             for (const auto& t : link.targets)
                 if (Fold(t) == Fold(target)) return ERROR_FILE_EXISTS;
             std::vector<std::u16string> targets = link.targets;
@@ -483,9 +516,9 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
 // A namespace's generation changes with every change below it. The link is in place whether
 // or not this succeeds, so its outcome does not change the call's result.
 void StoreNetDfs::Touch(const std::string& dn) {
-    directory_->Modify(
+    static_cast<void>(directory_->Modify(
         dn, {{store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}},
-             {store::Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
+             {store::Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}}));
 }
 
 } // namespace kestrune

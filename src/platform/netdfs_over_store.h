@@ -28,6 +28,7 @@ class StoreNetDfs : public NetDfsApi {
         std::string path; // relative, with "/" separators as stored: "/Data/Projects"
         std::optional<std::string> comment;
         std::vector<std::u16string> targets;
+        std::string unreadable; // why the targets could not be read; empty when they were
     };
 
     NET_API_STATUS AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
@@ -62,8 +63,9 @@ class StoreNetDfs : public NetDfsApi {
     // The walk's next record in pending; false at its end or with status set on a failure.
     bool Peek(Walk& walk, NET_API_STATUS& status);
     NET_API_STATUS AddTarget(const std::string& namespaceDn, const store::Entry& ns,
-                             const std::string& linkPath, const std::u16string& target,
-                             const std::u16string& comment, uint32_t flags);
+                             std::u16string_view entryPath, const std::string& linkPath,
+                             const std::u16string& target, const std::u16string& comment,
+                             uint32_t flags);
     void Touch(const std::string& dn);
 
     std::shared_ptr<store::DirectoryStore> directory_;

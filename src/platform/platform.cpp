@@ -86,9 +86,12 @@ bool InstallLdapDirectory(const std::string& setting, std::string& error,
     if (discovered) {
         // The forest's global catalogs, when DNS names them apart from this DC.
         std::vector<store::Entry> root;
-        store::SearchAll(
+        store::Status read = store::SearchAll(
             *directory, {"", store::Scope::Base, "(objectClass=*)", {"rootDomainNamingContext"}, 0},
             root);
+        if (!read.ok())
+            notes.push_back("global catalog: the forest's name could not be read: " +
+                            Explain(read));
         std::string why;
         std::string forest =
             root.empty() ? "" : DnToDomainName(root.front().First("rootDomainNamingContext"));

@@ -2,6 +2,7 @@
 
 #include "base/file_io.h"
 #include "base/paths.h"
+#include "temp_folder.h"
 
 #include <csignal>
 #include <filesystem>
@@ -36,12 +37,8 @@ TEST(BackupFile, OnlyPlainNamesAreFileNames) {
 
 class BackupFileWrite : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("kestrune_backup_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    void SetUp() override { folder = scratch.path(); }
+    testing::TempFolder scratch;
     std::filesystem::path folder;
 };
 

@@ -161,6 +161,45 @@ TEST_F(BackupRunTest, AFailedWriteStopsTheRunAndCancelStopsBetweenNamespaces) {
     EXPECT_FALSE(std::filesystem::exists(folder / "B.txt"));
 }
 
+TEST_F(BackupRunTest, AReportLostToAnErrorFailsTheReadAndKeepsThePreviousBackup) {
+    WriteWholeFile(folder / "N.txt", "last night's complete backup\r\n");
+    fake->answers = {{0,
+                      {},
+                      {Link(u"\\\\example.com\\N\\A", u"", {{u"FS1", u"A"}, {u"FS2", u"A"}}),
+                       Link(u"\\\\example.com\\N\\B", u"", {{u"FS1", u"B"}})}}};
+    BackupRun run(dfs, lines, cancel);
+    ConnectBackupRun connect(dfs, run);
+    // The component swallows what a report raises and goes on with the next one.
+    dfs.ONDFSEnum2Wide = [&run](TOXLDFS*, const WideString& path, const WideString& share,
+                                const WideString& comment) {
+        if (share == u"FS2\\A") throw std::bad_alloc();
+        run.ReportWide(path, share, comment);
+    };
+    BackupRunResult result = run.Run("example.com", {u"N"}, folder.path(), "");
+    ASSERT_EQ(result.namespaces.size(), 1u);
+    EXPECT_EQ(result.namespaces[0].outcome, NamespaceBackup::Outcome::ReadFailed);
+    EXPECT_EQ(result.namespaces[0].error,
+              "1 report was lost to an error while the namespace was read; the previous backup "
+              "was kept.");
+    EXPECT_EQ(ReadWholeFile(folder / "N.txt"), "last night's complete backup\r\n");
+    EXPECT_EQ(DescribeBackupRun(result).exitStatus, kExitFailure);
+}
+
+TEST_F(BackupRunTest, APrefixThatNamesAFolderWritesNothing) {
+    fake->answers = {{0, {}, {Link(u"\\\\example.com\\A\\L", u"", {{u"FS1", u"L"}})}}};
+    std::filesystem::create_directory(folder / "sub");
+    BackupRun run(dfs, lines, cancel);
+    ConnectBackupRun connect(dfs, run);
+    BackupRunResult result = run.Run("example.com", {u"A", u"B"}, folder / "sub", "../x_");
+    ASSERT_EQ(result.namespaces.size(), 1u);
+    EXPECT_EQ(result.namespaces[0].outcome, NamespaceBackup::Outcome::WriteFailed);
+    EXPECT_EQ(result.namespaces[0].error.rfind("The prefix \"../x_\" holds a path separator", 0),
+              0u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "x_A.txt"));
+    EXPECT_TRUE(std::filesystem::is_empty(folder / "sub"));
+    EXPECT_EQ(DescribeBackupRun(result).exitStatus, kExitFailure);
+}
+
 TEST_F(BackupRunTest, TheComponentsHandlersComeBackAfterTheRun) {
     int before = 0;
     dfs.ONDFSEnum2 = [&](TOXLDFS*, AnsiString, AnsiString, AnsiString, int32_t, bool&) {

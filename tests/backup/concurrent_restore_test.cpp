@@ -6,6 +6,7 @@
 #include "platform/netdfs_over_store.h"
 #include "platform/platform.h"
 #include "platform/store/memory_store.h"
+#include "temp_folder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -21,13 +22,10 @@ namespace {
 class ConcurrentRestore : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("kestrune_concurrent_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
+        folder = scratch.path();
         domain = folder / "domain.ldif";
         std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", domain);
     }
-    void TearDown() override { std::filesystem::remove_all(folder); }
 
     // Runs a restore of each program's lines in its own process, all started at once; the
     // outcome of every line ("Restored" or "Failed <code>"), per program, in line order.
@@ -110,6 +108,7 @@ class ConcurrentRestore : public ::testing::Test {
                "\" \"\\\\" + target + "\" \"comment of " + link + "\"";
     }
 
+    testing::TempFolder scratch;
     std::filesystem::path folder, domain;
 };
 

@@ -5,6 +5,8 @@
 namespace kestrune {
 namespace {
 
+using namespace std::string_literals;
+
 using Fields = std::vector<AnsiString>;
 
 TEST(CommaText, QuotesBlanksAndCommas) {
@@ -34,6 +36,33 @@ TEST(BackupLine, CommentsKeepTheirQuotesWhenTheLineHasTheBackupShape) {
     EXPECT_EQ(SplitBackupLine("dfscmd  /map \"p\" \"t\" \"c \"x\"\"")[4], "c ");
     EXPECT_EQ(SplitBackupLine("dfscmd /map p t c"), (Fields{"dfscmd", "/map", "p", "t", "c"}));
     EXPECT_EQ(SplitBackupLine("dfscmd /map \"p\" \"t\"").size(), 4u);
+}
+
+TEST(BackupLine, AQuoteInsideThePathOrTheTargetIsRefusedNotMisread) {
+    auto reason = [](const std::string& line) {
+        Expected<BackupLineParts> parts = ParseBackupLine(line);
+        return parts ? std::string("parsed") : parts.error().text;
+    };
+    const std::string quote =
+        "not a backup line (a double quote inside the entry path or the target)";
+    // Read as the target \\FS1\x with the comment y" before.
+    EXPECT_EQ(reason("dfscmd /map \"\\\\d\\n\\l\" \"\\\\FS1\\x\"y\" \"\""), quote);
+    EXPECT_EQ(reason("dfscmd /map \"\\\\d\\n\\l\" \"\\\\FS1\\x\"y\""), quote);
+    // Refused before for want of a server and a share.
+    EXPECT_EQ(reason("dfscmd /map \"\\\\d\\n\\a\"b\" \"\\\\FS1\\x\" \"\""), quote);
+    EXPECT_EQ(reason("dfscmd  /add \"\\\\d\\n\\a\"\"b\" \"\\\\FS1\\x\" \"\""), quote);
+    EXPECT_EQ(reason("dfscmd /add p\"q \"\\\\FS1\\x\" c"), quote);
+    // A comment holds quotes of any kind, in the backup's shape and edited alike.
+    Expected<BackupLineParts> parts =
+        ParseBackupLine("dfscmd /add \"\\\\d\\n\\l\" \"\\\\S\\s\" \"say \"hi\", \"ok\"\"");
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(parts->comment, "say \"hi\", \"ok\"");
+    EXPECT_EQ(parts->target.share, "s");
+    EXPECT_EQ(reason("dfscmd  /map \"p\" \"\\\\S\\s\" \"c \"x\"\""), "parsed");
+    EXPECT_EQ(reason("dfscmd /map \"\\\\d\\n\\l\" \"\\\\S\\s\""), "not a backup line");
+    const std::string withNul = "dfscmd /map \"a\0\" \"\\\\S\\s\" \"\""s;
+    ASSERT_EQ(withNul.size(), 27u);
+    EXPECT_EQ(reason(withNul), "not a backup line");
 }
 
 TEST(BackupLine, TargetSplitsAtTheFirstBackslashAfterTwoCharacters) {

@@ -95,20 +95,18 @@ TEST_F(RestoreRunTest, FailuresAndShortLinesAreRedLines) {
 }
 
 TEST_F(RestoreRunTest, TheLogIsNamedAfterTheWholeBackupFileName) {
-    auto folder =
-        std::filesystem::temp_directory_path() / ("kestrune_restore_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    testing::TempFolder folder;
     log.AddLine("Starting restore", clLime);
-    FinishRestoreLog(log, folder / "pfxPublic.txt");
+    EXPECT_EQ(FinishRestoreLog(log, folder / "pfxPublic.txt"), "");
     EXPECT_EQ(ReadWholeFile(folder / "pfxPublic.txt_restore.txt"),
               "Starting restore\r\n\r\n** Complete **\r\n");
     EXPECT_EQ(log.events, (std::vector<std::string>{"plain", "save plain", "rich"}));
 
     // A log that cannot be written is ignored; the window is put back all the same.
     log.events.clear();
-    FinishRestoreLog(log, folder / "missing" / "x.txt");
+    EXPECT_NE(FinishRestoreLog(log, folder / "missing" / "x.txt").find("x.txt_restore.txt"),
+              std::string::npos);
     EXPECT_EQ(log.events, (std::vector<std::string>{"plain", "save plain", "rich"}));
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace

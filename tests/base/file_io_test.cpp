@@ -1,5 +1,6 @@
 #include "base/file_io.h"
 #include "base/paths.h"
+#include "temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -12,15 +13,11 @@ using namespace std::string_literals;
 
 class FileIo : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("kestrune_file_io_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    void SetUp() override { folder = scratch.path(); }
     size_t FilesInFolder() const {
         return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
     }
+    testing::TempFolder scratch;
     std::filesystem::path folder;
 };
 

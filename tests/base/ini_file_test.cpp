@@ -1,6 +1,7 @@
 #include "base/ini_file.h"
 
 #include "base/file_io.h"
+#include "temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -11,12 +12,8 @@ namespace {
 
 class IniFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        file = std::filesystem::temp_directory_path() /
-               ("kestrune_ini_" + std::to_string(::getpid()) + ".ini");
-        std::filesystem::remove(file);
-    }
-    void TearDown() override { std::filesystem::remove(file); }
+    void SetUp() override { file = scratch / "kestrune.ini"; }
+    testing::TempFolder scratch;
     std::filesystem::path file;
 };
 

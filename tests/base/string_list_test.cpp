@@ -1,5 +1,6 @@
 #include "base/paths.h"
 #include "base/string_list.h"
+#include "temp_folder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -106,8 +107,8 @@ TEST(StringList, OwnedObjectsAreReleasedWithTheirEntries) {
 }
 
 TEST(StringList, SavesCrLfAfterEveryLineAndLoadsCrLfOrLf) {
-    auto file = std::filesystem::temp_directory_path() /
-                ("kestrune_list_" + std::to_string(::getpid()) + ".txt");
+    testing::TempFolder scratch;
+    auto file = scratch / "list.txt";
     TStringList list;
     list.Add("first \"quoted\"");
     list.Add("");

@@ -4,6 +4,7 @@
 #include "base/file_io.h"
 #include "base/win_errors.h"
 #include "dfs/scripted_netdfs.h"
+#include "directory/tntads.h"
 #include "platform/platform.h"
 #include "temp_folder.h"
 
@@ -53,11 +54,33 @@ TEST_F(CommandLineTest, UsageErrorsEndWithStatusTwoAndChangeNothing) {
     EXPECT_EQ(Run({"--restore"}), kExitUsage);
     EXPECT_EQ(Run({"--dry-run", "p", "f"}), kExitUsage);
 
+    // A prefix names files in the folder, never another folder.
+    EXPECT_EQ(Run({"../x_", (folder / "out").string()}), kExitUsage);
+    EXPECT_EQ(err.str(), "kestrune: the prefix \"../x_\" holds a path separator; a prefix begins "
+                         "the names of the backup files in the output folder and cannot name a "
+                         "folder\n");
+    EXPECT_EQ(Run({"a\\b", (folder / "out").string()}), kExitUsage);
+    EXPECT_FALSE(std::filesystem::exists(folder / "out"));
+    EXPECT_TRUE(FilesIn("").size() == 1); // the domain file alone
+
     EXPECT_EQ(Run({"--help"}), kExitSuccess);
     EXPECT_NE(out.str().find("usage:"), std::string::npos);
     EXPECT_TRUE(err.str().empty());
     EXPECT_EQ(Run({"--version"}), kExitSuccess);
     EXPECT_EQ(out.str().rfind("kestrune ", 0), 0u);
+}
+
+TEST_F(CommandLineTest, TheDirectorysMessagesGoToTheConsoleOnlyWhileTheCommandRuns) {
+    std::vector<std::string> shown;
+    TNTADS::MessageHookScope outer([&shown](const AnsiString& text) { shown.push_back(text); });
+    {
+        std::ostringstream err2;
+        EXPECT_EQ(RunCommandLine({"--verify", (folder / "missing.txt").string()}, {out, err2}),
+                  kExitUsage);
+    }
+    // The command's console is gone; the message reaches the hook that was there before.
+    TNTADS::ShowMessage("after the command");
+    EXPECT_EQ(shown, std::vector<std::string>{"after the command"});
 }
 
 TEST_F(CommandLineTest, BacksUpTheOwnDomainWithProgressAndALoneDoubleDashEndsOptions) {

@@ -62,6 +62,13 @@ for file in "$scratch"/first/*.txt; do
     cmp "$file" "$scratch/second/$(basename "$file")"
 done
 
+# Bytes that are not UTF-8 would become U+FFFD in a link's name: the line is refused instead.
+printf 'dfscmd /map "\\\\example.com\\Public\\Caf\xe9" "\\\\FS1\\Cafe" ""\r\n' >"$scratch/latin1.txt"
+status 1 "${cli[@]}" --restore "$scratch/latin1.txt"
+expect 'failed (not a backup line (it is not text in code page 65001)): dfscmd /map' "$scratch/out"
+status 1 "${cli[@]}" --restore "$scratch/latin1.txt" --dry-run
+expect 'would fail (not a backup line (it is not text in code page 65001)): ' "$scratch/out"
+
 status 2 "${cli[@]}" --bogus
 expect 'unknown option --bogus' "$scratch/err"
 status 2 "${cli[@]}" --restore "$scratch/missing.txt"

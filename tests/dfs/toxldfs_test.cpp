@@ -108,6 +108,7 @@ TEST_F(ToxldfsTest, ThrowingRootHandlerEndsTheWalkQuietly) {
     EXPECT_EQ(events, (std::vector<std::string>{"start", "root A", "stop"}));
     EXPECT_EQ(dfs.LastError(), NERR_Success);
     EXPECT_EQ(fake->enumCalls.size(), 1u);
+    EXPECT_EQ(dfs.SwallowedExceptions(), 1u); // quiet, but counted
 }
 
 TEST_F(ToxldfsTest, StartAndStopHandlersThatThrowReachTheCaller) {
@@ -159,6 +160,17 @@ TEST_F(ToxldfsTest, ThrowingLinkHandlerSkipsOnlyThatStorage) {
     EXPECT_EQ(reports[0].index, 0);
     EXPECT_EQ(reports[1].index, 2);
     EXPECT_EQ(fake->enumCalls.size(), 2u); // the walk went on to its end
+    EXPECT_EQ(dfs.SwallowedExceptions(), 1u);
+    // The count adds up over operations; one that swallows nothing leaves it.
+    fake->answers = {a};
+    fake->enumCalls.clear();
+    dfs.EnumLinks();
+    EXPECT_EQ(dfs.SwallowedExceptions(), 2u);
+    throwAt.clear();
+    fake->answers = {a};
+    fake->enumCalls.clear();
+    dfs.EnumLinks();
+    EXPECT_EQ(dfs.SwallowedExceptions(), 2u);
 }
 
 TEST_F(ToxldfsTest, TextTakesTheAnsiCodePageOnTheWayInAndOut) {

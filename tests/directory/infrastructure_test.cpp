@@ -1,3 +1,4 @@
+#include "directory/ole_error.h"
 #include "directory/tntads.h"
 #include "platform/platform.h"
 #include "platform/store/memory_store.h"
@@ -34,7 +35,7 @@ TEST_F(Infrastructure, PdcEmulatorInLongAndShortForm) {
     EXPECT_EQ(ads.GetPDCEmulator("LDAP://DC=sales,DC=example,DC=com", true), "\\\\SALESDC1");
     EXPECT_EQ(ads.GetPDCEmulator("", true), "");
     EXPECT_EQ(ads.GetPDCEmulator("LDAP://CN=Users,DC=example,DC=com", false), ""); // no role owner
-    EXPECT_THROW(ads.GetPDCEmulator("LDAP://CN=Nobody,DC=example,DC=com", false), std::exception);
+    EXPECT_THROW(ads.GetPDCEmulator("LDAP://CN=Nobody,DC=example,DC=com", false), EOleError);
 }
 
 TEST_F(Infrastructure, ServersAreComputersWithAServerSystem) {
@@ -81,7 +82,7 @@ TEST_F(Infrastructure, SitesAndSubnets) {
     EXPECT_EQ(Items(*ads.SubNets()), (std::vector<std::string>{"10.0.0.0/16", "10.1.0.0/16"}));
 
     ads.SetForest(u"corp"); // a dotless forest is used as it stands: nothing there
-    EXPECT_THROW(ads.GetSites(), std::exception);
+    EXPECT_THROW(ads.GetSites(), EOleError);
     EXPECT_EQ(ads.ADSPath(), "CN=SITES,CN=CONFIGURATION,corp");
     EXPECT_EQ(ads.Sites()->Count(), 0);
 }

@@ -1,4 +1,5 @@
 #include "base/last_error.h"
+#include "directory/ole_error.h"
 #include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
 #include "platform/platform.h"
@@ -78,7 +79,7 @@ TEST_F(DirectoryObjects, OpeningWithAndWithoutTheProviderInThePath) {
 
     ads.SetProvider("LDAP://");
     ads.SetADSPath("CN=Nobody,DC=example,DC=com");
-    EXPECT_THROW(ads.OpenObject(), std::exception);
+    EXPECT_THROW(ads.OpenObject(), EOleError);
     EXPECT_EQ(ads.LastError(), 0);
 
     EXPECT_FALSE(ads.Aborting());
@@ -109,15 +110,20 @@ TEST_F(DirectoryObjects, MoveThenDeleteAndTheErrorPairIsClearedOnSuccess) {
     EXPECT_FALSE(ads.DeleteObject(u"user", u"CN=x"));
     EXPECT_EQ(ads.LastError(), 8240);
 
-    // The changes were kept in the file.
+    // The changes were kept in the file: the computer the sample holds in CN=Computers is
+    // neither there nor where it was moved, and the rest of the domain is.
     std::string error;
     auto reloaded = store::MemoryStore::Open(file, error);
-    std::vector<store::Entry> found;
-    EXPECT_FALSE(store::SearchAll(
-                     *reloaded,
-                     {"CN=WS01,DC=example,DC=com", store::Scope::Base, "(objectClass=*)", {}, 0},
-                     found)
-                     .ok());
+    ASSERT_TRUE(reloaded) << error;
+    auto lookUp = [&](const std::string& dn) {
+        std::vector<store::Entry> found;
+        return store::SearchAll(*reloaded, {dn, store::Scope::Base, "(objectClass=*)", {}, 0},
+                                found)
+            .code;
+    };
+    EXPECT_EQ(lookUp("CN=WS01,CN=Computers,DC=example,DC=com"), store::ResultCode::NoSuchObject);
+    EXPECT_EQ(lookUp("CN=WS01,DC=example,DC=com"), store::ResultCode::NoSuchObject);
+    EXPECT_EQ(lookUp("CN=Users,DC=example,DC=com"), store::ResultCode::Success);
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "directory/ole_error.h"
 #include "directory/tntads.h"
 #include "platform/platform.h"
 #include "platform/store/memory_store.h"
@@ -38,7 +39,7 @@ TEST_F(PropertyValues, EachKindOfValueAsText) {
     EXPECT_EQ(ads.GetPropertyValue(*admin, "pwdLastSet"), u"31219705.-260734976");
     EXPECT_EQ(ads.GetPropertyValue(*admin, "PwdLastSet"), u""); // the name is compared exactly
     EXPECT_EQ(ads.GetPropertyValue(*admin, "objectClass"), u"(200C)");
-    EXPECT_THROW(ads.GetPropertyValue(*admin, "mail"), std::exception);
+    EXPECT_THROW(ads.GetPropertyValue(*admin, "mail"), EOleError);
     // Typed by the schema: a USN is a large integer (not one of the two named), a count an
     // integer.
     EXPECT_EQ(ads.GetPropertyValue(*admin, "uSNCreated"), u"");
@@ -83,8 +84,8 @@ TEST_F(PropertyValues, ClassAttributeLists) {
     EXPECT_EQ(none->Count(), 0);
 
     ads.SetADSPath("LDAP://CN=Nobody,DC=example,DC=com");
-    EXPECT_THROW(std::unique_ptr<TStringList>(ads.GetPropertyList(true)), std::exception);
-    EXPECT_THROW(std::unique_ptr<TStringList>(ads.GetPropertyList2()), std::exception);
+    EXPECT_THROW(std::unique_ptr<TStringList>(ads.GetPropertyList(true)), EOleError);
+    EXPECT_THROW(std::unique_ptr<TStringList>(ads.GetPropertyList2()), EOleError);
     EXPECT_EQ(ads.LastError(), 0);
 }
 

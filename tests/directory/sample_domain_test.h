@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 #include "platform/store/memory_store.h"
+#include "temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -13,10 +14,7 @@ namespace kestrune::testing {
 class SampleDomainTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        file =
-            std::filesystem::temp_directory_path() /
-            ("kestrune_" + std::string(test->name()) + "_" + std::to_string(::getpid()) + ".ldif");
+        file = scratch / "domain.ldif";
         std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
                                    std::filesystem::copy_options::overwrite_existing);
         std::string error;
@@ -27,8 +25,8 @@ class SampleDomainTest : public ::testing::Test {
     void TearDown() override {
         UninstallPlatform();
         directory.reset(); // Windows deletes no file that is still open
-        std::filesystem::remove(file);
     }
+    TempFolder scratch;
     std::filesystem::path file;
     std::shared_ptr<store::MemoryStore> directory;
 };

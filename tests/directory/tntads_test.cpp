@@ -1,4 +1,5 @@
 #include "base/environment.h"
+#include "directory/ole_error.h"
 #include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
 
@@ -179,7 +180,7 @@ TEST_F(TntadsOnSample, BindingClassesAndExistence) {
     EXPECT_EQ(ads.LastMessage(), u"There is no such object on the server");
     EXPECT_FALSE(ads.ObjectExists("LDAP://nosuchserver/DC=example,DC=com"));
     EXPECT_EQ(ads.LastError(), 8250);
-    EXPECT_THROW(ads.GetClass("CN=Nobody,DC=example,DC=com"), std::exception);
+    EXPECT_THROW(ads.GetClass("CN=Nobody,DC=example,DC=com"), EOleError);
 }
 
 } // namespace

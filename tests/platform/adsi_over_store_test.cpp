@@ -126,5 +126,64 @@ TEST_F(AdsiOverStore, SearchPreferencesAndPagedRows) {
     EXPECT_EQ(search->ExecuteSearch(u"(cn=u*", {}, &handle), E_ADS_INVALID_FILTER);
 }
 
+// A directory that stops answering searches while told to, as a DC does that times out.
+class TimingOutStore : public store::DirectoryStore {
+  public:
+    explicit TimingOutStore(std::shared_ptr<store::DirectoryStore> inner)
+        : inner_(std::move(inner)) {}
+    store::Status Search(const store::SearchRequest& request,
+                         std::unique_ptr<store::SearchCursor>& cursor) override {
+        if (timingOut) return {store::ResultCode::Timeout, "Timed out", 0};
+        return inner_->Search(request, cursor);
+    }
+    store::Status Add(const store::Entry& e) override { return inner_->Add(e); }
+    store::Status Modify(const std::string& dn,
+                         const std::vector<store::Modification>& m) override {
+        return inner_->Modify(dn, m);
+    }
+    store::Status Delete(const std::string& dn) override { return inner_->Delete(dn); }
+    store::Status Rename(const std::string& dn, const std::string& rdn, bool del,
+                         const std::string& sup) override {
+        return inner_->Rename(dn, rdn, del, sup);
+    }
+    bool timingOut = false;
+
+  private:
+    std::shared_ptr<store::DirectoryStore> inner_;
+};
+
+TEST_F(AdsiOverStore, AFailedSearchIsTheDirectorysFailureNotMissingData) {
+    auto timingOut = std::make_shared<TimingOutStore>(directory);
+    InstallAdsiPlatform(MakeStoreAdsi(timingOut));
+    std::shared_ptr<IUnknown> object;
+    ASSERT_EQ(CoCreateInstance(CLSID_ADSystemInfo, nullptr, CLSCTX_INPROC_SERVER,
+                               IADsADSystemInfo::IID_, object),
+              S_OK);
+    auto info = std::dynamic_pointer_cast<IADsADSystemInfo>(object);
+    ASSERT_TRUE(info);
+    auto description = [] {
+        std::shared_ptr<IErrorInfo> error;
+        return GetErrorInfo(error) == S_OK && error ? error->Description() : std::u16string();
+    };
+    const std::u16string timeout = u"This operation returned because the timeout period expired.";
+
+    timingOut->timingOut = true;
+    std::u16string value;
+    // Not "the rootDSE has no defaultNamingContext", nor no such domain: the directory's reason.
+    EXPECT_EQ(info->get_DomainDNSName(value), HRESULT(0x800705B4));
+    EXPECT_EQ(description(), timeout);
+    EXPECT_EQ(info->get_UserName(value), HRESULT(0x800705B4));
+    EXPECT_EQ(info->get_PDCRoleOwner(value), HRESULT(0x800705B4));
+    HRESULT hr;
+    EXPECT_FALSE(Bind(u"LDAP://", &hr));
+    EXPECT_EQ(hr, HRESULT(0x800705B4));
+    EXPECT_EQ(description(), timeout);
+
+    // A failure is not remembered as an answer.
+    timingOut->timingOut = false;
+    EXPECT_EQ(info->get_DomainDNSName(value), S_OK);
+    EXPECT_EQ(value, u"x.test");
+}
+
 } // namespace
 } // namespace kestrune

@@ -7,40 +7,95 @@
 namespace kestrune {
 namespace {
 
-std::string Utf16Le(std::u16string_view text, bool bom) {
-    std::string out = bom ? std::string("\xFF\xFE") : std::string();
+using Targets = std::vector<std::u16string>;
+
+std::string Utf16(std::u16string_view text, bool bom, bool bigEndian = false) {
+    std::string out;
+    if (bom) out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
     for (char16_t c : text) {
-        out += static_cast<char>(c & 0xFF);
-        out += static_cast<char>(c >> 8);
+        char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
     }
     return out;
 }
 
-TEST(TargetList, RoundTripsTargetsWithMarkupCharacters) {
-    std::vector<std::u16string> targets = {u"\\\\FS1\\Share", u"\\\\FS2\\R&D <x>",
-                                           u"\\\\\u0395\\\u03a9"};
-    std::string bytes = EncodeTargetList(targets);
-    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-    EXPECT_EQ(DecodeTargetList(bytes), targets);
-    EXPECT_EQ(DecodeTargetList(EncodeTargetList({})), std::vector<std::u16string>{});
+Targets Decoded(std::string_view bytes) {
+    Expected<Targets> targets = DecodeTargetList(bytes);
+    EXPECT_TRUE(targets.has_value()) << targets.error().text;
+    return targets.value_or({});
 }
 
-TEST(TargetList, ReadsOtherLayoutsTolerantly) {
-    auto decode = [](std::u16string_view xml, bool bom) {
-        return DecodeTargetList(Utf16Le(xml, bom));
-    };
-    EXPECT_EQ(decode(u"<targets targetCount=\"1\"><target priorityRank=\"0\" "
-                     u"state=\"online\">\\\\A\\B</target></targets>",
-                     true),
-              std::vector<std::u16string>{u"\\\\A\\B"});
-    EXPECT_EQ(
-        decode(u"<d:targets "
-               u"xmlns:d=\"http://schemas.microsoft.com/dfs/2007/03\"><d:target>\\\\A\\B</d:target>"
-               u"<d:target>\\\\C&amp;D\\E</d:target></d:targets>",
-               false),
-        (std::vector<std::u16string>{u"\\\\A\\B", u"\\\\C&D\\E"}));
-    EXPECT_FALSE(DecodeTargetList("garbage").has_value());
-    EXPECT_FALSE(decode(u"<targets><target>\\\\A&bogus;</target></targets>", true).has_value());
+// The reason, or "read" when the list was read.
+std::string Refusal(std::string_view bytes) {
+    Expected<Targets> targets = DecodeTargetList(bytes);
+    return targets ? "read" : targets.error().text;
+}
+
+TEST(TargetList, RoundTripsTargetsWithMarkupCharacters) {
+    Targets targets = {u"\\\\FS1\\Share", u"\\\\FS2\\R&D <x>", u"\\\\\u0395\\\u03a9"};
+    std::string bytes = EncodeTargetList(targets);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(Decoded(bytes), targets);
+    EXPECT_EQ(Decoded(EncodeTargetList({})), Targets{});
+}
+
+TEST(TargetList, ReadsWhatWindowsMayWrite) {
+    const Targets ab = {u"\\\\A\\B"};
+    // Attributes in any order, quoted either way; white space in tags and around targets.
+    EXPECT_EQ(Decoded(Utf16(u"<targets targetCount='1'>\r\n  <target priorityRank=\"0\" "
+                            u"state='online' >\r\n    \\\\A\\B\r\n  </target >\r\n</targets>",
+                            true)),
+              ab);
+    // An XML declaration naming UTF-16, without a byte-order mark; and big-endian with one.
+    std::u16string declared = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n"
+                              u"<targets><target>\\\\A\\B</target></targets>";
+    EXPECT_EQ(Decoded(Utf16(declared, false)), ab);
+    EXPECT_EQ(Decoded(Utf16(declared, true, true)), ab);
+    // UTF-8, with or without its byte-order mark.
+    EXPECT_EQ(Decoded("<targets><target>\\\\A\\B</target></targets>"), ab);
+    EXPECT_EQ(Decoded("\xEF\xBB\xBF<targets><target>\\\\\xCE\xA9\\B</target></targets>"),
+              Targets{u"\\\\\u03a9\\B"});
+    // A namespace prefix, references, CDATA, comments, an element a later version may add,
+    // and an empty target, which is no target.
+    EXPECT_EQ(Decoded(Utf16(u"<d:targets xmlns:d=\"http://schemas.microsoft.com/dfs/2007/03\">"
+                            u"<!-- servers --><d:target>&#92;&#x5c;C&amp;D\\E&apos;</d:target>"
+                            u"<d:target><![CDATA[\\\\F<G>\\H]]></d:target><d:target/>"
+                            u"<d:target>  </d:target><extra a='1'><x>y</x></extra>"
+                            u"<?pi any?></d:targets><!-- end -->",
+                            true)),
+              (Targets{u"\\\\C&D\\E'", u"\\\\F<G>\\H"}));
+    EXPECT_EQ(Decoded(Utf16(u"<targets/>", true)), Targets{});
+}
+
+TEST(TargetList, RefusesWhatIsNotAListAndSaysWhy) {
+    EXPECT_EQ(Refusal(""), "the value is empty");
+    EXPECT_EQ(Refusal("garbage"), "text before it at character 1");
+    EXPECT_EQ(Refusal(Utf16(u"<list><target>\\\\A\\B</target></list>", true)),
+              "a <list> element instead of <targets> at character 7");
+    EXPECT_EQ(Refusal(Utf16(u"<targets><target>\\\\A&bogus;</target></targets>", true)),
+              "an unknown reference &bogus; at character 21");
+    EXPECT_EQ(Refusal(Utf16(u"<targets><target>&#xD800;</target></targets>", true)),
+              "an unknown reference &#xD800; at character 18");
+    EXPECT_EQ(Refusal(Utf16(u"<targets><target>\\\\A\\B</targets></target>", true)),
+              "</targets> where </target> belongs at character 32");
+    EXPECT_EQ(Refusal(Utf16(u"<targets>\\\\A\\B</targets>", true)),
+              "text outside a <target> element at character 10");
+    EXPECT_EQ(Refusal(Utf16(u"<targets><target><b>\\\\A</b></target></targets>", true)),
+              "an element inside a <target> element at character 18");
+    EXPECT_EQ(Refusal(Utf16(u"<targets><target a=b>\\\\A</target></targets>", true)),
+              "an attribute value without quotes at character 20");
+    EXPECT_EQ(Refusal(Utf16(u"<!DOCTYPE t><targets/>", true)),
+              "a document type declaration at character 1");
+    EXPECT_EQ(Refusal(Utf16(u"<targets/><targets/>", true)),
+              "more after the </targets> element at character 11");
+    EXPECT_EQ(Refusal(Utf16(u"<targets/>", true) + "x"),
+              "the value is cut short (an odd number of bytes)");
+
+    // A list cut short anywhere is refused, never read as the targets before the cut.
+    std::string whole = EncodeTargetList({u"\\\\FS1\\Share", u"\\\\FS2\\Share"});
+    for (size_t length = 0; length + 1 < whole.size(); length += 2)
+        EXPECT_NE(Refusal(whole.substr(0, length)), "read") << length << " bytes";
 }
 
 } // namespace

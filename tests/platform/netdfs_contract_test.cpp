@@ -87,11 +87,13 @@ class NetDfsContractTest : public ::testing::Test {
     // The sample's Archive namespace has no links; what a test adds there goes again.
     void DeleteAddedLinks() {
         std::vector<Entry> links;
-        store::SearchAll(*directory,
-                         {kArchive, Scope::OneLevel, "(objectClass=msDFS-Linkv2)", {"1.1"}, 0},
-                         links);
+        EXPECT_TRUE(
+            store::SearchAll(*directory,
+                             {kArchive, Scope::OneLevel, "(objectClass=msDFS-Linkv2)", {"1.1"}, 0},
+                             links)
+                .ok());
         for (const Entry& l : links)
-            directory->Delete(l.dn);
+            EXPECT_TRUE(directory->Delete(l.dn).ok()) << l.dn;
     }
     NET_API_STATUS Walk(const std::u16string& name, uint32_t level, uint32_t prefMaxLen,
                         std::vector<Record>& out, int& calls) {
@@ -178,7 +180,8 @@ TEST_F(NetDfsContractTest, SmallBuffersReadEachLinkOnce) {
 TEST_F(NetDfsContractTest, AddedLinksPassTheDirectorysChecksAndMoveTheGeneration) {
     auto read = [&](const std::string& dn) {
         std::vector<Entry> found;
-        store::SearchAll(*directory, {dn, Scope::Base, "(objectClass=*)", {}, 0}, found);
+        EXPECT_TRUE(
+            store::SearchAll(*directory, {dn, Scope::Base, "(objectClass=*)", {}, 0}, found).ok());
         return found.empty() ? Entry{} : found.front();
     };
     Entry before = read(kArchive);
@@ -213,8 +216,10 @@ TEST_F(NetDfsContractTest, AddedLinksPassTheDirectorysChecksAndMoveTheGeneration
                                   {u"FS1\\Old2020", u"FS2\\Old2020\\Copy"}}));
 
     std::vector<Entry> links;
-    store::SearchAll(*directory, {kArchive, Scope::OneLevel, "(msDFS-LinkPathv2=/Old/2020)", {}, 0},
-                     links);
+    ASSERT_TRUE(store::SearchAll(*directory,
+                                 {kArchive, Scope::OneLevel, "(msDFS-LinkPathv2=/Old/2020)", {}, 0},
+                                 links)
+                    .ok());
     ASSERT_EQ(links.size(), 1u);
     const Entry& link = links[0];
     EXPECT_EQ(link.First("msDFS-LinkIdentityGUIDv2").size(), 16u);
@@ -231,6 +236,65 @@ TEST_F(NetDfsContractTest, AddedLinksPassTheDirectorysChecksAndMoveTheGeneration
     Entry after = read(kArchive);
     EXPECT_NE(after.First("msDFS-GenerationGUIDv2"), before.First("msDFS-GenerationGUIDv2"));
     EXPECT_EQ(after.First("msDFS-GenerationGUIDv2").size(), 16u);
+}
+
+TEST_F(NetDfsContractTest, TargetListsAreReadAsWindowsWritesThemAndNeverTakenForEmpty) {
+    const std::u16string link = u"\\\\example.com\\Archive\\Kept";
+    ASSERT_EQ(dfs->Add(link.c_str(), u"FS1", u"Kept", u"", DFS_ADD_VOLUME), NERR_Success);
+    std::vector<Entry> found;
+    ASSERT_TRUE(
+        store::SearchAll(
+            *directory,
+            {kArchive, Scope::OneLevel, "(msDFS-LinkPathv2=/Kept)", {"msDFS-TargetListv2"}, 0},
+            found)
+            .ok());
+    ASSERT_EQ(found.size(), 1u);
+    const std::string dn = found.front().dn;
+    auto setList = [&](std::u16string_view xml, bool bom) {
+        std::string bytes = bom ? "\xFF\xFE" : "";
+        for (char16_t c : xml) {
+            bytes += static_cast<char>(c & 0xFF);
+            bytes += static_cast<char>(c >> 8);
+        }
+        EXPECT_TRUE(
+            directory
+                ->Modify(dn, {{store::Modification::Op::Replace, "msDFS-TargetListv2", {bytes}}})
+                .ok());
+        return bytes;
+    };
+    std::vector<Record> entries;
+    int calls = 0;
+
+    // A layout the program does not write itself: declared UTF-16 without a mark, attributes
+    // in another order and quoted with apostrophes, white space around the targets.
+    setList(u"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<targets targetCount='2'>\r\n"
+            u"  <target priorityRank='0' state='online'>\r\n    \\\\FS1\\Kept\r\n  </target>\r\n"
+            u"  <target state='online'>\\\\FS2\\K&amp;pt</target>\r\n</targets>",
+            false);
+    ASSERT_EQ(Walk(u"\\\\example.com\\Archive", 3, MAX_PREFERRED_LENGTH, entries, calls),
+              ERROR_NO_MORE_ITEMS);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].targets, (std::vector<std::u16string>{u"FS1\\Kept", u"FS2\\K&pt"}));
+
+    // One it cannot read fails the walk, naming the link, and is never replaced.
+    const std::string cut =
+        setList(u"<targets><target>\\\\FS1\\Kept</target><target>\\\\FS2\\K", true);
+    SetNetDfsErrorDetail("");
+    EXPECT_EQ(Walk(u"\\\\example.com\\Archive", 3, MAX_PREFERRED_LENGTH, entries, calls),
+              ERROR_INVALID_DATA);
+    EXPECT_EQ(NetDfsErrorDetail(), "\\\\example.com\\Archive\\Kept: its target list cannot be "
+                                   "read: the list is cut short at character 52");
+    SetNetDfsErrorDetail("");
+    EXPECT_EQ(dfs->Add(link.c_str(), u"FS3", u"Kept", u"", 0), ERROR_INVALID_DATA);
+    EXPECT_NE(NetDfsErrorDetail().find("Kept: its target list cannot be read"), std::string::npos);
+    EXPECT_EQ(dfs->Add(link.c_str(), u"FS3", u"Kept", u"", DFS_ADD_VOLUME), ERROR_FILE_EXISTS);
+    found.clear();
+    ASSERT_TRUE(store::SearchAll(*directory,
+                                 {dn, Scope::Base, "(objectClass=*)", {"msDFS-TargetListv2"}, 0},
+                                 found)
+                    .ok());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found.front().First("msDFS-TargetListv2"), cut);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "base/win_errors.h"
 #include "platform/dfs_target_list.h"
 #include "platform/store/memory_store.h"
+#include "temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -21,13 +22,11 @@ struct Listed {
 class StoreNetDfsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        file = std::filesystem::temp_directory_path() /
-               ("kestrune_dfs_" + std::to_string(::getpid()) + ".ldif");
+        file = scratch / "domain.ldif";
         std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
                                    std::filesystem::copy_options::overwrite_existing);
         Reload();
     }
-    void TearDown() override { std::filesystem::remove(file); }
     void Reload() {
         std::string error;
         std::shared_ptr<store::MemoryStore> store = store::MemoryStore::Open(file, error);
@@ -85,6 +84,7 @@ class StoreNetDfsTest : public ::testing::Test {
         return dfs->Add(entry.c_str(), server.c_str(), share.c_str(), comment.c_str(), flags);
     }
 
+    testing::TempFolder scratch;
     std::filesystem::path file;
     std::unique_ptr<StoreNetDfs> dfs;
 };

@@ -22,6 +22,20 @@ class SambaStoreTest : public ::testing::Test {
         store::Status status = store->Connect(notes);
         ASSERT_TRUE(status.ok()) << status.message;
     }
+    // What a test added goes again however the test ends, so the next one finds the sample.
+    void TearDown() override {
+        for (auto dn = added.rbegin(); store && dn != added.rend(); ++dn) {
+            store::Status status = store->Delete(*dn);
+            EXPECT_TRUE(status.ok() || status.code == store::ResultCode::NoSuchObject)
+                << *dn << ": " << status.message;
+        }
+    }
+    // Adds the entry, to be deleted in TearDown.
+    void Add(const Entry& entry) {
+        store::Status status = store->Add(entry);
+        ASSERT_TRUE(status.ok()) << entry.dn << ": " << status.message;
+        added.push_back(entry.dn);
+    }
     std::vector<Entry> Find(const store::SearchRequest& request) {
         std::vector<Entry> out;
         store::Status status = store::SearchAll(*store, request, out);
@@ -29,6 +43,7 @@ class SambaStoreTest : public ::testing::Test {
         return out;
     }
     std::unique_ptr<LdapStore> store;
+    std::vector<std::string> added;
 };
 
 TEST_F(SambaStoreTest, RangedValuesAreReadToTheEnd) {
@@ -88,21 +103,14 @@ TEST_F(SambaStoreTest, SessionFactsFromLogonNameHostNameAndAddresses) {
     name = name.substr(0, name.find('.'));
     std::string computer = "CN=" + name + ",CN=Computers,DC=example,DC=com";
     std::string subnet = "CN=127.0.0.0/8,CN=Subnets,CN=Sites,CN=Configuration,DC=example,DC=com";
-    ASSERT_TRUE(
-        store
-            ->Add({computer,
-                   {{"objectClass", {"top", "computer"}}, {"sAMAccountName", {name + "$"}}}})
-            .ok());
-    ASSERT_TRUE(
-        store
-            ->Add({subnet,
-                   {{"objectClass", {"top", "subnet"}},
-                    {"siteObject", {"CN=Paris,CN=Sites,CN=Configuration,DC=example,DC=com"}}}})
-            .ok());
+    ASSERT_NO_FATAL_FAILURE(
+        Add({computer, {{"objectClass", {"top", "computer"}}, {"sAMAccountName", {name + "$"}}}}));
+    ASSERT_NO_FATAL_FAILURE(
+        Add({subnet,
+             {{"objectClass", {"top", "subnet"}},
+              {"siteObject", {"CN=Paris,CN=Sites,CN=Configuration,DC=example,DC=com"}}}}));
     notes.clear();
     SessionFacts facts = FindSessionFacts(*store, "Administrator@EXAMPLE.COM", notes);
-    store->Delete(computer);
-    store->Delete(subnet);
     EXPECT_EQ(store::NormalizeDn(facts.computer), store::NormalizeDn(computer));
     EXPECT_EQ(facts.site, "Paris");
     EXPECT_TRUE(notes.empty());

@@ -5,32 +5,45 @@
 #include "platform/store/dn.h"
 #include "platform/store/standard_schema.h"
 
+#include <algorithm>
+
 namespace kestrune::adsi_store {
 
 using store::Entry;
 using store::Scope;
 
+bool ForestFacts::Searched(const store::SearchRequest& request, std::vector<Entry>& found) {
+    store::Status status = store::SearchAll(directory_, request, found);
+    // A container the directory does not hold (no sites, no schema) holds nothing.
+    if (status.ok() || status.code == store::ResultCode::NoSuchObject) return true;
+    failure_ = std::move(status);
+    found.clear();
+    return false;
+}
+
 const Entry& ForestFacts::RootDse() {
+    static const Entry kNone;
     if (!rootDse_) {
         std::vector<Entry> found;
-        store::SearchAll(directory_, {"", Scope::Base, "(objectClass=*)", {}, 0}, found);
+        if (!Searched({"", Scope::Base, "(objectClass=*)", {}, 0}, found)) return kNone;
         rootDse_ = found.empty() ? Entry{} : std::move(found.front());
     }
     return *rootDse_;
 }
 
 const std::vector<Entry>& ForestFacts::CrossRefs() {
+    static const std::vector<Entry> kNone;
     if (!crossRefs_) {
-        crossRefs_.emplace();
+        std::vector<Entry> found;
         std::string config = RootDse().First("configurationNamingContext");
-        if (!config.empty())
-            store::SearchAll(directory_,
-                             {"CN=Partitions," + config,
-                              Scope::OneLevel,
-                              "(objectClass=crossRef)",
-                              {"nCName", "dnsRoot", "nETBIOSName"},
-                              0},
-                             *crossRefs_);
+        if (!config.empty() && !Searched({"CN=Partitions," + config,
+                                          Scope::OneLevel,
+                                          "(objectClass=crossRef)",
+                                          {"nCName", "dnsRoot", "nETBIOSName"},
+                                          0},
+                                         found))
+            return kNone;
+        crossRefs_ = std::move(found);
     }
     return *crossRefs_;
 }
@@ -41,9 +54,9 @@ bool ForestFacts::KnowsServer(const std::u16string& server) {
         name.erase(name.begin());
     if (name.empty()) return false;
     if (!serverNames_) {
-        serverNames_.emplace();
+        std::vector<std::string> names;
         auto add = [&](const std::string& n) {
-            if (!n.empty()) serverNames_->push_back(store::FoldCase(n));
+            if (!n.empty()) names.push_back(store::FoldCase(n));
         };
         std::string host = RootDse().First("dnsHostName");
         add(host);
@@ -55,17 +68,18 @@ bool ForestFacts::KnowsServer(const std::u16string& server) {
         std::string config = RootDse().First("configurationNamingContext");
         std::vector<Entry> servers;
         if (!config.empty())
-            store::SearchAll(directory_,
-                             {"CN=Sites," + config,
-                              Scope::Subtree,
-                              "(objectClass=server)",
-                              {"dNSHostName", "cn"},
-                              0},
-                             servers);
+            Searched({"CN=Sites," + config,
+                      Scope::Subtree,
+                      "(objectClass=server)",
+                      {"dNSHostName", "cn"},
+                      0},
+                     servers);
         for (const Entry& s : servers) {
             add(s.First("dNSHostName"));
             add(s.First("cn"));
         }
+        if (!failure_.ok()) return std::find(names.begin(), names.end(), name) != names.end();
+        serverNames_ = std::move(names);
     }
     for (const std::string& known : *serverNames_)
         if (known == name) return true;
@@ -74,31 +88,32 @@ bool ForestFacts::KnowsServer(const std::u16string& server) {
 
 store::AttributeSyntax ForestFacts::SyntaxOf(std::string_view attribute) {
     if (!syntaxes_) {
-        syntaxes_.emplace();
+        store::AttributeSyntaxes learnt;
         std::string schema = RootDse().First("schemaNamingContext");
         std::vector<Entry> attributes;
         if (!schema.empty())
-            store::SearchAll(directory_,
-                             {schema,
-                              Scope::Subtree,
-                              "(objectClass=attributeSchema)",
-                              {"lDAPDisplayName", "attributeSyntax", "oMSyntax"},
-                              0},
-                             attributes);
+            Searched({schema,
+                      Scope::Subtree,
+                      "(objectClass=attributeSchema)",
+                      {"lDAPDisplayName", "attributeSyntax", "oMSyntax"},
+                      0},
+                     attributes);
         for (const Entry& a : attributes)
-            syntaxes_->Learn(a);
+            learnt.Learn(a);
+        if (!failure_.ok()) return learnt.Of(attribute);
+        syntaxes_ = std::move(learnt);
     }
     return syntaxes_->Of(attribute);
 }
 
 const Entry* ForestFacts::Class(std::string_view name) {
     if (!classes_) {
-        classes_.emplace();
         std::string schema = RootDse().First("schemaNamingContext");
         std::vector<Entry> found;
-        if (!schema.empty())
-            store::SearchAll(directory_,
-                             {schema, Scope::Subtree, "(objectClass=classSchema)", {}, 0}, found);
+        if (!schema.empty() &&
+            !Searched({schema, Scope::Subtree, "(objectClass=classSchema)", {}, 0}, found))
+            return nullptr;
+        classes_.emplace();
         // The schema's own classes win over the standard ones of the same name.
         for (Entry& e : store::StandardClassEntries(schema.empty() ? "CN=Schema" : schema))
             found.push_back(std::move(e));

@@ -33,8 +33,16 @@ class ForestFacts {
     // one; null for an unknown class.
     const store::Entry* Class(std::string_view name);
 
+    // The last search behind these facts that failed; ok while none did. A fact whose search
+    // failed reads as empty (no rootDSE attribute, no class) and is asked for again next time:
+    // check this before taking an empty answer for what the directory holds.
+    const store::Status& Failure() const { return failure_; }
+
   private:
+    bool Searched(const store::SearchRequest& request, std::vector<store::Entry>& found);
+
     store::DirectoryStore& directory_;
+    store::Status failure_;
     std::optional<store::Entry> rootDse_;
     std::optional<std::vector<store::Entry>> crossRefs_;
     std::optional<std::vector<std::string>> serverNames_; // folded

@@ -63,7 +63,10 @@ HRESULT StoreObject::Get(const std::u16string& name, Variant& out) {
     if (!values || values->empty())
         return Fail(E_ADS_PROPERTY_NOT_FOUND,
                     "The directory property cannot be found in the cache");
-    store::AttributeSyntax syntax = forest_->Facts()->SyntaxOf(attribute);
+    auto facts = forest_->Facts();
+    store::AttributeSyntax syntax = facts->SyntaxOf(attribute);
+    // Without the schema a value would take the wrong type.
+    if (!facts->Failure().ok()) return FromStore(facts->Failure());
     if (values->size() == 1) {
         out = ValueOf(syntax, values->front());
         return S_OK;
@@ -88,7 +91,10 @@ HRESULT StoreObject::Groups(std::shared_ptr<IADsMembers>& out) {
     // Within the object's own domain (the longest naming context its DN ends with): a
     // directory server searches no further, and not at all from the root.
     std::string key = store::NormalizeDn(entry_.dn), context;
-    for (const Entry& ref : forest_->Facts()->CrossRefs()) {
+    auto facts = forest_->Facts();
+    const std::vector<Entry>& crossRefs = facts->CrossRefs();
+    if (!facts->Failure().ok()) return FromStore(facts->Failure());
+    for (const Entry& ref : crossRefs) {
         std::string nc = store::NormalizeDn(ref.First("nCName"));
         bool under = key == nc || (key.size() > nc.size() &&
                                    key.compare(key.size() - nc.size(), nc.size(), nc) == 0 &&

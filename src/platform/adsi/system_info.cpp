@@ -34,7 +34,7 @@ class SystemInfo : public IADsADSystemInfo {
                 out = Utf8ToWide(ref.First("nETBIOSName"));
                 return S_OK;
             }
-        return Fail(HR_NO_SUCH_DOMAIN);
+        return Missing(*facts, HR_NO_SUCH_DOMAIN);
     }
     HRESULT get_DomainDNSName(std::u16string& out) override {
         return Dotted("defaultNamingContext", out);
@@ -51,37 +51,58 @@ class SystemInfo : public IADsADSystemInfo {
     HRESULT get_IsNativeMode(bool& out) override {
         Entry domain;
         HRESULT hr = S_OK;
-        if (!forest_->ReadEntry(Root("defaultNamingContext"), domain, hr))
-            return Fail(HR_NO_SUCH_DOMAIN);
+        if (!ReadHead("defaultNamingContext", domain, hr)) return hr;
         out = domain.First("nTMixedDomain") == "0";
         return S_OK;
     }
 
   private:
     std::string Root(const char* attribute) { return forest_->Facts()->RootDse().First(attribute); }
+    // What a missing fact means: the failed search's error when one failed (a timeout is no
+    // missing attribute), else hr with the text.
+    static HRESULT Missing(const ForestFacts& facts, HRESULT hr, const std::string& text = {}) {
+        return facts.Failure().ok() ? Fail(hr, text) : FromStore(facts.Failure());
+    }
+    // The head entry of the naming context the rootDSE attribute names.
+    bool ReadHead(const char* context, Entry& head, HRESULT& hr) {
+        auto facts = forest_->Facts();
+        std::string dn = facts->RootDse().First(context);
+        if (dn.empty()) {
+            hr = Missing(*facts, HR_NO_SUCH_DOMAIN);
+            return false;
+        }
+        if (forest_->ReadEntry(dn, head, hr)) return true;
+        // The directory's own reason, except that a head it does not hold is no such domain.
+        if (hr == HR_NO_SUCH_OBJECT) hr = Fail(HR_NO_SUCH_DOMAIN);
+        return false;
+    }
     // A fact of the local session. Absent: the simulated domain says nothing of it, a failure.
     // Present but empty: a real directory was asked and holds nothing for this computer, an empty
     // answer.
     HRESULT Local(const char* attribute, const char* what, std::u16string& out) {
-        const auto* values = forest_->Facts()->RootDse().Find(attribute);
+        auto facts = forest_->Facts();
+        const auto* values = facts->RootDse().Find(attribute);
         std::string value = values && !values->empty() ? values->front() : std::string();
         if (!values || values->empty())
-            return Fail(HR_NO_SUCH_DOMAIN, std::string("The simulated domain does not name the ") +
-                                               what + " (the rootDSE has no " + attribute + ")");
+            return Missing(*facts, HR_NO_SUCH_DOMAIN,
+                           std::string("The simulated domain does not name the ") + what +
+                               " (the rootDSE has no " + attribute + ")");
         out = Utf8ToWide(value);
         return S_OK;
     }
     HRESULT Dotted(const char* attribute, std::u16string& out) {
-        std::string dn = Root(attribute);
+        auto facts = forest_->Facts();
+        std::string dn = facts->RootDse().First(attribute);
         if (dn.empty())
-            return Fail(HR_NO_SUCH_DOMAIN, std::string("The directory names no ") + attribute);
+            return Missing(*facts, HR_NO_SUCH_DOMAIN,
+                           std::string("The directory names no ") + attribute);
         out = Utf8ToWide(DnToDomainName(dn));
         return S_OK;
     }
     HRESULT RoleOwner(const char* context, std::u16string& out) {
         Entry head;
         HRESULT hr = S_OK;
-        if (!forest_->ReadEntry(Root(context), head, hr)) return Fail(HR_NO_SUCH_DOMAIN);
+        if (!ReadHead(context, head, hr)) return hr;
         out = Utf8ToWide(head.First("fSMORoleOwner"));
         return S_OK;
     }

@@ -187,20 +187,23 @@ Status LdapStore::CompleteRanges(Connection& connection, Entry& entry) {
 // global catalog does not hold: those are not the forest's domains.
 bool LdapStore::InApplicationPartition(const std::string& dn) {
     if (!applicationPartitions_) {
-        applicationPartitions_.emplace();
+        // Until both searches have answered, nothing is kept: the next entry asks again.
         std::vector<Entry> root, refs;
         if (!store::SearchAll(*this, {"", Scope::Base, "(objectClass=*)", {}, 0}, root).ok() ||
             root.empty())
             return false;
         std::string configuration = root.front().First("configurationNamingContext");
         std::string schema = store::NormalizeDn(root.front().First("schemaNamingContext"));
-        store::SearchAll(*this,
-                         {"CN=Partitions," + configuration,
-                          Scope::OneLevel,
-                          "(objectClass=crossRef)",
-                          {"nCName", "systemFlags"},
-                          0},
-                         refs);
+        if (!store::SearchAll(*this,
+                              {"CN=Partitions," + configuration,
+                               Scope::OneLevel,
+                               "(objectClass=crossRef)",
+                               {"nCName", "systemFlags"},
+                               0},
+                              refs)
+                 .ok())
+            return false;
+        applicationPartitions_.emplace();
         for (const Entry& ref : refs) {
             std::string nc = store::NormalizeDn(ref.First("nCName"));
             long flags = std::strtol(ref.First("systemFlags").c_str(), nullptr, 10);

@@ -132,7 +132,12 @@ SessionFacts FindSessionFacts(store::DirectoryStore& directory, const std::strin
                               std::vector<std::string>& notes) {
     SessionFacts facts;
     std::vector<Entry> root;
-    store::SearchAll(directory, {"", Scope::Base, "(objectClass=*)", {}, 0}, root);
+    store::Status read =
+        store::SearchAll(directory, {"", Scope::Base, "(objectClass=*)", {}, 0}, root);
+    if (!read.ok()) {
+        notes.push_back("user, computer and site: the rootDSE could not be read: " + read.message);
+        return facts;
+    }
     std::string domain = root.empty() ? std::string() : root.front().First("defaultNamingContext");
     std::string configuration =
         root.empty() ? std::string() : root.front().First("configurationNamingContext");
@@ -156,13 +161,17 @@ SessionFacts FindSessionFacts(store::DirectoryStore& directory, const std::strin
         notes.push_back("computer: no computer account " + name + "$ in " + domain);
 
     std::vector<Entry> subnets;
-    store::SearchAll(directory,
-                     {"CN=Subnets,CN=Sites," + configuration,
-                      Scope::OneLevel,
-                      "(objectClass=subnet)",
-                      {"cn", "siteObject"},
-                      0},
-                     subnets);
+    store::Status searched = store::SearchAll(directory,
+                                              {"CN=Subnets,CN=Sites," + configuration,
+                                               Scope::OneLevel,
+                                               "(objectClass=subnet)",
+                                               {"cn", "siteObject"},
+                                               0},
+                                              subnets);
+    if (!searched.ok()) {
+        notes.push_back("site: the forest's subnets could not be read: " + searched.message);
+        return facts;
+    }
     std::vector<std::string> names;
     for (const Entry& s : subnets)
         names.push_back(s.First("cn"));

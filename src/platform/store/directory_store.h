@@ -49,7 +49,7 @@ enum class ResultCode {
     ConnectError = -11, // TLS or another part of connecting failed
 };
 
-struct Status {
+struct [[nodiscard]] Status {
     ResultCode code = ResultCode::Success;
     std::string message;
     int systemError = 0; // errno of a failed write, when there is one

@@ -580,7 +580,8 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
     // answers; changes are the ones refused.
     if (!file_.empty() && exclusive_ == 0 && broken_.ok() &&
         LockFileDescriptor(fd_, FileLock::Shared)) {
-        CatchUp(false);
+        // A failure is kept in broken_ and refuses the next change.
+        static_cast<void>(CatchUp(false));
         LockFileDescriptor(fd_, FileLock::None);
     }
     std::unique_ptr<Filter> filter;

@@ -1,6 +1,7 @@
 #include "platform/ldap/ldap_settings.h"
 
 #include "base/file_io.h"
+#include "temp_folder.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,16 +35,15 @@ class LogonSettingsTest : public ::testing::Test {
     void SetUp() override {
         for (const char* name : kNames)
             unsetenv(name);
-        file = std::filesystem::temp_directory_path() /
-               ("kestrune_password_" + std::to_string(::getpid()));
+        file = scratch / "password";
     }
     void TearDown() override {
         for (const char* name : kNames)
             unsetenv(name);
-        std::filesystem::remove(file);
     }
     static constexpr const char* kNames[] = {"KESTRUNE_LDAP_TIMEOUT", "KESTRUNE_STARTTLS",
                                              "KESTRUNE_BIND_USER", "KESTRUNE_BIND_PASSWORD_FILE"};
+    testing::TempFolder scratch;
     std::filesystem::path file;
 };
 

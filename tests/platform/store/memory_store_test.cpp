@@ -1,6 +1,7 @@
 #include "platform/store/memory_store.h"
 
 #include "base/file_io.h"
+#include "temp_folder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -30,11 +31,9 @@ note:: w6l0w6k=
 class MemoryStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        file = std::filesystem::temp_directory_path() /
-               ("kestrune_store_" + std::to_string(::getpid()) + ".ldif");
+        file = scratch / "store.ldif";
         WriteWholeFile(file, kForest);
     }
-    void TearDown() override { std::filesystem::remove_all(file); }
 
     std::unique_ptr<MemoryStore> Open() {
         std::string error;
@@ -49,6 +48,7 @@ class MemoryStoreTest : public ::testing::Test {
         EXPECT_TRUE(status.ok()) << status.message;
         return out;
     }
+    testing::TempFolder scratch;
     std::filesystem::path file;
 };
 
@@ -310,11 +310,7 @@ namespace {
 
 class MemoryStoreRecords : public ::testing::Test {
   protected:
-    void SetUp() override {
-        file = std::filesystem::temp_directory_path() /
-               ("kestrune_records_" + std::to_string(::getpid()) + ".ldif");
-    }
-    void TearDown() override { std::filesystem::remove_all(file); }
+    void SetUp() override { file = scratch / "records.ldif"; }
     // Loads base plus records; the error when the file is refused, "" when it loads.
     std::string Load(const std::string& text) {
         WriteWholeFile(file, text);
@@ -322,6 +318,7 @@ class MemoryStoreRecords : public ::testing::Test {
         auto store = MemoryStore::Open(file, error);
         return store ? std::string() : error;
     }
+    testing::TempFolder scratch;
     std::filesystem::path file;
 };
 
@@ -644,8 +641,8 @@ namespace {
 // A file larger than the store reads at once: records, folded lines, comments and CR LF line
 // ends across the places it is cut, and the line numbers of what goes wrong far into it.
 TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
-    auto file = std::filesystem::temp_directory_path() /
-                ("kestrune_large_" + std::to_string(::getpid()) + ".ldif");
+    testing::TempFolder scratch;
+    auto file = scratch / "large.ldif";
     std::string text = "version: 1\n\ndn: DC=big\nobjectClass: domainDNS\n\n";
     auto description = [](int i) { return std::to_string(i) + std::string(900, 'a' + i % 26); };
     const int count = 12000; // about 11 MB

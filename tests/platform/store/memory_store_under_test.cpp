@@ -1,6 +1,7 @@
 // The shared store tests over the memory store, loaded from a private copy of the sample.
 #include "platform/store/memory_store.h"
 #include "platform/store/store_under_test.h"
+#include "temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -10,13 +11,8 @@ namespace kestrune::testing {
 
 std::shared_ptr<store::DirectoryStore> OpenStoreUnderTest() {
     // One copy per process, copied again for each test so that no change carries over.
-    struct Copy {
-        std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                     ("kestrune_contract_" + std::to_string(::getpid()) + ".ldif");
-        ~Copy() { std::filesystem::remove(file); }
-    };
-    static const Copy copy;
-    const std::filesystem::path& file = copy.file;
+    static const TempFolder scratch;
+    const std::filesystem::path file = scratch / "contract.ldif";
     std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
                                std::filesystem::copy_options::overwrite_existing);
     std::string error;

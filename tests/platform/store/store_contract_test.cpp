@@ -42,7 +42,7 @@ class StoreContractTest : public ::testing::Test {
         std::sort(left.begin(), left.end(),
                   [](const Entry& a, const Entry& b) { return a.dn.size() > b.dn.size(); });
         for (const Entry& e : left)
-            store->Delete(e.dn);
+            EXPECT_TRUE(store->Delete(e.dn).ok()) << e.dn;
     }
     std::vector<Entry> Find(const SearchRequest& request) {
         std::vector<Entry> out;
