@@ -10,7 +10,21 @@ std::function<void(const MessageBoxShown&)>& Hook() {
     static std::function<void(const MessageBoxShown&)> hook;
     return hook;
 }
+std::function<void(const MessageBoxShown&)>& Ownerless() {
+    static std::function<void(const MessageBoxShown&)> show;
+    return show;
+}
 } // namespace
+
+ScopedOwnerlessMessageBox::ScopedOwnerlessMessageBox(
+    std::function<void(const MessageBoxShown&)> show)
+    : previous_(std::move(Ownerless())) {
+    Ownerless() = std::move(show);
+}
+
+ScopedOwnerlessMessageBox::~ScopedOwnerlessMessageBox() {
+    Ownerless() = std::move(previous_);
+}
 
 ScopedMessageBoxHook::ScopedMessageBoxHook(std::function<void(const MessageBoxShown&)> hook)
     : previous_(std::move(Hook())) {
@@ -27,11 +41,14 @@ void ShowMessageBox(FormWindow* owner, MessageKind kind, const std::string& capt
         Hook()({kind, caption, text});
         return;
     }
-    if (RunningHeadless() || !owner) {
+    if (RunningHeadless() || (!owner && !Ownerless())) {
         std::fprintf(stderr, "kestrune: %s\n", text.c_str());
         return;
     }
-    owner->ShowMessage(kind, caption, text);
+    if (owner)
+        owner->ShowMessage(kind, caption, text);
+    else
+        Ownerless()({kind, caption, text});
 }
 
 } // namespace kestrune

@@ -16,10 +16,24 @@ struct MessageBoxShown {
     std::string text;    // UTF-8
 };
 
-// A modal box over owner with the text and a single OK button. Headless, or without an owner,
-// the text goes to standard error instead.
+// A modal box over owner (or, without one, the toolkit's box of its own) with the text and a
+// single OK button. Headless, the text goes to standard error instead.
 void ShowMessageBox(FormWindow* owner, MessageKind kind, const std::string& caption,
                     const std::string& text);
+
+// While it lives: how the toolkit shows a box that has no window to belong to (a message from
+// the directory component before the windows exist, a handler's failure). Without one, such a
+// text goes to standard error.
+class ScopedOwnerlessMessageBox {
+  public:
+    explicit ScopedOwnerlessMessageBox(std::function<void(const MessageBoxShown&)> show);
+    ~ScopedOwnerlessMessageBox();
+    ScopedOwnerlessMessageBox(const ScopedOwnerlessMessageBox&) = delete;
+    ScopedOwnerlessMessageBox& operator=(const ScopedOwnerlessMessageBox&) = delete;
+
+  private:
+    std::function<void(const MessageBoxShown&)> previous_;
+};
 
 // While it lives, boxes are handed to the hook instead of being shown (tests answer them this
 // way: a box that never comes fails at once instead of waiting for a timeout). The hook that

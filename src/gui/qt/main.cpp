@@ -54,7 +54,15 @@ int main(int argc, char* argv[]) {
     // Nobody sees an offscreen window: its messages go to standard error, never to a box that
     // would wait for ever.
     SetRunningHeadless(QGuiApplication::platformName() == "offscreen");
-    TNTADS::SetMessageHook([](const AnsiString& text) {
+    ScopedOwnerlessMessageBox ownerless([](const MessageBoxShown& box) {
+        const QString caption = QString::fromStdString(box.caption);
+        const QString text = QString::fromStdString(box.text);
+        if (box.kind == MessageKind::Error)
+            QMessageBox::critical(nullptr, caption, text);
+        else
+            QMessageBox::warning(nullptr, caption, text);
+    });
+    TNTADS::MessageHookScope directoryMessages([](const AnsiString& text) {
         ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", WideToUtf8(AnsiToWide(text)));
     });
 

@@ -35,10 +35,14 @@ MainWindow::MainWindow(std::vector<WideString> arguments, QWidget* parent)
                          &checkboxControl_, &backupControl_, &restoreControl_, &closeControl_,
                          &timerControl_, &dialogControl_, &windowControl_},
         std::move(arguments));
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { form_->BitBtn1Click(); });
-    connect(BitBtn3, &QPushButton::clicked, this, [this] { form_->BitBtn3Click(); });
-    connect(Bitbtn2, &QPushButton::clicked, this, [this] { form_->BitBtn2Click(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { form_->Timer1Timer(); });
+    connect(BitBtn1, &QPushButton::clicked, this,
+            Guarded(windowControl_, [this] { form_->BitBtn1Click(); }));
+    connect(BitBtn3, &QPushButton::clicked, this,
+            Guarded(windowControl_, [this] { form_->BitBtn3Click(); }));
+    connect(Bitbtn2, &QPushButton::clicked, this,
+            Guarded(windowControl_, [this] { form_->BitBtn2Click(); }));
+    connect(Timer1, &QTimer::timeout, this,
+            Guarded(windowControl_, [this] { form_->Timer1Timer(); }));
 }
 
 MainWindow::~MainWindow() = default;
@@ -126,7 +130,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         // The combo's own drop-down and a switch to another window are not a real leave.
         Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
-            form_->cbDomainsExit();
+            Guarded(windowControl_, [this] { form_->cbDomainsExit(); })();
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "gui/forms/controls.h"
+#include "gui/forms/message_box.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
+#include <exception>
 
 class QCheckBox;
 class QComboBox;
@@ -161,5 +163,17 @@ class QtFormWindow : public FormWindow {
 };
 
 QColor FromColorRef(uint32_t color);
+
+// A handler for a Qt signal: no exception crosses Qt's event loop; a handler's failure is
+// reported in the window's error box and the window goes on.
+template <typename Handler> auto Guarded(FormWindow& window, Handler handler) {
+    return [&window, handler] {
+        try {
+            handler();
+        } catch (const std::exception& e) {
+            ShowMessageBox(&window, MessageKind::Error, "Kestrune", e.what());
+        }
+    };
+}
 
 } // namespace kestrune

@@ -17,11 +17,14 @@ RestoreWindow::RestoreWindow(TfRestore::Context context, QWidget* parent)
       windowControl_(this), form_({&listControl_, &restoreControl_, &closeControl_,
                                    &selectAllControl_, &deselectAllControl_, &windowControl_},
                                   std::move(context)) {
-    connect(RestoreButton, &QPushButton::clicked, this, [this] { form_.RestoreButtonClick(); });
-    connect(CloseButton, &QPushButton::clicked, this, [this] { form_.CloseButtonClick(); });
-    connect(SelectAllButton, &QPushButton::clicked, this, [this] { form_.SelectAllButtonClick(); });
+    connect(RestoreButton, &QPushButton::clicked, this,
+            Guarded(windowControl_, [this] { form_.RestoreButtonClick(); }));
+    connect(CloseButton, &QPushButton::clicked, this,
+            Guarded(windowControl_, [this] { form_.CloseButtonClick(); }));
+    connect(SelectAllButton, &QPushButton::clicked, this,
+            Guarded(windowControl_, [this] { form_.SelectAllButtonClick(); }));
     connect(DeselectAllButton, &QPushButton::clicked, this,
-            [this] { form_.DeselectAllButtonClick(); });
+            Guarded(windowControl_, [this] { form_.DeselectAllButtonClick(); }));
 }
 
 QListWidget* RestoreWindow::CreateControls() {

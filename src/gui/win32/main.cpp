@@ -75,7 +75,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     LoadLibraryW(L"msftedit.dll"); // the rich edit control of the Status window
 
     SetRunningHeadless(!InteractiveSession());
-    TNTADS::SetMessageHook([](const AnsiString& text) {
+    ScopedOwnerlessMessageBox ownerless([](const MessageBoxShown& box) {
+        MessageBoxW(nullptr, W(Utf8ToWide(box.text)), W(Utf8ToWide(box.caption)),
+                    MB_OK | MB_TASKMODAL |
+                        (box.kind == MessageKind::Error ? MB_ICONERROR : MB_ICONWARNING));
+    });
+    TNTADS::MessageHookScope directoryMessages([](const AnsiString& text) {
         ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", WideToUtf8(AnsiToWide(text)));
     });
     std::string error;

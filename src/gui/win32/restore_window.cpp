@@ -56,9 +56,13 @@ void RestoreWindow::Layout() {
 
 void RestoreWindow::CloseRequested() {
     if (!form_.FormCloseQuery()) return;
-    // Hidden, not destroyed: the window keeps its list until the next file is loaded.
-    window_.EndModal();
-    ShowWindow(hwnd_, SW_HIDE);
+    // Hidden, not destroyed: the window keeps its list until the next file is loaded. A modal
+    // window is hidden by its modal loop, after its owner is enabled again (hiding it first
+    // would hand the activation to another program's window).
+    if (window_.Modal())
+        window_.EndModal();
+    else
+        ShowWindow(hwnd_, SW_HIDE);
 }
 
 LRESULT RestoreWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -144,6 +144,7 @@ class Win32FormWindow : public FormWindow {
     void ShowModal() override;
     // Ends the modal loop of ShowModal; the view calls it when the window is hidden.
     void EndModal() { modal_ = false; }
+    bool Modal() const { return modal_; }
     void BringToFront() override;
     ScreenRect Frame() const override;
     void MoveTo(int left, int top) override;

@@ -4,6 +4,7 @@
 #include "base/paths.h"
 #include "fake_program.h"
 #include "gui/forms/message_box.h"
+#include "gui/forms/session.h"
 #include "platform/platform.h"
 #include "temp_folder.h"
 
@@ -249,6 +250,39 @@ TEST_F(MainFormTest, RestoreOpensTheChosenFileWithEveryLineChecked) {
     EXPECT_EQ(p.restoreWindow.modalShows, 1);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].kind, MessageKind::Error);
+}
+
+class OwnedBoxes : public FakeWindow {
+  public:
+    void ShowMessage(MessageKind, const std::string&, const std::string& text) override {
+        shown.push_back(text);
+    }
+    std::vector<std::string> shown;
+};
+
+TEST(MessageBoxes, GoToTheTestThenTheOwnerThenTheToolkitsOwnBox) {
+    OwnedBoxes owner;
+    std::vector<std::string> ownerless;
+    ScopedOwnerlessMessageBox toolkit(
+        [&](const MessageBoxShown& box) { ownerless.push_back(box.text); });
+    ShowMessageBox(&owner, MessageKind::Error, "Kestrune", "owned");
+    ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", "no window");
+    EXPECT_EQ(owner.shown, std::vector<std::string>{"owned"});
+    EXPECT_EQ(ownerless, std::vector<std::string>{"no window"});
+    {
+        std::vector<MessageBoxShown> answered;
+        ScopedMessageBoxHook hook([&](const MessageBoxShown& box) { answered.push_back(box); });
+        ShowMessageBox(&owner, MessageKind::Error, "Kestrune", "answered");
+        ASSERT_EQ(answered.size(), 1u);
+        EXPECT_EQ(answered[0].kind, MessageKind::Error);
+    }
+    // Nobody can see a box: the text goes to standard error, never to a box that waits.
+    SetRunningHeadless(true);
+    ShowMessageBox(&owner, MessageKind::Error, "Kestrune", "headless");
+    ShowMessageBox(nullptr, MessageKind::Error, "Kestrune", "headless");
+    SetRunningHeadless(false);
+    EXPECT_EQ(owner.shown.size(), 1u);
+    EXPECT_EQ(ownerless.size(), 1u);
 }
 
 TEST(SettingsPlace, AFolderThatCannotBeWrittenIsTold) {
