@@ -42,3 +42,11 @@ if(NOT WIN32)
                 DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/256x256/apps COMPONENT programs)
     endif()
 endif()
+
+# Examples of a nightly backup with a systemd timer, for the administrator to copy.
+if(NOT WIN32)
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/systemd/kestrune-backup.service
+                  ${PROJECT_SOURCE_DIR}/packaging/systemd/kestrune-backup.timer
+                  ${PROJECT_SOURCE_DIR}/packaging/systemd/kestrune-backup.default
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kestrune/examples COMPONENT programs)
+endif()
