@@ -24,7 +24,10 @@ std::string ConsoleText(const std::string& ansi) {
 
 std::string UsageText() {
     return "usage: kestrune PREFIX FOLDER [DOMAIN]      back up every namespace of DOMAIN (or of\n"
-           "                                            this computer's domain) into FOLDER\n"
+           "                                            this computer's domain) into FOLDER; a\n"
+           "                                            line per namespace says what changed:\n"
+           "                                            (unchanged), (new), (N added, N removed,\n"
+           "                                            N changed)\n"
            "       kestrune --restore FILE [--dry-run]  add every target of a backup file again;\n"
            "                                            --dry-run: say what that would do, change\n"
            "                                            nothing\n"
