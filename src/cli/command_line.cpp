@@ -35,13 +35,18 @@ std::string UsageText() {
            "                                            - only in the file, + added since,\n"
            "                                            ~ comment changed\n"
            "       kestrune --verify FILE               list the file's targets that are not live\n"
+           "       kestrune --diff OLD NEW              two backup files, as --compare shows "
+           "them:\n"
+           "                                            - only in OLD, + only in NEW, ~ comment\n"
+           "                                            changed\n"
            "       kestrune --help | --version\n"
            "options: --quiet (standard error only for failures); a lone -- ends the options\n"
            "exit status: 0 done: backed up, every line restored or already there, no\n"
            "               differences, every target live\n"
            "             1 something failed: a file, a namespace, no directory, a line not\n"
            "               restored (or one that would fail); differences; targets missing\n"
-           "             2 usage, or a file or namespace that cannot be read (nothing changed)\n"
+           "             2 usage, a file that cannot be read or is no backup file, or a\n"
+           "               namespace that cannot be read (nothing changed)\n"
            "             3 backed up, but some lines lost characters\n";
 }
 
@@ -69,6 +74,7 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         return RunRestoreCommand({options.restore, options.dryRun, options.quiet}, console);
     if (!options.compare.empty()) return RunCompareCommand(options.compare, console);
     if (!options.verify.empty()) return RunVerifyCommand(options.verify, console);
+    if (!options.diffOld.empty()) return RunDiffCommand(options.diffOld, options.diffNew, console);
     const std::vector<std::string>& p = options.positional;
     // One argument only sets the prefix in the window; without one it is a usage error.
     if (p.size() < 2) {

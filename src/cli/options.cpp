@@ -37,12 +37,20 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             fileOf(options.compare);
         else if (a == "--verify")
             fileOf(options.verify);
-        else
+        else if (a == "--diff") {
+            ++actions;
+            if (i + 2 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 2].empty())
+                options.error = "--diff needs two file names, the old one and the new one";
+            else {
+                options.diffOld = arguments[++i];
+                options.diffNew = arguments[++i];
+            }
+        } else
             options.error = "unknown option " + a;
         if (!options.error.empty()) return options;
     }
     if (actions > 1)
-        options.error = "--restore, --compare and --verify cannot be combined";
+        options.error = "--restore, --compare, --verify and --diff cannot be combined";
     else if (options.dryRun && options.restore.empty())
         options.error = "--dry-run goes with --restore";
     else if (actions == 1 && !options.positional.empty())
