@@ -172,8 +172,18 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
 
 void BackupRun::WriteNamespaceFile(NamespaceBackup& result) {
     const AnsiString text = BackupFileText(lines_);
-    if (compareWithPrevious) result.change = CompareWithPrevious(result.file, text);
-    ReplaceFileContents(result.file, text);
+    const bool keepHistory = history.keep > 0;
+    if (compareWithPrevious || keepHistory) result.change = CompareWithPrevious(result.file, text);
+    using Kind = BackupChange::Kind;
+    if (keepHistory &&
+        (result.change.kind == Kind::Changed || result.change.kind == Kind::Unreadable)) {
+        HistoryReplacement replaced =
+            ReplaceKeepingHistory(result.file, text, history, std::time(nullptr));
+        result.keptCopy = std::move(replaced.kept);
+        result.historyProblem = std::move(replaced.problem);
+    } else {
+        ReplaceFileContents(result.file, text);
+    }
 }
 
 BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideString>& namespaces,

@@ -3,6 +3,7 @@
 // drive the same run.
 #pragma once
 
+#include "backup/backup_history.h"
 #include "backup/namespace_compare.h"
 #include "base/string_list.h"
 #include "dfs/toxldfs.h"
@@ -49,6 +50,10 @@ struct NamespaceBackup {
     std::vector<AnsiString> lossySamples;
     // Against the previous file, when the run compares (see BackupRun::compareWithPrevious).
     BackupChange change;
+    // The previous file's name in history, when the run kept it (see BackupRun::history), and
+    // what went wrong in history after the file was written (see HistoryReplacement).
+    std::filesystem::path keptCopy;
+    std::string historyProblem;
 };
 
 struct BackupRunResult {
@@ -81,6 +86,10 @@ class BackupRun {
     // Whether each written file is held against the one it replaces (NamespaceBackup::change):
     // the previous file is read first.
     bool compareWithPrevious = false;
+    // With history.keep above 0, a file replaced by a different one (or one that cannot be
+    // read to tell) moves to history.folder first (see ReplaceKeepingHistory); the files are
+    // compared then whatever compareWithPrevious says.
+    BackupHistory history;
 
     // The line handler: one line per report. It never aborts the walk: a cancel takes effect
     // between namespaces.

@@ -47,6 +47,7 @@ RunReport DescribeBackupRun(const BackupRunResult& result) {
             unread += "  " + name + ": " + n.error + "\n";
             break;
         case NamespaceBackup::Outcome::Written:
+            if (!n.historyProblem.empty()) report.errors += n.historyProblem + "\n";
             if (n.lossyLines == 0) break;
             lossy += "  " + n.file.filename().string() + ": " + std::to_string(n.lossyLines) +
                      (n.lossyLines == 1 ? " line" : " lines") + ", for example\n";

@@ -1,6 +1,7 @@
 #include "cli/backup_command.h"
 
 #include "backup/backup_file.h"
+#include "backup/backup_history.h"
 #include "backup/backup_run.h"
 #include "backup/restore_line.h"
 #include "backup/run_report.h"
@@ -60,6 +61,8 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
     ConnectBackupRun connect(dfs, run);
     // A scheduled job's mail says at a glance what changed since the last run.
     run.compareWithPrevious = true;
+    run.history.folder = HistoryFolder(folder);
+    run.history.keep = command.keep;
     auto started = std::chrono::steady_clock::now();
     if (!command.quiet)
         run.progress = [&](const NamespaceBackup& done) {

@@ -40,7 +40,11 @@ std::string UsageText() {
            "                                            - only in OLD, + only in NEW, ~ comment\n"
            "                                            changed\n"
            "       kestrune --help | --version\n"
-           "options: --quiet (standard error only for failures); a lone -- ends the options\n"
+           "options: --quiet   standard error only for failures\n"
+           "         --keep N  (backup) before a file is replaced by a different one, move\n"
+           "                   it to FOLDER/history/<prefix><namespace>.<YYYYMMDD-HHMMSS>.txt;\n"
+           "                   keep the newest N there per namespace\n"
+           "         a lone -- ends the options\n"
            "exit status: 0 done: backed up, every line restored or already there, no\n"
            "               differences, every target live\n"
            "             1 something failed: a file, a namespace, no directory, a line not\n"
@@ -81,7 +85,8 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         console.err << UsageText();
         return kExitUsage;
     }
-    BackupCommand backup{p[0], p[1], p.size() == 3 ? p[2] : std::string(), options.quiet};
+    BackupCommand backup{p[0], p[1], p.size() == 3 ? p[2] : std::string(), options.quiet,
+                         options.keep};
     return RunBackupCommand(backup, console);
 }
 
