@@ -44,9 +44,13 @@ EFileError InvalidFileName(const std::filesystem::path& file) {
     return EFileError("Cannot create file \"" + FullFileName(file) + "\". " + reason, EINVAL);
 }
 
-void WriteBackupFile(const std::filesystem::path& file, TStringList& lines) {
+AnsiString BackupFileText(TStringList& lines) {
     lines.Sort();
-    ReplaceFileContents(file, lines.Text());
+    return lines.Text();
+}
+
+void WriteBackupFile(const std::filesystem::path& file, TStringList& lines) {
+    ReplaceFileContents(file, BackupFileText(lines));
 }
 
 } // namespace kestrune

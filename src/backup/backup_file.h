@@ -17,8 +17,10 @@ AnsiString FormatBackupLine(const AnsiString& Path, const AnsiString& Share,
 // "." or "..", no control characters.
 bool IsPlainFileName(std::string_view name);
 
-// Sorts the lines (user's locale, case ignored) and writes them, each followed by CR LF, in
-// place of the file in one step. Throws EFileError naming the file.
+// The file's bytes: the lines sorted (user's locale, case ignored), each followed by CR LF.
+AnsiString BackupFileText(TStringList& lines);
+
+// Writes BackupFileText in place of the file in one step. Throws EFileError naming the file.
 void WriteBackupFile(const std::filesystem::path& file, TStringList& lines);
 
 // Why a file-name prefix cannot be used, or empty when it can: a prefix begins the names of the

@@ -2,11 +2,13 @@
 
 #include "backup/backup_file.h"
 #include "backup/restore_line.h"
+#include "backup/restore_run.h"
 #include "base/file_io.h"
 #include "base/paths.h"
 #include "base/win_errors.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace kestrune {
 namespace {
@@ -20,6 +22,25 @@ bool SurvivesFile(const WideString& field) {
 
 std::string StatusText(uint32_t status) {
     return TrimControls(ErrorText(static_cast<int32_t>(status)));
+}
+
+BackupChange CompareWithPrevious(const std::filesystem::path& file, const AnsiString& text) {
+    BackupChange change;
+    std::string previous;
+    try {
+        previous = ReadWholeFile(file);
+    } catch (const EFileError& e) {
+        change.kind = e.Code() == ENOENT ? BackupChange::Kind::New : BackupChange::Kind::Unreadable;
+        if (e.Code() != ENOENT) change.problem = e.what();
+        return change;
+    }
+    if (previous == text) {
+        change.kind = BackupChange::Kind::Unchanged;
+        return change;
+    }
+    change.kind = BackupChange::Kind::Changed;
+    change.lines = CountChangedLines(SplitBackupText(previous), SplitBackupText(text));
+    return change;
 }
 
 } // namespace
@@ -132,7 +153,7 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
     if (result.outcome == NamespaceBackup::Outcome::Written) {
         result.lines = lines_.Count();
         try {
-            WriteBackupFile(file, lines_);
+            WriteNamespaceFile(result);
         } catch (const EFileError& e) {
             result.outcome = NamespaceBackup::Outcome::WriteFailed;
             result.error = e.what();
@@ -142,10 +163,27 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
     lines_.Clear();
     current_ = nullptr;
     if (result.outcome != NamespaceBackup::Outcome::Written) {
+        result.change = {};
         result.lossyLines = 0;
         result.lossySamples.clear();
     }
     return result;
+}
+
+void BackupRun::WriteNamespaceFile(NamespaceBackup& result) {
+    const AnsiString text = BackupFileText(lines_);
+    const bool keepHistory = history.keep > 0;
+    if (compareWithPrevious || keepHistory) result.change = CompareWithPrevious(result.file, text);
+    using Kind = BackupChange::Kind;
+    if (keepHistory &&
+        (result.change.kind == Kind::Changed || result.change.kind == Kind::Unreadable)) {
+        HistoryReplacement replaced =
+            ReplaceKeepingHistory(result.file, text, history, std::time(nullptr));
+        result.keptCopy = std::move(replaced.kept);
+        result.historyProblem = std::move(replaced.problem);
+    } else {
+        ReplaceFileContents(result.file, text);
+    }
 }
 
 BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideString>& namespaces,

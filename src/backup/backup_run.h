@@ -3,6 +3,8 @@
 // drive the same run.
 #pragma once
 
+#include "backup/backup_history.h"
+#include "backup/namespace_compare.h"
 #include "base/string_list.h"
 #include "dfs/toxldfs.h"
 
@@ -13,6 +15,20 @@
 #include <vector>
 
 namespace kestrune {
+
+// What a namespace's new backup file says against the file it replaced.
+struct BackupChange {
+    enum class Kind {
+        NotCompared, // the run was not asked to compare, or wrote nothing
+        New,         // there was no file before
+        Unchanged,   // the same bytes as before
+        Changed,     // lines counts what changed
+        Unreadable   // the previous file could not be read; problem says why
+    };
+    Kind kind = Kind::NotCompared;
+    LineChanges lines;
+    std::string problem; // 8-bit text
+};
 
 struct NamespaceBackup {
     enum class Outcome {
@@ -32,6 +48,12 @@ struct NamespaceBackup {
     // (written as "?") or line breaks inside a field. The count and the first few lines.
     int lossyLines = 0;
     std::vector<AnsiString> lossySamples;
+    // Against the previous file, when the run compares (see BackupRun::compareWithPrevious).
+    BackupChange change;
+    // The previous file's name in history, when the run kept it (see BackupRun::history), and
+    // what went wrong in history after the file was written (see HistoryReplacement).
+    std::filesystem::path keptCopy;
+    std::string historyProblem;
 };
 
 struct BackupRunResult {
@@ -61,6 +83,13 @@ class BackupRun {
 
     std::function<void()> processMessages;
     std::function<void(const NamespaceBackup&)> progress;
+    // Whether each written file is held against the one it replaces (NamespaceBackup::change):
+    // the previous file is read first.
+    bool compareWithPrevious = false;
+    // With history.keep above 0, a file replaced by a different one (or one that cannot be
+    // read to tell) moves to history.folder first (see ReplaceKeepingHistory); the files are
+    // compared then whatever compareWithPrevious says.
+    BackupHistory history;
 
     // The line handler: one line per report. It never aborts the walk: a cancel takes effect
     // between namespaces.
@@ -72,6 +101,8 @@ class BackupRun {
   private:
     NamespaceBackup BackupNamespace(const AnsiString& domain, const WideString& name,
                                     const std::filesystem::path& file);
+    // Writes the collected lines in place of result.file. Throws EFileError.
+    void WriteNamespaceFile(NamespaceBackup& result);
 
     TOXLDFS& dfs_;
     TStringList& lines_;

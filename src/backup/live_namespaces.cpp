@@ -149,4 +149,22 @@ void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
     ++targetCount_;
 }
 
+std::vector<int> LiveNamespaces::AddBackupLines(const std::vector<AnsiString>& lines) {
+    std::vector<int> notBackupLines;
+    std::vector<BackupLineParts> furtherTargets;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (IsBlankLine(lines[i])) continue;
+        Expected<BackupLineParts> parts = ParseBackupLine(lines[i]);
+        if (!parts)
+            notBackupLines.push_back(static_cast<int>(i));
+        else if (parts->furtherTarget)
+            furtherTargets.push_back(std::move(*parts));
+        else
+            Add(parts->entryPath, TargetText(parts->target), parts->comment);
+    }
+    for (const BackupLineParts& parts : furtherTargets)
+        Add(parts.entryPath, TargetText(parts.target), parts.comment);
+    return notBackupLines;
+}
+
 } // namespace kestrune

@@ -56,6 +56,11 @@ class LiveNamespaces {
     // Records a target the way the platform reports it: a new entry (with the comment) or a
     // further target of an existing one.
     void Add(const AnsiString& entryPath, const AnsiString& target, const AnsiString& comment);
+    // Records the targets of a backup file's lines as Add does, so that another file can be held
+    // against them as against the live namespaces. Each entry's "/map" line goes first, its
+    // target first of the entry's as in the namespace (a file sorts "/add" lines before it).
+    // Returns the indexes of the lines that are neither blank nor backup lines.
+    std::vector<int> AddBackupLines(const std::vector<AnsiString>& lines);
 
     // Every entry, in the order read (then added).
     const std::deque<LiveEntry>& Entries() const { return entries_; }

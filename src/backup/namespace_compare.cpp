@@ -43,6 +43,15 @@ int KindOrder(NamespaceDifference::Kind kind) {
     return 3;
 }
 
+// What a line matches in another file: its entry path and target, or its whole text when it is
+// no backup line. Empty for a blank line.
+std::u16string LineKey(const AnsiString& line) {
+    if (IsBlankLine(line)) return {};
+    Expected<BackupLineParts> parts = ParseBackupLine(line);
+    if (!parts) return u'\1' + AnsiToWide(line);
+    return Key(parts->entryPath) + u'\0' + Key(TargetText(parts->target));
+}
+
 } // namespace
 
 int NamespaceComparison::Count(NamespaceDifference::Kind kind) const {
@@ -101,6 +110,27 @@ NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
     for (Sortable& s : found)
         result.differences.push_back(std::move(s.difference));
     return result;
+}
+
+LineChanges CountChangedLines(const std::vector<AnsiString>& before,
+                              const std::vector<AnsiString>& after) {
+    std::unordered_map<std::u16string, const AnsiString*> earlier;
+    for (const AnsiString& line : before)
+        if (std::u16string key = LineKey(line); !key.empty()) earlier.try_emplace(key, &line);
+    LineChanges changes;
+    std::unordered_set<std::u16string> seen;
+    for (const AnsiString& line : after) {
+        std::u16string key = LineKey(line);
+        if (key.empty() || !seen.insert(key).second) continue;
+        auto found = earlier.find(key);
+        if (found == earlier.end())
+            ++changes.added;
+        else if (*found->second != line)
+            ++changes.changed;
+    }
+    for (const auto& [key, line] : earlier)
+        if (!seen.count(key)) ++changes.removed;
+    return changes;
 }
 
 } // namespace kestrune

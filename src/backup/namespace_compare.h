@@ -37,4 +37,19 @@ struct NamespaceComparison {
 NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
                                     const LiveNamespaces& live);
 
+// How a backup file's lines changed against an earlier file's, counted in lines. A line matches
+// the earlier file's line with the same entry path and target, case ignored as the comparison
+// matches them; a matched line whose text differs (its comment, mostly) is changed. A line that
+// is no backup line matches only the same text. Blank lines count for nothing, a line that
+// repeats a target of its file for nothing more.
+struct LineChanges {
+    int added = 0;
+    int removed = 0;
+    int changed = 0;
+
+    bool operator==(const LineChanges&) const = default;
+};
+LineChanges CountChangedLines(const std::vector<AnsiString>& before,
+                              const std::vector<AnsiString>& after);
+
 } // namespace kestrune

@@ -110,18 +110,7 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
     return result;
 }
 
-std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
-                                                       std::string& problem) {
-    std::string bytes = ReadRegularFile(file, kMaxBackupFileBytes);
-    std::string_view text(bytes);
-    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
-        problem = "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.";
-        return std::nullopt;
-    }
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        problem = "The file is not 8-bit text: it begins with a UTF-8 byte-order mark.";
-        return std::nullopt;
-    }
+std::vector<AnsiString> SplitBackupText(std::string_view text) {
     std::vector<AnsiString> lines;
     size_t start = 0;
     while (start < text.size()) {
@@ -134,6 +123,21 @@ std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::pa
         start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
     }
     return lines;
+}
+
+std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
+                                                       std::string& problem) {
+    std::string bytes = ReadRegularFile(file, kMaxBackupFileBytes);
+    std::string_view text(bytes);
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        problem = "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.";
+        return std::nullopt;
+    }
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        problem = "The file is not 8-bit text: it begins with a UTF-8 byte-order mark.";
+        return std::nullopt;
+    }
+    return SplitBackupText(text);
 }
 
 std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) {

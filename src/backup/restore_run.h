@@ -115,7 +115,10 @@ class RestoreRun {
 // bytes), stays below it.
 constexpr uint64_t kMaxBackupFileBytes = uint64_t(512) << 20;
 
-// The lines of a backup file. Lines end at CR LF, LF or a lone CR. Nothing when the file is not
+// The lines of a backup file's text: lines end at CR LF, LF or a lone CR.
+std::vector<AnsiString> SplitBackupText(std::string_view text);
+
+// The lines of a backup file, split as SplitBackupText splits them. Nothing when the file is not
 // 8-bit text (a UTF-16 or UTF-8 byte-order mark); problem then says why. Throws EFileError when
 // the file cannot be read, is not a regular file or is larger than kMaxBackupFileBytes.
 std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,

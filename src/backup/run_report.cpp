@@ -9,6 +9,24 @@ std::string FromAnsi(const AnsiString& text) {
 
 } // namespace
 
+std::string DescribeChange(const BackupChange& change) {
+    switch (change.kind) {
+    case BackupChange::Kind::NotCompared:
+        return {};
+    case BackupChange::Kind::New:
+        return "(new)";
+    case BackupChange::Kind::Unchanged:
+        return "(unchanged)";
+    case BackupChange::Kind::Changed:
+        return "(" + std::to_string(change.lines.added) + " added, " +
+               std::to_string(change.lines.removed) + " removed, " +
+               std::to_string(change.lines.changed) + " changed)";
+    case BackupChange::Kind::Unreadable:
+        return "(not compared: " + FromAnsi(change.problem) + ")";
+    }
+    return {};
+}
+
 int GraverExitStatus(int a, int b) {
     auto rank = [](int s) {
         return s == kExitFailure ? 3 : s == kExitUsage ? 4 : s == kExitCharactersLost ? 2 : 0;
@@ -29,6 +47,7 @@ RunReport DescribeBackupRun(const BackupRunResult& result) {
             unread += "  " + name + ": " + n.error + "\n";
             break;
         case NamespaceBackup::Outcome::Written:
+            if (!n.historyProblem.empty()) report.errors += n.historyProblem + "\n";
             if (n.lossyLines == 0) break;
             lossy += "  " + n.file.filename().string() + ": " + std::to_string(n.lossyLines) +
                      (n.lossyLines == 1 ? " line" : " lines") + ", for example\n";

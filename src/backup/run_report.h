@@ -25,4 +25,9 @@ struct RunReport {
 
 RunReport DescribeBackupRun(const BackupRunResult& result);
 
+// What a namespace's file says against the one it replaced, as its progress line ends:
+// "(unchanged)", "(new)", "(2 added, 0 removed, 1 changed)" counted in lines, or why the
+// previous file could not be compared. UTF-8; empty when the run did not compare.
+std::string DescribeChange(const BackupChange& change);
+
 } // namespace kestrune

@@ -37,6 +37,14 @@ void ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
 // killed mid-write. A temporary file that a running write still holds is left alone.
 void RemoveStaleTemporaries(const std::filesystem::path& folder);
 
+// Gives a file a second name on the same volume (a hard link). False with errno set: EEXIST
+// when the name is taken; some file systems have no hard links (FAT, some network shares).
+bool LinkFile(const std::filesystem::path& existing, const std::filesystem::path& name);
+
+// Renames a file, in one step, unless the new name is taken. False with errno set: EEXIST when
+// it is taken.
+bool MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // Creates the folder and every missing parent. False when it could not (errno tells why).
 bool ForceDirectories(const std::filesystem::path& folder);
 

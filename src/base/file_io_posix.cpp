@@ -2,6 +2,7 @@
 #include "base/file_io.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -72,6 +73,32 @@ void ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
         ::unlink(pattern.c_str());
         ThrowFileError("Cannot create file", file, SystemErrorText(error), error);
     }
+}
+
+bool LinkFile(const std::filesystem::path& existing, const std::filesystem::path& name) {
+    return ::link(existing.c_str(), name.c_str()) == 0;
+}
+
+bool MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif
+    // A file system that cannot refuse a taken name in the rename itself: a hard link claims
+    // the new name (both names hold the file meanwhile); without hard links the name is looked
+    // at first.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    struct stat status;
+    if (::lstat(to.c_str(), &status) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 void RemoveStaleTemporaries(const std::filesystem::path& folder) {

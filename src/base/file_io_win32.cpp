@@ -125,6 +125,19 @@ void ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
     }
 }
 
+bool LinkFile(const std::filesystem::path& existing, const std::filesystem::path& name) {
+    if (CreateHardLinkW(name.c_str(), existing.c_str(), nullptr)) return true;
+    errno = ErrnoOf(GetLastError());
+    return false;
+}
+
+bool MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    // Without MOVEFILE_REPLACE_EXISTING a taken name is refused.
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+    errno = ErrnoOf(GetLastError());
+    return false;
+}
+
 // A temporary file that a running write holds open cannot be deleted on Windows, so the
 // delete itself tells a stale file from a live one.
 void RemoveStaleTemporaries(const std::filesystem::path& folder) {

@@ -1,6 +1,7 @@
 #include "cli/backup_command.h"
 
 #include "backup/backup_file.h"
+#include "backup/backup_history.h"
 #include "backup/backup_run.h"
 #include "backup/restore_line.h"
 #include "backup/run_report.h"
@@ -58,6 +59,10 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
     TStringList lines;
     BackupRun run(dfs, lines, cancel);
     ConnectBackupRun connect(dfs, run);
+    // A scheduled job's mail says at a glance what changed since the last run.
+    run.compareWithPrevious = true;
+    run.history.folder = HistoryFolder(folder);
+    run.history.keep = command.keep;
     auto started = std::chrono::steady_clock::now();
     if (!command.quiet)
         run.progress = [&](const NamespaceBackup& done) {
@@ -69,7 +74,7 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
             console.err << "kestrune: " << WideToUtf8(done.name) << ": ";
             if (done.outcome == NamespaceBackup::Outcome::Written)
                 console.err << done.lines << (done.lines == 1 ? " line" : " lines") << ", " << time
-                            << "\n";
+                            << " " << DescribeChange(done.change) << "\n";
             else
                 console.err << "not backed up\n";
         };

@@ -12,6 +12,7 @@ struct BackupCommand {
     std::string folder;
     std::string domain; // dotted or DC= form; empty for the computer's own domain
     bool quiet = false;
+    int keep = 0; // copies per namespace kept in FOLDER/history; 0 keeps none
 };
 
 int RunBackupCommand(const BackupCommand& command, Console console);

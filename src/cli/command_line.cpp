@@ -24,7 +24,10 @@ std::string ConsoleText(const std::string& ansi) {
 
 std::string UsageText() {
     return "usage: kestrune PREFIX FOLDER [DOMAIN]      back up every namespace of DOMAIN (or of\n"
-           "                                            this computer's domain) into FOLDER\n"
+           "                                            this computer's domain) into FOLDER; a\n"
+           "                                            line per namespace says what changed:\n"
+           "                                            (unchanged), (new), (N added, N removed,\n"
+           "                                            N changed)\n"
            "       kestrune --restore FILE [--dry-run]  add every target of a backup file again;\n"
            "                                            --dry-run: say what that would do, change\n"
            "                                            nothing\n"
@@ -32,13 +35,22 @@ std::string UsageText() {
            "                                            - only in the file, + added since,\n"
            "                                            ~ comment changed\n"
            "       kestrune --verify FILE               list the file's targets that are not live\n"
+           "       kestrune --diff OLD NEW              two backup files, as --compare shows "
+           "them:\n"
+           "                                            - only in OLD, + only in NEW, ~ comment\n"
+           "                                            changed\n"
            "       kestrune --help | --version\n"
-           "options: --quiet (standard error only for failures); a lone -- ends the options\n"
+           "options: --quiet   standard error only for failures\n"
+           "         --keep N  (backup) before a file is replaced by a different one, move\n"
+           "                   it to FOLDER/history/<prefix><namespace>.<YYYYMMDD-HHMMSS>.txt;\n"
+           "                   keep the newest N there per namespace\n"
+           "         a lone -- ends the options\n"
            "exit status: 0 done: backed up, every line restored or already there, no\n"
            "               differences, every target live\n"
            "             1 something failed: a file, a namespace, no directory, a line not\n"
            "               restored (or one that would fail); differences; targets missing\n"
-           "             2 usage, or a file or namespace that cannot be read (nothing changed)\n"
+           "             2 usage, a file that cannot be read or is no backup file, or a\n"
+           "               namespace that cannot be read (nothing changed)\n"
            "             3 backed up, but some lines lost characters\n";
 }
 
@@ -66,13 +78,15 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         return RunRestoreCommand({options.restore, options.dryRun, options.quiet}, console);
     if (!options.compare.empty()) return RunCompareCommand(options.compare, console);
     if (!options.verify.empty()) return RunVerifyCommand(options.verify, console);
+    if (!options.diffOld.empty()) return RunDiffCommand(options.diffOld, options.diffNew, console);
     const std::vector<std::string>& p = options.positional;
     // One argument only sets the prefix in the window; without one it is a usage error.
     if (p.size() < 2) {
         console.err << UsageText();
         return kExitUsage;
     }
-    BackupCommand backup{p[0], p[1], p.size() == 3 ? p[2] : std::string(), options.quiet};
+    BackupCommand backup{p[0], p[1], p.size() == 3 ? p[2] : std::string(), options.quiet,
+                         options.keep};
     return RunBackupCommand(backup, console);
 }
 

@@ -5,6 +5,7 @@
 #include "backup/run_report.h"
 #include "cli/backup_input.h"
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 
@@ -39,13 +40,18 @@ std::optional<NamespaceComparison> CompareFile(const std::string& file, Console 
     return comparison;
 }
 
-} // namespace
+// What the differences are called: the first file's (or the only file's) side and the other.
+struct DifferenceWords {
+    std::string identical; // the whole output when there are no differences
+    const char* onlyFirst;
+    const char* onlySecond;
+};
 
-int RunCompareCommand(const std::string& file, Console console) {
-    std::optional<NamespaceComparison> comparison = CompareFile(file, console);
-    if (!comparison) return kExitUsage;
+// The lines "- ", "+ " and "~ " of the differences, then a summary; the exit status.
+int PrintDifferences(const NamespaceComparison& comparison, const DifferenceWords& words,
+                     Console console) {
     using Kind = NamespaceDifference::Kind;
-    for (const NamespaceDifference& d : comparison->differences) {
+    for (const NamespaceDifference& d : comparison.differences) {
         switch (d.kind) {
         case Kind::OnlyInFile:
             console.out << ConsoleText("- " + d.line) << '\n';
@@ -58,19 +64,64 @@ int RunCompareCommand(const std::string& file, Console console) {
             break;
         }
     }
-    if (comparison->differences.empty()) {
-        console.out << "no differences: " << Count(comparison->fileTargets, "target", "targets")
-                    << " in the file, all live\n";
+    if (comparison.differences.empty()) {
+        console.out << words.identical << "\n";
         return kExitSuccess;
     }
-    console.out << Count(static_cast<int>(comparison->differences.size()), "difference",
+    console.out << Count(static_cast<int>(comparison.differences.size()), "difference",
                          "differences")
-                << ": " << comparison->Count(Kind::OnlyInFile)
-                << " only in the file (a restore would add them), "
-                << comparison->Count(Kind::OnlyLive) << " added since, "
-                << Count(comparison->Count(Kind::CommentChanged), "comment", "comments")
+                << ": " << comparison.Count(Kind::OnlyInFile) << " " << words.onlyFirst << ", "
+                << comparison.Count(Kind::OnlyLive) << " " << words.onlySecond << ", "
+                << Count(comparison.Count(Kind::CommentChanged), "comment", "comments")
                 << " changed\n";
     return kExitFailure;
+}
+
+// Says on standard error which lines of a file are left out; false (a file that is no backup
+// file) when every line that is not blank is left out.
+bool ReportNotBackupLines(const std::string& file, const std::vector<AnsiString>& lines,
+                          const std::vector<int>& notBackupLines, Console console) {
+    for (int index : notBackupLines)
+        console.err << "kestrune: " << file << ": line " << index + 1
+                    << " is not a backup line and was left out: " << ConsoleText(lines[index])
+                    << "\n";
+    const auto blank = std::count_if(lines.begin(), lines.end(),
+                                     [](const AnsiString& line) { return IsBlankLine(line); });
+    const bool allLeftOut = !notBackupLines.empty() &&
+                            notBackupLines.size() + static_cast<size_t>(blank) == lines.size();
+    if (allLeftOut) console.err << "kestrune: " << file << " is not a backup file\n";
+    return !allLeftOut;
+}
+
+} // namespace
+
+int RunCompareCommand(const std::string& file, Console console) {
+    std::optional<NamespaceComparison> comparison = CompareFile(file, console);
+    if (!comparison) return kExitUsage;
+    return PrintDifferences(
+        *comparison,
+        {"no differences: " + Count(comparison->fileTargets, "target", "targets") +
+             " in the file, all live",
+         "only in the file (a restore would add them)", "added since"},
+        console);
+}
+
+int RunDiffCommand(const std::string& oldFile, const std::string& newFile, Console console) {
+    std::optional<std::vector<AnsiString>> oldLines = ReadBackupInput(oldFile, console);
+    if (!oldLines) return kExitUsage;
+    std::optional<std::vector<AnsiString>> newLines = ReadBackupInput(newFile, console);
+    if (!newLines) return kExitUsage;
+    LiveNamespaces newer;
+    const std::vector<int> newNotBackupLines = newer.AddBackupLines(*newLines);
+    NamespaceComparison comparison = CompareWithLive(*oldLines, newer);
+    if (!ReportNotBackupLines(oldFile, *oldLines, comparison.notBackupLines, console) ||
+        !ReportNotBackupLines(newFile, *newLines, newNotBackupLines, console))
+        return kExitUsage;
+    return PrintDifferences(
+        comparison,
+        {"no differences: " + Count(comparison.fileTargets, "target", "targets") + " in both files",
+         "only in the old file", "added since"},
+        console);
 }
 
 int RunVerifyCommand(const std::string& file, Console console) {

@@ -1,4 +1,5 @@
-// --compare FILE and --verify FILE: a backup file held against the live namespaces it names.
+// --compare FILE and --verify FILE: a backup file held against the live namespaces it names;
+// --diff OLD NEW: two backup files held against each other.
 #pragma once
 
 #include "cli/command_line.h"
@@ -15,5 +16,11 @@ int RunCompareCommand(const std::string& file, Console console);
 // The file's targets that are not live, then a summary. 0 all live, 1 some missing, 2 the file
 // or a namespace could not be read.
 int RunVerifyCommand(const std::string& file, Console console);
+
+// The same lines and summary as --compare, for two backup files: "-" a target only in the old
+// file, "+" one only in the new, "~" an entry whose comment changed (the new file's line, then
+// the old comment). 0 identical, 1 differences, 2 a file could not be read or holds lines but
+// no backup line.
+int RunDiffCommand(const std::string& oldFile, const std::string& newFile, Console console);
 
 } // namespace kestrune

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <charconv>
+
 namespace kestrune {
 
 Options ParseOptions(const std::vector<std::string>& arguments) {
@@ -37,14 +39,34 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             fileOf(options.compare);
         else if (a == "--verify")
             fileOf(options.verify);
-        else
+        else if (a == "--keep") {
+            const std::string number = i + 1 < arguments.size() ? arguments[++i] : std::string();
+            int value = 0;
+            auto [end, error] =
+                std::from_chars(number.data(), number.data() + number.size(), value);
+            if (error != std::errc() || end != number.data() + number.size() || value < 1)
+                options.error = "--keep needs a number of copies, 1 or more" +
+                                (number.empty() ? std::string() : ", not \"" + number + "\"");
+            else
+                options.keep = value;
+        } else if (a == "--diff") {
+            ++actions;
+            if (i + 2 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 2].empty())
+                options.error = "--diff needs two file names, the old one and the new one";
+            else {
+                options.diffOld = arguments[++i];
+                options.diffNew = arguments[++i];
+            }
+        } else
             options.error = "unknown option " + a;
         if (!options.error.empty()) return options;
     }
     if (actions > 1)
-        options.error = "--restore, --compare and --verify cannot be combined";
+        options.error = "--restore, --compare, --verify and --diff cannot be combined";
     else if (options.dryRun && options.restore.empty())
         options.error = "--dry-run goes with --restore";
+    else if (options.keep > 0 && actions > 0)
+        options.error = "--keep goes with a backup (PREFIX FOLDER)";
     else if (actions == 1 && !options.positional.empty())
         options.error = "unexpected argument " + options.positional.front();
     return options;

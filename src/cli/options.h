@@ -15,6 +15,9 @@ struct Options {
     std::string restore; // FILE of --restore
     std::string compare; // FILE of --compare
     std::string verify;  // FILE of --verify
+    std::string diffOld; // OLD and NEW of --diff
+    std::string diffNew;
+    int keep = 0; // N of --keep; 0 without it
     std::vector<std::string> positional;
     std::string error; // why the command line is not usable; empty when it is
 };

@@ -120,6 +120,27 @@ TEST(NamespaceComparison, EachTargetCountsOnceAndTheOrderIsStable) {
     EXPECT_EQ(c.Count(Kind::OnlyLive), 2);
 }
 
+TEST(NamespaceComparison, ChangedLinesAreCountedByPathAndTargetWithoutRegardToCase) {
+    const std::vector<AnsiString> before = {"dfscmd /add \"\\\\d\\N\\b\" \"\\\\FS2\\b\" \"then\"",
+                                            "dfscmd /map \"\\\\d\\N\\b\" \"\\\\FS1\\b\" \"then\"",
+                                            "dfscmd /map \"\\\\d\\N\\gone\" \"\\\\FS1\\gone\" \"\"",
+                                            "dfscmd /map \"\\\\d\\N\\same\" \"\\\\FS1\\same\" \"\"",
+                                            "hand-written note",
+                                            ""};
+    const std::vector<AnsiString> after = {
+        // The comment of both targets of b: two lines changed.
+        "dfscmd /add \"\\\\d\\N\\b\" \"\\\\FS2\\b\" \"now\"",
+        "dfscmd /map \"\\\\d\\N\\b\" \"\\\\FS1\\b\" \"now\"",
+        "dfscmd /map \"\\\\d\\N\\new\" \"\\\\FS1\\new\" \"\"",
+        "dfscmd /map \"\\\\d\\N\\new\" \"\\\\fs1\\NEW\" \"\"", // the same target again
+        // Matched in spite of case; its text changed all the same.
+        "dfscmd /map \"\\\\d\\N\\SAME\" \"\\\\fs1\\same\" \"\"", "   "};
+    EXPECT_EQ(CountChangedLines(before, after), (LineChanges{1, 2, 3}));
+    EXPECT_EQ(CountChangedLines(after, before), (LineChanges{2, 1, 3}));
+    EXPECT_EQ(CountChangedLines(before, before), LineChanges{});
+    EXPECT_EQ(CountChangedLines({}, before), (LineChanges{5, 0, 0}));
+}
+
 TEST(RestorePlan, LinesSeeWhatTheLinesBeforeThemWouldDo) {
     LiveNamespaces live;
     live.Add("\\\\d\\N", "DC1\\N", "");

@@ -34,6 +34,31 @@ TEST_F(FileIo, ReplaceKeepsBytesExactlyAndLeavesNothingBeside) {
     EXPECT_EQ(ReadWholeFile(file), "a\n");
 }
 
+// History moves a backup file only to a name nothing holds: a taken name is refused, both
+// files staying as they were.
+TEST_F(FileIo, LinksAndMovesNeverTakeATakenName) {
+    const std::filesystem::path a = folder / "a.txt", b = folder / "b.txt", c = folder / "c.txt";
+    WriteWholeFile(a, "a");
+    WriteWholeFile(b, "b");
+    EXPECT_FALSE(LinkFile(a, b));
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_FALSE(MoveFileNoReplace(a, b));
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(ReadWholeFile(a), "a");
+    EXPECT_EQ(ReadWholeFile(b), "b");
+
+    ASSERT_TRUE(LinkFile(a, c));
+    FileIdentity first, second;
+    ASSERT_TRUE(IdentifyNamedFile(a, first) && IdentifyNamedFile(c, second));
+    EXPECT_EQ(first.index, second.index);
+    std::filesystem::remove(c);
+    ASSERT_TRUE(MoveFileNoReplace(a, c));
+    EXPECT_FALSE(std::filesystem::exists(a));
+    EXPECT_EQ(ReadWholeFile(c), "a");
+    EXPECT_FALSE(MoveFileNoReplace(a, b));
+    EXPECT_EQ(errno, ENOENT);
+}
+
 // A name in the code page reaches the file system as the characters it stands for.
 TEST_F(FileIo, NamesFromAnsiTextKeepTheirCharacters) {
     const AnsiString name = "R\xe9sum\xe9 \x80.txt"; // Windows-1252: "Résumé €.txt"

@@ -55,6 +55,43 @@ TEST_F(CompareCommandTest, PathsAndTargetsMatchWithoutRegardToCase) {
                          "line\n");
 }
 
+TEST_F(CompareCommandTest, DiffHoldsTwoBackupFilesAgainstEachOtherAsCompareHoldsOneAgainstLive) {
+    const std::string before = (BackUp("a") / "Public.txt").string();
+    DeleteLink("Public", "/Policies");
+    ASSERT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Added", u"FS4", u"Added", u"new", 0), 0u);
+    ASSERT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Added", u"FS5", u"Added", u"", 0), 0u);
+    SetComment("Public", "/Software", "Changed");
+    const std::string after = (BackUp("b") / "Public.txt").string();
+
+    EXPECT_EQ(Run({"--diff", before, after}), kExitFailure) << err.str();
+    EXPECT_EQ(
+        Lines(out.str()),
+        (std::vector<std::string>{
+            R"(+ dfscmd /map "\\example.com\Public\Added" "\\FS4\Added" "new")",
+            R"(+ dfscmd /add "\\example.com\Public\Added" "\\FS5\Added" "new")", "- " + kPolicies,
+            R"(~ dfscmd /map "\\example.com\Public\Software" "\\FS1\Software" "Changed" (was "Installers, "current" and older"))",
+            "4 differences: 1 only in the old file, 2 added since, 1 comment changed"}));
+    EXPECT_EQ(err.str(), "");
+    // The new file is what is live: --compare of the old one finds the same differences.
+    std::vector<std::string> differences = Lines(out.str());
+    EXPECT_EQ(Run({"--compare", before}), kExitFailure);
+    differences.back() = Lines(out.str()).back();
+    EXPECT_EQ(Lines(out.str()), differences);
+
+    EXPECT_EQ(Run({"--diff", after, after}), kExitSuccess);
+    EXPECT_EQ(out.str(), "no differences: 9 targets in both files\n");
+    // An empty file is the backup of an empty namespace; a line that is no backup line is said
+    // and left out.
+    WriteWholeFile(folder / "empty.txt", "");
+    WriteWholeFile(folder / "noted.txt", ReadWholeFile(before) + "checked on Monday\r\n");
+    EXPECT_EQ(Run({"--diff", (folder / "empty.txt").string(), before}), kExitFailure);
+    EXPECT_EQ(Lines(out.str()).back(), "8 differences: 0 only in the old file, 8 added since, "
+                                       "0 comments changed");
+    EXPECT_EQ(Run({"--diff", before, (folder / "noted.txt").string()}), kExitSuccess);
+    EXPECT_EQ(err.str(), "kestrune: " + (folder / "noted.txt").string() +
+                             ": line 9 is not a backup line and was left out: checked on Monday\n");
+}
+
 TEST_F(CompareCommandTest, VerifyListsTheMissingTargets) {
     const std::string file = (BackUp("b") / "Public.txt").string();
     EXPECT_EQ(Run({"--verify", file}), kExitSuccess);

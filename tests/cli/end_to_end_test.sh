@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The console program end to end on a copy of the sample domain, in UTF-8 so that the Greek
 # and French names come back whole: back up, lose two links, verify, dry run, restore, compare,
-# back up again. Usage: end_to_end_test.sh KESTRUNE_CLI SAMPLE_LDIF [EMULATOR]
+# back up again; add a link and back up keeping history. Usage: end_to_end_test.sh KESTRUNE_CLI
+# SAMPLE_LDIF [EMULATOR]
 # (EMULATOR, such as wine, runs a cross-built program.)
 set -euo pipefail
 cli=("$1") sample=$2
@@ -62,6 +63,28 @@ for file in "$scratch"/first/*.txt; do
     cmp "$file" "$scratch/second/$(basename "$file")"
 done
 
+# The scheduled backup again: each namespace's line says what changed; with --keep the file that
+# a different one replaces moves to history, where it is a backup file like any other.
+status 0 "${cli[@]}" --keep 1 "" "$scratch/second"
+expect 'kestrune: Projets: 4 lines, ' "$scratch/err"
+expect ' s (unchanged)' "$scratch/err"
+[ ! -e "$scratch/second/history" ]
+printf 'dfscmd /map "\\\\example.com\\Projets\\Nouveau" "\\\\FS1\\Nouveau" "ajouté"\r\n' >"$scratch/new.txt"
+status 0 "${cli[@]}" --restore "$scratch/new.txt"
+status 0 "${cli[@]}" --keep 1 "" "$scratch/second"
+grep -qE '^kestrune: Projets: 5 lines, [0-9.]+ s \(1 added, 0 removed, 0 changed\)' "$scratch/err" ||
+    { echo "FAILED: no change summary for Projets:"; cat "$scratch/err"; exit 1; }
+kept=("$scratch"/second/history/Projets.*.txt)
+[ "${#kept[@]}" = 1 ] && [ "$(ls "$scratch/second/history" | wc -l)" = 1 ]
+cmp "${kept[0]}" "$scratch/first/Projets.txt"
+status 1 "${cli[@]}" --diff "${kept[0]}" "$scratch/second/Projets.txt"
+expect '+ dfscmd /map "\\example.com\Projets\Nouveau" "\\FS1\Nouveau" "ajouté"' "$scratch/out"
+expect '1 difference: 0 only in the old file, 1 added since, 0 comments changed' "$scratch/out"
+status 0 "${cli[@]}" --restore "${kept[0]}" --dry-run
+expect 'already there: dfscmd /map "\\example.com\Projets\Résumés"' "$scratch/out"
+status 2 "${cli[@]}" --keep 0 "" "$scratch/second"
+expect '--keep needs a number of copies, 1 or more' "$scratch/err"
+
 # Bytes that are not UTF-8 would become U+FFFD in a link's name: the line is refused instead.
 printf 'dfscmd /map "\\\\example.com\\Public\\Caf\xe9" "\\\\FS1\\Cafe" ""\r\n' >"$scratch/latin1.txt"
 status 1 "${cli[@]}" --restore "$scratch/latin1.txt"
@@ -75,4 +98,6 @@ status 2 "${cli[@]}" --restore "$scratch/missing.txt"
 expect 'Cannot open file' "$scratch/err"
 status 0 "${cli[@]}" --help
 expect '--restore FILE [--dry-run]' "$scratch/out"
+expect '--diff OLD NEW' "$scratch/out"
+expect '--keep N' "$scratch/out"
 echo "end to end: passed"

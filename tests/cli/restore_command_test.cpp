@@ -218,6 +218,7 @@ TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
     WriteWholeFile(folder / "utf8.txt", "\xEF\xBB\xBF"
                                         "dfscmd");
     WriteWholeFile(folder / "empty.txt", "");
+    WriteWholeFile(folder / "notes.txt", "Monday: backed up\r\n\r\nTuesday: restored\r\n");
     WriteWholeFile(folder / "gone.txt",
                    "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS1\\a\" \"\"\r\n");
 
@@ -242,6 +243,13 @@ TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
         {{"--compare"}, "--compare needs a file name"},
         {{"--dry-run", "--compare", good}, "--dry-run goes with --restore"},
         {{"--restore", good, "--force"}, "unknown option --force"},
+        {{"--diff", good, missing},
+         "kestrune: Cannot open file \"" + missing + "\". No such file or directory\n"},
+        {{"--diff", (folder / "utf16.txt").string(), good}, "UTF-16 byte-order mark"},
+        {{"--diff", good, (folder / "notes.txt").string()},
+         "kestrune: " + (folder / "notes.txt").string() + " is not a backup file\n"},
+        {{"--diff", good}, "--diff needs two file names"},
+        {{"--diff", good, good, "--compare", good}, "cannot be combined"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Run(c.arguments), kExitUsage) << c.arguments.front();
