@@ -497,7 +497,7 @@ Status MemoryStore::CatchUp(bool exclusive) {
             std::string line = AnsiFromPath(file_) + ":" + std::to_string(where.tornLine) + ": ";
             if (exclusive && writeError_ == 0) {
                 // Removed before anything is appended, or it would stand in the middle.
-                if (::ftruncate(fd_, static_cast<off_t>(end)) != 0)
+                if (!TruncateFileDescriptor(fd_, end))
                     return FileFailure("Cannot record the change in", file_, errno);
                 Warn(line + "the last change record was cut short when it was written; removed");
             } else if (warnedAt_ != end) {
@@ -557,7 +557,7 @@ Status MemoryStore::Record(const std::string& ldif) {
     if (error == 0 && !SyncFileDescriptor(fd_)) error = errno;
     if (error != 0) {
         // A partial record would be dropped by the next load; cut it off now all the same.
-        if (done > 0 && ::ftruncate(fd_, static_cast<off_t>(read_)) != 0)
+        if (done > 0 && !TruncateFileDescriptor(fd_, read_))
             broken_ = FileFailure("Cannot record the change in", file_, errno);
         return FileFailure("Cannot record the change in", file_, error);
     }
