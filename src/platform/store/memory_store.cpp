@@ -1,18 +1,11 @@
 #include "platform/store/memory_store.h"
 
 #include "base/ascii.h"
-#include "base/file_io.h"
-#include "base/paths.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
 #include "platform/store/guid.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace kestrune::store {
 namespace {
@@ -324,59 +317,8 @@ void MemoryStore::KeepCursorKeys() {
         cursor->KeepKeys();
 }
 
-namespace {
-
-std::function<void(const std::string&)>& WarningSink() {
-    static std::function<void(const std::string&)> sink;
-    return sink;
-}
-
-void Warn(const std::string& text) {
-    if (WarningSink())
-        WarningSink()(text);
-    else
-        std::fprintf(stderr, "kestrune: %s\n", text.c_str());
-}
-
-Status FileFailure(const char* what, const std::filesystem::path& file, int error) {
-    return {ResultCode::Unavailable,
-            std::string(what) + " \"" + FullFileName(file) + "\": " + SystemErrorText(error),
-            error};
-}
-
-// How much of the file is read at once.
-constexpr size_t kReadBlock = size_t(1) << 20;
-
-// Where the text's last blank line ends (a record ends there), or 0 without one.
-size_t AfterLastBlankLine(std::string_view text) {
-    for (size_t i = text.size(); i-- > 1;) {
-        if (text[i] != '\n') continue;
-        if (text[i - 1] == '\n' || (i >= 2 && text[i - 1] == '\r' && text[i - 2] == '\n'))
-            return i + 1;
-    }
-    return 0;
-}
-
-// Releases the file lock and leaves the exclusive section however work ends.
-class ExclusiveSection {
-  public:
-    ExclusiveSection(int fd, int& depth) : fd_(fd), depth_(depth) { ++depth_; }
-    ~ExclusiveSection() {
-        --depth_;
-        if (fd_ >= 0) LockFileDescriptor(fd_, FileLock::None);
-    }
-    ExclusiveSection(const ExclusiveSection&) = delete;
-    ExclusiveSection& operator=(const ExclusiveSection&) = delete;
-
-  private:
-    int fd_;
-    int& depth_;
-};
-
-} // namespace
-
 void MemoryStore::SetWarningSink(std::function<void(const std::string&)> sink) {
-    WarningSink() = std::move(sink);
+    Journal::SetWarningSink(std::move(sink));
 }
 
 MemoryStore::MemoryStore() = default;
@@ -384,30 +326,12 @@ MemoryStore::MemoryStore() = default;
 MemoryStore::~MemoryStore() {
     for (Cursor* cursor : cursors_)
         cursor->Orphan();
-    if (fd_ >= 0) ::close(fd_);
 }
 
 std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file,
                                                std::string& error) {
     auto store = std::make_unique<MemoryStore>();
-    store->file_ = file;
-    store->fd_ = OpenFileDescriptor(file, O_RDWR | O_APPEND);
-    if (store->fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-        // A domain that cannot be changed can still be read; changes then fail with the reason.
-        store->writeError_ = errno;
-        store->fd_ = OpenFileDescriptor(file, O_RDONLY);
-    }
-    if (store->fd_ < 0) {
-        error = "Cannot open file \"" + FullFileName(file) + "\". " + SystemErrorText(errno);
-        return nullptr;
-    }
-    // The shared lock waits out a change another program is writing.
-    if (!LockFileDescriptor(store->fd_, FileLock::Shared)) {
-        error = FileFailure("Cannot lock", file, errno).message;
-        return nullptr;
-    }
-    Status status = store->CatchUp(false);
-    LockFileDescriptor(store->fd_, FileLock::None);
+    Status status = store->journal_.Open(file);
     if (!status.ok()) {
         error = status.message;
         return nullptr;
@@ -434,136 +358,8 @@ Status MemoryStore::Apply(LdifRecord& r) {
     return Status::Ok();
 }
 
-Status MemoryStore::CatchUp(bool exclusive) {
-    FileIdentity open;
-    FileIdentity named;
-    if (!IdentifyOpenFile(fd_, open)) return FileFailure("Cannot read", file_, errno);
-    if (!IdentifyNamedFile(file_, named)) return FileFailure("Cannot open", file_, errno);
-    // Records are only ever appended; anything else means the file is not the one loaded.
-    if (named.index != open.index || named.volume != open.volume || open.size < read_) {
-        broken_ = {ResultCode::Unavailable,
-                   "\"" + FullFileName(file_) +
-                       "\" was replaced or shortened by another program; open it again",
-                   0};
-        return broken_;
-    }
-    uint64_t size = open.size;
-    if (size == read_) return Status::Ok();
-    // The records are read a block at a time, each block cut after its last complete record,
-    // so that a large file is never held whole beside the entries made of it.
-    const bool loaded = read_ > 0;
-    size_t capacity = static_cast<size_t>(std::min<uint64_t>(kReadBlock, size - read_));
-    auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
-    size_t filled = 0; // bytes read and not yet applied
-    uint64_t at = read_;
-    for (bool last = false; !last;) {
-        if (filled == capacity) {
-            // One record longer than the buffer: room for more of it.
-            auto bigger = std::make_unique_for_overwrite<char[]>(capacity * 2);
-            std::memcpy(bigger.get(), buffer.get(), filled);
-            buffer = std::move(bigger);
-            capacity *= 2;
-        }
-        size_t want = static_cast<size_t>(std::min<uint64_t>(capacity - filled, size - at));
-        for (size_t done = 0; done < want;) {
-            long long n = ReadFileAt(fd_, buffer.get() + filled, want - done, at);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return FileFailure("Cannot read", file_, errno);
-            if (n == 0) {
-                size = at; // shortened meanwhile: the next look finds out
-                break;
-            }
-            done += static_cast<size_t>(n);
-            filled += static_cast<size_t>(n);
-            at += static_cast<uint64_t>(n);
-        }
-        last = at >= size;
-        std::string_view text(buffer.get(), filled);
-        size_t cut = last ? text.size() : AfterLastBlankLine(text);
-        if (cut == 0) continue; // no whole record yet: read on
-        std::string_view piece = text.substr(0, cut);
-        LdifTail where;
-        where.firstLine = nextLine_;
-        Status status = ReadLdif(
-            piece, AnsiFromPath(file_), [this](LdifRecord& r) { return Apply(r); }, &where);
-        if (!status.ok()) {
-            // Some of the records may be in; the file and the store no longer agree.
-            if (loaded) broken_ = status;
-            return status;
-        }
-        uint64_t end = where.torn ? read_ + where.tornOffset : read_ + piece.size();
-        if (where.torn) {
-            // A program died while appending this record: it never reported the change done.
-            std::string line = AnsiFromPath(file_) + ":" + std::to_string(where.tornLine) + ": ";
-            if (exclusive && writeError_ == 0) {
-                // Removed before anything is appended, or it would stand in the middle.
-                if (!TruncateFileDescriptor(fd_, end))
-                    return FileFailure("Cannot record the change in", file_, errno);
-                Warn(line + "the last change record was cut short when it was written; removed");
-            } else if (warnedAt_ != end) {
-                Warn(line + "the last change record was cut short when it was written; left out");
-            }
-            warnedAt_ = end;
-        }
-        nextLine_ += static_cast<size_t>(
-            std::count(piece.begin(), piece.begin() + static_cast<ptrdiff_t>(end - read_), '\n'));
-        read_ = end;
-        std::memmove(buffer.get(), buffer.get() + cut, filled - cut);
-        filled -= cut;
-    }
-    return Status::Ok();
-}
-
-std::string MemoryStore::Separator() const {
-    char last[3] = {};
-    size_t n = static_cast<size_t>(std::min<uint64_t>(read_, 3));
-    if (n == 0) return {};
-    if (ReadFileAt(fd_, last + 3 - n, n, read_ - n) != static_cast<long long>(n)) return "\n\n";
-    std::string_view end(last, 3);
-    if (end.ends_with("\n\n") || end.ends_with("\n\r\n")) return {};
-    return end.ends_with("\n") ? "\n" : "\n\n";
-}
-
 Status MemoryStore::Exclusively(const std::function<Status()>& work) {
-    if (file_.empty() || exclusive_ > 0) {
-        ExclusiveSection section(-1, exclusive_);
-        return work();
-    }
-    if (!broken_.ok()) return broken_;
-    if (!LockFileDescriptor(fd_, FileLock::Exclusive))
-        return FileFailure("Cannot lock", file_, errno);
-    ExclusiveSection section(fd_, exclusive_);
-    Status status = CatchUp(true);
-    if (!status.ok()) return status;
-    return work();
-}
-
-Status MemoryStore::Record(const std::string& ldif) {
-    if (file_.empty()) return Status::Ok();
-    if (writeError_ != 0) return FileFailure("Cannot record the change in", file_, writeError_);
-    std::string text = Separator() + ldif;
-    size_t done = 0;
-    int error = 0;
-    while (done < text.size()) {
-        auto n = ::write(fd_, text.data() + done, static_cast<unsigned>(text.size() - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = errno;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    // The change counts as made only once it is on the disk.
-    if (error == 0 && !SyncFileDescriptor(fd_)) error = errno;
-    if (error != 0) {
-        // A partial record would be dropped by the next load; cut it off now all the same.
-        if (done > 0 && !TruncateFileDescriptor(fd_, read_))
-            broken_ = FileFailure("Cannot record the change in", file_, errno);
-        return FileFailure("Cannot record the change in", file_, error);
-    }
-    nextLine_ += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    read_ += text.size();
-    return Status::Ok();
+    return journal_.Exclusively(work);
 }
 
 MemoryStore::Node* MemoryStore::FindNode(std::string_view dn) const {
@@ -578,12 +374,7 @@ MemoryStore::Node* MemoryStore::FindNode(std::string_view dn) const {
 Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchCursor>& cursor) {
     // Others' changes are taken in first. When that fails, what the store holds still
     // answers; changes are the ones refused.
-    if (!file_.empty() && exclusive_ == 0 && broken_.ok() &&
-        LockFileDescriptor(fd_, FileLock::Shared)) {
-        // A failure is kept in broken_ and refuses the next change.
-        static_cast<void>(CatchUp(false));
-        LockFileDescriptor(fd_, FileLock::None);
-    }
+    journal_.Refresh();
     std::unique_ptr<Filter> filter;
     Status status = Filter::Parse(request.filter, filter,
                                   [this](std::string_view type) { return schema_.SyntaxOf(type); });
@@ -784,7 +575,7 @@ Status MemoryStore::DoAdd(Entry&& entry, bool record) {
     }
     if (record) {
         Status status = CheckSuperior(entry.dn, StructuralClass(entry), parent);
-        if (status.ok()) status = Record(FormatLdifAdd(entry));
+        if (status.ok()) status = journal_.Record(FormatLdifAdd(entry));
         if (!status.ok()) return status;
     }
     auto node = std::make_unique<Node>();
@@ -816,7 +607,7 @@ Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modificati
         if (!status.ok()) return status;
     }
     if (record) {
-        Status status = Record(FormatLdifModify(before.dn, changes));
+        Status status = journal_.Record(FormatLdifModify(before.dn, changes));
         if (!status.ok()) return status;
     }
     Index(node, false);
@@ -839,7 +630,7 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     if (!node->children.empty())
         return Error(ResultCode::NotAllowedOnNonLeaf, "Entry has children: " + dn);
     if (record) {
-        Status status = Record(FormatLdifDelete(std::string(node->entry.Dn())));
+        Status status = journal_.Record(FormatLdifDelete(std::string(node->entry.Dn())));
         if (!status.ok()) return status;
     }
     std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
@@ -925,7 +716,8 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
         if (!status.ok()) return status;
     }
     if (record) {
-        Status status = Record(FormatLdifModRdn(entry.dn, newRdn, deleteOldRdn, newSuperior));
+        Status status =
+            journal_.Record(FormatLdifModRdn(entry.dn, newRdn, deleteOldRdn, newSuperior));
         if (!status.ok()) return status;
     }
     std::string oldRdn = FirstRdn(entry.dn);

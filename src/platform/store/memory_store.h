@@ -6,6 +6,7 @@
 
 #include "platform/store/directory_schema.h"
 #include "platform/store/directory_store.h"
+#include "platform/store/journal.h"
 #include "platform/store/ldif.h"
 #include "platform/store/stored_entry.h"
 
@@ -65,12 +66,6 @@ class MemoryStore : public DirectoryStore {
     Status DoDelete(const std::string& dn, bool record);
     Status DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
                     const std::string& newSuperior, bool record);
-    Status Record(const std::string& ldif);
-    // Applies the records other programs appended since the file was last read. Holding the
-    // exclusive lock, it also removes a record cut short by a program that died writing it.
-    Status CatchUp(bool exclusive);
-    // What must come before the next record: the file may not end in a blank line.
-    std::string Separator() const;
     Node* FindNode(std::string_view dn) const;
     // The node and its descendants, each with its DN after the node is renamed to newDn.
     void Renamed(Node* node, const std::string& newDn,
@@ -112,14 +107,8 @@ class MemoryStore : public DirectoryStore {
     // The parent of the last entry added, by the DN text that named it.
     std::string lastParentDn_;
     Node* lastParent_ = nullptr;
-    std::filesystem::path file_;
-    int fd_ = -1;
-    int writeError_ = 0;             // why the file could only be opened for reading
-    uint64_t read_ = 0;              // bytes of the file applied: all but an incomplete last record
-    size_t nextLine_ = 1;            // the line number at read_
-    uint64_t warnedAt_ = UINT64_MAX; // where the incomplete record last warned about begins
-    int exclusive_ = 0;              // depth of Exclusively calls in progress
-    Status broken_;                  // why the file can no longer be followed (changes then fail)
+    // The file the entries come from and changes go to; its records are applied by Apply.
+    Journal journal_{[this](LdifRecord& record) { return Apply(record); }};
 };
 
 } // namespace kestrune::store
