@@ -85,6 +85,8 @@ class MemoryStore : public DirectoryStore {
     void Compact();
     // Before a node goes or changes its key: the searches being paged keep keys instead.
     void KeepCursorKeys();
+    // The store goes: the searches being paged end.
+    void OrphanCursors();
     // The entries the index holds for the terms, within the scope; false when the filter
     // cannot use the index.
     bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope, bool wholeForest,
