@@ -26,43 +26,11 @@ std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file
 }
 
 Status MemoryStore::LoadText(std::string_view text, const std::string& name) {
-    return ReadLdif(text, name, [this](LdifRecord& r) { return Apply(r); });
-}
-
-Status MemoryStore::Apply(LdifRecord& r) {
-    switch (r.kind) {
-    case LdifRecord::Kind::Content:
-    case LdifRecord::Kind::Add:
-        return DoAdd(std::move(r.entry), false);
-    case LdifRecord::Kind::Delete:
-        return DoDelete(r.entry.dn, false);
-    case LdifRecord::Kind::Modify:
-        return DoModify(r.entry.dn, r.changes, false);
-    case LdifRecord::Kind::ModRdn:
-        return DoRename(r.entry.dn, r.newRdn, r.deleteOldRdn, r.newSuperior, false);
-    }
-    return Status::Ok();
+    return ReadLdif(text, name, [this](LdifRecord& r) { return Replay(r); });
 }
 
 Status MemoryStore::Exclusively(const std::function<Status()>& work) {
     return journal_.Exclusively(work);
-}
-
-Status MemoryStore::Add(const Entry& entry) {
-    return Exclusively([&] { return DoAdd(Entry(entry), true); });
-}
-
-Status MemoryStore::Modify(const std::string& dn, const std::vector<Modification>& changes) {
-    return Exclusively([&] { return DoModify(dn, changes, true); });
-}
-
-Status MemoryStore::Delete(const std::string& dn) {
-    return Exclusively([&] { return DoDelete(dn, true); });
-}
-
-Status MemoryStore::Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
-                           const std::string& newSuperior) {
-    return Exclusively([&] { return DoRename(dn, newRdn, deleteOldRdn, newSuperior, true); });
 }
 
 } // namespace kestrune::store

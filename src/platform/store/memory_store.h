@@ -60,12 +60,50 @@ class MemoryStore : public DirectoryStore {
     };
     class Cursor;
 
-    Status Apply(LdifRecord& record); // may take the record's contents
-    Status DoAdd(Entry&& entry, bool record);
-    Status DoModify(const std::string& dn, const std::vector<Modification>& changes, bool record);
-    Status DoDelete(const std::string& dn, bool record);
-    Status DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
-                    const std::string& newSuperior, bool record);
+    // A change checked against the entries, ready to take effect: applying it cannot fail.
+    struct NewEntry {
+        Entry entry; // as it is stored: with its GUID, its naming value and its category
+        std::string key;
+        std::string parentDn; // as the entry's DN names it
+        Node* parent = nullptr;
+    };
+    struct Modified {
+        Node* node = nullptr;
+        Entry before;
+        Entry after;
+    };
+    struct Moved {
+        Node* node = nullptr;
+        Node* parent = nullptr; // after the move; null for an entry without a parent
+        Entry entry;            // before the move
+        std::string rdn;        // the new one
+        bool deleteOldRdn = true;
+        std::string newDn;
+        std::vector<std::pair<Node*, std::string>> renamed; // the subtree, with the new DNs
+    };
+    // The GUID of an entry added without one, from its key.
+    using GuidFor = std::string (*)(const std::string& key);
+
+    // Takes one record of the file (or of loaded text) in; may take the record's contents.
+    Status Replay(LdifRecord& record);
+    // What the entries must allow for a change, whether it is made here or read from the file;
+    // out is the change ready to apply.
+    Status ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out) const;
+    Status ValidateModify(const std::string& dn, const std::vector<Modification>& changes,
+                          Modified& out) const;
+    Status ValidateDelete(const std::string& dn, Node*& out) const;
+    Status ValidateRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                          const std::string& newSuperior, Moved& out) const;
+    // Whether an object of the entry's class may be placed under parent (its schema's
+    // possible superiors); NamingViolation when not. Checked for changes made here: a record
+    // of the file is taken as it was made.
+    Status CheckSuperior(std::string_view dn, std::string_view structuralClass,
+                         const Node* parent) const;
+    void ApplyAdd(NewEntry&& add);
+    void ApplyModify(Modified&& change);
+    void ApplyDelete(Node* node);
+    void ApplyRename(Moved&& move);
+
     Node* FindNode(std::string_view dn) const;
     // The node and its descendants, each with its DN after the node is renamed to newDn.
     void Renamed(Node* node, const std::string& newDn,
@@ -73,10 +111,6 @@ class MemoryStore : public DirectoryStore {
     void Rekey(const std::vector<std::pair<Node*, std::string>>& renamed);
     void Collect(const Node* node, bool deep, bool wholeForest,
                  std::vector<const Node*>& out) const;
-    // Whether an object of the entry's class may be placed under parent (its schema's
-    // possible superiors); NamingViolation when not.
-    Status CheckSuperior(std::string_view dn, std::string_view structuralClass,
-                         const Node* parent) const;
     // DN values that name oldDn or an object below it now name newDn instead (a rename, as
     // the directory keeps references); with newDn empty, linked values naming them go.
     void UpdateReferences(const std::string& oldDn, const std::string& newDn);
@@ -109,8 +143,8 @@ class MemoryStore : public DirectoryStore {
     // The parent of the last entry added, by the DN text that named it.
     std::string lastParentDn_;
     Node* lastParent_ = nullptr;
-    // The file the entries come from and changes go to; its records are applied by Apply.
-    Journal journal_{[this](LdifRecord& record) { return Apply(record); }};
+    // The file the entries come from and changes go to; its records are taken in by Replay.
+    Journal journal_{[this](LdifRecord& record) { return Replay(record); }};
 };
 
 } // namespace kestrune::store

@@ -62,6 +62,30 @@ Status BadAttributeType(std::string_view type) {
     return Error(ResultCode::ProtocolError, "Invalid attribute type \"" + std::string(type) + "\"");
 }
 
+// Whether the file can hold a change made here and read it back as it was made: its attribute
+// types, and the type of an RDN it gives, spelled as LDAP spells them. (A record of the file
+// was read back already, and is taken as it stands.)
+Status CheckSpelling(const Entry& entry) {
+    if (!entry.dn.empty() && !IsAttributeType(RdnType(FirstRdn(entry.dn))))
+        return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
+    for (const Attribute& a : entry.attributes)
+        if (!IsAttributeType(a.type)) return BadAttributeType(a.type);
+    return Status::Ok();
+}
+
+Status CheckSpelling(const std::vector<Modification>& changes) {
+    for (const Modification& m : changes)
+        if (!IsAttributeType(m.type)) return BadAttributeType(m.type);
+    return Status::Ok();
+}
+
+Status CheckRdnSpelling(const std::string& newRdn) {
+    std::vector<std::string> rdns;
+    if (SplitDn(newRdn, rdns) && rdns.size() == 1 && !IsAttributeType(RdnType(rdns.front())))
+        return Error(ResultCode::InvalidDnSyntax, "Invalid RDN: " + newRdn);
+    return Status::Ok();
+}
+
 // The values of an attribute named twice come together under its first name, and an
 // attribute without values is no attribute, as the entry reads back from the file.
 void MergeAttributes(Entry& entry) {
@@ -132,7 +156,96 @@ Status ApplyChange(const DirectorySchema& schema, Entry& entry, const Modificati
 
 } // namespace
 
-Status MemoryStore::DoAdd(Entry&& entry, bool record) {
+// A change made here is checked for what the file can hold, then against the entries and the
+// schema; it is recorded in the file, and takes effect only once it is recorded.
+Status MemoryStore::Add(const Entry& entry) {
+    return Exclusively([&] {
+        NewEntry add;
+        Status status = CheckSpelling(entry);
+        if (status.ok())
+            status = ValidateAdd(
+                Entry(entry), [](const std::string&) { return RandomGuid(); }, add);
+        if (status.ok())
+            status = CheckSuperior(add.entry.dn, StructuralClass(add.entry), add.parent);
+        if (status.ok()) status = journal_.Record(FormatLdifAdd(add.entry));
+        if (status.ok()) ApplyAdd(std::move(add));
+        return status;
+    });
+}
+
+Status MemoryStore::Modify(const std::string& dn, const std::vector<Modification>& changes) {
+    return Exclusively([&] {
+        Modified change;
+        Status status = CheckSpelling(changes);
+        if (status.ok()) status = ValidateModify(dn, changes, change);
+        if (status.ok()) status = journal_.Record(FormatLdifModify(change.before.dn, changes));
+        if (status.ok()) ApplyModify(std::move(change));
+        return status;
+    });
+}
+
+Status MemoryStore::Delete(const std::string& dn) {
+    return Exclusively([&] {
+        Node* node = nullptr;
+        Status status = ValidateDelete(dn, node);
+        if (status.ok()) status = journal_.Record(FormatLdifDelete(std::string(node->entry.Dn())));
+        if (status.ok()) ApplyDelete(node);
+        return status;
+    });
+}
+
+Status MemoryStore::Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                           const std::string& newSuperior) {
+    return Exclusively([&] {
+        Moved move;
+        Status status = CheckRdnSpelling(newRdn);
+        if (status.ok()) status = ValidateRename(dn, newRdn, deleteOldRdn, newSuperior, move);
+        if (status.ok() && move.parent != move.node->parent)
+            status = CheckSuperior(move.entry.dn, StructuralClass(move.entry), move.parent);
+        if (status.ok())
+            status =
+                journal_.Record(FormatLdifModRdn(move.entry.dn, newRdn, deleteOldRdn, newSuperior));
+        if (status.ok()) ApplyRename(std::move(move));
+        return status;
+    });
+}
+
+// A record of the file (or of text loaded) is taken as the change was made: it was checked for
+// what the file holds and against the schema then, so only what the entries must allow now is
+// checked before it is applied. An entry it adds without a GUID gets one derived from its name,
+// the same on every load.
+Status MemoryStore::Replay(LdifRecord& r) {
+    switch (r.kind) {
+    case LdifRecord::Kind::Content:
+    case LdifRecord::Kind::Add: {
+        NewEntry add;
+        Status status = ValidateAdd(std::move(r.entry), NameGuid, add);
+        if (status.ok()) ApplyAdd(std::move(add));
+        return status;
+    }
+    case LdifRecord::Kind::Delete: {
+        Node* node = nullptr;
+        Status status = ValidateDelete(r.entry.dn, node);
+        if (status.ok()) ApplyDelete(node);
+        return status;
+    }
+    case LdifRecord::Kind::Modify: {
+        Modified change;
+        Status status = ValidateModify(r.entry.dn, r.changes, change);
+        if (status.ok()) ApplyModify(std::move(change));
+        return status;
+    }
+    case LdifRecord::Kind::ModRdn: {
+        Moved move;
+        Status status = ValidateRename(r.entry.dn, r.newRdn, r.deleteOldRdn, r.newSuperior, move);
+        if (status.ok()) ApplyRename(std::move(move));
+        return status;
+    }
+    }
+    return Status::Ok();
+}
+
+Status MemoryStore::ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out) const {
     bool isRoot = entry.dn.empty();
     std::string key;
     Node* parent = nullptr;
@@ -156,26 +269,16 @@ Status MemoryStore::DoAdd(Entry&& entry, bool record) {
     }
     if (nodes_.count(key))
         return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + entry.dn);
-    if (record) {
-        if (!isRoot && !IsAttributeType(RdnType(FirstRdn(entry.dn))))
-            return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
-        for (const Attribute& a : entry.attributes)
-            if (!IsAttributeType(a.type)) return BadAttributeType(a.type);
-    }
-
     // A missing parent is allowed only for the head of a new naming context, that is when no
     // ancestor at all is in the store.
     if (!isRoot && !parent) {
         for (std::string up = parentDn; !up.empty(); up = ParentDn(up))
             if (FindNode(up)) return Error(ResultCode::NoSuchObject, "No such object: " + parentDn);
     }
-    lastParentDn_ = parentDn;
-    lastParent_ = parent;
     MergeAttributes(entry);
-    // Every directory object has a GUID. One that the file does not give gets one derived from
-    // its name when it is loaded (the same on every load), or a random one when it is added.
+    // Every directory object has a GUID.
     if (!isRoot && !entry.Find("objectGUID"))
-        entry.attributes.push_back({"objectGUID", {record ? RandomGuid() : NameGuid(key)}});
+        entry.attributes.push_back({"objectGUID", {guid(key)}});
     if (!isRoot) {
         // The naming attribute carries the RDN's value, as directories keep it.
         std::string rdn = FirstRdn(std::string_view(entry.dn).substr(0, comma));
@@ -191,66 +294,72 @@ Status MemoryStore::DoAdd(Entry&& entry, bool record) {
             if (!category.empty()) entry.attributes.push_back({"objectCategory", {category}});
         }
     }
-    if (record) {
-        Status status = CheckSuperior(entry.dn, StructuralClass(entry), parent);
-        if (status.ok()) status = journal_.Record(FormatLdifAdd(entry));
-        if (!status.ok()) return status;
-    }
+    out.entry = std::move(entry);
+    out.key = std::move(key);
+    out.parentDn = std::move(parentDn);
+    out.parent = parent;
+    return Status::Ok();
+}
+
+void MemoryStore::ApplyAdd(NewEntry&& add) {
+    lastParentDn_ = std::move(add.parentDn);
+    lastParent_ = add.parent;
+    bool isRoot = add.entry.dn.empty();
     auto node = std::make_unique<Node>();
-    node->key = std::move(key);
-    node->entry = StoredEntry(entry, types_, arena_);
-    node->parent = parent;
+    node->key = std::move(add.key);
+    node->entry = StoredEntry(add.entry, types_, arena_);
+    node->parent = add.parent;
     node->seq = nextSeq_++;
     Node* raw = node.get();
     nodes_.emplace(raw->key, std::move(node));
     Index(raw, true);
-    schema_.Learn(entry);
-    if (parent)
-        parent->children.push_back(raw);
+    schema_.Learn(add.entry);
+    if (add.parent)
+        add.parent->children.push_back(raw);
     else if (!isRoot)
         tops_.push_back(raw);
     ++changes_;
-    return Status::Ok();
 }
 
-Status MemoryStore::DoModify(const std::string& dn, const std::vector<Modification>& changes,
-                             bool record) {
+Status MemoryStore::ValidateModify(const std::string& dn, const std::vector<Modification>& changes,
+                                   Modified& out) const {
     Node* node = FindNode(dn);
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
     Entry before = node->entry.ToEntry(types_);
-    Entry changed = before;
+    Entry after = before;
     for (const Modification& m : changes) {
-        if (record && !IsAttributeType(m.type)) return BadAttributeType(m.type);
-        Status status = ApplyChange(schema_, changed, m);
+        Status status = ApplyChange(schema_, after, m);
         if (!status.ok()) return status;
     }
-    if (record) {
-        Status status = journal_.Record(FormatLdifModify(before.dn, changes));
-        if (!status.ok()) return status;
-    }
-    Index(node, false);
-    schema_.Forget(before);
-    node->entry.Release(arena_);
-    node->entry = StoredEntry(changed, types_, arena_);
-    Index(node, true);
-    schema_.Learn(changed);
-    ++changes_;
-    Compact();
+    out = {node, std::move(before), std::move(after)};
     return Status::Ok();
 }
 
-Status MemoryStore::DoDelete(const std::string& dn, bool record) {
-    lastParent_ = nullptr;
+void MemoryStore::ApplyModify(Modified&& change) {
+    Node* node = change.node;
+    Index(node, false);
+    schema_.Forget(change.before);
+    node->entry.Release(arena_);
+    node->entry = StoredEntry(change.after, types_, arena_);
+    Index(node, true);
+    schema_.Learn(change.after);
+    ++changes_;
+    Compact();
+}
+
+Status MemoryStore::ValidateDelete(const std::string& dn, Node*& out) const {
     Node* node = FindNode(dn);
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
     if (node->key.empty())
         return Error(ResultCode::UnwillingToPerform, "The rootDSE cannot be deleted");
     if (!node->children.empty())
         return Error(ResultCode::NotAllowedOnNonLeaf, "Entry has children: " + dn);
-    if (record) {
-        Status status = journal_.Record(FormatLdifDelete(std::string(node->entry.Dn())));
-        if (!status.ok()) return status;
-    }
+    out = node;
+    return Status::Ok();
+}
+
+void MemoryStore::ApplyDelete(Node* node) {
+    lastParent_ = nullptr;
     std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
     siblings.erase(std::find(siblings.begin(), siblings.end(), node));
     Index(node, false);
@@ -262,19 +371,17 @@ Status MemoryStore::DoDelete(const std::string& dn, bool record) {
     UpdateReferences(gone, std::string());
     ++changes_;
     Compact();
-    return Status::Ok();
 }
 
-Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
-                             const std::string& newSuperior, bool record) {
-    lastParent_ = nullptr;
+Status MemoryStore::ValidateRename(const std::string& dn, const std::string& newRdn,
+                                   bool deleteOldRdn, const std::string& newSuperior,
+                                   Moved& out) const {
     Node* node = FindNode(dn);
     if (!node) return Error(ResultCode::NoSuchObject, "No such object: " + dn);
     if (node->key.empty())
         return Error(ResultCode::UnwillingToPerform, "The rootDSE cannot be renamed or moved");
     std::vector<std::string> rdns;
-    if (!SplitDn(newRdn, rdns) || rdns.size() != 1 ||
-        (record && !IsAttributeType(RdnType(rdns.front()))))
+    if (!SplitDn(newRdn, rdns) || rdns.size() != 1)
         return Error(ResultCode::InvalidDnSyntax, "Invalid RDN: " + newRdn);
     Node* parent = node->parent;
     std::string parentDn = ParentDn(node->entry.Dn());
@@ -303,19 +410,24 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
             !std::binary_search(moving.begin(), moving.end(), it->second.get()))
             return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + r.second);
     }
-    Entry entry = node->entry.ToEntry(types_);
-    if (record && parent != node->parent) {
-        Status status = CheckSuperior(entry.dn, StructuralClass(entry), parent);
-        if (!status.ok()) return status;
-    }
-    if (record) {
-        Status status =
-            journal_.Record(FormatLdifModRdn(entry.dn, newRdn, deleteOldRdn, newSuperior));
-        if (!status.ok()) return status;
-    }
+    out.node = node;
+    out.parent = parent;
+    out.entry = node->entry.ToEntry(types_);
+    out.rdn = std::move(rdns.front());
+    out.deleteOldRdn = deleteOldRdn;
+    out.newDn = std::move(newDn);
+    out.renamed = std::move(renamed);
+    return Status::Ok();
+}
+
+void MemoryStore::ApplyRename(Moved&& move) {
+    lastParent_ = nullptr;
+    Node* node = move.node;
+    Entry& entry = move.entry;
+    const std::string& rdn = move.rdn;
     std::string oldRdn = FirstRdn(entry.dn);
     Index(node, false);
-    if (deleteOldRdn) {
+    if (move.deleteOldRdn) {
         if (Attribute* a = FindAttribute(entry, RdnType(oldRdn))) {
             auto it = std::find_if(a->values.begin(), a->values.end(), [&](const std::string& v) {
                 return schema_.SameValue(a->type, v, RdnValue(oldRdn));
@@ -323,30 +435,27 @@ Status MemoryStore::DoRename(const std::string& dn, const std::string& newRdn, b
             if (it != a->values.end()) a->values.erase(it);
         }
     }
-    Attribute* naming = FindAttribute(entry, RdnType(rdns.front()));
+    Attribute* naming = FindAttribute(entry, RdnType(rdn));
     if (!naming) {
-        entry.attributes.push_back({RdnType(rdns.front()), {}});
+        entry.attributes.push_back({RdnType(rdn), {}});
         naming = &entry.attributes.back();
     }
-    if (!HasValue(schema_, *naming, RdnValue(rdns.front())))
-        naming->values.push_back(RdnValue(rdns.front()));
-    if (naming->values.empty()) naming->values.push_back(RdnValue(rdns.front()));
+    if (!HasValue(schema_, *naming, RdnValue(rdn))) naming->values.push_back(RdnValue(rdn));
+    if (naming->values.empty()) naming->values.push_back(RdnValue(rdn));
     node->entry.Release(arena_);
     node->entry = StoredEntry(entry, types_, arena_);
     Index(node, true);
 
-    if (parent != node->parent) {
+    if (move.parent != node->parent) {
         std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
         siblings.erase(std::find(siblings.begin(), siblings.end(), node));
-        (parent ? parent->children : tops_).push_back(node);
-        node->parent = parent;
+        (move.parent ? move.parent->children : tops_).push_back(node);
+        node->parent = move.parent;
     }
-    std::string oldDn = entry.dn;
-    Rekey(renamed);
-    UpdateReferences(oldDn, newDn);
+    Rekey(move.renamed);
+    UpdateReferences(entry.dn, move.newDn);
     ++changes_;
     Compact();
-    return Status::Ok();
 }
 
 Status MemoryStore::CheckSuperior(std::string_view dn, std::string_view structuralClass,
