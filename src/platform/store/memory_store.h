@@ -109,12 +109,16 @@ class MemoryStore : public DirectoryStore {
     void Renamed(Node* node, const std::string& newDn,
                  std::vector<std::pair<Node*, std::string>>& out) const;
     void Rekey(const std::vector<std::pair<Node*, std::string>>& renamed);
-    void Collect(const Node* node, bool deep, bool wholeForest,
-                 std::vector<const Node*>& out) const;
+    // The node and its descendants, in the order they were added; the heads of other naming
+    // contexts and what lies below them only with wholeForest.
+    void CollectSubtree(const Node* node, bool wholeForest, std::vector<const Node*>& out) const;
     // DN values that name oldDn or an object below it now name newDn instead (a rename, as
     // the directory keeps references); with newDn empty, linked values naming them go.
     void UpdateReferences(const std::string& oldDn, const std::string& newDn);
-    void Index(Node* node, bool add) const;
+    // The node's values in the index, once it is made: after the node is added or its entry
+    // changes, and before the node goes or its entry changes.
+    void AddToIndex(Node* node) const;
+    void RemoveFromIndex(Node* node) const;
     // Moves the entries into a new arena when most of the old one is space they left.
     void Compact();
     // Before a node goes or changes its key: the searches being paged keep keys instead.

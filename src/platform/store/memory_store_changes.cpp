@@ -312,7 +312,7 @@ void MemoryStore::ApplyAdd(NewEntry&& add) {
     node->seq = nextSeq_++;
     Node* raw = node.get();
     nodes_.emplace(raw->key, std::move(node));
-    Index(raw, true);
+    AddToIndex(raw);
     schema_.Learn(add.entry);
     if (add.parent)
         add.parent->children.push_back(raw);
@@ -337,11 +337,11 @@ Status MemoryStore::ValidateModify(const std::string& dn, const std::vector<Modi
 
 void MemoryStore::ApplyModify(Modified&& change) {
     Node* node = change.node;
-    Index(node, false);
+    RemoveFromIndex(node);
     schema_.Forget(change.before);
     node->entry.Release(arena_);
     node->entry = StoredEntry(change.after, types_, arena_);
-    Index(node, true);
+    AddToIndex(node);
     schema_.Learn(change.after);
     ++changes_;
     Compact();
@@ -362,7 +362,7 @@ void MemoryStore::ApplyDelete(Node* node) {
     lastParent_ = nullptr;
     std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
     siblings.erase(std::find(siblings.begin(), siblings.end(), node));
-    Index(node, false);
+    RemoveFromIndex(node);
     schema_.Forget(node->entry.ToEntry(types_));
     std::string gone(node->entry.Dn());
     KeepCursorKeys();
@@ -426,7 +426,7 @@ void MemoryStore::ApplyRename(Moved&& move) {
     Entry& entry = move.entry;
     const std::string& rdn = move.rdn;
     std::string oldRdn = FirstRdn(entry.dn);
-    Index(node, false);
+    RemoveFromIndex(node);
     if (move.deleteOldRdn) {
         if (Attribute* a = FindAttribute(entry, RdnType(oldRdn))) {
             auto it = std::find_if(a->values.begin(), a->values.end(), [&](const std::string& v) {
@@ -444,7 +444,7 @@ void MemoryStore::ApplyRename(Moved&& move) {
     if (naming->values.empty()) naming->values.push_back(RdnValue(rdn));
     node->entry.Release(arena_);
     node->entry = StoredEntry(entry, types_, arena_);
-    Index(node, true);
+    AddToIndex(node);
 
     if (move.parent != node->parent) {
         std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;

@@ -207,7 +207,7 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
             candidates.assign(tops_.begin(), tops_.end());
         else if (!base)
             for (const Node* top : tops_)
-                Collect(top, true, true, candidates);
+                CollectSubtree(top, true, candidates);
         else if (request.scope == Scope::Base)
             candidates.push_back(base);
         else if (request.scope == Scope::OneLevel) {
@@ -215,7 +215,7 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
             for (const Node* child : base->children)
                 if (whole || !schema_.IsContextHead(child->key)) candidates.push_back(child);
         } else
-            Collect(base, true, whole, candidates);
+            CollectSubtree(base, whole, candidates);
     }
     std::vector<const Node*> matched;
     matched.reserve(candidates.size());

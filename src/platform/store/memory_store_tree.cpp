@@ -26,6 +26,20 @@ std::string IndexValue(std::string_view type, std::string_view value) {
     return IsBinaryAttribute(type) ? std::string(value) : FoldCase(value);
 }
 
+// Calls visit with the index's values of the type and the key of the value, for each value of
+// the entry that the index holds.
+template <typename Index, typename Visit>
+void ForEachIndexedValue(const StoredEntry& entry, const AttributeTypes& types, Index& index,
+                         Visit visit) {
+    for (StoredEntry::Attribute a : entry.AllAttributes()) {
+        std::string_view type = types.Name(a.type);
+        if (!IsIndexed(type)) continue;
+        auto& byValue = index[FoldCase(type)];
+        for (std::string_view v : a.values)
+            visit(byValue, IndexValue(type, v));
+    }
+}
+
 } // namespace
 
 MemoryStore::Node* MemoryStore::FindNode(std::string_view dn) const {
@@ -37,13 +51,12 @@ MemoryStore::Node* MemoryStore::FindNode(std::string_view dn) const {
     return it == nodes_.end() ? nullptr : it->second.get();
 }
 
-void MemoryStore::Collect(const Node* node, bool deep, bool wholeForest,
-                          std::vector<const Node*>& out) const {
+void MemoryStore::CollectSubtree(const Node* node, bool wholeForest,
+                                 std::vector<const Node*>& out) const {
     out.push_back(node);
-    if (!deep) return;
     for (const Node* child : node->children)
         if (wholeForest || !schema_.IsContextHead(child->key))
-            Collect(child, true, wholeForest, out);
+            CollectSubtree(child, wholeForest, out);
 }
 
 void MemoryStore::Renamed(Node* node, const std::string& newDn,
@@ -79,27 +92,24 @@ void MemoryStore::Compact() {
     arena_ = std::move(fresh);
 }
 
-void MemoryStore::Index(Node* node, bool add) const {
+void MemoryStore::AddToIndex(Node* node) const {
     if (!indexed_) return; // made when first needed
-    for (StoredEntry::Attribute a : node->entry.AllAttributes()) {
-        std::string_view type = types_.Name(a.type);
-        if (!IsIndexed(type)) continue;
-        auto& byValue = index_[FoldCase(type)];
-        for (std::string_view v : a.values) {
-            std::string key = IndexValue(type, v);
-            if (add) {
-                byValue.emplace(std::move(key), node);
-                continue;
-            }
-            auto [first, last] = byValue.equal_range(key);
-            for (auto it = first; it != last; ++it) {
-                if (it->second == node) {
-                    byValue.erase(it);
-                    break;
-                }
+    ForEachIndexedValue(node->entry, types_, index_, [&](auto& byValue, std::string key) {
+        byValue.emplace(std::move(key), node);
+    });
+}
+
+void MemoryStore::RemoveFromIndex(Node* node) const {
+    if (!indexed_) return;
+    ForEachIndexedValue(node->entry, types_, index_, [&](auto& byValue, const std::string& key) {
+        auto [first, last] = byValue.equal_range(key);
+        for (auto it = first; it != last; ++it) {
+            if (it->second == node) {
+                byValue.erase(it);
+                break;
             }
         }
-    }
+    });
 }
 
 bool MemoryStore::IndexedCandidates(const Filter& filter, const Node* base, Scope scope,
@@ -127,7 +137,7 @@ bool MemoryStore::IndexedCandidates(const Filter& filter, const Node* base, Scop
             // never looks anything up by value does not pay for it.
             indexed_ = true;
             for (const auto& [key, node] : nodes_)
-                Index(node.get(), true);
+                AddToIndex(node.get());
         }
         auto values = index_.find(FoldCase(term.type));
         if (values == index_.end()) continue;
