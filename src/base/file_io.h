@@ -71,6 +71,10 @@ int OpenFileDescriptor(const std::filesystem::path& file, int flags);
 bool WriteAll(int fd, std::string_view bytes);
 // Flushes the file's data to the disk; false with errno set on failure.
 bool SyncFileDescriptor(int fd);
+// Sets the file's size to size bytes, 64-bit on every system: what lies beyond is cut off, a
+// larger size adds zero bytes. The file position stays where it was. False with errno set on
+// failure.
+bool TruncateFileDescriptor(int fd, uint64_t size);
 // Reads up to size bytes at offset, leaving the file position alone where the system can (POSIX
 // pread; Windows moves it). The count read, 0 at the end, -1 with errno set on failure.
 long long ReadFileAt(int fd, void* buffer, size_t size, uint64_t offset);

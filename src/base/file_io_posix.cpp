@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,17 @@ int OpenFileDescriptor(const std::filesystem::path& file, int flags) {
 
 bool SyncFileDescriptor(int fd) {
     return ::fsync(fd) == 0;
+}
+
+bool TruncateFileDescriptor(int fd, uint64_t size) {
+    // A size the system's offsets cannot hold would wrap around to a small or negative one.
+    if (size > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
+        errno = EFBIG;
+        return false;
+    }
+    while (::ftruncate(fd, static_cast<off_t>(size)) != 0)
+        if (errno != EINTR) return false;
+    return true;
 }
 
 long long ReadFileAt(int fd, void* buffer, size_t size, uint64_t offset) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <fcntl.h>
@@ -146,6 +147,31 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder) {
         if (!IsTemporaryFileName(AnsiFromPath(entry.path().filename()))) continue;
         if (entry.is_regular_file(error)) DeleteFileW(entry.path().c_str());
     }
+}
+
+bool TruncateFileDescriptor(int fd, uint64_t size) {
+    // The C library's ftruncate and _chsize take a 32-bit size: the handle is sized instead.
+    if (size > static_cast<uint64_t>(INT64_MAX)) {
+        errno = EFBIG;
+        return false;
+    }
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = EBADF;
+        return false;
+    }
+    LARGE_INTEGER position{};
+    if (!SetFilePointerEx(handle, LARGE_INTEGER{}, &position, FILE_CURRENT)) {
+        errno = ErrnoOf(GetLastError());
+        return false;
+    }
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    bool done = SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+    DWORD code = done ? 0 : GetLastError();
+    SetFilePointerEx(handle, position, nullptr, FILE_BEGIN);
+    if (!done) errno = ErrnoOf(code);
+    return done;
 }
 
 long long ReadFileAt(int fd, void* buffer, size_t size, uint64_t offset) {

@@ -2,6 +2,8 @@
 #include "base/paths.h"
 #include "temp_folder.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -70,6 +72,44 @@ TEST_F(FileIo, NamesFromAnsiTextKeepTheirCharacters) {
     EXPECT_EQ(file.filename().wstring(), L"R\u00e9sum\u00e9 \u20ac.txt");
 #endif
     EXPECT_NE(FullFileName(file).find(name), std::string::npos);
+}
+
+// The size is set in 64 bits (Windows' C library takes 32, and a size past 4 GiB would wrap to a
+// small one): shorter cuts the end off, longer adds zero bytes, and the next write still goes
+// where the file position was.
+TEST_F(FileIo, TruncateSetsSixtyFourBitSizesAndKeepsThePosition) {
+    std::filesystem::path file = folder / "sized.bin";
+    WriteWholeFile(file, "0123456789");
+    int fd = OpenFileDescriptor(file, O_RDWR);
+    ASSERT_GE(fd, 0);
+    auto size = [&] {
+        FileIdentity identity;
+        EXPECT_TRUE(IdentifyOpenFile(fd, identity));
+        return identity.size;
+    };
+    ASSERT_TRUE(WriteAll(fd, "ab"));
+    ASSERT_TRUE(TruncateFileDescriptor(fd, 4));
+    EXPECT_EQ(size(), 4u);
+    ASSERT_TRUE(TruncateFileDescriptor(fd, 6));
+    ASSERT_TRUE(WriteAll(fd, "cd"));
+    EXPECT_EQ(size(), 6u);
+
+    const uint64_t large = (uint64_t(1) << 32) + 3;
+    bool room = true;
+#ifdef _WIN32
+    // Without the sparse attribute, Windows reserves the space of the zeros it adds.
+    room = std::filesystem::space(folder).available > 2 * large;
+#endif
+    if (room) {
+        ASSERT_TRUE(TruncateFileDescriptor(fd, large)) << SystemErrorText(errno);
+        EXPECT_EQ(size(), large);
+        char tail[8] = {1, 1, 1, 1, 1, 1, 1, 1};
+        EXPECT_EQ(ReadFileAt(fd, tail, sizeof tail, large - 3), 3);
+        EXPECT_EQ(std::string(tail, 3), "\0\0\0"s);
+        ASSERT_TRUE(TruncateFileDescriptor(fd, 6));
+    }
+    ::close(fd);
+    EXPECT_EQ(ReadWholeFile(file), "abcd\0\0"s);
 }
 
 TEST(Paths, ProgramFolderHoldsTheRunningProgram) {

@@ -6,6 +6,7 @@
 
 #include "platform/store/directory_schema.h"
 #include "platform/store/directory_store.h"
+#include "platform/store/journal.h"
 #include "platform/store/ldif.h"
 #include "platform/store/stored_entry.h"
 
@@ -59,37 +60,71 @@ class MemoryStore : public DirectoryStore {
     };
     class Cursor;
 
-    Status Apply(LdifRecord& record); // may take the record's contents
-    Status DoAdd(Entry&& entry, bool record);
-    Status DoModify(const std::string& dn, const std::vector<Modification>& changes, bool record);
-    Status DoDelete(const std::string& dn, bool record);
-    Status DoRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
-                    const std::string& newSuperior, bool record);
-    Status Record(const std::string& ldif);
-    // Applies the records other programs appended since the file was last read. Holding the
-    // exclusive lock, it also removes a record cut short by a program that died writing it.
-    Status CatchUp(bool exclusive);
-    // What must come before the next record: the file may not end in a blank line.
-    std::string Separator() const;
+    // A change checked against the entries, ready to take effect: applying it cannot fail.
+    struct NewEntry {
+        Entry entry; // as it is stored: with its GUID, its naming value and its category
+        std::string key;
+        std::string parentDn; // as the entry's DN names it
+        Node* parent = nullptr;
+    };
+    struct Modified {
+        Node* node = nullptr;
+        Entry before;
+        Entry after;
+    };
+    struct Moved {
+        Node* node = nullptr;
+        Node* parent = nullptr; // after the move; null for an entry without a parent
+        Entry entry;            // before the move
+        std::string rdn;        // the new one
+        bool deleteOldRdn = true;
+        std::string newDn;
+        std::vector<std::pair<Node*, std::string>> renamed; // the subtree, with the new DNs
+    };
+    // The GUID of an entry added without one, from its key.
+    using GuidFor = std::string (*)(const std::string& key);
+
+    // Takes one record of the file (or of loaded text) in; may take the record's contents.
+    Status Replay(LdifRecord& record);
+    // What the entries must allow for a change, whether it is made here or read from the file;
+    // out is the change ready to apply.
+    Status ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out) const;
+    Status ValidateModify(const std::string& dn, const std::vector<Modification>& changes,
+                          Modified& out) const;
+    Status ValidateDelete(const std::string& dn, Node*& out) const;
+    Status ValidateRename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                          const std::string& newSuperior, Moved& out) const;
+    // Whether an object of the entry's class may be placed under parent (its schema's
+    // possible superiors); NamingViolation when not. Checked for changes made here: a record
+    // of the file is taken as it was made.
+    Status CheckSuperior(std::string_view dn, std::string_view structuralClass,
+                         const Node* parent) const;
+    void ApplyAdd(NewEntry&& add);
+    void ApplyModify(Modified&& change);
+    void ApplyDelete(Node* node);
+    void ApplyRename(Moved&& move);
+
     Node* FindNode(std::string_view dn) const;
     // The node and its descendants, each with its DN after the node is renamed to newDn.
     void Renamed(Node* node, const std::string& newDn,
                  std::vector<std::pair<Node*, std::string>>& out) const;
     void Rekey(const std::vector<std::pair<Node*, std::string>>& renamed);
-    void Collect(const Node* node, bool deep, bool wholeForest,
-                 std::vector<const Node*>& out) const;
-    // Whether an object of the entry's class may be placed under parent (its schema's
-    // possible superiors); NamingViolation when not.
-    Status CheckSuperior(std::string_view dn, std::string_view structuralClass,
-                         const Node* parent) const;
+    // The node and its descendants, in the order they were added; the heads of other naming
+    // contexts and what lies below them only with wholeForest.
+    void CollectSubtree(const Node* node, bool wholeForest, std::vector<const Node*>& out) const;
     // DN values that name oldDn or an object below it now name newDn instead (a rename, as
     // the directory keeps references); with newDn empty, linked values naming them go.
     void UpdateReferences(const std::string& oldDn, const std::string& newDn);
-    void Index(Node* node, bool add) const;
+    // The node's values in the index, once it is made: after the node is added or its entry
+    // changes, and before the node goes or its entry changes.
+    void AddToIndex(Node* node) const;
+    void RemoveFromIndex(Node* node) const;
     // Moves the entries into a new arena when most of the old one is space they left.
     void Compact();
     // Before a node goes or changes its key: the searches being paged keep keys instead.
     void KeepCursorKeys();
+    // The store goes: the searches being paged end.
+    void OrphanCursors();
     // The entries the index holds for the terms, within the scope; false when the filter
     // cannot use the index.
     bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope, bool wholeForest,
@@ -112,14 +147,8 @@ class MemoryStore : public DirectoryStore {
     // The parent of the last entry added, by the DN text that named it.
     std::string lastParentDn_;
     Node* lastParent_ = nullptr;
-    std::filesystem::path file_;
-    int fd_ = -1;
-    int writeError_ = 0;             // why the file could only be opened for reading
-    uint64_t read_ = 0;              // bytes of the file applied: all but an incomplete last record
-    size_t nextLine_ = 1;            // the line number at read_
-    uint64_t warnedAt_ = UINT64_MAX; // where the incomplete record last warned about begins
-    int exclusive_ = 0;              // depth of Exclusively calls in progress
-    Status broken_;                  // why the file can no longer be followed (changes then fail)
+    // The file the entries come from and changes go to; its records are taken in by Replay.
+    Journal journal_{[this](LdifRecord& record) { return Replay(record); }};
 };
 
 } // namespace kestrune::store
