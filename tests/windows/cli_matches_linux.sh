@@ -21,7 +21,7 @@ run() {
         2>"$scratch/$name/stderr" >/dev/null || status=$?
     echo "$status" >"$scratch/$name/status"
     # Times vary, and Windows ends its lines with CR LF.
-    tr -d '\r' <"$scratch/$name/stderr" | sed -E 's/[0-9]+\.[0-9]+ s$/T s/' \
+    tr -d '\r' <"$scratch/$name/stderr" | sed -E 's/[0-9]+\.[0-9]+ s( |$)/T s\1/' \
         | sed "s|$scratch/$name/|SCRATCH/|g" >"$scratch/$name/messages"
     mkdir -p "$scratch/$name/out"
 }
