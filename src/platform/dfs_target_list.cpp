@@ -151,7 +151,9 @@ class TargetListReader {
             if (At(u"<![CDATA[")) {
                 size_t end = xml_.find(u"]]>", at_ + 9);
                 if (end == std::u16string_view::npos) return Fail("a CDATA section is not closed");
-                text.append(xml_.substr(at_ + 9, end - at_ - 9));
+                std::u16string_view data = xml_.substr(at_ + 9, end - at_ - 9);
+                if (data.find(u'\0') != std::u16string_view::npos) return Fail("a NUL character");
+                text.append(data);
                 at_ = end + 3;
             } else if (At(u"<!--") || At(u"<?")) {
                 if (!SkipMarkup()) return false;
