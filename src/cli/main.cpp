@@ -1,9 +1,8 @@
 // The console program: the command line without a window.
 #include "cli/command_line.h"
-#include "platform/platform.h"
+#include "cli/program_platform.h"
 
 #include <clocale>
-#include <cstdio>
 #include <iostream>
 #include <unistd.h>
 #include <vector>
@@ -39,14 +38,7 @@ int Run(int argc, char* argv[]) {
     // The restore log's time stamps in the user's date and time format.
     std::setlocale(LC_TIME, "");
     std::string error;
-    std::vector<std::string> notes; // what the directory could not tell about this session
-    bool installed = InstallPlatformFromEnvironment(error, &notes);
-    for (const std::string& note : notes)
-        std::cerr << "kestrune: not found in the directory: " << note << "\n";
-    if (!installed) {
-        std::cerr << "kestrune: " << error << "\n";
-        return 1;
-    }
+    if (!InstallProgramPlatform(std::cerr, error)) return 1;
     return RunCommandLine(Arguments(argc, argv),
                           {std::cout, std::cerr, isatty(2) != 0, isatty(1) != 0});
 }

@@ -61,8 +61,7 @@ class TForm1::RunningState {
 void TForm1::BitBtn1Click() {
     FCancelRequested = false;
     if (ePath->Text().empty()) return;
-    const WideString delimiter(1, static_cast<char16_t>(kPathDelim));
-    if (!ePath->Text().ends_with(delimiter)) ePath->SetText(ePath->Text() + delimiter);
+    EndPathWithDelimiter();
     // Folder and prefix keep every character: only the files' contents use the code page.
     const std::filesystem::path folder = PathFromWide(ePath->Text());
     ForceDirectories(folder); // a failure shows at the first file

@@ -94,6 +94,11 @@ void TForm1::AddSortedNamespace(const WideString& name) {
     ListBox1->Insert(low, name);
 }
 
+void TForm1::EndPathWithDelimiter() {
+    const WideString delimiter(1, static_cast<char16_t>(kPathDelim));
+    if (!ePath->Text().ends_with(delimiter)) ePath->SetText(ePath->Text() + delimiter);
+}
+
 void TForm1::BitBtn2Click() {
     if (Bitbtn2->Caption() == u"Cancel") FCancelRequested = true;
     if (Bitbtn2->Caption() == u"Close") window->Close();

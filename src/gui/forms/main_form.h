@@ -86,6 +86,8 @@ class TForm1 {
     // Lists the namespaces of the domain in cbDomains and selects the first.
     void RefreshNamespaces();
     void SetRunControls(bool running);
+    // Appends the folder separator to ePath unless it already ends in one.
+    void EndPathWithDelimiter();
     void AddSortedNamespace(const WideString& name);
     class RunningState;
 

@@ -3,37 +3,33 @@
 #include "gui/forms/session.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace kestrune {
 namespace {
-std::function<void(const MessageBoxShown&)>& Hook() {
-    static std::function<void(const MessageBoxShown&)> hook;
+MessageBoxFunction& Hook() {
+    static MessageBoxFunction hook;
     return hook;
 }
-std::function<void(const MessageBoxShown&)>& Ownerless() {
-    static std::function<void(const MessageBoxShown&)> show;
+MessageBoxFunction& Ownerless() {
+    static MessageBoxFunction show;
     return show;
 }
 } // namespace
 
-ScopedOwnerlessMessageBox::ScopedOwnerlessMessageBox(
-    std::function<void(const MessageBoxShown&)> show)
-    : previous_(std::move(Ownerless())) {
-    Ownerless() = std::move(show);
+ScopedMessageBoxFunction::ScopedMessageBoxFunction(MessageBoxFunction& slot,
+                                                   MessageBoxFunction function)
+    : slot_(slot), previous_(std::exchange(slot, std::move(function))) {}
+
+ScopedMessageBoxFunction::~ScopedMessageBoxFunction() {
+    slot_ = std::move(previous_);
 }
 
-ScopedOwnerlessMessageBox::~ScopedOwnerlessMessageBox() {
-    Ownerless() = std::move(previous_);
-}
+ScopedMessageBoxHook::ScopedMessageBoxHook(MessageBoxFunction hook)
+    : ScopedMessageBoxFunction(Hook(), std::move(hook)) {}
 
-ScopedMessageBoxHook::ScopedMessageBoxHook(std::function<void(const MessageBoxShown&)> hook)
-    : previous_(std::move(Hook())) {
-    Hook() = std::move(hook);
-}
-
-ScopedMessageBoxHook::~ScopedMessageBoxHook() {
-    Hook() = std::move(previous_);
-}
+ScopedOwnerlessMessageBox::ScopedOwnerlessMessageBox(MessageBoxFunction show)
+    : ScopedMessageBoxFunction(Ownerless(), std::move(show)) {}
 
 void ShowMessageBox(FormWindow* owner, MessageKind kind, const std::string& caption,
                     const std::string& text) {

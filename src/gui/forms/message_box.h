@@ -21,32 +21,36 @@ struct MessageBoxShown {
 void ShowMessageBox(FormWindow* owner, MessageKind kind, const std::string& caption,
                     const std::string& text);
 
-// While it lives: how the toolkit shows a box that has no window to belong to (a message from
-// the directory component before the windows exist, a handler's failure). Without one, such a
-// text goes to standard error.
-class ScopedOwnerlessMessageBox {
+using MessageBoxFunction = std::function<void(const MessageBoxShown&)>;
+
+// Puts a function in place of another for as long as it lives, and the other back after.
+class ScopedMessageBoxFunction {
   public:
-    explicit ScopedOwnerlessMessageBox(std::function<void(const MessageBoxShown&)> show);
-    ~ScopedOwnerlessMessageBox();
-    ScopedOwnerlessMessageBox(const ScopedOwnerlessMessageBox&) = delete;
-    ScopedOwnerlessMessageBox& operator=(const ScopedOwnerlessMessageBox&) = delete;
+    ScopedMessageBoxFunction(const ScopedMessageBoxFunction&) = delete;
+    ScopedMessageBoxFunction& operator=(const ScopedMessageBoxFunction&) = delete;
+
+  protected:
+    ScopedMessageBoxFunction(MessageBoxFunction& slot, MessageBoxFunction function);
+    ~ScopedMessageBoxFunction();
 
   private:
-    std::function<void(const MessageBoxShown&)> previous_;
+    MessageBoxFunction& slot_;
+    MessageBoxFunction previous_;
 };
 
 // While it lives, boxes are handed to the hook instead of being shown (tests answer them this
-// way: a box that never comes fails at once instead of waiting for a timeout). The hook that
-// was set before comes back when it ends.
-class ScopedMessageBoxHook {
+// way: a box that never comes fails at once instead of waiting for a timeout).
+class ScopedMessageBoxHook : ScopedMessageBoxFunction {
   public:
-    explicit ScopedMessageBoxHook(std::function<void(const MessageBoxShown&)> hook);
-    ~ScopedMessageBoxHook();
-    ScopedMessageBoxHook(const ScopedMessageBoxHook&) = delete;
-    ScopedMessageBoxHook& operator=(const ScopedMessageBoxHook&) = delete;
+    explicit ScopedMessageBoxHook(MessageBoxFunction hook);
+};
 
-  private:
-    std::function<void(const MessageBoxShown&)> previous_;
+// While it lives: how the toolkit shows a box that has no window to belong to (a message from
+// the directory component before the windows exist, a handler's failure). Without one, such a
+// text goes to standard error.
+class ScopedOwnerlessMessageBox : ScopedMessageBoxFunction {
+  public:
+    explicit ScopedOwnerlessMessageBox(MessageBoxFunction show);
 };
 
 } // namespace kestrune

@@ -1,7 +1,6 @@
 // The start-up sequence, run once on the first tick of Timer1 after the window is shown.
 #include "base/case_fold.h"
 #include "base/ini_file.h"
-#include "base/paths.h"
 #include "gui/forms/main_form.h"
 #include "gui/forms/session.h"
 
@@ -35,8 +34,7 @@ void TForm1::Timer1Timer() {
     }
 
     if (ePath->Text().empty()) ePath->SetText(AnsiToWide(FAppFolder));
-    const WideString delimiter(1, static_cast<char16_t>(kPathDelim));
-    if (!ePath->Text().ends_with(delimiter)) ePath->SetText(ePath->Text() + delimiter);
+    EndPathWithDelimiter();
 
     if (!FArguments.empty()) {
         ePrefix->SetText(FArguments[0]);

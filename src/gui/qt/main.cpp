@@ -1,35 +1,20 @@
 // The program block: application title, platform, the three windows, message loop.
 #include "backup/run_report.h"
 #include "cli/command_line.h"
+#include "cli/program_platform.h"
 #include "gui/forms/message_box.h"
 #include "gui/forms/session.h"
 #include "gui/qt/program.h"
-#include "platform/platform.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
 #include <clocale>
-#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-namespace {
-
-// The platform KESTRUNE_PLATFORM names. What the directory could not tell about this session
-// stays empty; start-up says which fact and why.
-bool InstallPlatform(std::string& error) {
-    std::vector<std::string> notes;
-    bool installed = kestrune::InstallPlatformFromEnvironment(error, &notes);
-    for (const std::string& note : notes)
-        std::fprintf(stderr, "kestrune: not found in the directory: %s\n", note.c_str());
-    return installed;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     using namespace kestrune;
@@ -40,10 +25,7 @@ int main(int argc, char* argv[]) {
                      !std::getenv("QT_QPA_PLATFORM");
     if (HasOptions(arguments) || (!arguments.empty() && noDisplay)) {
         std::string error;
-        if (!InstallPlatform(error)) {
-            std::fprintf(stderr, "kestrune: %s\n", error.c_str());
-            return kExitFailure;
-        }
+        if (!InstallProgramPlatform(std::cerr, error)) return kExitFailure;
         std::setlocale(LC_TIME, ""); // the restore log's time stamps
         return RunCommandLine(arguments, {std::cout, std::cerr, isatty(2) != 0, isatty(1) != 0});
     }
@@ -67,8 +49,7 @@ int main(int argc, char* argv[]) {
     });
 
     std::string error;
-    if (!InstallPlatform(error)) {
-        std::fprintf(stderr, "kestrune: %s\n", error.c_str());
+    if (!InstallProgramPlatform(std::cerr, error)) {
         if (!RunningHeadless())
             QMessageBox::critical(nullptr, "Kestrune", QString::fromStdString(error));
         return kExitFailure;

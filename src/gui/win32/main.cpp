@@ -3,10 +3,10 @@
 #include "backup/run_report.h"
 #include "base/ansi_string.h"
 #include "cli/command_line.h"
+#include "cli/program_platform.h"
 #include "gui/forms/message_box.h"
 #include "gui/forms/session.h"
 #include "gui/win32/program.h"
-#include "platform/platform.h"
 
 #include "gui/win32/win32_sdk.h" // last: the SDK's macros
 
@@ -50,14 +50,7 @@ int RunOptions(const std::vector<WideString>& wide) {
     for (const WideString& argument : wide)
         arguments.push_back(WideToUtf8(argument));
     std::string error;
-    std::vector<std::string> notes;
-    bool installed = InstallPlatformFromEnvironment(error, &notes);
-    for (const std::string& note : notes)
-        std::cerr << "kestrune: not found in the directory: " << note << "\n";
-    if (!installed) {
-        std::cerr << "kestrune: " << error << "\n";
-        return kExitFailure;
-    }
+    if (!InstallProgramPlatform(std::cerr, error)) return kExitFailure;
     return RunCommandLine(arguments, {std::cout, std::cerr, false, false});
 }
 
@@ -84,12 +77,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", WideToUtf8(AnsiToWide(text)));
     });
     std::string error;
-    std::vector<std::string> notes;
-    bool installed = InstallPlatformFromEnvironment(error, &notes);
-    for (const std::string& note : notes)
-        std::fprintf(stderr, "kestrune: not found in the directory: %s\n", note.c_str());
-    if (!installed) {
-        std::fprintf(stderr, "kestrune: %s\n", error.c_str());
+    if (!InstallProgramPlatform(std::cerr, error)) {
         if (!RunningHeadless())
             MessageBoxW(nullptr, W(Utf8ToWide(error)), L"Kestrune", MB_OK | MB_ICONERROR);
         return kExitFailure;
