@@ -1,8 +1,8 @@
 #include "platform/smb/share_probes.h"
 
+#include "platform/smb/smb_handshake.h"
 #include "platform/smb/smb_logon.h"
 #include "platform/smb/smb_url.h"
-#include "platform/smb/tcp_reach.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,10 +13,12 @@
 namespace kestrune::smb {
 namespace {
 
-// Creating and freeing contexts touches the library's global state: one thread at a time.
-// Using a context is each thread's own business.
-std::mutex& ContextLock() {
-    static std::mutex lock;
+// The library keeps per-process state that several threads would corrupt (its talloc stack
+// frames are one global unless built with thread support, which Debian's is not): one thread
+// in it at a time, each with a context of its own. The handshake before it runs in parallel,
+// so only servers that answer SMB wait for each other, and those answer quickly.
+std::timed_mutex& LibraryLock() {
+    static std::timed_mutex lock;
     return lock;
 }
 
@@ -62,9 +64,6 @@ ShareAnswer FromErrno(int error) {
 class Context {
   public:
     Context(const SmbLogon& logon, std::chrono::milliseconds timeout) {
-        static std::once_flag threads;
-        std::call_once(threads, [] { smbc_thread_posix(); });
-        std::lock_guard<std::mutex> lock(ContextLock());
         context_ = smbc_new_context();
         if (!context_) return;
         smbc_setDebug(context_, 0);
@@ -82,9 +81,7 @@ class Context {
         }
     }
     ~Context() {
-        if (!context_) return;
-        std::lock_guard<std::mutex> lock(ContextLock());
-        smbc_free_context(context_, 1);
+        if (context_) smbc_free_context(context_, 1);
     }
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
@@ -103,8 +100,13 @@ class LibSmbClientProbe : public ShareProbe {
     ProbeServer(const AnsiString& server, const std::vector<AnsiString>& shares,
                 std::chrono::steady_clock::time_point deadline) const override {
         if (std::optional<ShareAnswer> failed =
-                ReachPort(WideToUtf8(AnsiToWide(server)), kSmbPort, deadline))
+                Handshake(WideToUtf8(AnsiToWide(server)), kSmbPort, deadline))
             return {shares.size(), *failed};
+        std::unique_lock<std::timed_mutex> library(LibraryLock(), deadline);
+        if (!library.owns_lock())
+            return {shares.size(),
+                    UnreachableAnswer(kTimeout, "the server answered, but the servers asked "
+                                                "before it took the time")};
         std::vector<ShareAnswer> answers;
         Context context(logon_, std::chrono::duration_cast<std::chrono::milliseconds>(
                                     deadline - std::chrono::steady_clock::now()));

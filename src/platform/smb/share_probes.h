@@ -11,9 +11,9 @@ namespace kestrune::smb {
 
 #ifndef _WIN32
 struct SmbLogon;
-// Each server through a libsmbclient context of its own (one per thread; contexts are never
-// shared), after a connection attempt on the SMB port (see tcp_reach.h). A share opens as its
-// root folder would; a share the server refuses us counts as there.
+// Each server through a libsmbclient context of its own, after a handshake of ours that runs
+// in parallel (see smb_handshake.h); the library itself serves one thread at a time. A share
+// opens as its root folder would; a share the server refuses us counts as there.
 std::shared_ptr<const ShareProbe> MakeLibSmbClientProbe(const SmbLogon& logon);
 #endif
 
