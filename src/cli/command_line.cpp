@@ -28,13 +28,15 @@ std::string UsageText() {
            "                                            line per namespace says what changed:\n"
            "                                            (unchanged), (new), (N added, N removed,\n"
            "                                            N changed)\n"
-           "       kestrune --restore FILE [--dry-run]  add every target of a backup file again;\n"
+           "       kestrune --restore FILE [--dry-run [--check-targets]]\n"
+           "                                            add every target of a backup file again;\n"
            "                                            --dry-run: say what that would do, change\n"
            "                                            nothing\n"
            "       kestrune --compare FILE              a backup file against its live namespace:\n"
            "                                            - only in the file, + added since,\n"
            "                                            ~ comment changed\n"
-           "       kestrune --verify FILE               list the file's targets that are not live\n"
+           "       kestrune --verify FILE [--check-targets]\n"
+           "                                            list the file's targets that are not live\n"
            "       kestrune --diff OLD NEW              two backup files, as --compare shows "
            "them:\n"
            "                                            - only in OLD, + only in NEW, ~ comment\n"
@@ -44,11 +46,15 @@ std::string UsageText() {
            "         --keep N  (backup) before a file is replaced by a different one, move\n"
            "                   it to FOLDER/history/<prefix><namespace>.<YYYYMMDD-HHMMSS>.txt;\n"
            "                   keep the newest N there per namespace\n"
+           "         --check-targets  (dry run, verify) ask each target's file server\n"
+           "                   for its share over SMB: reachable, or unreachable (code: text);\n"
+           "                   KESTRUNE_SMB_TIMEOUT seconds per server (5)\n"
            "         a lone -- ends the options\n"
            "exit status: 0 done: backed up, every line restored or already there, no\n"
-           "               differences, every target live\n"
+           "               differences, every target live (and reachable)\n"
            "             1 something failed: a file, a namespace, no directory, a line not\n"
            "               restored (or one that would fail); differences; targets missing\n"
+           "               or unreachable\n"
            "             2 usage, a file that cannot be read or is no backup file, or a\n"
            "               namespace that cannot be read (nothing changed)\n"
            "             3 backed up, but some lines lost characters\n";
@@ -75,9 +81,11 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
     });
     if (!options.restore.empty())
-        return RunRestoreCommand({options.restore, options.dryRun, options.quiet}, console);
+        return RunRestoreCommand(
+            {options.restore, options.dryRun, options.quiet, options.checkTargets}, console);
     if (!options.compare.empty()) return RunCompareCommand(options.compare, console);
-    if (!options.verify.empty()) return RunVerifyCommand(options.verify, console);
+    if (!options.verify.empty())
+        return RunVerifyCommand(options.verify, options.checkTargets, options.quiet, console);
     if (!options.diffOld.empty()) return RunDiffCommand(options.diffOld, options.diffNew, console);
     const std::vector<std::string>& p = options.positional;
     // One argument only sets the prefix in the window; without one it is a usage error.

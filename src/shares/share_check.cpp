@@ -106,6 +106,7 @@ std::vector<ShareAnswer> CheckShares(const std::shared_ptr<const ShareProbe>& pr
                 answers[target] = said[s];
     };
 
+    if (settings.serverDone && servers > 0) settings.serverDone(0, servers);
     std::vector<Running> running;
     size_t next = 0;
     int done = 0;

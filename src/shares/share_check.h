@@ -28,7 +28,8 @@ constexpr std::chrono::seconds kDefaultSmbTimeout{5};
 struct ShareCheckSettings {
     std::chrono::milliseconds timeout = kDefaultSmbTimeout; // per server
     int parallelServers = kParallelServers;
-    // After each server, on the calling thread: servers answered (or given up), of how many.
+    // On the calling thread: once with 0 before the first server is asked, then after each
+    // server: servers answered (or given up), of how many.
     std::function<void(int done, int servers)> serverDone;
 };
 

@@ -114,7 +114,7 @@ TEST(ShareCheck, AsksEachServerOnceForEachShareAndAnswersEveryTarget) {
     ASSERT_EQ(calls.at("fs1").size(), 1u);
     EXPECT_EQ(calls.at("fs1")[0], (std::vector<AnsiString>{"ok", "missing"}));
     EXPECT_EQ(calls.at("fs2")[0], (std::vector<AnsiString>{"private$"}));
-    EXPECT_EQ(progress, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(progress, (std::vector<int>{0, 1, 2, 3}));
 }
 
 TEST(ShareCheck, AsksServersInParallelButNoMoreThanTheBound) {
