@@ -5,7 +5,7 @@
 #pragma once
 
 #include "base/ansi_string.h"
-#include "dfs/netdfs.h"
+#include "netdfs/netdfs.h"
 
 #include <cstdint>
 #include <functional>
