@@ -35,7 +35,9 @@ int main(int argc, char** argv) {
 
     auto start = Clock::now();
     std::string error;
-    std::shared_ptr<store::MemoryStore> store = store::MemoryStore::Open(file, error);
+    auto opened = store::MemoryStore::Open(file);
+    error = opened ? std::string() : opened.error().text;
+    std::shared_ptr<store::MemoryStore> store = opened ? std::move(*opened) : nullptr;
     double loadSeconds = Seconds(start);
     long loadedPeak = bench::PeakKilobytes();
     if (!store) {

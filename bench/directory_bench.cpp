@@ -50,7 +50,9 @@ int main(int argc, char** argv) {
         }
     }
     std::string error;
-    std::shared_ptr<store::MemoryStore> directory = store::MemoryStore::Open(file, error);
+    auto opened = store::MemoryStore::Open(file);
+    error = opened ? std::string() : opened.error().text;
+    std::shared_ptr<store::MemoryStore> directory = opened ? std::move(*opened) : nullptr;
     if (!directory) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;

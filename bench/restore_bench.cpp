@@ -45,9 +45,8 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("kestrune_restore_bench_" + std::to_string(getpid()));
     fs::create_directories(work);
     bench::WriteNamespaceLdif(work / "domain.ldif", existing);
-    std::string error;
-    if (!InstallSimulatedDomain(work / "domain.ldif", error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (Expected<void> installed = InstallSimulatedDomain(work / "domain.ldif"); !installed) {
+        std::fprintf(stderr, "%s\n", installed.error().text.c_str());
         return 1;
     }
     std::string text = "dfscmd /map \"\\\\bench.test\\Big\" \"\\\\DC1\\Big\" \"\"\r\n";

@@ -43,7 +43,9 @@ class PaintCounter : public QObject {
 
 bool Open(const fs::path& ldif) {
     std::string error;
-    std::shared_ptr<store::MemoryStore> store = store::MemoryStore::Open(ldif, error);
+    auto opened = store::MemoryStore::Open(ldif);
+    error = opened ? std::string() : opened.error().text;
+    std::shared_ptr<store::MemoryStore> store = opened ? std::move(*opened) : nullptr;
     if (!store) std::fprintf(stderr, "%s\n", error.c_str());
     if (store) InstallStorePlatform(store);
     return store != nullptr;

@@ -37,9 +37,9 @@ int wmain(int argc, wchar_t** argv) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     LoadLibraryW(L"msftedit.dll");
-    std::string error;
-    if (!InstallSimulatedDomain(std::filesystem::path(argv[1]), error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (Expected<void> installed = InstallSimulatedDomain(std::filesystem::path(argv[1]));
+        !installed) {
+        std::fprintf(stderr, "%s\n", installed.error().text.c_str());
         return 1;
     }
     Expected<std::vector<AnsiString>> lines = ReadBackupLines(std::filesystem::path(argv[2]));

@@ -60,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::filesystem::path file = fuzz::ScratchFolder() / "append.ldif";
     WriteWholeFile(file, kBase);
     std::string error;
-    std::unique_ptr<MemoryStore> store = MemoryStore::Open(file, error);
+    auto opened = MemoryStore::Open(file);
+    error = opened ? std::string() : opened.error().text;
+    std::unique_ptr<MemoryStore> store = opened ? std::move(*opened) : nullptr;
     if (!store) fuzz::Broken("the base does not load: " + error);
     fuzz::FuzzInput input(data, size);
     std::vector<std::string> f;
@@ -86,7 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             static_cast<void>(store->Rename(dn, f[2], f[3] == "1", f.size() > 4 ? f[4] : ""));
         }
     }
-    std::unique_ptr<MemoryStore> reloaded = MemoryStore::Open(file, error);
+    auto opened2 = MemoryStore::Open(file);
+    error = opened2 ? std::string() : opened2.error().text;
+    std::unique_ptr<MemoryStore> reloaded = opened2 ? std::move(*opened2) : nullptr;
     if (!reloaded) fuzz::Broken("the changed file does not load: " + error);
     if (Dump(*store) != Dump(*reloaded))
         fuzz::Broken("the reloaded file holds other entries than the store did");

@@ -45,7 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::filesystem::path file = fuzz::ScratchFolder() / "domain.ldif";
     WriteWholeFile(file, domain);
     std::string error;
-    std::shared_ptr<store::MemoryStore> live = store::MemoryStore::Open(file, error);
+    auto opened = store::MemoryStore::Open(file);
+    error = opened ? std::string() : opened.error().text;
+    std::shared_ptr<store::MemoryStore> live = opened ? std::move(*opened) : nullptr;
     if (!live) fuzz::Broken("the domain does not load: " + error);
     InstallStorePlatform(live);
     StoreNetDfs liveDfs(live);
@@ -68,7 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     UninstallPlatform();
 
-    std::shared_ptr<store::MemoryStore> reloaded = store::MemoryStore::Open(file, error);
+    auto opened2 = store::MemoryStore::Open(file);
+    error = opened2 ? std::string() : opened2.error().text;
+    std::shared_ptr<store::MemoryStore> reloaded = opened2 ? std::move(*opened2) : nullptr;
     if (!reloaded) fuzz::Broken("the restored domain does not load: " + error);
     StoreNetDfs reloadedDfs(reloaded);
     size_t heldTargets = 0, readTargets = 0;

@@ -20,9 +20,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: forest_report DOMAIN.ldif [GROUP-DN]\n");
         return 2;
     }
-    std::string error;
-    if (!InstallSimulatedDomain(argv[1], error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (Expected<void> installed = InstallSimulatedDomain(argv[1]); !installed) {
+        std::fprintf(stderr, "%s\n", installed.error().text.c_str());
         return 1;
     }
     TNTADS ads;

@@ -39,4 +39,20 @@ template <typename T> class [[nodiscard]] Expected {
     std::variant<T, Error> state_;
 };
 
+// Done, or the error that kept a function from doing it.
+template <> class [[nodiscard]] Expected<void> {
+  public:
+    Expected() = default;
+    Expected(Error error) : error_(std::move(error)), failed_(true) {}
+
+    bool has_value() const { return !failed_; }
+    explicit operator bool() const { return has_value(); }
+    // Only without success.
+    const Error& error() const { return error_; }
+
+  private:
+    Error error_;
+    bool failed_ = false;
+};
+
 } // namespace kestrune

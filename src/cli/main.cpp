@@ -37,8 +37,7 @@ int Run(int argc, char* argv[]) {
     using namespace kestrune;
     // The restore log's time stamps in the user's date and time format.
     std::setlocale(LC_TIME, "");
-    std::string error;
-    if (!InstallProgramPlatform(std::cerr, error)) return 1;
+    if (!InstallProgramPlatform(std::cerr)) return 1;
     return RunCommandLine(Arguments(argc, argv),
                           {std::cout, std::cerr, isatty(2) != 0, isatty(1) != 0});
 }

@@ -7,12 +7,12 @@
 
 namespace kestrune {
 
-bool InstallProgramPlatform(std::ostream& err, std::string& error) {
+Expected<void> InstallProgramPlatform(std::ostream& err) {
     std::vector<std::string> notes;
-    const bool installed = InstallPlatformFromEnvironment(error, &notes);
+    Expected<void> installed = InstallPlatformFromEnvironment(&notes);
     for (const std::string& note : notes)
         err << "kestrune: not found in the directory: " << note << "\n";
-    if (!installed) err << "kestrune: " << error << "\n";
+    if (!installed) err << "kestrune: " << installed.error().text << "\n";
     return installed;
 }
 

@@ -11,8 +11,8 @@
 #ifdef _WIN32
 #include "platform/win32/native_platform.h"
 #else
-#include "base/message_table.h"
 #include "adsi/domain_name_forms.h"
+#include "base/message_table.h"
 #include "platform/directory_errors.h"
 #include "platform/ldap/dc_locator.h"
 #include "platform/ldap/ldap_store.h"
@@ -31,21 +31,20 @@ std::string Explain(const store::Status& status) {
 }
 
 // A domain controller of this computer's domain from DNS, as a domain member finds one.
-bool LocateDomainController(ldap::Settings& settings, std::string& error) {
+Expected<void> LocateDomainController(ldap::Settings& settings) {
     std::string why;
     std::string domain = ldap::LocalDomainName(why);
     if (domain.empty()) {
-        error = "KESTRUNE_PLATFORM=ldap: cannot tell this computer's domain: " + why;
-        return false;
+        return Error{0, "KESTRUNE_PLATFORM=ldap: cannot tell this computer's domain: " + why};
     }
     auto dcs = ldap::LookUpServices("_ldap._tcp.dc._msdcs." + domain, why);
     if (dcs.empty()) {
-        error = "KESTRUNE_PLATFORM=ldap: no domain controller found for " + domain + ": " + why;
-        return false;
+        return Error{0, "KESTRUNE_PLATFORM=ldap: no domain controller found for " + domain + ": " +
+                            why};
     }
     settings.domain = {false, dcs.front().host, dcs.front().port};
     settings.globalCatalog = {false, dcs.front().host, 3268};
-    return true;
+    return {};
 }
 
 } // namespace
@@ -71,28 +70,26 @@ void UninstallPlatform() {
     adsi::InstallAdsiPlatform(nullptr);
 }
 
-bool InstallSimulatedDomain(const std::filesystem::path& file, std::string& error) {
-    std::shared_ptr<store::MemoryStore> directory = store::MemoryStore::Open(file, error);
-    if (!directory) return false;
-    InstallStorePlatform(std::move(directory));
-    return true;
+Expected<void> InstallSimulatedDomain(const std::filesystem::path& file) {
+    Expected<std::unique_ptr<store::MemoryStore>> directory = store::MemoryStore::Open(file);
+    if (!directory) return directory.error();
+    InstallStorePlatform(std::move(*directory));
+    return {};
 }
 
 #ifndef _WIN32
-bool InstallLdapDirectory(const std::string& setting, std::string& error,
-                          std::vector<std::string>& notes) {
+Expected<void> InstallLdapDirectory(const std::string& setting, std::vector<std::string>& notes) {
     ldap::Settings settings;
-    bool located = setting == "ldap" ? LocateDomainController(settings, error)
-                                     : ldap::ParseServerUri(setting, settings, error);
-    if (!located || !ldap::ReadLogonSettings(settings, error)) return false;
+    Expected<void> located = setting == "ldap" ? LocateDomainController(settings)
+                                               : ldap::ParseServerUri(setting, settings);
+    if (!located) return located;
+    if (Expected<void> logon = ldap::ReadLogonSettings(settings); !logon) return logon;
     bool discovered = setting == "ldap";
     std::string where = settings.domain.Uri();
     auto directory = std::make_shared<ldap::LdapStore>(std::move(settings));
     store::Status status = directory->Connect(notes);
-    if (!status.ok()) {
-        error = "cannot use the directory at " + where + ": " + Explain(status);
-        return false;
-    }
+    if (!status.ok())
+        return Error{0, "cannot use the directory at " + where + ": " + Explain(status)};
     if (discovered) {
         // The forest's global catalogs, when DNS names them apart from this DC.
         std::vector<store::Entry> root;
@@ -111,11 +108,11 @@ bool InstallLdapDirectory(const std::string& setting, std::string& error,
     }
     InstallStorePlatform(std::move(directory));
     writesIntoDirectory = true;
-    return true;
+    return {};
 }
 #endif
 
-bool InstallPlatformFromEnvironment(std::string& error, std::vector<std::string>* notes) {
+Expected<void> InstallPlatformFromEnvironment(std::vector<std::string>* notes) {
     const char* value = std::getenv("KESTRUNE_PLATFORM");
     std::string setting = value ? value : "";
     if (notes) notes->clear();
@@ -125,37 +122,37 @@ bool InstallPlatformFromEnvironment(std::string& error, std::vector<std::string>
 #endif
     if (setting.empty() || setting == "none") {
         UninstallPlatform();
-        return true;
+        return {};
     }
     if (setting.rfind("sim:", 0) == 0 && setting.size() > 4)
-        return InstallSimulatedDomain(PathFromAnsi(setting.substr(4)), error);
+        return InstallSimulatedDomain(PathFromAnsi(setting.substr(4)));
 #ifndef _WIN32
     if (setting == "ldap" || setting.rfind("ldap://", 0) == 0 ||
         setting.rfind("ldaps://", 0) == 0) {
         std::vector<std::string> found;
-        bool installed = InstallLdapDirectory(setting, error, found);
+        Expected<void> installed = InstallLdapDirectory(setting, found);
         if (notes) *notes = std::move(found);
         return installed;
     }
 #endif
     if (setting == "native") {
 #ifdef _WIN32
-        return win32::InstallNativePlatform(error);
+        return win32::InstallNativePlatform();
 #else
-        error = "KESTRUNE_PLATFORM=native: the Windows DFS and directory interfaces exist only on "
-                "Windows (use sim:PATH to an LDIF file, ldap://HOST, ldaps://HOST or ldap)";
-        return false;
+        return Error{0, "KESTRUNE_PLATFORM=native: the Windows DFS and directory interfaces exist "
+                        "only on Windows (use sim:PATH to an LDIF file, ldap://HOST, ldaps://HOST "
+                        "or ldap)"};
 #endif
     }
 #ifdef _WIN32
-    error = "KESTRUNE_PLATFORM=" + setting +
-            " is not a platform this build knows (sim:PATH to an LDIF file, none, or native)";
+    return Error{0, "KESTRUNE_PLATFORM=" + setting +
+                        " is not a platform this build knows (sim:PATH to an LDIF file, none, or "
+                        "native)"};
 #else
-    error = "KESTRUNE_PLATFORM=" + setting +
-            " is not a platform this build knows (sim:PATH to an LDIF file, ldap://HOST, "
-            "ldaps://HOST or ldap; none, or leave it unset)";
+    return Error{0, "KESTRUNE_PLATFORM=" + setting +
+                        " is not a platform this build knows (sim:PATH to an LDIF file, "
+                        "ldap://HOST, ldaps://HOST or ldap; none, or leave it unset)"};
 #endif
-    return false;
 }
 
 } // namespace kestrune

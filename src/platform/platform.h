@@ -1,6 +1,8 @@
 // Choosing and installing the platform backends at start-up.
 #pragma once
 
+#include "base/expected.h"
+
 #include "platform/store/directory_store.h"
 
 #include <filesystem>
@@ -17,16 +19,15 @@ namespace kestrune {
 // domain (the default elsewhere). False with error set when the value is unknown or its backend
 // cannot be opened or logged on to; nothing is installed then. notes, when given, receives one
 // line for each fact about this session that the directory did not give (user, computer, site).
-bool InstallPlatformFromEnvironment(std::string& error, std::vector<std::string>* notes = nullptr);
+Expected<void> InstallPlatformFromEnvironment(std::vector<std::string>* notes = nullptr);
 
 #ifndef _WIN32
 // Installs a real directory over LDAP; setting is "ldap", "ldap://..." or "ldaps://...".
-bool InstallLdapDirectory(const std::string& setting, std::string& error,
-                          std::vector<std::string>& notes);
+Expected<void> InstallLdapDirectory(const std::string& setting, std::vector<std::string>& notes);
 #endif
 
 // Installs the simulated domain of an LDIF file; its changes are kept in that file.
-bool InstallSimulatedDomain(const std::filesystem::path& file, std::string& error);
+Expected<void> InstallSimulatedDomain(const std::filesystem::path& file);
 
 // Installs backends over an existing store.
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory);

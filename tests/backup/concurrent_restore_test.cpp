@@ -40,8 +40,7 @@ class ConcurrentRestore : public ::testing::Test {
                 ::close(start[1]);
                 char go;
                 (void)!::read(start[0], &go, 1); // the end of the pipe starts everyone
-                std::string error;
-                if (!InstallSimulatedDomain(domain, error)) ::_exit(3);
+                if (!InstallSimulatedDomain(domain)) ::_exit(3);
                 TOXLDFS dfs;
                 SilentRestoreLog log;
                 bool cancel = false;
@@ -81,7 +80,9 @@ class ConcurrentRestore : public ::testing::Test {
     // of the file reads them.
     std::map<std::u16string, std::vector<std::u16string>> LinksInFile() {
         std::string error;
-        std::shared_ptr<store::MemoryStore> store = store::MemoryStore::Open(domain, error);
+        auto opened = store::MemoryStore::Open(domain);
+        error = opened ? std::string() : opened.error().text;
+        std::shared_ptr<store::MemoryStore> store = opened ? std::move(*opened) : nullptr;
         EXPECT_TRUE(store) << error;
         std::map<std::u16string, std::vector<std::u16string>> links;
         if (!store) return links;

@@ -22,7 +22,8 @@ class CommandLineTest : public ::testing::Test {
         std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif",
                                    folder / "domain.ldif");
         std::string error;
-        ASSERT_TRUE(InstallSimulatedDomain(folder / "domain.ldif", error)) << error;
+        Expected<void> installed = InstallSimulatedDomain(folder / "domain.ldif");
+        ASSERT_TRUE(installed) << installed.error().text;
     }
     int Run(std::vector<std::string> arguments) {
         out.str("");

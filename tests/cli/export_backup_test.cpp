@@ -104,7 +104,8 @@ class ExportBackupTest : public ::testing::Test {
     int BackUp(const std::filesystem::path& file, const std::string& domain,
                const std::string& name) {
         std::string error;
-        EXPECT_TRUE(InstallSimulatedDomain(file, error)) << error;
+        Expected<void> installed = InstallSimulatedDomain(file);
+        EXPECT_TRUE(installed) << installed.error().text;
         std::ostringstream out, err;
         int code = RunCommandLine({"", (folder / name).string(), domain}, {out, err});
         UninstallPlatform();

@@ -19,9 +19,9 @@ class SampleDomainCli : public ::testing::Test {
     void SetUp() override {
         domainFile = folder / "domain.ldif";
         std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", domainFile);
-        std::string error;
-        directory = store::MemoryStore::Open(domainFile, error);
-        ASSERT_TRUE(directory) << error;
+        auto opened = store::MemoryStore::Open(domainFile);
+        ASSERT_TRUE(opened) << opened.error().text;
+        directory = std::move(*opened);
         InstallStorePlatform(directory);
     }
     void TearDown() override { UninstallPlatform(); }

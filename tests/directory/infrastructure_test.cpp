@@ -11,11 +11,9 @@ namespace {
 class Infrastructure : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string error;
-        auto store =
-            store::MemoryStore::Open(std::string(KESTRUNE_SAMPLES) + "/example.ldif", error);
-        ASSERT_TRUE(store) << error; // only read here
-        InstallStorePlatform(std::move(store));
+        auto opened = store::MemoryStore::Open(std::string(KESTRUNE_SAMPLES) + "/example.ldif");
+        ASSERT_TRUE(opened) << opened.error().text; // only read here
+        InstallStorePlatform(std::move(*opened));
     }
     void TearDown() override { UninstallPlatform(); }
     static std::vector<std::string> Items(const TStringList& list) {

@@ -112,9 +112,9 @@ TEST_F(DirectoryObjects, MoveThenDeleteAndTheErrorPairIsClearedOnSuccess) {
 
     // The changes were kept in the file: the computer the sample holds in CN=Computers is
     // neither there nor where it was moved, and the rest of the domain is.
-    std::string error;
-    auto reloaded = store::MemoryStore::Open(file, error);
-    ASSERT_TRUE(reloaded) << error;
+    auto opened = store::MemoryStore::Open(file);
+    ASSERT_TRUE(opened) << opened.error().text;
+    auto reloaded = std::move(*opened);
     auto lookUp = [&](const std::string& dn) {
         std::vector<store::Entry> found;
         return store::SearchAll(*reloaded, {dn, store::Scope::Base, "(objectClass=*)", {}, 0},

@@ -13,7 +13,9 @@ class PropertyValues : public ::testing::Test {
     void SetUp() override {
         std::string sample = std::string(KESTRUNE_SAMPLES) + "/example.ldif";
         std::string error;
-        auto loaded = store::MemoryStore::Open(sample, error); // read only: nothing is changed
+        auto opened = store::MemoryStore::Open(sample);
+        error = opened ? std::string() : opened.error().text;
+        auto loaded = opened ? std::move(*opened) : nullptr; // read only: nothing is changed
         ASSERT_TRUE(loaded) << error;
         InstallStorePlatform(std::move(loaded));
         TNTADS::SetMessageHook([this](const AnsiString& text) { messages.push_back(text); });

@@ -17,9 +17,9 @@ class SampleDomainTest : public ::testing::Test {
         file = scratch / "domain.ldif";
         std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
                                    std::filesystem::copy_options::overwrite_existing);
-        std::string error;
-        directory = store::MemoryStore::Open(file, error);
-        ASSERT_TRUE(directory) << error;
+        auto opened = store::MemoryStore::Open(file);
+        ASSERT_TRUE(opened) << opened.error().text;
+        directory = std::move(*opened);
         InstallStorePlatform(directory);
     }
     void TearDown() override {

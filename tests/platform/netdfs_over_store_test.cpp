@@ -28,9 +28,9 @@ class StoreNetDfsTest : public ::testing::Test {
         Reload();
     }
     void Reload() {
-        std::string error;
-        std::shared_ptr<store::MemoryStore> store = store::MemoryStore::Open(file, error);
-        ASSERT_TRUE(store) << error;
+        auto opened = store::MemoryStore::Open(file);
+        ASSERT_TRUE(opened) << opened.error().text;
+        std::shared_ptr<store::MemoryStore> store = std::move(*opened);
         dfs = std::make_unique<StoreNetDfs>(store);
     }
 

@@ -28,7 +28,9 @@ class PlatformChoice : public ::testing::Test {
     }
     bool Choose(const char* value, std::string& error) {
         SetProcessEnvironment("KESTRUNE_PLATFORM", value);
-        return InstallPlatformFromEnvironment(error);
+        Expected<void> installed = InstallPlatformFromEnvironment();
+        error = installed ? std::string() : installed.error().text;
+        return bool(installed);
     }
 };
 
@@ -56,12 +58,12 @@ TEST_F(PlatformChoice, NativeIsRefusedWhereTheInterfacesAreMissing) {
     EXPECT_NE(error.find("Wine"), std::string::npos) << error;
     // Unset is native on Windows.
     RemoveProcessEnvironment("KESTRUNE_PLATFORM");
-    EXPECT_FALSE(InstallPlatformFromEnvironment(error));
+    EXPECT_FALSE(InstallPlatformFromEnvironment());
 #else
     EXPECT_FALSE(Choose("native", error));
     EXPECT_NE(error.find("only on Windows"), std::string::npos) << error;
     RemoveProcessEnvironment("KESTRUNE_PLATFORM");
-    EXPECT_TRUE(InstallPlatformFromEnvironment(error));
+    EXPECT_TRUE(InstallPlatformFromEnvironment());
 #endif
     EXPECT_EQ(EnumerateRoots(), ERROR_BAD_NETPATH);
 }

@@ -20,8 +20,8 @@ std::string SambaState() {
 
 ldap::Settings SambaSettings(const std::string& address) {
     ldap::Settings settings;
-    std::string error;
-    EXPECT_TRUE(ldap::ParseServerUri(address, settings, error)) << error;
+    Expected<void> parsed = ldap::ParseServerUri(address, settings);
+    EXPECT_TRUE(parsed) << parsed.error().text;
     std::string state = SambaState();
     settings.bindUser = "Administrator@EXAMPLE.COM";
     if (!state.empty()) settings.password = ReadWholeFile(state + "/password");

@@ -24,8 +24,7 @@ int main(int argc, char* argv[]) {
     bool noDisplay = !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
                      !std::getenv("QT_QPA_PLATFORM");
     if (HasOptions(arguments) || (!arguments.empty() && noDisplay)) {
-        std::string error;
-        if (!InstallProgramPlatform(std::cerr, error)) return kExitFailure;
+        if (!InstallProgramPlatform(std::cerr)) return kExitFailure;
         std::setlocale(LC_TIME, ""); // the restore log's time stamps
         return RunCommandLine(arguments, {std::cout, std::cerr, isatty(2) != 0, isatty(1) != 0});
     }
@@ -48,10 +47,10 @@ int main(int argc, char* argv[]) {
         ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", WideToUtf8(AnsiToWide(text)));
     });
 
-    std::string error;
-    if (!InstallProgramPlatform(std::cerr, error)) {
+    if (Expected<void> installed = InstallProgramPlatform(std::cerr); !installed) {
         if (!RunningHeadless())
-            QMessageBox::critical(nullptr, "Kestrune", QString::fromStdString(error));
+            QMessageBox::critical(nullptr, "Kestrune",
+                                  QString::fromStdString(installed.error().text));
         return kExitFailure;
     }
 

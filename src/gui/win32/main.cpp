@@ -49,8 +49,7 @@ int RunOptions(const std::vector<WideString>& wide) {
     std::vector<std::string> arguments;
     for (const WideString& argument : wide)
         arguments.push_back(WideToUtf8(argument));
-    std::string error;
-    if (!InstallProgramPlatform(std::cerr, error)) return kExitFailure;
+    if (!InstallProgramPlatform(std::cerr)) return kExitFailure;
     return RunCommandLine(arguments, {std::cout, std::cerr, false, false});
 }
 
@@ -76,10 +75,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     TNTADS::MessageHookScope directoryMessages([](const AnsiString& text) {
         ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", WideToUtf8(AnsiToWide(text)));
     });
-    std::string error;
-    if (!InstallProgramPlatform(std::cerr, error)) {
+    if (Expected<void> installed = InstallProgramPlatform(std::cerr); !installed) {
         if (!RunningHeadless())
-            MessageBoxW(nullptr, W(Utf8ToWide(error)), L"Kestrune", MB_OK | MB_ICONERROR);
+            MessageBoxW(nullptr, W(Utf8ToWide(installed.error().text)), L"Kestrune",
+                        MB_OK | MB_ICONERROR);
         return kExitFailure;
     }
 

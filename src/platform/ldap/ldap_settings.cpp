@@ -45,7 +45,7 @@ std::string Endpoint::Uri() const {
     return std::string(ldaps ? "ldaps://" : "ldap://") + h + ":" + std::to_string(port);
 }
 
-bool ParseServerUri(const std::string& uri, Settings& settings, std::string& error) {
+Expected<void> ParseServerUri(const std::string& uri, Settings& settings) {
     std::string rest;
     bool ldaps = false;
     if (uri.rfind("ldap://", 0) == 0) {
@@ -54,8 +54,8 @@ bool ParseServerUri(const std::string& uri, Settings& settings, std::string& err
         rest = uri.substr(8);
         ldaps = true;
     } else {
-        error = uri + " is not an LDAP address (ldap://HOST[:PORT] or ldaps://HOST[:PORT])";
-        return false;
+        return Error{0,
+                     uri + " is not an LDAP address (ldap://HOST[:PORT] or ldaps://HOST[:PORT])"};
     }
     if (!rest.empty() && rest.back() == '/') rest.pop_back();
     std::string host = rest, port;
@@ -82,40 +82,39 @@ bool ParseServerUri(const std::string& uri, Settings& settings, std::string& err
         number = static_cast<int>(value);
     }
     if (host.empty() || host.find_first_of("/?@ ") != std::string::npos) {
-        error = uri + " does not name a server (ldap://HOST[:PORT] or ldaps://HOST[:PORT])";
-        return false;
+        return Error{0,
+                     uri + " does not name a server (ldap://HOST[:PORT] or ldaps://HOST[:PORT])"};
     }
     settings.domain = {ldaps, host, number};
     settings.globalCatalog = {ldaps, host, ldaps ? 3269 : 3268};
-    return true;
+    return {};
 }
 
-bool ReadLogonSettings(Settings& settings, std::string& error) {
+Expected<void> ReadLogonSettings(Settings& settings) {
     if (std::string t = Environment("KESTRUNE_LDAP_TIMEOUT"); !t.empty()) {
         char* end = nullptr;
         long seconds = std::strtol(t.c_str(), &end, 10);
         if (*end || seconds <= 0 || seconds > 86400) {
-            error = "KESTRUNE_LDAP_TIMEOUT=" + t + " is not a number of seconds (1 to 86400)";
-            return false;
+            return Error{0,
+                         "KESTRUNE_LDAP_TIMEOUT=" + t + " is not a number of seconds (1 to 86400)"};
         }
         settings.timeout = std::chrono::seconds(seconds);
     }
     std::string tls = Environment("KESTRUNE_STARTTLS");
     settings.startTls = tls == "1" || tls == "yes" || tls == "true";
     if (settings.startTls && settings.domain.ldaps) {
-        error = "KESTRUNE_STARTTLS=1 and an ldaps:// address both ask for TLS; use one of them";
-        return false;
+        return Error{
+            0, "KESTRUNE_STARTTLS=1 and an ldaps:// address both ask for TLS; use one of them"};
     }
     settings.bindUser = Environment("KESTRUNE_BIND_USER");
-    if (settings.bindUser.empty()) return true;
+    if (settings.bindUser.empty()) return {};
     std::string file = Environment("KESTRUNE_BIND_PASSWORD_FILE");
     if (!file.empty()) {
         try {
             settings.password = ReadWholeFile(file);
         } catch (const std::exception& e) {
-            error = "cannot read the password file KESTRUNE_BIND_PASSWORD_FILE=" + file + ": " +
-                    e.what();
-            return false;
+            return Error{0, "cannot read the password file KESTRUNE_BIND_PASSWORD_FILE=" + file +
+                                ": " + e.what()};
         }
         // A file written by an editor or echo ends with a line end that is not the password's.
         if (!settings.password.empty() && settings.password.back() == '\n')
@@ -123,16 +122,15 @@ bool ReadLogonSettings(Settings& settings, std::string& error) {
         if (!settings.password.empty() && settings.password.back() == '\r')
             settings.password.pop_back();
     } else if (!AskPassword("Password for " + settings.bindUser + ": ", settings.password)) {
-        error = "KESTRUNE_BIND_USER is set, but there is no password: name a file holding it in "
-                "KESTRUNE_BIND_PASSWORD_FILE, or run on a terminal to be asked for it";
-        return false;
+        return Error{
+            0, "KESTRUNE_BIND_USER is set, but there is no password: name a file holding it in "
+               "KESTRUNE_BIND_PASSWORD_FILE, or run on a terminal to be asked for it"};
     }
     if (settings.password.empty()) {
-        error = "the password for " + settings.bindUser +
-                " is empty; the directory would take that as an anonymous logon";
-        return false;
+        return Error{0, "the password for " + settings.bindUser +
+                            " is empty; the directory would take that as an anonymous logon"};
     }
-    return true;
+    return {};
 }
 
 } // namespace kestrune::ldap

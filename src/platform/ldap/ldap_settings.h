@@ -3,6 +3,8 @@
 // KESTRUNE_STARTTLS, KESTRUNE_LDAP_TIMEOUT).
 #pragma once
 
+#include "base/expected.h"
+
 #include <chrono>
 #include <string>
 
@@ -29,13 +31,13 @@ struct Settings {
 };
 
 // ldap://HOST[:PORT] or ldaps://HOST[:PORT] (a trailing "/" is allowed); the global catalog
-// on the same host. False with error for anything else.
-bool ParseServerUri(const std::string& uri, Settings& settings, std::string& error);
+// on the same host. An error for anything else.
+Expected<void> ParseServerUri(const std::string& uri, Settings& settings);
 
 // The timeout, StartTLS and the bind user with its password: from the file that
 // KESTRUNE_BIND_PASSWORD_FILE names, else asked for on the terminal. The password is never
 // taken from the command line or the environment itself; an empty one is refused, since the
 // server would take it as an anonymous bind.
-bool ReadLogonSettings(Settings& settings, std::string& error);
+Expected<void> ReadLogonSettings(Settings& settings);
 
 } // namespace kestrune::ldap

@@ -14,15 +14,11 @@ MemoryStore::~MemoryStore() {
     OrphanCursors();
 }
 
-std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file,
-                                               std::string& error) {
+Expected<std::unique_ptr<MemoryStore>> MemoryStore::Open(const std::filesystem::path& file) {
     auto store = std::make_unique<MemoryStore>();
     Status status = store->journal_.Open(file);
     if (status.ok()) status = store->ImplyForest();
-    if (!status.ok()) {
-        error = status.message;
-        return nullptr;
-    }
+    if (!status.ok()) return Error{static_cast<uint32_t>(status.code), status.message};
     return store;
 }
 

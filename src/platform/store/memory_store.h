@@ -4,6 +4,7 @@
 // and appended under an exclusive lock of the file, after taking in what the others appended.
 #pragma once
 
+#include "base/expected.h"
 #include "platform/store/directory_schema.h"
 #include "platform/store/directory_store.h"
 #include "platform/store/journal.h"
@@ -29,9 +30,9 @@ class MemoryStore : public DirectoryStore {
     MemoryStore(const MemoryStore&) = delete;
     MemoryStore& operator=(const MemoryStore&) = delete;
 
-    // Loads file; later changes are appended to it. On a malformed file, error names the file
-    // and the line, and the result is null.
-    static std::unique_ptr<MemoryStore> Open(const std::filesystem::path& file, std::string& error);
+    // Loads file; later changes are appended to it. On a malformed file, the error names the
+    // file and the line.
+    static Expected<std::unique_ptr<MemoryStore>> Open(const std::filesystem::path& file);
     // Applies LDIF text to a store without a file (nothing is recorded).
     Status LoadText(std::string_view text, const std::string& name);
 

@@ -12,15 +12,14 @@ bool RunningUnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-bool InstallNativePlatform(std::string& error) {
-    if (RunningUnderWine()) {
-        error = "KESTRUNE_PLATFORM=native: Wine does not provide the Windows DFS and directory "
-                "interfaces (netapi32's NetDfsEnum, ADSI); use sim:PATH to an LDIF file, or none";
-        return false;
-    }
+Expected<void> InstallNativePlatform() {
+    if (RunningUnderWine())
+        return Error{0, "KESTRUNE_PLATFORM=native: Wine does not provide the Windows DFS and "
+                        "directory interfaces (netapi32's NetDfsEnum, ADSI); use sim:PATH to an "
+                        "LDIF file, or none"};
     InstallNetDfsApi(MakeWin32NetDfs());
     adsi::InstallAdsiPlatform(MakeComAdsi());
-    return true;
+    return {};
 }
 
 } // namespace kestrune::win32

@@ -20,7 +20,8 @@ class MainFormTest : public ::testing::Test {
     void SetUp() override {
         fs::copy_file(fs::path(KESTRUNE_SAMPLES) / "example.ldif", work / "domain.ldif");
         std::string error;
-        ASSERT_TRUE(InstallSimulatedDomain(work / "domain.ldif", error)) << error;
+        Expected<void> installed = InstallSimulatedDomain(work / "domain.ldif");
+        ASSERT_TRUE(installed) << installed.error().text;
         RemoveSettings();
     }
     void TearDown() override {

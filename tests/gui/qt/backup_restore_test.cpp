@@ -65,7 +65,9 @@ class BackupRestoreTest : public QObject {
     void init() {
         work.Reset();
         std::string error;
-        directory = store::MemoryStore::Open(work / "domain.ldif", error);
+        auto opened = store::MemoryStore::Open(work / "domain.ldif");
+        error = opened ? std::string() : opened.error().text;
+        directory = opened ? std::move(*opened) : nullptr;
         QVERIFY2(directory, error.c_str());
         InstallStorePlatform(directory);
         boxes.clear();

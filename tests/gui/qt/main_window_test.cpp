@@ -47,7 +47,8 @@ class MainWindowTest : public QObject {
         std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", domainFile,
                                    std::filesystem::copy_options::overwrite_existing);
         std::string error;
-        QVERIFY2(InstallSimulatedDomain(domainFile, error), error.c_str());
+        Expected<void> installed = InstallSimulatedDomain(domainFile);
+        QVERIFY2(installed, installed.error().text.c_str());
     }
     void cleanupTestCase() {
         UninstallPlatform();

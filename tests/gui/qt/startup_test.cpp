@@ -45,7 +45,8 @@ class StartupTest : public QObject {
     void init() {
         work.Reset();
         std::string error;
-        QVERIFY2(InstallSimulatedDomain(work / "domain.ldif", error), error.c_str());
+        Expected<void> installed = InstallSimulatedDomain(work / "domain.ldif");
+        QVERIFY2(installed, installed.error().text.c_str());
     }
     void cleanup() {
         UninstallPlatform();

@@ -11,21 +11,27 @@
 namespace kestrune::ldap {
 namespace {
 
+// The text of a failed call; empty when it succeeded.
+std::string ErrorOf(const Expected<void>& done) {
+    return done ? std::string() : done.error().text;
+}
+
 TEST(LdapSettingsTest, ServerAddressesAndTheirGlobalCatalog) {
     Settings s;
     std::string error;
-    ASSERT_TRUE(ParseServerUri("ldap://dc1.example.com", s, error)) << error;
+    ASSERT_EQ(ErrorOf(ParseServerUri("ldap://dc1.example.com", s)), "");
     EXPECT_EQ(s.domain.Uri(), "ldap://dc1.example.com:389");
     EXPECT_EQ(s.globalCatalog.Uri(), "ldap://dc1.example.com:3268");
-    ASSERT_TRUE(ParseServerUri("ldaps://dc1.example.com:1636/", s, error)) << error;
+    ASSERT_EQ(ErrorOf(ParseServerUri("ldaps://dc1.example.com:1636/", s)), "");
     EXPECT_EQ(s.domain.Uri(), "ldaps://dc1.example.com:1636");
     EXPECT_EQ(s.globalCatalog.Uri(), "ldaps://dc1.example.com:3269");
-    ASSERT_TRUE(ParseServerUri("ldap://[::1]:3890", s, error)) << error;
+    ASSERT_EQ(ErrorOf(ParseServerUri("ldap://[::1]:3890", s)), "");
     EXPECT_EQ(s.domain.Uri(), "ldap://[::1]:3890");
     for (const char* bad : {"ldap://", "ldap://host:0", "ldap://host:70000", "ldap://host:x",
                             "http://host", "ldap://user@host", "ldap://host/DC=x"}) {
         error.clear();
-        EXPECT_FALSE(ParseServerUri(bad, s, error)) << bad;
+        error = ErrorOf(ParseServerUri(bad, s));
+        EXPECT_FALSE(error.empty()) << bad;
         EXPECT_NE(error.find(bad), std::string::npos) << error;
     }
 }
@@ -50,7 +56,7 @@ class LogonSettingsTest : public ::testing::Test {
 TEST_F(LogonSettingsTest, KerberosByDefaultPasswordFromAFileNeverEmpty) {
     Settings s;
     std::string error;
-    ASSERT_TRUE(ReadLogonSettings(s, error)) << error;
+    ASSERT_EQ(ErrorOf(ReadLogonSettings(s)), "");
     EXPECT_TRUE(s.bindUser.empty());
     EXPECT_EQ(s.timeout.count(), 30);
     EXPECT_FALSE(s.startTls);
@@ -60,7 +66,7 @@ TEST_F(LogonSettingsTest, KerberosByDefaultPasswordFromAFileNeverEmpty) {
     setenv("KESTRUNE_BIND_USER", "EXAMPLE\\ann", 1);
     setenv("KESTRUNE_BIND_PASSWORD_FILE", file.c_str(), 1);
     WriteWholeFile(file, "s3cret pass\r\n");
-    ASSERT_TRUE(ReadLogonSettings(s, error)) << error;
+    ASSERT_EQ(ErrorOf(ReadLogonSettings(s)), "");
     EXPECT_EQ(s.timeout.count(), 5);
     EXPECT_TRUE(s.startTls);
     EXPECT_EQ(s.bindUser, "EXAMPLE\\ann");
@@ -68,20 +74,24 @@ TEST_F(LogonSettingsTest, KerberosByDefaultPasswordFromAFileNeverEmpty) {
 
     // An empty password would be an anonymous bind that "succeeds".
     WriteWholeFile(file, "\n");
-    EXPECT_FALSE(ReadLogonSettings(s, error));
+    error = ErrorOf(ReadLogonSettings(s));
+    EXPECT_FALSE(error.empty());
     EXPECT_NE(error.find("empty"), std::string::npos) << error;
     std::filesystem::remove(file);
-    EXPECT_FALSE(ReadLogonSettings(s, error));
+    error = ErrorOf(ReadLogonSettings(s));
+    EXPECT_FALSE(error.empty());
     EXPECT_NE(error.find(file.string()), std::string::npos) << error;
 
     setenv("KESTRUNE_LDAP_TIMEOUT", "soon", 1);
-    EXPECT_FALSE(ReadLogonSettings(s, error));
+    error = ErrorOf(ReadLogonSettings(s));
+    EXPECT_FALSE(error.empty());
     EXPECT_NE(error.find("KESTRUNE_LDAP_TIMEOUT=soon"), std::string::npos) << error;
 
     unsetenv("KESTRUNE_LDAP_TIMEOUT");
     WriteWholeFile(file, "x");
-    ASSERT_TRUE(ParseServerUri("ldaps://dc1", s, error));
-    EXPECT_FALSE(ReadLogonSettings(s, error)); // StartTLS inside TLS
+    ASSERT_EQ(ErrorOf(ParseServerUri("ldaps://dc1", s)), "");
+    error = ErrorOf(ReadLogonSettings(s));
+    EXPECT_FALSE(error.empty()); // StartTLS inside TLS
 }
 
 } // namespace

@@ -39,8 +39,7 @@ class SilentServer {
 
 Settings Local(int port) {
     Settings s;
-    std::string error;
-    EXPECT_TRUE(ParseServerUri("ldap://127.0.0.1:" + std::to_string(port), s, error));
+    EXPECT_TRUE(ParseServerUri("ldap://127.0.0.1:" + std::to_string(port), s));
     s.bindUser = "CN=Someone,DC=example,DC=com";
     s.password = "x";
     s.timeout = std::chrono::seconds(1);

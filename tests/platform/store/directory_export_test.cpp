@@ -15,7 +15,9 @@ class DirectoryExport : public ::testing::Test {
   protected:
     std::unique_ptr<MemoryStore> Open(const std::string& text) {
         WriteWholeFile(file, text);
-        auto store = MemoryStore::Open(file, error);
+        auto opened = MemoryStore::Open(file);
+        error = opened ? std::string() : opened.error().text;
+        auto store = opened ? std::move(*opened) : nullptr;
         EXPECT_TRUE(store) << error;
         return store;
     }
@@ -128,7 +130,11 @@ TEST_F(DirectoryExport, LdapsearchsClosingBlockIsNoEntryAndAFailedSearchIsRefuse
     // A search stopped at the server's size limit wrote only part of the directory.
     WriteWholeFile(file, entries + "# search result\nsearch: 3\nresult: 4 Size limit exceeded\n"
                                    "\n# numEntries: 1\n");
-    EXPECT_FALSE(MemoryStore::Open(file, error));
+    {
+        auto opened = MemoryStore::Open(file);
+        error = opened ? std::string() : opened.error().text;
+        EXPECT_FALSE(opened);
+    }
     EXPECT_NE(error.find(file.string() + ":15: "), std::string::npos) << error;
     EXPECT_NE(error.find("4 Size limit exceeded"), std::string::npos) << error;
 }

@@ -17,7 +17,9 @@ class MemoryStoreRecords : public ::testing::Test {
     std::string Load(const std::string& text) {
         WriteWholeFile(file, text);
         std::string error;
-        auto store = MemoryStore::Open(file, error);
+        auto opened = MemoryStore::Open(file);
+        error = opened ? std::string() : opened.error().text;
+        auto store = opened ? std::move(*opened) : nullptr;
         return store ? std::string() : error;
     }
     testing::TempFolder scratch;
@@ -118,9 +120,9 @@ class TornRecords : public MemoryStoreRecords {
                                  "dn: CN=L1,CN=NS,OU=a,DC=x\nobjectClass: msDFS-Linkv2\n"
                                  "msDFS-Commentv2: the old comment\n");
         before = ReadWholeFile(file);
-        std::string error;
-        auto store = MemoryStore::Open(file, error);
-        ASSERT_TRUE(store) << error;
+        auto opened2 = MemoryStore::Open(file);
+        ASSERT_TRUE(opened2) << opened2.error().text;
+        auto store = std::move(*opened2);
         change(*store);
         appended = ReadWholeFile(file).substr(before.size());
     }
@@ -161,7 +163,9 @@ TEST_F(TornRecords, ACutLastRecordIsLeftOutWithAWarningAtEveryCutPoint) {
         CapturedWarnings warnings;
         WriteWholeFile(file, before + appended.substr(0, cut));
         std::string error;
-        auto store = MemoryStore::Open(file, error);
+        auto opened3 = MemoryStore::Open(file);
+        error = opened3 ? std::string() : opened3.error().text;
+        auto store = opened3 ? std::move(*opened3) : nullptr;
         ASSERT_TRUE(store) << "cut at " << cut << ": " << error;
         bool addDone = cut >= second;
         bool modifyDone = cut == appended.size();
@@ -197,9 +201,9 @@ TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
     WriteWholeFile(file, before + appended.substr(0, appended.size() - 4));
     CapturedWarnings warnings;
     {
-        std::string error;
-        auto store = MemoryStore::Open(file, error);
-        ASSERT_TRUE(store) << error;
+        auto opened4 = MemoryStore::Open(file);
+        ASSERT_TRUE(opened4) << opened4.error().text;
+        auto store = std::move(*opened4);
         ASSERT_EQ(warnings.lines.size(), 1u);
         EXPECT_NE(warnings.lines[0].find("left out"), std::string::npos);
         ASSERT_TRUE(store
@@ -210,9 +214,9 @@ TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
         EXPECT_NE(warnings.lines[1].find("removed"), std::string::npos);
     }
     warnings.lines.clear();
-    std::string error;
-    auto store = MemoryStore::Open(file, error);
-    ASSERT_TRUE(store) << error;
+    auto opened5 = MemoryStore::Open(file);
+    ASSERT_TRUE(opened5) << opened5.error().text;
+    auto store = std::move(*opened5);
     EXPECT_TRUE(warnings.lines.empty());
     EXPECT_EQ(Comment(*store, "CN=L1,CN=NS,OU=a,DC=x"), "whole");
     EXPECT_EQ(ReadWholeFile(file).find("cut"), std::string::npos);
@@ -220,8 +224,10 @@ TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
     // A record cut short with more records after it is malformed, and still refused.
     WriteWholeFile(file, std::string(kRooted) + "dn: OU=b,DC=x\nchangetype: add\nobjectCl\n\n" +
                              "dn: OU=c,DC=x\nchangetype: add\nobjectClass: top\n\n");
-    EXPECT_FALSE(MemoryStore::Open(file, error));
-    EXPECT_NE(error.find(file.string() + ":13:"), std::string::npos) << error;
+    auto refused = MemoryStore::Open(file);
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.error().text.find(file.string() + ":13:"), std::string::npos)
+        << refused.error().text;
 }
 
 } // namespace
@@ -233,9 +239,9 @@ namespace {
 TEST_F(MemoryStoreRecords, ChangesTheFileCouldNotReadBackAreRefused) {
     WriteWholeFile(file, kRooted);
     {
-        std::string error;
-        auto store = MemoryStore::Open(file, error);
-        ASSERT_TRUE(store) << error;
+        auto opened6 = MemoryStore::Open(file);
+        ASSERT_TRUE(opened6) << opened6.error().text;
+        auto store = std::move(*opened6);
         for (const char* type : {"a b", "", "photo;binary", "1a", "1..2", "-x"}) {
             EXPECT_EQ(store->Add({"CN=n,DC=x", {{"objectClass", {"top"}}, {type, {"v"}}}}).code,
                       ResultCode::ProtocolError)
@@ -258,9 +264,9 @@ TEST_F(MemoryStoreRecords, ChangesTheFileCouldNotReadBackAreRefused) {
                                 {"1.2.840.113556.1.4.1", {"oid"}}}})
                         .ok());
     }
-    std::string error;
-    auto store = MemoryStore::Open(file, error);
-    ASSERT_TRUE(store) << error;
+    auto opened7 = MemoryStore::Open(file);
+    ASSERT_TRUE(opened7) << opened7.error().text;
+    auto store = std::move(*opened7);
     std::vector<Entry> found;
     ASSERT_TRUE(
         SearchAll(*store, {"CN=n,DC=x", Scope::Base, "(objectClass=*)", {}, 0}, found).ok());

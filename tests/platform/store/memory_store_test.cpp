@@ -37,7 +37,9 @@ class MemoryStoreTest : public ::testing::Test {
 
     std::unique_ptr<MemoryStore> Open() {
         std::string error;
-        auto store = MemoryStore::Open(file, error);
+        auto opened = MemoryStore::Open(file);
+        error = opened ? std::string() : opened.error().text;
+        auto store = opened ? std::move(*opened) : nullptr;
         EXPECT_TRUE(store) << error;
         return store;
     }
@@ -170,7 +172,9 @@ TEST_F(MemoryStoreTest, MalformedFileNamesFileAndLineAndLoadsNothing) {
     for (const Case& c : cases) {
         WriteWholeFile(file, c.text);
         std::string error;
-        auto store = MemoryStore::Open(file, error);
+        auto opened2 = MemoryStore::Open(file);
+        error = opened2 ? std::string() : opened2.error().text;
+        auto store = opened2 ? std::move(*opened2) : nullptr;
         EXPECT_FALSE(store) << c.text;
         EXPECT_NE(error.find(file.string() + ":" + std::to_string(c.line) + ":"), std::string::npos)
             << "got: " << error;
@@ -405,9 +409,9 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     text += "\n\n";
     ASSERT_GT(text.size(), size_t(10) << 20);
     WriteWholeFile(file, text);
-    std::string error;
-    auto store = MemoryStore::Open(file, error);
-    ASSERT_TRUE(store) << error;
+    auto opened3 = MemoryStore::Open(file);
+    ASSERT_TRUE(opened3) << opened3.error().text;
+    auto store = std::move(*opened3);
     EXPECT_EQ(store->EntryCount(), size_t(count + 2) + implied);
     for (int i : {0, 1, 2, 4567, count - 1}) {
         std::vector<Entry> found;
@@ -430,12 +434,15 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     // A change appended after the marker and cut short at the end is left out, named by its
     // line; the file's own last record, without its blank line all the same, is taken.
     size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    std::string error;
     for (bool appended : {true, false}) {
         std::string marker = appended ? std::string(kChangeRecordMarker) + "\n" : "";
         WriteWholeFile(file, text + marker + "dn: CN=e0,DC=big\nchangetype: delete");
         std::vector<std::string> warnings;
         MemoryStore::SetWarningSink([&](const std::string& w) { warnings.push_back(w); });
-        store = MemoryStore::Open(file, error);
+        auto opened4 = MemoryStore::Open(file);
+        error = opened4 ? std::string() : opened4.error().text;
+        store = opened4 ? std::move(*opened4) : nullptr;
         MemoryStore::SetWarningSink({});
         ASSERT_TRUE(store) << error;
         EXPECT_EQ(store->EntryCount(), size_t(count + (appended ? 2 : 1)) + implied);
@@ -449,7 +456,9 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
 
     // A malformed line far into the file is named by its number.
     WriteWholeFile(file, text + "dn: CN=bad,DC=big\nobjectClass top\n");
-    store = MemoryStore::Open(file, error);
+    auto opened5 = MemoryStore::Open(file);
+    error = opened5 ? std::string() : opened5.error().text;
+    store = opened5 ? std::move(*opened5) : nullptr;
     EXPECT_FALSE(store);
     EXPECT_NE(error.find(file.string() + ":" + std::to_string(lines + 2) + ":"), std::string::npos)
         << error;

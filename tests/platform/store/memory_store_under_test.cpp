@@ -16,7 +16,9 @@ std::shared_ptr<store::DirectoryStore> OpenStoreUnderTest() {
     std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
                                std::filesystem::copy_options::overwrite_existing);
     std::string error;
-    std::shared_ptr<store::MemoryStore> store = store::MemoryStore::Open(file, error);
+    auto opened = store::MemoryStore::Open(file);
+    error = opened ? std::string() : opened.error().text;
+    std::shared_ptr<store::MemoryStore> store = opened ? std::move(*opened) : nullptr;
     EXPECT_TRUE(store) << error;
     return store;
 }
