@@ -39,6 +39,7 @@ const std::unordered_map<uint32_t, const char*>& Table() {
         {259, "No more data is available."},
         {1168, "Element not found."},
         {1222, "The network is not present or not started."},
+        {1338, "The security descriptor structure is invalid."},
         {1231, "The network location cannot be reached. For information about network "
                "troubleshooting, see Windows Help."},
         {1311, "We can't sign you in with this credential because your domain isn't available. "

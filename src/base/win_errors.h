@@ -25,6 +25,7 @@ constexpr uint32_t ERROR_ALREADY_EXISTS = 183;
 constexpr uint32_t ERROR_MORE_DATA = 234;
 constexpr uint32_t ERROR_NO_MORE_ITEMS = 259;
 constexpr uint32_t ERROR_NOT_FOUND = 1168;
+constexpr uint32_t ERROR_INVALID_SECURITY_DESCR = 1338;
 constexpr uint32_t ERROR_NETWORK_UNREACHABLE = 1231;
 constexpr uint32_t ERROR_NO_NETWORK = 1222;
 constexpr uint32_t ERROR_NO_SUCH_DOMAIN = 1355;
