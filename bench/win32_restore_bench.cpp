@@ -42,11 +42,9 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    std::string problem;
-    std::optional<std::vector<AnsiString>> lines =
-        ReadBackupLines(std::filesystem::path(argv[2]), problem);
+    Expected<std::vector<AnsiString>> lines = ReadBackupLines(std::filesystem::path(argv[2]));
     if (!lines) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
+        std::fprintf(stderr, "%s\n", lines.error().text.c_str());
         return 1;
     }
 

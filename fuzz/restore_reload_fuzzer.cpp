@@ -55,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The input is the backup file, read as a restore reads one.
     std::filesystem::path backup = fuzz::ScratchFolder() / "backup.txt";
     WriteWholeFile(backup, std::string_view(reinterpret_cast<const char*>(data), size));
-    std::string problem;
-    std::optional<std::vector<AnsiString>> lines = ReadBackupLines(backup, problem);
+    Expected<std::vector<AnsiString>> lines = ReadBackupLines(backup);
     size_t restored = 0;
     if (lines) {
         if (lines->size() > 32) lines->resize(32);

@@ -3,6 +3,8 @@
 #include "base/case_fold.h"
 #include "base/win_errors.h"
 
+#include <algorithm>
+
 namespace kestrune {
 namespace {
 
@@ -56,11 +58,10 @@ AnsiString TargetText(const TargetParts& target) {
     return target.server + "\\" + target.share;
 }
 
-void LiveNamespaces::ReadNamespacesOf(TOXLDFS& dfs, const std::vector<AnsiString>& lines) {
-    for (const AnsiString& line : lines) {
-        Expected<BackupLineParts> parts = ParseBackupLine(line);
-        if (!parts) continue;
-        AnsiString root = NamespaceOfEntry(parts->entryPath);
+void LiveNamespaces::ReadNamespacesOf(TOXLDFS& dfs, const std::vector<BackupRecord>& records) {
+    for (const BackupRecord& record : records) {
+        if (!record.parts) continue;
+        AnsiString root = NamespaceOfEntry(record.parts->entryPath);
         if (!root.empty()) Read(dfs, root);
     }
 }
@@ -149,21 +150,20 @@ void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
     ++targetCount_;
 }
 
-std::vector<int> LiveNamespaces::AddBackupLines(const std::vector<AnsiString>& lines) {
+void LiveNamespaces::RecordRestored(const BackupLineParts& line) {
+    Add(line.entryPath, TargetText(line.target), line.comment);
+}
+
+std::vector<int> LiveNamespaces::AddBackupLines(const std::vector<BackupRecord>& records) {
     std::vector<int> notBackupLines;
-    std::vector<BackupLineParts> furtherTargets;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (IsBlankLine(lines[i])) continue;
-        Expected<BackupLineParts> parts = ParseBackupLine(lines[i]);
-        if (!parts)
-            notBackupLines.push_back(static_cast<int>(i));
-        else if (parts->furtherTarget)
-            furtherTargets.push_back(std::move(*parts));
+    for (int i : RestoreOrder(records)) {
+        if (IsBlankLine(records[i].text)) continue;
+        if (records[i].parts)
+            RecordRestored(*records[i].parts);
         else
-            Add(parts->entryPath, TargetText(parts->target), parts->comment);
+            notBackupLines.push_back(i);
     }
-    for (const BackupLineParts& parts : furtherTargets)
-        Add(parts.entryPath, TargetText(parts.target), parts.comment);
+    std::sort(notBackupLines.begin(), notBackupLines.end());
     return notBackupLines;
 }
 

@@ -3,7 +3,7 @@
 // ignores it.
 #pragma once
 
-#include "backup/restore_line.h"
+#include "backup/backup_record.h"
 #include "dfs/toxldfs.h"
 
 #include <deque>
@@ -36,7 +36,7 @@ class LiveNamespaces {
 
     // Reads every namespace that the backup lines' entry paths name, each once, in the order
     // the lines first name them. Lines that are not backup lines are passed over.
-    void ReadNamespacesOf(TOXLDFS& dfs, const std::vector<AnsiString>& lines);
+    void ReadNamespacesOf(TOXLDFS& dfs, const std::vector<BackupRecord>& records);
     // Reads one namespace (\\domain\namespace) unless it was read or tried already.
     void Read(TOXLDFS& dfs, const AnsiString& root);
 
@@ -56,11 +56,14 @@ class LiveNamespaces {
     // Records a target the way the platform reports it: a new entry (with the comment) or a
     // further target of an existing one.
     void Add(const AnsiString& entryPath, const AnsiString& target, const AnsiString& comment);
+    // Records the target a restore added for a backup line, so later lines of the same link
+    // find it.
+    void RecordRestored(const BackupLineParts& line);
     // Records the targets of a backup file's lines as Add does, so that another file can be held
     // against them as against the live namespaces. Each entry's "/map" line goes first, its
     // target first of the entry's as in the namespace (a file sorts "/add" lines before it).
     // Returns the indexes of the lines that are neither blank nor backup lines.
-    std::vector<int> AddBackupLines(const std::vector<AnsiString>& lines);
+    std::vector<int> AddBackupLines(const std::vector<BackupRecord>& records);
 
     // Every entry, in the order read (then added).
     const std::deque<LiveEntry>& Entries() const { return entries_; }

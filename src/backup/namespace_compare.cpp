@@ -59,7 +59,7 @@ int NamespaceComparison::Count(NamespaceDifference::Kind kind) const {
                                           [kind](const auto& d) { return d.kind == kind; }));
 }
 
-NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
+NamespaceComparison CompareWithLive(const std::vector<BackupRecord>& records,
                                     const LiveNamespaces& live) {
     NamespaceComparison result;
     std::unordered_map<std::u16string, FileEntry> file;
@@ -70,9 +70,9 @@ NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
                          std::move(difference)});
     };
 
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (IsBlankLine(lines[i])) continue;
-        Expected<BackupLineParts> parts = ParseBackupLine(lines[i]);
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (IsBlankLine(records[i].text)) continue;
+        const Expected<BackupLineParts>& parts = records[i].parts;
         if (!parts) {
             result.notBackupLines.push_back(static_cast<int>(i));
             continue;
@@ -83,7 +83,8 @@ NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
         if (!entry->second.targets.insert(Key(target)).second) continue; // the same target again
         ++result.fileTargets;
         if (!live.HasTarget(parts->entryPath, parts->target))
-            note(parts->entryPath, target, {NamespaceDifference::Kind::OnlyInFile, lines[i], {}});
+            note(parts->entryPath, target,
+                 {NamespaceDifference::Kind::OnlyInFile, records[i].text, {}});
     }
 
     for (const LiveEntry& entry : live.Entries()) {

@@ -34,7 +34,7 @@ struct NamespaceComparison {
 
 // Entries match by path and targets by server and share, case ignored. Only the namespaces
 // in live take part; live should hold every namespace the lines name.
-NamespaceComparison CompareWithLive(const std::vector<AnsiString>& lines,
+NamespaceComparison CompareWithLive(const std::vector<BackupRecord>& records,
                                     const LiveNamespaces& live);
 
 // How a backup file's lines changed against an earlier file's, counted in lines. A line matches

@@ -1,6 +1,5 @@
 #include "backup/restore_plan.h"
 
-#include "backup/restore_run.h"
 #include "base/win_errors.h"
 
 namespace kestrune {
@@ -34,7 +33,7 @@ bool HasValidLinkNames(const AnsiString& entryPath, size_t rootSize) {
 
 } // namespace
 
-PlannedLine PlanLine(const AnsiString& line, const LiveNamespaces& live) {
+PlannedLine PlanLine(const BackupRecord& record, const LiveNamespaces& live) {
     PlannedLine planned;
     auto fail = [&](uint32_t status, const std::string& note) {
         planned.action = PlannedLine::Action::WouldFail;
@@ -42,7 +41,7 @@ PlannedLine PlanLine(const AnsiString& line, const LiveNamespaces& live) {
         planned.reason = StatusText(status) + note;
         return planned;
     };
-    Expected<BackupLineParts> parts = ParseBackupLine(line);
+    const Expected<BackupLineParts>& parts = record.parts;
     if (!parts) {
         planned.action = PlannedLine::Action::WouldFail;
         planned.reason = parts.error().text;
@@ -79,20 +78,18 @@ PlannedLine PlanLine(const AnsiString& line, const LiveNamespaces& live) {
     return planned;
 }
 
-std::vector<PlannedLine> PlanRestore(const std::vector<AnsiString>& lines, LiveNamespaces& live) {
+std::vector<PlannedLine> PlanRestore(const std::vector<BackupRecord>& records,
+                                     LiveNamespaces& live) {
     std::vector<PlannedLine> plan;
-    plan.reserve(lines.size());
-    for (bool furtherTargets : {false, true})
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (IsAddLine(lines[i]) != furtherTargets) continue;
-            PlannedLine planned = PlanLine(lines[i], live);
-            planned.index = static_cast<int>(i);
-            if (planned.action == PlannedLine::Action::AddLink ||
-                planned.action == PlannedLine::Action::AddTarget)
-                if (Expected<BackupLineParts> parts = ParseBackupLine(lines[i]))
-                    live.Add(parts->entryPath, TargetText(parts->target), parts->comment);
-            plan.push_back(std::move(planned));
-        }
+    plan.reserve(records.size());
+    for (int i : RestoreOrder(records)) {
+        PlannedLine planned = PlanLine(records[i], live);
+        planned.index = i;
+        if (planned.action == PlannedLine::Action::AddLink ||
+            planned.action == PlannedLine::Action::AddTarget)
+            live.RecordRestored(*records[i].parts);
+        plan.push_back(std::move(planned));
+    }
     return plan;
 }
 

@@ -1,6 +1,7 @@
 // What a restore would do, line by line, without changing anything.
 #pragma once
 
+#include "backup/backup_record.h"
 #include "backup/live_namespaces.h"
 
 #include <string>
@@ -19,11 +20,11 @@ struct PlannedLine {
 // What restoring one line would do with the namespaces as live holds them. The platform's
 // rules are the ones a restore meets: fields that fit, a server and a share, no target for a
 // namespace root, valid link names, no link above or below another.
-PlannedLine PlanLine(const AnsiString& line, const LiveNamespaces& live);
+PlannedLine PlanLine(const BackupRecord& record, const LiveNamespaces& live);
 
-// Every line as the restore run would take it (first targets, then further ones; flags 0).
-// live takes in each target a restore would add, so a line sees what the lines before it would
-// have done.
-std::vector<PlannedLine> PlanRestore(const std::vector<AnsiString>& lines, LiveNamespaces& live);
+// Every line in the order the restore run takes it (RestoreOrder; flags 0). live takes in each
+// target a restore would add, so a line sees what the lines before it would have done.
+std::vector<PlannedLine> PlanRestore(const std::vector<BackupRecord>& records,
+                                     LiveNamespaces& live);
 
 } // namespace kestrune

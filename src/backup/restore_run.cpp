@@ -26,18 +26,13 @@ class FlagsGuard {
 
 } // namespace
 
-bool IsAddLine(const AnsiString& line) {
-    std::vector<AnsiString> fields = SplitCommaText(line);
-    return fields.size() >= 2 && fields[1] == "/add";
-}
-
-RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& dfs,
+RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive) {
     RestoredLine result;
-    Expected<BackupLineParts> parts = ParseBackupLine(line);
+    const Expected<BackupLineParts>& parts = record.parts;
     if (!parts) {
-        AnsiString shown = line.substr(0, line.find('\0'));
+        AnsiString shown = record.text.substr(0, record.text.find('\0'));
         log.AddLine("Skipped, " + parts.error().text + ": " + shown, clRed);
         result.outcome = RestoredLine::Outcome::NotABackupLine;
         result.reason = parts.error().text;
@@ -87,57 +82,22 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
         // target of each entry ("/map") goes in before its further ones ("/add"), which keeps
         // the targets' order.
         FlagsGuard flags(dfs_, 0);
-        const int count = selection.Count();
-        for (bool furtherTargets : {false, true}) {
-            for (int i = 0; i < count; ++i) {
-                if (!selection.Checked(i)) continue;
-                if (cancelRequested_) {
-                    result.cancelled = true;
-                    break;
-                }
-                AnsiString line = selection.Line(i);
-                if (IsAddLine(line) != furtherTargets) continue;
-                RestoredLine done =
-                    RestoreBackupLine(line, noSlashes, dfs_, log_, processMessages, targetIsLive);
-                done.index = i;
-                result.lines.push_back(done);
-                if (lineDone) lineDone(done);
+        const std::span<const BackupRecord> records = selection.Records();
+        for (int i : RestoreOrder(records)) {
+            if (!selection.Checked(i)) continue;
+            if (cancelRequested_) {
+                result.cancelled = true;
+                break;
             }
-            if (result.cancelled) break;
+            RestoredLine done =
+                RestoreBackupLine(records[i], noSlashes, dfs_, log_, processMessages, targetIsLive);
+            done.index = i;
+            result.lines.push_back(done);
+            if (lineDone) lineDone(done);
         }
     }
     result.logError = FinishRestoreLog(log_, backupFile);
     return result;
-}
-
-std::vector<AnsiString> SplitBackupText(std::string_view text) {
-    std::vector<AnsiString> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
-        }
-        lines.emplace_back(text.substr(start, end - start));
-        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-    }
-    return lines;
-}
-
-std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
-                                                       std::string& problem) {
-    std::string bytes = ReadRegularFile(file, kMaxBackupFileBytes);
-    std::string_view text(bytes);
-    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
-        problem = "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.";
-        return std::nullopt;
-    }
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        problem = "The file is not 8-bit text: it begins with a UTF-8 byte-order mark.";
-        return std::nullopt;
-    }
-    return SplitBackupText(text);
 }
 
 std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) {
@@ -151,12 +111,10 @@ std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backu
             logFile += "_restore.txt";
             log.SaveLinesToFile(logFile);
         }
-    } catch (const std::exception& e) {
+    } catch (const EFileError& e) {
         // The status window still shows the run; a log that cannot be written is not an error
         // of the run.
         error = e.what();
-    } catch (...) {
-        error = "the log could not be written";
     }
     log.SetPlainText(false);
     return error;

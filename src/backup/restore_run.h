@@ -1,13 +1,13 @@
 // Restoring backup lines through the DFS component, with progress in a log.
 #pragma once
 
-#include "backup/restore_line.h"
+#include "backup/backup_record.h"
 #include "dfs/toxldfs.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -40,26 +40,29 @@ class SilentRestoreLog : public RestoreLog {
     void SaveLinesToFile(const std::filesystem::path&) override {}
 };
 
-// What a restore run restores from: the lines of a backup file, each checked or not. The marks
-// are read when the run reaches a line, so a window's list may change under a run.
+// What a restore run restores from: the records of a backup file, each checked or not. The
+// marks are read when the run reaches a line, so a window's marks may change under a run.
 class RestoreSelection {
   public:
     virtual ~RestoreSelection() = default;
-    virtual int Count() const = 0;
+    virtual std::span<const BackupRecord> Records() const = 0;
     virtual bool Checked(int index) const = 0;
-    virtual AnsiString Line(int index) const = 0;
 };
 
-// Every line checked.
+// Every line checked: of lines it parses, or of records the caller keeps.
 class AllLines : public RestoreSelection {
   public:
-    explicit AllLines(std::vector<AnsiString> lines) : lines_(std::move(lines)) {}
-    int Count() const override { return static_cast<int>(lines_.size()); }
+    explicit AllLines(const std::vector<AnsiString>& lines)
+        : owned_(ParseBackupRecords(lines)), records_(owned_) {}
+    explicit AllLines(std::span<const BackupRecord> records) : records_(records) {}
+    AllLines(const AllLines&) = delete;
+    AllLines& operator=(const AllLines&) = delete;
+    std::span<const BackupRecord> Records() const override { return records_; }
     bool Checked(int) const override { return true; }
-    AnsiString Line(int index) const override { return lines_.at(index); }
 
   private:
-    std::vector<AnsiString> lines_;
+    std::vector<BackupRecord> owned_;
+    std::span<const BackupRecord> records_;
 };
 
 struct RestoredLine {
@@ -110,28 +113,11 @@ class RestoreRun {
     const bool& cancelRequested_;
 };
 
-// The most a backup file may hold: a namespace of 100,000 links with two targets each, every
-// line as long as the DFS component lets it be (three fields of 255 characters, UTF-8, 2,300
-// bytes), stays below it.
-constexpr uint64_t kMaxBackupFileBytes = uint64_t(512) << 20;
-
-// The lines of a backup file's text: lines end at CR LF, LF or a lone CR.
-std::vector<AnsiString> SplitBackupText(std::string_view text);
-
-// The lines of a backup file, split as SplitBackupText splits them. Nothing when the file is not
-// 8-bit text (a UTF-16 or UTF-8 byte-order mark); problem then says why. Throws EFileError when
-// the file cannot be read, is not a regular file or is larger than kMaxBackupFileBytes.
-std::optional<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file,
-                                                       std::string& problem);
-
-// Whether the line is an "/add" line (a further target of its entry).
-bool IsAddLine(const AnsiString& line);
-
 // Restores the target of one backup line: a yellow progress line, processMessages, AddLink,
 // then "Restored" (lime), "Already there" (lime, see targetIsLive) or "Failed <code>: <text>"
 // (red). A line without the five fields of a backup line, or holding a NUL, gives one red line
 // and no call.
-RestoredLine RestoreBackupLine(const AnsiString& line, bool noSlashes, TOXLDFS& dfs,
+RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive = nullptr);
 

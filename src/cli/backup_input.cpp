@@ -1,23 +1,18 @@
 #include "cli/backup_input.h"
 
-#include "backup/restore_run.h"
 #include "base/paths.h"
-#include "base/string_list.h"
 
 #include <ostream>
 
 namespace kestrune {
 
-std::optional<std::vector<AnsiString>> ReadBackupInput(const std::string& file, Console console) {
-    std::string problem;
-    std::optional<std::vector<AnsiString>> lines;
-    try {
-        lines = ReadBackupLines(PathFromUtf8(file), problem);
-    } catch (const EFileError& e) {
-        problem = e.what();
+std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file, Console console) {
+    Expected<std::vector<AnsiString>> lines = ReadBackupLines(PathFromUtf8(file));
+    if (!lines) {
+        console.err << "kestrune: " << lines.error().text << "\n";
+        return std::nullopt;
     }
-    if (!lines) console.err << "kestrune: " << problem << "\n";
-    return lines;
+    return ParseBackupRecords(*lines);
 }
 
 } // namespace kestrune

@@ -19,11 +19,11 @@ std::string Count(int n, const char* one, const char* many) {
 // The file held against the namespaces it names; nothing (and the reason on standard error)
 // when the file or one of them cannot be read.
 std::optional<NamespaceComparison> CompareFile(const std::string& file, Console console) {
-    std::optional<std::vector<AnsiString>> lines = ReadBackupInput(file, console);
-    if (!lines) return std::nullopt;
+    std::optional<std::vector<BackupRecord>> records = ReadBackupInput(file, console);
+    if (!records) return std::nullopt;
     TOXLDFS dfs;
     LiveNamespaces live;
-    live.ReadNamespacesOf(dfs, *lines);
+    live.ReadNamespacesOf(dfs, *records);
     for (const LiveNamespaces::ReadFailure& failure : live.Failures())
         console.err << "kestrune: " << ConsoleText(failure.root)
                     << " could not be read: " << ConsoleText(failure.error) << "\n";
@@ -32,11 +32,10 @@ std::optional<NamespaceComparison> CompareFile(const std::string& file, Console 
         console.err << "kestrune: " << file << " names no namespace: it holds no backup line\n";
         return std::nullopt;
     }
-    NamespaceComparison comparison = CompareWithLive(*lines, live);
+    NamespaceComparison comparison = CompareWithLive(*records, live);
     for (int index : comparison.notBackupLines)
-        console.err << "kestrune: line " << index + 1
-                    << " is not a backup line and was left out: " << ConsoleText((*lines)[index])
-                    << "\n";
+        console.err << "kestrune: line " << index + 1 << " is not a backup line and was left out: "
+                    << ConsoleText((*records)[index].text) << "\n";
     return comparison;
 }
 
@@ -79,16 +78,17 @@ int PrintDifferences(const NamespaceComparison& comparison, const DifferenceWord
 
 // Says on standard error which lines of a file are left out; false (a file that is no backup
 // file) when every line that is not blank is left out.
-bool ReportNotBackupLines(const std::string& file, const std::vector<AnsiString>& lines,
+bool ReportNotBackupLines(const std::string& file, const std::vector<BackupRecord>& records,
                           const std::vector<int>& notBackupLines, Console console) {
     for (int index : notBackupLines)
         console.err << "kestrune: " << file << ": line " << index + 1
-                    << " is not a backup line and was left out: " << ConsoleText(lines[index])
-                    << "\n";
-    const auto blank = std::count_if(lines.begin(), lines.end(),
-                                     [](const AnsiString& line) { return IsBlankLine(line); });
+                    << " is not a backup line and was left out: "
+                    << ConsoleText(records[index].text) << "\n";
+    const auto blank =
+        std::count_if(records.begin(), records.end(),
+                      [](const BackupRecord& record) { return IsBlankLine(record.text); });
     const bool allLeftOut = !notBackupLines.empty() &&
-                            notBackupLines.size() + static_cast<size_t>(blank) == lines.size();
+                            notBackupLines.size() + static_cast<size_t>(blank) == records.size();
     if (allLeftOut) console.err << "kestrune: " << file << " is not a backup file\n";
     return !allLeftOut;
 }
@@ -107,9 +107,9 @@ int RunCompareCommand(const std::string& file, Console console) {
 }
 
 int RunDiffCommand(const std::string& oldFile, const std::string& newFile, Console console) {
-    std::optional<std::vector<AnsiString>> oldLines = ReadBackupInput(oldFile, console);
+    std::optional<std::vector<BackupRecord>> oldLines = ReadBackupInput(oldFile, console);
     if (!oldLines) return kExitUsage;
-    std::optional<std::vector<AnsiString>> newLines = ReadBackupInput(newFile, console);
+    std::optional<std::vector<BackupRecord>> newLines = ReadBackupInput(newFile, console);
     if (!newLines) return kExitUsage;
     LiveNamespaces newer;
     const std::vector<int> newNotBackupLines = newer.AddBackupLines(*newLines);

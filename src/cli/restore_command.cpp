@@ -17,10 +17,10 @@ std::string Count(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-int DryRun(const std::vector<AnsiString>& lines, LiveNamespaces& live, bool quiet,
+int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live, bool quiet,
            Console console) {
     int links = 0, targets = 0, there = 0, failing = 0;
-    for (const PlannedLine& planned : PlanRestore(lines, live)) {
+    for (const PlannedLine& planned : PlanRestore(records, live)) {
         std::string said;
         switch (planned.action) {
         case PlannedLine::Action::AddLink:
@@ -40,7 +40,7 @@ int DryRun(const std::vector<AnsiString>& lines, LiveNamespaces& live, bool quie
             said = "would fail (" + planned.reason + "): ";
             break;
         }
-        console.out << ConsoleText(said + lines[planned.index]) << '\n';
+        console.out << ConsoleText(said + records[planned.index].text) << '\n';
     }
     if (!quiet || failing > 0)
         console.err << "kestrune: dry run, nothing was changed: " << Count(links, "link", "links")
@@ -52,20 +52,20 @@ int DryRun(const std::vector<AnsiString>& lines, LiveNamespaces& live, bool quie
 } // namespace
 
 int RunRestoreCommand(const RestoreCommand& command, Console console) {
-    std::optional<std::vector<AnsiString>> read = ReadBackupInput(command.file, console);
+    std::optional<std::vector<BackupRecord>> read = ReadBackupInput(command.file, console);
     if (!read) return kExitUsage;
     // Blank lines (a hand-edited file) say nothing and are no failure.
-    std::vector<AnsiString> lines;
-    lines.reserve(read->size());
-    for (AnsiString& line : *read)
-        if (!IsBlankLine(line)) lines.push_back(std::move(line));
+    std::vector<BackupRecord> records;
+    records.reserve(read->size());
+    for (BackupRecord& record : *read)
+        if (!IsBlankLine(record.text)) records.push_back(std::move(record));
 
     // What is live already, so that a target the platform refuses as existing is told apart
     // from a path that overlaps another link.
     TOXLDFS dfs;
     LiveNamespaces live;
-    live.ReadNamespacesOf(dfs, lines);
-    if (command.dryRun) return DryRun(lines, live, command.quiet, console);
+    live.ReadNamespacesOf(dfs, records);
+    if (command.dryRun) return DryRun(records, live, command.quiet, console);
     for (const LiveNamespaces::ReadFailure& failure : live.Failures())
         console.err << "kestrune: " << ConsoleText(failure.root) << " could not be read ("
                     << ConsoleText(failure.error) << ")\n";
@@ -77,18 +77,16 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     run.targetIsLive = [&live](const BackupLineParts& line) {
         return live.HasTarget(line.entryPath, line.target);
     };
-    LineProgress progress(console, static_cast<int>(lines.size()), "lines", !command.quiet);
+    LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, failed = 0;
     run.lineDone = [&](const RestoredLine& done) {
-        const AnsiString& line = lines[done.index];
+        const BackupRecord& record = records[done.index];
         std::string said;
         switch (done.outcome) {
         case RestoredLine::Outcome::Restored:
             ++restored;
             said = "restored: ";
-            // Later lines of the same link then find it.
-            if (Expected<BackupLineParts> parts = ParseBackupLine(line))
-                live.Add(parts->entryPath, TargetText(parts->target), parts->comment);
+            live.RecordRestored(*record.parts);
             break;
         case RestoredLine::Outcome::AlreadyThere:
             ++there;
@@ -99,17 +97,17 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             ++failed;
             // The platform says what, the namespace as read says why: a dry run's note for
             // the same answer.
-            PlannedLine foreseen = PlanLine(line, live);
+            PlannedLine foreseen = PlanLine(record, live);
             const bool explained =
                 foreseen.action == PlannedLine::Action::WouldFail && foreseen.status == done.status;
             said = "failed (" + (explained ? foreseen.reason : std::string(done.reason)) + "): ";
             break;
         }
         }
-        progress.Print(ConsoleText(said + line));
+        progress.Print(ConsoleText(said + record.text));
         progress.Step();
     };
-    const RestoreRunResult result = run.Run(AllLines(lines));
+    const RestoreRunResult result = run.Run(AllLines(records));
     progress.Finish();
 
     std::filesystem::path logFile = run.backupFile;
@@ -117,7 +115,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     if (!result.logError.empty())
         console.err << "kestrune: the restore log was not written: " << result.logError << "\n";
     if (!command.quiet || failed > 0)
-        console.err << "kestrune: " << Count(static_cast<int>(lines.size()), "line", "lines")
+        console.err << "kestrune: " << Count(static_cast<int>(records.size()), "line", "lines")
                     << ": " << restored << " restored, " << there << " already there, " << failed
                     << " failed"
                     << (result.logError.empty() ? "; the log is " + logFile.string() : "") << "\n";

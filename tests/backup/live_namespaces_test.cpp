@@ -70,9 +70,10 @@ TEST_F(LiveReadTest, EachNamespaceIsReadOnceAndAFailedReadingCountsAsNone) {
         ownHandlerCalled = true;
     };
     LiveNamespaces live;
-    live.ReadNamespacesOf(dfs, {"dfscmd /map \"\\\\d\\A\\x\" \"\\\\FS1\\x\" \"\"",
-                                "dfscmd /add \"\\\\D\\a\\x\" \"\\\\FS2\\x\" \"\"", "not a line",
-                                "dfscmd /map \"\\\\d\\B\\y\" \"\\\\FS1\\y\" \"\""});
+    live.ReadNamespacesOf(
+        dfs, ParseBackupRecords({"dfscmd /map \"\\\\d\\A\\x\" \"\\\\FS1\\x\" \"\"",
+                                 "dfscmd /add \"\\\\D\\a\\x\" \"\\\\FS2\\x\" \"\"", "not a line",
+                                 "dfscmd /map \"\\\\d\\B\\y\" \"\\\\FS1\\y\" \"\""}));
     ASSERT_EQ(fake->enumCalls.size(), 4u); // A once, B once, each to its end
     EXPECT_EQ(fake->enumCalls[0].name, u"\\\\d\\A");
     EXPECT_EQ(live.Namespaces(), (std::vector<AnsiString>{"\\\\d\\A"}));
@@ -103,7 +104,7 @@ TEST(NamespaceComparison, EachTargetCountsOnceAndTheOrderIsStable) {
         "dfscmd /map \"\\\\d\\N\" \"\\\\DC1\\N\" \"\"",
         "",
         "junk"};
-    NamespaceComparison c = CompareWithLive(lines, live);
+    NamespaceComparison c = CompareWithLive(ParseBackupRecords(lines), live);
     EXPECT_EQ(c.fileTargets, 3);
     EXPECT_EQ(c.notBackupLines, (std::vector<int>{5}));
     using Kind = NamespaceDifference::Kind;
@@ -150,7 +151,7 @@ TEST(RestorePlan, LinesSeeWhatTheLinesBeforeThemWouldDo) {
         "dfscmd /map \"\\\\d\\N\\new\" \"\\\\FS1\\new\" \"\"",
         "dfscmd /map \"\\\\d\\N\\new\\below\" \"\\\\FS1\\below\" \"\"",
         "dfscmd /map \"\\\\d\\N\\x\" \"\\\\" + std::string(254, 's') + "\\x\" \"\""};
-    std::vector<PlannedLine> plan = PlanRestore(lines, live);
+    std::vector<PlannedLine> plan = PlanRestore(ParseBackupRecords(lines), live);
     std::vector<std::pair<int, PlannedLine::Action>> got;
     for (const PlannedLine& p : plan)
         got.push_back({p.index, p.action});

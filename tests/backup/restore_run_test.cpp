@@ -49,7 +49,7 @@ class RestoreRunTest : public ::testing::Test {
 TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
     const AnsiString line = "dfscmd /map \"\\\\d\\n\\l\" \"\\\\srv\\share\\sub\" \"note\"";
     int pumped = 0;
-    RestoreBackupLine(line, false, dfs, log, [&] {
+    RestoreBackupLine(ParseBackupRecord(line), false, dfs, log, [&] {
         ++pumped;
         EXPECT_EQ(log.lines.size(), 1u); // after the progress line, before the call
         EXPECT_TRUE(fake->addCalls.empty());
@@ -67,8 +67,8 @@ TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
     EXPECT_EQ(log.lines[1], std::make_pair(std::string("Restored"), clLime));
 
     log.lines.clear();
-    RestoreBackupLine("dfscmd /add \"\\\\d\\n\\l\" \"\\\\srv\\share\" \"\"", true, dfs, log,
-                      nullptr);
+    RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\srv\\share\" \"\""),
+                      true, dfs, log, nullptr);
     EXPECT_EQ(fake->addCalls[1].server, u"srv");
     EXPECT_EQ(fake->addCalls[1].comment, u"");
     EXPECT_EQ(log.lines[0].first,
@@ -77,16 +77,18 @@ TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
 
 TEST_F(RestoreRunTest, FailuresAndShortLinesAreRedLines) {
     fake->addStatus = ERROR_FILE_EXISTS;
-    RestoreBackupLine("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\"", false, dfs, log, nullptr);
+    RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), false,
+                      dfs, log, nullptr);
     EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Failed 80: The file exists."), clRed));
     fake->addStatus = 99999;
-    RestoreBackupLine("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\"", false, dfs, log, nullptr);
+    RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), false,
+                      dfs, log, nullptr);
     EXPECT_EQ(log.lines.back().first, "Failed 99999:");
 
     size_t calls = fake->addCalls.size();
     for (const char* shortLine : {"", "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\"", "hand edited"}) {
         log.lines.clear();
-        RestoreBackupLine(shortLine, false, dfs, log, nullptr);
+        RestoreBackupLine(ParseBackupRecord(shortLine), false, dfs, log, nullptr);
         ASSERT_EQ(log.lines.size(), 1u);
         EXPECT_EQ(log.lines[0].second, clRed);
         EXPECT_EQ(log.lines[0].first, "Skipped, not a backup line: " + std::string(shortLine));
@@ -145,8 +147,9 @@ TEST_F(RestoreRunTest, TheRunRestoresFirstTargetsFirstAndPutsTheFlagsBack) {
 TEST_F(RestoreRunTest, HostileLinesAreRefusedOrExplained) {
     // A NUL would cut the path short on its way to the platform.
     using namespace std::string_literals;
-    RestoredLine nul = RestoreBackupLine("dfscmd /map \"\\\\d\\n\\l\0x\" \"\\\\s\\h\" \"\""s, false,
-                                         dfs, log, nullptr);
+    RestoredLine nul =
+        RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\0x\" \"\\\\s\\h\" \"\""s),
+                          false, dfs, log, nullptr);
     EXPECT_EQ(nul.outcome, RestoredLine::Outcome::NotABackupLine);
     EXPECT_TRUE(fake->addCalls.empty());
     EXPECT_EQ(log.lines.back().second, clRed);
@@ -154,7 +157,8 @@ TEST_F(RestoreRunTest, HostileLinesAreRefusedOrExplained) {
     // A field too long for the platform is named.
     std::string comment(300, 'c');
     RestoredLine longComment = RestoreBackupLine(
-        "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"" + comment + "\"", false, dfs, log, nullptr);
+        ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"" + comment + "\""), false,
+        dfs, log, nullptr);
     EXPECT_EQ(longComment.outcome, RestoredLine::Outcome::Failed);
     EXPECT_EQ(longComment.status, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(log.lines.back().first, "Failed 87: The parameter is incorrect. (the comment is "
@@ -169,22 +173,25 @@ TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
         asked.push_back(line.entryPath + " " + line.target.server + " " + line.target.share);
         return line.target.server == "there";
     };
-    RestoredLine there = RestoreBackupLine("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\"",
-                                           false, dfs, log, nullptr, live);
+    RestoredLine there =
+        RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
+                          false, dfs, log, nullptr, live);
     EXPECT_EQ(there.outcome, RestoredLine::Outcome::AlreadyThere);
     EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Already there"), clLime));
-    RestoredLine overlap = RestoreBackupLine("dfscmd /map \"\\\\d\\n\\l\" \"\\\\new\\h\" \"\"",
-                                             false, dfs, log, nullptr, live);
+    RestoredLine overlap =
+        RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\new\\h\" \"\""),
+                          false, dfs, log, nullptr, live);
     EXPECT_EQ(overlap.outcome, RestoredLine::Outcome::Failed);
     EXPECT_EQ(overlap.reason, "80: The file exists.");
     EXPECT_EQ(asked, (std::vector<std::string>{"\\\\d\\n\\l there h", "\\\\d\\n\\l new h"}));
 
     // Any other answer is a failure, whatever was live.
     fake->addStatus = ERROR_ACCESS_DENIED;
-    EXPECT_EQ(RestoreBackupLine("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\"", false, dfs,
-                                log, nullptr, live)
-                  .outcome,
-              RestoredLine::Outcome::Failed);
+    EXPECT_EQ(
+        RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
+                          false, dfs, log, nullptr, live)
+            .outcome,
+        RestoredLine::Outcome::Failed);
     EXPECT_EQ(asked.size(), 2u);
 
     // The run hands its check to every line.
@@ -199,25 +206,42 @@ TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
 
 TEST(ReadBackupLines, LineEndsAndByteOrderMarks) {
     testing::TempFolder folder;
-    std::string problem;
     WriteWholeFile(folder / "cr.txt", "one\rtwo\r\nthree\nfour");
-    auto lines = ReadBackupLines(folder / "cr.txt", problem);
+    auto lines = ReadBackupLines(folder / "cr.txt");
     ASSERT_TRUE(lines);
     EXPECT_EQ(*lines, (std::vector<AnsiString>{"one", "two", "three", "four"}));
 
     WriteWholeFile(folder / "blank.txt", "a\r\n\r\nb\r\n");
-    EXPECT_EQ(*ReadBackupLines(folder / "blank.txt", problem),
-              (std::vector<AnsiString>{"a", "", "b"}));
+    EXPECT_EQ(*ReadBackupLines(folder / "blank.txt"), (std::vector<AnsiString>{"a", "", "b"}));
 
     WriteWholeFile(folder / "utf16.txt", std::string("\xFF\xFE"
                                                      "d\0f\0",
                                                      6));
-    EXPECT_FALSE(ReadBackupLines(folder / "utf16.txt", problem));
-    EXPECT_EQ(problem, "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.");
+    auto utf16 = ReadBackupLines(folder / "utf16.txt");
+    ASSERT_FALSE(utf16);
+    EXPECT_EQ(utf16.error().text,
+              "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.");
     WriteWholeFile(folder / "utf8.txt", "\xEF\xBB\xBF"
                                         "dfscmd");
-    EXPECT_FALSE(ReadBackupLines(folder / "utf8.txt", problem));
-    EXPECT_THROW(ReadBackupLines(folder / "missing.txt", problem), EFileError);
+    EXPECT_FALSE(ReadBackupLines(folder / "utf8.txt"));
+    // A file that cannot be read is an answer too, with the system's reason and the file's name.
+    auto missing = ReadBackupLines(folder / "missing.txt");
+    ASSERT_FALSE(missing);
+    EXPECT_NE(missing.error().text.find("missing.txt"), std::string::npos);
+    EXPECT_NE(missing.error().code, 0u);
+}
+
+TEST(RestoreOrder, FirstTargetsBeforeFurtherOnesEvenForLinesThatAreNoBackupLines) {
+    const std::vector<BackupRecord> records = ParseBackupRecords({
+        "dfscmd /add \"\\\\d\\n\\l\" \"\\\\s2\\h\" \"\"",
+        "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s1\\h\" \"\"",
+        "dfscmd /add broken",
+        "not a line",
+        "dfscmd /map \"\\\\d\\n\\m\" \"\\\\s1\\m\" \"\"",
+    });
+    EXPECT_EQ(RestoreOrder(records), (std::vector<int>{1, 3, 4, 0, 2}));
+    EXPECT_FALSE(records[2].parts);
+    EXPECT_TRUE(records[2].furtherTarget);
 }
 
 } // namespace

@@ -101,15 +101,9 @@ void TForm1::BitBtn3Click() {
     if (!ePath->Text().empty()) OpenDialog1->SetInitialDir(ePath->Text());
     if (!OpenDialog1->Execute()) return;
     const std::filesystem::path file = OpenDialog1->FileName();
-    std::string problem;
-    std::optional<std::vector<AnsiString>> lines;
-    try {
-        lines = ReadBackupLines(file, problem);
-    } catch (const EFileError& e) {
-        problem = e.what();
-    }
+    Expected<std::vector<AnsiString>> lines = ReadBackupLines(file);
     if (!lines) {
-        ShowMessageBox(window, MessageKind::Error, "Kestrune", problem);
+        ShowMessageBox(window, MessageKind::Error, "Kestrune", lines.error().text);
         return;
     }
     FRestoreFileName = file;

@@ -35,18 +35,15 @@ namespace {
 // items there were when the run started.
 class CheckListSelection : public RestoreSelection {
   public:
-    CheckListSelection(const CheckList& list, const std::vector<AnsiString>& lines)
-        : list_(list), lines_(lines), count_(list.Count()) {}
-    int Count() const override {
-        return std::min({count_, list_.Count(), static_cast<int>(lines_.size())});
-    }
+    CheckListSelection(const CheckList& list, const std::vector<BackupRecord>& records)
+        : list_(list), records_(std::span(records).first(std::min(
+                           records.size(), static_cast<size_t>(std::max(list.Count(), 0))))) {}
+    std::span<const BackupRecord> Records() const override { return records_; }
     bool Checked(int index) const override { return index < list_.Count() && list_.Checked(index); }
-    AnsiString Line(int index) const override { return lines_.at(index); }
 
   private:
     const CheckList& list_;
-    const std::vector<AnsiString>& lines_;
-    const int count_;
+    const std::span<const BackupRecord> records_;
 };
 
 } // namespace
@@ -66,13 +63,13 @@ void TfRestore::RestoreButtonClick() {
 
     FCancelRequested = false;
     PlaceLogBeside();
-    // The run reads the lines as they are now; a file loaded during the run waits for the next.
-    const std::vector<AnsiString> lines = FLines;
+    // The run reads the lines as they are now, each parsed once.
+    const std::vector<BackupRecord> records = ParseBackupRecords(FLines);
     RestoreRun run(*FContext.dfs, *FContext.status, FCancelRequested);
     run.noSlashes = FContext.noSlashes();
     run.backupFile = FContext.backupFile();
     run.processMessages = [this] { window->ProcessMessages(); };
-    run.Run(CheckListSelection(*CheckListBox1, lines));
+    run.Run(CheckListSelection(*CheckListBox1, records));
 }
 
 int LeftBeside(const ScreenRect& anchor, int width, const ScreenRect& room) {

@@ -1,0 +1,66 @@
+#include "backup/backup_record.h"
+
+#include "base/file_io.h"
+
+namespace kestrune {
+
+BackupRecord ParseBackupRecord(AnsiString line) {
+    Expected<BackupLineParts> parts = ParseBackupLine(line);
+    bool further = false;
+    if (parts) {
+        further = parts->furtherTarget;
+    } else {
+        std::vector<AnsiString> fields = SplitCommaText(line);
+        further = fields.size() >= 2 && fields[1] == "/add";
+    }
+    return {std::move(line), std::move(parts), further};
+}
+
+std::vector<BackupRecord> ParseBackupRecords(const std::vector<AnsiString>& lines) {
+    std::vector<BackupRecord> records;
+    records.reserve(lines.size());
+    for (const AnsiString& line : lines)
+        records.push_back(ParseBackupRecord(line));
+    return records;
+}
+
+std::vector<int> RestoreOrder(std::span<const BackupRecord> records) {
+    std::vector<int> order;
+    order.reserve(records.size());
+    for (bool further : {false, true})
+        for (size_t i = 0; i < records.size(); ++i)
+            if (records[i].furtherTarget == further) order.push_back(static_cast<int>(i));
+    return order;
+}
+
+std::vector<AnsiString> SplitBackupText(std::string_view text) {
+    std::vector<AnsiString> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
+Expected<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file) {
+    std::string bytes;
+    try {
+        bytes = ReadRegularFile(file, kMaxBackupFileBytes);
+    } catch (const EFileError& e) {
+        return Error{static_cast<uint32_t>(e.Code()), e.what()};
+    }
+    std::string_view text(bytes);
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
+        return Error{0, "The file is not 8-bit text: it begins with a UTF-16 byte-order mark."};
+    if (text.starts_with("\xEF\xBB\xBF"))
+        return Error{0, "The file is not 8-bit text: it begins with a UTF-8 byte-order mark."};
+    return SplitBackupText(text);
+}
+
+} // namespace kestrune

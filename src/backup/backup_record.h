@@ -1,0 +1,47 @@
+// A backup file read back: its lines, each parsed once for everything that reads it (the
+// restore, its dry run, compare, verify), and the order a restore takes them in.
+#pragma once
+
+#include "backup/restore_line.h"
+#include "base/expected.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace kestrune {
+
+// One line of a backup file.
+struct BackupRecord {
+    AnsiString text;
+    // Its fields, or why it is no backup line.
+    Expected<BackupLineParts> parts;
+    // An "/add" line: a further target of its entry. Read from the verb, so a line that is no
+    // backup line still keeps its place in a restore's order.
+    bool furtherTarget = false;
+};
+
+BackupRecord ParseBackupRecord(AnsiString line);
+std::vector<BackupRecord> ParseBackupRecords(const std::vector<AnsiString>& lines);
+
+// The positions of the records in the order a restore takes them: every entry's first target
+// ("/map") before the further ones ("/add"), each group in file order, so a link is created
+// before targets are added to it and its targets keep their order.
+std::vector<int> RestoreOrder(std::span<const BackupRecord> records);
+
+// The most a backup file may hold: a namespace of 100,000 links with two targets each, every
+// line as long as the DFS component lets it be (three fields of 255 characters, UTF-8, 2,300
+// bytes), stays below it.
+constexpr uint64_t kMaxBackupFileBytes = uint64_t(512) << 20;
+
+// The lines of a backup file's text: lines end at CR LF, LF or a lone CR.
+std::vector<AnsiString> SplitBackupText(std::string_view text);
+
+// The lines of a backup file, split as SplitBackupText splits them; or why there are none: the
+// file cannot be read, is not a regular file, is larger than kMaxBackupFileBytes, or is not
+// 8-bit text (it begins with a UTF-16 or UTF-8 byte-order mark).
+Expected<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file);
+
+} // namespace kestrune
