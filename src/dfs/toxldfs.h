@@ -6,6 +6,7 @@
 
 #include "base/ansi_string.h"
 #include "dfs/netdfs.h"
+#include "dfs/netdfs_buffer.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,8 @@ class TOXLDFS {
     using tDFSEnumWide = std::function<void(TOXLDFS* Sender, const WideString& Path)>;
     using tDFSEnum2Wide = std::function<void(TOXLDFS* Sender, const WideString& Path,
                                              const WideString& Share, const WideString& Comment)>;
+    // Every property of one entry (root or link) and its targets, as the platform gave them.
+    using tDFSEntryProperties = std::function<void(TOXLDFS* Sender, const DfsEntryRecord& Entry)>;
     using tDFSEnumStart = std::function<void(TOXLDFS* sender)>;
     using tDFSEnumStop = std::function<void(TOXLDFS* sender)>;
 
@@ -61,6 +64,9 @@ class TOXLDFS {
     bool EnumRoots();
     // One event per target of every entry of the namespace in DFSEntry.
     bool EnumLinks();
+    // EnumLinks in one walk that also reads every property (level 9): ONDFSEntryProperties
+    // fires once per entry, before the entry's ONDFSEnum2 reports, which are EnumLinks' own.
+    bool EnumLinksWithProperties();
     // Adds Servername\ShareName to the link DFSEntry.
     bool AddLink();
 
@@ -68,6 +74,7 @@ class TOXLDFS {
     tDFSEnum2 ONDFSEnum2;
     tDFSEnumWide ONDFSEnumWide;
     tDFSEnum2Wide ONDFSEnum2Wide;
+    tDFSEntryProperties ONDFSEntryProperties;
     tDFSEnumStart OnDFSEnumStart;
     tDFSEnumStop OnDFSEnumStop;
 
@@ -76,6 +83,10 @@ class TOXLDFS {
     bool Enumerate(uint32_t level, const RecordWalk& walk);
     void ReportRoots(const uint8_t* buffer, uint32_t count, bool& abort);
     void ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort);
+    void ReportLinksWithProperties(const uint8_t* buffer, uint32_t count, bool& abort);
+    template <typename Storage>
+    void ReportStorages(const char16_t* path, const char16_t* comment, const Storage* storages,
+                        uint32_t count, bool& abort);
 
     WideString FDFSEntry;
     WideString FServername;
