@@ -153,6 +153,30 @@ bool TOXLDFS::EnumLinksWithProperties() {
     });
 }
 
+bool TOXLDFS::SetInfo(uint32_t Level, const void* Info, bool ofTarget) {
+    std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
+    std::optional<NameBuffer> server = ToNameBuffer(FServername);
+    std::optional<NameBuffer> share = ToNameBuffer(FShareName);
+    if (!entry || !server || !share) {
+        FLastError = ERROR_INVALID_PARAMETER;
+        FLastErrorDetail.clear();
+        return false;
+    }
+    NET_API_STATUS status = ERROR_INTERNAL_ERROR;
+    try {
+        status = NetDfsSetInfo(entry->data(), ofTarget ? server->data() : nullptr,
+                               ofTarget ? share->data() : nullptr, Level,
+                               static_cast<const uint8_t*>(Info));
+    } catch (const std::exception& e) {
+        FLastErrors = e.what();
+    } catch (...) {
+        FLastErrors = "Unknown exception";
+    }
+    FLastError = status;
+    FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
+    return status == NERR_Success;
+}
+
 bool TOXLDFS::AddLink() {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
     std::optional<NameBuffer> server = ToNameBuffer(FServername);

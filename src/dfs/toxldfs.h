@@ -67,6 +67,9 @@ class TOXLDFS {
     // EnumLinks in one walk that also reads every property (level 9): ONDFSEntryProperties
     // fires once per entry, before the entry's ONDFSEnum2 reports, which are EnumLinks' own.
     bool EnumLinksWithProperties();
+    // Changes one property (NetDfsSetInfo at Level, Info its structure) of the entry DFSEntry,
+    // or with ofTarget of its target Servername\ShareName.
+    bool SetInfo(uint32_t Level, const void* Info, bool ofTarget);
     // Adds Servername\ShareName to the link DFSEntry.
     bool AddLink();
 

@@ -1,11 +1,14 @@
 #include "backup/properties_file.h"
 
 #include "backup/backup_history.h"
+#include "backup/restore_run.h"
 #include "base/security_descriptor.h"
 #include "base/sha256.h"
 #include "cli/sample_domain_cli.h"
+#include "dfs/scripted_netdfs.h"
 
 #include <gtest/gtest.h>
+#include <regex>
 
 namespace kestrune {
 namespace {
@@ -130,6 +133,79 @@ TEST_F(PropertiesBackupTest, PropertiesThatCannotBeKeptKeepThePreviousPairOfFile
     EXPECT_NE(err.str().find("SDDL"), std::string::npos) << err.str();
     EXPECT_EQ(ReadWholeFile(out / "Public.txt"), txt);
     EXPECT_EQ(ReadWholeFile(out / "Public.properties.xml"), xml);
+}
+
+TEST_F(PropertiesBackupTest, DeletedLinksComeBackWithEveryRecordedProperty) {
+    std::filesystem::path first = BackUp("first");
+    // View permissions too, which the sample does not have.
+    std::string sd = SddlToSecurityDescriptor("D:P(A;;0x1200a9;;;S-1-5-32-545)").value_or("");
+    ASSERT_TRUE(
+        directory
+            ->Modify(LinkDn("Public", "/Policies"),
+                     {{store::Modification::Op::Replace, "msDFS-LinkSecurityDescriptorv2", {sd}}})
+            .ok());
+    first = BackUp("first");
+    for (const char* link : {"/Software", "/Policies", "/Data/Projects", "/Data/Templates"})
+        DeleteLink("Public", link);
+    EXPECT_EQ(Run({"--restore", (first / "Public.txt").string()}), kExitSuccess) << err.str();
+    std::filesystem::path second = BackUp("second");
+    EXPECT_EQ(ReadWholeFile(second / "Public.txt"), ReadWholeFile(first / "Public.txt"));
+    EXPECT_EQ(ReadWholeFile(second / "Public.properties.xml"),
+              ReadWholeFile(first / "Public.properties.xml"));
+}
+
+TEST_F(PropertiesBackupTest, AMismatchedOrMalformedFileIsNotAppliedAndTheLinksStillComeBack) {
+    std::filesystem::path out = BackUp("out");
+    const std::filesystem::path txt = out / "Public.txt";
+    const std::filesystem::path xml = out / "Public.properties.xml";
+    const std::string good = ReadWholeFile(xml);
+    for (std::string bad : {good.substr(0, good.size() / 2),
+                            std::regex_replace(good, std::regex("BackupFileSha256=\"[0-9a-f]+\""),
+                                               "BackupFileSha256=\"00\"")}) {
+        ReplaceFileContents(xml, bad);
+        DeleteLink("Public", "/Policies");
+        EXPECT_EQ(Run({"--restore", txt.string()}), kExitSuccess) << err.str();
+        EXPECT_NE(err.str().find("warning: the properties file"), std::string::npos) << err.str();
+        EXPECT_NE(ReadWholeFile(out / "Public.txt_restore.txt").find("Properties not applied"),
+                  std::string::npos);
+        // Back, with a new link's defaults rather than the recorded offline state.
+        Expected<NamespaceProperties> now =
+            (BackUp("check"),
+             ParsePropertiesFile(ReadWholeFile(folder / "check" / "Public.properties.xml")));
+        ASSERT_TRUE(now);
+        ASSERT_EQ(now->links.size(), 4u);
+        EXPECT_TRUE(now->links[2].online);
+    }
+}
+
+TEST(PropertiesRestore, APropertyThePlatformRefusesFailsTheLineAndSaysWhich) {
+    auto fake = std::make_shared<testing::ScriptedNetDfs>(); // no NetDfsSetInfo of its own
+    InstallNetDfsApi(fake);
+    testing::TempFolder folder;
+    const std::filesystem::path txt = folder.path() / "N.txt";
+    const std::string text = "dfscmd /map \"\\\\d\\N\\L\" \"\\\\S\\L\" \"\"\r\n";
+    ReplaceFileContents(txt, text);
+    NamespaceProperties p;
+    p.backupFileSha256 = Sha256Hex(text);
+    p.root = {"\\\\d\\N", std::nullopt, true, 300, 0, "", {}};
+    p.links = {{"\\\\d\\N\\L", std::nullopt, false, 1800, 0, "", {{"\\\\S\\L", true, 0, 0}}}};
+    ReplaceFileContents(PropertiesFileOf(txt), FormatPropertiesFile(p));
+
+    TOXLDFS dfs;
+    SilentRestoreLog log;
+    bool cancel = false;
+    RestoreRun run(dfs, log, cancel);
+    run.backupFile = txt;
+    RestoreRunResult result =
+        run.Run(AllLines(std::vector<AnsiString>{text.substr(0, text.size() - 2)}));
+    InstallNetDfsApi(nullptr);
+    ASSERT_EQ(result.lines.size(), 1u);
+    EXPECT_EQ(fake->addCalls.size(), 1u);
+    EXPECT_EQ(result.lines[0].outcome, RestoredLine::Outcome::Failed);
+    EXPECT_EQ(result.lines[0].status, 50u);
+    EXPECT_NE(result.lines[0].reason.find("State was not set"), std::string::npos)
+        << result.lines[0].reason;
+    EXPECT_TRUE(result.propertiesWarning.empty());
 }
 
 } // namespace
