@@ -94,7 +94,7 @@ void BackupRun::Report(const AnsiString& Path, const AnsiString& Share, const An
     Abort = false;
 }
 
-void BackupRun::ReportProperties(const DfsEntryRecord& entry) {
+void BackupRun::ReportProperties(const DFS_INFO_9& entry) {
     Expected<EntryProperties> properties = EntryPropertiesOf(entry);
     if (!properties) {
         if (propertiesProblem_.empty()) propertiesProblem_ = properties.error().text;
@@ -254,7 +254,7 @@ BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideS
 ConnectBackupRun::ConnectBackupRun(TOXLDFS& dfs, BackupRun& run)
     : dfs_(dfs), savedEnum2_(dfs.ONDFSEnum2), savedEnum2Wide_(dfs.ONDFSEnum2Wide),
       savedProperties_(dfs.ONDFSEntryProperties) {
-    dfs.ONDFSEntryProperties = [&run](TOXLDFS*, const DfsEntryRecord& entry) {
+    dfs.ONDFSEntryProperties = [&run](TOXLDFS*, const DFS_INFO_9& entry) {
         run.ReportProperties(entry);
     };
     dfs.ONDFSEnum2 = [&run](TOXLDFS*, AnsiString Path, AnsiString Share, AnsiString Comment,

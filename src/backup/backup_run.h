@@ -102,7 +102,7 @@ class BackupRun {
     // The same report before its conversion to 8-bit text, to see what the conversion loses.
     void ReportWide(const WideString& Path, const WideString& Share, const WideString& Comment);
     // The properties of one entry: the namespace's root first, then its links.
-    void ReportProperties(const DfsEntryRecord& entry);
+    void ReportProperties(const DFS_INFO_9& entry);
 
   private:
     NamespaceBackup BackupNamespace(const AnsiString& domain, const WideString& name,

@@ -47,7 +47,7 @@ struct NamespaceProperties {
 
 // A level 9 record as the file keeps it. A security descriptor that cannot be written as SDDL
 // is an error naming the entry, never dropped.
-Expected<EntryProperties> EntryPropertiesOf(const DfsEntryRecord& record);
+Expected<EntryProperties> EntryPropertiesOf(const DFS_INFO_9& record);
 
 // The file's bytes; the links are sorted by path first.
 std::string FormatPropertiesFile(NamespaceProperties properties);

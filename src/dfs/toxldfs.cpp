@@ -126,7 +126,7 @@ void TOXLDFS::ReportLinksWithProperties(const uint8_t* buffer, uint32_t count, b
     const auto* records = reinterpret_cast<const DFS_INFO_9*>(buffer);
     for (uint32_t i = 0; i < count; ++i) {
         try {
-            if (ONDFSEntryProperties) ONDFSEntryProperties(this, UnpackDfsInfo9(records[i]));
+            if (ONDFSEntryProperties) ONDFSEntryProperties(this, records[i]);
         } catch (...) {
             ++FSwallowedExceptions;
         }

@@ -23,8 +23,9 @@ class TOXLDFS {
     using tDFSEnumWide = std::function<void(TOXLDFS* Sender, const WideString& Path)>;
     using tDFSEnum2Wide = std::function<void(TOXLDFS* Sender, const WideString& Path,
                                              const WideString& Share, const WideString& Comment)>;
-    // Every property of one entry (root or link) and its targets, as the platform gave them.
-    using tDFSEntryProperties = std::function<void(TOXLDFS* Sender, const DfsEntryRecord& Entry)>;
+    // Every property of one entry (root or link) and its targets: the platform's record, valid
+    // during the call (UnpackDfsInfo9 copies it).
+    using tDFSEntryProperties = std::function<void(TOXLDFS* Sender, const DFS_INFO_9& Entry)>;
     using tDFSEnumStart = std::function<void(TOXLDFS* sender)>;
     using tDFSEnumStop = std::function<void(TOXLDFS* sender)>;
 

@@ -270,7 +270,9 @@ TEST_F(Win32NetDfsTest, Level9PropertiesArriveCopiedAndSetInfoGetsTheSystemsStru
     TOXLDFS dfs;
     std::vector<DfsEntryRecord> entries;
     int lines = 0;
-    dfs.ONDFSEntryProperties = [&](TOXLDFS*, const DfsEntryRecord& e) { entries.push_back(e); };
+    dfs.ONDFSEntryProperties = [&](TOXLDFS*, const kestrune::DFS_INFO_9& e) {
+        entries.push_back(UnpackDfsInfo9(e));
+    };
     dfs.ONDFSEnum2 = [&](TOXLDFS*, AnsiString, AnsiString, AnsiString, int32_t, bool&) { ++lines; };
     dfs.SetDFSEntry(u"\\\\example.com\\Public");
     EXPECT_TRUE(dfs.EnumLinksWithProperties());
