@@ -178,6 +178,7 @@ class Reader {
         for (size_t i = 0; i < raw.size(); ++i) {
             if (raw[i] != '&') {
                 if (raw[i] == '<') return Fail("a \"<\" inside an attribute value");
+                if (raw[i] == '\0') return Fail("a NUL character");
                 out += raw[i];
                 continue;
             }
