@@ -32,7 +32,14 @@ def element(name, values):
 def main(conf, name, links, per_link):
     lp = LoadParm()
     lp.load(conf)
-    db = SamDB(url=lp.private_path("sam.ldb"), session_info=system_session(), lp=lp)
+    # All links sit under one parent, whose one-level index entry lists them all. Without
+    # batch_mode, ldb wraps every add in a nested transaction that copies that list in and out
+    # of its index cache: quadratic (4,000 links 9 s, 50,000 not in 16 minutes). In batch mode a
+    # failed add fails the whole transaction instead, and the list is extended in place; a
+    # larger index cache keeps the per-object index keys from crowding it. Linear: 20,000 links
+    # in 7 s.
+    db = SamDB(url=lp.private_path("sam.ldb"), session_info=system_session(), lp=lp,
+               options=["batch_mode:1", "transaction_index_cache_size:200000"])
     config = "CN=Dfs-Configuration,CN=System," + DOMAIN
     anchor = "CN=%s,%s" % (name, config)
     namespace = "CN=%s,%s" % (name, anchor)

@@ -2,7 +2,8 @@
 # the components and the platform interfaces down to the backends; nothing below knows what is
 # above it. Shared by the link check (layers.cmake) and the include check
 # (check_includes.cmake).
-set(kestrune_layers base netdfs adsi dfs directory store ldap platform_win32 platform backup cli forms gui_qt gui_win32)
+set(kestrune_layers base netdfs adsi dfs directory store ldap platform_win32 platform shares smb backup cli
+    forms gui_qt gui_win32)
 set(kestrune_layer_base_uses "")
 set(kestrune_layer_netdfs_uses base)
 set(kestrune_layer_adsi_uses base)
@@ -14,9 +15,12 @@ set(kestrune_layer_ldap_uses store base)
 # The real Windows interfaces (Windows builds only).
 set(kestrune_layer_platform_win32_uses netdfs adsi base)
 set(kestrune_layer_platform_uses ldap platform_win32 store netdfs adsi base)
+# Whether link targets' shares are there (shares), and how the system asks a server (smb).
+set(kestrune_layer_shares_uses base)
+set(kestrune_layer_smb_uses shares base)
 set(kestrune_layer_backup_uses dfs netdfs directory adsi base)
 # The programs: the command line and the windows.
-set(kestrune_layer_cli_uses backup platform store dfs netdfs directory adsi base)
+set(kestrune_layer_cli_uses backup platform smb shares store dfs netdfs directory adsi base)
 # What the windows do, without a toolkit; then the views of each toolkit over it.
 set(kestrune_layer_forms_uses backup dfs netdfs directory adsi base)
 set(kestrune_layer_gui_qt_uses forms cli backup platform store dfs netdfs directory adsi base)
@@ -38,6 +42,10 @@ function(kestrune_layer_of_file relative out)
         set(layer store)
     elseif(relative MATCHES "^platform/ldap/")
         set(layer ldap)
+    elseif(relative MATCHES "^platform/smb/")
+        set(layer smb)
+    elseif(relative MATCHES "^shares/")
+        set(layer shares)
     elseif(relative MATCHES "^platform/win32/")
         set(layer platform_win32)
     elseif(relative MATCHES "^platform/")

@@ -10,6 +10,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kestrune {
 namespace {
@@ -25,8 +28,32 @@ std::string StatusText(uint32_t status) {
     return TrimControls(ErrorText(static_cast<int32_t>(status)));
 }
 
+// Whether the file holds exactly text, read a block at a time: an unchanged backup, the usual
+// nightly case, never holds its previous file whole beside the new one. False when it differs
+// or cannot be read (reading it whole then tells which).
+bool FileHolds(const std::filesystem::path& file, std::string_view text) {
+    int fd = OpenFileDescriptor(file, O_RDONLY);
+    if (fd < 0) return false;
+    FileIdentity identity;
+    bool same = IdentifyOpenFile(fd, identity) && identity.size == text.size();
+    std::vector<char> block(size_t(1) << 16);
+    for (uint64_t at = 0; same && at < text.size();) {
+        size_t want = static_cast<size_t>(std::min<uint64_t>(block.size(), text.size() - at));
+        long long n = ReadFileAt(fd, block.data(), want, at);
+        if (n < 0 && errno == EINTR) continue;
+        same = n > 0 && std::memcmp(block.data(), text.data() + at, static_cast<size_t>(n)) == 0;
+        at += n > 0 ? static_cast<uint64_t>(n) : 0;
+    }
+    ::close(fd);
+    return same;
+}
+
 BackupChange CompareWithPrevious(const std::filesystem::path& file, const AnsiString& text) {
     BackupChange change;
+    if (FileHolds(file, text)) {
+        change.kind = BackupChange::Kind::Unchanged;
+        return change;
+    }
     std::string previous;
     try {
         previous = ReadWholeFile(file);

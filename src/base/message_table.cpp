@@ -39,17 +39,21 @@ const std::unordered_map<uint32_t, const char*>& Table() {
         {259, "No more data is available."},
         {1168, "Element not found."},
         {1222, "The network is not present or not started."},
-        {1338, "The security descriptor structure is invalid."},
+        {1225, "The remote computer refused the network connection."},
         {1231, "The network location cannot be reached. For information about network "
                "troubleshooting, see Windows Help."},
         {1311, "We can't sign you in with this credential because your domain isn't available. "
                "Make sure your device is connected to your organization's network and try "
                "again. If you previously signed in on this device with another credential, "
                "you can sign in with that credential."},
+        {1338, "The security descriptor structure is invalid."},
         {1359, "An internal error occurred."},
         {1355, "The specified domain either does not exist or could not be contacted."},
         {1722, "The RPC server is unavailable."},
         {2310, "This shared resource does not exist."},
+        {11001, "No such host is known."},
+        {11002, "This is usually a temporary error during hostname resolution and means that "
+                "the local server did not receive a response from an authoritative server."},
         {2662, "There is no DFS name whose entry path matches the input Entry Path."},
         {2663, "A root or link with the given name already exists."},
         {2690, "The operation is not valid on this platform."},

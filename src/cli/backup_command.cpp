@@ -34,6 +34,11 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
     } else {
         if (ntads.LastError() == 999) {
             console.err << "kestrune: Active Directory is not available\n";
+            // A directory that answers but cannot tell this computer's domain (a directory
+            // export, say) is still backed up when the domain is named.
+            if (!ntads.LastMessage().empty())
+                console.err << "kestrune: " << WideToUtf8(ntads.LastMessage())
+                            << "; name the domain on the command line\n";
             return kExitFailure;
         }
         domain = ntads.ToDotname(WideToAnsi(ntads.Domain()));

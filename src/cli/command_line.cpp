@@ -44,11 +44,16 @@ std::string UsageText() {
            "         --keep N  (backup) before a file is replaced by a different one, move\n"
            "                   it to FOLDER/history/<prefix><namespace>.<YYYYMMDD-HHMMSS>.txt;\n"
            "                   keep the newest N there per namespace\n"
+           "         --check-targets  (--restore FILE --dry-run, --verify FILE) ask each\n"
+           "                   target's file server for its share over SMB: reachable, or\n"
+           "                   unreachable (code: text); KESTRUNE_SMB_TIMEOUT seconds per\n"
+           "                   server (5)\n"
            "         a lone -- ends the options\n"
            "exit status: 0 done: backed up, every line restored or already there, no\n"
-           "               differences, every target live\n"
+           "               differences, every target live (and reachable)\n"
            "             1 something failed: a file, a namespace, no directory, a line not\n"
            "               restored (or one that would fail); differences; targets missing\n"
+           "               or unreachable\n"
            "             2 usage, a file that cannot be read or is no backup file, or a\n"
            "               namespace that cannot be read (nothing changed)\n"
            "             3 backed up, but some lines lost characters\n";
@@ -75,9 +80,11 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
     });
     if (!options.restore.empty())
-        return RunRestoreCommand({options.restore, options.dryRun, options.quiet}, console);
+        return RunRestoreCommand(
+            {options.restore, options.dryRun, options.quiet, options.checkTargets}, console);
     if (!options.compare.empty()) return RunCompareCommand(options.compare, console);
-    if (!options.verify.empty()) return RunVerifyCommand(options.verify, console);
+    if (!options.verify.empty())
+        return RunVerifyCommand(options.verify, options.checkTargets, options.quiet, console);
     if (!options.diffOld.empty()) return RunDiffCommand(options.diffOld, options.diffNew, console);
     const std::vector<std::string>& p = options.positional;
     // One argument only sets the prefix in the window; without one it is a usage error.

@@ -4,6 +4,7 @@
 #include "backup/namespace_compare.h"
 #include "backup/run_report.h"
 #include "cli/backup_input.h"
+#include "cli/target_check.h"
 
 #include <algorithm>
 #include <optional>
@@ -18,9 +19,12 @@ std::string Count(int n, const char* one, const char* many) {
 
 // The file held against the namespaces it names; nothing (and the reason on standard error)
 // when the file or one of them cannot be read.
-std::optional<NamespaceComparison> CompareFile(const std::string& file, Console console) {
+// read, when given, receives the file's records.
+std::optional<NamespaceComparison> CompareFile(const std::string& file, Console console,
+                                               std::vector<BackupRecord>* read = nullptr) {
     std::optional<std::vector<BackupRecord>> records = ReadBackupInput(file, console);
     if (!records) return std::nullopt;
+    if (read) *read = *records;
     TOXLDFS dfs;
     LiveNamespaces live;
     live.ReadNamespacesOf(dfs, *records);
@@ -124,8 +128,35 @@ int RunDiffCommand(const std::string& oldFile, const std::string& newFile, Conso
         console);
 }
 
-int RunVerifyCommand(const std::string& file, Console console) {
-    std::optional<NamespaceComparison> comparison = CompareFile(file, console);
+namespace {
+
+// Every target line with whether its share answered, then how many did not; false when some
+// did not.
+bool PrintTargetCheck(const TargetCheck& check, const std::vector<BackupRecord>& records,
+                      bool quiet, Console console) {
+    const std::vector<std::optional<ShareAnswer>> answers = check.Check(records, quiet, console);
+    int checked = 0, unreachable = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (!answers[i]) continue;
+        ++checked;
+        if (!answers[i]->Reached()) ++unreachable;
+        console.out << ConsoleText(TargetOutcome(*answers[i]) + ": " + records[i].text) << '\n';
+    }
+    if (unreachable == 0)
+        console.out << "every target's share answered (" << checked << ")\n";
+    else
+        console.out << unreachable << " of " << Count(checked, "target", "targets")
+                    << (unreachable == 1 ? " is" : " are") << " unreachable\n";
+    return unreachable == 0;
+}
+
+} // namespace
+
+int RunVerifyCommand(const std::string& file, bool checkTargets, bool quiet, Console console) {
+    std::optional<TargetCheck> check;
+    if (checkTargets && !(check = TargetCheck::Prepare(console))) return kExitUsage;
+    std::vector<BackupRecord> records;
+    std::optional<NamespaceComparison> comparison = CompareFile(file, console, &records);
     if (!comparison) return kExitUsage;
     int missing = 0;
     for (const NamespaceDifference& d : comparison->differences)
@@ -133,13 +164,13 @@ int RunVerifyCommand(const std::string& file, Console console) {
             ++missing;
             console.out << ConsoleText("missing: " + d.line) << '\n';
         }
-    if (missing == 0) {
+    if (missing == 0)
         console.out << "every target in the file is live (" << comparison->fileTargets << ")\n";
-        return kExitSuccess;
-    }
-    console.out << missing << " of " << Count(comparison->fileTargets, "target", "targets")
-                << (missing == 1 ? " is" : " are") << " missing\n";
-    return kExitFailure;
+    else
+        console.out << missing << " of " << Count(comparison->fileTargets, "target", "targets")
+                    << (missing == 1 ? " is" : " are") << " missing\n";
+    const bool reachable = !check || PrintTargetCheck(*check, records, quiet, console);
+    return missing == 0 && reachable ? kExitSuccess : kExitFailure;
 }
 
 } // namespace kestrune

@@ -13,9 +13,11 @@ namespace kestrune {
 // not be read.
 int RunCompareCommand(const std::string& file, Console console);
 
-// The file's targets that are not live, then a summary. 0 all live, 1 some missing, 2 the file
-// or a namespace could not be read.
-int RunVerifyCommand(const std::string& file, Console console);
+// The file's targets that are not live, then a summary. With checkTargets, then every target
+// line with whether its share answered, and a second summary. 0 all live (and reachable), 1
+// some missing (or unreachable), 2 the file or a namespace could not be read, or the check
+// cannot be made.
+int RunVerifyCommand(const std::string& file, bool checkTargets, bool quiet, Console console);
 
 // The same lines and summary as --compare, for two backup files: "-" a target only in the old
 // file, "+" one only in the new, "~" an entry whose comment changed (the new file's line, then

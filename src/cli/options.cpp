@@ -33,6 +33,8 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             options.quiet = true;
         else if (a == "--dry-run")
             options.dryRun = true;
+        else if (a == "--check-targets")
+            options.checkTargets = true;
         else if (a == "--restore")
             fileOf(options.restore);
         else if (a == "--compare")
@@ -65,6 +67,8 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         options.error = "--restore, --compare, --verify and --diff cannot be combined";
     else if (options.dryRun && options.restore.empty())
         options.error = "--dry-run goes with --restore";
+    else if (options.checkTargets && !options.dryRun && options.verify.empty())
+        options.error = "--check-targets goes with --restore FILE --dry-run or with --verify FILE";
     else if (options.keep > 0 && actions > 0)
         options.error = "--keep goes with a backup (PREFIX FOLDER)";
     else if (actions == 1 && !options.positional.empty())

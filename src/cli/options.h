@@ -12,10 +12,11 @@ struct Options {
     bool version = false;
     bool quiet = false;
     bool dryRun = false;
-    std::string restore; // FILE of --restore
-    std::string compare; // FILE of --compare
-    std::string verify;  // FILE of --verify
-    std::string diffOld; // OLD and NEW of --diff
+    bool checkTargets = false; // --check-targets: ask the targets' file servers for their shares
+    std::string restore;       // FILE of --restore
+    std::string compare;       // FILE of --compare
+    std::string verify;        // FILE of --verify
+    std::string diffOld;       // OLD and NEW of --diff
     std::string diffNew;
     int keep = 0; // N of --keep; 0 without it
     std::vector<std::string> positional;

@@ -1,12 +1,15 @@
 #include "cli/restore_command.h"
 
 #include "backup/live_namespaces.h"
+#include "backup/propagation_note.h"
 #include "backup/restore_plan.h"
 #include "backup/run_report.h"
 #include "backup/text_restore_log.h"
 #include "base/paths.h"
 #include "cli/backup_input.h"
 #include "cli/progress.h"
+#include "cli/target_check.h"
+#include "platform/platform.h"
 
 #include <ostream>
 
@@ -17,9 +20,10 @@ std::string Count(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live, bool quiet,
-           Console console) {
-    int links = 0, targets = 0, there = 0, failing = 0;
+// answers: each record's share as its server told it (--check-targets); empty without a check.
+int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
+           const std::vector<std::optional<ShareAnswer>>& answers, bool quiet, Console console) {
+    int links = 0, targets = 0, there = 0, failing = 0, checked = 0, unreachable = 0;
     for (const PlannedLine& planned : PlanRestore(records, live)) {
         std::string said;
         switch (planned.action) {
@@ -40,18 +44,31 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live, bool 
             said = "would fail (" + planned.reason + "): ";
             break;
         }
+        if (!answers.empty() && answers[planned.index]) {
+            const ShareAnswer& answer = *answers[planned.index];
+            ++checked;
+            if (!answer.Reached()) ++unreachable;
+            said.insert(said.size() - 2, ", " + TargetOutcome(answer));
+        }
         console.out << ConsoleText(said + records[planned.index].text) << '\n';
     }
-    if (!quiet || failing > 0)
+    if (!quiet || failing > 0 || unreachable > 0) {
         console.err << "kestrune: dry run, nothing was changed: " << Count(links, "link", "links")
                     << " and " << Count(targets, "target", "targets") << " to add, " << there
-                    << " already there, " << failing << " would fail\n";
-    return failing > 0 ? kExitFailure : kExitSuccess;
+                    << " already there, " << failing << " would fail";
+        if (!answers.empty())
+            console.err << "; " << unreachable << " of " << Count(checked, "target", "targets")
+                        << " unreachable";
+        console.err << "\n";
+    }
+    return failing > 0 || unreachable > 0 ? kExitFailure : kExitSuccess;
 }
 
 } // namespace
 
 int RunRestoreCommand(const RestoreCommand& command, Console console) {
+    std::optional<TargetCheck> check;
+    if (command.checkTargets && !(check = TargetCheck::Prepare(console))) return kExitUsage;
     std::optional<std::vector<BackupRecord>> read = ReadBackupInput(command.file, console);
     if (!read) return kExitUsage;
     // Blank lines (a hand-edited file) say nothing and are no failure.
@@ -65,7 +82,11 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     TOXLDFS dfs;
     LiveNamespaces live;
     live.ReadNamespacesOf(dfs, records);
-    if (command.dryRun) return DryRun(records, live, command.quiet, console);
+    if (command.dryRun)
+        return DryRun(records, live,
+                      check ? check->Check(records, command.quiet, console)
+                            : std::vector<std::optional<ShareAnswer>>(),
+                      command.quiet, console);
     for (const LiveNamespaces::ReadFailure& failure : live.Failures())
         console.err << "kestrune: " << ConsoleText(failure.root) << " could not be read ("
                     << ConsoleText(failure.error) << ")\n";
@@ -79,6 +100,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     };
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, failed = 0;
+    std::vector<AnsiString> restoredRoots;
     run.lineDone = [&](const RestoredLine& done) {
         const BackupRecord& record = records[done.index];
         std::string said;
@@ -87,6 +109,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             ++restored;
             said = "restored: ";
             live.RecordRestored(*record.parts);
+            restoredRoots.push_back(NamespaceRootOf(record.parts->entryPath));
             break;
         case RestoredLine::Outcome::AlreadyThere:
             ++there;
@@ -121,6 +144,8 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
                     << ": " << restored << " restored, " << there << " already there, " << failed
                     << " failed"
                     << (result.logError.empty() ? "; the log is " + logFile.string() : "") << "\n";
+    if (!command.quiet && !restoredRoots.empty() && PlatformWritesIntoDirectory())
+        console.err << "kestrune: " << ConsoleText(PropagationNote(restoredRoots)) << "\n";
     return failed > 0 ? kExitFailure : kExitSuccess;
 }
 

@@ -12,6 +12,7 @@ struct RestoreCommand {
     std::string file; // bytes as given
     bool dryRun = false;
     bool quiet = false;
+    bool checkTargets = false; // with dryRun: each target's share asked of its server
 };
 
 int RunRestoreCommand(const RestoreCommand& command, Console console);

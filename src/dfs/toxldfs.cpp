@@ -9,8 +9,6 @@
 namespace kestrune {
 namespace {
 
-constexpr uint32_t ERROR_INTERNAL_ERROR = 1359;
-
 using NameBuffer = std::array<char16_t, TOXLDFS::kMaxText + 1>;
 
 // The text as the platform receives it: through the ANSI code page into a zero-filled buffer.

@@ -22,6 +22,11 @@ using store::ResultCode;
 using store::Scope;
 using store::SearchRequest;
 
+// The cross-references of domains: those with a NetBIOS name, or flagged as a domain's (one an
+// export implied has no NetBIOS name).
+constexpr const char* kDomainCrossRefs =
+    "(&(objectClass=crossRef)(|(nETBIOSName=*)(systemFlags:1.2.840.113556.1.4.803:=2)))";
+
 // What a failed directory call means to a DFS caller.
 NET_API_STATUS FromStore(const store::Status& status) {
     return NetApiStatusOf(status);
@@ -44,7 +49,7 @@ std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name,
     std::vector<Entry> partitions;
     SearchRequest request{"CN=Partitions," + configuration,
                           Scope::OneLevel,
-                          "(&(objectClass=crossRef)(nETBIOSName=*))",
+                          kDomainCrossRefs,
                           {"nCName", "dnsRoot", "nETBIOSName"},
                           0};
     status = store::SearchAll(*directory_, request, partitions);

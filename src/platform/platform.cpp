@@ -51,12 +51,22 @@ bool LocateDomainController(ldap::Settings& settings, std::string& error) {
 } // namespace
 #endif
 
+namespace {
+bool writesIntoDirectory = false;
+} // namespace
+
+bool PlatformWritesIntoDirectory() {
+    return writesIntoDirectory;
+}
+
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory) {
+    writesIntoDirectory = false;
     InstallNetDfsApi(std::make_shared<StoreNetDfs>(directory));
     adsi::InstallAdsiPlatform(MakeStoreAdsi(std::move(directory)));
 }
 
 void UninstallPlatform() {
+    writesIntoDirectory = false;
     InstallNetDfsApi(nullptr);
     adsi::InstallAdsiPlatform(nullptr);
 }
@@ -100,6 +110,7 @@ bool InstallLdapDirectory(const std::string& setting, std::string& error,
         if (!gcs.empty()) directory->UseGlobalCatalog({false, gcs.front().host, gcs.front().port});
     }
     InstallStorePlatform(std::move(directory));
+    writesIntoDirectory = true;
     return true;
 }
 #endif
@@ -108,6 +119,7 @@ bool InstallPlatformFromEnvironment(std::string& error, std::vector<std::string>
     const char* value = std::getenv("KESTRUNE_PLATFORM");
     std::string setting = value ? value : "";
     if (notes) notes->clear();
+    writesIntoDirectory = false;
 #ifdef _WIN32
     if (setting.empty()) setting = "native"; // a Windows computer reaches its domain itself
 #endif

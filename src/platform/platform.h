@@ -34,4 +34,10 @@ void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory);
 // Removes every backend: calls then fail as without a domain.
 void UninstallPlatform();
 
+// Whether the installed backends write links straight into a real directory over LDAP: the
+// namespace servers then serve them only once they read the directory again. False for the
+// simulated domain, for none, and for Windows' own interfaces, which go through a namespace
+// server.
+bool PlatformWritesIntoDirectory();
+
 } // namespace kestrune

@@ -107,7 +107,9 @@ TEST_F(CommandLineTest, BacksUpTheOwnDomainWithProgressAndALoneDoubleDashEndsOpt
 TEST_F(CommandLineTest, NothingToBackUpIsNeverReportedAsSuccess) {
     // No platform at all.
     EXPECT_EQ(Run({"", (folder / "out").string()}), kExitFailure);
-    EXPECT_EQ(err.str(), "kestrune: Active Directory is not available\n");
+    EXPECT_EQ(err.str(), "kestrune: Active Directory is not available\n"
+                         "kestrune: The specified domain either does not exist or could not be "
+                         "contacted; name the domain on the command line\n");
 
     // A mistyped domain.
     UseSampleDomain();

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""A server that takes connections and never answers: python3 silent_server.py PORT.
+"""A server that takes connections and never answers: python3 silent_server.py PORT [ADDRESS].
 
 Prints "listening" once the port is open, then waits until it is killed."""
 import socket
@@ -8,7 +8,7 @@ import time
 
 server = socket.socket()
 server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-server.bind(("127.0.0.1", int(sys.argv[1])))
+server.bind((sys.argv[2] if len(sys.argv) > 2 else "127.0.0.1", int(sys.argv[1])))
 server.listen(16)
 print("listening", flush=True)
 held = []

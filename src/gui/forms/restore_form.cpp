@@ -2,6 +2,8 @@
 
 #include "gui/forms/status_form.h"
 
+#include "backup/propagation_note.h"
+
 #include <algorithm>
 
 namespace kestrune {
@@ -69,7 +71,14 @@ void TfRestore::RestoreButtonClick() {
     run.noSlashes = FContext.noSlashes();
     run.backupFile = FContext.backupFile();
     run.processMessages = [this] { window->ProcessMessages(); };
-    run.Run(CheckListSelection(*CheckListBox1, records));
+    const RestoreRunResult result = run.Run(CheckListSelection(*CheckListBox1, records));
+    if (FContext.writesIntoDirectory && FContext.writesIntoDirectory()) {
+        std::vector<AnsiString> roots;
+        for (const RestoredLine& line : result.lines)
+            if (line.outcome == RestoredLine::Outcome::Restored)
+                roots.push_back(NamespaceRootOf(records[line.index].parts->entryPath));
+        if (!roots.empty()) FContext.status->AddLine(PropagationNote(roots), clYellow);
+    }
 }
 
 int LeftBeside(const ScreenRect& anchor, int width, const ScreenRect& room) {

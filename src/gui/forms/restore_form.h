@@ -28,6 +28,9 @@ class TfRestore {
         std::function<bool()> noSlashes;                   // the main window's "No Slashes"
         std::function<std::filesystem::path()> backupFile; // the file that was loaded
         TfStatus* status;                                  // the status window
+        // Whether restored links are written straight into the directory, where namespace
+        // servers find them only at their next poll; unset: they are not.
+        std::function<bool()> writesIntoDirectory = nullptr;
     };
 
     TfRestore(const Controls& controls, Context context);

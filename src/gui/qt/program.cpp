@@ -1,6 +1,7 @@
 #include "gui/qt/program.h"
 
 #include "gui/forms/program.h"
+#include "platform/platform.h"
 
 namespace kestrune {
 
@@ -10,8 +11,9 @@ ProgramWindows CreateProgramWindows(std::vector<WideString> arguments) {
     w.fStatus = std::make_unique<StatusWindow>();
     // Owned here; the main window is its parent only so that it can be modal to that window
     // alone, leaving the Status window usable during a restore.
-    w.fRestore = std::make_unique<RestoreWindow>(RestoreContext(w.Form1->form(), w.fStatus->form()),
-                                                 w.Form1.get());
+    TfRestore::Context context = RestoreContext(w.Form1->form(), w.fStatus->form());
+    context.writesIntoDirectory = PlatformWritesIntoDirectory;
+    w.fRestore = std::make_unique<RestoreWindow>(std::move(context), w.Form1.get());
     // Closing the main window ends the program, whatever other window is still open.
     w.fStatus->setAttribute(Qt::WA_QuitOnClose, false);
     w.fRestore->setAttribute(Qt::WA_QuitOnClose, false);

@@ -1,6 +1,7 @@
 #include "gui/win32/program.h"
 
 #include "gui/forms/program.h"
+#include "platform/platform.h"
 
 namespace kestrune {
 
@@ -10,8 +11,9 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows(std::vector<WideString> arg
     w->fStatus = std::make_unique<StatusWindow>();
     // Owned by the main window so that it can be modal to that window alone, leaving the
     // Status window usable during a restore.
-    w->fRestore = std::make_unique<RestoreWindow>(
-        RestoreContext(w->Form1->form(), w->fStatus->form()), w->Form1->Handle());
+    TfRestore::Context context = RestoreContext(w->Form1->form(), w->fStatus->form());
+    context.writesIntoDirectory = PlatformWritesIntoDirectory;
+    w->fRestore = std::make_unique<RestoreWindow>(std::move(context), w->Form1->Handle());
     w->Form1->form().SetRestoreWindow(&w->fRestore->form());
     return w;
 }

@@ -30,7 +30,9 @@ class SystemInfo : public IADsADSystemInfo {
         auto facts = forest_->Facts();
         std::string domain = store::NormalizeDn(facts->RootDse().First("defaultNamingContext"));
         for (const Entry& ref : facts->CrossRefs())
-            if (store::NormalizeDn(ref.First("nCName")) == domain) {
+            // A cross-reference implied for an export has no NetBIOS name: nothing tells it.
+            if (store::NormalizeDn(ref.First("nCName")) == domain &&
+                !ref.First("nETBIOSName").empty()) {
                 out = Utf8ToWide(ref.First("nETBIOSName"));
                 return S_OK;
             }

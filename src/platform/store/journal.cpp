@@ -161,7 +161,9 @@ Status Journal::CatchUp() {
         std::string_view piece = text.substr(0, cut);
         LdifTail where;
         where.firstLine = nextLine_;
+        where.appended = appended_;
         Status status = ReadLdif(piece, AnsiFromPath(file_), apply_, &where);
+        appended_ = where.appended;
         if (!status.ok()) {
             // Some of the records may be in; the file and the store no longer agree.
             if (loaded) broken_ = status;
@@ -203,7 +205,10 @@ std::string Journal::Separator() const {
 Status Journal::Record(const std::string& ldif) {
     if (fd_ < 0) return Status::Ok();
     if (writeError_ != 0) return FileFailure("Cannot record the change in", file_, writeError_);
-    std::string text = Separator() + ldif;
+    // The first record this program appends is preceded by the marker that tells the file's
+    // own content from the records appended to it.
+    std::string text =
+        Separator() + (appended_ ? std::string() : std::string(kChangeRecordMarker) + "\n") + ldif;
     // The change counts as made only once it is on the disk.
     if (!WriteAll(fd_, text) || !SyncFileDescriptor(fd_)) {
         int error = errno;
@@ -214,6 +219,7 @@ Status Journal::Record(const std::string& ldif) {
     }
     nextLine_ += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     read_ += text.size();
+    appended_ = true;
     return Status::Ok();
 }
 

@@ -1,7 +1,9 @@
 // The LDIF file under a memory store, shared with other programs: its records are taken in as
 // they are appended, and each change of this program is appended (and flushed to the disk)
 // before it takes effect. A change is decided and appended under an exclusive lock of the
-// file, after taking in what the others appended.
+// file, after taking in what the others appended. The file's own content (as it was made or
+// exported) is taken whole; only what the journal appended, after its marker, can be a record
+// cut short by a crash.
 #pragma once
 
 #include "base/file_io.h"
@@ -58,6 +60,7 @@ class Journal {
     int writeError_ = 0;             // why the file could only be opened for reading
     uint64_t read_ = 0;              // bytes of the file applied: all but an incomplete last record
     size_t nextLine_ = 1;            // the line number at read_
+    bool appended_ = false;          // read_ is past the change-record marker
     uint64_t warnedAt_ = UINT64_MAX; // where the incomplete record last warned about begins
     int depth_ = 0;                  // of Exclusively calls in progress
     Status broken_;                  // why the file can no longer be followed (changes then fail)

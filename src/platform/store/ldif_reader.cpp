@@ -39,6 +39,7 @@ class LineReader {
                 continue;
             }
             bool comment = physical.front() == '#';
+            if (comment && physical == kChangeRecordMarker) appended_ = true;
             if (physical.front() == ' ' && !record.empty() && !lastWasComment_) {
                 // Only a folded line is copied; the others are read where they are.
                 if (!lastJoined_) joined_.emplace_back(record.back().text);
@@ -50,11 +51,18 @@ class LineReader {
             if (physical.front() == ' ' && lastWasComment_) continue;
             lastWasComment_ = comment;
             if (comment) continue;
+            if (record.empty()) recordAppended_ = appended_;
             record.push_back({physical, number, offset});
             lastJoined_ = false;
         }
         return !record.empty();
     }
+
+    // Whether the change-record marker came before the last record returned.
+    bool RecordAppended() const { return recordAppended_; }
+    // Whether the text read so far holds the marker (or began after it).
+    bool Appended() const { return appended_; }
+    void SetAppended(bool appended) { appended_ = appended; }
 
   private:
     std::string_view NextPhysical() {
@@ -73,6 +81,8 @@ class LineReader {
     bool lastWasComment_ = false;
     std::deque<std::string> joined_; // the folded lines of the record (a deque never moves them)
     bool lastJoined_ = false;        // the record's last line is one of them
+    bool appended_ = false;          // the change-record marker was read
+    bool recordAppended_ = false;    // ... before the current record
 };
 
 struct ParsedLine {
@@ -268,14 +278,30 @@ bool StartsWith(std::string_view text, std::string_view start) {
     return text.size() >= start.size() && SameTextAscii(text.substr(0, start.size()), start);
 }
 
-// Whether a record that the end of the text cut off is (the start of) an appended change
-// record: a "dn:" line, then nothing, a "changetype:" line or the first part of one.
-bool IsCutChangeRecord(const std::vector<LogicalLine>& lines) {
+// ldapsearch's closing block ("search: 2", "result: 0 Success", perhaps "text:" and
+// "control:") and its search references ("ref: ldap://..."): lines about the search, not
+// entries.
+bool IsSearchOutcome(const std::vector<LogicalLine>& lines) {
     std::string_view first = lines.front().text;
-    if (lines.size() == 1) return StartsWith(first, "dn:") || StartsWith("dn:", first);
-    std::string_view second = lines[1].text;
-    return StartsWith(first, "dn:") &&
-           (StartsWith(second, "changetype:") || StartsWith("changetype:", second));
+    return StartsWith(first, "search:") || StartsWith(first, "result:") ||
+           StartsWith(first, "ref:");
+}
+
+// The closing block's result: ok for success, else why the export is incomplete.
+Status CheckSearchOutcome(const std::vector<LogicalLine>& lines, const std::string& name) {
+    for (const LogicalLine& line : lines) {
+        if (!StartsWith(line.text, "result:")) continue;
+        std::string_view result = line.text.substr(7);
+        size_t start = result.find_first_not_of(' ');
+        result = start == std::string_view::npos ? std::string_view() : result.substr(start);
+        if (result.substr(0, result.find(' ')) == "0") continue;
+        return {ResultCode::ProtocolError,
+                name + ":" + std::to_string(line.number) + ": the search that wrote this export " +
+                    "ended with \"" + std::string(result) +
+                    "\", so the export is incomplete (page the search: ldapsearch -E " +
+                    "pr=1000/noprompt)"};
+    }
+    return Status::Ok();
 }
 
 } // namespace
@@ -287,12 +313,21 @@ Status ReadLdif(std::string_view text, const std::string& name,
     RecordParser parser;
     LdifRecord record;
     bool terminated = false;
+    if (tail) reader.SetAppended(tail->appended);
     while (reader.NextRecord(lines, terminated)) {
-        if (tail && !terminated && IsCutChangeRecord(lines)) {
+        // Only what the journal appended can be cut short: it ends every record with a blank
+        // line. A file's own last record may end without one.
+        if (tail && !terminated && reader.RecordAppended()) {
             tail->torn = true;
             tail->tornOffset = lines.front().offset;
             tail->tornLine = lines.front().number;
+            tail->appended = true;
             return Status::Ok();
+        }
+        if (IsSearchOutcome(lines)) {
+            Status outcome = CheckSearchOutcome(lines, name);
+            if (!outcome.ok()) return outcome;
+            continue;
         }
         // "version: 1" may stand apart from the first record.
         if (lines.size() == 1 && lines[0].text.rfind("version:", 0) == 0 &&
@@ -303,12 +338,14 @@ Status ReadLdif(std::string_view text, const std::string& name,
         if (!parser.Parse(lines, record))
             return {ResultCode::ProtocolError,
                     name + ":" + std::to_string(parser.errorLine) + ": " + parser.error};
+        record.original = !reader.RecordAppended();
         Status status = apply(record);
         if (!status.ok()) {
             status.message = name + ":" + std::to_string(record.line) + ": " + status.message;
             return status;
         }
     }
+    if (tail) tail->appended = reader.Appended();
     return Status::Ok();
 }
 

@@ -18,6 +18,7 @@ std::unique_ptr<MemoryStore> MemoryStore::Open(const std::filesystem::path& file
                                                std::string& error) {
     auto store = std::make_unique<MemoryStore>();
     Status status = store->journal_.Open(file);
+    if (status.ok()) status = store->ImplyForest();
     if (!status.ok()) {
         error = status.message;
         return nullptr;

@@ -57,6 +57,9 @@ class MemoryStore : public DirectoryStore {
         StoredEntry entry;
         Node* parent = nullptr;
         std::vector<Node*> children; // in the order they were added
+        // Not in the file: stands for an object the directory must hold (the parent of an
+        // exported entry, the rootDSE of an export); the file's own record of it replaces it.
+        bool implied = false;
     };
     class Cursor;
 
@@ -66,6 +69,7 @@ class MemoryStore : public DirectoryStore {
         std::string key;
         std::string parentDn; // as the entry's DN names it
         Node* parent = nullptr;
+        Node* implied = nullptr; // the implied entry it replaces
     };
     struct Modified {
         Node* node = nullptr;
@@ -88,7 +92,10 @@ class MemoryStore : public DirectoryStore {
     Status Replay(LdifRecord& record);
     // What the entries must allow for a change, whether it is made here or read from the file;
     // out is the change ready to apply.
-    Status ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out) const;
+    // mayReplaceImplied: a record of the file's own content, which may stand where an implied
+    // entry does.
+    Status ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out,
+                       bool mayReplaceImplied = false) const;
     Status ValidateModify(const std::string& dn, const std::vector<Modification>& changes,
                           Modified& out) const;
     Status ValidateDelete(const std::string& dn, Node*& out) const;
@@ -100,6 +107,16 @@ class MemoryStore : public DirectoryStore {
     Status CheckSuperior(std::string_view dn, std::string_view structuralClass,
                          const Node* parent) const;
     void ApplyAdd(NewEntry&& add);
+
+    // An export holds what its search found, in the order the server gave it: an entry's
+    // parents may be missing or come after it. Adds, as implied entries, the missing parents
+    // of a record of the file's own content, down from the head of its domain-component run.
+    Status ImplyParents(const std::string& dn);
+    Status AddImplied(Entry&& entry);
+    // A file without a rootDSE (an export) is given the one a domain controller of its forest
+    // would have, and a cross-reference for each domain that has none, inferred from the
+    // entries; what only the local computer knows stays missing.
+    Status ImplyForest();
     void ApplyModify(Modified&& change);
     void ApplyDelete(Node* node);
     void ApplyRename(Moved&& move);

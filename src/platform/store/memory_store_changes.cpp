@@ -220,8 +220,12 @@ Status MemoryStore::Replay(LdifRecord& r) {
     switch (r.kind) {
     case LdifRecord::Kind::Content:
     case LdifRecord::Kind::Add: {
+        if (r.original) {
+            Status implied = ImplyParents(r.entry.dn);
+            if (!implied.ok()) return implied;
+        }
         NewEntry add;
-        Status status = ValidateAdd(std::move(r.entry), NameGuid, add);
+        Status status = ValidateAdd(std::move(r.entry), NameGuid, add, r.original);
         if (status.ok()) ApplyAdd(std::move(add));
         return status;
     }
@@ -247,7 +251,8 @@ Status MemoryStore::Replay(LdifRecord& r) {
     return Status::Ok();
 }
 
-Status MemoryStore::ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out) const {
+Status MemoryStore::ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out,
+                                bool mayReplaceImplied) const {
     bool isRoot = entry.dn.empty();
     std::string key;
     Node* parent = nullptr;
@@ -269,8 +274,12 @@ Status MemoryStore::ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out) cons
         if (key.empty())
             return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
     }
-    if (nodes_.count(key))
-        return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + entry.dn);
+    Node* implied = nullptr;
+    if (auto it = nodes_.find(key); it != nodes_.end()) {
+        if (!mayReplaceImplied || !it->second->implied)
+            return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + entry.dn);
+        implied = it->second.get();
+    }
     // A missing parent is allowed only for the head of a new naming context, that is when no
     // ancestor at all is in the store.
     if (!isRoot && !parent) {
@@ -300,12 +309,26 @@ Status MemoryStore::ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out) cons
     out.key = std::move(key);
     out.parentDn = std::move(parentDn);
     out.parent = parent;
+    out.implied = implied;
     return Status::Ok();
 }
 
 void MemoryStore::ApplyAdd(NewEntry&& add) {
     lastParentDn_ = std::move(add.parentDn);
     lastParent_ = add.parent;
+    if (Node* node = add.implied) {
+        // The file's own record of an entry implied so far: it takes its place, under the
+        // same parent and over the same children.
+        RemoveFromIndex(node);
+        schema_.Forget(node->entry.ToEntry(types_));
+        node->entry.Release(arena_);
+        node->entry = StoredEntry(add.entry, types_, arena_);
+        node->implied = false;
+        AddToIndex(node);
+        schema_.Learn(add.entry);
+        ++changes_;
+        return;
+    }
     bool isRoot = add.entry.dn.empty();
     auto node = std::make_unique<Node>();
     node->key = std::move(add.key);

@@ -360,35 +360,35 @@ TEST_F(MemoryStoreRecords, TheRootDseCannotBeDeletedOrMoved) {
 }
 
 TEST_F(MemoryStoreRecords, ARenameOntoAnyExistingNameChangesNothing) {
-    // CN=c,OU=b,DC=x comes before its parents, so it is not in the tree below DC=x; renaming
+    // CN=c,OU=b,O=x comes before its parents, so it is not in the tree below O=x; renaming
     // OU=a to OU=b would give OU=a's child that same name.
     MemoryStore store;
     ASSERT_TRUE(store
-                    .LoadText("dn: CN=c,OU=b,DC=x\nobjectClass: user\n\n"
-                              "dn: DC=x\nobjectClass: domainDNS\n\n"
-                              "dn: OU=a,DC=x\nobjectClass: organizationalUnit\n\n"
-                              "dn: CN=c,OU=a,DC=x\nobjectClass: user\nnote: mine\n\n",
+                    .LoadText("dn: CN=c,OU=b,O=x\nobjectClass: user\n\n"
+                              "dn: O=x\nobjectClass: domainDNS\n\n"
+                              "dn: OU=a,O=x\nobjectClass: organizationalUnit\n\n"
+                              "dn: CN=c,OU=a,O=x\nobjectClass: user\nnote: mine\n\n",
                               "t")
                     .ok());
-    EXPECT_EQ(store.Rename("OU=a,DC=x", "OU=b", true, "").code, ResultCode::EntryAlreadyExists);
-    EXPECT_EQ(store.Rename("CN=c,OU=a,DC=x", "CN=C", true, "OU=b,DC=x").code,
+    EXPECT_EQ(store.Rename("OU=a,O=x", "OU=b", true, "").code, ResultCode::EntryAlreadyExists);
+    EXPECT_EQ(store.Rename("CN=c,OU=a,O=x", "CN=C", true, "OU=b,O=x").code,
               ResultCode::NoSuchObject);
-    ASSERT_TRUE(store.Add({"OU=b,DC=x", {{"objectClass", {"organizationalUnit"}}}}).ok());
-    EXPECT_EQ(store.Rename("CN=c,OU=a,DC=x", "CN=C", true, "OU=b,DC=x").code,
+    ASSERT_TRUE(store.Add({"OU=b,O=x", {{"objectClass", {"organizationalUnit"}}}}).ok());
+    EXPECT_EQ(store.Rename("CN=c,OU=a,O=x", "CN=C", true, "OU=b,O=x").code,
               ResultCode::EntryAlreadyExists);
     std::vector<Entry> all;
     ASSERT_TRUE(
-        SearchAll(store, {"DC=x", Scope::Subtree, "(objectClass=*)", {"note"}, 0}, all).ok());
+        SearchAll(store, {"O=x", Scope::Subtree, "(objectClass=*)", {"note"}, 0}, all).ok());
     std::vector<std::string> dns;
     for (const Entry& e : all)
         dns.push_back(e.dn);
-    EXPECT_EQ(dns, (std::vector<std::string>{"DC=x", "OU=a,DC=x", "CN=c,OU=a,DC=x", "OU=b,DC=x"}));
+    EXPECT_EQ(dns, (std::vector<std::string>{"O=x", "OU=a,O=x", "CN=c,OU=a,O=x", "OU=b,O=x"}));
     EXPECT_EQ(all[2].First("note"), "mine");
     // A change of case only is a rename onto itself.
-    EXPECT_TRUE(store.Rename("OU=a,DC=x", "OU=A", true, "").ok());
+    EXPECT_TRUE(store.Rename("OU=a,O=x", "OU=A", true, "").ok());
     ASSERT_TRUE(
-        SearchAll(store, {"cn=c,ou=a,dc=x", Scope::Base, "(objectClass=*)", {}, 0}, all).ok());
-    EXPECT_EQ(all.at(0).dn, "CN=c,OU=A,DC=x");
+        SearchAll(store, {"cn=c,ou=a,o=x", Scope::Base, "(objectClass=*)", {}, 0}, all).ok());
+    EXPECT_EQ(all.at(0).dn, "CN=c,OU=A,O=x");
 }
 
 } // namespace
@@ -448,6 +448,10 @@ TEST_F(TornRecords, ACutLastRecordIsLeftOutWithAWarningAtEveryCutPoint) {
                         .ok());
     });
     ASSERT_GT(appended.size(), 600u);
+    // The records come after the marker that tells them from the file's own content.
+    size_t first = appended.find("dn: ");
+    ASSERT_NE(appended.find(kChangeRecordMarker), std::string::npos);
+    ASSERT_LT(appended.find(kChangeRecordMarker), first);
     size_t second = appended.find("dn: CN=L1");
     ASSERT_NE(second, std::string::npos);
     size_t newlinesBefore = static_cast<size_t>(std::count(before.begin(), before.end(), '\n'));
@@ -464,19 +468,17 @@ TEST_F(TornRecords, ACutLastRecordIsLeftOutWithAWarningAtEveryCutPoint) {
                   modifyDone ? newComment : "the old comment")
             << cut;
         std::string cutText = appended.substr(0, cut);
-        size_t lastRecord = addDone ? second : 0;
-        bool partial = cutText.find_first_not_of("\n", lastRecord) != std::string::npos &&
-                       !(addDone && cut == second) && !modifyDone;
+        size_t lastRecord = addDone ? second : first;
+        bool partial = cut > lastRecord && !modifyDone;
         if (!partial) {
             EXPECT_TRUE(warnings.lines.empty()) << cut << ": " << warnings.lines.at(0);
             continue;
         }
         // The warning names the file and the line where the incomplete record begins.
-        size_t line = newlinesBefore + 1 +
-                      static_cast<size_t>(std::count(
-                          cutText.begin(),
-                          cutText.begin() + static_cast<ptrdiff_t>(addDone ? second : 0), '\n'));
-        if (!addDone) line += cutText.find_first_not_of('\n'); // the separator's blank lines
+        size_t line =
+            newlinesBefore + 1 +
+            static_cast<size_t>(std::count(
+                cutText.begin(), cutText.begin() + static_cast<ptrdiff_t>(lastRecord), '\n'));
         ASSERT_EQ(warnings.lines.size(), 1u) << cut;
         EXPECT_EQ(warnings.lines[0].rfind(file.string() + ":" + std::to_string(line) + ":", 0), 0u)
             << cut << ": " << warnings.lines[0];
@@ -644,6 +646,9 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     testing::TempFolder scratch;
     auto file = scratch / "large.ldif";
     std::string text = "version: 1\n\ndn: DC=big\nobjectClass: domainDNS\n\n";
+    // Without a rootDSE, the file is taken for an export: the store adds the rootDSE, the
+    // configuration and partitions containers and the domain's cross-reference.
+    const size_t implied = 4;
     auto description = [](int i) { return std::to_string(i) + std::string(900, 'a' + i % 26); };
     const int count = 12000; // about 11 MB
     for (int i = 0; i < count; ++i) {
@@ -668,7 +673,7 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     std::string error;
     auto store = MemoryStore::Open(file, error);
     ASSERT_TRUE(store) << error;
-    EXPECT_EQ(store->EntryCount(), size_t(count + 2));
+    EXPECT_EQ(store->EntryCount(), size_t(count + 2) + implied);
     for (int i : {0, 1, 2, 4567, count - 1}) {
         std::vector<Entry> found;
         ASSERT_TRUE(SearchAll(*store,
@@ -687,20 +692,25 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     EXPECT_EQ(found.at(0).First("description"), huge);
     store.reset();
 
-    // A change cut short at the end is left out, named by its line.
+    // A change appended after the marker and cut short at the end is left out, named by its
+    // line; the file's own last record, without its blank line all the same, is taken.
     size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    std::string torn = text + "dn: CN=e0,DC=big\nchangetype: delete";
-    WriteWholeFile(file, torn);
-    std::vector<std::string> warnings;
-    MemoryStore::SetWarningSink([&](const std::string& w) { warnings.push_back(w); });
-    store = MemoryStore::Open(file, error);
-    MemoryStore::SetWarningSink({});
-    ASSERT_TRUE(store) << error;
-    EXPECT_EQ(store->EntryCount(), size_t(count + 2));
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find(":" + std::to_string(lines + 1) + ": "), std::string::npos)
-        << warnings[0];
-    store.reset();
+    for (bool appended : {true, false}) {
+        std::string marker = appended ? std::string(kChangeRecordMarker) + "\n" : "";
+        WriteWholeFile(file, text + marker + "dn: CN=e0,DC=big\nchangetype: delete");
+        std::vector<std::string> warnings;
+        MemoryStore::SetWarningSink([&](const std::string& w) { warnings.push_back(w); });
+        store = MemoryStore::Open(file, error);
+        MemoryStore::SetWarningSink({});
+        ASSERT_TRUE(store) << error;
+        EXPECT_EQ(store->EntryCount(), size_t(count + (appended ? 2 : 1)) + implied);
+        ASSERT_EQ(warnings.size(), appended ? 1u : 0u);
+        if (appended) {
+            EXPECT_NE(warnings[0].find(":" + std::to_string(lines + 2) + ": "), std::string::npos)
+                << warnings[0];
+        }
+        store.reset();
+    }
 
     // A malformed line far into the file is named by its number.
     WriteWholeFile(file, text + "dn: CN=bad,DC=big\nobjectClass top\n");

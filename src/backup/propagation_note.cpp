@@ -1,0 +1,31 @@
+#include "backup/propagation_note.h"
+
+#include "base/case_fold.h"
+
+#include <set>
+
+namespace kestrune {
+
+AnsiString NamespaceRootOf(const AnsiString& entryPath) {
+    size_t start = 0;
+    while (start < entryPath.size() && entryPath[start] == '\\')
+        ++start;
+    size_t domainEnd = entryPath.find('\\', start);
+    if (domainEnd == AnsiString::npos) return entryPath;
+    size_t namespaceEnd = entryPath.find('\\', domainEnd + 1);
+    return entryPath.substr(0, namespaceEnd);
+}
+
+AnsiString PropagationNote(const std::vector<AnsiString>& roots) {
+    AnsiString commands;
+    std::set<std::u16string> named;
+    for (const AnsiString& root : roots)
+        if (named.insert(FoldCase(AnsiToWide(root))).second)
+            commands += (commands.empty() ? "" : "; ") + ("dfsutil root forcesync " + root);
+    return "The restore was written into the directory. Namespace servers read it at their next "
+           "poll (hourly by default), so clients may not see the restored links until then. To "
+           "apply it at once, run on each namespace server: " +
+           commands + " (or restart its DFS Namespace service).";
+}
+
+} // namespace kestrune

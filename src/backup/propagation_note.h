@@ -1,0 +1,19 @@
+// What to tell after a restore written straight into the directory (over LDAP): namespace
+// servers read the directory at their next poll, not at once.
+#pragma once
+
+#include "base/ansi_string.h"
+
+#include <string>
+#include <vector>
+
+namespace kestrune {
+
+// The namespace an entry path lies in: \\domain\namespace of \\domain\namespace\link\path.
+AnsiString NamespaceRootOf(const AnsiString& entryPath);
+
+// One paragraph, without a line end, naming what the administrator can do to apply the restore
+// at once in each namespace of roots (each named once, in the order given).
+AnsiString PropagationNote(const std::vector<AnsiString>& roots);
+
+} // namespace kestrune

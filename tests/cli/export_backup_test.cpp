@@ -1,0 +1,163 @@
+// Directory exports of the sample forest, as ldifde and ldapsearch write them, whole and of the
+// DFS configuration alone, back up to the same files as the sample itself.
+#include "base/file_io.h"
+#include "cli/command_line.h"
+#include "platform/platform.h"
+#include "platform/store/base64.h"
+#include "platform/store/dn.h"
+#include "platform/store/ldif.h"
+#include "temp_folder.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+
+namespace kestrune {
+namespace {
+
+using store::Entry;
+
+enum class Shape { Ldifde, Ldapsearch };
+
+// The sample's entries as an export holds them: no rootDSE, and the values Windows spells its
+// own way.
+std::vector<Entry> SampleEntries(const std::string& subtree) {
+    std::string text = ReadWholeFile(std::string(KESTRUNE_SAMPLES) + "/example.ldif");
+    std::vector<Entry> entries;
+    std::string below = store::NormalizeDn(subtree);
+    EXPECT_TRUE(store::ReadLdif(text, "sample", [&](store::LdifRecord& r) {
+                    std::string key = store::NormalizeDn(r.entry.dn);
+                    if (r.entry.dn.empty()) return store::Status::Ok();
+                    if (!below.empty() && key != below && !key.ends_with("," + below))
+                        return store::Status::Ok();
+                    for (store::Attribute& a : r.entry.attributes)
+                        if (a.type == "msDFS-Propertiesv2") a.values = {"State=okay"};
+                    entries.push_back(std::move(r.entry));
+                    return store::Status::Ok();
+                }).ok());
+    return entries;
+}
+
+// Folded as both tools fold: the first line `width` long, each further one a blank and
+// width - 1 more.
+void AddFolded(std::string& out, const std::string& line, size_t width, const char* end) {
+    out += line.substr(0, width) + end;
+    for (size_t at = width; at < line.size(); at += width - 1)
+        out += " " + line.substr(at, width - 1) + end;
+}
+
+// "type: value", or "type:: base64" for a value that is not printable ASCII.
+std::string Line(const std::string& type, const std::string& value) {
+    bool plain =
+        std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c < 0x7F; }) &&
+        (value.empty() || (value[0] != ' ' && value[0] != ':' && value[0] != '<'));
+    return plain ? type + ": " + value : type + ":: " + store::Base64Encode(value);
+}
+
+// ldifde -f: CR LF, a blank line first, "changetype: add" in every record, lines folded at
+// 78 columns, the DN again as an attribute, and no blank line after the last record.
+// ldapsearch: "version: 1", comments, the entries in the server's order (here children
+// before their parents), lines folded at 76, and its closing block.
+std::string Export(const std::vector<Entry>& entries, Shape shape) {
+    const bool ldifde = shape == Shape::Ldifde;
+    const char* end = ldifde ? "\r\n" : "\n";
+    const size_t width = ldifde ? 78 : 76;
+    std::string out = ldifde ? std::string(end)
+                             : "version: 1\n\n# extended LDIF\n#\n# LDAPv3\n"
+                               "# base <DC=example,DC=com> with scope subtree\n"
+                               "# filter: (objectclass=*)\n# requesting: ALL\n#\n\n";
+    std::vector<Entry> ordered = entries;
+    if (!ldifde) std::reverse(ordered.begin(), ordered.end());
+    for (size_t i = 0; i < ordered.size(); ++i) {
+        const Entry& e = ordered[i];
+        if (!ldifde) out += "# " + store::RdnValue(store::FirstRdn(e.dn)) + end;
+        AddFolded(out, Line("dn", e.dn), width, end);
+        if (ldifde) out += std::string("changetype: add") + end;
+        for (const store::Attribute& a : e.attributes)
+            for (const std::string& v : a.values)
+                AddFolded(out, Line(a.type, v), width, end);
+        if (ldifde) {
+            AddFolded(out, Line("distinguishedName", e.dn), width, end);
+            out += std::string("instanceType: 4") + end;
+        }
+        if (!ldifde || i + 1 < ordered.size()) out += end;
+    }
+    if (!ldifde)
+        out += "# search result\nsearch: 2\nresult: 0 Success\n\n# numEntries: " +
+               std::to_string(ordered.size()) + "\n";
+    return out;
+}
+
+std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& f : std::filesystem::directory_iterator(folder))
+        files[f.path().filename().string()] = ReadWholeFile(f.path());
+    return files;
+}
+
+class ExportBackupTest : public ::testing::Test {
+  protected:
+    void TearDown() override { UninstallPlatform(); }
+
+    // Backs up the domain from the simulated domain in file into folder/name; the exit code.
+    int BackUp(const std::filesystem::path& file, const std::string& domain,
+               const std::string& name) {
+        std::string error;
+        EXPECT_TRUE(InstallSimulatedDomain(file, error)) << error;
+        std::ostringstream out, err;
+        int code = RunCommandLine({"", (folder / name).string(), domain}, {out, err});
+        UninstallPlatform();
+        return code;
+    }
+    // The sample's own backup of domain, and its exit code.
+    std::pair<int, std::map<std::string, std::string>> SampleBackup(const std::string& domain) {
+        auto copy = folder / "sample.ldif";
+        std::filesystem::remove(copy);
+        std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", copy);
+        int code = BackUp(copy, domain, "sample-" + domain);
+        return {code, FilesIn(folder / ("sample-" + domain))};
+    }
+
+    testing::TempFolder folder;
+};
+
+TEST_F(ExportBackupTest, ExportsOfTheSampleBackUpToTheSameFiles) {
+    const std::string dfs = "CN=Dfs-Configuration,CN=System,DC=example,DC=com";
+    struct Case {
+        const char* name;
+        Shape shape;
+        std::string subtree;
+        std::vector<std::string> domains;
+    } cases[] = {
+        {"ldifde-whole", Shape::Ldifde, "", {"example.com", "sales.example.com"}},
+        {"ldapsearch-whole", Shape::Ldapsearch, "", {"example.com", "sales.example.com"}},
+        {"ldifde-dfs", Shape::Ldifde, dfs, {"example.com"}},
+        {"ldapsearch-dfs", Shape::Ldapsearch, dfs, {"example.com"}},
+    };
+    std::map<std::string, std::pair<int, std::map<std::string, std::string>>> expected;
+    for (const char* domain : {"example.com", "sales.example.com"}) {
+        expected[domain] = SampleBackup(domain);
+        ASSERT_FALSE(expected[domain].second.empty()) << domain;
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto file = folder / (std::string(c.name) + ".ldf");
+        const std::string text = Export(SampleEntries(c.subtree), c.shape);
+        WriteWholeFile(file, text);
+        // A backup only reads the export.
+        std::filesystem::permissions(file, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::group_read);
+        const auto written = std::filesystem::last_write_time(file);
+        for (const std::string& domain : c.domains) {
+            std::string name = std::string(c.name) + "-" + domain;
+            EXPECT_EQ(BackUp(file, domain, name), expected[domain].first) << domain;
+            EXPECT_EQ(FilesIn(folder / name), expected[domain].second) << domain;
+        }
+        EXPECT_EQ(ReadWholeFile(file), text);
+        EXPECT_EQ(std::filesystem::last_write_time(file), written);
+    }
+}
+
+} // namespace
+} // namespace kestrune
