@@ -25,7 +25,7 @@ service=(env -u KRB5CCNAME KRB5CCNAME=MEMORY: KESTRUNE_PLATFORM=ldap://dc1.examp
     "$cli" --quiet -- "" "$work/keytab" example.com 2>"$work/err" ||
     { echo "FAILED: the backup with the keytab ended with $?: $(cat "$work/err")"; exit 1; }
 diff -r "$work/sim" "$work/keytab" || { echo "FAILED: the backups differ"; exit 1; }
-[ "$(ls "$work/keytab" | wc -l)" = 4 ] || { echo "FAILED: not 4 backup files"; exit 1; }
+[ "$(ls "$work/keytab"/*.txt | wc -l)" = 4 ] || { echo "FAILED: not 4 backup files"; exit 1; }
 
 status=0
 "${service[@]}" KRB5_CLIENT_KTNAME="$work/missing.keytab" \
