@@ -5,7 +5,7 @@
 #pragma once
 
 #include "base/expected.h"
-#include "dfs/netdfs_buffer.h"
+#include "netdfs/netdfs_buffer.h"
 
 #include <cstdint>
 #include <optional>

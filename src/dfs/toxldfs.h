@@ -5,8 +5,8 @@
 #pragma once
 
 #include "base/ansi_string.h"
-#include "dfs/netdfs.h"
-#include "dfs/netdfs_buffer.h"
+#include "netdfs/netdfs.h"
+#include "netdfs/netdfs_buffer.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,5 +1,5 @@
 // The forest root and the list of the forest's domains.
-#include "directory/adsi_path.h"
+#include "adsi/adsi_path.h"
 #include "directory/tntads.h"
 
 #include <algorithm>

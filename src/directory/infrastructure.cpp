@@ -1,5 +1,5 @@
 // Role owners, servers, providers, the default container, sites and subnets.
-#include "directory/adsi_path.h"
+#include "adsi/adsi_path.h"
 #include "directory/ole_error.h"
 #include "directory/tntads.h"
 

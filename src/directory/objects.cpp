@@ -1,5 +1,5 @@
 // Class indexes and opening the object that Provider and ADSPath name.
-#include "directory/adsi_path.h"
+#include "adsi/adsi_path.h"
 #include "directory/ole_error.h"
 #include "directory/tntads.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/ansi_string.h"
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 
 #include <stdexcept>
 

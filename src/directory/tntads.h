@@ -5,8 +5,8 @@
 
 #include "base/ansi_string.h"
 #include "base/string_list.h"
-#include "directory/adsi.h"
-#include "directory/domain_name_forms.h"
+#include "adsi/adsi.h"
+#include "adsi/domain_name_forms.h"
 
 #include <cstdint>
 #include <functional>

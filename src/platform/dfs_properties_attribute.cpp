@@ -1,7 +1,7 @@
 #include "platform/dfs_properties_attribute.h"
 
 #include "base/ascii.h"
-#include "dfs/netdfs.h"
+#include "netdfs/netdfs.h"
 
 #include <string_view>
 

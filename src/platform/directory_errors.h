@@ -2,7 +2,7 @@
 // network interface report for the same LDAP failure on Windows, so their texts appear.
 #pragma once
 
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 #include "platform/store/directory_store.h"
 
 #include <cstdint>

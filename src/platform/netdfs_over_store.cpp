@@ -2,7 +2,7 @@
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
-#include "dfs/netdfs_buffer.h"
+#include "netdfs/netdfs_buffer.h"
 #include "platform/dfs_properties_attribute.h"
 #include "platform/dfs_target_list.h"
 #include "platform/directory_errors.h"

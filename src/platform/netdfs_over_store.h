@@ -2,8 +2,8 @@
 // for domain-based namespaces (Windows Server 2008 mode) in a directory store.
 #pragma once
 
-#include "dfs/netdfs.h"
-#include "dfs/netdfs_buffer.h"
+#include "netdfs/netdfs.h"
+#include "netdfs/netdfs_buffer.h"
 #include "platform/dfs_target_list.h"
 #include "platform/store/directory_store.h"
 

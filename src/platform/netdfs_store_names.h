@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/expected.h"
-#include "dfs/netdfs_buffer.h"
+#include "netdfs/netdfs_buffer.h"
 #include "platform/dfs_target_list.h"
 #include "platform/store/directory_store.h"
 

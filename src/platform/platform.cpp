@@ -2,7 +2,7 @@
 
 #include "base/paths.h"
 
-#include "platform/adsi_over_store.h"
+#include "platform/adsi_over_store/adsi_over_store.h"
 #include "platform/netdfs_over_store.h"
 #include "platform/store/memory_store.h"
 
@@ -12,7 +12,7 @@
 #include "platform/win32/native_platform.h"
 #else
 #include "base/message_table.h"
-#include "directory/domain_name_forms.h"
+#include "adsi/domain_name_forms.h"
 #include "platform/directory_errors.h"
 #include "platform/ldap/dc_locator.h"
 #include "platform/ldap/ldap_store.h"

@@ -1,5 +1,5 @@
 #include "backup/backup_history.h"
-#include "dfs/netdfs.h"
+#include "netdfs/netdfs.h"
 #include "sample_domain_cli.h"
 
 #include <regex>

@@ -1,4 +1,4 @@
-#include "dfs/netdfs.h"
+#include "netdfs/netdfs.h"
 #include "sample_domain_cli.h"
 
 #include <regex>

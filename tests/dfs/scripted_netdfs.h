@@ -1,8 +1,8 @@
 // A NetDfsApi that plays back prepared answers and records the calls it gets.
 #pragma once
 
-#include "dfs/netdfs.h"
-#include "dfs/netdfs_buffer.h"
+#include "netdfs/netdfs.h"
+#include "netdfs/netdfs_buffer.h"
 
 #include <functional>
 #include <string>

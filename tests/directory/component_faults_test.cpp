@@ -1,6 +1,6 @@
 // How the component ends an operation that fails: the stop event fires, the first error
 // reaches the caller, nothing that was handed out is lost.
-#include "directory/adsi_path.h"
+#include "adsi/adsi_path.h"
 #include "directory/scripted_adsi.h"
 #include "directory/tntads.h"
 #include "platform/platform.h"

@@ -3,7 +3,7 @@
 // counts the columns it hands out and takes back.
 #pragma once
 
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 
 #include <memory>
 #include <string>

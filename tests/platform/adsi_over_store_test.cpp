@@ -1,4 +1,4 @@
-#include "platform/adsi_over_store.h"
+#include "platform/adsi_over_store/adsi_over_store.h"
 
 #include "base/last_error.h"
 #include "platform/store/memory_store.h"

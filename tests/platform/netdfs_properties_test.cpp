@@ -2,7 +2,7 @@
 // reads, what NetDfsSetInfo writes, and that it is written as Windows writes it.
 #include "base/security_descriptor.h"
 #include "base/win_errors.h"
-#include "dfs/netdfs_buffer.h"
+#include "netdfs/netdfs_buffer.h"
 #include "platform/dfs_target_list.h"
 #include "platform/netdfs_over_store.h"
 #include "platform/store/memory_store.h"

@@ -1,6 +1,6 @@
 #include "base/environment.h"
 #include "base/win_errors.h"
-#include "dfs/netdfs.h"
+#include "netdfs/netdfs.h"
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>

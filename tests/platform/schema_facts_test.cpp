@@ -1,6 +1,6 @@
 // What the directory platform takes from the schema and the forest: attribute syntaxes,
 // inherited class attributes, and forest facts read once until the directory changes.
-#include "platform/adsi_over_store.h"
+#include "platform/adsi_over_store/adsi_over_store.h"
 #include "platform/store/attribute_syntax.h"
 #include "platform/store/memory_store.h"
 

@@ -2,7 +2,7 @@
 // interfaces (BSTR, VARIANT, SAFEARRAY and search columns converted to its types).
 #pragma once
 
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 
 namespace kestrune::win32 {
 

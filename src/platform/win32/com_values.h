@@ -4,7 +4,7 @@
 // FAILED, GetObject and more as macros.
 #pragma once
 
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 
 #include "base/windows_sdk.h"
 #include <ole2.h> // WIN32_LEAN_AND_MEAN leaves it out; iads.h needs it first

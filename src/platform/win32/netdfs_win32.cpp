@@ -1,6 +1,6 @@
 #include "platform/win32/netdfs_win32.h"
 
-#include "dfs/netdfs_buffer.h"
+#include "netdfs/netdfs_buffer.h"
 
 // The SDK comes after the project's headers: it defines NET_API_STATUS, MAX_PREFERRED_LENGTH
 // and other names of netdfs.h as macros.

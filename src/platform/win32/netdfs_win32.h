@@ -1,7 +1,7 @@
 // The DFS network interface over the real netapi32 of Windows.
 #pragma once
 
-#include "dfs/netdfs.h"
+#include "netdfs/netdfs.h"
 
 #include <memory>
 

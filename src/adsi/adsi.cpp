@@ -1,4 +1,4 @@
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 
 #include "base/last_error.h"
 

@@ -3,7 +3,7 @@
 // needed and kept until the store changes.
 #pragma once
 
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 #include "platform/store/attribute_syntax.h"
 #include "platform/store/directory_store.h"
 

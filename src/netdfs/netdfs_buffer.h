@@ -2,7 +2,7 @@
 // interface hands them out. For backends and test fakes.
 #pragma once
 
-#include "dfs/netdfs.h"
+#include "netdfs/netdfs.h"
 
 #include <optional>
 #include <string>

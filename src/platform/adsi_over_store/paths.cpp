@@ -1,7 +1,7 @@
-#include "platform/adsi/paths.h"
+#include "platform/adsi_over_store/paths.h"
 
 #include "base/ansi_string.h"
-#include "directory/adsi_path.h"
+#include "adsi/adsi_path.h"
 #include "platform/store/dn.h"
 
 namespace kestrune::adsi_store {

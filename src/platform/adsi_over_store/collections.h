@@ -1,7 +1,7 @@
 // Collections handed out item by item: enumerators and member collections.
 #pragma once
 
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // Attribute values as ADSI hands them out, typed by the attribute's syntax.
 #pragma once
 
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 #include "platform/store/attribute_syntax.h"
 
 #include <string>

@@ -1,9 +1,9 @@
-#include "platform/adsi/store_object.h"
+#include "platform/adsi_over_store/store_object.h"
 
 #include "base/ansi_string.h"
-#include "platform/adsi/collections.h"
-#include "platform/adsi/errors.h"
-#include "platform/adsi/values.h"
+#include "platform/adsi_over_store/collections.h"
+#include "platform/adsi_over_store/errors.h"
+#include "platform/adsi_over_store/values.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
 

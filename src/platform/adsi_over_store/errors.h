@@ -2,7 +2,7 @@
 // error and error information with a text, as ADSI leaves them.
 #pragma once
 
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 #include "platform/store/directory_store.h"
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "directory/domain_name_forms.h"
+#include "adsi/domain_name_forms.h"
 
 namespace kestrune {
 

@@ -1,4 +1,4 @@
-#include "dfs/netdfs.h"
+#include "netdfs/netdfs.h"
 
 #include "base/win_errors.h"
 

@@ -1,4 +1,4 @@
-#include "platform/adsi/values.h"
+#include "platform/adsi_over_store/values.h"
 
 #include "base/ansi_string.h"
 #include "platform/ole_date.h"

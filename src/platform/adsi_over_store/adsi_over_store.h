@@ -3,7 +3,7 @@
 // and IDirectorySearch, and the ADSystemInfo object from the rootDSE.
 #pragma once
 
-#include "directory/adsi.h"
+#include "adsi/adsi.h"
 #include "platform/store/directory_store.h"
 
 namespace kestrune {

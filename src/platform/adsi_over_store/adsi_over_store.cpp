@@ -1,12 +1,12 @@
-#include "platform/adsi_over_store.h"
+#include "platform/adsi_over_store/adsi_over_store.h"
 
-#include "platform/adsi/errors.h"
-#include "platform/adsi/forest.h"
-#include "platform/adsi/namespaces.h"
-#include "platform/adsi/paths.h"
-#include "platform/adsi/schema_class.h"
-#include "platform/adsi/store_object.h"
-#include "platform/adsi/system_info.h"
+#include "platform/adsi_over_store/errors.h"
+#include "platform/adsi_over_store/forest.h"
+#include "platform/adsi_over_store/namespaces.h"
+#include "platform/adsi_over_store/paths.h"
+#include "platform/adsi_over_store/schema_class.h"
+#include "platform/adsi_over_store/store_object.h"
+#include "platform/adsi_over_store/system_info.h"
 #include "platform/store/dn.h"
 
 namespace kestrune {

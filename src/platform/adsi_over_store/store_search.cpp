@@ -1,7 +1,7 @@
 // Searches below a bound object (IDirectorySearch), paged as the preferences ask.
 #include "base/ansi_string.h"
-#include "platform/adsi/errors.h"
-#include "platform/adsi/store_object.h"
+#include "platform/adsi_over_store/errors.h"
+#include "platform/adsi_over_store/store_object.h"
 #include "platform/store/dn.h"
 
 namespace kestrune::adsi_store {

@@ -1,8 +1,8 @@
-#include "platform/adsi/system_info.h"
+#include "platform/adsi_over_store/system_info.h"
 
 #include "base/ansi_string.h"
-#include "directory/domain_name_forms.h"
-#include "platform/adsi/errors.h"
+#include "adsi/domain_name_forms.h"
+#include "platform/adsi_over_store/errors.h"
 #include "platform/store/dn.h"
 
 namespace kestrune::adsi_store {

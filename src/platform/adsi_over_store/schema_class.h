@@ -2,8 +2,8 @@
 // inherited ones included (its superclasses and auxiliary classes).
 #pragma once
 
-#include "directory/adsi.h"
-#include "platform/adsi/forest.h"
+#include "adsi/adsi.h"
+#include "platform/adsi_over_store/forest.h"
 
 namespace kestrune::adsi_store {
 

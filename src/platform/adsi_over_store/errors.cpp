@@ -1,4 +1,4 @@
-#include "platform/adsi/errors.h"
+#include "platform/adsi_over_store/errors.h"
 
 #include "base/last_error.h"
 #include "base/message_table.h"

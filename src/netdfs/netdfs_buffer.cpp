@@ -1,4 +1,4 @@
-#include "dfs/netdfs_buffer.h"
+#include "netdfs/netdfs_buffer.h"
 
 #include <cstdlib>
 #include <cstring>

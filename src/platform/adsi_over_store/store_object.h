@@ -2,9 +2,9 @@
 // children, moves and deletes, and searches below it.
 #pragma once
 
-#include "directory/adsi.h"
-#include "platform/adsi/forest.h"
-#include "platform/adsi/paths.h"
+#include "adsi/adsi.h"
+#include "platform/adsi_over_store/forest.h"
+#include "platform/adsi_over_store/paths.h"
 
 namespace kestrune::adsi_store {
 

@@ -1,8 +1,8 @@
-#include "platform/adsi/schema_class.h"
+#include "platform/adsi_over_store/schema_class.h"
 
 #include "base/ansi_string.h"
-#include "platform/adsi/errors.h"
-#include "platform/adsi/values.h"
+#include "platform/adsi_over_store/errors.h"
+#include "platform/adsi_over_store/values.h"
 #include "platform/store/dn.h"
 
 #include <functional>

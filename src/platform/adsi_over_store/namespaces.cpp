@@ -1,7 +1,7 @@
-#include "platform/adsi/namespaces.h"
+#include "platform/adsi_over_store/namespaces.h"
 
-#include "platform/adsi/collections.h"
-#include "platform/adsi/errors.h"
+#include "platform/adsi_over_store/collections.h"
+#include "platform/adsi_over_store/errors.h"
 
 namespace kestrune::adsi_store {
 namespace {

@@ -1,7 +1,7 @@
-#include "platform/adsi/forest.h"
+#include "platform/adsi_over_store/forest.h"
 
 #include "base/ansi_string.h"
-#include "platform/adsi/errors.h"
+#include "platform/adsi_over_store/errors.h"
 #include "platform/store/dn.h"
 #include "platform/store/standard_schema.h"
 
