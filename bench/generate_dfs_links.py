@@ -17,11 +17,10 @@ DOMAIN = "DC=example,DC=com"
 
 
 def target_list(targets):
-    body = "".join('<target state="online" priorityClass="SiteCostNormal" priorityRank="0">'
-                   + t + "</target>" for t in targets)
-    size = sum((len(t) + 1) * 2 for t in targets)
+    body = "".join('<target state="online">' + t + "</target>" for t in targets)
+    size = sum(len(t) * 2 for t in targets)
     xml = ('<?xml version="1.0"?>\r\n<targets xmlns="http://schemas.microsoft.com/dfs/2007/03" '
-           'majorVersion="1" minorVersion="0" targetCount="%d" totalStringLengthInBytes="%d">'
+           'majorVersion="2" minorVersion="0" targetCount="%d" totalStringLengthInBytes="%d">'
            '%s</targets>' % (len(targets), size, body))
     return b"\xff\xfe" + xml.encode("utf-16-le")
 
@@ -49,7 +48,7 @@ def main(conf, name, links, per_link):
         "msDFS-NamespaceIdentityGUIDv2": [identity],
         "msDFS-LastModifiedv2": [b"20261201090000.0Z"],
         "msDFS-Ttlv2": [b"300"],
-        "msDFS-Propertiesv2": [b"State=1"],
+        "msDFS-Propertiesv2": [b"State=Okay"],
     }
     db.transaction_start()
     msg = ldb.Message(ldb.Dn(db, anchor))

@@ -51,6 +51,8 @@ void WriteNamespaceLdif(const std::filesystem::path& file, int links) {
         Line(out, "msDFS-Commentv2", "Link number " + n);
         Line(out, "msDFS-LinkIdentityGUIDv2", std::string(16, static_cast<char>(i)), true);
         Line(out, "msDFS-LastModifiedv2", "20261201090000.0Z");
+        Line(out, "msDFS-Ttlv2", i % 7 ? "1800" : "600");
+        Line(out, "msDFS-Propertiesv2", i % 5 ? "State=Okay" : "State=Offline");
         std::u16string a = u"\\\\FS" + std::u16string(1, u'0' + i % 10) + u"\\Share";
         std::u16string b = u"\\\\BACKUP\\Mirror";
         Line(out, "msDFS-TargetListv2", EncodeTargetList({a, b}), true);

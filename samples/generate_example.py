@@ -40,6 +40,17 @@ NAMESPACES = {
     ],
 }
 
+# Properties beyond the defaults, so that a backup's properties file has something to keep:
+# per link path its TTL and msDFS-Propertiesv2 values, per target its attributes.
+LINK_PROPERTIES = {
+    "/Software": ("1800", ["State=Okay", "InsiteReferral=on"]),
+    "/Policies": ("600", ["State=Offline", "TargetFailback=on"]),
+}
+TARGET_ATTRIBUTES = {
+    r"\\FS2\Software": 'state="online" priorityClass="globalHigh"',
+    r"\\FS3\Software\Mirror": 'state="offline" priorityClass="siteCostLow" priorityRank="3"',
+}
+
 
 def guid(name):
     return uuid.uuid5(NS, name)
@@ -70,10 +81,11 @@ def attr(name, value):
 def target_list(targets):
     total = sum(len(t.encode("utf-16-le")) for t in targets)
     xml = ('<?xml version="1.0"?>\r\n<targets xmlns="http://schemas.microsoft.com/dfs/2007/03" '
-           f'majorVersion="1" minorVersion="0" targetCount="{len(targets)}" '
+           f'majorVersion="2" minorVersion="0" targetCount="{len(targets)}" '
            f'totalStringLengthInBytes="{total}">')
     for t in targets:
-        xml += f'<target state="online" priorityClass="SiteCostNormal" priorityRank="0">{t}</target>'
+        attributes = TARGET_ATTRIBUTES.get(t, 'state="online"')
+        xml += f'<target {attributes}>{t}</target>'
     xml += "</targets>"
     return b"\xff\xfe" + xml.encode("utf-16-le")
 
@@ -126,7 +138,7 @@ def namespaces(domain_dn):
                  ("msDFS-GenerationGUIDv2", guid(ns_dn + "#gen").bytes_le),
                  ("msDFS-NamespaceIdentityGUIDv2", ns_guid.bytes_le),
                  ("msDFS-LastModifiedv2", "20261201090000.0Z"),
-                 ("msDFS-Ttlv2", "300"), ("msDFS-Propertiesv2", "State=1")]
+                 ("msDFS-Ttlv2", "300"), ("msDFS-Propertiesv2", "State=Okay")]
         if comment is not None:
             pairs.append(("msDFS-Commentv2", comment))
         pairs.append(("msDFS-TargetListv2", target_list(roots)))
@@ -139,7 +151,8 @@ def namespaces(domain_dn):
                      ("msDFS-GenerationGUIDv2", guid(ns_dn + path + "#gen").bytes_le),
                      ("msDFS-NamespaceIdentityGUIDv2", ns_guid.bytes_le),
                      ("msDFS-LastModifiedv2", "20261201090000.0Z"),
-                     ("msDFS-Ttlv2", "300"), ("msDFS-Propertiesv2", "State=1")]
+                     ("msDFS-Ttlv2", LINK_PROPERTIES.get(path, ("1800",))[0]),
+                     ("msDFS-Propertiesv2", LINK_PROPERTIES.get(path, (None, ["State=Okay"]))[1])]
             if link_comment:  # a link without a comment has no comment attribute at all
                 pairs.append(("msDFS-Commentv2", link_comment))
             pairs.append(("msDFS-TargetListv2", target_list(targets)))

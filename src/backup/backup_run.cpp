@@ -5,6 +5,7 @@
 #include "backup/restore_run.h"
 #include "base/file_io.h"
 #include "base/paths.h"
+#include "base/sha256.h"
 #include "base/win_errors.h"
 
 #include <algorithm>
@@ -120,6 +121,20 @@ void BackupRun::Report(const AnsiString& Path, const AnsiString& Share, const An
     Abort = false;
 }
 
+void BackupRun::ReportProperties(const DFS_INFO_9& entry) {
+    Expected<EntryProperties> properties = EntryPropertiesOf(entry);
+    if (!properties) {
+        if (propertiesProblem_.empty()) propertiesProblem_ = properties.error().text;
+        return;
+    }
+    if (!rootSeen_) {
+        properties_.root = std::move(*properties);
+        rootSeen_ = true;
+    } else {
+        properties_.links.push_back(std::move(*properties));
+    }
+}
+
 NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideString& name,
                                            const std::filesystem::path& file) {
     NamespaceBackup result;
@@ -128,6 +143,9 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
     current_ = &result;
     lines_.Clear();
     nextLineLossy_ = false;
+    properties_ = NamespaceProperties();
+    rootSeen_ = false;
+    propertiesProblem_.clear();
 
     auto readFailed = [&](uint32_t status, std::string text) {
         result.outcome = NamespaceBackup::Outcome::ReadFailed;
@@ -149,7 +167,10 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
         const uint64_t swallowedBefore = dfs_.SwallowedExceptions();
         bool threw = false;
         try {
-            dfs_.EnumLinks();
+            if (writeProperties)
+                dfs_.EnumLinksWithProperties();
+            else
+                dfs_.EnumLinks();
         } catch (const std::exception& e) {
             threw = true;
             readFailed(dfs_.LastError(), e.what());
@@ -174,6 +195,9 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
                 readFailed(status, StatusText(status));
             else
                 readFailed(status, StatusText(status) + " (" + dfs_.LastErrorDetail() + ")");
+        } else if (!threw && writeProperties && !propertiesProblem_.empty()) {
+            readFailed(ERROR_INVALID_DATA,
+                       propertiesProblem_ + "; the previous backup and properties were kept.");
         }
     }
 
@@ -210,6 +234,10 @@ void BackupRun::WriteNamespaceFile(NamespaceBackup& result) {
         result.historyProblem = std::move(replaced.problem);
     } else {
         ReplaceFileContents(result.file, text);
+    }
+    if (writeProperties) {
+        properties_.backupFileSha256 = Sha256Hex(text);
+        ReplaceFileContents(PropertiesFileOf(result.file), FormatPropertiesFile(properties_));
     }
 }
 
@@ -251,7 +279,11 @@ BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideS
 }
 
 ConnectBackupRun::ConnectBackupRun(TOXLDFS& dfs, BackupRun& run)
-    : dfs_(dfs), savedEnum2_(dfs.ONDFSEnum2), savedEnum2Wide_(dfs.ONDFSEnum2Wide) {
+    : dfs_(dfs), savedEnum2_(dfs.ONDFSEnum2), savedEnum2Wide_(dfs.ONDFSEnum2Wide),
+      savedProperties_(dfs.ONDFSEntryProperties) {
+    dfs.ONDFSEntryProperties = [&run](TOXLDFS*, const DFS_INFO_9& entry) {
+        run.ReportProperties(entry);
+    };
     dfs.ONDFSEnum2 = [&run](TOXLDFS*, AnsiString Path, AnsiString Share, AnsiString Comment,
                             int32_t Index,
                             bool& Abort) { run.Report(Path, Share, Comment, Index, Abort); };
@@ -264,6 +296,7 @@ ConnectBackupRun::ConnectBackupRun(TOXLDFS& dfs, BackupRun& run)
 ConnectBackupRun::~ConnectBackupRun() {
     dfs_.ONDFSEnum2 = std::move(savedEnum2_);
     dfs_.ONDFSEnum2Wide = std::move(savedEnum2Wide_);
+    dfs_.ONDFSEntryProperties = std::move(savedProperties_);
 }
 
 } // namespace kestrune

@@ -5,6 +5,7 @@
 
 #include "backup/backup_history.h"
 #include "backup/namespace_compare.h"
+#include "backup/properties_file.h"
 #include "base/string_list.h"
 #include "dfs/toxldfs.h"
 
@@ -90,6 +91,9 @@ class BackupRun {
     // read to tell) moves to history.folder first (see ReplaceKeepingHistory); the files are
     // compared then whatever compareWithPrevious says.
     BackupHistory history;
+    // Whether each namespace also gets its properties file (see PropertiesFileOf), read in the
+    // same walk; a namespace whose properties cannot be read keeps both its old files.
+    bool writeProperties = true;
 
     // The line handler: one line per report. It never aborts the walk: a cancel takes effect
     // between namespaces.
@@ -97,6 +101,8 @@ class BackupRun {
                 int32_t Index, bool& Abort);
     // The same report before its conversion to 8-bit text, to see what the conversion loses.
     void ReportWide(const WideString& Path, const WideString& Share, const WideString& Comment);
+    // The properties of one entry: the namespace's root first, then its links.
+    void ReportProperties(const DFS_INFO_9& entry);
 
   private:
     NamespaceBackup BackupNamespace(const AnsiString& domain, const WideString& name,
@@ -109,6 +115,9 @@ class BackupRun {
     const bool& cancelRequested_;
     bool nextLineLossy_ = false;
     NamespaceBackup* current_ = nullptr;
+    NamespaceProperties properties_;
+    bool rootSeen_ = false;
+    std::string propertiesProblem_; // the first entry whose properties cannot be kept
 };
 
 // Routes the component's enumeration events to the run while it lives, and puts the
@@ -124,6 +133,7 @@ class ConnectBackupRun {
     TOXLDFS& dfs_;
     TOXLDFS::tDFSEnum2 savedEnum2_;
     TOXLDFS::tDFSEnum2Wide savedEnum2Wide_;
+    TOXLDFS::tDFSEntryProperties savedProperties_;
 };
 
 // The file of one namespace: folder / (prefix + name + ".txt"), every character kept.

@@ -28,7 +28,8 @@ class FlagsGuard {
 
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
-                               const TargetIsLive& targetIsLive) {
+                               const TargetIsLive& targetIsLive,
+                               const RecordedProperties* recorded) {
     RestoredLine result;
     const Expected<BackupLineParts>& parts = record.parts;
     if (!parts) {
@@ -48,9 +49,14 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
                     target.server + "\\" + target.share + "  " + parts->comment,
                 clYellow);
     if (processMessages) processMessages();
+    std::string failedProperty;
     if (dfs.AddLink()) {
-        log.AddLine("Restored", clLime);
-        return result;
+        const EntryProperties* link = recorded ? recorded->Link(parts->entryPath) : nullptr;
+        if (!link ||
+            ApplyRecordedProperties(dfs, *link, target, !record.furtherTarget, failedProperty)) {
+            log.AddLine("Restored", clLime);
+            return result;
+        }
     }
     result.status = dfs.LastError();
     if (result.status == ERROR_FILE_EXISTS && targetIsLive && targetIsLive(*parts)) {
@@ -64,6 +70,8 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
         result.reason += TooLongFieldNote(*parts, servername);
     if (!dfs.LastErrorDetail().empty())
         result.reason += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
+    if (!failedProperty.empty())
+        result.reason += " (the target was added; " + failedProperty + " was not set)";
     log.AddLine("Failed " + result.reason, clRed);
     return result;
 }
@@ -76,6 +84,14 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
     log_.ClearLines();
     log_.ShowLog();
     log_.AddLine("Starting restore", clLime);
+    std::optional<RecordedProperties> recorded;
+    if (applyProperties && !backupFile.empty()) {
+        LoadedProperties loaded = LoadMatchingProperties(backupFile);
+        recorded = std::move(loaded.recorded);
+        result.propertiesWarning = std::move(loaded.warning);
+        if (!result.propertiesWarning.empty())
+            log_.AddLine("Properties not applied: " + result.propertiesWarning, clYellow);
+    }
     {
         // Flags 0: the link is created if needed and the target added, so every target of a
         // multi-target link comes back, not only the first line that reaches it. The first
@@ -90,7 +106,8 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
                 break;
             }
             RestoredLine done =
-                RestoreBackupLine(records[i], noSlashes, dfs_, log_, processMessages, targetIsLive);
+                RestoreBackupLine(records[i], noSlashes, dfs_, log_, processMessages, targetIsLive,
+                                  recorded ? &*recorded : nullptr);
             done.index = i;
             result.lines.push_back(done);
             if (lineDone) lineDone(done);

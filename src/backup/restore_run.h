@@ -2,6 +2,7 @@
 #pragma once
 
 #include "backup/backup_record.h"
+#include "backup/restore_properties.h"
 #include "dfs/toxldfs.h"
 
 #include <cstdint>
@@ -83,6 +84,9 @@ struct RestoreRunResult {
     // Why the log file was not written (the file's name and the system's reason); empty when
     // it was, or when there was none to write.
     std::string logError;
+    // Why the properties file beside the backup file was not applied (see
+    // LoadMatchingProperties); empty when it was, or there is none.
+    std::string propertiesWarning;
 };
 
 // The restore run: every checked line's target added through the component, the first target
@@ -104,6 +108,9 @@ class RestoreRun {
     // When set, a target the platform refuses as existing and this confirms is reported as
     // already there (lime), not as a failure.
     TargetIsLive targetIsLive;
+    // Whether the links created and the targets added get the properties the properties file
+    // beside backupFile records.
+    bool applyProperties = true;
 
     RestoreRunResult Run(const RestoreSelection& selection);
 
@@ -117,9 +124,12 @@ class RestoreRun {
 // then "Restored" (lime), "Already there" (lime, see targetIsLive) or "Failed <code>: <text>"
 // (red). A line without the five fields of a backup line, or holding a NUL, gives one red line
 // and no call.
+// With recorded properties, the target added (and the link, for a line that is its entry's
+// first target) gets them; a property that cannot be set fails the line, naming it.
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
-                               const TargetIsLive& targetIsLive = nullptr);
+                               const TargetIsLive& targetIsLive = nullptr,
+                               const RecordedProperties* recorded = nullptr);
 
 // The completion lines and the log file beside the backup file (backup file name +
 // "_restore.txt"; none when backupFile is empty). A log that cannot be written does not stop

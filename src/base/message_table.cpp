@@ -46,6 +46,7 @@ const std::unordered_map<uint32_t, const char*>& Table() {
                "Make sure your device is connected to your organization's network and try "
                "again. If you previously signed in on this device with another credential, "
                "you can sign in with that credential."},
+        {1338, "The security descriptor structure is invalid."},
         {1359, "An internal error occurred."},
         {1355, "The specified domain either does not exist or could not be contacted."},
         {1722, "The RPC server is unavailable."},

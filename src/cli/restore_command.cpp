@@ -135,6 +135,8 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
 
     std::filesystem::path logFile = run.backupFile;
     logFile += "_restore.txt";
+    if (!result.propertiesWarning.empty())
+        console.err << "kestrune: warning: " << ConsoleText(result.propertiesWarning) << "\n";
     if (!result.logError.empty())
         console.err << "kestrune: the restore log was not written: " << result.logError << "\n";
     if (!command.quiet || failed > 0)

@@ -90,28 +90,46 @@ void TOXLDFS::ReportRoots(const uint8_t* buffer, uint32_t count, bool& abort) {
     }
 }
 
+template <typename Storage>
+void TOXLDFS::ReportStorages(const char16_t* path, const char16_t* comment, const Storage* storages,
+                             uint32_t count, bool& abort) {
+    for (uint32_t s = 0; s < count; ++s) {
+        // Each report stands alone: a failure in one does not stop the next.
+        try {
+            const Storage& storage = storages[s];
+            if (ONDFSEnum2Wide)
+                ONDFSEnum2Wide(this, WideFromPlatform(path),
+                               WideFromPlatform(storage.ServerName) + u"\\" +
+                                   WideFromPlatform(storage.ShareName),
+                               WideFromPlatform(comment));
+            if (!ONDFSEnum2) continue;
+            AnsiString share =
+                FromPlatform(storage.ServerName) + "\\" + FromPlatform(storage.ShareName);
+            ONDFSEnum2(this, FromPlatform(path), share, FromPlatform(comment),
+                       static_cast<int32_t>(s), abort);
+        } catch (...) {
+            ++FSwallowedExceptions;
+        }
+    }
+}
+
 void TOXLDFS::ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort) {
     const auto* records = reinterpret_cast<const DFS_INFO_3*>(buffer);
+    for (uint32_t i = 0; i < count; ++i)
+        ReportStorages(records[i].EntryPath, records[i].Comment, records[i].Storage,
+                       records[i].NumberOfStorages, abort);
+}
+
+void TOXLDFS::ReportLinksWithProperties(const uint8_t* buffer, uint32_t count, bool& abort) {
+    const auto* records = reinterpret_cast<const DFS_INFO_9*>(buffer);
     for (uint32_t i = 0; i < count; ++i) {
-        const DFS_INFO_3& entry = records[i];
-        for (uint32_t s = 0; s < entry.NumberOfStorages; ++s) {
-            // Each report stands alone: a failure in one does not stop the next.
-            try {
-                const DFS_STORAGE_INFO& storage = entry.Storage[s];
-                if (ONDFSEnum2Wide)
-                    ONDFSEnum2Wide(this, WideFromPlatform(entry.EntryPath),
-                                   WideFromPlatform(storage.ServerName) + u"\\" +
-                                       WideFromPlatform(storage.ShareName),
-                                   WideFromPlatform(entry.Comment));
-                if (!ONDFSEnum2) continue;
-                AnsiString share =
-                    FromPlatform(storage.ServerName) + "\\" + FromPlatform(storage.ShareName);
-                ONDFSEnum2(this, FromPlatform(entry.EntryPath), share, FromPlatform(entry.Comment),
-                           static_cast<int32_t>(s), abort);
-            } catch (...) {
-                ++FSwallowedExceptions;
-            }
+        try {
+            if (ONDFSEntryProperties) ONDFSEntryProperties(this, records[i]);
+        } catch (...) {
+            ++FSwallowedExceptions;
         }
+        ReportStorages(records[i].EntryPath, records[i].Comment, records[i].Storage,
+                       records[i].NumberOfStorages, abort);
     }
 }
 
@@ -125,6 +143,36 @@ bool TOXLDFS::EnumLinks() {
     return Enumerate(3, [this](const uint8_t* buffer, uint32_t count, bool& abort) {
         ReportLinks(buffer, count, abort);
     });
+}
+
+bool TOXLDFS::EnumLinksWithProperties() {
+    return Enumerate(9, [this](const uint8_t* buffer, uint32_t count, bool& abort) {
+        ReportLinksWithProperties(buffer, count, abort);
+    });
+}
+
+bool TOXLDFS::SetInfo(uint32_t Level, const void* Info, bool ofTarget) {
+    std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
+    std::optional<NameBuffer> server = ToNameBuffer(FServername);
+    std::optional<NameBuffer> share = ToNameBuffer(FShareName);
+    if (!entry || !server || !share) {
+        FLastError = ERROR_INVALID_PARAMETER;
+        FLastErrorDetail.clear();
+        return false;
+    }
+    NET_API_STATUS status = ERROR_INTERNAL_ERROR;
+    try {
+        status = NetDfsSetInfo(entry->data(), ofTarget ? server->data() : nullptr,
+                               ofTarget ? share->data() : nullptr, Level,
+                               static_cast<const uint8_t*>(Info));
+    } catch (const std::exception& e) {
+        FLastErrors = e.what();
+    } catch (...) {
+        FLastErrors = "Unknown exception";
+    }
+    FLastError = status;
+    FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
+    return status == NERR_Success;
 }
 
 bool TOXLDFS::AddLink() {

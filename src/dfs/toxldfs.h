@@ -6,6 +6,7 @@
 
 #include "base/ansi_string.h"
 #include "netdfs/netdfs.h"
+#include "netdfs/netdfs_buffer.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,9 @@ class TOXLDFS {
     using tDFSEnumWide = std::function<void(TOXLDFS* Sender, const WideString& Path)>;
     using tDFSEnum2Wide = std::function<void(TOXLDFS* Sender, const WideString& Path,
                                              const WideString& Share, const WideString& Comment)>;
+    // Every property of one entry (root or link) and its targets: the platform's record, valid
+    // during the call (UnpackDfsInfo9 copies it).
+    using tDFSEntryProperties = std::function<void(TOXLDFS* Sender, const DFS_INFO_9& Entry)>;
     using tDFSEnumStart = std::function<void(TOXLDFS* sender)>;
     using tDFSEnumStop = std::function<void(TOXLDFS* sender)>;
 
@@ -61,6 +65,12 @@ class TOXLDFS {
     bool EnumRoots();
     // One event per target of every entry of the namespace in DFSEntry.
     bool EnumLinks();
+    // EnumLinks in one walk that also reads every property (level 9): ONDFSEntryProperties
+    // fires once per entry, before the entry's ONDFSEnum2 reports, which are EnumLinks' own.
+    bool EnumLinksWithProperties();
+    // Changes one property (NetDfsSetInfo at Level, Info its structure) of the entry DFSEntry,
+    // or with ofTarget of its target Servername\ShareName.
+    bool SetInfo(uint32_t Level, const void* Info, bool ofTarget);
     // Adds Servername\ShareName to the link DFSEntry.
     bool AddLink();
 
@@ -68,6 +78,7 @@ class TOXLDFS {
     tDFSEnum2 ONDFSEnum2;
     tDFSEnumWide ONDFSEnumWide;
     tDFSEnum2Wide ONDFSEnum2Wide;
+    tDFSEntryProperties ONDFSEntryProperties;
     tDFSEnumStart OnDFSEnumStart;
     tDFSEnumStop OnDFSEnumStop;
 
@@ -76,6 +87,10 @@ class TOXLDFS {
     bool Enumerate(uint32_t level, const RecordWalk& walk);
     void ReportRoots(const uint8_t* buffer, uint32_t count, bool& abort);
     void ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort);
+    void ReportLinksWithProperties(const uint8_t* buffer, uint32_t count, bool& abort);
+    template <typename Storage>
+    void ReportStorages(const char16_t* path, const char16_t* comment, const Storage* storages,
+                        uint32_t count, bool& abort);
 
     WideString FDFSEntry;
     WideString FServername;

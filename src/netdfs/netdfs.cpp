@@ -41,6 +41,33 @@ NET_API_STATUS NetDfsAdd(const char16_t* DfsEntryPath, const char16_t* ServerNam
     return Installed()->Add(DfsEntryPath, ServerName, ShareName, Comment, Flags);
 }
 
+NET_API_STATUS NetDfsApi::GetInfo(const char16_t*, const char16_t*, const char16_t*, uint32_t,
+                                  uint8_t**) {
+    return ERROR_NOT_SUPPORTED;
+}
+
+NET_API_STATUS NetDfsApi::SetInfo(const char16_t*, const char16_t*, const char16_t*, uint32_t,
+                                  const uint8_t*) {
+    return ERROR_NOT_SUPPORTED;
+}
+
+NET_API_STATUS NetDfsGetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                             const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) {
+    if (!Buffer) return ERROR_INVALID_PARAMETER;
+    *Buffer = nullptr;
+    Detail().clear();
+    if (!Installed()) return ERROR_BAD_NETPATH;
+    return Installed()->GetInfo(DfsEntryPath, ServerName, ShareName, Level, Buffer);
+}
+
+NET_API_STATUS NetDfsSetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                             const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer) {
+    if (!Buffer) return ERROR_INVALID_PARAMETER;
+    Detail().clear();
+    if (!Installed()) return ERROR_BAD_NETPATH;
+    return Installed()->SetInfo(DfsEntryPath, ServerName, ShareName, Level, Buffer);
+}
+
 const std::string& NetDfsErrorDetail() {
     return Detail();
 }

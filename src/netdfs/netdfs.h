@@ -17,6 +17,50 @@ constexpr uint32_t MAX_PREFERRED_LENGTH = 0xFFFFFFFFu;
 constexpr uint32_t DFS_ADD_VOLUME = 1;     // create the link; fail if it exists
 constexpr uint32_t DFS_RESTORE_VOLUME = 2; // not supported by domain-based namespaces
 
+// Entry states (DFS_INFO_9.State, DFS_INFO_101 for a link): one state in the low four bits; a
+// read adds the namespace's flavour.
+constexpr uint32_t DFS_VOLUME_STATE_OK = 0x1;
+constexpr uint32_t DFS_VOLUME_STATE_OFFLINE = 0x3;
+constexpr uint32_t DFS_VOLUME_STATE_ONLINE = 0x4;
+constexpr uint32_t DFS_VOLUME_STATES = 0xF;
+constexpr uint32_t DFS_VOLUME_FLAVOR_AD_BLOB = 0x200;
+// Target states (DFS_STORAGE_INFO_1.State, DFS_INFO_101 for a target).
+constexpr uint32_t DFS_STORAGE_STATE_OFFLINE = 0x1;
+constexpr uint32_t DFS_STORAGE_STATE_ONLINE = 0x2;
+// DFS_INFO_9.PropertyFlags and DFS_INFO_103.
+constexpr uint32_t DFS_PROPERTY_FLAG_INSITE_REFERRALS = 0x1;
+constexpr uint32_t DFS_PROPERTY_FLAG_ROOT_SCALABILITY = 0x2; // domain root only
+constexpr uint32_t DFS_PROPERTY_FLAG_SITE_COSTING = 0x4;     // root only
+constexpr uint32_t DFS_PROPERTY_FLAG_TARGET_FAILBACK = 0x8;
+constexpr uint32_t DFS_PROPERTY_FLAG_ABDE = 0x20; // root only
+constexpr uint32_t DFS_ROOT_ONLY_PROPERTY_FLAGS =
+    DFS_PROPERTY_FLAG_ROOT_SCALABILITY | DFS_PROPERTY_FLAG_SITE_COSTING | DFS_PROPERTY_FLAG_ABDE;
+constexpr uint32_t DFS_KNOWN_PROPERTY_FLAGS = DFS_ROOT_ONLY_PROPERTY_FLAGS |
+                                              DFS_PROPERTY_FLAG_INSITE_REFERRALS |
+                                              DFS_PROPERTY_FLAG_TARGET_FAILBACK;
+
+enum DFS_TARGET_PRIORITY_CLASS : int32_t {
+    DfsInvalidPriorityClass = -1,
+    DfsSiteCostNormalPriorityClass = 0,
+    DfsGlobalHighPriorityClass = 1,
+    DfsSiteCostHighPriorityClass = 2,
+    DfsSiteCostLowPriorityClass = 3,
+    DfsGlobalLowPriorityClass = 4,
+};
+
+struct DFS_TARGET_PRIORITY {
+    DFS_TARGET_PRIORITY_CLASS TargetPriorityClass;
+    uint16_t TargetPriorityRank; // 0 to 31, 0 first
+    uint16_t Reserved;
+};
+
+struct DFS_GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+
 struct DFS_INFO_200 {
     char16_t* FtDfsName; // the namespace name, without the domain
 };
@@ -35,6 +79,50 @@ struct DFS_INFO_3 {
     DFS_STORAGE_INFO* Storage;
 };
 
+struct DFS_STORAGE_INFO_1 {
+    uint32_t State;
+    char16_t* ServerName;
+    char16_t* ShareName;
+    DFS_TARGET_PRIORITY TargetPriority;
+};
+
+// Everything an entry holds: level 9 of NetDfsEnum and NetDfsGetInfo.
+struct DFS_INFO_9 {
+    char16_t* EntryPath;
+    char16_t* Comment;
+    uint32_t State;
+    uint32_t Timeout; // seconds a client keeps a referral
+    DFS_GUID Guid;
+    uint32_t PropertyFlags;
+    uint32_t MetadataSize;
+    uint32_t SecurityDescriptorLength;
+    uint8_t* pSecurityDescriptor; // self-relative, DACL only; null when the link has none
+    uint32_t NumberOfStorages;
+    DFS_STORAGE_INFO_1* Storage;
+};
+
+// What NetDfsSetInfo takes, by level.
+struct DFS_INFO_100 {
+    char16_t* Comment;
+};
+struct DFS_INFO_101 {
+    uint32_t State;
+};
+struct DFS_INFO_102 {
+    uint32_t Timeout;
+};
+struct DFS_INFO_103 {
+    uint32_t PropertyFlagMask;
+    uint32_t PropertyFlags;
+};
+struct DFS_INFO_104 {
+    DFS_TARGET_PRIORITY TargetPriority;
+};
+struct DFS_INFO_150 {
+    uint32_t SdLengthReserved;
+    uint8_t* pSecurityDescriptor; // self-relative; null or empty removes the permissions
+};
+
 // What a backend provides. The contract of each call is that of the free function below.
 class NetDfsApi {
   public:
@@ -45,17 +133,24 @@ class NetDfsApi {
     virtual NET_API_STATUS Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
                                const char16_t* ShareName, const char16_t* Comment,
                                uint32_t Flags) = 0;
+    // Backends that cannot read or change properties answer ERROR_NOT_SUPPORTED.
+    virtual NET_API_STATUS GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                                   const char16_t* ShareName, uint32_t Level, uint8_t** Buffer);
+    virtual NET_API_STATUS SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                                   const char16_t* ShareName, uint32_t Level,
+                                   const uint8_t* Buffer);
 };
 
 // Installs the process's backend; null means no network platform (every call fails with
 // ERROR_BAD_NETPATH, as on a computer that reaches no domain).
 void InstallNetDfsApi(std::shared_ptr<NetDfsApi> api);
 
-// Level 200 on \\domain lists its namespaces; level 3 on \\domain\namespace lists the root
-// entry first, then every link with all its targets. On NERR_Success *Buffer holds
-// *EntriesRead records of the level in one block that the caller releases with
-// NetApiBufferFree, and *ResumeHandle has advanced; pass it back unchanged to continue. A walk
-// with nothing left ends with ERROR_NO_MORE_ITEMS. Any other status leaves *Buffer null.
+// Level 200 on \\domain lists its namespaces; level 3 (or 9, with every property) on
+// \\domain\namespace lists the root entry first, then every link with all its targets. On
+// NERR_Success *Buffer holds *EntriesRead records of the level in one block that the caller
+// releases with NetApiBufferFree, and *ResumeHandle has advanced; pass it back unchanged to
+// continue. A walk with nothing left ends with ERROR_NO_MORE_ITEMS. Any other status leaves *Buffer
+// null.
 NET_API_STATUS NetDfsEnum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
                           uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle);
 
@@ -65,6 +160,20 @@ NET_API_STATUS NetDfsEnum(const char16_t* DfsName, uint32_t Level, uint32_t Pref
 // comment is used only when the call creates the link.
 NET_API_STATUS NetDfsAdd(const char16_t* DfsEntryPath, const char16_t* ServerName,
                          const char16_t* ShareName, const char16_t* Comment, uint32_t Flags);
+
+// One entry (root or link) at level 9: *Buffer holds one DFS_INFO_9 that the caller releases.
+// ServerName and ShareName are null. A path that names no entry gives ERROR_NOT_FOUND.
+NET_API_STATUS NetDfsGetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                             const char16_t* ShareName, uint32_t Level, uint8_t** Buffer);
+
+// Changes one property of an entry (ServerName and ShareName null) or of one of its targets.
+// Entry levels: 100 comment, 101 state (DFS_VOLUME_STATE_ONLINE or _OFFLINE; a link only),
+// 102 timeout, 103 property flags (a flag only a root takes fails on a link with
+// ERROR_INVALID_PARAMETER), 150 view permissions (a link only). Target levels: 101 state
+// (DFS_STORAGE_STATE_ONLINE or _OFFLINE), 104 priority. A target the entry does not have gives
+// ERROR_NOT_FOUND.
+NET_API_STATUS NetDfsSetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                             const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer);
 
 // Releases a buffer that NetDfsEnum returned. A null buffer is accepted.
 NET_API_STATUS NetApiBufferFree(void* Buffer);

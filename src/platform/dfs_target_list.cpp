@@ -2,6 +2,8 @@
 
 #include "base/ansi_string.h"
 
+#include <iterator>
+
 namespace kestrune {
 namespace {
 
@@ -85,10 +87,60 @@ std::u16string_view LocalName(std::u16string_view name) {
     return colon == std::u16string_view::npos ? name : name.substr(colon + 1);
 }
 
+struct Attribute {
+    std::u16string_view name; // as written, prefix included
+    std::u16string_view value;
+};
+
 struct Tag {
     std::u16string_view name; // as written, prefix included
     bool empty = false;       // <name ... />
+    std::vector<Attribute> attributes;
 };
+
+char16_t LowerAscii(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
+bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+    return true;
+}
+
+constexpr std::u16string_view kPriorityClasses[] = {u"siteCostNormal", u"globalHigh",
+                                                    u"siteCostHigh", u"siteCostLow", u"globalLow"};
+
+// A target's state and priority from its attributes; what is missing keeps its default.
+bool ApplyTargetAttributes(const Tag& tag, StoredTarget& target, std::string& why) {
+    for (const Attribute& a : tag.attributes) {
+        std::u16string_view name = LocalName(a.name);
+        std::u16string_view value = TrimXmlSpace(a.value);
+        if (name == u"state") {
+            if (EqualsIgnoringCase(value, u"online"))
+                target.online = true;
+            else if (EqualsIgnoringCase(value, u"offline"))
+                target.online = false;
+            else
+                return why = "a target state that is neither online nor offline", false;
+        } else if (name == u"priorityClass") {
+            if (!PriorityClassFromName(value, target.priorityClass))
+                return why = "an unknown priority class", false;
+        } else if (name == u"priorityRank") {
+            unsigned rank = 0;
+            if (value.empty() || value.size() > 2)
+                return why = "a priority rank not 0 to 31", false;
+            for (char16_t d : value) {
+                if (d < u'0' || d > u'9') return why = "a priority rank not 0 to 31", false;
+                rank = rank * 10 + (d - u'0');
+            }
+            if (rank > 31) return why = "a priority rank not 0 to 31", false;
+            target.priorityRank = static_cast<uint16_t>(rank);
+        }
+    }
+    return true;
+}
 
 // Reads a target list's XML from the front. Every step either moves on or records the first
 // thing that is wrong, with where it is.
@@ -96,14 +148,14 @@ class TargetListReader {
   public:
     explicit TargetListReader(std::u16string_view xml) : xml_(xml) {}
 
-    Expected<std::vector<std::u16string>> Read() {
-        std::vector<std::u16string> targets;
+    Expected<std::vector<StoredTarget>> Read() {
+        std::vector<StoredTarget> targets;
         if (ReadDocument(targets)) return targets;
         return Error{0, error_};
     }
 
   private:
-    bool ReadDocument(std::vector<std::u16string>& targets) {
+    bool ReadDocument(std::vector<StoredTarget>& targets) {
         if (At(u"\uFEFF")) ++at_; // a byte-order mark inside UTF-8
         if (!SkipMisc()) return false;
         if (At(u"<!")) return Fail("a document type declaration");
@@ -118,7 +170,7 @@ class TargetListReader {
         return true;
     }
 
-    bool ReadTargets(const Tag& root, std::vector<std::u16string>& targets) {
+    bool ReadTargets(const Tag& root, std::vector<StoredTarget>& targets) {
         for (;;) {
             SkipSpace();
             if (at_ == xml_.size()) return Fail("the list is cut short");
@@ -136,10 +188,13 @@ class TargetListReader {
                 continue;
             }
             if (tag.empty) continue;
+            StoredTarget target;
+            std::string why;
+            if (!ApplyTargetAttributes(tag, target, why)) return Fail(why);
             std::u16string text;
             if (!ReadText(tag, text)) return false;
-            std::u16string_view target = TrimXmlSpace(text);
-            if (!target.empty()) targets.emplace_back(target);
+            target.path = TrimXmlSpace(text);
+            if (!target.path.empty()) targets.push_back(std::move(target));
         }
     }
 
@@ -215,7 +270,9 @@ class TargetListReader {
                 return true;
             }
             if (!spaced) return Fail("no space before an attribute");
-            if (ReadName().empty()) return Fail("an attribute without a name");
+            Attribute attribute;
+            attribute.name = ReadName();
+            if (attribute.name.empty()) return Fail("an attribute without a name");
             SkipSpace();
             if (!At(u"=")) return Fail("an attribute without a value");
             ++at_;
@@ -223,6 +280,8 @@ class TargetListReader {
             if (!At(u"\"") && !At(u"'")) return Fail("an attribute value without quotes");
             size_t close = xml_.find(xml_[at_], at_ + 1);
             if (close == std::u16string_view::npos) return Fail("the list is cut short");
+            attribute.value = xml_.substr(at_ + 1, close - at_ - 1);
+            tag.attributes.push_back(attribute);
             at_ = close + 1;
         }
     }
@@ -337,26 +396,63 @@ class TargetListReader {
 
 } // namespace
 
-Expected<std::vector<std::u16string>> DecodeTargetList(std::string_view bytes) {
+std::u16string_view PriorityClassName(uint32_t priorityClass) {
+    return priorityClass < std::size(kPriorityClasses) ? kPriorityClasses[priorityClass]
+                                                       : std::u16string_view();
+}
+
+bool PriorityClassFromName(std::u16string_view name, uint32_t& priorityClass) {
+    for (uint32_t i = 0; i < std::size(kPriorityClasses); ++i)
+        if (EqualsIgnoringCase(name, kPriorityClasses[i])) {
+            priorityClass = i;
+            return true;
+        }
+    return false;
+}
+
+Expected<std::vector<StoredTarget>> DecodeTargetEntries(std::string_view bytes) {
     Expected<std::u16string> xml = DecodeText(bytes);
     if (!xml) return xml.error();
     return TargetListReader(*xml).Read();
 }
 
-std::string EncodeTargetList(const std::vector<std::u16string>& targets) {
+Expected<std::vector<std::u16string>> DecodeTargetList(std::string_view bytes) {
+    Expected<std::vector<StoredTarget>> entries = DecodeTargetEntries(bytes);
+    if (!entries) return entries.error();
+    std::vector<std::u16string> paths;
+    paths.reserve(entries->size());
+    for (StoredTarget& t : *entries)
+        paths.push_back(std::move(t.path));
+    return paths;
+}
+
+std::string EncodeTargetEntries(const std::vector<StoredTarget>& targets) {
     size_t stringBytes = 0;
     for (const auto& t : targets)
-        stringBytes += t.size() * 2;
+        stringBytes += t.path.size() * 2;
     std::u16string xml =
         u"<?xml version=\"1.0\"?>\r\n<targets xmlns=\"http://schemas.microsoft.com/dfs/2007/03\" "
-        u"majorVersion=\"1\" minorVersion=\"0\" targetCount=\"" +
+        u"majorVersion=\"2\" minorVersion=\"0\" targetCount=\"" +
         Utf8ToWide(std::to_string(targets.size())) + u"\" totalStringLengthInBytes=\"" +
         Utf8ToWide(std::to_string(stringBytes)) + u"\">";
-    for (const auto& t : targets)
-        xml += u"<target state=\"online\" priorityClass=\"SiteCostNormal\" priorityRank=\"0\">" +
-               Escape(t) + u"</target>";
+    for (const auto& t : targets) {
+        xml += t.online ? u"<target state=\"online\"" : u"<target state=\"offline\"";
+        if (t.priorityClass != 0 && !PriorityClassName(t.priorityClass).empty())
+            xml +=
+                u" priorityClass=\"" + std::u16string(PriorityClassName(t.priorityClass)) + u"\"";
+        if (t.priorityRank != 0)
+            xml += u" priorityRank=\"" + Utf8ToWide(std::to_string(t.priorityRank)) + u"\"";
+        xml += u">" + Escape(t.path) + u"</target>";
+    }
     xml += u"</targets>";
     return ToUtf16Le(xml);
+}
+
+std::string EncodeTargetList(const std::vector<std::u16string>& targets) {
+    std::vector<StoredTarget> entries(targets.size());
+    for (size_t i = 0; i < targets.size(); ++i)
+        entries[i].path = targets[i];
+    return EncodeTargetEntries(entries);
 }
 
 } // namespace kestrune

@@ -3,16 +3,18 @@
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
 #include "netdfs/netdfs_buffer.h"
+#include "platform/dfs_properties_attribute.h"
 #include "platform/dfs_target_list.h"
 #include "platform/directory_errors.h"
+#include "platform/netdfs_store_names.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
 #include "platform/store/guid.h"
 
-#include <chrono>
-#include <ctime>
-
 namespace kestrune {
+
+using namespace dfs_store;
+
 namespace {
 
 using store::Entry;
@@ -28,99 +30,6 @@ constexpr const char* kDomainCrossRefs =
 // What a failed directory call means to a DFS caller.
 NET_API_STATUS FromStore(const store::Status& status) {
     return NetApiStatusOf(status);
-}
-
-std::vector<std::u16string> SplitBackslashes(std::u16string_view path) {
-    std::vector<std::u16string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t slash = path.find(u'\\', start);
-        parts.emplace_back(
-            path.substr(start, slash == std::u16string_view::npos ? path.npos : slash - start));
-        if (slash == std::u16string_view::npos) return parts;
-        start = slash + 1;
-    }
-}
-
-// \\domain[\namespace[\link...]]: the parts after the two backslashes, or nothing.
-std::optional<std::vector<std::u16string>> ParseDfsName(const char16_t* name) {
-    if (!name) return std::nullopt;
-    std::u16string_view text(name);
-    if (text.size() < 3 || text[0] != u'\\' || text[1] != u'\\') return std::nullopt;
-    return SplitBackslashes(text.substr(2));
-}
-
-// The name NetDfsEnum takes: the same, its leading backslashes optional (a domain name alone
-// at level 200).
-std::optional<std::vector<std::u16string>> ParseEnumName(const char16_t* name) {
-    if (!name) return std::nullopt;
-    std::u16string_view text(name);
-    if (text.substr(0, 2) == u"\\\\") text.remove_prefix(2);
-    if (text.empty() || text.front() == u'\\') return std::nullopt;
-    return SplitBackslashes(text);
-}
-
-bool IsValidLinkComponent(std::u16string_view part) {
-    if (part.empty() || part == u"." || part == u"..") return false;
-    for (char16_t c : part)
-        if (c < 0x20 || c == u'"' || c == u'*' || c == u'/' || c == u':' || c == u'<' ||
-            c == u'>' || c == u'?' || c == u'|')
-            return false;
-    return true;
-}
-
-std::string Fold(std::u16string_view text) {
-    return store::FoldCase(WideToUtf8(text));
-}
-
-// True when one of the link paths (folded) is the other or lies below it.
-bool Overlaps(const std::string& a, const std::string& b) {
-    const std::string& shorter = a.size() <= b.size() ? a : b;
-    const std::string& longer = a.size() <= b.size() ? b : a;
-    return longer.compare(0, shorter.size(), shorter) == 0 &&
-           (longer.size() == shorter.size() || longer[shorter.size()] == '/');
-}
-
-std::string GeneralizedTimeNow() {
-    std::time_t now = std::time(nullptr);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d%H%M%S.0Z", &utc);
-    return text;
-}
-
-// "\\server\share\path" -> server, "share\path".
-void SplitTarget(const std::u16string& target, DfsStorageRecord& out) {
-    std::u16string_view t(target);
-    while (!t.empty() && t.front() == u'\\')
-        t.remove_prefix(1);
-    size_t slash = t.find(u'\\');
-    out.server = std::u16string(t.substr(0, slash));
-    out.share =
-        slash == std::u16string_view::npos ? std::u16string() : std::u16string(t.substr(slash + 1));
-}
-
-// The targets of a namespace or link object. One whose list is missing or cannot be read is
-// never taken for one without targets: a backup would leave the link out, a restore would
-// replace the list.
-Expected<std::vector<std::u16string>> TargetsOf(const Entry& entry) {
-    const auto* values = entry.Find("msDFS-TargetListv2");
-    if (!values || values->empty()) return Error{ERROR_INVALID_DATA, "it has no target list"};
-    Expected<std::vector<std::u16string>> targets = DecodeTargetList(values->front());
-    if (!targets)
-        return Error{ERROR_INVALID_DATA, "its target list cannot be read: " + targets.error().text};
-    return targets;
-}
-
-// Fails the call with ERROR_INVALID_DATA, naming the object.
-NET_API_STATUS Unreadable(std::u16string_view dfsPath, const std::string& why) {
-    SetNetDfsErrorDetail(WideToUtf8(dfsPath) + ": " + why);
-    return ERROR_INVALID_DATA;
 }
 
 } // namespace
@@ -194,7 +103,7 @@ NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, const std:
         link.path = e.First("msDFS-LinkPathv2");
         if (const auto* comment = e.Find("msDFS-Commentv2"); comment && !comment->empty())
             link.comment = comment->front();
-        if (Expected<std::vector<std::u16string>> targets = TargetsOf(e))
+        if (Expected<std::vector<StoredTarget>> targets = TargetsOf(e))
             link.targets = std::move(*targets);
         else
             link.unreadable = targets.error().text;
@@ -209,7 +118,7 @@ NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32
     if (!Buffer || !EntriesRead) return ERROR_INVALID_PARAMETER;
     *Buffer = nullptr;
     *EntriesRead = 0;
-    if (Level != 200 && Level != 3) return ERROR_INVALID_LEVEL;
+    if (Level != 200 && Level != 3 && Level != 9) return ERROR_INVALID_LEVEL;
     std::optional<std::vector<std::u16string>> parts = ParseEnumName(DfsName);
     if (!parts || parts->front().empty()) return ERROR_BAD_NETPATH;
     NET_API_STATUS failure = NERR_Success;
@@ -223,7 +132,7 @@ NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32
         status = EnumNamespaces(*domainDn, PrefMaxLen, Buffer, EntriesRead, &next);
     } else {
         if (parts->size() != 2 || parts->back().empty()) return ERROR_INVALID_PARAMETER;
-        status = EnumLinks(parts->front(), *domainDn, parts->back(), PrefMaxLen, Buffer,
+        status = EnumLinks(parts->front(), *domainDn, parts->back(), Level, PrefMaxLen, Buffer,
                            EntriesRead, &next);
     }
     if (status == NERR_Success && ResumeHandle) *ResumeHandle = next;
@@ -280,44 +189,18 @@ NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t
     return NERR_Success;
 }
 
-namespace {
-
-// The first value of the attribute where the entry holds it (no copy), or empty.
-std::string_view FirstValue(const Entry& entry, std::string_view type) {
-    const auto* values = entry.Find(type);
-    return values && !values->empty() ? std::string_view(values->front()) : std::string_view();
+std::vector<std::string> StoreNetDfs::EntryAttributes(uint32_t level) {
+    std::vector<std::string> attributes{"msDFS-LinkPathv2", "msDFS-Commentv2",
+                                        "msDFS-TargetListv2"};
+    if (level == 9)
+        attributes.insert(attributes.end(),
+                          {"msDFS-Propertiesv2", "msDFS-Ttlv2", "msDFS-LinkSecurityDescriptorv2"});
+    return attributes;
 }
-
-// A link object as a level 3 record below the namespace's root path; the root itself when
-// isRoot. A link whose targets cannot be read fails the walk, naming the link.
-NET_API_STATUS EntryRecord(const std::u16string& rootPath, const Entry& link, bool isRoot,
-                           DfsEntryRecord& r) {
-    r = DfsEntryRecord();
-    r.entryPath = rootPath;
-    if (!isRoot) {
-        std::u16string path = Utf8ToWide(FirstValue(link, "msDFS-LinkPathv2"));
-        for (char16_t& c : path)
-            if (c == u'/') c = u'\\';
-        if (path.empty() || path.front() != u'\\') path.insert(path.begin(), u'\\');
-        r.entryPath += path;
-    }
-    if (const auto* c = link.Find("msDFS-Commentv2"); c && !c->empty())
-        r.comment = Utf8ToWide(c->front());
-    Expected<std::vector<std::u16string>> targets = TargetsOf(link);
-    if (!targets) return Unreadable(r.entryPath, targets.error().text);
-    for (const std::u16string& t : *targets) {
-        DfsStorageRecord storage;
-        SplitTarget(t, storage);
-        r.storages.push_back(std::move(storage));
-    }
-    return NERR_Success;
-}
-
-} // namespace
 
 NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16string& domain,
                                       const std::string& domainDn, const std::u16string& name,
-                                      uint32_t skip) {
+                                      uint32_t level, uint32_t skip) {
     walk_.reset();
     std::string namespaceDn = NamespaceDn(domainDn, WideToUtf8(name));
     Entry ns;
@@ -325,20 +208,17 @@ NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16stri
     if (status != NERR_Success) return status;
     Walk walk;
     walk.key = key;
+    walk.level = level;
     walk.rootPath = u"\\\\" + domain + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
     // Entry 0 is the root itself.
     DfsEntryRecord root;
-    status = EntryRecord(walk.rootPath, ns, true, root);
+    status = EntryRecord(walk.rootPath, ns, true, level, root);
     if (status != NERR_Success) return status;
     walk.pending = std::move(root);
     // Paged as the directory allows at most, so a namespace of any size is read in full.
-    store::Status searched =
-        directory_->Search({namespaceDn,
-                            Scope::OneLevel,
-                            "(objectClass=msDFS-Linkv2)",
-                            {"msDFS-LinkPathv2", "msDFS-Commentv2", "msDFS-TargetListv2"},
-                            1000},
-                           walk.cursor);
+    store::Status searched = directory_->Search(
+        {namespaceDn, Scope::OneLevel, "(objectClass=msDFS-Linkv2)", EntryAttributes(level), 1000},
+        walk.cursor);
     if (!searched.ok()) return FromStore(searched);
     // A handle from another walk (or none kept): step over what was handed out before.
     for (; walk.position < skip; ++walk.position) {
@@ -363,7 +243,7 @@ bool StoreNetDfs::Peek(Walk& walk, NET_API_STATUS& status) {
         if (walk.page.empty()) walk.exhausted = true;
     }
     DfsEntryRecord record;
-    status = EntryRecord(walk.rootPath, walk.page[walk.next], false, record);
+    status = EntryRecord(walk.rootPath, walk.page[walk.next], false, walk.level, record);
     if (status != NERR_Success) return false;
     walk.pending = std::move(record);
     ++walk.next; // the entry's memory takes the next page
@@ -371,11 +251,13 @@ bool StoreNetDfs::Peek(Walk& walk, NET_API_STATUS& status) {
 }
 
 NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::string& domainDn,
-                                      const std::u16string& name, uint32_t prefMaxLen,
-                                      uint8_t** buffer, uint32_t* read, uint32_t* resume) {
+                                      const std::u16string& name, uint32_t level,
+                                      uint32_t prefMaxLen, uint8_t** buffer, uint32_t* read,
+                                      uint32_t* resume) {
     std::string key = Fold(domain + u"\\" + name);
-    if (*resume == 0 || !walk_ || walk_->key != key || walk_->position != *resume) {
-        NET_API_STATUS started = StartWalk(key, domain, domainDn, name, *resume);
+    if (*resume == 0 || !walk_ || walk_->key != key || walk_->level != level ||
+        walk_->position != *resume) {
+        NET_API_STATUS started = StartWalk(key, domain, domainDn, name, level, *resume);
         if (started != NERR_Success) return started;
     }
     Walk& walk = *walk_;
@@ -383,7 +265,10 @@ NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::s
     std::vector<DfsEntryRecord> page;
     NET_API_STATUS status = NERR_Success;
     while (Peek(walk, status)) {
-        if (!budget.Fits(page.empty(), [&] { return PackedSize3(*walk.pending); })) break;
+        if (!budget.Fits(page.empty(), [&] {
+                return level == 9 ? PackedSize9(*walk.pending) : PackedSize3(*walk.pending);
+            }))
+            break;
         page.push_back(std::move(*walk.pending));
         walk.pending.reset();
     }
@@ -396,7 +281,7 @@ NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::s
         return ERROR_NO_MORE_ITEMS;
     }
     walk.position += static_cast<uint32_t>(page.size());
-    *buffer = PackDfsInfo3(page);
+    *buffer = level == 9 ? PackDfsInfo9(page) : PackDfsInfo3(page);
     *read = static_cast<uint32_t>(page.size());
     *resume = walk.position;
     return NERR_Success;
@@ -478,12 +363,12 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
             // The new list is the old one and the target: without the old one there is none.
             if (!link.unreadable.empty()) return Unreadable(entryPath, link.unreadable);
             for (const auto& t : link.targets)
-                if (Fold(t) == Fold(target)) return ERROR_FILE_EXISTS;
-            std::vector<std::u16string> targets = link.targets;
-            targets.push_back(target);
+                if (Fold(t.path) == Fold(target)) return ERROR_FILE_EXISTS;
+            std::vector<StoredTarget> targets = link.targets;
+            targets.push_back({target});
             store::Status changed = directory_->Modify(link.dn, {{store::Modification::Op::Replace,
                                                                   "msDFS-TargetListv2",
-                                                                  {EncodeTargetList(targets)}},
+                                                                  {EncodeTargetEntries(targets)}},
                                                                  {store::Modification::Op::Replace,
                                                                   "msDFS-GenerationGUIDv2",
                                                                   {store::RandomGuid()}},
@@ -507,8 +392,8 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
         {"msDFS-GenerationGUIDv2", {store::RandomGuid()}},
         {"msDFS-NamespaceIdentityGUIDv2", {ns.First("msDFS-NamespaceIdentityGUIDv2")}},
         {"msDFS-LastModifiedv2", {GeneralizedTimeNow()}},
-        {"msDFS-Propertiesv2", {"State=1"}},
-        {"msDFS-Ttlv2", {"300"}},
+        {"msDFS-Propertiesv2", EncodeEntryFlags({})},
+        {"msDFS-Ttlv2", {std::to_string(kLinkDefaultTimeout)}},
         {"msDFS-TargetListv2", {EncodeTargetList({target})}},
     };
     if (!comment.empty()) link.attributes.push_back({"msDFS-Commentv2", {WideToUtf8(comment)}});

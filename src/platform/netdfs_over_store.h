@@ -4,6 +4,7 @@
 
 #include "netdfs/netdfs.h"
 #include "netdfs/netdfs_buffer.h"
+#include "platform/dfs_target_list.h"
 #include "platform/store/directory_store.h"
 
 #include <memory>
@@ -21,13 +22,21 @@ class StoreNetDfs : public NetDfsApi {
                         uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) override;
     NET_API_STATUS Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
                        const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) override;
+    NET_API_STATUS GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                           const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) override;
+    NET_API_STATUS SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                           const char16_t* ShareName, uint32_t Level,
+                           const uint8_t* Buffer) override;
+
+    // The referral cache time of a new link, in seconds, as Windows gives it.
+    static constexpr uint32_t kLinkDefaultTimeout = 1800;
 
   private:
     struct Link {
         std::string dn;
         std::string path; // relative, with "/" separators as stored: "/Data/Projects"
         std::optional<std::string> comment;
-        std::vector<std::u16string> targets;
+        std::vector<StoredTarget> targets;
         std::string unreadable; // why the targets could not be read; empty when they were
     };
 
@@ -43,12 +52,21 @@ class StoreNetDfs : public NetDfsApi {
     NET_API_STATUS EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
                                   uint8_t** buffer, uint32_t* read, uint32_t* resume);
     NET_API_STATUS EnumLinks(const std::u16string& domain, const std::string& domainDn,
-                             const std::u16string& name, uint32_t prefMaxLen, uint8_t** buffer,
-                             uint32_t* read, uint32_t* resume);
+                             const std::u16string& name, uint32_t level, uint32_t prefMaxLen,
+                             uint8_t** buffer, uint32_t* read, uint32_t* resume);
+    // What a record of the level is made from.
+    static std::vector<std::string> EntryAttributes(uint32_t level);
+    // The object of a root or link for NetDfsGetInfo and NetDfsSetInfo, with the attributes of
+    // level 9; isRoot says which it is.
+    NET_API_STATUS FindEntry(const char16_t* DfsEntryPath, store::Entry& entry,
+                             std::string& namespaceDn, std::u16string& rootPath, bool& isRoot);
+    NET_API_STATUS SetEntryInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                                const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer);
     // A link walk in progress. The next call with the resume handle the last one returned
     // goes on from here, so a walk in small buffers reads each link once.
     struct Walk {
-        std::string key;                       // the namespace's DFS name, folded
+        std::string key; // the namespace's DFS name, folded
+        uint32_t level = 3;
         uint32_t position = 0;                 // records handed out so far; the root is the first
         std::optional<DfsEntryRecord> pending; // read, not yet handed out
         std::u16string rootPath;
@@ -59,7 +77,7 @@ class StoreNetDfs : public NetDfsApi {
     };
     NET_API_STATUS StartWalk(const std::string& key, const std::u16string& domain,
                              const std::string& domainDn, const std::u16string& name,
-                             uint32_t skip);
+                             uint32_t level, uint32_t skip);
     // The walk's next record in pending; false at its end or with status set on a failure.
     bool Peek(Walk& walk, NET_API_STATUS& status);
     NET_API_STATUS AddTarget(const std::string& namespaceDn, const store::Entry& ns,

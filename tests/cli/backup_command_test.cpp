@@ -80,8 +80,8 @@ TEST_F(BackupCommandTest, KeepMovesEachReplacedFileToHistoryAndKeepsTheNewestN) 
     EXPECT_TRUE(std::regex_match(copies()[0], std::regex(R"(n_Public\.\d{8}-\d{6}\.txt)")))
         << copies()[0];
     EXPECT_EQ(ReadWholeFile(history / copies()[0]), first);
-    // Only the namespace that changed has a copy.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(history), {}), 1);
+    // Only the namespace that changed has a copy, its properties file beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(history), {}), 2);
 
     // A copy is a backup file like any other.
     EXPECT_EQ(

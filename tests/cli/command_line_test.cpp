@@ -90,8 +90,11 @@ TEST_F(CommandLineTest, BacksUpTheOwnDomainWithProgressAndALoneDoubleDashEndsOpt
     // The sample's Greek link names do not fit code page 1252: written, but said, even when
     // quiet, with a status of its own.
     EXPECT_EQ(Run({"--quiet", "--", "--pfx", target}), kExitCharactersLost) << err.str();
-    EXPECT_EQ(FilesIn("out"), (std::vector<std::string>{"--pfxArchive.txt", "--pfxProjets.txt",
-                                                        "--pfxPublic.txt", "--pfxUsers.txt"}));
+    EXPECT_EQ(FilesIn("out"),
+              (std::vector<std::string>{"--pfxArchive.properties.xml", "--pfxArchive.txt",
+                                        "--pfxProjets.properties.xml", "--pfxProjets.txt",
+                                        "--pfxPublic.properties.xml", "--pfxPublic.txt",
+                                        "--pfxUsers.properties.xml", "--pfxUsers.txt"}));
     EXPECT_EQ(err.str().find("kestrune: Some lines lost characters"), 0u) << err.str();
     EXPECT_NE(err.str().find("  --pfxProjets.txt: 2 lines, for example\n    dfscmd /map "
                              "\"\\\\example.com\\Projets\\????????\""),

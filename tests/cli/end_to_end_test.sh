@@ -28,7 +28,8 @@ expect() { # PATTERN FILE
 }
 
 status 0 "${cli[@]}" "" "$scratch/first"
-[ "$(ls "$scratch/first" | wc -l)" = 4 ]
+# One backup file and one properties file per namespace.
+[ "$(ls "$scratch/first" | wc -l)" = 8 ]
 
 # Both links of Projets deleted behind the program's back (a change record ends with a blank
 # line; one without it at the end of the file counts as cut short and is left out).
@@ -75,7 +76,7 @@ status 0 "${cli[@]}" --keep 1 "" "$scratch/second"
 grep -qE '^kestrune: Projets: 5 lines, [0-9.]+ s \(1 added, 0 removed, 0 changed\)' "$scratch/err" ||
     { echo "FAILED: no change summary for Projets:"; cat "$scratch/err"; exit 1; }
 kept=("$scratch"/second/history/Projets.*.txt)
-[ "${#kept[@]}" = 1 ] && [ "$(ls "$scratch/second/history" | wc -l)" = 1 ]
+[ "${#kept[@]}" = 1 ] && [ "$(ls "$scratch/second/history" | wc -l)" = 2 ] # with its properties
 cmp "${kept[0]}" "$scratch/first/Projets.txt"
 status 1 "${cli[@]}" --diff "${kept[0]}" "$scratch/second/Projets.txt"
 expect '+ dfscmd /map "\\example.com\Projets\Nouveau" "\\FS1\Nouveau" "ajouté"' "$scratch/out"

@@ -9,6 +9,7 @@
 #include "temp_folder.h"
 
 #include <algorithm>
+#include <cctype>
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
@@ -32,7 +33,11 @@ std::vector<Entry> SampleEntries(const std::string& subtree) {
                     if (!below.empty() && key != below && !key.ends_with("," + below))
                         return store::Status::Ok();
                     for (store::Attribute& a : r.entry.attributes)
-                        if (a.type == "msDFS-Propertiesv2") a.values = {"State=okay"};
+                        if (a.type == "msDFS-Propertiesv2")
+                            for (std::string& v : a.values)
+                                for (char& c : v)
+                                    c = static_cast<char>(
+                                        std::tolower(static_cast<unsigned char>(c)));
                     entries.push_back(std::move(r.entry));
                     return store::Status::Ok();
                 }).ok());

@@ -13,7 +13,7 @@ namespace kestrune::testing {
 struct ScriptedAnswer {
     NET_API_STATUS status = 0;
     std::vector<std::u16string> roots;   // level 200
-    std::vector<DfsEntryRecord> entries; // level 3
+    std::vector<DfsEntryRecord> entries; // level 3 or 9
 };
 
 class ScriptedNetDfs : public NetDfsApi {
@@ -46,7 +46,7 @@ class ScriptedNetDfs : public NetDfsApi {
             *buffer = PackDfsInfo200(a.roots);
             *read = static_cast<uint32_t>(a.roots.size());
         } else {
-            *buffer = PackDfsInfo3(a.entries);
+            *buffer = level == 9 ? PackDfsInfo9(a.entries) : PackDfsInfo3(a.entries);
             *read = static_cast<uint32_t>(a.entries.size());
         }
         *resume += *read;

@@ -100,3 +100,31 @@ TEST(TargetList, RefusesWhatIsNotAListAndSaysWhy) {
 
 } // namespace
 } // namespace kestrune
+
+namespace kestrune {
+namespace {
+
+TEST(TargetList, StatesAndPrioritiesRoundTripAndOldSpellingsAreRead) {
+    std::vector<StoredTarget> targets = {
+        {u"\\\\A\\B", true, 0, 0}, {u"\\\\C\\D", false, 1, 31}, {u"\\\\E\\F", true, 4, 2}};
+    Expected<std::vector<StoredTarget>> back = DecodeTargetEntries(EncodeTargetEntries(targets));
+    ASSERT_TRUE(back) << back.error().text;
+    EXPECT_EQ(*back, targets);
+    // What older writers (this one among them) wrote: majorVersion 1, a capital S.
+    std::string old = "<targets majorVersion=\"1\"><target state=\"ONLINE\" "
+                      "priorityClass=\"SiteCostNormal\" priorityRank=\"0\">\\\\A\\B</target>"
+                      "<target state=\"offline\" priorityClass=\"GlobalHigh\">\\\\C\\D</target>"
+                      "</targets>";
+    back = DecodeTargetEntries(old);
+    ASSERT_TRUE(back) << back.error().text;
+    EXPECT_EQ(back->at(1), (StoredTarget{u"\\\\C\\D", false, 1, 0}));
+    // A value the schema does not allow is refused, never read as the default.
+    for (const char* bad : {"state=\"broken\"", "priorityClass=\"urgent\"", "priorityRank=\"32\"",
+                            "priorityRank=\"-1\""})
+        EXPECT_FALSE(DecodeTargetEntries(std::string("<targets><target ") + bad +
+                                         ">\\\\A\\B</target></targets>"))
+            << bad;
+}
+
+} // namespace
+} // namespace kestrune

@@ -107,8 +107,21 @@ if backup "$work/untrusted" KESTRUNE_PLATFORM=ldaps://dc1.example.com LD_PRELOAD
 fi
 [ -z "$(ls "$work/untrusted")" ] || fail "files written over an untrusted connection"
 
-# 4. Links deleted in the DC come back from the backup files; the next backup is the same.
+# 4. Links deleted in the DC come back from the backup files, with every property the
+# properties file holds (view permissions set over LDAP among them); the next backup is the same.
 dfs="CN=Dfs-Configuration,CN=System,DC=example,DC=com"
+policies=$(ldapsearch -x -LLL -o ldif-wrap=no -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM \
+    -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" -b "CN=Public,CN=Public,$dfs" -s one \
+    '(msDFS-LinkPathv2=/Policies)' dn 2>/dev/null | sed -n 's/^dn: //p')
+# D:P(A;;0x1200a9;;;S-1-5-32-545): Users may read and list.
+printf 'dn: %s\nchangetype: modify\nreplace: msDFS-LinkSecurityDescriptorv2\nmsDFS-LinkSecurityDescriptorv2:: %s\n' \
+    "$policies" "AQAEkAAAAAAAAAAAAAAAABQAAAACACAAAQAAAAAAGACpABIAAQIAAAAAAAUgAAAAIQIAAA==" >"$work/view.ldif"
+ldapmodify -x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" \
+    -f "$work/view.ldif" >/dev/null || fail "setting view permissions in the DC"
+backup "$work/viewed" KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}" ||
+    fail "backup with view permissions: $(cat "$work/stderr")"
+grep -qF 'ViewPermissions="D:P(A;;0x1200a9;;;S-1-5-32-545)"' "$work/viewed/Public.properties.xml" ||
+    fail "the view permissions are not in the properties file"
 ldapsearch -x -LLL -o ldif-wrap=no -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" \
     -b "CN=Public,CN=Public,$dfs" -s one '(objectClass=msDFS-Linkv2)' dn 2>/dev/null |
     sed -n 's/^dn: //p' >"$work/links"
@@ -117,8 +130,9 @@ ldapdelete -x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$KESTRUNE_TES
     -f "$work/links" || fail "deleting the links in the DC"
 backup "$work/deleted" KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}"
 cmp -s "$work/deleted/Public.txt" "$work/ldap/Public.txt" && fail "the links were not deleted"
-# (From a copy: the restore's log goes beside the file, and the folder is compared later.)
-mkdir -p "$work/restore" && cp "$work/ldap/Public.txt" "$work/restore/"
+# (From a copy, with its properties file: the restore's log goes beside the file, and the folder
+# is compared later.)
+mkdir -p "$work/restore" && cp "$work/viewed/Public.txt" "$work/viewed/Public.properties.xml" "$work/restore/"
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM KESTRUNE_PLATFORM=ldap://127.0.0.1 \
     "${as_admin[@]}" "$kestrune" --restore "$work/restore/Public.txt" >"$work/restore.log" 2>&1 ||
     fail "restore: $(cat "$work/restore.log")"
@@ -132,7 +146,7 @@ link_lines=$(grep -vc '^dfscmd /[a-z]* "\\\\example.com\\Public" ' "$work/ldap/P
     fail "the root's targets were not found there: $(cat "$work/restore.log")"
 backup "$work/restored" KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}" ||
     fail "backup after the restore"
-same_files "after the restore" "$work/sim" "$work/restored"
+same_files "after the restore" "$work/viewed" "$work/restored"
 
 # 5. A wrong password: the system's text, a non-zero status, no file touched.
 printf 'not-the-password\n' >"$work/wrong"

@@ -24,8 +24,11 @@ service=(env -u KRB5CCNAME KRB5CCNAME=MEMORY: KESTRUNE_PLATFORM=ldap://dc1.examp
 "${service[@]}" KRB5_CLIENT_KTNAME="$work/backup.keytab" \
     "$cli" --quiet -- "" "$work/keytab" example.com 2>"$work/err" ||
     { echo "FAILED: the backup with the keytab ended with $?: $(cat "$work/err")"; exit 1; }
-diff -r "$work/sim" "$work/keytab" || { echo "FAILED: the backups differ"; exit 1; }
-[ "$(ls "$work/keytab" | wc -l)" = 4 ] || { echo "FAILED: not 4 backup files"; exit 1; }
+# The backup files only: the other tests of the same DC may change link properties meanwhile.
+for file in "$work"/sim/*.txt; do
+    cmp "$file" "$work/keytab/${file##*/}" || { echo "FAILED: the backups differ"; exit 1; }
+done
+[ "$(ls "$work/keytab"/*.txt | wc -l)" = 4 ] || { echo "FAILED: not 4 backup files"; exit 1; }
 
 status=0
 "${service[@]}" KRB5_CLIENT_KTNAME="$work/missing.keytab" \

@@ -42,13 +42,48 @@ uint8_t* CopyLevel3(const unsigned char* buffer, unsigned long count) {
     return PackDfsInfo3(entries);
 }
 
+uint8_t* CopyLevel9(const unsigned char* buffer, unsigned long count) {
+    const auto* records = reinterpret_cast<const ::DFS_INFO_9*>(buffer);
+    std::vector<DfsEntryRecord> entries(count);
+    for (unsigned long i = 0; i < count; ++i) {
+        const ::DFS_INFO_9& r = records[i];
+        DfsEntryRecord& e = entries[i];
+        e.entryPath = Text(r.EntryPath);
+        if (r.Comment) e.comment = Text(r.Comment);
+        e.state = r.State;
+        e.timeout = r.Timeout;
+        e.propertyFlags = r.PropertyFlags;
+        // MinGW names the length of the descriptor SdLengthReserved, as in level 150.
+        if (r.pSecurityDescriptor && r.SdLengthReserved) {
+            const auto* sd = reinterpret_cast<const uint8_t*>(r.pSecurityDescriptor);
+            e.securityDescriptor.assign(sd, sd + r.SdLengthReserved);
+        }
+        for (DWORD s = 0; s < r.NumberOfStorages && r.Storage; ++s) {
+            const ::DFS_STORAGE_INFO_1& storage = r.Storage[s];
+            DfsStorageRecord copy{Text(storage.ServerName), Text(storage.ShareName)};
+            copy.state = storage.State;
+            copy.priority.TargetPriorityClass =
+                static_cast<DFS_TARGET_PRIORITY_CLASS>(storage.TargetPriority.TargetPriorityClass);
+            copy.priority.TargetPriorityRank = storage.TargetPriority.TargetPriorityRank;
+            e.storages.push_back(std::move(copy));
+        }
+    }
+    return PackDfsInfo9(entries);
+}
+
+uint8_t* CopyLevel(unsigned long level, const unsigned char* buffer, unsigned long count) {
+    return level == 200 ? CopyLevel200(buffer, count)
+           : level == 3 ? CopyLevel3(buffer, count)
+                        : CopyLevel9(buffer, count);
+}
+
 class Win32NetDfs : public NetDfsApi {
   public:
     explicit Win32NetDfs(const NetApi32& api) : api_(api) {}
 
     uint32_t Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen, uint8_t** Buffer,
                   uint32_t* EntriesRead, uint32_t* ResumeHandle) override {
-        if (Level != 200 && Level != 3) return ERROR_INVALID_LEVEL;
+        if (Level != 200 && Level != 3 && Level != 9) return ERROR_INVALID_LEVEL;
         unsigned char* system = nullptr;
         unsigned long count = 0;
         unsigned long resume = ResumeHandle ? *ResumeHandle : 0;
@@ -59,7 +94,7 @@ class Win32NetDfs : public NetDfsApi {
         if (status == ERROR_MORE_DATA) status = NERR_Success;
         if (status == NERR_Success && system) {
             try {
-                *Buffer = Level == 200 ? CopyLevel200(system, count) : CopyLevel3(system, count);
+                *Buffer = CopyLevel(Level, system, count);
             } catch (const std::bad_alloc&) {
                 status = ERROR_NOT_ENOUGH_MEMORY;
             }
@@ -80,6 +115,76 @@ class Win32NetDfs : public NetDfsApi {
                               Argument(Comment), Flags);
     }
 
+    uint32_t GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                     const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) override {
+        if (Level != 9) return ERROR_INVALID_LEVEL;
+        unsigned char* system = nullptr;
+        unsigned long status = api_.NetDfsGetInfo(Argument(DfsEntryPath), Argument(ServerName),
+                                                  Argument(ShareName), Level, &system);
+        if (status == NERR_Success && system) {
+            try {
+                *Buffer = CopyLevel9(system, 1);
+            } catch (const std::bad_alloc&) {
+                status = ERROR_NOT_ENOUGH_MEMORY;
+            }
+        }
+        if (system) api_.NetApiBufferFree(system);
+        return status;
+    }
+
+    uint32_t SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                     const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer) override {
+        // The system's structures, field by field: ours share their order, not their types.
+        ::DFS_INFO_100 comment{};
+        ::DFS_INFO_101 state{};
+        ::DFS_INFO_102 timeout{};
+        ::DFS_INFO_103 flags{};
+        ::DFS_INFO_104 priority{};
+        ::DFS_INFO_150 security{};
+        unsigned char* system = nullptr;
+        switch (Level) {
+        case 100:
+            comment.Comment = Argument(reinterpret_cast<const DFS_INFO_100*>(Buffer)->Comment);
+            system = reinterpret_cast<unsigned char*>(&comment);
+            break;
+        case 101:
+            state.State = reinterpret_cast<const DFS_INFO_101*>(Buffer)->State;
+            system = reinterpret_cast<unsigned char*>(&state);
+            break;
+        case 102:
+            timeout.Timeout = reinterpret_cast<const DFS_INFO_102*>(Buffer)->Timeout;
+            system = reinterpret_cast<unsigned char*>(&timeout);
+            break;
+        case 103: {
+            const auto* ours = reinterpret_cast<const DFS_INFO_103*>(Buffer);
+            flags.PropertyFlagMask = ours->PropertyFlagMask;
+            flags.PropertyFlags = ours->PropertyFlags;
+            system = reinterpret_cast<unsigned char*>(&flags);
+            break;
+        }
+        case 104: {
+            const auto& ours = reinterpret_cast<const DFS_INFO_104*>(Buffer)->TargetPriority;
+            priority.TargetPriority.TargetPriorityClass =
+                static_cast<::DFS_TARGET_PRIORITY_CLASS>(ours.TargetPriorityClass);
+            priority.TargetPriority.TargetPriorityRank = ours.TargetPriorityRank;
+            system = reinterpret_cast<unsigned char*>(&priority);
+            break;
+        }
+        case 150: {
+            const auto* ours = reinterpret_cast<const DFS_INFO_150*>(Buffer);
+            security.SdLengthReserved = ours->SdLengthReserved;
+            security.pSecurityDescriptor =
+                reinterpret_cast<PSECURITY_DESCRIPTOR>(ours->pSecurityDescriptor);
+            system = reinterpret_cast<unsigned char*>(&security);
+            break;
+        }
+        default:
+            return ERROR_INVALID_LEVEL;
+        }
+        return api_.NetDfsSetInfo(Argument(DfsEntryPath), Argument(ServerName), Argument(ShareName),
+                                  Level, system);
+    }
+
   private:
     NetApi32 api_;
 };
@@ -87,7 +192,7 @@ class Win32NetDfs : public NetDfsApi {
 } // namespace
 
 NetApi32 SystemNetApi32() {
-    return {&::NetDfsEnum, &::NetDfsAdd, &::NetApiBufferFree};
+    return {&::NetDfsEnum, &::NetDfsAdd, &::NetApiBufferFree, &::NetDfsGetInfo, &::NetDfsSetInfo};
 }
 
 std::shared_ptr<NetDfsApi> MakeWin32NetDfs(const NetApi32& api) {

@@ -16,6 +16,10 @@ struct NetApi32 {
     unsigned long (*NetDfsAdd)(wchar_t* DfsEntryPath, wchar_t* ServerName, wchar_t* ShareName,
                                wchar_t* Comment, unsigned long Flags);
     unsigned long (*NetApiBufferFree)(void* Buffer);
+    unsigned long (*NetDfsGetInfo)(wchar_t* DfsEntryPath, wchar_t* ServerName, wchar_t* ShareName,
+                                   unsigned long Level, unsigned char** Buffer);
+    unsigned long (*NetDfsSetInfo)(wchar_t* DfsEntryPath, wchar_t* ServerName, wchar_t* ShareName,
+                                   unsigned long Level, unsigned char* Buffer);
 };
 
 // The system's netapi32.
@@ -23,8 +27,9 @@ NetApi32 SystemNetApi32();
 
 // A backend that calls api. Each record the system returns is copied into a buffer of our own
 // (released with kestrune::NetApiBufferFree) and the system's buffer is released at once with
-// the system's NetApiBufferFree. Levels other than 200 and 3 are refused with
-// ERROR_INVALID_LEVEL, since their records could not be copied.
+// the system's NetApiBufferFree. Levels other than 200, 3 and 9 are refused with
+// ERROR_INVALID_LEVEL, since their records could not be copied. NetDfsSetInfo gets the
+// system's own structures, built from ours (levels 100 to 104 and 150).
 std::shared_ptr<NetDfsApi> MakeWin32NetDfs(const NetApi32& api = SystemNetApi32());
 
 } // namespace kestrune::win32

@@ -128,7 +128,8 @@ TEST_F(MainFormTest, UnattendedRunsBackUpTheNamedDomainAndClose) {
     FakeProgram p({u"p-", typed, u"DC=sales,DC=example,DC=com"});
     p.Start();
     EXPECT_TRUE(p.mainWindow.closed);
-    EXPECT_EQ(FilesIn(work / "dn"), std::vector<std::string>{"p-Sales.txt"});
+    EXPECT_EQ(FilesIn(work / "dn"),
+              (std::vector<std::string>{"p-Sales.properties.xml", "p-Sales.txt"}));
     // The run appended the separator, and the close stored it.
     EXPECT_EQ(ReadIniString(p.Form1->SettingsFile(), "General", "Outputpath", ""),
               WideToAnsi(Folder("dn")));
@@ -136,7 +137,7 @@ TEST_F(MainFormTest, UnattendedRunsBackUpTheNamedDomainAndClose) {
     // Four arguments: the third is ignored. A mistyped domain writes nothing, and closes.
     FakeProgram four({u"", (work / "four").u16string(), u"sales.example.com", u"extra"});
     four.Start();
-    EXPECT_EQ(FilesIn(work / "four").size(), 4u);
+    EXPECT_EQ(FilesIn(work / "four").size(), 8u);
     FakeProgram mistyped({u"", (work / "typo").u16string(), u"exmaple.com"});
     mistyped.Start();
     EXPECT_TRUE(mistyped.mainWindow.closed);
@@ -168,7 +169,9 @@ TEST_F(MainFormTest, ARunDisablesTheControlsAndPutsThemAndTheFocusBack) {
     EXPECT_TRUE(p.BitBtn1.Focused()); // not left on Close, where Space would end the program
     EXPECT_EQ(p.ePath.Text(), Folder("out"));
     EXPECT_EQ(FilesIn(work / "out"),
-              (std::vector<std::string>{"Archive.txt", "Projets.txt", "Public.txt", "Users.txt"}));
+              (std::vector<std::string>{
+                  "Archive.properties.xml", "Archive.txt", "Projets.properties.xml", "Projets.txt",
+                  "Public.properties.xml", "Public.txt", "Users.properties.xml", "Users.txt"}));
     EXPECT_FALSE(p.mainWindow.closed); // no arguments: the window stays
 }
 
@@ -183,7 +186,8 @@ TEST_F(MainFormTest, CancelFinishesTheNamespaceInProgressAndCloseWaitsForIt) {
         if (++pumps == 2) p.Form1->BitBtn2Click();
     };
     p.Form1->BitBtn1Click();
-    EXPECT_EQ(FilesIn(work / "out"), std::vector<std::string>{"Archive.txt"});
+    EXPECT_EQ(FilesIn(work / "out"),
+              (std::vector<std::string>{"Archive.properties.xml", "Archive.txt"}));
     EXPECT_FALSE(p.mainWindow.closed);
 
     // Closing during a run first stops it; the run then closes the window, which writes the
@@ -197,7 +201,8 @@ TEST_F(MainFormTest, CancelFinishesTheNamespaceInProgressAndCloseWaitsForIt) {
         }
     };
     p.Form1->BitBtn1Click();
-    EXPECT_EQ(FilesIn(work / "out2"), std::vector<std::string>{"Archive.txt"});
+    EXPECT_EQ(FilesIn(work / "out2"),
+              (std::vector<std::string>{"Archive.properties.xml", "Archive.txt"}));
     EXPECT_TRUE(p.mainWindow.closed);
     EXPECT_TRUE(fs::exists(p.Form1->SettingsFile()));
 

@@ -41,6 +41,10 @@ struct Recording {
     std::set<void*> outstanding; // handed out, not yet freed
     std::vector<std::wstring> added;
     unsigned long addFlags = 0, addStatus = 0;
+    unsigned long setLevel = 0;
+    std::wstring setServer;
+    ::DFS_INFO_104 setPriority{};
+    ::DFS_INFO_103 setFlags{};
 };
 Recording* recording = nullptr;
 
@@ -89,6 +93,31 @@ unsigned char* Level200(const std::vector<std::wstring>& names) {
     return a.base_;
 }
 
+// One entry with every property, as level 9 returns it.
+unsigned char* Level9(const std::wstring& path, DWORD state, ULONG timeout, ULONG flags,
+                      const std::vector<unsigned char>& sd, const std::wstring& server,
+                      DWORD targetState, ::DFS_TARGET_PRIORITY_CLASS priority, USHORT rank) {
+    Allocation a(4096);
+    auto* r = a.Take<::DFS_INFO_9>(1);
+    r->EntryPath = a.Copy(path);
+    r->State = state;
+    r->Timeout = timeout;
+    r->PropertyFlags = flags;
+    r->SdLengthReserved = static_cast<ULONG>(sd.size());
+    auto* bytes = a.Take<unsigned char>(sd.size());
+    std::memcpy(bytes, sd.data(), sd.size());
+    r->pSecurityDescriptor = bytes;
+    r->NumberOfStorages = 1;
+    r->Storage = a.Take<::DFS_STORAGE_INFO_1>(1);
+    r->Storage[0].State = targetState;
+    r->Storage[0].ServerName = a.Copy(server);
+    r->Storage[0].ShareName = a.Copy(L"Share");
+    r->Storage[0].TargetPriority.TargetPriorityClass = priority;
+    r->Storage[0].TargetPriority.TargetPriorityRank = rank;
+    recording->outstanding.insert(a.base_);
+    return a.base_;
+}
+
 NetApi32 RecordedNetApi32() {
     return {
         [](wchar_t* name, unsigned long level, unsigned long, unsigned char** buffer,
@@ -113,6 +142,21 @@ NetApi32 RecordedNetApi32() {
         [](void* buffer) -> unsigned long {
             EXPECT_EQ(recording->outstanding.erase(buffer), 1u) << "freed twice or not ours";
             std::free(buffer);
+            return NERR_Success;
+        },
+        [](wchar_t*, wchar_t*, wchar_t*, unsigned long, unsigned char** buffer) -> unsigned long {
+            Answer a = recording->next < recording->answers.size()
+                           ? recording->answers[recording->next++]
+                           : Answer{ERROR_NOT_FOUND, nullptr, 0};
+            *buffer = a.buffer;
+            return a.status;
+        },
+        [](wchar_t*, wchar_t* server, wchar_t*, unsigned long level,
+           unsigned char* buffer) -> unsigned long {
+            recording->setLevel = level;
+            recording->setServer = server ? server : L"";
+            if (level == 104) recording->setPriority = *reinterpret_cast<::DFS_INFO_104*>(buffer);
+            if (level == 103) recording->setFlags = *reinterpret_cast<::DFS_INFO_103*>(buffer);
             return NERR_Success;
         },
     };
@@ -207,6 +251,56 @@ TEST_F(Win32NetDfsTest, AddPassesTheShareBeforeTheCommentAndReturnsTheStatus) {
     record.addStatus = NERR_DfsVolumeAlreadyExists;
     EXPECT_FALSE(dfs.AddLink());
     EXPECT_EQ(dfs.LastError(), static_cast<uint32_t>(NERR_DfsVolumeAlreadyExists));
+}
+
+} // namespace
+} // namespace kestrune::win32
+
+namespace kestrune::win32 {
+namespace {
+
+TEST_F(Win32NetDfsTest, Level9PropertiesArriveCopiedAndSetInfoGetsTheSystemsStructures) {
+    const std::vector<unsigned char> sd = {1, 0, 4,  0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                           0, 0, 20, 0,    0, 0, 2, 0, 8, 0, 0, 0, 0, 0};
+    record.answers = {{NERR_Success,
+                       Level9(L"\\\\example.com\\Public\\Soft", DFS_VOLUME_STATE_OFFLINE | 0x200,
+                              900, DFS_PROPERTY_FLAG_TARGET_FAILBACK, sd, L"FS1",
+                              DFS_STORAGE_STATE_OFFLINE, ::DfsGlobalHighPriorityClass, 5),
+                       1}};
+    TOXLDFS dfs;
+    std::vector<DfsEntryRecord> entries;
+    int lines = 0;
+    dfs.ONDFSEntryProperties = [&](TOXLDFS*, const kestrune::DFS_INFO_9& e) {
+        entries.push_back(UnpackDfsInfo9(e));
+    };
+    dfs.ONDFSEnum2 = [&](TOXLDFS*, AnsiString, AnsiString, AnsiString, int32_t, bool&) { ++lines; };
+    dfs.SetDFSEntry(u"\\\\example.com\\Public");
+    EXPECT_TRUE(dfs.EnumLinksWithProperties());
+    EXPECT_EQ(record.levels.front(), 9u);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(lines, 1);
+    EXPECT_EQ(entries[0].state & 0xF, 3u);
+    EXPECT_EQ(entries[0].timeout, 900u);
+    EXPECT_EQ(entries[0].propertyFlags, 8u);
+    EXPECT_EQ(entries[0].securityDescriptor, std::vector<uint8_t>(sd.begin(), sd.end()));
+    ASSERT_EQ(entries[0].storages.size(), 1u);
+    EXPECT_EQ(entries[0].storages[0].state, 1u);
+    EXPECT_EQ(entries[0].storages[0].priority.TargetPriorityClass,
+              kestrune::DfsGlobalHighPriorityClass);
+    EXPECT_EQ(entries[0].storages[0].priority.TargetPriorityRank, 5);
+
+    kestrune::DFS_INFO_104 priority{{kestrune::DfsSiteCostLowPriorityClass, 7, 0}};
+    EXPECT_EQ(NetDfsSetInfo(u"\\\\example.com\\Public\\Soft", u"FS1", u"Share", 104,
+                            reinterpret_cast<const uint8_t*>(&priority)),
+              NERR_Success);
+    EXPECT_EQ(record.setServer, L"FS1");
+    EXPECT_EQ(record.setPriority.TargetPriority.TargetPriorityClass, ::DfsSiteCostLowPriorityClass);
+    EXPECT_EQ(record.setPriority.TargetPriority.TargetPriorityRank, 7);
+    kestrune::DFS_INFO_103 flags{DFS_PROPERTY_FLAG_INSITE_REFERRALS, 0};
+    EXPECT_EQ(NetDfsSetInfo(u"\\\\example.com\\Public\\Soft", nullptr, nullptr, 103,
+                            reinterpret_cast<const uint8_t*>(&flags)),
+              NERR_Success);
+    EXPECT_EQ(record.setFlags.PropertyFlagMask, 1u);
 }
 
 } // namespace

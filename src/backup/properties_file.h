@@ -1,0 +1,61 @@
+// The properties file beside a backup file: <prefix><namespace>.properties.xml, UTF-8 XML that
+// keeps what a dfscmd line cannot say (state, referral time, flags, view permissions, target
+// state and priority), named as PowerShell's DFSN cmdlets name them. It records the SHA-256 of
+// the backup file it belongs to; a reader ignores elements and attributes it does not know.
+#pragma once
+
+#include "base/expected.h"
+#include "netdfs/netdfs_buffer.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrune {
+
+struct TargetProperties {
+    std::string targetPath; // \\server\share, UTF-8
+    bool online = true;
+    uint32_t priorityClass = 0; // DFS_TARGET_PRIORITY_CLASS
+    uint32_t priorityRank = 0;
+
+    bool operator==(const TargetProperties&) const = default;
+};
+
+struct EntryProperties {
+    std::string path; // \\domain\namespace[\link], UTF-8
+    std::optional<std::string> description;
+    bool online = true;
+    uint32_t timeToLiveSec = 0;
+    uint32_t flags = 0;   // DFS_PROPERTY_FLAG_*
+    std::string viewSddl; // links only; empty: none
+    std::vector<TargetProperties> targets;
+
+    bool operator==(const EntryProperties&) const = default;
+};
+
+struct NamespaceProperties {
+    static constexpr int kFormatVersion = 1;
+    std::string backupFileSha256; // of the .txt's bytes, lower-case hex
+    EntryProperties root;
+    std::vector<EntryProperties> links; // ordered by path, without regard to case
+
+    bool operator==(const NamespaceProperties&) const = default;
+};
+
+// A level 9 record as the file keeps it. A security descriptor that cannot be written as SDDL
+// is an error naming the entry, never dropped.
+Expected<EntryProperties> EntryPropertiesOf(const DFS_INFO_9& record);
+
+// The file's bytes; the links are sorted by path first.
+std::string FormatPropertiesFile(NamespaceProperties properties);
+
+// Reads a properties file; an error says what is wrong and where.
+Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes);
+
+// PowerShell's names of a priority class ("SiteCostNormal", "GlobalHigh", ...).
+std::string_view ReferralPriorityClassName(uint32_t priorityClass);
+
+} // namespace kestrune

@@ -1,0 +1,47 @@
+// The recorded properties a restore gives the links it creates and the targets it adds: read
+// from the properties file beside the backup file when it belongs to that file, set through the
+// DFS component after each target is added.
+#pragma once
+
+#include "backup/properties_file.h"
+#include "backup/restore_line.h"
+#include "dfs/toxldfs.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace kestrune {
+
+// The links of a properties file by path, without regard to case.
+class RecordedProperties {
+  public:
+    explicit RecordedProperties(NamespaceProperties properties);
+    const EntryProperties* Link(const AnsiString& entryPath) const;
+
+  private:
+    NamespaceProperties properties_;
+    std::unordered_map<std::string, const EntryProperties*> links_;
+};
+
+struct LoadedProperties {
+    std::optional<RecordedProperties> recorded;
+    // Why a properties file that is there is not used (it cannot be read, or it belongs to
+    // another version of the backup file), 8-bit text; empty when it is used or there is none.
+    std::string warning;
+};
+
+// The properties file of backupFile (see PropertiesFileOf), when it records the SHA-256 of the
+// backup file's bytes as they are now.
+LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile);
+
+// What a new link or target does not have on its own: the link's state, referral time, flags
+// and view permissions (withLink, the line that created the link), the target's state and
+// priority. The component's DFSEntry, Servername and ShareName name the line's target. On a
+// failure, the property that was not set (as the properties file names it) and the
+// component's LastError say why.
+bool ApplyRecordedProperties(TOXLDFS& dfs, const EntryProperties& link, const TargetParts& target,
+                             bool withLink, std::string& failedProperty);
+
+} // namespace kestrune

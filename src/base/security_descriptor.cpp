@@ -1,0 +1,240 @@
+#include "base/security_descriptor.h"
+
+#include "base/win_errors.h"
+
+#include <cstdio>
+
+namespace kestrune {
+namespace {
+
+constexpr uint16_t kDaclPresent = 0x0004;
+constexpr uint16_t kDaclAutoInheritRequired = 0x0100;
+constexpr uint16_t kDaclAutoInherited = 0x0400;
+constexpr uint16_t kDaclProtected = 0x1000;
+constexpr uint16_t kSelfRelative = 0x8000;
+constexpr uint16_t kKnownControl =
+    kDaclPresent | kDaclAutoInheritRequired | kDaclAutoInherited | kDaclProtected | kSelfRelative;
+
+constexpr uint8_t kAllowed = 0, kDenied = 1;
+
+struct Flag {
+    std::string_view text;
+    uint32_t bit;
+};
+constexpr Flag kAceFlags[] = {{"OI", 0x01}, {"CI", 0x02}, {"NP", 0x04}, {"IO", 0x08}, {"ID", 0x10}};
+constexpr Flag kDaclFlags[] = {
+    {"P", kDaclProtected}, {"AR", kDaclAutoInheritRequired}, {"AI", kDaclAutoInherited}};
+constexpr Flag kGenericRights[] = {
+    {"GA", 0x10000000}, {"GX", 0x20000000}, {"GW", 0x40000000}, {"GR", 0x80000000}};
+constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
+    {"WD", "S-1-1-0"},  {"CO", "S-1-3-0"},      {"AN", "S-1-5-7"},
+    {"AU", "S-1-5-11"}, {"SY", "S-1-5-18"},     {"LS", "S-1-5-19"},
+    {"NS", "S-1-5-20"}, {"BA", "S-1-5-32-544"}, {"BU", "S-1-5-32-545"},
+};
+
+Error Invalid(std::string what) {
+    return Error{ERROR_INVALID_SECURITY_DESCR, std::move(what)};
+}
+
+uint32_t Le(std::string_view b, size_t at, size_t bytes) {
+    uint32_t v = 0;
+    for (size_t i = 0; i < bytes; ++i)
+        v |= uint32_t(static_cast<uint8_t>(b[at + i])) << (8 * i);
+    return v;
+}
+
+void PutLe(std::string& out, uint32_t v, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i)
+        out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// A binary SID at the front of bytes as S-1-...; false when it does not fit.
+bool SidText(std::string_view bytes, std::string& text, size_t& size) {
+    if (bytes.size() < 8 || static_cast<uint8_t>(bytes[0]) != 1) return false;
+    size_t count = static_cast<uint8_t>(bytes[1]);
+    size = 8 + 4 * count;
+    if (count > 15 || bytes.size() < size) return false;
+    uint64_t authority = 0;
+    for (size_t i = 2; i < 8; ++i)
+        authority = (authority << 8) | static_cast<uint8_t>(bytes[i]);
+    text = "S-1-" + std::to_string(authority);
+    for (size_t i = 0; i < count; ++i)
+        text += "-" + std::to_string(Le(bytes, 8 + 4 * i, 4));
+    return true;
+}
+
+bool ParseNumber(std::string_view text, uint64_t limit, uint64_t& value) {
+    bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (hex) text.remove_prefix(2);
+    if (text.empty() || text.size() > 20) return false;
+    value = 0;
+    for (char c : text) {
+        int d = c >= '0' && c <= '9'          ? c - '0'
+                : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                              : -1;
+        if (d < 0) return false;
+        value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);
+        if (value > limit) return false;
+    }
+    return true;
+}
+
+bool SidBytes(std::string_view text, std::string& out) {
+    for (const auto& [alias, sid] : kAliases)
+        if (text == alias) text = sid;
+    if (text.substr(0, 4) != "S-1-") return false;
+    text.remove_prefix(4);
+    std::vector<uint64_t> parts;
+    while (true) {
+        size_t dash = text.find('-');
+        uint64_t v = 0;
+        if (!ParseNumber(text.substr(0, dash), parts.empty() ? 0xFFFFFFFFFFFFull : 0xFFFFFFFFull,
+                         v))
+            return false;
+        parts.push_back(v);
+        if (dash == std::string_view::npos) break;
+        text.remove_prefix(dash + 1);
+    }
+    if (parts.size() > 16) return false;
+    out += '\x01';
+    out += static_cast<char>(parts.size() - 1);
+    for (int shift = 40; shift >= 0; shift -= 8)
+        out += static_cast<char>((parts[0] >> shift) & 0xFF);
+    for (size_t i = 1; i < parts.size(); ++i)
+        PutLe(out, static_cast<uint32_t>(parts[i]), 4);
+    return true;
+}
+
+std::string Hex(uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", v);
+    return text;
+}
+
+} // namespace
+
+Expected<std::string> SecurityDescriptorToSddl(std::string_view b) {
+    if (b.size() < 20) return Invalid("shorter than a security descriptor's header");
+    if (static_cast<uint8_t>(b[0]) != 1) return Invalid("not revision 1");
+    uint16_t control = static_cast<uint16_t>(Le(b, 2, 2));
+    if (!(control & kSelfRelative)) return Invalid("not self-relative");
+    if (Le(b, 4, 4) || Le(b, 8, 4)) return Invalid("it names an owner or a group");
+    if (Le(b, 12, 4) || (control & 0x0010)) return Invalid("it holds a SACL");
+    if (control & ~kKnownControl) return Invalid("control flags " + Hex(control & ~kKnownControl));
+    std::string sddl = "D:";
+    for (const Flag& f : kDaclFlags)
+        if (control & f.bit) sddl += f.text;
+    uint32_t daclAt = Le(b, 16, 4);
+    if (!(control & kDaclPresent)) {
+        if (daclAt) return Invalid("a DACL that is not present");
+        return sddl;
+    }
+    if (daclAt == 0) return Invalid("a null DACL");
+    if (daclAt + 8 > b.size()) return Invalid("the DACL lies outside the descriptor");
+    uint32_t aclSize = Le(b, daclAt + 2, 2), count = Le(b, daclAt + 4, 2);
+    if (aclSize < 8 || daclAt + aclSize > b.size()) return Invalid("the DACL's size is wrong");
+    std::string_view acl = b.substr(daclAt, aclSize);
+    size_t at = 8;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (at + 8 > acl.size()) return Invalid("an access entry lies outside the DACL");
+        uint8_t type = static_cast<uint8_t>(acl[at]), flags = static_cast<uint8_t>(acl[at + 1]);
+        uint32_t aceSize = Le(acl, at + 2, 2), mask = Le(acl, at + 4, 4);
+        if (aceSize < 16 || at + aceSize > acl.size())
+            return Invalid("an access entry's size is wrong");
+        if (type != kAllowed && type != kDenied)
+            return Invalid("an access entry of type " + std::to_string(type));
+        std::string sid;
+        size_t sidSize = 0;
+        if (!SidText(acl.substr(at + 8, aceSize - 8), sid, sidSize) || 8 + sidSize != aceSize)
+            return Invalid("an access entry's SID cannot be read");
+        std::string aceFlags;
+        for (const Flag& f : kAceFlags)
+            if (flags & f.bit) aceFlags += f.text;
+        if (flags & ~0x1Fu) return Invalid("access entry flags " + Hex(flags & ~0x1Fu));
+        sddl += std::string("(") + (type == kAllowed ? "A" : "D") + ";" + aceFlags + ";" +
+                Hex(mask) + ";;;" + sid + ")";
+        at += aceSize;
+    }
+    return sddl;
+}
+
+Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl) {
+    if (sddl.substr(0, 2) != "D:") return Invalid("SDDL that does not begin with \"D:\"");
+    sddl.remove_prefix(2);
+    uint16_t control = kSelfRelative | kDaclPresent;
+    while (!sddl.empty() && sddl.front() != '(') {
+        bool known = false;
+        for (const Flag& f : kDaclFlags)
+            if (sddl.substr(0, f.text.size()) == f.text) {
+                control |= static_cast<uint16_t>(f.bit);
+                sddl.remove_prefix(f.text.size());
+                known = true;
+                break;
+            }
+        if (!known) return Invalid("unknown DACL flags in the SDDL");
+    }
+    std::string aces;
+    uint32_t count = 0;
+    while (!sddl.empty()) {
+        size_t close = sddl.find(')');
+        if (sddl.front() != '(' || close == std::string_view::npos)
+            return Invalid("an access entry in the SDDL is not in parentheses");
+        std::string_view ace = sddl.substr(1, close - 1);
+        sddl.remove_prefix(close + 1);
+        std::vector<std::string_view> fields;
+        for (size_t semicolon; (semicolon = ace.find(';')) != std::string_view::npos;) {
+            fields.push_back(ace.substr(0, semicolon));
+            ace.remove_prefix(semicolon + 1);
+        }
+        fields.push_back(ace);
+        if (fields.size() != 6 || !fields[3].empty() || !fields[4].empty())
+            return Invalid("an access entry in the SDDL that is not (type;flags;rights;;;SID)");
+        uint8_t type;
+        if (fields[0] == "A")
+            type = kAllowed;
+        else if (fields[0] == "D")
+            type = kDenied;
+        else
+            return Invalid("an access entry type other than A or D in the SDDL");
+        uint32_t flags = 0;
+        for (std::string_view f = fields[1]; !f.empty(); f.remove_prefix(2)) {
+            bool known = false;
+            if (f.size() < 2) return Invalid("unknown access entry flags in the SDDL");
+            for (const Flag& k : kAceFlags)
+                if (f.substr(0, 2) == k.text) flags |= k.bit, known = true;
+            if (!known) return Invalid("unknown access entry flags in the SDDL");
+        }
+        uint64_t mask = 0;
+        bool generic = false;
+        for (const Flag& g : kGenericRights)
+            if (fields[2] == g.text) mask = g.bit, generic = true;
+        if (!generic && !ParseNumber(fields[2], 0xFFFFFFFFull, mask))
+            return Invalid("access rights in the SDDL that are not a number");
+        std::string sid;
+        if (!SidBytes(fields[5], sid)) return Invalid("a SID in the SDDL cannot be read");
+        aces += static_cast<char>(type);
+        aces += static_cast<char>(flags);
+        PutLe(aces, static_cast<uint32_t>(8 + sid.size()), 2);
+        PutLe(aces, static_cast<uint32_t>(mask), 4);
+        aces += sid;
+        ++count;
+    }
+    if (aces.size() + 8 > 0xFFFF) return Invalid("too many access entries");
+    std::string out;
+    out += '\x01';
+    out += '\x00';
+    PutLe(out, control, 2);
+    PutLe(out, 0, 4);
+    PutLe(out, 0, 4);
+    PutLe(out, 0, 4);
+    PutLe(out, 20, 4);
+    out += '\x02'; // ACL_REVISION
+    out += '\x00';
+    PutLe(out, static_cast<uint32_t>(aces.size() + 8), 2);
+    PutLe(out, count, 2);
+    PutLe(out, 0, 2);
+    return out + aces;
+}
+
+} // namespace kestrune

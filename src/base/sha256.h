@@ -1,0 +1,11 @@
+// SHA-256 (FIPS 180-4) of a byte string, as 64 lower-case hex digits.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kestrune {
+
+std::string Sha256Hex(std::string_view bytes);
+
+} // namespace kestrune

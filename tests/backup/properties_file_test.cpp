@@ -1,0 +1,212 @@
+#include "backup/properties_file.h"
+
+#include "backup/backup_history.h"
+#include "backup/restore_run.h"
+#include "base/security_descriptor.h"
+#include "base/sha256.h"
+#include "cli/sample_domain_cli.h"
+#include "dfs/scripted_netdfs.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+
+namespace kestrune {
+namespace {
+
+NamespaceProperties Sample() {
+    NamespaceProperties p;
+    p.backupFileSha256 = Sha256Hex("dfscmd\r\n");
+    p.root = {"\\\\example.com\\Public",
+              "Company <public> & \"shared\"",
+              true,
+              300,
+              DFS_PROPERTY_FLAG_SITE_COSTING | DFS_PROPERTY_FLAG_ABDE,
+              "",
+              {{"\\\\DC1\\Public", true, 0, 0}}};
+    p.links = {
+        {"\\\\example.com\\Public\\Zeta",
+         std::nullopt,
+         false,
+         600,
+         DFS_PROPERTY_FLAG_TARGET_FAILBACK,
+         "D:P(A;;0x1200a9;;;S-1-5-32-545)",
+         {{"\\\\FS2\\Z", false, 1, 31}, {"\\\\FS1\\Z", true, 4, 0}}},
+        {"\\\\example.com\\Public\\alpha\t\u00e9",
+         std::string(),
+         true,
+         1800,
+         0,
+         "",
+         {{"\\\\FS1\\A", true, 0, 0}}},
+    };
+    return p;
+}
+
+TEST(PropertiesFile, RoundTripsEveryValueWithLinksInPathOrder) {
+    NamespaceProperties p = Sample();
+    std::string bytes = FormatPropertiesFile(p);
+    EXPECT_NE(bytes.find("TimeToLiveSec=\"600\""), std::string::npos);
+    EXPECT_NE(bytes.find("ReferralPriorityClass=\"GlobalHigh\" ReferralPriorityRank=\"31\""),
+              std::string::npos);
+    Expected<NamespaceProperties> back = ParsePropertiesFile(bytes);
+    ASSERT_TRUE(back) << back.error().text;
+    std::swap(p.links[0], p.links[1]); // "alpha" before "Zeta", case aside
+    EXPECT_EQ(*back, p);
+    EXPECT_EQ(FormatPropertiesFile(*back), bytes);
+    // SHA-256 itself, against the standard's example.
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Sha256Hex(std::string(1000, 'a')).substr(0, 8), "41edece4");
+}
+
+TEST(PropertiesFile, ANewerFileIsReadForWhatThisVersionKnows) {
+    std::string newer =
+        "\xEF\xBB\xBF<?xml version='1.0'?><!-- written by a later version -->"
+        "<DfsnProperties FormatVersion='7' BackupFileSha256='ab' Written='today'>"
+        "<Origin><Host Name='x'/>text</Origin>"
+        "<Namespace Path='\\\\d\\N' TimeToLiveSec='300' EnableFutureThing='true'>"
+        "<RootTarget TargetPath='\\\\DC1\\N' Weight='5'/><Unknown/></Namespace>"
+        "<Folder Path='\\\\d\\N\\L' State='offline'><FolderTarget TargetPath='\\\\S\\L' "
+        "ReferralPriorityClass='sitecosthigh'><Note>x</Note></FolderTarget></Folder>"
+        "</DfsnProperties>";
+    Expected<NamespaceProperties> p = ParsePropertiesFile(newer);
+    ASSERT_TRUE(p) << p.error().text;
+    EXPECT_EQ(p->root.targets.size(), 1u);
+    ASSERT_EQ(p->links.size(), 1u);
+    EXPECT_FALSE(p->links[0].online);
+    EXPECT_EQ(p->links[0].targets.at(0).priorityClass, 2u);
+}
+
+TEST(PropertiesFile, MalformedFilesAreRefusedWithAReason) {
+    std::string whole = FormatPropertiesFile(Sample());
+    // Every cut of a valid file is refused, never read as a shorter one.
+    for (size_t n = 0; n < whole.size(); n += 7)
+        EXPECT_FALSE(ParsePropertiesFile(whole.substr(0, n))) << n;
+    for (const char* bad : {
+             "<Other/>",
+             "<DfsnProperties BackupFileSha256='x'><Namespace Path='p'/></DfsnProperties>",
+             "<DfsnProperties FormatVersion='1'></DfsnProperties>",
+             "<DfsnProperties FormatVersion='1'><Namespace Path='p' State='maybe'/>"
+             "</DfsnProperties>",
+             "<DfsnProperties FormatVersion='1'><Namespace Path='p'/><Folder Path='f'>"
+             "<FolderTarget TargetPath='t' ReferralPriorityRank='32'/></Folder></DfsnProperties>",
+             "<DfsnProperties FormatVersion='1'><Namespace Path='p'/><Folder Path='f' "
+             "ViewPermissions='O:BA'/></DfsnProperties>",
+             "<DfsnProperties FormatVersion='1'><Namespace Path='p &bogus;'/></DfsnProperties>",
+         })
+        EXPECT_FALSE(ParsePropertiesFile(bad)) << bad;
+}
+
+class PropertiesBackupTest : public testing::SampleDomainCli {};
+
+TEST_F(PropertiesBackupTest, EachBackupFileGetsItsPropertiesTiedToItsBytes) {
+    std::filesystem::path out = BackUp("out");
+    for (const char* name : {"Archive", "Projets", "Public", "Users"}) {
+        std::filesystem::path txt = out / (std::string(name) + ".txt");
+        Expected<NamespaceProperties> p = ParsePropertiesFile(ReadWholeFile(PropertiesFileOf(txt)));
+        ASSERT_TRUE(p) << name << ": " << p.error().text;
+        EXPECT_EQ(p->backupFileSha256, Sha256Hex(ReadWholeFile(txt))) << name;
+    }
+    Expected<NamespaceProperties> publicNs =
+        ParsePropertiesFile(ReadWholeFile(out / "Public.properties.xml"));
+    ASSERT_TRUE(publicNs);
+    ASSERT_EQ(publicNs->links.size(), 4u);
+    EXPECT_EQ(publicNs->links[2].path, "\\\\example.com\\Public\\Policies");
+    EXPECT_FALSE(publicNs->links[2].online);
+    EXPECT_EQ(publicNs->links[2].timeToLiveSec, 600u);
+}
+
+TEST_F(PropertiesBackupTest, PropertiesThatCannotBeKeptKeepThePreviousPairOfFiles) {
+    std::filesystem::path out = BackUp("out");
+    const std::string txt = ReadWholeFile(out / "Public.txt");
+    const std::string xml = ReadWholeFile(out / "Public.properties.xml");
+    // View permissions naming an owner: no SDDL of ours can hold them, and nothing is dropped.
+    std::string sd = SddlToSecurityDescriptor("D:(A;;0x1;;;S-1-5-18)").value_or("");
+    sd[4] = 20;
+    ASSERT_TRUE(
+        directory
+            ->Modify(LinkDn("Public", "/Software"),
+                     {{store::Modification::Op::Replace, "msDFS-LinkSecurityDescriptorv2", {sd}},
+                      {store::Modification::Op::Replace, "msDFS-Commentv2", {"changed"}}})
+            .ok());
+    EXPECT_EQ(Run({"", out.string()}), kExitFailure);
+    EXPECT_NE(err.str().find("Public"), std::string::npos);
+    EXPECT_NE(err.str().find("SDDL"), std::string::npos) << err.str();
+    EXPECT_EQ(ReadWholeFile(out / "Public.txt"), txt);
+    EXPECT_EQ(ReadWholeFile(out / "Public.properties.xml"), xml);
+}
+
+TEST_F(PropertiesBackupTest, DeletedLinksComeBackWithEveryRecordedProperty) {
+    std::filesystem::path first = BackUp("first");
+    // View permissions too, which the sample does not have.
+    std::string sd = SddlToSecurityDescriptor("D:P(A;;0x1200a9;;;S-1-5-32-545)").value_or("");
+    ASSERT_TRUE(
+        directory
+            ->Modify(LinkDn("Public", "/Policies"),
+                     {{store::Modification::Op::Replace, "msDFS-LinkSecurityDescriptorv2", {sd}}})
+            .ok());
+    first = BackUp("first");
+    for (const char* link : {"/Software", "/Policies", "/Data/Projects", "/Data/Templates"})
+        DeleteLink("Public", link);
+    EXPECT_EQ(Run({"--restore", (first / "Public.txt").string()}), kExitSuccess) << err.str();
+    std::filesystem::path second = BackUp("second");
+    EXPECT_EQ(ReadWholeFile(second / "Public.txt"), ReadWholeFile(first / "Public.txt"));
+    EXPECT_EQ(ReadWholeFile(second / "Public.properties.xml"),
+              ReadWholeFile(first / "Public.properties.xml"));
+}
+
+TEST_F(PropertiesBackupTest, AMismatchedOrMalformedFileIsNotAppliedAndTheLinksStillComeBack) {
+    std::filesystem::path out = BackUp("out");
+    const std::filesystem::path txt = out / "Public.txt";
+    const std::filesystem::path xml = out / "Public.properties.xml";
+    const std::string good = ReadWholeFile(xml);
+    for (std::string bad : {good.substr(0, good.size() / 2),
+                            std::regex_replace(good, std::regex("BackupFileSha256=\"[0-9a-f]+\""),
+                                               "BackupFileSha256=\"00\"")}) {
+        ReplaceFileContents(xml, bad);
+        DeleteLink("Public", "/Policies");
+        EXPECT_EQ(Run({"--restore", txt.string()}), kExitSuccess) << err.str();
+        EXPECT_NE(err.str().find("warning: the properties file"), std::string::npos) << err.str();
+        EXPECT_NE(ReadWholeFile(out / "Public.txt_restore.txt").find("Properties not applied"),
+                  std::string::npos);
+        // Back, with a new link's defaults rather than the recorded offline state.
+        Expected<NamespaceProperties> now =
+            (BackUp("check"),
+             ParsePropertiesFile(ReadWholeFile(folder / "check" / "Public.properties.xml")));
+        ASSERT_TRUE(now);
+        ASSERT_EQ(now->links.size(), 4u);
+        EXPECT_TRUE(now->links[2].online);
+    }
+}
+
+TEST(PropertiesRestore, APropertyThePlatformRefusesFailsTheLineAndSaysWhich) {
+    auto fake = std::make_shared<testing::ScriptedNetDfs>(); // no NetDfsSetInfo of its own
+    InstallNetDfsApi(fake);
+    testing::TempFolder folder;
+    const std::filesystem::path txt = folder.path() / "N.txt";
+    const std::string text = "dfscmd /map \"\\\\d\\N\\L\" \"\\\\S\\L\" \"\"\r\n";
+    ReplaceFileContents(txt, text);
+    NamespaceProperties p;
+    p.backupFileSha256 = Sha256Hex(text);
+    p.root = {"\\\\d\\N", std::nullopt, true, 300, 0, "", {}};
+    p.links = {{"\\\\d\\N\\L", std::nullopt, false, 1800, 0, "", {{"\\\\S\\L", true, 0, 0}}}};
+    ReplaceFileContents(PropertiesFileOf(txt), FormatPropertiesFile(p));
+
+    TOXLDFS dfs;
+    SilentRestoreLog log;
+    bool cancel = false;
+    RestoreRun run(dfs, log, cancel);
+    run.backupFile = txt;
+    RestoreRunResult result =
+        run.Run(AllLines(std::vector<AnsiString>{text.substr(0, text.size() - 2)}));
+    InstallNetDfsApi(nullptr);
+    ASSERT_EQ(result.lines.size(), 1u);
+    EXPECT_EQ(fake->addCalls.size(), 1u);
+    EXPECT_EQ(result.lines[0].outcome, RestoredLine::Outcome::Failed);
+    EXPECT_EQ(result.lines[0].status, 50u);
+    EXPECT_NE(result.lines[0].reason.find("State was not set"), std::string::npos)
+        << result.lines[0].reason;
+    EXPECT_TRUE(result.propertiesWarning.empty());
+}
+
+} // namespace
+} // namespace kestrune
