@@ -28,12 +28,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: backup_properties_bench LDIF-FILE OUTPUT-FOLDER\n");
         return 2;
     }
-    std::string error;
-    std::shared_ptr<store::MemoryStore> directory = store::MemoryStore::Open(argv[1], error);
-    if (!directory) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    auto opened = store::MemoryStore::Open(argv[1]);
+    if (!opened) {
+        std::fprintf(stderr, "%s\n", opened.error().text.c_str());
         return 2;
     }
+    std::shared_ptr<store::MemoryStore> directory = std::move(*opened);
     InstallStorePlatform(directory);
     std::filesystem::create_directories(argv[2]);
     TOXLDFS dfs;

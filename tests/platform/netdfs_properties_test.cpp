@@ -27,9 +27,9 @@ class NetDfsPropertiesTest : public ::testing::Test {
         Reload();
     }
     void Reload() {
-        std::string error;
-        store = store::MemoryStore::Open(file, error);
-        ASSERT_TRUE(store) << error;
+        auto opened = store::MemoryStore::Open(file);
+        ASSERT_TRUE(opened) << opened.error().text;
+        store = std::move(*opened);
         dfs = std::make_unique<StoreNetDfs>(store);
     }
     DfsEntryRecord Get(const char16_t* path) {
