@@ -6,16 +6,6 @@
 
 namespace kestrune {
 
-AnsiString NamespaceRootOf(const AnsiString& entryPath) {
-    size_t start = 0;
-    while (start < entryPath.size() && entryPath[start] == '\\')
-        ++start;
-    size_t domainEnd = entryPath.find('\\', start);
-    if (domainEnd == AnsiString::npos) return entryPath;
-    size_t namespaceEnd = entryPath.find('\\', domainEnd + 1);
-    return entryPath.substr(0, namespaceEnd);
-}
-
 AnsiString PropagationNote(const std::vector<AnsiString>& roots) {
     AnsiString commands;
     std::set<std::u16string> named;

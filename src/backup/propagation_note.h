@@ -9,9 +9,6 @@
 
 namespace kestrune {
 
-// The namespace an entry path lies in: \\domain\namespace of \\domain\namespace\link\path.
-AnsiString NamespaceRootOf(const AnsiString& entryPath);
-
 // One paragraph, without a line end, naming what the administrator can do to apply the restore
 // at once in each namespace of roots (each named once, in the order given).
 AnsiString PropagationNote(const std::vector<AnsiString>& roots);

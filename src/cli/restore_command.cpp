@@ -109,7 +109,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             ++restored;
             said = "restored: ";
             live.RecordRestored(*record.parts);
-            restoredRoots.push_back(NamespaceRootOf(record.parts->entryPath));
+            restoredRoots.push_back(NamespaceOfEntry(record.parts->entryPath));
             break;
         case RestoredLine::Outcome::AlreadyThere:
             ++there;

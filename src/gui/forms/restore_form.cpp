@@ -2,6 +2,7 @@
 
 #include "gui/forms/status_form.h"
 
+#include "backup/live_namespaces.h"
 #include "backup/propagation_note.h"
 
 #include <algorithm>
@@ -76,7 +77,7 @@ void TfRestore::RestoreButtonClick() {
         std::vector<AnsiString> roots;
         for (const RestoredLine& line : result.lines)
             if (line.outcome == RestoredLine::Outcome::Restored)
-                roots.push_back(NamespaceRootOf(records[line.index].parts->entryPath));
+                roots.push_back(NamespaceOfEntry(records[line.index].parts->entryPath));
         if (!roots.empty()) FContext.status->AddLine(PropagationNote(roots), clYellow);
     }
 }
