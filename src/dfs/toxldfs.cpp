@@ -160,19 +160,11 @@ bool TOXLDFS::SetInfo(uint32_t Level, const void* Info, bool ofTarget) {
         FLastErrorDetail.clear();
         return false;
     }
-    NET_API_STATUS status = ERROR_INTERNAL_ERROR;
-    try {
-        status = NetDfsSetInfo(entry->data(), ofTarget ? server->data() : nullptr,
-                               ofTarget ? share->data() : nullptr, Level,
-                               static_cast<const uint8_t*>(Info));
-    } catch (const std::exception& e) {
-        FLastErrors = e.what();
-    } catch (...) {
-        FLastErrors = "Unknown exception";
-    }
-    FLastError = status;
-    FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
-    return status == NERR_Success;
+    return CallPlatform([&] {
+        return NetDfsSetInfo(entry->data(), ofTarget ? server->data() : nullptr,
+                             ofTarget ? share->data() : nullptr, Level,
+                             static_cast<const uint8_t*>(Info));
+    });
 }
 
 bool TOXLDFS::AddLink() {
@@ -185,11 +177,15 @@ bool TOXLDFS::AddLink() {
         FLastErrorDetail.clear();
         return false;
     }
+    return CallPlatform([&] {
+        return NetDfsAdd(entry->data(), server->data(), share->data(), comment->data(), FFlags);
+    });
+}
+
+bool TOXLDFS::CallPlatform(const std::function<NET_API_STATUS()>& call) {
     NET_API_STATUS status = ERROR_INTERNAL_ERROR;
-    bool result = false;
     try {
-        status = NetDfsAdd(entry->data(), server->data(), share->data(), comment->data(), FFlags);
-        result = status == NERR_Success;
+        status = call();
     } catch (const std::exception& e) {
         FLastErrors = e.what();
     } catch (...) {
@@ -197,7 +193,7 @@ bool TOXLDFS::AddLink() {
     }
     FLastError = status;
     FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
-    return result;
+    return status == NERR_Success;
 }
 
 } // namespace kestrune

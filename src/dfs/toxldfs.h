@@ -85,6 +85,9 @@ class TOXLDFS {
   private:
     using RecordWalk = std::function<void(const uint8_t* buffer, uint32_t count, bool& abort)>;
     bool Enumerate(uint32_t level, const RecordWalk& walk);
+    // Calls the platform: an exception it raises is kept in LastErrors; LastError and its detail
+    // tell the answer. True on success.
+    bool CallPlatform(const std::function<NET_API_STATUS()>& call);
     void ReportRoots(const uint8_t* buffer, uint32_t count, bool& abort);
     void ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort);
     void ReportLinksWithProperties(const uint8_t* buffer, uint32_t count, bool& abort);
