@@ -34,6 +34,9 @@ TForm1::TForm1(const Controls& controls, std::vector<WideString> arguments)
                                     const WideString& comment) {
         if (FRun) FRun->ReportWide(path, share, comment);
     };
+    OXLDFS1.ONDFSEntryProperties = [this](TOXLDFS*, const DFS_INFO_9& entry) {
+        if (FRun) FRun->ReportProperties(entry);
+    };
     OXLDFS1.ONDFSEnum2 = [this](TOXLDFS* sender, AnsiString path, AnsiString share,
                                 AnsiString comment, int32_t index, bool& abort) {
         OXLDFS1DFSEnum2(sender, std::move(path), std::move(share), std::move(comment), index,

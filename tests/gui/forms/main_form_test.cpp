@@ -130,6 +130,10 @@ TEST_F(MainFormTest, UnattendedRunsBackUpTheNamedDomainAndClose) {
     EXPECT_TRUE(p.mainWindow.closed);
     EXPECT_EQ(FilesIn(work / "dn"),
               (std::vector<std::string>{"p-Sales.properties.xml", "p-Sales.txt"}));
+    // The window's run hears the namespace's properties, as the console's does.
+    EXPECT_NE(ReadWholeFile(work / "dn" / "p-Sales.properties.xml")
+                  .find("<Namespace Path=\"\\\\sales.example.com\\Sales\""),
+              std::string::npos);
     // The run appended the separator, and the close stored it.
     EXPECT_EQ(ReadIniString(p.Form1->SettingsFile(), "General", "Outputpath", ""),
               WideToAnsi(Folder("dn")));
