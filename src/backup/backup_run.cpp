@@ -198,9 +198,9 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
         } else if (!threw && writeProperties && !propertiesProblem_.empty()) {
             readFailed(ERROR_INVALID_DATA,
                        propertiesProblem_ + "; the previous backup and properties were kept.");
-        } else if (!threw && writeProperties && !rootSeen_) {
-            // Nobody took the properties the walk reported: a file of defaults would pass
-            // for the namespace's own.
+        } else if (!threw && writeProperties && !rootSeen_ && lines_.Count() > 0) {
+            // Entries came without their properties (nobody took them): a file of defaults
+            // would pass for the namespace's own.
             readFailed(ERROR_INVALID_DATA, "The namespace's properties were not reported; the "
                                            "previous backup and properties were kept.");
         }
