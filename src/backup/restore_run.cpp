@@ -51,7 +51,7 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     if (processMessages) processMessages();
     std::string failedProperty;
     if (dfs.AddLink()) {
-        const EntryProperties* link = recorded ? recorded->Link(parts->entryPath) : nullptr;
+        const EntryProperties* link = recorded ? recorded->Entry(parts->entryPath) : nullptr;
         if (!link ||
             ApplyRecordedProperties(dfs, *link, target, !record.furtherTarget, failedProperty)) {
             log.AddLine("Restored", clLime);
@@ -88,7 +88,9 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
     if (applyProperties && !backupFile.empty()) {
         LoadedProperties loaded = LoadMatchingProperties(backupFile);
         recorded = std::move(loaded.recorded);
-        result.propertiesWarning = std::move(loaded.warning);
+        if (!loaded.warning.empty())
+            result.propertiesWarning =
+                loaded.warning + "; links are restored with the platform's defaults";
         if (!result.propertiesWarning.empty())
             log_.AddLine("Properties not applied: " + result.propertiesWarning, clYellow);
     }
