@@ -49,8 +49,7 @@ std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
              (recorded.flags & bit) ? "true" : "false", bit);
     }
     auto sddl = [](const std::string& text) { return text.empty() ? std::string("none") : text; };
-    note(Kind::ViewPermissions, "ViewPermissions", {}, sddl(now.viewSddl),
-         sddl(recorded.viewSddl));
+    note(Kind::ViewPermissions, "ViewPermissions", {}, sddl(now.viewSddl), sddl(recorded.viewSddl));
     for (const TargetProperties& r : recorded.targets) {
         const TargetProperties* t = FindTarget(now, FoldedUtf8(r.targetPath));
         if (!t) continue;

@@ -19,15 +19,16 @@ std::string Folded(std::string_view utf8) {
 } // namespace
 
 RecordedProperties::RecordedProperties(NamespaceProperties properties)
-    : properties_(std::move(properties)) {
-    links_.emplace(Folded(properties_.root.path), &properties_.root);
-    for (const EntryProperties& link : properties_.links)
-        links_.emplace(Folded(link.path), &link);
+    : properties_(std::move(properties)), rootKey_(Folded(properties_.root.path)) {
+    for (size_t i = 0; i < properties_.links.size(); ++i)
+        links_.emplace(Folded(properties_.links[i].path), i);
 }
 
 const EntryProperties* RecordedProperties::Entry(const AnsiString& entryPath) const {
-    auto it = links_.find(Folded(WideToUtf8(AnsiToWide(entryPath))));
-    return it == links_.end() ? nullptr : it->second;
+    const std::string key = Folded(WideToUtf8(AnsiToWide(entryPath)));
+    if (key == rootKey_) return &properties_.root;
+    auto it = links_.find(key);
+    return it == links_.end() ? nullptr : &properties_.links[it->second];
 }
 
 LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile) {
@@ -38,8 +39,7 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
     try {
         Expected<NamespaceProperties> properties = ParsePropertiesFile(ReadWholeFile(file));
         if (!properties) {
-            loaded.warning = "the properties file cannot be read (" + properties.error().text +
-                             ")";
+            loaded.warning = "the properties file cannot be read (" + properties.error().text + ")";
         } else if (properties->backupFileSha256 != Sha256Hex(ReadWholeFile(backupFile))) {
             loaded.warning = "the properties file belongs to another version of the backup "
                              "file";
@@ -47,8 +47,7 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
             loaded.recorded.emplace(std::move(*properties));
         }
     } catch (const EFileError& e) {
-        loaded.warning =
-            e.what();
+        loaded.warning = e.what();
     }
     if (!loaded.warning.empty()) loaded.warning = WideToAnsi(Utf8ToWide(loaded.warning));
     return loaded;

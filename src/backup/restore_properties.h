@@ -24,7 +24,9 @@ class RecordedProperties {
 
   private:
     NamespaceProperties properties_;
-    std::unordered_map<std::string, const EntryProperties*> links_;
+    // Folded paths; the links' to their index, so that a copy or a move stays right.
+    std::string rootKey_;
+    std::unordered_map<std::string, size_t> links_;
 };
 
 struct LoadedProperties {

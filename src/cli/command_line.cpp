@@ -80,8 +80,9 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
     });
     if (!options.restore.empty())
-        return RunRestoreCommand(
-            {options.restore, options.dryRun, options.quiet, options.checkTargets}, console);
+        return RunRestoreCommand({options.restore, options.dryRun, options.quiet,
+                                  options.checkTargets, options.properties},
+                                 console);
     if (!options.compare.empty()) return RunCompareCommand(options.compare, console);
     if (!options.verify.empty())
         return RunVerifyCommand(options.verify, options.checkTargets, options.quiet, console);

@@ -28,10 +28,9 @@ std::vector<AnsiString> PropertyDrift(const RecordedProperties& recorded,
         const EntryProperties* now = live.PropertiesOf(WideToAnsi(Utf8ToWide(entry.path)));
         if (!now) return;
         for (const PropertyChange& c : ChangedProperties(*now, entry))
-            lines.push_back(WideToAnsi(Utf8ToWide("~ " + entry.path + " " +
-                                                  (c.target.empty() ? "" : c.target + " ") +
-                                                  c.property + " " + c.now + " (was " +
-                                                  c.recorded + ")")));
+            lines.push_back(WideToAnsi(
+                Utf8ToWide("~ " + entry.path + " " + (c.target.empty() ? "" : c.target + " ") +
+                           c.property + " " + c.now + " (was " + c.recorded + ")")));
     };
     compare(recorded.All().root);
     for (const EntryProperties& link : recorded.All().links)
