@@ -50,10 +50,15 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
            const RecordedProperties* recorded, bool existing, bool quiet, Console console) {
     int links = 0, targets = 0, there = 0, failing = 0, checked = 0, unreachable = 0;
     int propertiesToSet = 0;
-    // The properties of each line as the namespace is before the plan adds anything.
+    // The properties of each line, and whether its target is there, as the namespace is before
+    // the plan adds anything.
     std::vector<std::vector<PropertyChange>> properties(records.size());
-    for (size_t i = 0; i < records.size(); ++i)
+    std::vector<bool> wasLive(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
         properties[i] = PropertiesToSet(records[i], recorded, live, existing);
+        wasLive[i] = records[i].parts &&
+                     live.HasTarget(records[i].parts->entryPath, records[i].parts->target);
+    }
     for (const PlannedLine& planned : PlanRestore(records, live)) {
         std::string said;
         switch (planned.action) {
@@ -83,6 +88,8 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
         console.out << ConsoleText(said + records[planned.index].text) << '\n';
         if (planned.action == PlannedLine::Action::WouldFail) continue;
         const bool added = planned.action != PlannedLine::Action::AlreadyThere;
+        // A line that repeats a target an earlier line adds finds it there, with defaults.
+        if (added == wasLive[planned.index]) continue;
         for (const PropertyChange& c : properties[planned.index]) {
             ++propertiesToSet;
             console.out << ConsoleText(
@@ -121,12 +128,12 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     for (BackupRecord& record : *read)
         if (!IsBlankLine(record.text)) records.push_back(std::move(record));
 
-    // What is live already, so that a target the platform refuses as existing is told apart
-    // from a path that overlaps another link.
     // The properties a dry run tells of, or that --properties compares with the live ones.
     LoadedProperties loaded;
     if (command.dryRun || command.properties)
         loaded = LoadMatchingProperties(PathFromUtf8(command.file));
+    // What is live already, so that a target the platform refuses as existing is told apart
+    // from a path that overlaps another link.
     TOXLDFS dfs;
     LiveNamespaces live;
     live.withProperties = loaded.recorded && (command.dryRun || command.properties);
