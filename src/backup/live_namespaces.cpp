@@ -27,12 +27,15 @@ size_t RootEnd(const std::u16string& path) {
 class HandlersGuard {
   public:
     explicit HandlersGuard(TOXLDFS& dfs)
-        : dfs_(dfs), enum2_(std::move(dfs.ONDFSEnum2)), enum2Wide_(std::move(dfs.ONDFSEnum2Wide)) {
+        : dfs_(dfs), enum2_(std::move(dfs.ONDFSEnum2)), enum2Wide_(std::move(dfs.ONDFSEnum2Wide)),
+          properties_(std::move(dfs.ONDFSEntryProperties)) {
         dfs.ONDFSEnum2Wide = nullptr;
+        dfs.ONDFSEntryProperties = nullptr;
     }
     ~HandlersGuard() {
         dfs_.ONDFSEnum2 = std::move(enum2_);
         dfs_.ONDFSEnum2Wide = std::move(enum2Wide_);
+        dfs_.ONDFSEntryProperties = std::move(properties_);
     }
     HandlersGuard(const HandlersGuard&) = delete;
     HandlersGuard& operator=(const HandlersGuard&) = delete;
@@ -41,6 +44,7 @@ class HandlersGuard {
     TOXLDFS& dfs_;
     TOXLDFS::tDFSEnum2 enum2_;
     TOXLDFS::tDFSEnum2Wide enum2Wide_;
+    TOXLDFS::tDFSEntryProperties properties_;
 };
 
 } // namespace
@@ -72,15 +76,28 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
         AnsiString path, share, comment;
     };
     std::vector<Report> reports;
+    std::vector<EntryProperties> entries;
+    std::string propertiesProblem;
     {
         HandlersGuard guard(dfs);
         dfs.ONDFSEnum2 = [&reports](TOXLDFS*, AnsiString Path, AnsiString Share, AnsiString Comment,
                                     int32_t, bool&) {
             reports.push_back({std::move(Path), std::move(Share), std::move(Comment)});
         };
+        if (withProperties)
+            dfs.ONDFSEntryProperties = [&](TOXLDFS*, const DFS_INFO_9& record) {
+                Expected<EntryProperties> properties = EntryPropertiesOf(record);
+                if (properties)
+                    entries.push_back(std::move(*properties));
+                else if (propertiesProblem.empty())
+                    propertiesProblem = properties.error().text;
+            };
         dfs.SetDFSEntry(AnsiToWide(root));
         const uint64_t swallowedBefore = dfs.SwallowedExceptions();
-        dfs.EnumLinks();
+        if (withProperties)
+            dfs.EnumLinksWithProperties();
+        else
+            dfs.EnumLinks();
         if (dfs.SwallowedExceptions() != swallowedBefore) {
             failures_.push_back(
                 {root, dfs.LastError(), "some reports were lost to an error while it was read"});
@@ -96,9 +113,22 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
         failures_.push_back({root, dfs.LastError(), std::move(error)});
         return;
     }
+    if (!propertiesProblem.empty()) {
+        failures_.push_back({root, ERROR_INVALID_DATA, std::move(propertiesProblem)});
+        return;
+    }
     namespaces_.push_back(root);
     for (const Report& r : reports)
         Add(r.path, r.share, r.comment);
+    for (EntryProperties& e : entries) {
+        std::u16string key = FoldCase(Utf8ToWide(e.path));
+        properties_.insert_or_assign(std::move(key), std::move(e));
+    }
+}
+
+const EntryProperties* LiveNamespaces::PropertiesOf(const AnsiString& entryPath) const {
+    auto found = properties_.find(Key(entryPath));
+    return found == properties_.end() ? nullptr : &found->second;
 }
 
 const LiveNamespaces::ReadFailure* LiveNamespaces::FailureFor(const AnsiString& entryPath) const {

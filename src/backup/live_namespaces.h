@@ -4,6 +4,7 @@
 #pragma once
 
 #include "backup/backup_record.h"
+#include "backup/properties_file.h"
 #include "dfs/toxldfs.h"
 
 #include <deque>
@@ -34,6 +35,10 @@ class LiveNamespaces {
         std::string error; // the status and the system's text for it
     };
 
+    // Whether the namespaces are read with every property of their entries (the level 9
+    // walk); an entry whose properties cannot be kept fails its namespace's reading.
+    bool withProperties = false;
+
     // Reads every namespace that the backup lines' entry paths name, each once, in the order
     // the lines first name them. Lines that are not backup lines are passed over.
     void ReadNamespacesOf(TOXLDFS& dfs, const std::vector<BackupRecord>& records);
@@ -48,6 +53,8 @@ class LiveNamespaces {
     const ReadFailure* FailureFor(const AnsiString& entryPath) const;
 
     const LiveEntry* Find(const AnsiString& entryPath) const;
+    // The properties of an entry as read (withProperties); null for an entry not read so.
+    const EntryProperties* PropertiesOf(const AnsiString& entryPath) const;
     bool HasTarget(const AnsiString& entryPath, const TargetParts& target) const;
     // A link whose path lies above or below the entry path: the platform keeps links from
     // nesting. Null when there is none.
@@ -79,6 +86,7 @@ class LiveNamespaces {
     // Folded paths of the links' parent folders (below the namespace), each with one link
     // under it.
     std::unordered_map<std::u16string, size_t> linkParents_;
+    std::unordered_map<std::u16string, EntryProperties> properties_; // folded path
     std::deque<LiveEntry> entries_;
     std::unordered_set<std::u16string> tried_;
     std::vector<AnsiString> namespaces_;

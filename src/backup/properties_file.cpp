@@ -314,6 +314,12 @@ bool ReadTarget(const Element& e, TargetProperties& target, std::string& why) {
 
 } // namespace
 
+std::string_view PropertyFlagName(uint32_t flag) {
+    for (const FlagName& f : kFlags)
+        if (f.flag == flag) return f.name;
+    return {};
+}
+
 std::string_view ReferralPriorityClassName(uint32_t priorityClass) {
     return priorityClass < std::size(kPriorityClasses) ? kPriorityClasses[priorityClass]
                                                        : std::string_view("SiteCostNormal");

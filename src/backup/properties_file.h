@@ -58,4 +58,8 @@ Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes);
 // PowerShell's names of a priority class ("SiteCostNormal", "GlobalHigh", ...).
 std::string_view ReferralPriorityClassName(uint32_t priorityClass);
 
+// PowerShell's name of one DFS_PROPERTY_FLAG_* bit ("EnableInsiteReferrals", ...); empty for a
+// bit it does not name.
+std::string_view PropertyFlagName(uint32_t flag);
+
 } // namespace kestrune

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "backup/properties_file.h"
+#include "backup/property_changes.h"
 #include "backup/restore_line.h"
 #include "dfs/toxldfs.h"
 
@@ -14,21 +15,25 @@
 
 namespace kestrune {
 
-// The links of a properties file by path, without regard to case.
+// The entries (the root and the links) of a properties file by path, without regard to case.
 class RecordedProperties {
   public:
     explicit RecordedProperties(NamespaceProperties properties);
-    const EntryProperties* Link(const AnsiString& entryPath) const;
+    const EntryProperties* Entry(const AnsiString& entryPath) const;
+    const NamespaceProperties& All() const { return properties_; }
 
   private:
     NamespaceProperties properties_;
-    std::unordered_map<std::string, const EntryProperties*> links_;
+    // Folded paths; the links' to their index, so that a copy or a move stays right.
+    std::string rootKey_;
+    std::unordered_map<std::string, size_t> links_;
 };
 
 struct LoadedProperties {
     std::optional<RecordedProperties> recorded;
     // Why a properties file that is there is not used (it cannot be read, or it belongs to
     // another version of the backup file), 8-bit text; empty when it is used or there is none.
+    // What follows from it is the caller's to say.
     std::string warning;
 };
 

@@ -28,8 +28,8 @@ class FlagsGuard {
 
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
-                               const TargetIsLive& targetIsLive,
-                               const RecordedProperties* recorded) {
+                               const TargetIsLive& targetIsLive, const RecordedProperties* recorded,
+                               const LivePropertiesOf& liveProperties) {
     RestoredLine result;
     const Expected<BackupLineParts>& parts = record.parts;
     if (!parts) {
@@ -50,8 +50,8 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
                 clYellow);
     if (processMessages) processMessages();
     std::string failedProperty;
+    const EntryProperties* link = recorded ? recorded->Entry(parts->entryPath) : nullptr;
     if (dfs.AddLink()) {
-        const EntryProperties* link = recorded ? recorded->Link(parts->entryPath) : nullptr;
         if (!link ||
             ApplyRecordedProperties(dfs, *link, target, !record.furtherTarget, failedProperty)) {
             log.AddLine("Restored", clLime);
@@ -59,10 +59,28 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
         }
     }
     result.status = dfs.LastError();
-    if (result.status == ERROR_FILE_EXISTS && targetIsLive && targetIsLive(*parts)) {
-        result.outcome = RestoredLine::Outcome::AlreadyThere;
-        log.AddLine("Already there", clLime);
-        return result;
+    bool targetWasThere = false;
+    if (failedProperty.empty() && result.status == ERROR_FILE_EXISTS && targetIsLive &&
+        targetIsLive(*parts)) {
+        targetWasThere = true;
+        const EntryProperties* now =
+            link && liveProperties ? liveProperties(parts->entryPath) : nullptr;
+        const std::vector<PropertyChange> changes =
+            now ? ChangesOfLine(ChangedProperties(*now, *link), target, !record.furtherTarget)
+                : std::vector<PropertyChange>();
+        if (changes.empty()) {
+            result.outcome = RestoredLine::Outcome::AlreadyThere;
+            log.AddLine("Already there", clLime);
+            return result;
+        }
+        if (SetRecordedProperties(dfs, changes, *link, failedProperty)) {
+            result.outcome = RestoredLine::Outcome::PropertiesSet;
+            result.propertiesSet = DescribeChanges(changes);
+            log.AddLine("Already there; set " + WideToAnsi(Utf8ToWide(result.propertiesSet)),
+                        clLime);
+            return result;
+        }
+        result.status = dfs.LastError();
     }
     result.outcome = RestoredLine::Outcome::Failed;
     result.reason = TrimControls(ErrorText(static_cast<int32_t>(result.status)));
@@ -71,7 +89,9 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     if (!dfs.LastErrorDetail().empty())
         result.reason += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
     if (!failedProperty.empty())
-        result.reason += " (the target was added; " + failedProperty + " was not set)";
+        result.reason +=
+            (targetWasThere ? " (the target was there; " : " (the target was added; ") +
+            failedProperty + " was not set)";
     log.AddLine("Failed " + result.reason, clRed);
     return result;
 }
@@ -88,7 +108,9 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
     if (applyProperties && !backupFile.empty()) {
         LoadedProperties loaded = LoadMatchingProperties(backupFile);
         recorded = std::move(loaded.recorded);
-        result.propertiesWarning = std::move(loaded.warning);
+        if (!loaded.warning.empty())
+            result.propertiesWarning =
+                loaded.warning + "; links are restored with the platform's defaults";
         if (!result.propertiesWarning.empty())
             log_.AddLine("Properties not applied: " + result.propertiesWarning, clYellow);
     }
@@ -107,7 +129,7 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
             }
             RestoredLine done =
                 RestoreBackupLine(records[i], noSlashes, dfs_, log_, processMessages, targetIsLive,
-                                  recorded ? &*recorded : nullptr);
+                                  recorded ? &*recorded : nullptr, liveProperties);
             done.index = i;
             result.lines.push_back(done);
             if (lineDone) lineDone(done);

@@ -67,16 +67,22 @@ class AllLines : public RestoreSelection {
 };
 
 struct RestoredLine {
-    enum class Outcome { Restored, AlreadyThere, Failed, NotABackupLine };
+    // PropertiesSet: the target was there, and the recorded properties that differed from the
+    // live ones were set.
+    enum class Outcome { Restored, AlreadyThere, PropertiesSet, Failed, NotABackupLine };
     int index = 0;
     Outcome outcome = Outcome::Restored;
-    uint32_t status = 0; // the component's LastError after a failed AddLink
-    AnsiString reason;   // why it failed, as the log says it after "Failed "
+    uint32_t status = 0;       // the component's LastError after a failed AddLink
+    AnsiString reason;         // why it failed, as the log says it after "Failed "
+    std::string propertiesSet; // PropertiesSet: which, with their values (DescribeChanges)
 };
 
 // Whether the namespace held the line's target before the platform refused it as existing:
 // the platform gives the same answer for a path that overlaps another link.
 using TargetIsLive = std::function<bool(const BackupLineParts& line)>;
+
+// The properties an entry has now, as read before the run; null when they are not known.
+using LivePropertiesOf = std::function<const EntryProperties*(const AnsiString& entryPath)>;
 
 struct RestoreRunResult {
     std::vector<RestoredLine> lines;
@@ -111,6 +117,9 @@ class RestoreRun {
     // Whether the links created and the targets added get the properties the properties file
     // beside backupFile records.
     bool applyProperties = true;
+    // When set, a line whose target is already there also gets the recorded properties that
+    // differ from these: its target's, and its entry's for the line that stands for the entry.
+    LivePropertiesOf liveProperties;
 
     RestoreRunResult Run(const RestoreSelection& selection);
 
@@ -125,11 +134,13 @@ class RestoreRun {
 // (red). A line without the five fields of a backup line, or holding a NUL, gives one red line
 // and no call.
 // With recorded properties, the target added (and the link, for a line that is its entry's
-// first target) gets them; a property that cannot be set fails the line, naming it.
+// first target) gets them; a property that cannot be set fails the line, naming it. With
+// liveProperties too, a target already there gets the recorded properties that differ.
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive = nullptr,
-                               const RecordedProperties* recorded = nullptr);
+                               const RecordedProperties* recorded = nullptr,
+                               const LivePropertiesOf& liveProperties = nullptr);
 
 // The completion lines and the log file beside the backup file (backup file name +
 // "_restore.txt"; none when backupFile is empty). A log that cannot be written does not stop

@@ -33,7 +33,8 @@ std::string UsageText() {
            "                                            nothing\n"
            "       kestrune --compare FILE              a backup file against its live namespace:\n"
            "                                            - only in the file, + added since,\n"
-           "                                            ~ comment changed\n"
+           "                                            ~ comment changed, ~ property changed\n"
+           "                                            (live value, then the recorded one)\n"
            "       kestrune --verify FILE               list the file's targets that are not live\n"
            "       kestrune --diff OLD NEW              two backup files, as --compare shows "
            "them:\n"
@@ -48,6 +49,9 @@ std::string UsageText() {
            "                   target's file server for its share over SMB: reachable, or\n"
            "                   unreachable (code: text); KESTRUNE_SMB_TIMEOUT seconds per\n"
            "                   server (5)\n"
+           "         --properties  (--restore FILE [--dry-run]) also set the recorded\n"
+           "                   properties of links and targets that are there and differ\n"
+           "                   (state, referral time, flags, view permissions, priority)\n"
            "         a lone -- ends the options\n"
            "exit status: 0 done: backed up, every line restored or already there, no\n"
            "               differences, every target live (and reachable)\n"
@@ -80,8 +84,9 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
     });
     if (!options.restore.empty())
-        return RunRestoreCommand(
-            {options.restore, options.dryRun, options.quiet, options.checkTargets}, console);
+        return RunRestoreCommand({options.restore, options.dryRun, options.quiet,
+                                  options.checkTargets, options.properties},
+                                 console);
     if (!options.compare.empty()) return RunCompareCommand(options.compare, console);
     if (!options.verify.empty())
         return RunVerifyCommand(options.verify, options.checkTargets, options.quiet, console);

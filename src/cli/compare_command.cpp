@@ -2,7 +2,9 @@
 
 #include "backup/live_namespaces.h"
 #include "backup/namespace_compare.h"
+#include "backup/restore_properties.h"
 #include "backup/run_report.h"
+#include "base/paths.h"
 #include "cli/backup_input.h"
 #include "cli/target_check.h"
 
@@ -17,16 +19,43 @@ std::string Count(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// "~ <entry> [<target>] <property> <live value> (was <recorded value>)" for every property of
+// the recorded entries that differs live, in the properties file's order, 8-bit text.
+std::vector<AnsiString> PropertyDrift(const RecordedProperties& recorded,
+                                      const LiveNamespaces& live) {
+    std::vector<AnsiString> lines;
+    auto compare = [&](const EntryProperties& entry) {
+        const EntryProperties* now = live.PropertiesOf(WideToAnsi(Utf8ToWide(entry.path)));
+        if (!now) return;
+        for (const PropertyChange& c : ChangedProperties(*now, entry))
+            lines.push_back(WideToAnsi(
+                Utf8ToWide("~ " + entry.path + " " + (c.target.empty() ? "" : c.target + " ") +
+                           c.property + " " + c.now + " (was " + c.recorded + ")")));
+    };
+    compare(recorded.All().root);
+    for (const EntryProperties& link : recorded.All().links)
+        compare(link);
+    return lines;
+}
+
 // The file held against the namespaces it names; nothing (and the reason on standard error)
 // when the file or one of them cannot be read.
-// read, when given, receives the file's records.
+// read, when given, receives the file's records. drift, when given, receives the properties
+// that changed since the properties file beside the file was written, when it belongs to it.
 std::optional<NamespaceComparison> CompareFile(const std::string& file, Console console,
-                                               std::vector<BackupRecord>* read = nullptr) {
+                                               std::vector<BackupRecord>* read = nullptr,
+                                               std::vector<AnsiString>* drift = nullptr) {
     std::optional<std::vector<BackupRecord>> records = ReadBackupInput(file, console);
     if (!records) return std::nullopt;
     if (read) *read = *records;
+    LoadedProperties properties;
+    if (drift) properties = LoadMatchingProperties(PathFromUtf8(file));
+    if (!properties.warning.empty())
+        console.err << "kestrune: warning: " << ConsoleText(properties.warning)
+                    << "; properties are not compared\n";
     TOXLDFS dfs;
     LiveNamespaces live;
+    live.withProperties = properties.recorded.has_value();
     live.ReadNamespacesOf(dfs, *records);
     for (const LiveNamespaces::ReadFailure& failure : live.Failures())
         console.err << "kestrune: " << ConsoleText(failure.root)
@@ -40,6 +69,7 @@ std::optional<NamespaceComparison> CompareFile(const std::string& file, Console 
     for (int index : comparison.notBackupLines)
         console.err << "kestrune: line " << index + 1 << " is not a backup line and was left out: "
                     << ConsoleText((*records)[index].text) << "\n";
+    if (properties.recorded) *drift = PropertyDrift(*properties.recorded, live);
     return comparison;
 }
 
@@ -50,9 +80,10 @@ struct DifferenceWords {
     const char* onlySecond;
 };
 
-// The lines "- ", "+ " and "~ " of the differences, then a summary; the exit status.
+// The lines "- ", "+ " and "~ " of the differences and of the properties that changed
+// (drift), then a summary; the exit status.
 int PrintDifferences(const NamespaceComparison& comparison, const DifferenceWords& words,
-                     Console console) {
+                     Console console, const std::vector<AnsiString>& drift = {}) {
     using Kind = NamespaceDifference::Kind;
     for (const NamespaceDifference& d : comparison.differences) {
         switch (d.kind) {
@@ -67,16 +98,22 @@ int PrintDifferences(const NamespaceComparison& comparison, const DifferenceWord
             break;
         }
     }
-    if (comparison.differences.empty()) {
+    for (const AnsiString& line : drift)
+        console.out << ConsoleText(line) << '\n';
+    if (comparison.differences.empty() && drift.empty()) {
         console.out << words.identical << "\n";
         return kExitSuccess;
     }
-    console.out << Count(static_cast<int>(comparison.differences.size()), "difference",
-                         "differences")
+    console.out << Count(static_cast<int>(comparison.differences.size() + drift.size()),
+                         "difference", "differences")
                 << ": " << comparison.Count(Kind::OnlyInFile) << " " << words.onlyFirst << ", "
                 << comparison.Count(Kind::OnlyLive) << " " << words.onlySecond << ", "
                 << Count(comparison.Count(Kind::CommentChanged), "comment", "comments")
-                << " changed\n";
+                << " changed";
+    if (!drift.empty())
+        console.out << ", " << Count(static_cast<int>(drift.size()), "property", "properties")
+                    << " changed";
+    console.out << "\n";
     return kExitFailure;
 }
 
@@ -100,14 +137,15 @@ bool ReportNotBackupLines(const std::string& file, const std::vector<BackupRecor
 } // namespace
 
 int RunCompareCommand(const std::string& file, Console console) {
-    std::optional<NamespaceComparison> comparison = CompareFile(file, console);
+    std::vector<AnsiString> drift;
+    std::optional<NamespaceComparison> comparison = CompareFile(file, console, nullptr, &drift);
     if (!comparison) return kExitUsage;
     return PrintDifferences(
         *comparison,
         {"no differences: " + Count(comparison->fileTargets, "target", "targets") +
              " in the file, all live",
          "only in the file (a restore would add them)", "added since"},
-        console);
+        console, drift);
 }
 
 int RunDiffCommand(const std::string& oldFile, const std::string& newFile, Console console) {

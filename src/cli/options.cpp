@@ -35,6 +35,8 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             options.dryRun = true;
         else if (a == "--check-targets")
             options.checkTargets = true;
+        else if (a == "--properties")
+            options.properties = true;
         else if (a == "--restore")
             fileOf(options.restore);
         else if (a == "--compare")
@@ -67,6 +69,8 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         options.error = "--restore, --compare, --verify and --diff cannot be combined";
     else if (options.dryRun && options.restore.empty())
         options.error = "--dry-run goes with --restore";
+    else if (options.properties && options.restore.empty())
+        options.error = "--properties goes with --restore";
     else if (options.checkTargets && !options.dryRun && options.verify.empty())
         options.error = "--check-targets goes with --restore FILE --dry-run or with --verify FILE";
     else if (options.keep > 0 && actions > 0)

@@ -13,6 +13,7 @@ struct Options {
     bool quiet = false;
     bool dryRun = false;
     bool checkTargets = false; // --check-targets: ask the targets' file servers for their shares
+    bool properties = false;   // --properties: a restore sets existing links' properties too
     std::string restore;       // FILE of --restore
     std::string compare;       // FILE of --compare
     std::string verify;        // FILE of --verify

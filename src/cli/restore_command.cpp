@@ -3,6 +3,7 @@
 #include "backup/live_namespaces.h"
 #include "backup/propagation_note.h"
 #include "backup/restore_plan.h"
+#include "backup/restore_properties.h"
 #include "backup/run_report.h"
 #include "backup/text_restore_log.h"
 #include "base/paths.h"
@@ -20,10 +21,44 @@ std::string Count(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// The recorded properties a restore would set for one planned line: a new link's or target's
+// that differ from the platform's defaults; with existing, those of a target already there
+// (and its entry's) that differ from the live ones. Taken before the plan changes live.
+std::vector<PropertyChange> PropertiesToSet(const BackupRecord& record,
+                                            const RecordedProperties* recorded,
+                                            const LiveNamespaces& live, bool existing) {
+    if (!recorded || !record.parts) return {};
+    const BackupLineParts& parts = *record.parts;
+    const EntryProperties* link = recorded->Entry(parts.entryPath);
+    if (!link) return {};
+    const EntryProperties* now = nullptr;
+    EntryProperties fresh;
+    if (!live.HasTarget(parts.entryPath, parts.target)) {
+        fresh = NewLinkProperties(link->path, parts.target);
+        now = &fresh;
+    } else if (existing) {
+        now = live.PropertiesOf(parts.entryPath);
+    }
+    if (!now) return {};
+    return ChangesOfLine(ChangedProperties(*now, *link), parts.target, !record.furtherTarget);
+}
+
 // answers: each record's share as its server told it (--check-targets); empty without a check.
+// recorded: the properties file's, when it belongs to the file; existing: --properties.
 int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
-           const std::vector<std::optional<ShareAnswer>>& answers, bool quiet, Console console) {
+           const std::vector<std::optional<ShareAnswer>>& answers,
+           const RecordedProperties* recorded, bool existing, bool quiet, Console console) {
     int links = 0, targets = 0, there = 0, failing = 0, checked = 0, unreachable = 0;
+    int propertiesToSet = 0;
+    // The properties of each line, and whether its target is there, as the namespace is before
+    // the plan adds anything.
+    std::vector<std::vector<PropertyChange>> properties(records.size());
+    std::vector<bool> wasLive(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        properties[i] = PropertiesToSet(records[i], recorded, live, existing);
+        wasLive[i] = records[i].parts &&
+                     live.HasTarget(records[i].parts->entryPath, records[i].parts->target);
+    }
     for (const PlannedLine& planned : PlanRestore(records, live)) {
         std::string said;
         switch (planned.action) {
@@ -51,11 +86,27 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
             said.insert(said.size() - 2, ", " + TargetOutcome(answer));
         }
         console.out << ConsoleText(said + records[planned.index].text) << '\n';
+        if (planned.action == PlannedLine::Action::WouldFail) continue;
+        const bool added = planned.action != PlannedLine::Action::AlreadyThere;
+        // A line that repeats a target an earlier line adds finds it there, with defaults.
+        if (added == wasLive[planned.index]) continue;
+        for (const PropertyChange& c : properties[planned.index]) {
+            ++propertiesToSet;
+            console.out << ConsoleText(
+                               WideToAnsi(Utf8ToWide(
+                                   "would set " + c.property +
+                                   (c.target.empty() ? "" : " of the target") + " " + c.recorded +
+                                   (added ? " (default " : " (now ") + c.now + "): ")) +
+                               records[planned.index].text)
+                        << '\n';
+        }
     }
     if (!quiet || failing > 0 || unreachable > 0) {
         console.err << "kestrune: dry run, nothing was changed: " << Count(links, "link", "links")
                     << " and " << Count(targets, "target", "targets") << " to add, " << there
                     << " already there, " << failing << " would fail";
+        if (propertiesToSet > 0)
+            console.err << ", " << Count(propertiesToSet, "property", "properties") << " to set";
         if (!answers.empty())
             console.err << "; " << unreachable << " of " << Count(checked, "target", "targets")
                         << " unreachable";
@@ -77,16 +128,26 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     for (BackupRecord& record : *read)
         if (!IsBlankLine(record.text)) records.push_back(std::move(record));
 
+    // The properties a dry run tells of, or that --properties compares with the live ones.
+    LoadedProperties loaded;
+    if (command.dryRun || command.properties)
+        loaded = LoadMatchingProperties(PathFromUtf8(command.file));
     // What is live already, so that a target the platform refuses as existing is told apart
     // from a path that overlaps another link.
     TOXLDFS dfs;
     LiveNamespaces live;
+    live.withProperties = loaded.recorded && (command.dryRun || command.properties);
     live.ReadNamespacesOf(dfs, records);
-    if (command.dryRun)
+    if (command.dryRun) {
+        if (!loaded.warning.empty())
+            console.err << "kestrune: warning: " << ConsoleText(loaded.warning)
+                        << "; links would be restored with the platform's defaults\n";
         return DryRun(records, live,
                       check ? check->Check(records, command.quiet, console)
                             : std::vector<std::optional<ShareAnswer>>(),
+                      loaded.recorded ? &*loaded.recorded : nullptr, command.properties,
                       command.quiet, console);
+    }
     for (const LiveNamespaces::ReadFailure& failure : live.Failures())
         console.err << "kestrune: " << ConsoleText(failure.root) << " could not be read ("
                     << ConsoleText(failure.error) << ")\n";
@@ -98,8 +159,12 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     run.targetIsLive = [&live](const BackupLineParts& line) {
         return live.HasTarget(line.entryPath, line.target);
     };
+    if (command.properties)
+        run.liveProperties = [&live](const AnsiString& entryPath) {
+            return live.PropertiesOf(entryPath);
+        };
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
-    int restored = 0, there = 0, failed = 0;
+    int restored = 0, there = 0, propertiesSet = 0, failed = 0;
     std::vector<AnsiString> restoredRoots;
     run.lineDone = [&](const RestoredLine& done) {
         const BackupRecord& record = records[done.index];
@@ -114,6 +179,10 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
         case RestoredLine::Outcome::AlreadyThere:
             ++there;
             said = "already there: ";
+            break;
+        case RestoredLine::Outcome::PropertiesSet:
+            ++propertiesSet;
+            said = "set properties (" + WideToAnsi(Utf8ToWide(done.propertiesSet)) + "): ";
             break;
         case RestoredLine::Outcome::Failed:
         case RestoredLine::Outcome::NotABackupLine: {
@@ -141,8 +210,11 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
         console.err << "kestrune: the restore log was not written: " << result.logError << "\n";
     if (!command.quiet || failed > 0)
         console.err << "kestrune: " << Count(static_cast<int>(records.size()), "line", "lines")
-                    << ": " << restored << " restored, " << there << " already there, " << failed
-                    << " failed"
+                    << ": " << restored << " restored, " << there << " already there, "
+                    << (command.properties
+                            ? std::to_string(propertiesSet) + " with properties set, "
+                            : std::string())
+                    << failed << " failed"
                     << (result.logError.empty() ? "; the log is " + logFile.string() : "") << "\n";
     if (!command.quiet && !restoredRoots.empty() && PlatformWritesIntoDirectory())
         console.err << "kestrune: " << ConsoleText(PropagationNote(restoredRoots)) << "\n";

@@ -1,5 +1,5 @@
-// --restore FILE [--dry-run]: every line of a backup file restored without a window, or what a
-// restore would do.
+// --restore FILE [--dry-run] [--properties]: every line of a backup file restored without a window,
+// or what a restore would do.
 #pragma once
 
 #include "cli/command_line.h"
@@ -13,6 +13,8 @@ struct RestoreCommand {
     bool dryRun = false;
     bool quiet = false;
     bool checkTargets = false; // with dryRun: each target's share asked of its server
+    // Links and targets already there get the recorded properties that differ.
+    bool properties = false;
 };
 
 int RunRestoreCommand(const RestoreCommand& command, Console console);

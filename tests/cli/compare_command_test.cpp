@@ -105,5 +105,47 @@ TEST_F(CompareCommandTest, VerifyListsTheMissingTargets) {
     EXPECT_EQ(err.str(), "");
 }
 
+TEST_F(CompareCommandTest, NamesEachPropertyChangedSinceTheBackupWithBothValues) {
+    const std::string file = (BackUp("b") / "Public.txt").string();
+    DFS_INFO_102 ttl{300};
+    ASSERT_EQ(NetDfsSetInfo(u"\\\\example.com\\Public\\Policies", nullptr, nullptr, 102,
+                            reinterpret_cast<const uint8_t*>(&ttl)),
+              0u);
+    DFS_INFO_104 priority{{DfsSiteCostNormalPriorityClass, 0, 0}};
+    ASSERT_EQ(NetDfsSetInfo(u"\\\\example.com\\Public\\Software", u"FS2", u"Software", 104,
+                            reinterpret_cast<const uint8_t*>(&priority)),
+              0u);
+    DFS_INFO_101 online{DFS_STORAGE_STATE_ONLINE};
+    ASSERT_EQ(NetDfsSetInfo(u"\\\\example.com\\Public\\Software", u"FS3", u"Software\\Mirror", 101,
+                            reinterpret_cast<const uint8_t*>(&online)),
+              0u);
+
+    EXPECT_EQ(Run({"--compare", file}), kExitFailure) << err.str();
+    EXPECT_EQ(
+        Lines(out.str()),
+        (std::vector<std::string>{
+            R"(~ \\example.com\Public\Policies TimeToLiveSec 300 (was 600))",
+            R"(~ \\example.com\Public\Software \\FS2\Software ReferralPriorityClass SiteCostNormal (was GlobalHigh))",
+            R"(~ \\example.com\Public\Software \\FS3\Software\Mirror State Online (was Offline))",
+            "3 differences: 0 only in the file (a restore would add them), 0 added since, "
+            "0 comments changed, 3 properties changed"}));
+    EXPECT_EQ(err.str(), "");
+    // Verify holds only the targets against the namespace.
+    EXPECT_EQ(Run({"--verify", file}), kExitSuccess) << out.str();
+}
+
+TEST_F(CompareCommandTest, PropertiesOfAnotherVersionOfTheFileAreNotCompared) {
+    const std::filesystem::path file = BackUp("b") / "Public.txt";
+    DFS_INFO_102 ttl{300};
+    ASSERT_EQ(NetDfsSetInfo(u"\\\\example.com\\Public\\Policies", nullptr, nullptr, 102,
+                            reinterpret_cast<const uint8_t*>(&ttl)),
+              0u);
+    WriteWholeFile(file, ReadWholeFile(file) + "\r\n");
+    EXPECT_EQ(Run({"--compare", file.string()}), kExitSuccess);
+    EXPECT_EQ(out.str(), "no differences: 8 targets in the file, all live\n");
+    EXPECT_EQ(err.str(), "kestrune: warning: the properties file belongs to another version of "
+                         "the backup file; properties are not compared\n");
+}
+
 } // namespace
 } // namespace kestrune

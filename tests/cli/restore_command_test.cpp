@@ -72,7 +72,16 @@ TEST_F(RestoreCommandTest, DryRunSaysWhatARestoreWouldDoAndChangesNothing) {
     DeleteLink("Public", "/Policies");
     const std::string domainBefore = ReadWholeFile(domainFile);
     const std::string file = (backups / "Public.txt").string();
+    const std::string policies =
+        R"(dfscmd /map "\\example.com\Public\Policies" "\\FS1\Policies" "Read "before" you sign")";
+    const std::string software1 =
+        "dfscmd /map " + kSoftware + R"( "\\FS1\Software" )" + kSoftwareComment;
+    const std::string software2 =
+        "dfscmd /add " + kSoftware + R"( "\\FS2\Software" )" + kSoftwareComment;
+    const std::string software3 =
+        "dfscmd /add " + kSoftware + R"( "\\FS3\Software\Mirror" )" + kSoftwareComment;
 
+    // A link or target to add gets the recorded properties that differ from the defaults.
     EXPECT_EQ(Run({"--restore", file, "--dry-run"}), kExitSuccess) << err.str();
     EXPECT_EQ(
         Lines(out.str()),
@@ -80,16 +89,23 @@ TEST_F(RestoreCommandTest, DryRunSaysWhatARestoreWouldDoAndChangesNothing) {
             "already there: dfscmd /map " + kPublicRoot,
             R"(already there: dfscmd /map "\\example.com\Public\Data\Projects" "\\FS1\Projects" "")",
             R"(already there: dfscmd /map "\\example.com\Public\Data\Templates" "\\FS2\Templates" "")",
-            R"(would add the link: dfscmd /map "\\example.com\Public\Policies" "\\FS1\Policies" "Read "before" you sign")",
-            "would add the link: dfscmd /map " + kSoftware + R"( "\\FS1\Software" )" +
-                kSoftwareComment,
+            "would add the link: " + policies,
+            "would set State Offline (default Online): " + policies,
+            "would set TimeToLiveSec 600 (default 1800): " + policies,
+            "would set EnableTargetFailback true (default false): " + policies,
+            "would add the link: " + software1,
+            "would set EnableInsiteReferrals true (default false): " + software1,
             R"(already there: dfscmd /add "\\example.com\Public" "\\DC2\Public" "Company public share")",
-            "would add a target: dfscmd /add " + kSoftware + R"( "\\FS2\Software" )" +
-                kSoftwareComment,
-            "would add a target: dfscmd /add " + kSoftware + R"( "\\FS3\Software\Mirror" )" +
-                kSoftwareComment}));
+            "would add a target: " + software2,
+            "would set ReferralPriorityClass of the target GlobalHigh (default SiteCostNormal): " +
+                software2,
+            "would add a target: " + software3,
+            "would set State of the target Offline (default Online): " + software3,
+            "would set ReferralPriorityClass of the target SiteCostLow (default SiteCostNormal): " +
+                software3,
+            "would set ReferralPriorityRank of the target 3 (default 0): " + software3}));
     EXPECT_EQ(err.str(), "kestrune: dry run, nothing was changed: 2 links and 2 targets to add, "
-                         "4 already there, 0 would fail\n");
+                         "4 already there, 0 would fail, 8 properties to set\n");
     EXPECT_EQ(Run({"--quiet", "--dry-run", "--restore", file}), kExitSuccess);
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);

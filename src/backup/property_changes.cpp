@@ -1,0 +1,148 @@
+#include "backup/property_changes.h"
+
+#include "base/case_fold.h"
+#include "base/security_descriptor.h"
+
+namespace kestrune {
+namespace {
+
+// A new link's referral time, as Windows gives it.
+constexpr uint32_t kNewLinkTimeToLive = 1800;
+
+std::u16string FoldedUtf8(const std::string& utf8) {
+    return FoldCase(Utf8ToWide(utf8));
+}
+
+std::u16string FoldedTarget(const TargetParts& target) {
+    return FoldCase(AnsiToWide("\\\\" + target.server + "\\" + target.share));
+}
+
+const char* StateName(bool online) {
+    return online ? "Online" : "Offline";
+}
+
+const TargetProperties* FindTarget(const EntryProperties& entry, const std::u16string& folded) {
+    for (const TargetProperties& t : entry.targets)
+        if (FoldedUtf8(t.targetPath) == folded) return &t;
+    return nullptr;
+}
+
+} // namespace
+
+std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
+                                              const EntryProperties& recorded) {
+    using Kind = PropertyChange::Kind;
+    std::vector<PropertyChange> changes;
+    auto note = [&](Kind kind, std::string property, std::string target, std::string nowValue,
+                    std::string recordedValue, uint32_t flag = 0) {
+        if (nowValue != recordedValue)
+            changes.push_back({kind, flag, std::move(property), std::move(target),
+                               std::move(nowValue), std::move(recordedValue)});
+    };
+    note(Kind::State, "State", {}, StateName(now.online), StateName(recorded.online));
+    note(Kind::TimeToLive, "TimeToLiveSec", {}, std::to_string(now.timeToLiveSec),
+         std::to_string(recorded.timeToLiveSec));
+    for (uint32_t bit = 1; bit != 0; bit <<= 1) {
+        std::string_view name = PropertyFlagName(bit);
+        if (name.empty()) continue;
+        note(Kind::Flag, std::string(name), {}, (now.flags & bit) ? "true" : "false",
+             (recorded.flags & bit) ? "true" : "false", bit);
+    }
+    auto sddl = [](const std::string& text) { return text.empty() ? std::string("none") : text; };
+    note(Kind::ViewPermissions, "ViewPermissions", {}, sddl(now.viewSddl), sddl(recorded.viewSddl));
+    for (const TargetProperties& r : recorded.targets) {
+        const TargetProperties* t = FindTarget(now, FoldedUtf8(r.targetPath));
+        if (!t) continue;
+        note(Kind::TargetState, "State", r.targetPath, StateName(t->online), StateName(r.online));
+        note(Kind::TargetPriority, "ReferralPriorityClass", r.targetPath,
+             std::string(ReferralPriorityClassName(t->priorityClass)),
+             std::string(ReferralPriorityClassName(r.priorityClass)));
+        note(Kind::TargetPriority, "ReferralPriorityRank", r.targetPath,
+             std::to_string(t->priorityRank), std::to_string(r.priorityRank));
+    }
+    return changes;
+}
+
+EntryProperties NewLinkProperties(const std::string& path, const TargetParts& target) {
+    EntryProperties fresh;
+    fresh.path = path;
+    fresh.timeToLiveSec = kNewLinkTimeToLive;
+    fresh.targets.push_back(
+        {WideToUtf8(AnsiToWide("\\\\" + target.server + "\\" + target.share)), true, 0, 0});
+    return fresh;
+}
+
+std::vector<PropertyChange> ChangesOfLine(const std::vector<PropertyChange>& changes,
+                                          const TargetParts& target, bool withEntry) {
+    const std::u16string wanted = FoldedTarget(target);
+    std::vector<PropertyChange> ofLine;
+    for (const PropertyChange& c : changes)
+        if (c.target.empty() ? withEntry : FoldedUtf8(c.target) == wanted) ofLine.push_back(c);
+    return ofLine;
+}
+
+std::string DescribeChanges(const std::vector<PropertyChange>& changes) {
+    std::string text;
+    for (const PropertyChange& c : changes)
+        text += (text.empty() ? "" : ", ") + c.property + " " + c.recorded;
+    return text;
+}
+
+bool SetRecordedProperties(TOXLDFS& dfs, const std::vector<PropertyChange>& changes,
+                           const EntryProperties& recorded, std::string& failedProperty) {
+    using Kind = PropertyChange::Kind;
+    for (const PropertyChange& c : changes) {
+        bool done = false;
+        const TargetProperties* t =
+            c.target.empty() ? nullptr : FindTarget(recorded, FoldedUtf8(c.target));
+        switch (c.kind) {
+        case Kind::State: {
+            DFS_INFO_101 state{recorded.online ? DFS_VOLUME_STATE_ONLINE
+                                               : DFS_VOLUME_STATE_OFFLINE};
+            done = dfs.SetInfo(101, &state, false);
+            break;
+        }
+        case Kind::TimeToLive: {
+            DFS_INFO_102 ttl{recorded.timeToLiveSec};
+            done = dfs.SetInfo(102, &ttl, false);
+            break;
+        }
+        case Kind::Flag: {
+            DFS_INFO_103 flags{c.flag, recorded.flags & c.flag};
+            done = dfs.SetInfo(103, &flags, false);
+            break;
+        }
+        case Kind::ViewPermissions: {
+            // No recorded permissions: an empty descriptor takes the link's away.
+            Expected<std::string> sd = recorded.viewSddl.empty()
+                                           ? Expected<std::string>(std::string())
+                                           : SddlToSecurityDescriptor(recorded.viewSddl);
+            if (!sd) break;
+            DFS_INFO_150 view{static_cast<uint32_t>(sd->size()),
+                              sd->empty() ? nullptr : reinterpret_cast<uint8_t*>(sd->data())};
+            done = dfs.SetInfo(150, &view, false);
+            break;
+        }
+        case Kind::TargetState: {
+            if (!t) break;
+            DFS_INFO_101 state{t->online ? DFS_STORAGE_STATE_ONLINE : DFS_STORAGE_STATE_OFFLINE};
+            done = dfs.SetInfo(101, &state, true);
+            break;
+        }
+        case Kind::TargetPriority: {
+            if (!t) break;
+            DFS_INFO_104 priority{{static_cast<DFS_TARGET_PRIORITY_CLASS>(t->priorityClass),
+                                   static_cast<uint16_t>(t->priorityRank), 0}};
+            done = dfs.SetInfo(104, &priority, true);
+            break;
+        }
+        }
+        if (!done) {
+            failedProperty = c.property + (c.target.empty() ? "" : " of the target");
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace kestrune

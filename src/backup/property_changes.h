@@ -1,0 +1,51 @@
+// What differs between an entry's properties as they are and as a properties file records
+// them, and how each difference is set back: one comparison for the compare's drift report,
+// the dry run and the restore alike.
+#pragma once
+
+#include "backup/properties_file.h"
+#include "backup/restore_line.h"
+#include "dfs/toxldfs.h"
+
+#include <string>
+#include <vector>
+
+namespace kestrune {
+
+struct PropertyChange {
+    enum class Kind { State, TimeToLive, Flag, ViewPermissions, TargetState, TargetPriority };
+    Kind kind = Kind::State;
+    uint32_t flag = 0;    // Flag: the DFS_PROPERTY_FLAG_* bit
+    std::string property; // as the properties file names it ("TimeToLiveSec", ...)
+    // A target property's target (\\server\share, UTF-8, as recorded); empty for the entry's.
+    std::string target;
+    std::string now;      // the value as it is, written as the properties file writes it
+    std::string recorded; // the value the file records
+};
+
+// Every property of recorded that differs in now: the entry's state, referral time, flags and
+// view permissions, then each recorded target's state, priority class and rank, in the
+// recorded order. Targets match by path, case ignored; a target that only one side has is
+// no property change (the backup lines tell of it). Comments are left to the backup lines.
+std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
+                                              const EntryProperties& recorded);
+
+// What a new link has before a restore sets anything: Windows' defaults, with the one target
+// given.
+EntryProperties NewLinkProperties(const std::string& path, const TargetParts& target);
+
+// The changes that concern one backup line: the entry's own (withEntry, for the line that
+// stands for its entry) and those of the line's target.
+std::vector<PropertyChange> ChangesOfLine(const std::vector<PropertyChange>& changes,
+                                          const TargetParts& target, bool withEntry);
+
+// "State Offline, TimeToLiveSec 300": the recorded values the changes set.
+std::string DescribeChanges(const std::vector<PropertyChange>& changes);
+
+// Sets each change to its recorded value through the component, whose DFSEntry names the
+// entry and whose Servername and ShareName name the target of target properties. Stops at
+// the first that fails: failedProperty names it, the component's LastError says why.
+bool SetRecordedProperties(TOXLDFS& dfs, const std::vector<PropertyChange>& changes,
+                           const EntryProperties& recorded, std::string& failedProperty);
+
+} // namespace kestrune

@@ -1,0 +1,107 @@
+#include "backup/property_changes.h"
+
+#include "backup/backup_history.h"
+#include "backup/restore_run.h"
+#include "base/file_io.h"
+#include "base/sha256.h"
+#include "base/win_errors.h"
+#include "dfs/scripted_netdfs.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrune {
+namespace {
+
+EntryProperties Link() {
+    return {"\\\\d\\N\\L",
+            std::nullopt,
+            true,
+            1800,
+            0,
+            "",
+            {{"\\\\S1\\A", true, 0, 0}, {"\\\\S2\\B", true, 0, 0}}};
+}
+
+std::vector<std::string> Described(const std::vector<PropertyChange>& changes) {
+    std::vector<std::string> lines;
+    for (const PropertyChange& c : changes)
+        lines.push_back(c.target + "|" + c.property + "|" + c.now + "|" + c.recorded);
+    return lines;
+}
+
+TEST(ChangedProperties, NamesEveryPropertyThatDiffersWithBothValues) {
+    EntryProperties now = Link(), recorded = Link();
+    EXPECT_TRUE(ChangedProperties(now, recorded).empty());
+
+    recorded.online = false;
+    recorded.timeToLiveSec = 300;
+    recorded.flags = DFS_PROPERTY_FLAG_TARGET_FAILBACK;
+    now.flags = DFS_PROPERTY_FLAG_INSITE_REFERRALS;
+    recorded.viewSddl = "D:(A;;FA;;;BA)";
+    recorded.description = "a comment is the backup line's to tell";
+    recorded.targets[1] = {"\\\\s2\\b", false, 1, 7};       // the same target, case aside
+    recorded.targets.push_back({"\\\\S3\\C", false, 4, 0}); // not live: no property change
+    EXPECT_EQ(Described(ChangedProperties(now, recorded)),
+              (std::vector<std::string>{
+                  "|State|Online|Offline", "|TimeToLiveSec|1800|300",
+                  "|EnableInsiteReferrals|true|false", "|EnableTargetFailback|false|true",
+                  "|ViewPermissions|none|D:(A;;FA;;;BA)", "\\\\s2\\b|State|Online|Offline",
+                  "\\\\s2\\b|ReferralPriorityClass|SiteCostNormal|GlobalHigh",
+                  "\\\\s2\\b|ReferralPriorityRank|0|7"}));
+}
+
+TEST(ChangedProperties, ALineTakesItsTargetsChangesAndItsEntrysWhenItStandsForIt) {
+    EntryProperties recorded = Link();
+    recorded.timeToLiveSec = 60;
+    recorded.targets[0].online = false;
+    recorded.targets[1].priorityRank = 2;
+    const std::vector<PropertyChange> all = ChangedProperties(Link(), recorded);
+    EXPECT_EQ(Described(ChangesOfLine(all, {"s2", "B"}, false)),
+              (std::vector<std::string>{"\\\\S2\\B|ReferralPriorityRank|0|2"}));
+    EXPECT_EQ(
+        Described(ChangesOfLine(all, {"S1", "a"}, true)),
+        (std::vector<std::string>{"|TimeToLiveSec|1800|60", "\\\\S1\\A|State|Online|Offline"}));
+    EXPECT_EQ(DescribeChanges(ChangesOfLine(all, {"S1", "A"}, true)),
+              "TimeToLiveSec 60, State Offline");
+    // A new link has Windows' defaults.
+    EXPECT_EQ(Described(ChangedProperties(NewLinkProperties("\\\\d\\N\\L", {"S1", "A"}), Link())),
+              std::vector<std::string>());
+}
+
+TEST(ChangedProperties, AnExistingTargetWhosePropertyIsRefusedFailsItsLine) {
+    auto fake = std::make_shared<testing::ScriptedNetDfs>(); // no NetDfsSetInfo of its own
+    fake->addStatus = ERROR_FILE_EXISTS;
+    InstallNetDfsApi(fake);
+    testing::TempFolder folder;
+    const std::filesystem::path txt = folder.path() / "N.txt";
+    const std::string text = "dfscmd /map \"\\\\d\\N\\L\" \"\\\\S1\\A\" \"\"\r\n";
+    ReplaceFileContents(txt, text);
+    NamespaceProperties p;
+    p.backupFileSha256 = Sha256Hex(text);
+    p.root = {"\\\\d\\N", std::nullopt, true, 300, 0, "", {}};
+    p.links = {Link()};
+    p.links[0].timeToLiveSec = 60;
+    ReplaceFileContents(PropertiesFileOf(txt), FormatPropertiesFile(p));
+
+    TOXLDFS dfs;
+    SilentRestoreLog log;
+    bool cancel = false;
+    RestoreRun run(dfs, log, cancel);
+    run.backupFile = txt;
+    run.targetIsLive = [](const BackupLineParts&) { return true; };
+    const EntryProperties live = Link();
+    run.liveProperties = [&live](const AnsiString&) { return &live; };
+    RestoreRunResult result =
+        run.Run(AllLines(std::vector<AnsiString>{text.substr(0, text.size() - 2)}));
+    InstallNetDfsApi(nullptr);
+    ASSERT_EQ(result.lines.size(), 1u);
+    EXPECT_EQ(result.lines[0].outcome, RestoredLine::Outcome::Failed);
+    EXPECT_EQ(result.lines[0].status, 50u);
+    EXPECT_NE(result.lines[0].reason.find("(the target was there; TimeToLiveSec was not set)"),
+              std::string::npos)
+        << result.lines[0].reason;
+}
+
+} // namespace
+} // namespace kestrune

@@ -1,0 +1,108 @@
+#include "netdfs/netdfs.h"
+#include "sample_domain_cli.h"
+
+namespace kestrune {
+namespace {
+
+using testing::Lines;
+
+class RestorePropertiesCommandTest : public testing::SampleDomainCli {
+  protected:
+    // The Policies link back online with a 60-second referral time, the Software link's
+    // mirror online and first of its site.
+    void ChangeProperties() {
+        DFS_INFO_101 online{DFS_VOLUME_STATE_ONLINE};
+        ASSERT_EQ(Set(u"\\\\example.com\\Public\\Policies", nullptr, nullptr, 101, &online), 0u);
+        DFS_INFO_102 ttl{60};
+        ASSERT_EQ(Set(u"\\\\example.com\\Public\\Policies", nullptr, nullptr, 102, &ttl), 0u);
+        DFS_INFO_104 first{{DfsSiteCostHighPriorityClass, 0, 0}};
+        ASSERT_EQ(
+            Set(u"\\\\example.com\\Public\\Software", u"FS3", u"Software\\Mirror", 104, &first),
+            0u);
+    }
+    static NET_API_STATUS Set(const char16_t* entry, const char16_t* server, const char16_t* share,
+                              uint32_t level, const void* info) {
+        return NetDfsSetInfo(entry, server, share, level, static_cast<const uint8_t*>(info));
+    }
+};
+
+const std::string kPolicies =
+    R"(dfscmd /map "\\example.com\Public\Policies" "\\FS1\Policies" "Read "before" you sign")";
+const std::string kMirror =
+    R"(dfscmd /add "\\example.com\Public\Software" "\\FS3\Software\Mirror" "Installers, "current" and older")";
+
+std::vector<std::string> Without(const std::vector<std::string>& lines, const std::string& head) {
+    std::vector<std::string> kept;
+    for (const std::string& line : lines)
+        if (!line.starts_with(head)) kept.push_back(line);
+    return kept;
+}
+
+TEST_F(RestorePropertiesCommandTest, ExistingLinksGetTheirRecordedPropertiesOnlyWhenAsked) {
+    const std::string file = (BackUp("b") / "Public.txt").string();
+    ChangeProperties();
+    const std::string domainBefore = ReadWholeFile(domainFile);
+
+    // Without --properties, neither the dry run nor the restore touches a link that is there.
+    EXPECT_EQ(Run({"--restore", file, "--dry-run"}), kExitSuccess);
+    EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
+    EXPECT_EQ(Run({"--restore", file}), kExitSuccess);
+    EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
+    EXPECT_EQ(Run({"--compare", file}), kExitFailure);
+
+    EXPECT_EQ(Run({"--restore", file, "--dry-run", "--properties"}), kExitSuccess);
+    EXPECT_EQ(Without(Lines(out.str()), "already there: "),
+              (std::vector<std::string>{
+                  "would set State Offline (now Online): " + kPolicies,
+                  "would set TimeToLiveSec 600 (now 60): " + kPolicies,
+                  "would set ReferralPriorityClass of the target SiteCostLow (now SiteCostHigh): " +
+                      kMirror,
+                  "would set ReferralPriorityRank of the target 3 (now 0): " + kMirror}));
+    EXPECT_EQ(err.str(), "kestrune: dry run, nothing was changed: 0 links and 0 targets to add, "
+                         "8 already there, 0 would fail, 4 properties to set\n");
+    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+
+    EXPECT_EQ(Run({"--restore", file, "--properties"}), kExitSuccess) << err.str();
+    EXPECT_EQ(Without(Lines(out.str()), "already there: "),
+              (std::vector<std::string>{
+                  "set properties (State Offline, TimeToLiveSec 600): " + kPolicies,
+                  "set properties (ReferralPriorityClass SiteCostLow, ReferralPriorityRank 3): " +
+                      kMirror}));
+    EXPECT_NE(err.str().find("0 restored, 6 already there, 2 with properties set, 0 failed"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(Run({"--compare", file}), kExitSuccess) << out.str();
+
+    // Everything as recorded: nothing more to set.
+    EXPECT_EQ(Run({"--restore", file, "--properties"}), kExitSuccess);
+    EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
+}
+
+TEST_F(RestorePropertiesCommandTest, PropertiesOfAnotherVersionOfTheFileAreNeverSet) {
+    const std::filesystem::path file = BackUp("b") / "Public.txt";
+    ChangeProperties();
+    WriteWholeFile(file, ReadWholeFile(file) + "\r\n");
+    const std::string domainBefore = ReadWholeFile(domainFile);
+    EXPECT_EQ(Run({"--restore", file.string(), "--dry-run", "--properties"}), kExitSuccess);
+    EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
+    EXPECT_NE(err.str().find("kestrune: warning: the properties file belongs to another version "
+                             "of the backup file"),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(Run({"--restore", file.string(), "--properties"}), kExitSuccess);
+    EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
+    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+}
+
+TEST_F(RestorePropertiesCommandTest, PropertiesGoWithARestoreOnly) {
+    for (std::vector<std::string> arguments : {std::vector<std::string>{"--properties"},
+                                               {"--compare", "f.txt", "--properties"},
+                                               {"p", (folder / "out").string(), "--properties"}}) {
+        EXPECT_EQ(Run(arguments), kExitUsage) << arguments.front();
+        EXPECT_NE(err.str().find("--properties goes with --restore"), std::string::npos)
+            << err.str();
+    }
+}
+
+} // namespace
+} // namespace kestrune
