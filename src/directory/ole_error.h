@@ -1,8 +1,8 @@
 // Failing directory calls as exceptions, with the texts the component reports.
 #pragma once
 
-#include "base/ansi_string.h"
 #include "adsi/adsi.h"
+#include "base/ansi_string.h"
 
 #include <stdexcept>
 

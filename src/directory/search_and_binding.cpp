@@ -1,6 +1,6 @@
 // Paged directory searches and binding by path.
-#include "base/last_error.h"
 #include "adsi/adsi_path.h"
+#include "base/last_error.h"
 #include "directory/ole_error.h"
 #include "directory/stop_event.h"
 #include "directory/tntads.h"

@@ -3,10 +3,10 @@
 // outcome of the last operation that reports errors (LastError, LastMessage) and six events.
 #pragma once
 
-#include "base/ansi_string.h"
-#include "base/string_list.h"
 #include "adsi/adsi.h"
 #include "adsi/domain_name_forms.h"
+#include "base/ansi_string.h"
+#include "base/string_list.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "platform/adsi_over_store/paths.h"
 
-#include "base/ansi_string.h"
 #include "adsi/adsi_path.h"
+#include "base/ansi_string.h"
 #include "platform/store/dn.h"
 
 namespace kestrune::adsi_store {

@@ -1,7 +1,7 @@
 #include "platform/adsi_over_store/system_info.h"
 
-#include "base/ansi_string.h"
 #include "adsi/domain_name_forms.h"
+#include "base/ansi_string.h"
 #include "platform/adsi_over_store/errors.h"
 #include "platform/store/dn.h"
 
