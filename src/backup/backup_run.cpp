@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrune {
 namespace {
@@ -227,7 +228,8 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
 }
 
 void BackupRun::WriteNamespaceFile(NamespaceBackup& result) {
-    const AnsiString text = BackupFileText(lines_);
+    AnsiString text = BackupFileText(lines_);
+    lines_.Clear(); // the text holds them now, and the properties file comes next
     const bool keepHistory = history.keep > 0;
     if (compareWithPrevious || keepHistory) result.change = CompareWithPrevious(result.file, text);
     using Kind = BackupChange::Kind;
@@ -242,7 +244,10 @@ void BackupRun::WriteNamespaceFile(NamespaceBackup& result) {
     }
     if (writeProperties) {
         properties_.backupFileSha256 = Sha256Hex(text);
-        ReplaceFileContents(PropertiesFileOf(result.file), FormatPropertiesFile(properties_));
+        AnsiString().swap(text);
+        // Handed over, not copied: a namespace's records are the run's largest allocation.
+        ReplaceFileContents(PropertiesFileOf(result.file),
+                            FormatPropertiesFile(std::exchange(properties_, {})));
     }
 }
 
