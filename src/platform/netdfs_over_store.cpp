@@ -300,21 +300,36 @@ NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* Se
     return status.ok() ? result : FromStore(status);
 }
 
-NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                     const char16_t* ShareName, const char16_t* Comment,
-                                     uint32_t Flags) {
-    if (Flags == DFS_RESTORE_VOLUME) return ERROR_NOT_SUPPORTED;
-    if (Flags != 0 && Flags != DFS_ADD_VOLUME) return ERROR_INVALID_PARAMETER;
-    if (!ServerName || !ShareName || !*ServerName || !*ShareName) return ERROR_INVALID_PARAMETER;
+NET_API_STATUS StoreNetDfs::LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out) {
     std::optional<std::vector<std::u16string>> parts = ParseDfsName(DfsEntryPath);
     if (!parts || parts->size() < 2 || parts->at(0).empty() || parts->at(1).empty())
         return ERROR_INVALID_PARAMETER;
     NET_API_STATUS failure = NERR_Success;
     std::optional<std::string> domainDn = DomainDn(parts->at(0), failure);
     if (!domainDn) return failure;
-    std::string namespaceDn = NamespaceDn(*domainDn, WideToUtf8(parts->at(1)));
-    Entry ns;
-    NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
+    out.dn = NamespaceDn(*domainDn, WideToUtf8(parts->at(1)));
+    out.parts = std::move(*parts);
+    return ReadNamespace(out.dn, out.object);
+}
+
+NET_API_STATUS StoreNetDfs::LinkPathOf(const std::vector<std::u16string>& parts,
+                                       std::string& linkPath) {
+    linkPath.clear();
+    for (size_t i = 2; i < parts.size(); ++i) {
+        if (!IsValidLinkComponent(parts[i])) return ERROR_INVALID_NAME;
+        linkPath += "/" + WideToUtf8(parts[i]);
+    }
+    return NERR_Success;
+}
+
+NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                                     const char16_t* ShareName, const char16_t* Comment,
+                                     uint32_t Flags) {
+    if (Flags == DFS_RESTORE_VOLUME) return ERROR_NOT_SUPPORTED;
+    if (Flags != 0 && Flags != DFS_ADD_VOLUME) return ERROR_INVALID_PARAMETER;
+    if (!ServerName || !ShareName || !*ServerName || !*ShareName) return ERROR_INVALID_PARAMETER;
+    LocatedNamespace ns;
+    NET_API_STATUS status = LocateNamespace(DfsEntryPath, ns);
     if (status != NERR_Success) return status;
 
     // Server names are taken with or without their leading backslashes.
@@ -323,20 +338,18 @@ NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_
         server.remove_prefix(1);
     if (server.empty()) return ERROR_INVALID_PARAMETER;
     std::u16string target = u"\\\\" + std::u16string(server) + u"\\" + std::u16string(ShareName);
-    if (parts->size() == 2) {
+    if (ns.parts.size() == 2) {
         // The root itself: its targets are namespace servers, which this call cannot add.
-        auto roots = DecodeTargetList(ns.First("msDFS-TargetListv2"));
+        auto roots = DecodeTargetList(ns.object.First("msDFS-TargetListv2"));
         if (roots)
             for (const auto& t : *roots)
                 if (Fold(t) == Fold(target)) return ERROR_FILE_EXISTS;
         return ERROR_INVALID_PARAMETER;
     }
     std::string linkPath;
-    for (size_t i = 2; i < parts->size(); ++i) {
-        if (!IsValidLinkComponent(parts->at(i))) return ERROR_INVALID_NAME;
-        linkPath += "/" + WideToUtf8(parts->at(i));
-    }
-    return AddTarget(namespaceDn, ns, DfsEntryPath, linkPath, target,
+    status = LinkPathOf(ns.parts, linkPath);
+    if (status != NERR_Success) return status;
+    return AddTarget(ns.dn, ns.object, DfsEntryPath, linkPath, target,
                      Comment ? std::u16string(Comment) : std::u16string(), Flags);
 }
 

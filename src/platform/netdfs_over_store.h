@@ -47,6 +47,18 @@ class StoreNetDfs : public NetDfsApi {
     std::optional<std::string> DomainDn(const std::u16string& name, NET_API_STATUS& failure);
     std::string NamespaceDn(const std::string& domainDn, const std::string& name) const;
     NET_API_STATUS ReadNamespace(const std::string& dn, store::Entry& out);
+    // The namespace an entry path names, read: the path's parts (domain, namespace, link
+    // components), the namespace object's DN and the object itself.
+    struct LocatedNamespace {
+        std::vector<std::u16string> parts;
+        std::string dn;
+        store::Entry object;
+    };
+    NET_API_STATUS LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out);
+    // The stored link path ("/Data/Projects") of the parts below the namespace;
+    // ERROR_INVALID_NAME when a component is no valid link name.
+    static NET_API_STATUS LinkPathOf(const std::vector<std::u16string>& parts,
+                                     std::string& linkPath);
     NET_API_STATUS ReadLinks(const std::string& namespaceDn, const std::string& filter,
                              std::vector<Link>& out);
     NET_API_STATUS EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
@@ -58,8 +70,13 @@ class StoreNetDfs : public NetDfsApi {
     static std::vector<std::string> EntryAttributes(uint32_t level);
     // The object of a root or link for NetDfsGetInfo and NetDfsSetInfo, with the attributes of
     // level 9; isRoot says which it is.
-    NET_API_STATUS FindEntry(const char16_t* DfsEntryPath, store::Entry& entry,
-                             std::string& namespaceDn, std::u16string& rootPath, bool& isRoot);
+    struct FoundEntry {
+        store::Entry entry;
+        std::string namespaceDn;
+        std::u16string rootPath;
+        bool isRoot = false;
+    };
+    NET_API_STATUS FindEntry(const char16_t* DfsEntryPath, FoundEntry& found);
     NET_API_STATUS SetEntryInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
                                 const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer);
     // A link walk in progress. The next call with the resume handle the last one returned

@@ -18,40 +18,31 @@ using namespace dfs_store;
 using store::Entry;
 using store::Modification;
 
-NET_API_STATUS StoreNetDfs::FindEntry(const char16_t* DfsEntryPath, Entry& entry,
-                                      std::string& namespaceDn, std::u16string& rootPath,
-                                      bool& isRoot) {
-    std::optional<std::vector<std::u16string>> parts = ParseDfsName(DfsEntryPath);
-    if (!parts || parts->size() < 2 || parts->at(0).empty() || parts->at(1).empty())
-        return ERROR_INVALID_PARAMETER;
-    NET_API_STATUS failure = NERR_Success;
-    std::optional<std::string> domainDn = DomainDn(parts->at(0), failure);
-    if (!domainDn) return failure;
-    namespaceDn = NamespaceDn(*domainDn, WideToUtf8(parts->at(1)));
-    Entry ns;
-    NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
+NET_API_STATUS StoreNetDfs::FindEntry(const char16_t* DfsEntryPath, FoundEntry& found) {
+    LocatedNamespace ns;
+    NET_API_STATUS status = LocateNamespace(DfsEntryPath, ns);
     if (status != NERR_Success) return status;
-    rootPath = u"\\\\" + parts->at(0) + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
-    isRoot = parts->size() == 2;
-    if (isRoot) {
-        entry = std::move(ns);
+    found.namespaceDn = ns.dn;
+    found.rootPath =
+        u"\\\\" + ns.parts[0] + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.object.dn)));
+    found.isRoot = ns.parts.size() == 2;
+    if (found.isRoot) {
+        found.entry = std::move(ns.object);
         return NERR_Success;
     }
     std::string linkPath;
-    for (size_t i = 2; i < parts->size(); ++i) {
-        if (!IsValidLinkComponent(parts->at(i))) return ERROR_INVALID_NAME;
-        linkPath += "/" + WideToUtf8(parts->at(i));
-    }
-    std::vector<Entry> found;
+    status = LinkPathOf(ns.parts, linkPath);
+    if (status != NERR_Success) return status;
+    std::vector<Entry> links;
     store::Status searched = store::SearchAll(*directory_,
-                                              {namespaceDn, store::Scope::OneLevel,
+                                              {ns.dn, store::Scope::OneLevel,
                                                "(&(objectClass=msDFS-Linkv2)(msDFS-LinkPathv2=" +
                                                    store::EscapeFilterValue(linkPath) + "))",
                                                EntryAttributes(9), 0},
-                                              found);
+                                              links);
     if (!searched.ok()) return NetApiStatusOf(searched);
-    if (found.empty()) return ERROR_NOT_FOUND;
-    entry = std::move(found.front());
+    if (links.empty()) return ERROR_NOT_FOUND;
+    found.entry = std::move(links.front());
     return NERR_Success;
 }
 
@@ -61,14 +52,11 @@ NET_API_STATUS StoreNetDfs::GetInfo(const char16_t* DfsEntryPath, const char16_t
     *Buffer = nullptr;
     if (Level != 9) return ERROR_INVALID_LEVEL;
     if (ServerName || ShareName) return ERROR_INVALID_PARAMETER;
-    Entry entry;
-    std::string namespaceDn;
-    std::u16string rootPath;
-    bool isRoot = false;
-    NET_API_STATUS status = FindEntry(DfsEntryPath, entry, namespaceDn, rootPath, isRoot);
+    FoundEntry found;
+    NET_API_STATUS status = FindEntry(DfsEntryPath, found);
     if (status != NERR_Success) return status;
     DfsEntryRecord record;
-    status = EntryRecord(rootPath, entry, isRoot, 9, record);
+    status = EntryRecord(found.rootPath, found.entry, found.isRoot, 9, record);
     if (status != NERR_Success) return status;
     *Buffer = PackDfsInfo9({record});
     return NERR_Success;
@@ -185,25 +173,23 @@ NET_API_STATUS SetEntryProperty(const Entry& entry, bool isRoot, uint32_t level,
 NET_API_STATUS StoreNetDfs::SetEntryInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
                                          const char16_t* ShareName, uint32_t Level,
                                          const uint8_t* Buffer) {
-    Entry entry;
-    std::string namespaceDn;
-    std::u16string rootPath;
-    bool isRoot = false;
-    NET_API_STATUS status = FindEntry(DfsEntryPath, entry, namespaceDn, rootPath, isRoot);
+    FoundEntry found;
+    NET_API_STATUS status = FindEntry(DfsEntryPath, found);
     if (status != NERR_Success) return status;
+    const Entry& entry = found.entry;
     std::vector<Modification> changes;
     if (ServerName || ShareName) {
         if (!ServerName || !ShareName) return ERROR_INVALID_PARAMETER;
         status = SetTargetInfo(entry, DfsEntryPath, ServerName, ShareName, Level, Buffer, changes);
     } else {
-        status = SetEntryProperty(entry, isRoot, Level, Buffer, changes);
+        status = SetEntryProperty(entry, found.isRoot, Level, Buffer, changes);
     }
     if (status != NERR_Success) return status;
     changes.push_back({Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}});
     changes.push_back({Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}});
     store::Status changed = directory_->Modify(entry.dn, changes);
     if (!changed.ok()) return NetApiStatusOf(changed);
-    if (!isRoot) Touch(namespaceDn);
+    if (!found.isRoot) Touch(found.namespaceDn);
     return NERR_Success;
 }
 
