@@ -1,7 +1,7 @@
 #include "backup/restore_properties.h"
 
 #include "backup/backup_history.h"
-#include "base/ascii.h"
+#include "base/case_fold.h"
 #include "base/file_io.h"
 #include "base/sha256.h"
 #include "base/win_errors.h"
@@ -9,11 +9,9 @@
 namespace kestrune {
 namespace {
 
-std::string Folded(std::string_view utf8) {
-    std::string out(utf8);
-    for (char& c : out)
-        c = LowerAscii(c);
-    return out;
+// Paths match as the DFS service matches them: without regard to case, in every script.
+std::u16string Folded(const std::string& utf8) {
+    return FoldCase(Utf8ToWide(utf8));
 }
 
 } // namespace
@@ -25,7 +23,7 @@ RecordedProperties::RecordedProperties(NamespaceProperties properties)
 }
 
 const EntryProperties* RecordedProperties::Entry(const AnsiString& entryPath) const {
-    const std::string key = Folded(WideToUtf8(AnsiToWide(entryPath)));
+    const std::u16string key = FoldCase(AnsiToWide(entryPath));
     if (key == rootKey_) return &properties_.root;
     auto it = links_.find(key);
     return it == links_.end() ? nullptr : &properties_.links[it->second];

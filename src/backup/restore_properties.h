@@ -25,8 +25,8 @@ class RecordedProperties {
   private:
     NamespaceProperties properties_;
     // Folded paths; the links' to their index, so that a copy or a move stays right.
-    std::string rootKey_;
-    std::unordered_map<std::string, size_t> links_;
+    std::u16string rootKey_;
+    std::unordered_map<std::u16string, size_t> links_;
 };
 
 struct LoadedProperties {

@@ -1,6 +1,7 @@
 #include "backup/property_changes.h"
 
 #include "backup/backup_history.h"
+#include "backup/restore_properties.h"
 #include "backup/restore_run.h"
 #include "base/file_io.h"
 #include "base/sha256.h"
@@ -101,6 +102,22 @@ TEST(ChangedProperties, AnExistingTargetWhosePropertyIsRefusedFailsItsLine) {
     EXPECT_NE(result.lines[0].reason.find("(the target was there; TimeToLiveSec was not set)"),
               std::string::npos)
         << result.lines[0].reason;
+}
+
+TEST(RecordedProperties, EntriesAreFoundWithoutRegardToCaseInEveryScript) {
+    NamespaceProperties p;
+    p.root.path = "\\\\d\\N";
+    p.links.push_back(Link());
+    p.links.back().path = "\\\\d\\N\\\xC3\x89"
+                          "cole"; // UTF-8, with a capital E acute
+    const RecordedProperties recorded(p);
+    EXPECT_EQ(recorded.Entry("\\\\D\\n"), recorded.Entry("\\\\d\\N"));
+    EXPECT_NE(recorded.Entry("\\\\d\\N"), nullptr);
+    // The same link with a small letter, as a hand-edited backup line may hold it.
+    EXPECT_EQ(recorded.Entry(WideToAnsi(u"\\\\d\\n\\\u00E9COLE")),
+              recorded.Entry(WideToAnsi(u"\\\\d\\N\\\u00C9cole")));
+    EXPECT_NE(recorded.Entry(WideToAnsi(u"\\\\d\\N\\\u00C9cole")), nullptr);
+    EXPECT_EQ(recorded.Entry("\\\\d\\N\\other"), nullptr);
 }
 
 } // namespace
