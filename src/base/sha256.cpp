@@ -3,6 +3,11 @@
 #include <array>
 #include <cstdint>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 namespace kestrune {
 namespace {
 
@@ -40,15 +45,81 @@ void Compress(std::array<uint32_t, 8>& h, const unsigned char* block) {
     h[0] += a, h[1] += b, h[2] += c, h[3] += d, h[4] += e, h[5] += f, h[6] += g, h[7] += k;
 }
 
-} // namespace
+void CompressBlocks(std::array<uint32_t, 8>& h, const unsigned char* data, size_t blocks) {
+    for (; blocks > 0; --blocks, data += 64)
+        Compress(h, data);
+}
 
-std::string Sha256Hex(std::string_view bytes) {
+#if defined(__x86_64__) || defined(__i386__)
+// The processor's SHA extensions (Goldmont and Ice Lake on, every Zen) hash about five times
+// faster; a backup file is hashed whole after every backup.
+bool HasShaExtensions() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    const bool ssse3 = c & (1u << 9), sse41 = c & (1u << 19);
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return ssse3 && sse41 && (b & (1u << 29));
+}
+
+// The state is kept as the instructions want it: ABEF in one register, CDGH in the other.
+__attribute__((target("sha,sse4.1"))) void
+CompressBlocksWithShaExtensions(std::array<uint32_t, 8>& h, const unsigned char* data,
+                                size_t blocks) {
+    const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    __m128i cdab =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&h[0])), 0xB1);
+    __m128i efgh =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&h[4])), 0x1B);
+    __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+    __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+    for (; blocks > 0; --blocks, data += 64) {
+        const __m128i abefBefore = abef, cdghBefore = cdgh;
+        __m128i w[4]; // the schedule's last sixteen words, four to a register
+        for (int group = 0; group < 16; ++group) {
+            __m128i& words = w[group % 4];
+            if (group < 4) {
+                words = _mm_shuffle_epi8(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * group)), byteSwap);
+            } else {
+                __m128i next = _mm_sha256msg1_epu32(w[group % 4], w[(group + 1) % 4]);
+                next =
+                    _mm_add_epi32(next, _mm_alignr_epi8(w[(group + 3) % 4], w[(group + 2) % 4], 4));
+                words = _mm_sha256msg2_epu32(next, w[(group + 3) % 4]);
+            }
+            __m128i message = _mm_add_epi32(
+                words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&kRound[4 * group])));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, message);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, _mm_shuffle_epi32(message, 0x0E));
+        }
+        abef = _mm_add_epi32(abef, abefBefore);
+        cdgh = _mm_add_epi32(cdgh, cdghBefore);
+    }
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&h[0]), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&h[4]), _mm_alignr_epi8(dchg, feba, 8));
+}
+
+void CompressAll(std::array<uint32_t, 8>& h, const unsigned char* data, size_t blocks,
+                 bool hardware) {
+    static const bool available = HasShaExtensions();
+    if (hardware && available)
+        CompressBlocksWithShaExtensions(h, data, blocks);
+    else
+        CompressBlocks(h, data, blocks);
+}
+#else
+void CompressAll(std::array<uint32_t, 8>& h, const unsigned char* data, size_t blocks, bool) {
+    CompressBlocks(h, data, blocks);
+}
+#endif
+
+std::string Sha256Of(std::string_view bytes, bool hardware) {
     std::array<uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                  0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     size_t whole = bytes.size() / 64 * 64;
-    for (size_t at = 0; at < whole; at += 64)
-        Compress(h, data + at);
+    CompressAll(h, data, whole / 64, hardware);
     unsigned char tail[128] = {};
     size_t rest = bytes.size() - whole;
     for (size_t i = 0; i < rest; ++i)
@@ -58,14 +129,23 @@ std::string Sha256Hex(std::string_view bytes) {
     uint64_t bits = uint64_t(bytes.size()) * 8;
     for (int i = 0; i < 8; ++i)
         tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
-    for (size_t at = 0; at < tailSize; at += 64)
-        Compress(h, tail + at);
+    CompressAll(h, tail, tailSize / 64, hardware);
     static constexpr char kHex[] = "0123456789abcdef";
     std::string out;
     for (uint32_t word : h)
         for (int shift = 28; shift >= 0; shift -= 4)
             out += kHex[(word >> shift) & 0xF];
     return out;
+}
+
+} // namespace
+
+std::string Sha256Hex(std::string_view bytes) {
+    return Sha256Of(bytes, true);
+}
+
+std::string Sha256HexPortable(std::string_view bytes) {
+    return Sha256Of(bytes, false);
 }
 
 } // namespace kestrune

@@ -8,4 +8,7 @@ namespace kestrune {
 
 std::string Sha256Hex(std::string_view bytes);
 
+// The same without the processor's SHA instructions, which Sha256Hex uses where it has them.
+std::string Sha256HexPortable(std::string_view bytes);
+
 } // namespace kestrune
