@@ -123,17 +123,8 @@ void BackupRun::Report(const AnsiString& Path, const AnsiString& Share, const An
 }
 
 void BackupRun::ReportProperties(const DFS_INFO_9& entry) {
-    Expected<EntryProperties> properties = EntryPropertiesOf(entry);
-    if (!properties) {
-        if (propertiesProblem_.empty()) propertiesProblem_ = properties.error().text;
-        return;
-    }
-    if (!rootSeen_) {
-        properties_.root = std::move(*properties);
-        rootSeen_ = true;
-    } else {
-        properties_.links.push_back(std::move(*properties));
-    }
+    Expected<void> added = properties_.Add(entry);
+    if (!added && propertiesProblem_.empty()) propertiesProblem_ = added.error().text;
 }
 
 NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideString& name,
@@ -144,8 +135,7 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
     current_ = &result;
     lines_.Clear();
     nextLineLossy_ = false;
-    properties_ = NamespaceProperties();
-    rootSeen_ = false;
+    properties_ = PropertiesFileBuilder();
     propertiesProblem_.clear();
 
     auto readFailed = [&](uint32_t status, std::string text) {
@@ -199,7 +189,7 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
         } else if (!threw && writeProperties && !propertiesProblem_.empty()) {
             readFailed(ERROR_INVALID_DATA,
                        propertiesProblem_ + "; the previous backup and properties were kept.");
-        } else if (!threw && writeProperties && !rootSeen_ && lines_.Count() > 0) {
+        } else if (!threw && writeProperties && !properties_.HasRoot() && lines_.Count() > 0) {
             // Entries came without their properties (nobody took them): a file of defaults
             // would pass for the namespace's own.
             readFailed(ERROR_INVALID_DATA, "The namespace's properties were not reported; the "
@@ -218,6 +208,7 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
     }
     // The lines of a namespace never carry over to the next, written or not.
     lines_.Clear();
+    properties_ = PropertiesFileBuilder();
     current_ = nullptr;
     if (result.outcome != NamespaceBackup::Outcome::Written) {
         result.change = {};
@@ -243,11 +234,9 @@ void BackupRun::WriteNamespaceFile(NamespaceBackup& result) {
         ReplaceFileContents(result.file, text);
     }
     if (writeProperties) {
-        properties_.backupFileSha256 = Sha256Hex(text);
+        const std::string sha256 = Sha256Hex(text);
         AnsiString().swap(text);
-        // Handed over, not copied: a namespace's records are the run's largest allocation.
-        ReplaceFileContents(PropertiesFileOf(result.file),
-                            FormatPropertiesFile(std::exchange(properties_, {})));
+        ReplaceFileContents(PropertiesFileOf(result.file), properties_.Pieces(sha256));
     }
 }
 

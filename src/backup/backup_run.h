@@ -115,8 +115,7 @@ class BackupRun {
     const bool& cancelRequested_;
     bool nextLineLossy_ = false;
     NamespaceBackup* current_ = nullptr;
-    NamespaceProperties properties_;
-    bool rootSeen_ = false;
+    PropertiesFileBuilder properties_;
     std::string propertiesProblem_; // the first entry whose properties cannot be kept
 };
 

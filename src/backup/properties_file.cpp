@@ -1,101 +1,16 @@
 #include "backup/properties_file.h"
 
+#include "backup/properties_file_names.h"
 #include "base/ansi_string.h"
 #include "base/ascii.h"
 #include "base/security_descriptor.h"
 
-#include <algorithm>
 #include <map>
 
 namespace kestrune {
 namespace {
 
-constexpr std::string_view kPriorityClasses[] = {"SiteCostNormal", "GlobalHigh", "SiteCostHigh",
-                                                 "SiteCostLow", "GlobalLow"};
-
-struct FlagName {
-    uint32_t flag;
-    std::string_view name;
-    bool rootOnly;
-};
-constexpr FlagName kFlags[] = {
-    {DFS_PROPERTY_FLAG_INSITE_REFERRALS, "EnableInsiteReferrals", false},
-    {DFS_PROPERTY_FLAG_TARGET_FAILBACK, "EnableTargetFailback", false},
-    {DFS_PROPERTY_FLAG_SITE_COSTING, "EnableSiteCosting", true},
-    {DFS_PROPERTY_FLAG_ROOT_SCALABILITY, "EnableRootScalability", true},
-    {DFS_PROPERTY_FLAG_ABDE, "EnableAccessBasedEnumeration", true},
-};
-
-// Appends text escaped for an attribute value in double quotes.
-void AppendEscaped(std::string& out, std::string_view text) {
-    size_t plain = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const char* entity = c == '&'   ? "&amp;"
-                             : c == '<' ? "&lt;"
-                             : c == '>' ? "&gt;"
-                             : c == '"' ? "&quot;"
-                                        : nullptr;
-        if (!entity && static_cast<unsigned char>(c) >= 0x20) continue;
-        out.append(text, plain, i - plain);
-        if (entity)
-            out += entity;
-        else
-            out += "&#" + std::to_string(static_cast<int>(c)) + ";";
-        plain = i + 1;
-    }
-    out.append(text, plain);
-}
-
-void Attribute(std::string& out, std::string_view name, std::string_view value) {
-    out += ' ';
-    out += name;
-    out += "=\"";
-    AppendEscaped(out, value);
-    out += '"';
-}
-
-void WriteEntry(std::string& out, const EntryProperties& e, bool isRoot) {
-    out += isRoot ? "  <Namespace" : "  <Folder";
-    Attribute(out, "Path", e.path);
-    if (e.description) Attribute(out, "Description", *e.description);
-    Attribute(out, "State", e.online ? "Online" : "Offline");
-    Attribute(out, "TimeToLiveSec", std::to_string(e.timeToLiveSec));
-    // A flag that is off, and a target's default priority, are left out: a reader takes a
-    // missing value for the default.
-    for (const FlagName& f : kFlags)
-        if ((isRoot || !f.rootOnly) && (e.flags & f.flag)) Attribute(out, f.name, "true");
-    if (!isRoot && !e.viewSddl.empty()) Attribute(out, "ViewPermissions", e.viewSddl);
-    out += ">\n";
-    for (const TargetProperties& t : e.targets) {
-        out += isRoot ? "    <RootTarget" : "    <FolderTarget";
-        Attribute(out, "TargetPath", t.targetPath);
-        Attribute(out, "State", t.online ? "Online" : "Offline");
-        if (t.priorityClass != 0)
-            Attribute(out, "ReferralPriorityClass", ReferralPriorityClassName(t.priorityClass));
-        if (t.priorityRank != 0)
-            Attribute(out, "ReferralPriorityRank", std::to_string(t.priorityRank));
-        out += "/>\n";
-    }
-    out += isRoot ? "  </Namespace>\n" : "  </Folder>\n";
-}
-
-// The links ordered by path without regard to case, each path folded once.
-void SortByPath(std::vector<EntryProperties>& links) {
-    std::vector<std::pair<std::string, size_t>> keys(links.size());
-    for (size_t i = 0; i < links.size(); ++i) {
-        keys[i] = {links[i].path, i};
-        for (char& c : keys[i].first)
-            c = LowerAscii(c);
-    }
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto& x, const auto& y) { return x.first < y.first; });
-    std::vector<EntryProperties> sorted;
-    sorted.reserve(links.size());
-    for (const auto& key : keys)
-        sorted.push_back(std::move(links[key.second]));
-    links = std::move(sorted);
-}
+using namespace properties_names;
 
 // A small XML reader for what the writer writes and what a later writer may add: elements with
 // attributes, nested, with text, comments and declarations passed over.
@@ -313,61 +228,6 @@ bool ReadTarget(const Element& e, TargetProperties& target, std::string& why) {
 }
 
 } // namespace
-
-std::string_view PropertyFlagName(uint32_t flag) {
-    for (const FlagName& f : kFlags)
-        if (f.flag == flag) return f.name;
-    return {};
-}
-
-std::string_view ReferralPriorityClassName(uint32_t priorityClass) {
-    return priorityClass < std::size(kPriorityClasses) ? kPriorityClasses[priorityClass]
-                                                       : std::string_view("SiteCostNormal");
-}
-
-Expected<EntryProperties> EntryPropertiesOf(const DFS_INFO_9& record) {
-    auto utf8 = [](const char16_t* text) {
-        return text ? WideToUtf8(std::u16string_view(text)) : std::string();
-    };
-    EntryProperties e;
-    e.path = utf8(record.EntryPath);
-    if (record.Comment) e.description = utf8(record.Comment);
-    e.online = (record.State & DFS_VOLUME_STATES) != DFS_VOLUME_STATE_OFFLINE;
-    e.timeToLiveSec = record.Timeout;
-    e.flags = record.PropertyFlags & DFS_KNOWN_PROPERTY_FLAGS;
-    if (record.pSecurityDescriptor && record.SecurityDescriptorLength) {
-        Expected<std::string> sddl = SecurityDescriptorToSddl(
-            std::string_view(reinterpret_cast<const char*>(record.pSecurityDescriptor),
-                             record.SecurityDescriptorLength));
-        if (!sddl)
-            return Error{sddl.error().code, "the view permissions of " + e.path +
-                                                " cannot be written as SDDL: " + sddl.error().text};
-        e.viewSddl = std::move(*sddl);
-    }
-    e.targets.reserve(record.NumberOfStorages);
-    for (uint32_t i = 0; i < record.NumberOfStorages && record.Storage; ++i) {
-        const DFS_STORAGE_INFO_1& s = record.Storage[i];
-        TargetProperties& t = e.targets.emplace_back();
-        t.targetPath = "\\\\" + utf8(s.ServerName) + "\\" + utf8(s.ShareName);
-        t.online = s.State != DFS_STORAGE_STATE_OFFLINE;
-        t.priorityClass = static_cast<uint32_t>(s.TargetPriority.TargetPriorityClass);
-        t.priorityRank = s.TargetPriority.TargetPriorityRank;
-    }
-    return e;
-}
-
-std::string FormatPropertiesFile(NamespaceProperties properties) {
-    SortByPath(properties.links);
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DfsnProperties";
-    Attribute(out, "FormatVersion", std::to_string(NamespaceProperties::kFormatVersion));
-    Attribute(out, "BackupFileSha256", properties.backupFileSha256);
-    out += ">\n";
-    WriteEntry(out, properties.root, true);
-    for (const EntryProperties& link : properties.links)
-        WriteEntry(out, link, false);
-    out += "</DfsnProperties>\n";
-    return out;
-}
 
 Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);

@@ -50,7 +50,40 @@ struct NamespaceProperties {
 Expected<EntryProperties> EntryPropertiesOf(const DFS_INFO_9& record);
 
 // The file's bytes; the links are sorted by path first.
-std::string FormatPropertiesFile(NamespaceProperties properties);
+std::string FormatPropertiesFile(const NamespaceProperties& properties);
+
+// Writes a namespace's properties file as its walk reports the entries: each entry becomes its
+// element at once, and only where it lies and its sort key are kept, so a large namespace's
+// records are never held a second time.
+class PropertiesFileBuilder {
+  public:
+    // The first entry added is the namespace's root. An entry whose view permissions cannot be
+    // written as SDDL is an error naming it, and is left out.
+    Expected<void> Add(const DFS_INFO_9& record);
+    void Add(const EntryProperties& entry);
+    bool HasRoot() const { return !root_.empty(); }
+
+    // The file's bytes in order, the links sorted by path without regard to case; the pieces
+    // stay valid while the builder lives and is not added to.
+    std::vector<std::string_view> Pieces(std::string_view backupFileSha256);
+
+  private:
+    struct Slot {
+        size_t keyAt;
+        size_t at;
+        uint32_t keySize;
+        uint32_t size;
+        uint32_t block;
+    };
+    void Keep(std::string_view path);
+
+    EntryProperties scratch_; // reused: its strings keep their room from entry to entry
+    std::string element_;     // the same for the element being written
+    std::string head_, root_;
+    std::vector<std::string> blocks_; // the links' elements in walk order; a block never grows
+    std::string keys_;                // their paths folded to lower case, side by side
+    std::vector<Slot> links_;
+};
 
 // Reads a properties file; an error says what is wrong and where.
 Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes);

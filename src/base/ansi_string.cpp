@@ -63,7 +63,12 @@ unsigned CodePageSetting(unsigned fallback) {
 // Lone surrogates become '?' so that no invalid UTF-8 is produced.
 std::string WideToUtf8(std::u16string_view text) {
     std::string out;
-    out.reserve(text.size());
+    AppendWideAsUtf8(out, text);
+    return out;
+}
+
+void AppendWideAsUtf8(std::string& out, std::u16string_view text) {
+    out.reserve(out.size() + text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -75,7 +80,6 @@ std::string WideToUtf8(std::u16string_view text) {
         }
         AppendUtf8(out, c);
     }
-    return out;
 }
 
 // Each byte that does not start a well-formed sequence becomes U+FFFD.

@@ -32,6 +32,8 @@ bool DecodesInCodePage(std::string_view text);
 
 // UTF-8 <-> UTF-16, independent of the code page (directory values are UTF-8).
 std::string WideToUtf8(std::u16string_view text);
+// The same, appended to out: a string reused from call to call keeps its room.
+void AppendWideAsUtf8(std::string& out, std::u16string_view text);
 WideString Utf8ToWide(std::string_view text);
 // Whether text is well-formed UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
 bool IsUtf8(std::string_view text);

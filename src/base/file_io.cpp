@@ -34,6 +34,29 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
+bool WriteAll(int fd, std::span<const std::string_view> pieces) {
+    // One system call per piece would cost more than the copying for a file of short elements.
+    constexpr size_t kGathered = size_t(1) << 18;
+    std::string gathered;
+    for (std::string_view piece : pieces) {
+        if (gathered.size() + piece.size() > kGathered) {
+            if (!WriteAll(fd, gathered)) return false;
+            gathered.clear();
+        }
+        if (piece.size() >= kGathered) {
+            if (!WriteAll(fd, piece)) return false;
+        } else {
+            if (gathered.empty()) gathered.reserve(kGathered);
+            gathered += piece;
+        }
+    }
+    return WriteAll(fd, gathered);
+}
+
+void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
+    ReplaceFileContents(file, std::span<const std::string_view>(&bytes, 1));
+}
+
 std::string FullFileName(const std::filesystem::path& file) {
     std::error_code ignored;
     std::filesystem::path full = std::filesystem::absolute(file, ignored);

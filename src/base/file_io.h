@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -32,6 +33,10 @@ void WriteWholeFile(const std::filesystem::path& file, std::string_view bytes);
 // failed or interrupted write never leaves a truncated file and never destroys the old one.
 // Throws EFileError naming the target ("Cannot create file "<full path>". <reason>").
 void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes);
+// The same for a file given in pieces, written one after the other: a file assembled from many
+// parts is never held whole.
+void ReplaceFileContents(const std::filesystem::path& file,
+                         std::span<const std::string_view> pieces);
 
 // Removes the temporary files that ReplaceFileContents left in the folder when its process was
 // killed mid-write. A temporary file that a running write still holds is left alone.
@@ -69,6 +74,8 @@ bool IsTemporaryFileName(const std::string& name);
 int OpenFileDescriptor(const std::filesystem::path& file, int flags);
 // Writes every byte; false with errno set on failure.
 bool WriteAll(int fd, std::string_view bytes);
+// Writes the pieces one after the other, small ones gathered into larger writes.
+bool WriteAll(int fd, std::span<const std::string_view> pieces);
 // Flushes the file's data to the disk; false with errno set on failure.
 bool SyncFileDescriptor(int fd);
 // Sets the file's size to size bytes, 64-bit on every system: what lies beyond is cut off, a

@@ -64,7 +64,8 @@ bool IdentifyNamedFile(const std::filesystem::path& file, FileIdentity& identity
     return true;
 }
 
-void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
+void ReplaceFileContents(const std::filesystem::path& file,
+                         std::span<const std::string_view> pieces) {
     std::filesystem::path folder = file.parent_path();
     std::string pattern = ((folder.empty() ? std::filesystem::path(".") : folder) /
                            ("." + file.filename().string() + kTemporaryMark + "XXXXXX"))
@@ -77,7 +78,7 @@ void ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
     mode_t mask = ::umask(0);
     ::umask(mask);
     int error = 0;
-    if (::fchmod(fd, 0666 & ~mask) != 0 || !WriteAll(fd, bytes) || !SyncFileDescriptor(fd))
+    if (::fchmod(fd, 0666 & ~mask) != 0 || !WriteAll(fd, pieces) || !SyncFileDescriptor(fd))
         error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(pattern.c_str(), file.c_str()) != 0) error = errno;

@@ -101,7 +101,8 @@ bool SyncFileDescriptor(int fd) {
     return ::_commit(fd) == 0;
 }
 
-void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
+void ReplaceFileContents(const std::filesystem::path& file,
+                         std::span<const std::string_view> pieces) {
     std::filesystem::path temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
@@ -111,7 +112,7 @@ void ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
     }
     if (fd < 0) ThrowFileError("Cannot create file", file, SystemErrorText(errno), errno);
     int error = 0;
-    if (!WriteAll(fd, bytes) || !SyncFileDescriptor(fd)) error = errno;
+    if (!WriteAll(fd, pieces) || !SyncFileDescriptor(fd)) error = errno;
     if (::_close(fd) != 0 && error == 0) error = errno;
     if (error != 0) {
         ::_wunlink(temporary.c_str());

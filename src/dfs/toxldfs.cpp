@@ -48,7 +48,7 @@ bool Succeeded(NET_API_STATUS status) {
 
 } // namespace
 
-bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
+bool TOXLDFS::Enumerate(uint32_t level, uint32_t prefMaxLen, const RecordWalk& walk) {
     if (OnDFSEnumStart) OnDFSEnumStart(this);
     bool result = false;
     NET_API_STATUS status = ERROR_INVALID_PARAMETER;
@@ -58,8 +58,7 @@ bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
         uint32_t count = 0;
         uint8_t* buffer = nullptr;
         try {
-            status =
-                NetDfsEnum(name->data(), level, MAX_PREFERRED_LENGTH, &buffer, &count, &resume);
+            status = NetDfsEnum(name->data(), level, prefMaxLen, &buffer, &count, &resume);
             result = status == NERR_Success;
             while (status == NERR_Success) {
                 {
@@ -67,8 +66,7 @@ bool TOXLDFS::Enumerate(uint32_t level, const RecordWalk& walk) {
                     walk(buffer, count, abort);
                 }
                 if (abort) break;
-                status =
-                    NetDfsEnum(name->data(), level, MAX_PREFERRED_LENGTH, &buffer, &count, &resume);
+                status = NetDfsEnum(name->data(), level, prefMaxLen, &buffer, &count, &resume);
             }
         } catch (...) {
             // A failing handler ends the walk quietly; the status of the last call stands.
@@ -134,21 +132,24 @@ void TOXLDFS::ReportLinksWithProperties(const uint8_t* buffer, uint32_t count, b
 }
 
 bool TOXLDFS::EnumRoots() {
-    return Enumerate(200, [this](const uint8_t* buffer, uint32_t count, bool& abort) {
-        ReportRoots(buffer, count, abort);
-    });
+    return Enumerate(200, MAX_PREFERRED_LENGTH,
+                     [this](const uint8_t* buffer, uint32_t count, bool& abort) {
+                         ReportRoots(buffer, count, abort);
+                     });
 }
 
 bool TOXLDFS::EnumLinks() {
-    return Enumerate(3, [this](const uint8_t* buffer, uint32_t count, bool& abort) {
-        ReportLinks(buffer, count, abort);
-    });
+    return Enumerate(3, MAX_PREFERRED_LENGTH,
+                     [this](const uint8_t* buffer, uint32_t count, bool& abort) {
+                         ReportLinks(buffer, count, abort);
+                     });
 }
 
 bool TOXLDFS::EnumLinksWithProperties() {
-    return Enumerate(9, [this](const uint8_t* buffer, uint32_t count, bool& abort) {
-        ReportLinksWithProperties(buffer, count, abort);
-    });
+    return Enumerate(9, kPropertiesPageBytes,
+                     [this](const uint8_t* buffer, uint32_t count, bool& abort) {
+                         ReportLinksWithProperties(buffer, count, abort);
+                     });
 }
 
 bool TOXLDFS::SetInfo(uint32_t Level, const void* Info, bool ofTarget) {

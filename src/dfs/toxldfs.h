@@ -67,7 +67,10 @@ class TOXLDFS {
     bool EnumLinks();
     // EnumLinks in one walk that also reads every property (level 9): ONDFSEntryProperties
     // fires once per entry, before the entry's ONDFSEnum2 reports, which are EnumLinks' own.
+    // Read a page (kPropertiesPageBytes) at a time: the level 9 records of a large namespace
+    // are several times the size of its backup file.
     bool EnumLinksWithProperties();
+    static constexpr uint32_t kPropertiesPageBytes = uint32_t(1) << 20;
     // Changes one property (NetDfsSetInfo at Level, Info its structure) of the entry DFSEntry,
     // or with ofTarget of its target Servername\ShareName.
     bool SetInfo(uint32_t Level, const void* Info, bool ofTarget);
@@ -84,7 +87,7 @@ class TOXLDFS {
 
   private:
     using RecordWalk = std::function<void(const uint8_t* buffer, uint32_t count, bool& abort)>;
-    bool Enumerate(uint32_t level, const RecordWalk& walk);
+    bool Enumerate(uint32_t level, uint32_t prefMaxLen, const RecordWalk& walk);
     // Calls the platform: an exception it raises is kept in LastErrors; LastError and its detail
     // tell the answer. True on success.
     bool CallPlatform(const std::function<NET_API_STATUS()>& call);

@@ -7,6 +7,7 @@
 #include "cli/sample_domain_cli.h"
 #include "dfs/scripted_netdfs.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <regex>
 
@@ -53,6 +54,28 @@ TEST(PropertiesFile, RoundTripsEveryValueWithLinksInPathOrder) {
     std::swap(p.links[0], p.links[1]); // "alpha" before "Zeta", case aside
     EXPECT_EQ(*back, p);
     EXPECT_EQ(FormatPropertiesFile(*back), bytes);
+}
+
+// A namespace's elements fill several blocks of the writer's, one of them larger than a block,
+// and still come out whole and in path order.
+TEST(PropertiesFile, ALargeNamespaceIsWrittenWholeInPathOrder) {
+    NamespaceProperties p = Sample();
+    p.links.clear();
+    for (int i = 19999; i >= 0; --i)
+        p.links.push_back({"\\\\example.com\\Public\\L" + std::to_string(100000 + i),
+                           "comment " + std::to_string(i),
+                           i % 3 != 0,
+                           static_cast<uint32_t>(i),
+                           0,
+                           "",
+                           {{"\\\\FS" + std::to_string(i % 10) + "\\S", true, 0, 0}}});
+    p.links[5000].description = std::string(1500000, 'd');
+    std::string bytes = FormatPropertiesFile(p);
+    ASSERT_GT(bytes.size(), 3000000u);
+    Expected<NamespaceProperties> back = ParsePropertiesFile(bytes);
+    ASSERT_TRUE(back) << back.error().text;
+    std::reverse(p.links.begin(), p.links.end());
+    EXPECT_EQ(*back, p);
 }
 
 TEST(PropertiesFile, ANewerFileIsReadForWhatThisVersionKnows) {

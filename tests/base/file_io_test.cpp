@@ -6,7 +6,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace kestrune {
 namespace {
@@ -34,6 +36,20 @@ TEST_F(FileIo, ReplaceKeepsBytesExactlyAndLeavesNothingBeside) {
     EXPECT_EQ(FilesInFolder(), 1u);
     WriteWholeFile(file, "a\n");
     EXPECT_EQ(ReadWholeFile(file), "a\n");
+
+    // In pieces: short ones gathered, one longer than a gathered write, and empty ones.
+    std::vector<std::string> parts;
+    for (int i = 0; i < 40000; ++i)
+        parts.push_back(std::to_string(i) + (i % 7 == 0 ? "" : ","));
+    parts.insert(parts.begin() + 20000, std::string(700000, 'x'));
+    parts.emplace_back();
+    std::vector<std::string_view> pieces(parts.begin(), parts.end());
+    ReplaceFileContents(file, pieces);
+    std::string whole;
+    for (const std::string& part : parts)
+        whole += part;
+    EXPECT_EQ(ReadWholeFile(file), whole);
+    EXPECT_EQ(FilesInFolder(), 1u);
 }
 
 // History moves a backup file only to a name nothing holds: a taken name is refused, both

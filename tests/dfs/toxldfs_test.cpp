@@ -150,6 +150,39 @@ TEST_F(ToxldfsTest, EnumLinksReportsEveryStorageWithItsIndex) {
     EXPECT_EQ(dfs.LastError(), ERROR_NO_MORE_ITEMS);
 }
 
+// The walk with properties asks for pages (level 9 records are large) and follows the resume
+// handle to the end; EnumLinks keeps asking for everything at once.
+TEST_F(ToxldfsTest, EnumLinksWithPropertiesReadsPageByPage) {
+    ScriptedAnswer first, second;
+    first.entries = {{u"\\\\example.com\\Public", u"root", {{u"DC1", u"Public"}}},
+                     {u"\\\\example.com\\Public\\A", u"a", {{u"FS1", u"A"}}}};
+    second.entries = {{u"\\\\example.com\\Public\\B", u"b", {{u"FS1", u"B"}, {u"FS2", u"B"}}}};
+    fake->answers = {first, second};
+    std::vector<std::u16string> entries;
+    dfs.ONDFSEntryProperties = [&](TOXLDFS*, const DFS_INFO_9& e) {
+        entries.push_back(e.EntryPath);
+        events.push_back("properties");
+    };
+    dfs.SetDFSEntry(u"\\\\example.com\\Public");
+    EXPECT_TRUE(dfs.EnumLinksWithProperties());
+    EXPECT_EQ(entries, (std::vector<std::u16string>{u"\\\\example.com\\Public",
+                                                    u"\\\\example.com\\Public\\A",
+                                                    u"\\\\example.com\\Public\\B"}));
+    EXPECT_EQ(reports.size(), 4u);
+    ASSERT_EQ(fake->enumCalls.size(), 3u);
+    for (const auto& call : fake->enumCalls) {
+        EXPECT_EQ(call.level, 9u);
+        EXPECT_EQ(call.prefMaxLen, TOXLDFS::kPropertiesPageBytes);
+    }
+    EXPECT_EQ(fake->enumCalls[1].resume, 2u);
+    EXPECT_EQ(dfs.LastError(), ERROR_NO_MORE_ITEMS);
+
+    fake->enumCalls.clear();
+    fake->answers = {first};
+    EXPECT_TRUE(dfs.EnumLinks());
+    EXPECT_EQ(fake->enumCalls[0].prefMaxLen, MAX_PREFERRED_LENGTH);
+}
+
 TEST_F(ToxldfsTest, ThrowingLinkHandlerSkipsOnlyThatStorage) {
     ScriptedAnswer a;
     a.entries = {{u"\\\\d\\n\\l", u"c", {{u"S1", u"a"}, {u"S2", u"b"}, {u"S3", u"c"}}}};
