@@ -23,9 +23,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "the Kestrune developers")
-# OpenLDAP loads the SASL module for Kerberos logons only when one is made: no library
-# dependency shows it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsasl2-modules-gssapi-mit")
+# OpenLDAP loads the SASL module for Kerberos logons only when one is made, and the programs
+# load libsmbclient only to check a restore's targets: no library dependency shows either.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsasl2-modules-gssapi-mit, libsmbclient")
 # Kerberos tickets by hand (kinit) and the keytab of the scheduled backup (ktutil).
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "krb5-user")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dlfcn.h>
 #include <libsmbclient.h>
 #include <mutex>
+#include <type_traits>
 
 namespace kestrune::smb {
 namespace {
@@ -22,6 +24,67 @@ std::timed_mutex& LibraryLock() {
     return lock;
 }
 
+// The library, with the more than a hundred Samba libraries it needs, is loaded when shares are
+// first checked: the programs' other work never pays for loading them (7 MB and 13 ms at every
+// start). The types come from its header, so a changed signature does not compile.
+struct Library {
+    decltype(&smbc_new_context) newContext;
+    decltype(&smbc_free_context) freeContext;
+    decltype(&smbc_init_context) initContext;
+    decltype(&smbc_setDebug) setDebug;
+    decltype(&smbc_setLogCallback) setLogCallback;
+    decltype(&smbc_setTimeout) setTimeout;
+    decltype(&smbc_setOptionUserData) setOptionUserData;
+    decltype(&smbc_getOptionUserData) getOptionUserData;
+    decltype(&smbc_setFunctionAuthDataWithContext) setFunctionAuthDataWithContext;
+    decltype(&smbc_setOptionUseKerberos) setOptionUseKerberos;
+    decltype(&smbc_setOptionFallbackAfterKerberos) setOptionFallbackAfterKerberos;
+    decltype(&smbc_setOptionUseCCache) setOptionUseCCache;
+    decltype(&smbc_getFunctionOpendir) getFunctionOpendir;
+    decltype(&smbc_getFunctionClosedir) getFunctionClosedir;
+};
+
+constexpr const char* kLibraryFile = "libsmbclient.so.0";
+
+Expected<Library> LoadLibrary() {
+    void* handle = ::dlopen(kLibraryFile, RTLD_NOW | RTLD_LOCAL);
+    if (!handle)
+        return Error{0, std::string("libsmbclient could not be loaded (") + ::dlerror() +
+                            "); install the package libsmbclient to check targets"};
+    Library library{};
+    std::string missing;
+    auto find = [&](auto& function, const char* name) {
+        function =
+            reinterpret_cast<std::remove_reference_t<decltype(function)>>(::dlsym(handle, name));
+        if (!function && missing.empty()) missing = name;
+    };
+    find(library.newContext, "smbc_new_context");
+    find(library.freeContext, "smbc_free_context");
+    find(library.initContext, "smbc_init_context");
+    find(library.setDebug, "smbc_setDebug");
+    find(library.setLogCallback, "smbc_setLogCallback");
+    find(library.setTimeout, "smbc_setTimeout");
+    find(library.setOptionUserData, "smbc_setOptionUserData");
+    find(library.getOptionUserData, "smbc_getOptionUserData");
+    find(library.setFunctionAuthDataWithContext, "smbc_setFunctionAuthDataWithContext");
+    find(library.setOptionUseKerberos, "smbc_setOptionUseKerberos");
+    find(library.setOptionFallbackAfterKerberos, "smbc_setOptionFallbackAfterKerberos");
+    find(library.setOptionUseCCache, "smbc_setOptionUseCCache");
+    find(library.getFunctionOpendir, "smbc_getFunctionOpendir");
+    find(library.getFunctionClosedir, "smbc_getFunctionClosedir");
+    // Kept loaded for the rest of the run, as a linked library would be.
+    if (!missing.empty())
+        return Error{0, std::string(kLibraryFile) + " has no " + missing +
+                            "; the installed libsmbclient is too old to check targets"};
+    return library;
+}
+
+// Loaded once, by the first thread that asks.
+const Expected<Library>& TheLibrary() {
+    static const Expected<Library> library = LoadLibrary();
+    return library;
+}
+
 void CopyInto(char* buffer, int size, const std::string& text) {
     if (size <= 0) return;
     const size_t n = std::min(text.size(), static_cast<size_t>(size) - 1);
@@ -31,7 +94,7 @@ void CopyInto(char* buffer, int size, const std::string& text) {
 
 void GiveLogon(SMBCCTX* context, const char*, const char*, char* workgroup, int workgroupSize,
                char* user, int userSize, char* password, int passwordSize) {
-    const auto* logon = static_cast<const SmbLogon*>(smbc_getOptionUserData(context));
+    const auto* logon = static_cast<const SmbLogon*>(TheLibrary()->getOptionUserData(context));
     if (!logon->user.empty()) CopyInto(workgroup, workgroupSize, logon->workgroup);
     CopyInto(user, userSize, logon->user);
     CopyInto(password, passwordSize, logon->password);
@@ -63,25 +126,26 @@ ShareAnswer FromErrno(int error) {
 // A libsmbclient context for one server, freed with it.
 class Context {
   public:
-    Context(const SmbLogon& logon, std::chrono::milliseconds timeout) {
-        context_ = smbc_new_context();
+    Context(const Library& library, const SmbLogon& logon, std::chrono::milliseconds timeout)
+        : library_(library) {
+        context_ = library.newContext();
         if (!context_) return;
-        smbc_setDebug(context_, 0);
-        smbc_setLogCallback(context_, nullptr, Quiet);
-        smbc_setTimeout(context_, static_cast<int>(std::max<long long>(timeout.count(), 1)));
-        smbc_setOptionUserData(context_, const_cast<SmbLogon*>(&logon));
-        smbc_setFunctionAuthDataWithContext(context_, GiveLogon);
+        library.setDebug(context_, 0);
+        library.setLogCallback(context_, nullptr, Quiet);
+        library.setTimeout(context_, static_cast<int>(std::max<long long>(timeout.count(), 1)));
+        library.setOptionUserData(context_, const_cast<SmbLogon*>(&logon));
+        library.setFunctionAuthDataWithContext(context_, GiveLogon);
         const bool ticket = logon.user.empty();
-        smbc_setOptionUseKerberos(context_, ticket);
-        smbc_setOptionFallbackAfterKerberos(context_, true);
-        smbc_setOptionUseCCache(context_, ticket);
-        if (!smbc_init_context(context_)) {
-            smbc_free_context(context_, 1);
+        library.setOptionUseKerberos(context_, ticket);
+        library.setOptionFallbackAfterKerberos(context_, true);
+        library.setOptionUseCCache(context_, ticket);
+        if (!library.initContext(context_)) {
+            library.freeContext(context_, 1);
             context_ = nullptr;
         }
     }
     ~Context() {
-        if (context_) smbc_free_context(context_, 1);
+        if (context_) library_.freeContext(context_, 1);
     }
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
@@ -89,6 +153,7 @@ class Context {
     SMBCCTX* get() const { return context_; }
 
   private:
+    const Library& library_;
     SMBCCTX* context_ = nullptr;
 };
 
@@ -102,20 +167,25 @@ class LibSmbClientProbe : public ShareProbe {
         if (std::optional<ShareAnswer> failed =
                 Handshake(WideToUtf8(AnsiToWide(server)), kSmbPort, deadline))
             return {shares.size(), *failed};
-        std::unique_lock<std::timed_mutex> library(LibraryLock(), deadline);
-        if (!library.owns_lock())
+        std::unique_lock<std::timed_mutex> turn(LibraryLock(), deadline);
+        if (!turn.owns_lock())
             return {shares.size(),
                     UnreachableAnswer(kTimeout, "the server answered, but the servers asked "
                                                 "before it took the time")};
+        const Expected<Library>& library = TheLibrary();
+        if (!library)
+            return {shares.size(),
+                    UnreachableAnswer(kUnexpectedNetworkError, library.error().text)};
         std::vector<ShareAnswer> answers;
-        Context context(logon_, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    deadline - std::chrono::steady_clock::now()));
+        Context context(*library, logon_,
+                        std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now()));
         if (!context.get())
             return {shares.size(),
                     UnreachableAnswer(kUnexpectedNetworkError,
                                       "the SMB client library could not be started")};
-        smbc_opendir_fn open = smbc_getFunctionOpendir(context.get());
-        smbc_closedir_fn close = smbc_getFunctionClosedir(context.get());
+        smbc_opendir_fn open = library->getFunctionOpendir(context.get());
+        smbc_closedir_fn close = library->getFunctionClosedir(context.get());
         for (const AnsiString& share : shares) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 answers.push_back(UnreachableAnswer(kTimeout));
@@ -143,6 +213,7 @@ std::shared_ptr<const ShareProbe> MakeLibSmbClientProbe(const SmbLogon& logon) {
 }
 
 Expected<std::shared_ptr<const ShareProbe>> MakeSystemShareProbe() {
+    if (!TheLibrary()) return TheLibrary().error();
     Expected<SmbLogon> logon = SmbLogonFromEnvironment();
     if (!logon) return logon.error();
     return MakeLibSmbClientProbe(*logon);
