@@ -3,6 +3,7 @@
 #include "backup/backup_file.h"
 #include "backup/restore_line.h"
 #include "backup/restore_run.h"
+#include "base/ascii.h"
 #include "base/file_io.h"
 #include "base/paths.h"
 #include "base/sha256.h"
@@ -22,7 +23,8 @@ namespace {
 // line break, which would split the line in two.
 bool SurvivesFile(const WideString& field) {
     if (field.find_first_of(u"\r\n") != WideString::npos) return false;
-    return AnsiToWide(WideToAnsi(field)) == field;
+    // Every ANSI code page holds ASCII as it is: the usual field needs no round trip.
+    return IsAscii(field) || AnsiToWide(WideToAnsi(field)) == field;
 }
 
 std::string StatusText(uint32_t status) {
