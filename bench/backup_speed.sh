@@ -15,10 +15,17 @@ trap 'rm -rf "$scratch"' EXIT
 bytes=$(stat -c %s "$scratch/domain.ldif")
 lines=$(wc -l < "$scratch/domain.ldif")
 
-read -r run_cpu run_kb < <(env -u DISPLAY -u WAYLAND_DISPLAY KESTRUNE_PLATFORM="sim:$scratch/domain.ldif" \
-    "$build/bench/process_cost" "$build/kestrune" "" "$scratch/out")
+# Each the best of three runs: on a shared machine one run's CPU time varies by a tenth.
+best() { sort -n -k1,1 | head -1; }
+read -r run_cpu run_kb < <(for _ in 1 2 3; do
+    rm -rf "$scratch/out"
+    env -u DISPLAY -u WAYLAND_DISPLAY KESTRUNE_PLATFORM="sim:$scratch/domain.ldif" \
+        "$build/bench/process_cost" "$build/kestrune" "" "$scratch/out" 2>/dev/null
+done | best)
 test -s "$scratch/out/Big.txt"
-read -r sort_cpu sort_kb < <("$build/bench/process_cost" sort -f "$scratch/out/Big.txt")
+read -r sort_cpu sort_kb < <(for _ in 1 2 3; do
+    "$build/bench/process_cost" sort -f "$scratch/out/Big.txt"
+done | best)
 
 awk -v bytes="$bytes" -v lines="$lines" -v links="$links" -v sc="$sort_cpu" -v sk="$sort_kb" \
     -v rc="$run_cpu" -v rk="$run_kb" -v backup="$(wc -l < "$scratch/out/Big.txt")" 'BEGIN {
