@@ -137,7 +137,9 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
     current_ = &result;
     lines_.Clear();
     nextLineLossy_ = false;
-    properties_ = PropertiesFileBuilder();
+    // The elements wait beside the files they belong to, on the same disk.
+    properties_ =
+        writeProperties ? PropertiesFileBuilder(PropertiesFileOf(file)) : PropertiesFileBuilder();
     propertiesProblem_.clear();
 
     auto readFailed = [&](uint32_t status, std::string text) {

@@ -5,9 +5,12 @@
 #pragma once
 
 #include "base/expected.h"
+#include "base/spill_file.h"
 #include "netdfs/netdfs_buffer.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,20 +57,33 @@ std::string FormatPropertiesFile(const NamespaceProperties& properties);
 
 // Writes a namespace's properties file as its walk reports the entries: each entry becomes its
 // element at once, and only where it lies and its sort key are kept, so a large namespace's
-// records are never held a second time.
+// records are never held a second time. Given a file to spill beside, the elements wait on
+// disk, a block at a time, while the namespace's lines are sorted (in memory where the disk
+// will not take them).
 class PropertiesFileBuilder {
   public:
+    explicit PropertiesFileBuilder(const std::filesystem::path& spillBeside = {});
+
     // The first entry added is the namespace's root. An entry whose view permissions cannot be
     // written as SDDL is an error naming it, and is left out.
     Expected<void> Add(const DFS_INFO_9& record);
     void Add(const EntryProperties& entry);
     bool HasRoot() const { return !root_.empty(); }
+    // How much of it waits on disk.
+    uint64_t SpilledBytes() const { return spill_ ? spill_->Size() : 0; }
 
     // The file's bytes in order, the links sorted by path without regard to case; the pieces
-    // stay valid while the builder lives and is not added to.
+    // stay valid while the builder lives and is not added to. Throws EFileError when spilled
+    // elements cannot be read back.
     std::vector<std::string_view> Pieces(std::string_view backupFileSha256);
 
   private:
+    struct Block {
+        std::string text; // emptied once spilled
+        size_t size = 0;
+        uint64_t spilledAt = 0;
+        bool spilled = false;
+    };
     struct Slot {
         size_t keyAt;
         size_t at;
@@ -80,9 +96,11 @@ class PropertiesFileBuilder {
     EntryProperties scratch_; // reused: its strings keep their room from entry to entry
     std::string element_;     // the same for the element being written
     std::string head_, root_;
-    std::vector<std::string> blocks_; // the links' elements in walk order; a block never grows
-    std::string keys_;                // their paths folded to lower case, side by side
+    std::vector<Block> blocks_; // the links' elements in walk order; a block never grows
+    std::string keys_;          // their paths folded to lower case, side by side
     std::vector<Slot> links_;
+    std::unique_ptr<SpillFile> spill_;
+    std::string spilled_; // the spilled blocks, read back
 };
 
 // Reads a properties file; an error says what is wrong and where.

@@ -125,6 +125,10 @@ Expected<EntryProperties> EntryPropertiesOf(const DFS_INFO_9& record) {
     return e;
 }
 
+PropertiesFileBuilder::PropertiesFileBuilder(const std::filesystem::path& spillBeside) {
+    if (!spillBeside.empty()) spill_ = std::make_unique<SpillFile>(spillBeside);
+}
+
 Expected<void> PropertiesFileBuilder::Add(const DFS_INFO_9& record) {
     if (Expected<void> read = ReadRecord(record, scratch_); !read) return read;
     Add(scratch_);
@@ -142,19 +146,36 @@ void PropertiesFileBuilder::Add(const EntryProperties& entry) {
 }
 
 void PropertiesFileBuilder::Keep(std::string_view path) {
-    if (blocks_.empty() || blocks_.back().size() + element_.size() > blocks_.back().capacity()) {
-        blocks_.emplace_back().reserve(std::max(kBlockBytes, element_.size()));
+    if (blocks_.empty() || blocks_.back().size + element_.size() > blocks_.back().text.capacity()) {
+        if (!blocks_.empty() && spill_) {
+            Block& full = blocks_.back();
+            const uint64_t at = spill_->Size();
+            if (spill_->Append(full.text)) {
+                full.spilledAt = at;
+                full.spilled = true;
+                std::string().swap(full.text);
+            }
+        }
+        blocks_.emplace_back().text.reserve(std::max(kBlockBytes, element_.size()));
     }
-    std::string& block = blocks_.back();
-    links_.push_back({keys_.size(), block.size(), static_cast<uint32_t>(path.size()),
+    Block& block = blocks_.back();
+    links_.push_back({keys_.size(), block.size, static_cast<uint32_t>(path.size()),
                       static_cast<uint32_t>(element_.size()),
                       static_cast<uint32_t>(blocks_.size() - 1)});
-    block += element_;
+    block.text += element_;
+    block.size += element_.size();
     for (char c : path)
         keys_ += LowerAscii(c);
 }
 
 std::vector<std::string_view> PropertiesFileBuilder::Pieces(std::string_view backupFileSha256) {
+    if (spill_ && spill_->Size() > 0) spilled_ = spill_->ReadAll();
+    std::vector<std::string_view> blocks;
+    blocks.reserve(blocks_.size());
+    for (const Block& block : blocks_)
+        blocks.push_back(block.spilled
+                             ? std::string_view(spilled_).substr(block.spilledAt, block.size)
+                             : std::string_view(block.text));
     std::string_view keys = keys_;
     std::stable_sort(links_.begin(), links_.end(), [keys](const Slot& x, const Slot& y) {
         return keys.substr(x.keyAt, x.keySize) < keys.substr(y.keyAt, y.keySize);
@@ -168,7 +189,7 @@ std::vector<std::string_view> PropertiesFileBuilder::Pieces(std::string_view bac
     pieces.push_back(head_);
     pieces.push_back(root_);
     for (const Slot& link : links_)
-        pieces.push_back(std::string_view(blocks_[link.block]).substr(link.at, link.size));
+        pieces.push_back(blocks[link.block].substr(link.at, link.size));
     pieces.push_back("</DfsnProperties>\n");
     return pieces;
 }

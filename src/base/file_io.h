@@ -72,6 +72,10 @@ bool IsTemporaryFileName(const std::string& name);
 // translation) and not inherited by child programs; -1 with errno set on failure. flags are
 // the O_ flags of open().
 int OpenFileDescriptor(const std::filesystem::path& file, int flags);
+// A new, empty scratch file in the folder of file, open for reading and writing, that nobody
+// else sees and that the system deletes when it is closed, even after a crash (POSIX: removed
+// from the folder at once; Windows: deleted on close); -1 with errno set on failure.
+int OpenScratchFile(const std::filesystem::path& besideFile);
 // Writes every byte; false with errno set on failure.
 bool WriteAll(int fd, std::string_view bytes);
 // Writes the pieces one after the other, small ones gathered into larger writes.

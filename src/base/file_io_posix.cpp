@@ -17,6 +17,16 @@ int OpenFileDescriptor(const std::filesystem::path& file, int flags) {
     return ::open(file.c_str(), flags | O_CLOEXEC, 0666);
 }
 
+int OpenScratchFile(const std::filesystem::path& besideFile) {
+    std::filesystem::path folder = besideFile.parent_path();
+    std::string pattern = ((folder.empty() ? std::filesystem::path(".") : folder) /
+                           ("." + besideFile.filename().string() + kTemporaryMark + "XXXXXX"))
+                              .string();
+    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(pattern.c_str());
+    return fd;
+}
+
 bool SyncFileDescriptor(int fd) {
     return ::fsync(fd) == 0;
 }

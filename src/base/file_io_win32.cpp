@@ -97,6 +97,25 @@ int OpenFileDescriptor(const std::filesystem::path& file, int flags) {
     return fd;
 }
 
+int OpenScratchFile(const std::filesystem::path& besideFile) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        HANDLE handle =
+            CreateFileW(TemporaryName(besideFile).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            DWORD code = GetLastError();
+            if (code == ERROR_FILE_EXISTS) continue;
+            errno = ErrnoOf(code);
+            return -1;
+        }
+        int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR);
+        if (fd < 0) CloseHandle(handle);
+        return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 bool SyncFileDescriptor(int fd) {
     return ::_commit(fd) == 0;
 }

@@ -6,6 +6,7 @@
 #include "base/sha256.h"
 #include "cli/sample_domain_cli.h"
 #include "dfs/scripted_netdfs.h"
+#include "temp_folder.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -74,6 +75,28 @@ TEST(PropertiesFile, ALargeNamespaceIsWrittenWholeInPathOrder) {
     ASSERT_GT(bytes.size(), 3000000u);
     Expected<NamespaceProperties> back = ParsePropertiesFile(bytes);
     ASSERT_TRUE(back) << back.error().text;
+
+    // The same with the full blocks waiting in a scratch file, which is gone afterwards; and
+    // beside a folder that does not exist, where they stay in memory.
+    testing::TempFolder scratch;
+    for (const std::filesystem::path& beside :
+         {scratch.path() / "Public.properties.xml", scratch.path() / "gone" / "P.properties.xml"}) {
+        {
+            PropertiesFileBuilder builder(beside);
+            builder.Add(p.root);
+            for (const EntryProperties& link : p.links)
+                builder.Add(link);
+            std::string spilled;
+            for (std::string_view piece : builder.Pieces(p.backupFileSha256))
+                spilled += piece;
+            EXPECT_EQ(spilled, bytes) << beside;
+            if (std::filesystem::exists(beside.parent_path()))
+                EXPECT_GT(builder.SpilledBytes(), 2000000u);
+            else
+                EXPECT_EQ(builder.SpilledBytes(), 0u);
+        }
+        EXPECT_TRUE(std::filesystem::is_empty(scratch.path()));
+    }
     std::reverse(p.links.begin(), p.links.end());
     EXPECT_EQ(*back, p);
 }

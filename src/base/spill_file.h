@@ -1,0 +1,34 @@
+// Bytes a long run keeps on disk rather than in memory until it reads them back: a scratch
+// file beside a given file (see OpenScratchFile), made at the first append and gone when the
+// SpillFile is.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kestrune {
+
+class SpillFile {
+  public:
+    explicit SpillFile(std::filesystem::path besideFile) : beside_(std::move(besideFile)) {}
+    ~SpillFile();
+    SpillFile(const SpillFile&) = delete;
+    SpillFile& operator=(const SpillFile&) = delete;
+
+    // Appends the bytes; false when the file cannot be made or written, now or before (the
+    // caller then keeps the bytes itself).
+    bool Append(std::string_view bytes);
+    uint64_t Size() const { return size_; }
+    // Everything appended, in order. Throws EFileError when it cannot be read back.
+    std::string ReadAll() const;
+
+  private:
+    std::filesystem::path beside_;
+    int fd_ = -1;
+    bool failed_ = false;
+    uint64_t size_ = 0;
+};
+
+} // namespace kestrune
