@@ -81,6 +81,28 @@ std::vector<PropertyChange> ChangesOfLine(const std::vector<PropertyChange>& cha
     return ofLine;
 }
 
+std::vector<PropertyChange> ChangesOfRestore(const EntryProperties& recorded,
+                                             const EntryProperties* live, const TargetParts& target,
+                                             bool targetIsLive, bool entryLine, bool existing) {
+    if (targetIsLive && (!existing || !live)) return {};
+    EntryProperties fresh = NewLinkProperties(recorded.path, target);
+    if (live && !targetIsLive) {
+        // A link already there gains the target, with a new target's defaults.
+        TargetProperties added = fresh.targets.front();
+        fresh = *live;
+        fresh.targets.push_back(std::move(added));
+    } else if (live) {
+        fresh = *live;
+    }
+    // A link that was there keeps its own properties unless they are asked for.
+    const bool withEntry = entryLine && (!live || existing);
+    std::vector<PropertyChange> changes =
+        ChangesOfLine(ChangedProperties(fresh, recorded), target, withEntry);
+    for (PropertyChange& c : changes)
+        c.nowIsDefault = c.target.empty() ? !live : !targetIsLive;
+    return changes;
+}
+
 std::string DescribeChanges(const std::vector<PropertyChange>& changes) {
     std::string text;
     for (const PropertyChange& c : changes)

@@ -21,6 +21,8 @@ struct PropertyChange {
     std::string target;
     std::string now;      // the value as it is, written as the properties file writes it
     std::string recorded; // the value the file records
+    // now is what a new link or target has before anything is set, not a value read live.
+    bool nowIsDefault = false;
 };
 
 // Every property of recorded that differs in now: the entry's state, referral time, flags and
@@ -38,6 +40,15 @@ EntryProperties NewLinkProperties(const std::string& path, const TargetParts& ta
 // stands for its entry) and those of the line's target.
 std::vector<PropertyChange> ChangesOfLine(const std::vector<PropertyChange>& changes,
                                           const TargetParts& target, bool withEntry);
+
+// What one backup line's restore sets of the recorded entry: for a target it adds, the target's
+// properties, and the entry's own for the line that stands for an entry it creates; with
+// existing (--properties), also those of an entry and a target that are already there and
+// differ. live: the entry as it is now, or null when it is not there (or not known). A target
+// is added with a new target's defaults, a link created with a new link's.
+std::vector<PropertyChange> ChangesOfRestore(const EntryProperties& recorded,
+                                             const EntryProperties* live, const TargetParts& target,
+                                             bool targetIsLive, bool entryLine, bool existing);
 
 // "State Offline, TimeToLiveSec 300": the recorded values the changes set.
 std::string DescribeChanges(const std::vector<PropertyChange>& changes);

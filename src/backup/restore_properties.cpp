@@ -51,11 +51,4 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
     return loaded;
 }
 
-bool ApplyRecordedProperties(TOXLDFS& dfs, const EntryProperties& link, const TargetParts& target,
-                             bool withLink, std::string& failedProperty) {
-    const std::vector<PropertyChange> changes = ChangesOfLine(
-        ChangedProperties(NewLinkProperties(link.path, target), link), target, withLink);
-    return SetRecordedProperties(dfs, changes, link, failedProperty);
-}
-
 } // namespace kestrune

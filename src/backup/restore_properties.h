@@ -41,12 +41,4 @@ struct LoadedProperties {
 // backup file's bytes as they are now.
 LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile);
 
-// What a new link or target does not have on its own: the link's state, referral time, flags
-// and view permissions (withLink, the line that created the link), the target's state and
-// priority. The component's DFSEntry, Servername and ShareName name the line's target. On a
-// failure, the property that was not set (as the properties file names it) and the
-// component's LastError say why.
-bool ApplyRecordedProperties(TOXLDFS& dfs, const EntryProperties& link, const TargetParts& target,
-                             bool withLink, std::string& failedProperty);
-
 } // namespace kestrune

@@ -29,7 +29,7 @@ class FlagsGuard {
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive, const RecordedProperties* recorded,
-                               const LivePropertiesOf& liveProperties) {
+                               const LivePropertiesOf& liveProperties, bool setExistingProperties) {
     RestoredLine result;
     const Expected<BackupLineParts>& parts = record.parts;
     if (!parts) {
@@ -51,9 +51,16 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     if (processMessages) processMessages();
     std::string failedProperty;
     const EntryProperties* link = recorded ? recorded->Entry(parts->entryPath) : nullptr;
+    // The entry as it was before this line: a link already there keeps its own properties
+    // unless they are asked for. Without live properties every link counts as created.
+    const EntryProperties* before =
+        link && liveProperties ? liveProperties(parts->entryPath) : nullptr;
+    auto changesOf = [&](bool targetWasLive) {
+        return ChangesOfRestore(*link, before, target, targetWasLive, !record.furtherTarget,
+                                setExistingProperties);
+    };
     if (dfs.AddLink()) {
-        if (!link ||
-            ApplyRecordedProperties(dfs, *link, target, !record.furtherTarget, failedProperty)) {
+        if (!link || SetRecordedProperties(dfs, changesOf(false), *link, failedProperty)) {
             log.AddLine("Restored", clLime);
             return result;
         }
@@ -63,11 +70,8 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     if (failedProperty.empty() && result.status == ERROR_FILE_EXISTS && targetIsLive &&
         targetIsLive(*parts)) {
         targetWasThere = true;
-        const EntryProperties* now =
-            link && liveProperties ? liveProperties(parts->entryPath) : nullptr;
         const std::vector<PropertyChange> changes =
-            now ? ChangesOfLine(ChangedProperties(*now, *link), target, !record.furtherTarget)
-                : std::vector<PropertyChange>();
+            link ? changesOf(true) : std::vector<PropertyChange>();
         if (changes.empty()) {
             result.outcome = RestoredLine::Outcome::AlreadyThere;
             log.AddLine("Already there", clLime);
@@ -105,8 +109,10 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
     log_.ShowLog();
     log_.AddLine("Starting restore", clLime);
     std::optional<RecordedProperties> recorded;
-    if (applyProperties && !backupFile.empty()) {
-        LoadedProperties loaded = LoadMatchingProperties(backupFile);
+    if (applyProperties && (!backupFile.empty() || loadedProperties)) {
+        LoadedProperties loaded =
+            loadedProperties ? std::move(*loadedProperties) : LoadMatchingProperties(backupFile);
+        loadedProperties.reset();
         recorded = std::move(loaded.recorded);
         if (!loaded.warning.empty())
             result.propertiesWarning =
@@ -127,9 +133,9 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
                 result.cancelled = true;
                 break;
             }
-            RestoredLine done =
-                RestoreBackupLine(records[i], noSlashes, dfs_, log_, processMessages, targetIsLive,
-                                  recorded ? &*recorded : nullptr, liveProperties);
+            RestoredLine done = RestoreBackupLine(
+                records[i], noSlashes, dfs_, log_, processMessages, targetIsLive,
+                recorded ? &*recorded : nullptr, liveProperties, setExistingProperties);
             done.index = i;
             result.lines.push_back(done);
             if (lineDone) lineDone(done);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -117,9 +118,16 @@ class RestoreRun {
     // Whether the links created and the targets added get the properties the properties file
     // beside backupFile records.
     bool applyProperties = true;
-    // When set, a line whose target is already there also gets the recorded properties that
-    // differ from these: its target's, and its entry's for the line that stands for the entry.
+    // The properties file as the caller has read it already (LoadMatchingProperties); read
+    // from beside backupFile when not given. The run takes it over.
+    std::optional<LoadedProperties> loadedProperties;
+    // The entries as they were before the run, when known: a line that adds a target to a
+    // link already there then leaves the link's own properties alone, and with
+    // setExistingProperties (--properties) a line whose target is already there also gets the
+    // recorded properties that differ from these (its target's, and its entry's for the line
+    // that stands for the entry). Unknown, every link a line reaches counts as created.
     LivePropertiesOf liveProperties;
+    bool setExistingProperties = false;
 
     RestoreRunResult Run(const RestoreSelection& selection);
 
@@ -134,13 +142,14 @@ class RestoreRun {
 // (red). A line without the five fields of a backup line, or holding a NUL, gives one red line
 // and no call.
 // With recorded properties, the target added (and the link, for a line that is its entry's
-// first target) gets them; a property that cannot be set fails the line, naming it. With
-// liveProperties too, a target already there gets the recorded properties that differ.
+// first target and created it) gets them (see ChangesOfRestore); a property that cannot be set
+// fails the line, naming it. liveProperties and setExistingProperties: see RestoreRun.
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive = nullptr,
                                const RecordedProperties* recorded = nullptr,
-                               const LivePropertiesOf& liveProperties = nullptr);
+                               const LivePropertiesOf& liveProperties = nullptr,
+                               bool setExistingProperties = false);
 
 // The completion lines and the log file beside the backup file (backup file name +
 // "_restore.txt"; none when backupFile is empty). A log that cannot be written does not stop

@@ -21,9 +21,8 @@ std::string Count(int n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// The recorded properties a restore would set for one planned line: a new link's or target's
-// that differ from the platform's defaults; with existing, those of a target already there
-// (and its entry's) that differ from the live ones. Taken before the plan changes live.
+// The recorded properties a restore would set for one planned line (see ChangesOfRestore);
+// existing: --properties. Taken before the plan changes live.
 std::vector<PropertyChange> PropertiesToSet(const BackupRecord& record,
                                             const RecordedProperties* recorded,
                                             const LiveNamespaces& live, bool existing) {
@@ -31,16 +30,9 @@ std::vector<PropertyChange> PropertiesToSet(const BackupRecord& record,
     const BackupLineParts& parts = *record.parts;
     const EntryProperties* link = recorded->Entry(parts.entryPath);
     if (!link) return {};
-    const EntryProperties* now = nullptr;
-    EntryProperties fresh;
-    if (!live.HasTarget(parts.entryPath, parts.target)) {
-        fresh = NewLinkProperties(link->path, parts.target);
-        now = &fresh;
-    } else if (existing) {
-        now = live.PropertiesOf(parts.entryPath);
-    }
-    if (!now) return {};
-    return ChangesOfLine(ChangedProperties(*now, *link), parts.target, !record.furtherTarget);
+    return ChangesOfRestore(*link, live.PropertiesOf(parts.entryPath), parts.target,
+                            live.HasTarget(parts.entryPath, parts.target), !record.furtherTarget,
+                            existing);
 }
 
 // answers: each record's share as its server told it (--check-targets); empty without a check.
@@ -96,7 +88,7 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
                                WideToAnsi(Utf8ToWide(
                                    "would set " + c.property +
                                    (c.target.empty() ? "" : " of the target") + " " + c.recorded +
-                                   (added ? " (default " : " (now ") + c.now + "): ")) +
+                                   (c.nowIsDefault ? " (default " : " (now ") + c.now + "): ")) +
                                records[planned.index].text)
                         << '\n';
         }
@@ -128,15 +120,14 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     for (BackupRecord& record : *read)
         if (!IsBlankLine(record.text)) records.push_back(std::move(record));
 
-    // The properties a dry run tells of, or that --properties compares with the live ones.
-    LoadedProperties loaded;
-    if (command.dryRun || command.properties)
-        loaded = LoadMatchingProperties(PathFromUtf8(command.file));
+    // The properties the restore sets, read once for the live read, the dry run and the run.
+    LoadedProperties loaded = LoadMatchingProperties(PathFromUtf8(command.file));
     // What is live already, so that a target the platform refuses as existing is told apart
     // from a path that overlaps another link.
     TOXLDFS dfs;
     LiveNamespaces live;
-    live.withProperties = loaded.recorded && (command.dryRun || command.properties);
+    // Whether a link is there, and as what, decides which of its properties a line sets.
+    live.withProperties = loaded.recorded.has_value();
     live.ReadNamespacesOf(dfs, records);
     if (command.dryRun) {
         if (!loaded.warning.empty())
@@ -159,10 +150,11 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     run.targetIsLive = [&live](const BackupLineParts& line) {
         return live.HasTarget(line.entryPath, line.target);
     };
-    if (command.properties)
-        run.liveProperties = [&live](const AnsiString& entryPath) {
-            return live.PropertiesOf(entryPath);
-        };
+    run.liveProperties = [&live](const AnsiString& entryPath) {
+        return live.PropertiesOf(entryPath);
+    };
+    run.setExistingProperties = command.properties;
+    run.loadedProperties = std::move(loaded);
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, propertiesSet = 0, failed = 0;
     std::vector<AnsiString> restoredRoots;

@@ -70,6 +70,41 @@ TEST(ChangedProperties, ALineTakesItsTargetsChangesAndItsEntrysWhenItStandsForIt
               std::vector<std::string>());
 }
 
+// A restore sets what it creates; a link or target already there keeps its own properties
+// unless --properties asks for them (existing).
+TEST(ChangedProperties, ARestoreSetsWhatItCreatesAndWhatIsThereOnlyWhenAsked) {
+    EntryProperties recorded = Link();
+    recorded.timeToLiveSec = 60;
+    recorded.targets[0].priorityRank = 3;
+    recorded.targets[1].online = false;
+    EntryProperties live = Link(); // only \\S1\A is there, with a TTL of its own
+    live.timeToLiveSec = 900;
+    live.targets.pop_back();
+    const TargetParts s1{"S1", "A"}, s2{"S2", "B"};
+    auto changes = [&](const EntryProperties* now, const TargetParts& target, bool targetIsLive,
+                       bool entryLine, bool existing) {
+        return Described(
+            ChangesOfRestore(recorded, now, target, targetIsLive, entryLine, existing));
+    };
+    using Lines = std::vector<std::string>;
+    // A link the line creates: its entry and its target against Windows' defaults.
+    EXPECT_EQ(changes(nullptr, s1, false, true, false),
+              (Lines{"|TimeToLiveSec|1800|60", "\\\\S1\\A|ReferralPriorityRank|0|3"}));
+    // A target added to a link already there: the target only, then with --properties the
+    // link's own against its live values.
+    EXPECT_EQ(changes(&live, s2, false, true, false), (Lines{"\\\\S2\\B|State|Online|Offline"}));
+    EXPECT_EQ(changes(&live, s2, false, true, true),
+              (Lines{"|TimeToLiveSec|900|60", "\\\\S2\\B|State|Online|Offline"}));
+    // A target already there: nothing, or with --properties what differs from the live values.
+    EXPECT_EQ(changes(&live, s1, true, true, false), Lines{});
+    EXPECT_EQ(changes(&live, s1, true, true, true),
+              (Lines{"|TimeToLiveSec|900|60", "\\\\S1\\A|ReferralPriorityRank|0|3"}));
+    // A line for a further target never sets its entry's.
+    EXPECT_EQ(changes(nullptr, s2, false, false, true), (Lines{"\\\\S2\\B|State|Online|Offline"}));
+    // Live values unknown: nothing is set on a target that is there.
+    EXPECT_EQ(changes(nullptr, s1, true, true, true), Lines{});
+}
+
 TEST(ChangedProperties, AnExistingTargetWhosePropertyIsRefusedFailsItsLine) {
     auto fake = std::make_shared<testing::ScriptedNetDfs>(); // no NetDfsSetInfo of its own
     fake->addStatus = ERROR_FILE_EXISTS;
@@ -93,6 +128,7 @@ TEST(ChangedProperties, AnExistingTargetWhosePropertyIsRefusedFailsItsLine) {
     run.targetIsLive = [](const BackupLineParts&) { return true; };
     const EntryProperties live = Link();
     run.liveProperties = [&live](const AnsiString&) { return &live; };
+    run.setExistingProperties = true;
     RestoreRunResult result =
         run.Run(AllLines(std::vector<AnsiString>{text.substr(0, text.size() - 2)}));
     InstallNetDfsApi(nullptr);

@@ -1,3 +1,7 @@
+#include "backup/backup_history.h"
+#include "backup/properties_file.h"
+#include "base/file_io.h"
+#include "base/sha256.h"
 #include "netdfs/netdfs.h"
 #include "sample_domain_cli.h"
 
@@ -92,6 +96,56 @@ TEST_F(RestorePropertiesCommandTest, PropertiesOfAnotherVersionOfTheFileAreNever
     EXPECT_EQ(Run({"--restore", file.string(), "--properties"}), kExitSuccess);
     EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
     EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+}
+
+// A line that adds a target to a link already there gives the target its recorded properties
+// and leaves the link's own alone, unless --properties asks for them.
+TEST_F(RestorePropertiesCommandTest, ATargetAddedToALinkThereLeavesTheLinksOwnAlone) {
+    const std::filesystem::path txt = folder / "Public.txt";
+    const std::string line =
+        R"(dfscmd /map "\\example.com\Public\Software" "\\FS9\Software" "Installers")";
+    WriteWholeFile(txt, line + "\r\n");
+    NamespaceProperties p;
+    p.backupFileSha256 = Sha256Hex(line + "\r\n");
+    p.root = {"\\\\example.com\\Public", std::nullopt, true, 300, 0, "", {}};
+    p.links = {{"\\\\example.com\\Public\\Software",
+                std::nullopt,
+                true,
+                60,
+                0,
+                "",
+                {{"\\\\FS9\\Software", true, 0, 5}}}};
+    WriteWholeFile(PropertiesFileOf(txt), FormatPropertiesFile(p));
+    auto live = [] {
+        uint8_t* buffer = nullptr;
+        EXPECT_EQ(NetDfsGetInfo(u"\\\\example.com\\Public\\Software", nullptr, nullptr, 9, &buffer),
+                  0u);
+        const auto* info = reinterpret_cast<const DFS_INFO_9*>(buffer);
+        std::string said = "TTL " + std::to_string(info->Timeout);
+        for (uint32_t i = 0; i < info->NumberOfStorages; ++i)
+            said += " " + WideToUtf8(info->Storage[i].ServerName) + ":" +
+                    std::to_string(info->Storage[i].TargetPriority.TargetPriorityRank);
+        NetApiBufferFree(buffer);
+        return said;
+    };
+    const std::string before = live();
+    ASSERT_EQ(before.rfind("TTL 1800 ", 0), 0u) << before;
+
+    EXPECT_EQ(Run({"--restore", txt.string(), "--dry-run"}), kExitSuccess);
+    EXPECT_EQ(Lines(out.str()),
+              (std::vector<std::string>{
+                  "would add a target: " + line,
+                  "would set ReferralPriorityRank of the target 5 (default 0): " + line}));
+    EXPECT_EQ(Run({"--restore", txt.string(), "--dry-run", "--properties"}), kExitSuccess);
+    EXPECT_EQ(Lines(out.str())[1], "would set TimeToLiveSec 60 (now 1800): " + line);
+
+    EXPECT_EQ(Run({"--restore", txt.string()}), kExitSuccess) << err.str();
+    EXPECT_EQ(live(), before + " FS9:5");
+    EXPECT_EQ(Run({"--restore", txt.string(), "--properties"}), kExitSuccess) << err.str();
+    EXPECT_EQ(Lines(out.str()),
+              std::vector<std::string>{
+                  "set properties (TimeToLiveSec 60, EnableInsiteReferrals false): " + line});
+    EXPECT_EQ(live(), "TTL 60" + before.substr(8) + " FS9:5");
 }
 
 TEST_F(RestorePropertiesCommandTest, PropertiesGoWithARestoreOnly) {

@@ -72,6 +72,19 @@ void TfRestore::RestoreButtonClick() {
     run.noSlashes = FContext.noSlashes();
     run.backupFile = FContext.backupFile();
     run.processMessages = [this] { window->ProcessMessages(); };
+    // With recorded properties, the links as they are tell which a line creates: a link that
+    // is there keeps its own properties.
+    LiveNamespaces live;
+    if (!run.backupFile.empty()) {
+        run.loadedProperties = LoadMatchingProperties(run.backupFile);
+        if (run.loadedProperties->recorded) {
+            live.withProperties = true;
+            live.ReadNamespacesOf(*FContext.dfs, records);
+            run.liveProperties = [&live](const AnsiString& entryPath) {
+                return live.PropertiesOf(entryPath);
+            };
+        }
+    }
     const RestoreRunResult result = run.Run(CheckListSelection(*CheckListBox1, records));
     if (FContext.writesIntoDirectory && FContext.writesIntoDirectory()) {
         std::vector<AnsiString> roots;

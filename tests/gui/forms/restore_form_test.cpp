@@ -1,8 +1,12 @@
 // The restore window and the status window without a window: selection, the run, cancel,
 // the status lines and the log.
+#include "backup/backup_history.h"
+#include "backup/properties_file.h"
 #include "base/file_io.h"
+#include "base/sha256.h"
 #include "fake_program.h"
 #include "gui/forms/message_box.h"
+#include "netdfs/netdfs.h"
 #include "platform/platform.h"
 #include "temp_folder.h"
 
@@ -89,6 +93,38 @@ TEST_F(RestoreFormTest, TheCheckedLinesAreRestoredWithColouredLinesAndALog) {
     OpenAndRestore(p, kTwoLinks, [&] { p.fRestore->RestoreButtonClick(); });
     EXPECT_EQ(Messages(p.re1).front(), "Starting restore");
     EXPECT_EQ(p.re1.lines.size(), 9u);
+}
+
+// The window, like the console program, gives a target it adds to a link already there its
+// recorded properties and leaves the link's own alone.
+TEST_F(RestoreFormTest, ATargetAddedToALinkThereLeavesTheLinksOwnPropertiesAlone) {
+    const std::string text =
+        "dfscmd /map \"\\\\example.com\\Public\\Software\" \"\\\\FS9\\Software\" \"\"\r\n";
+    NamespaceProperties recorded;
+    recorded.backupFileSha256 = Sha256Hex(text);
+    recorded.root = {"\\\\example.com\\Public", std::nullopt, true, 300, 0, "", {}};
+    recorded.links = {{"\\\\example.com\\Public\\Software",
+                       std::nullopt,
+                       false,
+                       60,
+                       0,
+                       "",
+                       {{"\\\\FS9\\Software", false, 0, 0}}}};
+    WriteWholeFile(PropertiesFileOf(work / "pfxPublic.txt"), FormatPropertiesFile(recorded));
+    FakeProgram p;
+    p.Start();
+    OpenAndRestore(p, text, [&] { p.fRestore->RestoreButtonClick(); });
+    EXPECT_EQ(Messages(p.re1)[2], "Restored");
+    uint8_t* buffer = nullptr;
+    ASSERT_EQ(NetDfsGetInfo(u"\\\\example.com\\Public\\Software", nullptr, nullptr, 9, &buffer),
+              0u);
+    const auto* link = reinterpret_cast<const DFS_INFO_9*>(buffer);
+    EXPECT_EQ(link->Timeout, 1800u);
+    EXPECT_NE(link->State & DFS_VOLUME_STATES, DFS_VOLUME_STATE_OFFLINE);
+    ASSERT_EQ(link->NumberOfStorages, 4u);
+    EXPECT_EQ(std::u16string(link->Storage[3].ServerName), u"FS9");
+    EXPECT_EQ(link->Storage[3].State, DFS_STORAGE_STATE_OFFLINE);
+    NetApiBufferFree(buffer);
 }
 
 TEST_F(RestoreFormTest, NoSlashesAndLinesThatAreNotBackupLines) {
