@@ -147,6 +147,22 @@ link_lines=$(grep -vc '^dfscmd /[a-z]* "\\\\example.com\\Public" ' "$work/ldap/P
 backup "$work/restored" KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}" ||
     fail "backup after the restore"
 same_files "after the restore" "$work/viewed" "$work/restored"
+# A property changed in the DC since the backup: the compare names it with both values.
+policies=$(ldapsearch -x -LLL -o ldif-wrap=no -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM \
+    -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" -b "CN=Public,CN=Public,$dfs" -s one \
+    '(msDFS-LinkPathv2=/Policies)' dn 2>/dev/null | sed -n 's/^dn: //p')
+printf 'dn: %s\nchangetype: modify\nreplace: msDFS-Ttlv2\nmsDFS-Ttlv2: 120\n' "$policies" >"$work/ttl.ldif"
+ldapmodify -x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" \
+    -f "$work/ttl.ldif" >/dev/null || fail "changing a referral time in the DC"
+recorded=$(sed -n 's/.*Path="\\\\example\.com\\Public\\Policies".*TimeToLiveSec="\([0-9]*\)".*/\1/p' \
+    "$work/restore/Public.properties.xml")
+[ -n "$recorded" ] && [ "$recorded" != 120 ] || fail "the recorded referral time of Policies: '$recorded'"
+if env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM KESTRUNE_PLATFORM=ldap://127.0.0.1 \
+    "${as_admin[@]}" "$kestrune" --compare "$work/restore/Public.txt" >"$work/compare.out" 2>&1; then
+    fail "a property changed in the DC compared as unchanged"
+fi
+grep -qxF "~ \\\\example.com\\Public\\Policies TimeToLiveSec 120 (was $recorded)" "$work/compare.out" ||
+    fail "compare after a property change: $(cat "$work/compare.out")"
 
 # 5. A wrong password: the system's text, a non-zero status, no file touched.
 printf 'not-the-password\n' >"$work/wrong"
