@@ -100,7 +100,6 @@ class PropertiesFileBuilder {
     std::string keys_;          // their paths folded to lower case, side by side
     std::vector<Slot> links_;
     std::unique_ptr<SpillFile> spill_;
-    std::string spilled_; // the spilled blocks, read back
 };
 
 // Reads a properties file; an error says what is wrong and where.

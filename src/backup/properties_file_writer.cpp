@@ -164,18 +164,19 @@ void PropertiesFileBuilder::Keep(std::string_view path) {
                       static_cast<uint32_t>(blocks_.size() - 1)});
     block.text += element_;
     block.size += element_.size();
-    for (char c : path)
-        keys_ += LowerAscii(c);
+    const size_t keyAt = keys_.size();
+    keys_ += path;
+    for (size_t i = keyAt; i < keys_.size(); ++i)
+        keys_[i] = LowerAscii(keys_[i]);
 }
 
 std::vector<std::string_view> PropertiesFileBuilder::Pieces(std::string_view backupFileSha256) {
-    if (spill_ && spill_->Size() > 0) spilled_ = spill_->ReadAll();
+    const std::string_view spilled = spill_ ? spill_->Contents() : std::string_view();
     std::vector<std::string_view> blocks;
     blocks.reserve(blocks_.size());
     for (const Block& block : blocks_)
-        blocks.push_back(block.spilled
-                             ? std::string_view(spilled_).substr(block.spilledAt, block.size)
-                             : std::string_view(block.text));
+        blocks.push_back(block.spilled ? spilled.substr(block.spilledAt, block.size)
+                                       : std::string_view(block.text));
     std::string_view keys = keys_;
     std::stable_sort(links_.begin(), links_.end(), [keys](const Slot& x, const Slot& y) {
         return keys.substr(x.keyAt, x.keySize) < keys.substr(y.keyAt, y.keySize);

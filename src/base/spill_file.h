@@ -18,17 +18,23 @@ class SpillFile {
     SpillFile& operator=(const SpillFile&) = delete;
 
     // Appends the bytes; false when the file cannot be made or written, now or before (the
-    // caller then keeps the bytes itself).
+    // caller then keeps the bytes itself). Not after Contents.
     bool Append(std::string_view bytes);
     uint64_t Size() const { return size_; }
-    // Everything appended, in order. Throws EFileError when it cannot be read back.
-    std::string ReadAll() const;
+    // Everything appended, in order, valid while the SpillFile lives: the file mapped into
+    // memory where the system allows, else read into it. Throws EFileError when it cannot be
+    // read back.
+    std::string_view Contents();
 
   private:
+    void Unmap();
+
     std::filesystem::path beside_;
     int fd_ = -1;
     bool failed_ = false;
     uint64_t size_ = 0;
+    void* mapped_ = nullptr;
+    std::string read_; // when it could not be mapped
 };
 
 } // namespace kestrune
