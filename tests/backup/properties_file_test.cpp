@@ -1,6 +1,7 @@
 #include "backup/properties_file.h"
 
 #include "backup/backup_history.h"
+#include "backup/backup_pair.h"
 #include "backup/restore_run.h"
 #include "base/security_descriptor.h"
 #include "base/sha256.h"
@@ -227,12 +228,10 @@ TEST(PropertiesRestore, APropertyThePlatformRefusesFailsTheLineAndSaysWhich) {
     testing::TempFolder folder;
     const std::filesystem::path txt = folder.path() / "N.txt";
     const std::string text = "dfscmd /map \"\\\\d\\N\\L\" \"\\\\S\\L\" \"\"\r\n";
-    ReplaceFileContents(txt, text);
     NamespaceProperties p;
-    p.backupFileSha256 = Sha256Hex(text);
     p.root = {"\\\\d\\N", std::nullopt, true, 300, 0, "", {}};
     p.links = {{"\\\\d\\N\\L", std::nullopt, false, 1800, 0, "", {{"\\\\S\\L", true, 0, 0}}}};
-    ReplaceFileContents(PropertiesFileOf(txt), FormatPropertiesFile(p));
+    testing::WriteBackupPair(txt, text, p);
 
     TOXLDFS dfs;
     SilentRestoreLog log;

@@ -1,10 +1,9 @@
 #include "backup/property_changes.h"
 
-#include "backup/backup_history.h"
+#include "backup/backup_pair.h"
 #include "backup/restore_properties.h"
 #include "backup/restore_run.h"
 #include "base/file_io.h"
-#include "base/sha256.h"
 #include "base/win_errors.h"
 #include "dfs/scripted_netdfs.h"
 #include "temp_folder.h"
@@ -112,13 +111,11 @@ TEST(ChangedProperties, AnExistingTargetWhosePropertyIsRefusedFailsItsLine) {
     testing::TempFolder folder;
     const std::filesystem::path txt = folder.path() / "N.txt";
     const std::string text = "dfscmd /map \"\\\\d\\N\\L\" \"\\\\S1\\A\" \"\"\r\n";
-    ReplaceFileContents(txt, text);
     NamespaceProperties p;
-    p.backupFileSha256 = Sha256Hex(text);
     p.root = {"\\\\d\\N", std::nullopt, true, 300, 0, "", {}};
     p.links = {Link()};
     p.links[0].timeToLiveSec = 60;
-    ReplaceFileContents(PropertiesFileOf(txt), FormatPropertiesFile(p));
+    testing::WriteBackupPair(txt, text, p);
 
     TOXLDFS dfs;
     SilentRestoreLog log;

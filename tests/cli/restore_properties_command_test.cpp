@@ -1,7 +1,6 @@
-#include "backup/backup_history.h"
+#include "backup/backup_pair.h"
 #include "backup/properties_file.h"
 #include "base/file_io.h"
-#include "base/sha256.h"
 #include "netdfs/netdfs.h"
 #include "sample_domain_cli.h"
 
@@ -104,9 +103,7 @@ TEST_F(RestorePropertiesCommandTest, ATargetAddedToALinkThereLeavesTheLinksOwnAl
     const std::filesystem::path txt = folder / "Public.txt";
     const std::string line =
         R"(dfscmd /map "\\example.com\Public\Software" "\\FS9\Software" "Installers")";
-    WriteWholeFile(txt, line + "\r\n");
     NamespaceProperties p;
-    p.backupFileSha256 = Sha256Hex(line + "\r\n");
     p.root = {"\\\\example.com\\Public", std::nullopt, true, 300, 0, "", {}};
     p.links = {{"\\\\example.com\\Public\\Software",
                 std::nullopt,
@@ -115,7 +112,7 @@ TEST_F(RestorePropertiesCommandTest, ATargetAddedToALinkThereLeavesTheLinksOwnAl
                 0,
                 "",
                 {{"\\\\FS9\\Software", true, 0, 5}}}};
-    WriteWholeFile(PropertiesFileOf(txt), FormatPropertiesFile(p));
+    testing::WriteBackupPair(txt, line + "\r\n", p);
     auto live = [] {
         uint8_t* buffer = nullptr;
         EXPECT_EQ(NetDfsGetInfo(u"\\\\example.com\\Public\\Software", nullptr, nullptr, 9, &buffer),

@@ -3,8 +3,7 @@
 #include "base/file_io.h"
 #include "base/win_errors.h"
 #include "platform/dfs_target_list.h"
-#include "platform/store/memory_store.h"
-#include "temp_folder.h"
+#include "platform/sample_store_dfs.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -19,21 +18,8 @@ struct Listed {
     std::vector<std::u16string> targets; // server\share
 };
 
-class StoreNetDfsTest : public ::testing::Test {
+class StoreNetDfsTest : public testing::SampleStoreDfsTest {
   protected:
-    void SetUp() override {
-        file = scratch / "domain.ldif";
-        std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
-                                   std::filesystem::copy_options::overwrite_existing);
-        Reload();
-    }
-    void Reload() {
-        auto opened = store::MemoryStore::Open(file);
-        ASSERT_TRUE(opened) << opened.error().text;
-        std::shared_ptr<store::MemoryStore> store = std::move(*opened);
-        dfs = std::make_unique<StoreNetDfs>(store);
-    }
-
     // Every record of a level 3 walk, asking for prefMaxLen bytes per call.
     NET_API_STATUS Walk(const std::u16string& name, std::vector<Listed>& out,
                         uint32_t prefMaxLen = MAX_PREFERRED_LENGTH, int* calls = nullptr) {
@@ -83,10 +69,6 @@ class StoreNetDfsTest : public ::testing::Test {
                        const std::u16string& share, const std::u16string& comment, uint32_t flags) {
         return dfs->Add(entry.c_str(), server.c_str(), share.c_str(), comment.c_str(), flags);
     }
-
-    testing::TempFolder scratch;
-    std::filesystem::path file;
-    std::unique_ptr<StoreNetDfs> dfs;
 };
 
 TEST_F(StoreNetDfsTest, Level200ListsTheNamespacesOfADomainByDnsOrNetbiosName) {

@@ -4,9 +4,7 @@
 #include "base/win_errors.h"
 #include "netdfs/netdfs_buffer.h"
 #include "platform/dfs_target_list.h"
-#include "platform/netdfs_over_store.h"
-#include "platform/store/memory_store.h"
-#include "temp_folder.h"
+#include "platform/sample_store_dfs.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -18,20 +16,8 @@ constexpr char16_t kSoftware[] = u"\\\\example.com\\Public\\Software";
 constexpr char16_t kPolicies[] = u"\\\\example.com\\Public\\Policies";
 constexpr char16_t kRoot[] = u"\\\\example.com\\Public";
 
-class NetDfsPropertiesTest : public ::testing::Test {
+class NetDfsPropertiesTest : public testing::SampleStoreDfsTest {
   protected:
-    void SetUp() override {
-        file = scratch / "domain.ldif";
-        std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif", file,
-                                   std::filesystem::copy_options::overwrite_existing);
-        Reload();
-    }
-    void Reload() {
-        auto opened = store::MemoryStore::Open(file);
-        ASSERT_TRUE(opened) << opened.error().text;
-        store = std::move(*opened);
-        dfs = std::make_unique<StoreNetDfs>(store);
-    }
     DfsEntryRecord Get(const char16_t* path) {
         uint8_t* buffer = nullptr;
         EXPECT_EQ(dfs->GetInfo(path, nullptr, nullptr, 9, &buffer), NERR_Success);
@@ -57,11 +43,6 @@ class NetDfsPropertiesTest : public ::testing::Test {
                        const char16_t* server = nullptr, const char16_t* share = nullptr) {
         return dfs->SetInfo(path, server, share, level, static_cast<const uint8_t*>(info));
     }
-
-    testing::TempFolder scratch;
-    std::filesystem::path file;
-    std::shared_ptr<store::MemoryStore> store;
-    std::unique_ptr<StoreNetDfs> dfs;
 };
 
 TEST_F(NetDfsPropertiesTest, Level9ReadsStateTtlFlagsAndTargetPriorities) {

@@ -19,6 +19,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=processes.sh
+. "$here/processes.sh"
 sample="$here/../../samples/example.ldif"
 password='Kestrune-Test-1'
 
@@ -147,17 +149,6 @@ kerberos() {
         >>"$state/provision.log" 2>&1 || die "samba_spnupdate failed; see $state/provision.log"
     in_namespace "$state" kinit Administrator@EXAMPLE.COM <"$state/password" \
         >>"$state/provision.log" 2>&1 || die "kinit failed; see $state/provision.log"
-}
-
-kill_pid() {
-    local pid=$1 i
-    kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null || true
-    for i in $(seq 1 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
 }
 
 halt() {

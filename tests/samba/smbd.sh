@@ -14,6 +14,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=processes.sh
+. "$here/processes.sh"
 password='Kestrune-Share-1'
 
 die() {
@@ -32,17 +34,6 @@ in_namespace() {
     local holder=$1
     shift
     nsenter --net=/proc/"$holder"/ns/net -- "$@"
-}
-
-kill_pid() {
-    local pid=$1 i
-    kill -0 "$pid" 2>/dev/null || return 0
-    kill -TERM "$pid" 2>/dev/null || true
-    for i in $(seq 1 50); do
-        kill -0 "$pid" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
 }
 
 stop() {

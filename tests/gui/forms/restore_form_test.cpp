@@ -1,9 +1,8 @@
 // The restore window and the status window without a window: selection, the run, cancel,
 // the status lines and the log.
-#include "backup/backup_history.h"
+#include "backup/backup_pair.h"
 #include "backup/properties_file.h"
 #include "base/file_io.h"
-#include "base/sha256.h"
 #include "fake_program.h"
 #include "gui/forms/message_box.h"
 #include "netdfs/netdfs.h"
@@ -101,7 +100,6 @@ TEST_F(RestoreFormTest, ATargetAddedToALinkThereLeavesTheLinksOwnPropertiesAlone
     const std::string text =
         "dfscmd /map \"\\\\example.com\\Public\\Software\" \"\\\\FS9\\Software\" \"\"\r\n";
     NamespaceProperties recorded;
-    recorded.backupFileSha256 = Sha256Hex(text);
     recorded.root = {"\\\\example.com\\Public", std::nullopt, true, 300, 0, "", {}};
     recorded.links = {{"\\\\example.com\\Public\\Software",
                        std::nullopt,
@@ -110,7 +108,7 @@ TEST_F(RestoreFormTest, ATargetAddedToALinkThereLeavesTheLinksOwnPropertiesAlone
                        0,
                        "",
                        {{"\\\\FS9\\Software", false, 0, 0}}}};
-    WriteWholeFile(PropertiesFileOf(work / "pfxPublic.txt"), FormatPropertiesFile(recorded));
+    WriteBackupPair(work / "pfxPublic.txt", text, recorded);
     FakeProgram p;
     p.Start();
     OpenAndRestore(p, text, [&] { p.fRestore->RestoreButtonClick(); });
