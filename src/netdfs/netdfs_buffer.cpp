@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 namespace kestrune {
 namespace {
@@ -62,73 +63,74 @@ size_t PackedSize9(const DfsEntryRecord& entry) {
     return size;
 }
 
-uint8_t* PackDfsInfo200(const std::vector<std::u16string>& names) {
+namespace {
+
+// One buffer of the records of items: the sizes summed first, then each record filled in place.
+template <typename Record, typename Item, typename SizeOf, typename Fill>
+uint8_t* PackRecords(const std::vector<Item>& items, SizeOf sizeOf, Fill fill) {
     size_t size = 0;
-    for (const auto& name : names)
-        size += PackedSize200(name);
+    for (const Item& item : items)
+        size += sizeOf(item);
     Arena arena(size);
-    DFS_INFO_200* records = arena.Take<DFS_INFO_200>(names.size());
-    for (size_t i = 0; i < names.size(); ++i)
-        records[i].FtDfsName = arena.Copy(names[i]);
+    Record* records = arena.Take<Record>(items.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+        records[i] = Record{};
+        fill(records[i], items[i], arena);
+    }
     return arena.Release();
+}
+
+// The entry's path, comment and storages, as levels 3 and 9 have them alike.
+template <typename Record> void FillEntry(Record& r, const DfsEntryRecord& entry, Arena& arena) {
+    using Storage = std::remove_pointer_t<decltype(r.Storage)>;
+    r.EntryPath = arena.Copy(entry.entryPath);
+    r.Comment = entry.comment ? arena.Copy(*entry.comment) : nullptr;
+    r.NumberOfStorages = static_cast<uint32_t>(entry.storages.size());
+    r.Storage = entry.storages.empty() ? nullptr : arena.Take<Storage>(entry.storages.size());
+    for (size_t s = 0; s < entry.storages.size(); ++s) {
+        r.Storage[s] = Storage{};
+        r.Storage[s].ServerName = arena.Copy(entry.storages[s].server);
+        r.Storage[s].ShareName = arena.Copy(entry.storages[s].share);
+    }
+}
+
+} // namespace
+
+uint8_t* PackDfsInfo200(const std::vector<std::u16string>& names) {
+    return PackRecords<DFS_INFO_200>(names, PackedSize200,
+                                     [](DFS_INFO_200& r, const std::u16string& name, Arena& arena) {
+                                         r.FtDfsName = arena.Copy(name);
+                                     });
 }
 
 uint8_t* PackDfsInfo3(const std::vector<DfsEntryRecord>& entries) {
-    size_t size = 0;
-    for (const auto& entry : entries)
-        size += PackedSize3(entry);
-    Arena arena(size);
-    DFS_INFO_3* records = arena.Take<DFS_INFO_3>(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const DfsEntryRecord& entry = entries[i];
-        DFS_INFO_3& r = records[i];
-        r.EntryPath = arena.Copy(entry.entryPath);
-        r.Comment = entry.comment ? arena.Copy(*entry.comment) : nullptr;
-        r.State = 1; // DFS_VOLUME_STATE_OK
-        r.NumberOfStorages = static_cast<uint32_t>(entry.storages.size());
-        r.Storage =
-            entry.storages.empty() ? nullptr : arena.Take<DFS_STORAGE_INFO>(entry.storages.size());
-        for (size_t s = 0; s < entry.storages.size(); ++s) {
-            r.Storage[s].State = 2; // DFS_STORAGE_STATE_ONLINE
-            r.Storage[s].ServerName = arena.Copy(entry.storages[s].server);
-            r.Storage[s].ShareName = arena.Copy(entry.storages[s].share);
-        }
-    }
-    return arena.Release();
+    return PackRecords<DFS_INFO_3>(entries, PackedSize3,
+                                   [](DFS_INFO_3& r, const DfsEntryRecord& entry, Arena& arena) {
+                                       FillEntry(r, entry, arena);
+                                       r.State = 1; // DFS_VOLUME_STATE_OK
+                                       for (uint32_t s = 0; s < r.NumberOfStorages; ++s)
+                                           r.Storage[s].State = 2; // DFS_STORAGE_STATE_ONLINE
+                                   });
 }
 
 uint8_t* PackDfsInfo9(const std::vector<DfsEntryRecord>& entries) {
-    size_t size = 0;
-    for (const auto& entry : entries)
-        size += PackedSize9(entry);
-    Arena arena(size);
-    DFS_INFO_9* records = arena.Take<DFS_INFO_9>(entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const DfsEntryRecord& entry = entries[i];
-        DFS_INFO_9& r = records[i];
-        r = DFS_INFO_9{};
-        r.EntryPath = arena.Copy(entry.entryPath);
-        r.Comment = entry.comment ? arena.Copy(*entry.comment) : nullptr;
-        r.State = entry.state;
-        r.Timeout = entry.timeout;
-        r.PropertyFlags = entry.propertyFlags;
-        if (!entry.securityDescriptor.empty()) {
-            r.SecurityDescriptorLength = static_cast<uint32_t>(entry.securityDescriptor.size());
-            r.pSecurityDescriptor = arena.Take<uint8_t>(entry.securityDescriptor.size());
-            std::memcpy(r.pSecurityDescriptor, entry.securityDescriptor.data(),
-                        entry.securityDescriptor.size());
-        }
-        r.NumberOfStorages = static_cast<uint32_t>(entry.storages.size());
-        r.Storage = entry.storages.empty() ? nullptr
-                                           : arena.Take<DFS_STORAGE_INFO_1>(entry.storages.size());
-        for (size_t s = 0; s < entry.storages.size(); ++s) {
-            r.Storage[s].State = entry.storages[s].state;
-            r.Storage[s].ServerName = arena.Copy(entry.storages[s].server);
-            r.Storage[s].ShareName = arena.Copy(entry.storages[s].share);
-            r.Storage[s].TargetPriority = entry.storages[s].priority;
-        }
-    }
-    return arena.Release();
+    return PackRecords<DFS_INFO_9>(
+        entries, PackedSize9, [](DFS_INFO_9& r, const DfsEntryRecord& entry, Arena& arena) {
+            FillEntry(r, entry, arena);
+            r.State = entry.state;
+            r.Timeout = entry.timeout;
+            r.PropertyFlags = entry.propertyFlags;
+            if (!entry.securityDescriptor.empty()) {
+                r.SecurityDescriptorLength = static_cast<uint32_t>(entry.securityDescriptor.size());
+                r.pSecurityDescriptor = arena.Take<uint8_t>(entry.securityDescriptor.size());
+                std::memcpy(r.pSecurityDescriptor, entry.securityDescriptor.data(),
+                            entry.securityDescriptor.size());
+            }
+            for (uint32_t s = 0; s < r.NumberOfStorages; ++s) {
+                r.Storage[s].State = entry.storages[s].state;
+                r.Storage[s].TargetPriority = entry.storages[s].priority;
+            }
+        });
 }
 
 DfsEntryRecord UnpackDfsInfo9(const DFS_INFO_9& r) {
