@@ -111,15 +111,8 @@ ShareAnswer FromErrno(int error) {
     case ENODEV:
     case ENXIO:
         return UnreachableAnswer(kShareNotFound);
-    case ETIMEDOUT:
-        return UnreachableAnswer(kTimeout);
-    case ECONNREFUSED:
-        return UnreachableAnswer(kConnectionRefused);
-    case EHOSTUNREACH:
-    case ENETUNREACH:
-        return UnreachableAnswer(kNetworkUnreachable, std::strerror(error));
     default:
-        return UnreachableAnswer(kUnexpectedNetworkError, std::strerror(error));
+        return ConnectionFailure(error);
     }
 }
 

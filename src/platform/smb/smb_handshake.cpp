@@ -33,22 +33,6 @@ constexpr unsigned char kNegotiate[] = {
 };
 static_assert(sizeof kNegotiate == 4 + 108);
 
-ShareAnswer FromErrno(int error) {
-    switch (error) {
-    case ECONNREFUSED:
-        return UnreachableAnswer(kConnectionRefused);
-    case ETIMEDOUT:
-        return UnreachableAnswer(kTimeout);
-    case EHOSTUNREACH:
-    case ENETUNREACH:
-    case EHOSTDOWN:
-    case ENETDOWN:
-        return UnreachableAnswer(kNetworkUnreachable, std::strerror(error));
-    default:
-        return UnreachableAnswer(kUnexpectedNetworkError, std::strerror(error));
-    }
-}
-
 // Waits for events on fd until deadline: 0 when they came, the errno otherwise (ETIMEDOUT).
 int Await(int fd, short events, Clock::time_point deadline) {
     for (;;) {
@@ -95,19 +79,19 @@ std::optional<ShareAnswer> Negotiate(const Socket& socket, Clock::time_point dea
     // A fresh connection's buffer takes the whole request at once.
     if (::send(socket.fd(), kNegotiate, sizeof kNegotiate, MSG_NOSIGNAL) !=
         static_cast<ssize_t>(sizeof kNegotiate))
-        return FromErrno(errno);
+        return ConnectionFailure(errno);
     if (int waited = Await(socket.fd(), POLLIN, deadline)) {
         if (waited == ETIMEDOUT)
             return UnreachableAnswer(kTimeout, "the server took the connection but did not "
                                                "answer");
-        return FromErrno(waited);
+        return ConnectionFailure(waited);
     }
     unsigned char answer[4];
     const ssize_t got = ::recv(socket.fd(), answer, sizeof answer, 0);
     if (got > 0) return std::nullopt;
     if (got == 0)
         return UnreachableAnswer(kUnexpectedNetworkError, "the server closed the connection");
-    return FromErrno(errno);
+    return ConnectionFailure(errno);
 }
 
 } // namespace
@@ -127,7 +111,7 @@ std::optional<ShareAnswer> Handshake(const std::string& host, int port,
     for (const addrinfo* a = found; a && Clock::now() < deadline; a = a->ai_next) {
         Socket socket(*a);
         if (int error = Connect(socket, *a, deadline)) {
-            failure = FromErrno(error);
+            failure = ConnectionFailure(error);
             continue;
         }
         failure = Negotiate(socket, deadline);
@@ -135,6 +119,22 @@ std::optional<ShareAnswer> Handshake(const std::string& host, int port,
     }
     ::freeaddrinfo(found);
     return failure;
+}
+
+ShareAnswer ConnectionFailure(int error) {
+    switch (error) {
+    case ECONNREFUSED:
+        return UnreachableAnswer(kConnectionRefused);
+    case ETIMEDOUT:
+        return UnreachableAnswer(kTimeout);
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case ENETDOWN:
+        return UnreachableAnswer(kNetworkUnreachable, std::strerror(error));
+    default:
+        return UnreachableAnswer(kUnexpectedNetworkError, std::strerror(error));
+    }
 }
 
 } // namespace kestrune::smb

@@ -20,4 +20,8 @@ constexpr int kSmbPort = 445;
 std::optional<ShareAnswer> Handshake(const std::string& host, int port,
                                      std::chrono::steady_clock::time_point deadline);
 
+// The answer for a connection that failed with the errno value error: refused, timed out,
+// unreachable, or unexpected with the system's text.
+ShareAnswer ConnectionFailure(int error);
+
 } // namespace kestrune::smb
