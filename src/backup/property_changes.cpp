@@ -2,12 +2,10 @@
 
 #include "base/case_fold.h"
 #include "base/security_descriptor.h"
+#include "netdfs/netdfs.h"
 
 namespace kestrune {
 namespace {
-
-// A new link's referral time, as Windows gives it.
-constexpr uint32_t kNewLinkTimeToLive = 1800;
 
 std::u16string FoldedUtf8(const std::string& utf8) {
     return FoldCase(Utf8ToWide(utf8));
@@ -66,7 +64,7 @@ std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
 EntryProperties NewLinkProperties(const std::string& path, const TargetParts& target) {
     EntryProperties fresh;
     fresh.path = path;
-    fresh.timeToLiveSec = kNewLinkTimeToLive;
+    fresh.timeToLiveSec = kNewLinkTimeout;
     fresh.targets.push_back(
         {WideToUtf8(AnsiToWide("\\\\" + target.server + "\\" + target.share)), true, 0, 0});
     return fresh;

@@ -24,6 +24,8 @@ constexpr uint32_t DFS_VOLUME_STATE_OFFLINE = 0x3;
 constexpr uint32_t DFS_VOLUME_STATE_ONLINE = 0x4;
 constexpr uint32_t DFS_VOLUME_STATES = 0xF;
 constexpr uint32_t DFS_VOLUME_FLAVOR_AD_BLOB = 0x200;
+// The referral cache time (DFS_INFO_9.Timeout) Windows gives a new link, in seconds.
+constexpr uint32_t kNewLinkTimeout = 1800;
 // Target states (DFS_STORAGE_INFO_1.State, DFS_INFO_101 for a target).
 constexpr uint32_t DFS_STORAGE_STATE_OFFLINE = 0x1;
 constexpr uint32_t DFS_STORAGE_STATE_ONLINE = 0x2;

@@ -406,7 +406,7 @@ NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entr
         {"msDFS-NamespaceIdentityGUIDv2", {ns.First("msDFS-NamespaceIdentityGUIDv2")}},
         {"msDFS-LastModifiedv2", {GeneralizedTimeNow()}},
         {"msDFS-Propertiesv2", EncodeEntryFlags({})},
-        {"msDFS-Ttlv2", {std::to_string(kLinkDefaultTimeout)}},
+        {"msDFS-Ttlv2", {std::to_string(kNewLinkTimeout)}},
         {"msDFS-TargetListv2", {EncodeTargetList({target})}},
     };
     if (!comment.empty()) link.attributes.push_back({"msDFS-Commentv2", {WideToUtf8(comment)}});

@@ -28,9 +28,6 @@ class StoreNetDfs : public NetDfsApi {
                            const char16_t* ShareName, uint32_t Level,
                            const uint8_t* Buffer) override;
 
-    // The referral cache time of a new link, in seconds, as Windows gives it.
-    static constexpr uint32_t kLinkDefaultTimeout = 1800;
-
   private:
     struct Link {
         std::string dn;
