@@ -17,11 +17,20 @@ int OpenFileDescriptor(const std::filesystem::path& file, int flags) {
     return ::open(file.c_str(), flags | O_CLOEXEC, 0666);
 }
 
+namespace {
+
+// A mkstemp pattern for a name beside file: ".<file name>.kestrune-XXXXXX".
+std::string TemporaryPattern(const std::filesystem::path& file) {
+    std::filesystem::path folder = file.parent_path();
+    return ((folder.empty() ? std::filesystem::path(".") : folder) /
+            ("." + file.filename().string() + kTemporaryMark + "XXXXXX"))
+        .string();
+}
+
+} // namespace
+
 int OpenScratchFile(const std::filesystem::path& besideFile) {
-    std::filesystem::path folder = besideFile.parent_path();
-    std::string pattern = ((folder.empty() ? std::filesystem::path(".") : folder) /
-                           ("." + besideFile.filename().string() + kTemporaryMark + "XXXXXX"))
-                              .string();
+    std::string pattern = TemporaryPattern(besideFile);
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd >= 0) ::unlink(pattern.c_str());
     return fd;
@@ -76,10 +85,7 @@ bool IdentifyNamedFile(const std::filesystem::path& file, FileIdentity& identity
 
 void ReplaceFileContents(const std::filesystem::path& file,
                          std::span<const std::string_view> pieces) {
-    std::filesystem::path folder = file.parent_path();
-    std::string pattern = ((folder.empty() ? std::filesystem::path(".") : folder) /
-                           ("." + file.filename().string() + kTemporaryMark + "XXXXXX"))
-                              .string();
+    std::string pattern = TemporaryPattern(file);
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) ThrowFileError("Cannot create file", file, SystemErrorText(errno), errno);
     // Held until the file is renamed or removed: it tells a live write from a stale one.
