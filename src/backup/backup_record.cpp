@@ -25,11 +25,17 @@ std::vector<BackupRecord> ParseBackupRecords(const std::vector<AnsiString>& line
 }
 
 std::vector<int> RestoreOrder(std::span<const BackupRecord> records) {
+    auto isRoot = [](const BackupRecord& r) {
+        return r.parts && IsNamespaceRootPath(r.parts->entryPath);
+    };
     std::vector<int> order;
     order.reserve(records.size());
-    for (bool further : {false, true})
-        for (size_t i = 0; i < records.size(); ++i)
-            if (records[i].furtherTarget == further) order.push_back(static_cast<int>(i));
+    // The namespace's own targets first: a namespace that is gone comes back before its links.
+    for (bool root : {true, false})
+        for (bool further : {false, true})
+            for (size_t i = 0; i < records.size(); ++i)
+                if (records[i].furtherTarget == further && isRoot(records[i]) == root)
+                    order.push_back(static_cast<int>(i));
     return order;
 }
 

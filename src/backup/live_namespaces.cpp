@@ -58,6 +58,10 @@ AnsiString NamespaceOfEntry(const AnsiString& entryPath) {
     return entryPath.substr(0, end);
 }
 
+bool IsNoSuchNamespace(uint32_t status) {
+    return status == ERROR_NOT_FOUND || status == NERR_DfsNoSuchVolume;
+}
+
 AnsiString TargetText(const TargetParts& target) {
     return target.server + "\\" + target.share;
 }
@@ -182,6 +186,18 @@ void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
 
 void LiveNamespaces::RecordRestored(const BackupLineParts& line) {
     Add(line.entryPath, TargetText(line.target), line.comment);
+}
+
+bool LiveNamespaces::IsGone(const AnsiString& entryPath) const {
+    const ReadFailure* failure = FailureFor(entryPath);
+    return failure && IsNoSuchNamespace(failure->status);
+}
+
+void LiveNamespaces::RecordCreated(const BackupLineParts& rootLine) {
+    const std::u16string root = Key(NamespaceOfEntry(rootLine.entryPath));
+    std::erase_if(failures_, [&](const ReadFailure& f) { return Key(f.root) == root; });
+    namespaces_.push_back(rootLine.entryPath);
+    RecordRestored(rootLine);
 }
 
 std::vector<int> LiveNamespaces::AddBackupLines(const std::vector<BackupRecord>& records) {

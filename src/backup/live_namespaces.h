@@ -24,6 +24,9 @@ struct LiveEntry {
 // "\\domain\namespace" of an entry path; empty when the path names no namespace.
 AnsiString NamespaceOfEntry(const AnsiString& entryPath);
 
+// Whether the platform's answer for a namespace says that there is no such namespace.
+bool IsNoSuchNamespace(uint32_t status);
+
 // server\share, the form the platform reports a target in.
 AnsiString TargetText(const TargetParts& target);
 
@@ -66,6 +69,12 @@ class LiveNamespaces {
     // Records the target a restore added for a backup line, so later lines of the same link
     // find it.
     void RecordRestored(const BackupLineParts& line);
+    // Whether the namespace an entry path lies in was not there when it was read (the platform
+    // found no such namespace), as opposed to one that could not be read.
+    bool IsGone(const AnsiString& entryPath) const;
+    // Records a namespace that was gone as created by a backup line of its root: it is there
+    // from now on, with the line's target.
+    void RecordCreated(const BackupLineParts& rootLine);
     // Records the targets of a backup file's lines as Add does, so that another file can be held
     // against them as against the live namespaces. Each entry's "/map" line goes first, its
     // target first of the entry's as in the namespace (a file sorts "/add" lines before it).

@@ -64,7 +64,8 @@ std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
 EntryProperties NewLinkProperties(const std::string& path, const TargetParts& target) {
     EntryProperties fresh;
     fresh.path = path;
-    fresh.timeToLiveSec = kNewLinkTimeout;
+    // A namespace created anew has a root's referral time.
+    fresh.timeToLiveSec = IsNamespaceRootPath(path) ? kNewRootTimeout : kNewLinkTimeout;
     fresh.targets.push_back(
         {WideToUtf8(AnsiToWide("\\\\" + target.server + "\\" + target.share)), true, 0, 0});
     return fresh;

@@ -32,8 +32,8 @@ struct PropertyChange {
 std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
                                               const EntryProperties& recorded);
 
-// What a new link has before a restore sets anything: Windows' defaults, with the one target
-// given.
+// What a new link (or a namespace created anew, for a root's path) has before a restore sets
+// anything: Windows' defaults, with the one target given.
 EntryProperties NewLinkProperties(const std::string& path, const TargetParts& target);
 
 // The changes that concern one backup line: the entry's own (withEntry, for the line that

@@ -124,6 +124,14 @@ Expected<BackupLineParts> ParseBackupLine(const AnsiString& line) {
     return BackupLineParts{fields[2], SplitTargetField(fields[3]), fields[4], fields[1] == "/add"};
 }
 
+bool IsNamespaceRootPath(std::string_view entryPath) {
+    if (entryPath.size() < 3 || entryPath.substr(0, 2) != "\\\\") return false;
+    size_t domainEnd = entryPath.find('\\', 2);
+    return domainEnd != std::string_view::npos && domainEnd > 2 &&
+           domainEnd + 1 < entryPath.size() &&
+           entryPath.find('\\', domainEnd + 1) == std::string_view::npos;
+}
+
 std::string TooLongFieldNote(const BackupLineParts& parts, const AnsiString& servername) {
     const std::pair<const char*, const AnsiString*> fields[] = {{"entry path", &parts.entryPath},
                                                                 {"server name", &servername},

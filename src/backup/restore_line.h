@@ -41,6 +41,9 @@ struct BackupLineParts {
     bool furtherTarget = false; // an "/add" line
 };
 
+// Whether an entry path names a namespace's root (\\domain\namespace) rather than a link.
+bool IsNamespaceRootPath(std::string_view entryPath);
+
 // An error ("not a backup line", with what is wrong where that helps) when the line lacks the
 // five fields of a backup line; holds a NUL, which would cut a path or a comment short on its
 // way to the platform; has bytes that are no text in the code page, which the conversion would

@@ -52,10 +52,20 @@ PlannedLine PlanLine(const BackupRecord& record, const LiveNamespaces& live) {
         return fail(ERROR_INVALID_PARAMETER, note);
     const AnsiString root = NamespaceOfEntry(parts->entryPath);
     if (root.empty()) return fail(ERROR_INVALID_PARAMETER, " (the entry path names no namespace)");
+    const bool rootLine = parts->entryPath.size() == root.size();
+    if (rootLine && live.IsGone(parts->entryPath)) {
+        if (target.server.empty() || target.share.empty())
+            return fail(ERROR_INVALID_PARAMETER, " (the target needs a server and a share)");
+        planned.action = PlannedLine::Action::CreateNamespace;
+        return planned;
+    }
     if (const LiveNamespaces::ReadFailure* failure = live.FailureFor(parts->entryPath)) {
         planned.action = PlannedLine::Action::WouldFail;
         planned.status = failure->status;
-        planned.reason = failure->error + " (" + root + " could not be read)";
+        planned.reason =
+            failure->error + (IsNoSuchNamespace(failure->status)
+                                  ? " (" + root + " is gone; a line of its root creates it)"
+                                  : " (" + root + " could not be read)");
         return planned;
     }
     if (live.HasTarget(parts->entryPath, target)) {
@@ -64,9 +74,10 @@ PlannedLine PlanLine(const BackupRecord& record, const LiveNamespaces& live) {
     }
     if (target.server.empty() || target.share.empty())
         return fail(ERROR_INVALID_PARAMETER, " (the target needs a server and a share)");
-    if (parts->entryPath.size() == root.size())
-        return fail(ERROR_INVALID_PARAMETER, " (a namespace root's targets are its servers, "
-                                             "which a restore cannot add)");
+    if (rootLine) {
+        planned.action = PlannedLine::Action::AddRootTarget;
+        return planned;
+    }
     if (!HasValidLinkNames(parts->entryPath, root.size())) return fail(ERROR_INVALID_NAME, "");
     if (live.Find(parts->entryPath)) {
         planned.action = PlannedLine::Action::AddTarget;
@@ -85,8 +96,10 @@ std::vector<PlannedLine> PlanRestore(const std::vector<BackupRecord>& records,
     for (int i : RestoreOrder(records)) {
         PlannedLine planned = PlanLine(records[i], live);
         planned.index = i;
-        if (planned.action == PlannedLine::Action::AddLink ||
-            planned.action == PlannedLine::Action::AddTarget)
+        if (planned.action == PlannedLine::Action::CreateNamespace)
+            live.RecordCreated(*records[i].parts);
+        else if (planned.action != PlannedLine::Action::AlreadyThere &&
+                 planned.action != PlannedLine::Action::WouldFail)
             live.RecordRestored(*records[i].parts);
         plan.push_back(std::move(planned));
     }

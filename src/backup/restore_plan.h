@@ -10,7 +10,16 @@
 namespace kestrune {
 
 struct PlannedLine {
-    enum class Action { AddLink, AddTarget, AlreadyThere, WouldFail };
+    // CreateNamespace: the namespace is gone and the line's root target brings it back;
+    // AddRootTarget: a namespace that is there gains the line's root target.
+    enum class Action {
+        AddLink,
+        AddTarget,
+        CreateNamespace,
+        AddRootTarget,
+        AlreadyThere,
+        WouldFail
+    };
     int index = 0; // in the lines given
     Action action = Action::AddLink;
     uint32_t status = 0; // the platform's answer a failure would bring; 0 for no backup line
@@ -18,8 +27,8 @@ struct PlannedLine {
 };
 
 // What restoring one line would do with the namespaces as live holds them. The platform's
-// rules are the ones a restore meets: fields that fit, a server and a share, no target for a
-// namespace root, valid link names, no link above or below another.
+// rules are the ones a restore meets: fields that fit, a server and a share, valid link names,
+// no link above or below another, a namespace that is there (or a root line that creates it).
 PlannedLine PlanLine(const BackupRecord& record, const LiveNamespaces& live);
 
 // Every line in the order the restore run takes it (RestoreOrder; flags 0). live takes in each

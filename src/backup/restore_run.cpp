@@ -1,5 +1,6 @@
 #include "backup/restore_run.h"
 
+#include "backup/live_namespaces.h"
 #include "backup/restore_line.h"
 #include "base/file_io.h"
 #include "base/win_errors.h"
@@ -23,6 +24,17 @@ class FlagsGuard {
     TOXLDFS& dfs_;
     uint32_t saved_;
 };
+
+// Adds a namespace root's target: to the namespace when it is there, else as the first target
+// of the namespace created anew (Windows Server 2008 mode).
+bool AddRootTarget(TOXLDFS& dfs, bool& created) {
+    created = false;
+    if (dfs.AddRootTarget(0)) return true;
+    const uint32_t status = dfs.LastError();
+    if (!IsNoSuchNamespace(status)) return false;
+    created = dfs.AddRootTarget(2);
+    return created;
+}
 
 } // namespace
 
@@ -55,13 +67,18 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     // unless they are asked for. Without live properties every link counts as created.
     const EntryProperties* before =
         link && liveProperties ? liveProperties(parts->entryPath) : nullptr;
+    const bool rootLine = IsNamespaceRootPath(parts->entryPath);
     auto changesOf = [&](bool targetWasLive) {
-        return ChangesOfRestore(*link, before, target, targetWasLive, !record.furtherTarget,
+        // A namespace created by an "/add" line gets its own properties all the same.
+        return ChangesOfRestore(*link, before, target, targetWasLive,
+                                !record.furtherTarget || result.createdNamespace,
                                 setExistingProperties);
     };
-    if (dfs.AddLink()) {
+    if (rootLine ? AddRootTarget(dfs, result.createdNamespace) : dfs.AddLink()) {
         if (!link || SetRecordedProperties(dfs, changesOf(false), *link, failedProperty)) {
-            log.AddLine("Restored", clLime);
+            log.AddLine(result.createdNamespace ? "Created the namespace " + parts->entryPath
+                                                : AnsiString("Restored"),
+                        clLime);
             return result;
         }
     }

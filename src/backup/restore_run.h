@@ -76,6 +76,8 @@ struct RestoredLine {
     uint32_t status = 0;       // the component's LastError after a failed AddLink
     AnsiString reason;         // why it failed, as the log says it after "Failed "
     std::string propertiesSet; // PropertiesSet: which, with their values (DescribeChanges)
+    // Restored: the line's namespace was gone, and this line created it with its target.
+    bool createdNamespace = false;
 };
 
 // Whether the namespace held the line's target before the platform refused it as existing:
@@ -137,13 +139,14 @@ class RestoreRun {
     const bool& cancelRequested_;
 };
 
-// Restores the target of one backup line: a yellow progress line, processMessages, AddLink,
-// then "Restored" (lime), "Already there" (lime, see targetIsLive) or "Failed <code>: <text>"
-// (red). A line without the five fields of a backup line, or holding a NUL, gives one red line
-// and no call.
-// With recorded properties, the target added (and the link, for a line that is its entry's
-// first target and created it) gets them (see ChangesOfRestore); a property that cannot be set
-// fails the line, naming it. liveProperties and setExistingProperties: see RestoreRun.
+// Restores the target of one backup line: a yellow progress line, processMessages, AddLink
+// (AddRootTarget for a namespace root's target, creating the namespace when it is gone),
+// then "Restored" (lime; "Created the namespace" when it created it), "Already there" (lime, see
+// targetIsLive) or "Failed <code>: <text>" (red). A line without the five fields of a backup line,
+// or holding a NUL, gives one red line and no call. With recorded properties, the target added (and
+// the link, for a line that is its entry's first target and created it) gets them (see
+// ChangesOfRestore); a property that cannot be set fails the line, naming it. liveProperties and
+// setExistingProperties: see RestoreRun.
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive = nullptr,

@@ -6,13 +6,30 @@
 
 namespace kestrune {
 
-std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file, Console console) {
+std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file, Console console,
+                                                         const RestoreDestination& destination) {
     Expected<std::vector<AnsiString>> lines = ReadBackupLines(PathFromUtf8(file));
     if (!lines) {
         console.err << "kestrune: " << lines.error().text << "\n";
         return std::nullopt;
     }
-    return ParseBackupRecords(*lines);
+    std::vector<BackupRecord> records = ParseBackupRecords(*lines);
+    if (Expected<void> moved = Retarget(records, destination); !moved) {
+        console.err << "kestrune: " << file << ": " << ConsoleText(moved.error().text) << "\n";
+        return std::nullopt;
+    }
+    return records;
+}
+
+LoadedProperties LoadPropertiesInput(const std::string& file,
+                                     const RestoreDestination& destination) {
+    LoadedProperties loaded = LoadMatchingProperties(PathFromUtf8(file));
+    if (loaded.recorded && !destination.Empty()) {
+        NamespaceProperties moved = loaded.recorded->All();
+        Retarget(moved, destination);
+        loaded.recorded.emplace(std::move(moved));
+    }
+    return loaded;
 }
 
 } // namespace kestrune

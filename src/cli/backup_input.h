@@ -2,6 +2,8 @@
 #pragma once
 
 #include "backup/backup_record.h"
+#include "backup/restore_destination.h"
+#include "backup/restore_properties.h"
 #include "cli/command_line.h"
 
 #include <optional>
@@ -12,6 +14,14 @@ namespace kestrune {
 
 // The file's lines, each parsed. Nothing when it cannot be read or is not 8-bit text; standard
 // error then has the text the window would show in its box.
-std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file, Console console);
+// With a destination (--as, --map-server) the lines are those it restores; lines that name two
+// namespaces cannot go into one (the reason on standard error, and nothing).
+std::optional<std::vector<BackupRecord>>
+ReadBackupInput(const std::string& file, Console console,
+                const RestoreDestination& destination = {});
+
+// The properties file beside it (LoadMatchingProperties), its paths moved to the destination.
+LoadedProperties LoadPropertiesInput(const std::string& file,
+                                     const RestoreDestination& destination = {});
 
 } // namespace kestrune

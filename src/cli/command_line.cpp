@@ -28,9 +28,10 @@ std::string UsageText() {
            "                                            line per namespace says what changed:\n"
            "                                            (unchanged), (new), (N added, N removed,\n"
            "                                            N changed)\n"
-           "       kestrune --restore FILE [--dry-run]  add every target of a backup file again;\n"
-           "                                            --dry-run: say what that would do, change\n"
-           "                                            nothing\n"
+           "       kestrune --restore FILE [--dry-run]  add every target of a backup file again\n"
+           "                                            (a namespace that is gone is created from\n"
+           "                                            its root's lines); --dry-run: say what\n"
+           "                                            that would do, change nothing\n"
            "       kestrune --compare FILE              a backup file against its live namespace:\n"
            "                                            - only in the file, + added since,\n"
            "                                            ~ comment changed, ~ property changed\n"
@@ -52,6 +53,12 @@ std::string UsageText() {
            "         --properties  (--restore FILE [--dry-run]) also set the recorded\n"
            "                   properties of links and targets that are there and differ\n"
            "                   (state, referral time, flags, view permissions, priority)\n"
+           "         --as \\\\DOMAIN\\NAMESPACE  (--restore, --compare, --verify) the lines go\n"
+           "                   into that namespace instead of their own; a namespace that\n"
+           "                   is gone is created from the file's root lines\n"
+           "         --map-server OLD=NEW  (the same; repeatable) targets on the server OLD\n"
+           "                   go to NEW (whole names, case ignored: fs1 and fs1.example.com\n"
+           "                   are different names)\n"
            "         a lone -- ends the options\n"
            "exit status: 0 done: backed up, every line restored or already there, no\n"
            "               differences, every target live (and reachable)\n"
@@ -64,6 +71,23 @@ std::string UsageText() {
 }
 
 namespace {
+
+// --as and --map-server, in the code page the lines are in.
+Expected<void> DestinationOf(const Options& options, RestoreDestination& destination) {
+    auto ansi = [](const std::string& argument) { return WideToAnsi(Utf8ToWide(argument)); };
+    if (!options.as.empty()) {
+        Expected<AnsiString> as = ParseNamespacePath(ansi(options.as));
+        if (!as) return Error{0, "--as: " + WideToUtf8(AnsiToWide(as.error().text))};
+        destination.asNamespace = std::move(*as);
+    }
+    std::vector<AnsiString> pairs;
+    for (const std::string& pair : options.mapServer)
+        pairs.push_back(ansi(pair));
+    Expected<std::vector<ServerRename>> renames = ParseServerRenames(pairs);
+    if (!renames) return Error{0, "--map-server: " + WideToUtf8(AnsiToWide(renames.error().text))};
+    destination.servers = std::move(*renames);
+    return {};
+}
 
 int RunCommand(const std::vector<std::string>& arguments, Console console) {
     Options options = ParseOptions(arguments);
@@ -83,13 +107,19 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
     TNTADS::MessageHookScope messages([&console](const AnsiString& text) {
         console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
     });
+    RestoreDestination destination;
+    if (Expected<void> given = DestinationOf(options, destination); !given) {
+        console.err << "kestrune: " << ConsoleText(given.error().text) << "\n" << UsageText();
+        return kExitUsage;
+    }
     if (!options.restore.empty())
         return RunRestoreCommand({options.restore, options.dryRun, options.quiet,
-                                  options.checkTargets, options.properties},
+                                  options.checkTargets, options.properties, destination},
                                  console);
-    if (!options.compare.empty()) return RunCompareCommand(options.compare, console);
+    if (!options.compare.empty()) return RunCompareCommand(options.compare, console, destination);
     if (!options.verify.empty())
-        return RunVerifyCommand(options.verify, options.checkTargets, options.quiet, console);
+        return RunVerifyCommand(options.verify, options.checkTargets, options.quiet, console,
+                                destination);
     if (!options.diffOld.empty()) return RunDiffCommand(options.diffOld, options.diffNew, console);
     const std::vector<std::string>& p = options.positional;
     // One argument only sets the prefix in the window; without one it is a usage error.

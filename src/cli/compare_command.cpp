@@ -43,13 +43,14 @@ std::vector<AnsiString> PropertyDrift(const RecordedProperties& recorded,
 // read, when given, receives the file's records. drift, when given, receives the properties
 // that changed since the properties file beside the file was written, when it belongs to it.
 std::optional<NamespaceComparison> CompareFile(const std::string& file, Console console,
+                                               const RestoreDestination& destination,
                                                std::vector<BackupRecord>* read = nullptr,
                                                std::vector<AnsiString>* drift = nullptr) {
-    std::optional<std::vector<BackupRecord>> records = ReadBackupInput(file, console);
+    std::optional<std::vector<BackupRecord>> records = ReadBackupInput(file, console, destination);
     if (!records) return std::nullopt;
     if (read) *read = *records;
     LoadedProperties properties;
-    if (drift) properties = LoadMatchingProperties(PathFromUtf8(file));
+    if (drift) properties = LoadPropertiesInput(file, destination);
     if (!properties.warning.empty())
         console.err << "kestrune: warning: " << ConsoleText(properties.warning)
                     << "; properties are not compared\n";
@@ -136,9 +137,11 @@ bool ReportNotBackupLines(const std::string& file, const std::vector<BackupRecor
 
 } // namespace
 
-int RunCompareCommand(const std::string& file, Console console) {
+int RunCompareCommand(const std::string& file, Console console,
+                      const RestoreDestination& destination) {
     std::vector<AnsiString> drift;
-    std::optional<NamespaceComparison> comparison = CompareFile(file, console, nullptr, &drift);
+    std::optional<NamespaceComparison> comparison =
+        CompareFile(file, console, destination, nullptr, &drift);
     if (!comparison) return kExitUsage;
     return PrintDifferences(
         *comparison,
@@ -190,11 +193,13 @@ bool PrintTargetCheck(const TargetCheck& check, const std::vector<BackupRecord>&
 
 } // namespace
 
-int RunVerifyCommand(const std::string& file, bool checkTargets, bool quiet, Console console) {
+int RunVerifyCommand(const std::string& file, bool checkTargets, bool quiet, Console console,
+                     const RestoreDestination& destination) {
     std::optional<TargetCheck> check;
     if (checkTargets && !(check = TargetCheck::Prepare(console))) return kExitUsage;
     std::vector<BackupRecord> records;
-    std::optional<NamespaceComparison> comparison = CompareFile(file, console, &records);
+    std::optional<NamespaceComparison> comparison =
+        CompareFile(file, console, destination, &records);
     if (!comparison) return kExitUsage;
     int missing = 0;
     for (const NamespaceDifference& d : comparison->differences)

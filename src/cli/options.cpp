@@ -37,7 +37,15 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             options.checkTargets = true;
         else if (a == "--properties")
             options.properties = true;
-        else if (a == "--restore")
+        else if (a == "--as" || a == "--map-server") {
+            if (i + 1 >= arguments.size() || arguments[i + 1].empty())
+                options.error = a + (a == "--as" ? " needs a namespace, \\\\DOMAIN\\NAMESPACE"
+                                                 : " needs OLD=NEW");
+            else if (a == "--as")
+                options.as = arguments[++i];
+            else
+                options.mapServer.push_back(arguments[++i]);
+        } else if (a == "--restore")
             fileOf(options.restore);
         else if (a == "--compare")
             fileOf(options.compare);
@@ -69,6 +77,9 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         options.error = "--restore, --compare, --verify and --diff cannot be combined";
     else if (options.dryRun && options.restore.empty())
         options.error = "--dry-run goes with --restore";
+    else if ((!options.as.empty() || !options.mapServer.empty()) && options.restore.empty() &&
+             options.compare.empty() && options.verify.empty())
+        options.error = "--as and --map-server go with --restore, --compare or --verify";
     else if (options.properties && options.restore.empty())
         options.error = "--properties goes with --restore";
     else if (options.checkTargets && !options.dryRun && options.verify.empty())

@@ -19,7 +19,9 @@ struct Options {
     std::string verify;        // FILE of --verify
     std::string diffOld;       // OLD and NEW of --diff
     std::string diffNew;
-    int keep = 0; // N of --keep; 0 without it
+    int keep = 0;                       // N of --keep; 0 without it
+    std::string as;                     // --as \\DOMAIN\NAMESPACE
+    std::vector<std::string> mapServer; // each OLD=NEW of --map-server
     std::vector<std::string> positional;
     std::string error; // why the command line is not usable; empty when it is
 };

@@ -1,6 +1,7 @@
 #include "cli/restore_command.h"
 
 #include "backup/live_namespaces.h"
+#include "backup/new_namespace_note.h"
 #include "backup/propagation_note.h"
 #include "backup/restore_plan.h"
 #include "backup/restore_properties.h"
@@ -40,7 +41,8 @@ std::vector<PropertyChange> PropertiesToSet(const BackupRecord& record,
 int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
            const std::vector<std::optional<ShareAnswer>>& answers,
            const RecordedProperties* recorded, bool existing, bool quiet, Console console) {
-    int links = 0, targets = 0, there = 0, failing = 0, checked = 0, unreachable = 0;
+    int namespaces = 0, links = 0, targets = 0, there = 0, failing = 0, checked = 0;
+    int unreachable = 0;
     int propertiesToSet = 0;
     // The properties of each line, and whether its target is there, as the namespace is before
     // the plan adds anything.
@@ -61,6 +63,17 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
         case PlannedLine::Action::AddTarget:
             ++targets;
             said = "would add a target: ";
+            break;
+        case PlannedLine::Action::CreateNamespace: {
+            ++namespaces;
+            const BackupLineParts& parts = *records[planned.index].parts;
+            said = "would create the namespace " + parts.entryPath + " with root target \\\\" +
+                   TargetText(parts.target) + ": ";
+            break;
+        }
+        case PlannedLine::Action::AddRootTarget:
+            ++targets;
+            said = "would add a root target: ";
             break;
         case PlannedLine::Action::AlreadyThere:
             ++there;
@@ -94,8 +107,12 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
         }
     }
     if (!quiet || failing > 0 || unreachable > 0) {
-        console.err << "kestrune: dry run, nothing was changed: " << Count(links, "link", "links")
-                    << " and " << Count(targets, "target", "targets") << " to add, " << there
+        console.err << "kestrune: dry run, nothing was changed: "
+                    << (namespaces > 0
+                            ? Count(namespaces, "namespace", "namespaces") + " to create, "
+                            : std::string())
+                    << Count(links, "link", "links") << " and "
+                    << Count(targets, "target", "targets") << " to add, " << there
                     << " already there, " << failing << " would fail";
         if (propertiesToSet > 0)
             console.err << ", " << Count(propertiesToSet, "property", "properties") << " to set";
@@ -112,7 +129,8 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
 int RunRestoreCommand(const RestoreCommand& command, Console console) {
     std::optional<TargetCheck> check;
     if (command.checkTargets && !(check = TargetCheck::Prepare(console))) return kExitUsage;
-    std::optional<std::vector<BackupRecord>> read = ReadBackupInput(command.file, console);
+    std::optional<std::vector<BackupRecord>> read =
+        ReadBackupInput(command.file, console, command.destination);
     if (!read) return kExitUsage;
     // Blank lines (a hand-edited file) say nothing and are no failure.
     std::vector<BackupRecord> records;
@@ -121,7 +139,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
         if (!IsBlankLine(record.text)) records.push_back(std::move(record));
 
     // The properties the restore sets, read once for the live read, the dry run and the run.
-    LoadedProperties loaded = LoadMatchingProperties(PathFromUtf8(command.file));
+    LoadedProperties loaded = LoadPropertiesInput(command.file, command.destination);
     // What is live already, so that a target the platform refuses as existing is told apart
     // from a path that overlaps another link.
     TOXLDFS dfs;
@@ -158,14 +176,19 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, propertiesSet = 0, failed = 0;
     std::vector<AnsiString> restoredRoots;
+    CreatedNamespaces created;
     run.lineDone = [&](const RestoredLine& done) {
         const BackupRecord& record = records[done.index];
         std::string said;
         switch (done.outcome) {
         case RestoredLine::Outcome::Restored:
             ++restored;
-            said = "restored: ";
-            live.RecordRestored(*record.parts);
+            said = done.createdNamespace ? "created the namespace: " : "restored: ";
+            if (done.createdNamespace)
+                live.RecordCreated(*record.parts);
+            else
+                live.RecordRestored(*record.parts);
+            created.Restored(*record.parts, done.createdNamespace);
             restoredRoots.push_back(NamespaceOfEntry(record.parts->entryPath));
             break;
         case RestoredLine::Outcome::AlreadyThere:
@@ -210,6 +233,10 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
                     << (result.logError.empty() ? "; the log is " + logFile.string() : "") << "\n";
     if (!command.quiet && !restoredRoots.empty() && PlatformWritesIntoDirectory())
         console.err << "kestrune: " << ConsoleText(PropagationNote(restoredRoots)) << "\n";
+    // The servers' part is never the directory's: said even with --quiet.
+    if (PlatformWritesIntoDirectory())
+        for (const AnsiString& note : NewNamespaceNotes(created.All()))
+            console.err << "kestrune: " << ConsoleText(note) << "\n";
     return failed > 0 ? kExitFailure : kExitSuccess;
 }
 

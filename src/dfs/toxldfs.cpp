@@ -183,6 +183,59 @@ bool TOXLDFS::AddLink() {
     });
 }
 
+bool TOXLDFS::AddRootTarget(uint32_t MajorVersion) {
+    std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
+    std::optional<NameBuffer> comment = ToNameBuffer(FComment);
+    // Servername may carry its backslashes ("\\srv") or not.
+    WideString server = FServername;
+    while (!server.empty() && server.front() == u'\\')
+        server.erase(0, 1);
+    std::optional<NameBuffer> target = ToNameBuffer(u"\\\\" + server + u"\\" + FShareName);
+    if (!entry || !comment || !target) {
+        FLastError = ERROR_INVALID_PARAMETER;
+        FLastErrorDetail.clear();
+        return false;
+    }
+    return CallPlatform([&] {
+        return NetDfsAddRootTarget(entry->data(), target->data(), MajorVersion,
+                                   FComment.empty() ? nullptr : comment->data(), 0);
+    });
+}
+
+bool TOXLDFS::GetSecurity(std::string& SecurityDescriptor) {
+    SecurityDescriptor.clear();
+    std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
+    if (!entry) {
+        FLastError = ERROR_INVALID_PARAMETER;
+        FLastErrorDetail.clear();
+        return false;
+    }
+    return CallPlatform([&] {
+        uint8_t* buffer = nullptr;
+        uint32_t size = 0;
+        NET_API_STATUS status =
+            NetDfsGetSecurity(entry->data(), DACL_SECURITY_INFORMATION, &buffer, &size);
+        if (status == NERR_Success && buffer)
+            SecurityDescriptor.assign(reinterpret_cast<const char*>(buffer), size);
+        NetApiBufferFree(buffer);
+        return status;
+    });
+}
+
+bool TOXLDFS::SetSecurity(const std::string& SecurityDescriptor) {
+    std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
+    if (!entry) {
+        FLastError = ERROR_INVALID_PARAMETER;
+        FLastErrorDetail.clear();
+        return false;
+    }
+    return CallPlatform([&] {
+        return NetDfsSetSecurity(entry->data(), DACL_SECURITY_INFORMATION,
+                                 reinterpret_cast<const uint8_t*>(SecurityDescriptor.data()),
+                                 static_cast<uint32_t>(SecurityDescriptor.size()));
+    });
+}
+
 bool TOXLDFS::CallPlatform(const std::function<NET_API_STATUS()>& call) {
     NET_API_STATUS status = ERROR_INTERNAL_ERROR;
     try {

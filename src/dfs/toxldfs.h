@@ -76,6 +76,14 @@ class TOXLDFS {
     bool SetInfo(uint32_t Level, const void* Info, bool ofTarget);
     // Adds Servername\ShareName to the link DFSEntry.
     bool AddLink();
+    // Creates the namespace DFSEntry (\\domain\namespace) with the root target
+    // Servername\ShareName and Comment (MajorVersion 2), or adds that root target to the
+    // namespace (MajorVersion 0).
+    bool AddRootTarget(uint32_t MajorVersion);
+    // The DACL of the namespace DFSEntry's objects (who may manage it), self-relative; and its
+    // replacement.
+    bool GetSecurity(std::string& SecurityDescriptor);
+    bool SetSecurity(const std::string& SecurityDescriptor);
 
     tDFSEnum ONDFSEnum;
     tDFSEnum2 ONDFSEnum2;

@@ -68,6 +68,49 @@ NET_API_STATUS NetDfsSetInfo(const char16_t* DfsEntryPath, const char16_t* Serve
     return Installed()->SetInfo(DfsEntryPath, ServerName, ShareName, Level, Buffer);
 }
 
+NET_API_STATUS NetDfsApi::AddRootTarget(const char16_t*, const char16_t*, uint32_t, const char16_t*,
+                                        uint32_t) {
+    return ERROR_NOT_SUPPORTED;
+}
+
+NET_API_STATUS NetDfsApi::GetSecurity(const char16_t*, uint32_t, uint8_t**, uint32_t*) {
+    return ERROR_NOT_SUPPORTED;
+}
+
+NET_API_STATUS NetDfsApi::SetSecurity(const char16_t*, uint32_t, const uint8_t*, uint32_t) {
+    return ERROR_NOT_SUPPORTED;
+}
+
+NET_API_STATUS NetDfsAddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                                   uint32_t MajorVersion, const char16_t* pComment,
+                                   uint32_t Flags) {
+    Detail().clear();
+    if (!pDfsPath || !pTargetPath) return ERROR_INVALID_PARAMETER;
+    if (!Installed()) return ERROR_BAD_NETPATH;
+    return Installed()->AddRootTarget(pDfsPath, pTargetPath, MajorVersion, pComment, Flags);
+}
+
+NET_API_STATUS NetDfsGetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                 uint8_t** ppSecurityDescriptor, uint32_t* lpcbSecurityDescriptor) {
+    if (!ppSecurityDescriptor || !lpcbSecurityDescriptor) return ERROR_INVALID_PARAMETER;
+    *ppSecurityDescriptor = nullptr;
+    *lpcbSecurityDescriptor = 0;
+    Detail().clear();
+    if (!Installed()) return ERROR_BAD_NETPATH;
+    return Installed()->GetSecurity(DfsEntryPath, SecurityInformation, ppSecurityDescriptor,
+                                    lpcbSecurityDescriptor);
+}
+
+NET_API_STATUS NetDfsSetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                 const uint8_t* pSecurityDescriptor,
+                                 uint32_t cbSecurityDescriptor) {
+    if (!pSecurityDescriptor || !cbSecurityDescriptor) return ERROR_INVALID_PARAMETER;
+    Detail().clear();
+    if (!Installed()) return ERROR_BAD_NETPATH;
+    return Installed()->SetSecurity(DfsEntryPath, SecurityInformation, pSecurityDescriptor,
+                                    cbSecurityDescriptor);
+}
+
 const std::string& NetDfsErrorDetail() {
     return Detail();
 }

@@ -23,9 +23,16 @@ constexpr uint32_t DFS_VOLUME_STATE_OK = 0x1;
 constexpr uint32_t DFS_VOLUME_STATE_OFFLINE = 0x3;
 constexpr uint32_t DFS_VOLUME_STATE_ONLINE = 0x4;
 constexpr uint32_t DFS_VOLUME_STATES = 0xF;
+// Given to NetDfsSetInfo level 101 with a root target's server and share: that namespace server
+// reads the namespace from the directory now rather than at its next poll.
+constexpr uint32_t DFS_VOLUME_STATE_RESYNCHRONIZE = 0x10;
 constexpr uint32_t DFS_VOLUME_FLAVOR_AD_BLOB = 0x200;
 // The referral cache time (DFS_INFO_9.Timeout) Windows gives a new link, in seconds.
 constexpr uint32_t kNewLinkTimeout = 1800;
+// ... and a new namespace's root.
+constexpr uint32_t kNewRootTimeout = 300;
+// NetDfsGetSecurity / NetDfsSetSecurity: which parts of a security descriptor.
+constexpr uint32_t DACL_SECURITY_INFORMATION = 0x4;
 // Target states (DFS_STORAGE_INFO_1.State, DFS_INFO_101 for a target).
 constexpr uint32_t DFS_STORAGE_STATE_OFFLINE = 0x1;
 constexpr uint32_t DFS_STORAGE_STATE_ONLINE = 0x2;
@@ -141,6 +148,15 @@ class NetDfsApi {
     virtual NET_API_STATUS SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
                                    const char16_t* ShareName, uint32_t Level,
                                    const uint8_t* Buffer);
+    virtual NET_API_STATUS AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                                         uint32_t MajorVersion, const char16_t* pComment,
+                                         uint32_t Flags);
+    virtual NET_API_STATUS GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                       uint8_t** ppSecurityDescriptor,
+                                       uint32_t* lpcbSecurityDescriptor);
+    virtual NET_API_STATUS SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                       const uint8_t* pSecurityDescriptor,
+                                       uint32_t cbSecurityDescriptor);
 };
 
 // Installs the process's backend; null means no network platform (every call fails with
@@ -176,6 +192,25 @@ NET_API_STATUS NetDfsGetInfo(const char16_t* DfsEntryPath, const char16_t* Serve
 // ERROR_NOT_FOUND.
 NET_API_STATUS NetDfsSetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
                              const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer);
+
+// Creates the domain namespace pDfsPath (\\domain\namespace) with its first root target
+// pTargetPath (\\server\share), or adds a root target to it. MajorVersion 2 creates a Windows
+// Server 2008 mode namespace, 1 a Windows 2000 mode one; a name that is taken gives
+// ERROR_ALREADY_EXISTS. MajorVersion 0 adds a root target to a namespace that exists
+// (ERROR_NOT_FOUND when it does not; ERROR_FILE_EXISTS when it has the target). pComment is the
+// new namespace's comment (may be null); Flags must be 0. Where the platform creates the share's
+// side too (Windows), a share that is not there fails with NERR_NetNameNotFound.
+NET_API_STATUS NetDfsAddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                                   uint32_t MajorVersion, const char16_t* pComment, uint32_t Flags);
+
+// Who may manage a domain namespace (\\domain\namespace): the security descriptor of its
+// objects in the directory, the parts SecurityInformation names (DACL_SECURITY_INFORMATION).
+// *ppSecurityDescriptor is self-relative, released with NetApiBufferFree.
+NET_API_STATUS NetDfsGetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                 uint8_t** ppSecurityDescriptor, uint32_t* lpcbSecurityDescriptor);
+// Replaces those parts; the length is ours (the system reads it from the descriptor).
+NET_API_STATUS NetDfsSetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                 const uint8_t* pSecurityDescriptor, uint32_t cbSecurityDescriptor);
 
 // Releases a buffer that NetDfsEnum returned. A null buffer is accepted.
 NET_API_STATUS NetApiBufferFree(void* Buffer);

@@ -27,6 +27,9 @@ class StoreNetDfs : public NetDfsApi {
     NET_API_STATUS SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
                            const char16_t* ShareName, uint32_t Level,
                            const uint8_t* Buffer) override;
+    NET_API_STATUS AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                                 uint32_t MajorVersion, const char16_t* pComment,
+                                 uint32_t Flags) override;
 
   private:
     struct Link {
@@ -99,6 +102,15 @@ class StoreNetDfs : public NetDfsApi {
                              const std::u16string& target, const std::u16string& comment,
                              uint32_t flags);
     void Touch(const std::string& dn);
+    // AddRootTarget under the store's lock.
+    NET_API_STATUS AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                           uint32_t MajorVersion, const char16_t* pComment, uint32_t Flags);
+    // The container if it was deleted, the anchor, then the namespace object, as Windows
+    // creates them; an anchor left without its namespace is removed again.
+    NET_API_STATUS CreateNamespace(const std::string& domainDn, const std::string& name,
+                                   const std::u16string& target, const std::u16string& comment);
+    NET_API_STATUS AddFurtherRootTarget(std::u16string_view dfsPath, const std::string& namespaceDn,
+                                        const std::u16string& target);
 
     std::shared_ptr<store::DirectoryStore> directory_;
     std::optional<Walk> walk_;

@@ -23,16 +23,17 @@ TEST_F(RestoreCommandTest, RestoreAfterDeletingLinksGivesTheSameBackupAndALog) {
 
     const std::string file = (first / "Public.txt").string();
     EXPECT_EQ(Run({"--restore", file}), kExitSuccess) << err.str();
-    // First targets before further ones; the roots were never gone.
+    // The namespace's own targets first, then first targets before further ones; the roots
+    // were never gone.
     EXPECT_EQ(
         Lines(out.str()),
         (std::vector<std::string>{
             "already there: dfscmd /map " + kPublicRoot,
+            R"(already there: dfscmd /add "\\example.com\Public" "\\DC2\Public" "Company public share")",
             R"(restored: dfscmd /map "\\example.com\Public\Data\Projects" "\\FS1\Projects" "")",
             R"(restored: dfscmd /map "\\example.com\Public\Data\Templates" "\\FS2\Templates" "")",
             R"(restored: dfscmd /map "\\example.com\Public\Policies" "\\FS1\Policies" "Read "before" you sign")",
             "restored: dfscmd /map " + kSoftware + R"( "\\FS1\Software" )" + kSoftwareComment,
-            R"(already there: dfscmd /add "\\example.com\Public" "\\DC2\Public" "Company public share")",
             "restored: dfscmd /add " + kSoftware + R"( "\\FS2\Software" )" + kSoftwareComment,
             "restored: dfscmd /add " + kSoftware + R"( "\\FS3\Software\Mirror" )" +
                 kSoftwareComment}));
@@ -87,6 +88,7 @@ TEST_F(RestoreCommandTest, DryRunSaysWhatARestoreWouldDoAndChangesNothing) {
         Lines(out.str()),
         (std::vector<std::string>{
             "already there: dfscmd /map " + kPublicRoot,
+            R"(already there: dfscmd /add "\\example.com\Public" "\\DC2\Public" "Company public share")",
             R"(already there: dfscmd /map "\\example.com\Public\Data\Projects" "\\FS1\Projects" "")",
             R"(already there: dfscmd /map "\\example.com\Public\Data\Templates" "\\FS2\Templates" "")",
             "would add the link: " + policies,
@@ -95,7 +97,6 @@ TEST_F(RestoreCommandTest, DryRunSaysWhatARestoreWouldDoAndChangesNothing) {
             "would set EnableTargetFailback true (default false): " + policies,
             "would add the link: " + software1,
             "would set EnableInsiteReferrals true (default false): " + software1,
-            R"(already there: dfscmd /add "\\example.com\Public" "\\DC2\Public" "Company public share")",
             "would add a target: " + software2,
             "would set ReferralPriorityClass of the target GlobalHigh (default SiteCostNormal): " +
                 software2,
@@ -137,21 +138,24 @@ TEST_F(RestoreCommandTest, TheDryRunForetellsTheRestoreLineByLine) {
     const std::vector<std::string> foretold = Lines(out.str());
     EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
     const std::string overlap = "80: The file exists. (the path overlaps the link ";
-    EXPECT_EQ(foretold[0], "would fail (" + overlap +
+    // A namespace's own targets go first: a namespace that is there gains one.
+    EXPECT_EQ(foretold[0], "would add a root target: dfscmd /map \"\\\\example.com\\Public\" "
+                           "\"\\\\DC3\\Public\" \"\"");
+    EXPECT_EQ(foretold[1], "would fail (" + overlap +
                                "\\\\example.com\\Public\\Data\\Projects)): dfscmd /map "
                                "\"\\\\example.com\\Public\\Data\" \"\\\\FS9\\Data\" \"\"");
-    EXPECT_TRUE(foretold[1].starts_with("would add the link: ")) << foretold[1];
-    EXPECT_EQ(foretold[2], "would fail (not a backup line): garbage");
-    EXPECT_TRUE(foretold[3].starts_with("would fail (" + overlap +
+    EXPECT_TRUE(foretold[2].starts_with("would add the link: ")) << foretold[2];
+    EXPECT_EQ(foretold[3], "would fail (not a backup line): garbage");
+    EXPECT_TRUE(foretold[4].starts_with("would fail (" + overlap +
                                         "\\\\example.com\\Public\\New\\Deep)): "));
-    EXPECT_TRUE(foretold[4].starts_with(
-        "would fail (1168: Element not found. (\\\\example.com\\Gone could not be read)): "));
-    EXPECT_TRUE(foretold[5].starts_with("would fail (123: The filename, directory name, or volume "
+    EXPECT_TRUE(foretold[5].starts_with("would fail (1168: Element not found. "
+                                        "(\\\\example.com\\Gone is gone; a line of its root "
+                                        "creates it)): "))
+        << foretold[5];
+    EXPECT_TRUE(foretold[6].starts_with("would fail (123: The filename, directory name, or volume "
                                         "label syntax is incorrect.): "));
-    EXPECT_TRUE(foretold[6].starts_with(
+    EXPECT_TRUE(foretold[7].starts_with(
         "would fail (87: The parameter is incorrect. (the target needs a server and a share)): "));
-    EXPECT_TRUE(foretold[7].starts_with("would fail (87: The parameter is incorrect. (a namespace "
-                                        "root's targets are its servers"));
     EXPECT_TRUE(foretold[8].starts_with("would fail (87: The parameter is incorrect. (the comment "
                                         "is longer than 255 characters)): "));
     EXPECT_TRUE(foretold[9].starts_with("already there: dfscmd /add \"\\\\EXAMPLE.com"));
@@ -166,6 +170,7 @@ TEST_F(RestoreCommandTest, TheDryRunForetellsTheRestoreLineByLine) {
         for (auto [from, to] :
              {std::pair<std::string, std::string>{"would add the link: ", "restored: "},
               {"would add a target: ", "restored: "},
+              {"would add a root target: ", "restored: "},
               {"would fail (", "failed ("}})
             if (expected.starts_with(from)) expected = to + expected.substr(from.size());
         EXPECT_EQ(done[i], expected);
@@ -174,12 +179,12 @@ TEST_F(RestoreCommandTest, TheDryRunForetellsTheRestoreLineByLine) {
                              "not found.)"),
               std::string::npos)
         << err.str();
-    EXPECT_NE(err.str().find("kestrune: 11 lines: 2 restored, 1 already there, 8 failed"),
+    EXPECT_NE(err.str().find("kestrune: 11 lines: 3 restored, 1 already there, 7 failed"),
               std::string::npos)
         << err.str();
     // Failures stay on standard error when quiet.
     ASSERT_EQ(Run({"--quiet", "--restore", file}), kExitFailure);
-    EXPECT_NE(err.str().find("kestrune: 11 lines: 0 restored, 3 already there, 8 failed"),
+    EXPECT_NE(err.str().find("kestrune: 11 lines: 0 restored, 4 already there, 7 failed"),
               std::string::npos)
         << err.str();
 }

@@ -6,6 +6,7 @@
 #include "base/ascii.h"
 #include "platform/store/dn.h"
 #include "platform/store/guid.h"
+#include "platform/store/value_ranges.h"
 
 #include <algorithm>
 
@@ -169,6 +170,7 @@ Status MemoryStore::Add(const Entry& entry) {
                 Entry(entry), [](const std::string&) { return RandomGuid(); }, add);
         if (status.ok())
             status = CheckSuperior(add.entry.dn, StructuralClass(add.entry), add.parent);
+        if (status.ok()) status = CheckValueRanges(add.entry);
         if (status.ok()) status = journal_.Record(FormatLdifAdd(add.entry));
         if (status.ok()) ApplyAdd(std::move(add));
         return status;
@@ -180,6 +182,7 @@ Status MemoryStore::Modify(const std::string& dn, const std::vector<Modification
         Modified change;
         Status status = CheckSpelling(changes);
         if (status.ok()) status = ValidateModify(dn, changes, change);
+        if (status.ok()) status = CheckValueRanges(change.after);
         if (status.ok()) status = journal_.Record(FormatLdifModify(change.before.dn, changes));
         if (status.ok()) ApplyModify(std::move(change));
         return status;

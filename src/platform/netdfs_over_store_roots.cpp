@@ -1,0 +1,146 @@
+// NetDfsAddRootTarget over the directory store: a namespace created as Windows creates one in
+// Windows Server 2008 mode, or a root target added to one.
+#include "platform/netdfs_over_store.h"
+
+#include "base/ansi_string.h"
+#include "base/win_errors.h"
+#include "platform/dfs_properties_attribute.h"
+#include "platform/directory_errors.h"
+#include "platform/netdfs_store_names.h"
+#include "platform/store/dn.h"
+#include "platform/store/guid.h"
+
+namespace kestrune {
+
+using namespace dfs_store;
+using store::Entry;
+using store::Modification;
+using store::ResultCode;
+
+namespace {
+
+// \\server\share with both parts, or nothing.
+std::optional<std::u16string> RootTargetPath(const char16_t* path) {
+    std::optional<std::vector<std::u16string>> parts = ParseDfsName(path);
+    if (!parts || parts->size() != 2 || parts->at(0).empty() || parts->at(1).empty())
+        return std::nullopt;
+    for (const std::u16string& part : *parts)
+        if (!IsValidLinkComponent(part)) return std::nullopt;
+    return u"\\\\" + parts->at(0) + u"\\" + parts->at(1);
+}
+
+std::string ContainerDn(const std::string& domainDn) {
+    return "CN=Dfs-Configuration,CN=System," + domainDn;
+}
+
+} // namespace
+
+NET_API_STATUS StoreNetDfs::AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                                          uint32_t MajorVersion, const char16_t* pComment,
+                                          uint32_t Flags) {
+    NET_API_STATUS result = NERR_Success;
+    store::Status status = directory_->Exclusively([&] {
+        result = AddRoot(pDfsPath, pTargetPath, MajorVersion, pComment, Flags);
+        return store::Status::Ok();
+    });
+    return status.ok() ? result : NetApiStatusOf(status);
+}
+
+NET_API_STATUS StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                                    uint32_t MajorVersion, const char16_t* pComment,
+                                    uint32_t Flags) {
+    if (Flags != 0 || MajorVersion > 2) return ERROR_INVALID_PARAMETER;
+    std::optional<std::vector<std::u16string>> parts = ParseDfsName(pDfsPath);
+    if (!parts || parts->size() != 2 || parts->at(0).empty() || !IsValidLinkComponent(parts->at(1)))
+        return ERROR_INVALID_PARAMETER;
+    std::optional<std::u16string> target = RootTargetPath(pTargetPath);
+    if (!target) return ERROR_INVALID_PARAMETER;
+    if (MajorVersion == 1) {
+        SetNetDfsErrorDetail("this platform creates namespaces in Windows Server 2008 mode only");
+        return ERROR_NOT_SUPPORTED;
+    }
+    NET_API_STATUS failure = NERR_Success;
+    std::optional<std::string> domainDn = DomainDn(parts->at(0), failure);
+    if (!domainDn) return failure;
+    const std::string name = WideToUtf8(parts->at(1));
+    const std::string namespaceDn = NamespaceDn(*domainDn, name);
+    if (MajorVersion == 0) return AddFurtherRootTarget(pDfsPath, namespaceDn, *target);
+    return CreateNamespace(*domainDn, name, *target,
+                           pComment ? std::u16string(pComment) : std::u16string());
+}
+
+NET_API_STATUS StoreNetDfs::AddFurtherRootTarget(std::u16string_view dfsPath,
+                                                 const std::string& namespaceDn,
+                                                 const std::u16string& target) {
+    Entry ns;
+    NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
+    if (status != NERR_Success) return status;
+    Expected<std::vector<StoredTarget>> targets = TargetsOf(ns);
+    // The new list is the old one and the target: without the old one there is none.
+    if (!targets) return Unreadable(dfsPath, targets.error().text);
+    for (const StoredTarget& t : *targets)
+        if (Fold(t.path) == Fold(target)) return ERROR_FILE_EXISTS;
+    targets->push_back({target});
+    store::Status changed = directory_->Modify(
+        ns.dn, {{Modification::Op::Replace, "msDFS-TargetListv2", {EncodeTargetEntries(*targets)}},
+                {Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}},
+                {Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
+    return changed.ok() ? NERR_Success : NetApiStatusOf(changed);
+}
+
+NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const std::string& name,
+                                            const std::u16string& target,
+                                            const std::u16string& comment) {
+    const std::string container = ContainerDn(domainDn);
+    // The container is in every domain; where it was deleted, it comes back first, as the
+    // namespace service creates it.
+    std::vector<Entry> found;
+    store::Status read = store::SearchAll(
+        *directory_, {container, store::Scope::Base, "(objectClass=*)", {"objectClass"}, 0}, found);
+    if (read.code == ResultCode::NoSuchObject) {
+        Entry created;
+        created.dn = container;
+        created.attributes = {{"objectClass", {"top", "dfsConfiguration"}}};
+        store::Status added = directory_->Add(created);
+        if (!added.ok()) return NetApiStatusOf(added);
+    } else if (!read.ok()) {
+        return NetApiStatusOf(read);
+    }
+
+    const std::string rdn = "CN=" + store::EscapeDnValue(name);
+    Entry anchor;
+    anchor.dn = store::JoinDn(rdn, container);
+    anchor.attributes = {{"objectClass", {"top", "msDFS-NamespaceAnchor"}},
+                         {"msDFS-SchemaMajorVersion", {"2"}}};
+    store::Status added = directory_->Add(anchor);
+    if (added.code == ResultCode::EntryAlreadyExists) {
+        // The anchor's name is the namespace's, whichever mode took it.
+        SetNetDfsErrorDetail("the directory already holds " + anchor.dn);
+        return ERROR_ALREADY_EXISTS;
+    }
+    if (!added.ok()) return NetApiStatusOf(added);
+
+    Entry ns;
+    ns.dn = store::JoinDn(rdn, anchor.dn);
+    ns.attributes = {
+        {"objectClass", {"top", "msDFS-Namespacev2"}},
+        {"msDFS-SchemaMajorVersion", {"2"}},
+        {"msDFS-SchemaMinorVersion", {"0"}},
+        {"msDFS-NamespaceIdentityGUIDv2", {store::RandomGuid()}},
+        {"msDFS-GenerationGUIDv2", {store::RandomGuid()}},
+        {"msDFS-LastModifiedv2", {GeneralizedTimeNow()}},
+        {"msDFS-Ttlv2", {std::to_string(kNewRootTimeout)}},
+        {"msDFS-TargetListv2", {EncodeTargetList({target})}},
+        {"msDFS-Propertiesv2", EncodeEntryFlags({})},
+    };
+    if (!comment.empty()) ns.attributes.push_back({"msDFS-Commentv2", {WideToUtf8(comment)}});
+    added = directory_->Add(ns);
+    if (!added.ok()) {
+        // No anchor without its namespace: a later try starts from nothing.
+        static_cast<void>(directory_->Delete(anchor.dn));
+        return NetApiStatusOf(added);
+    }
+    return NERR_Success;
+}
+
+} // namespace kestrune
