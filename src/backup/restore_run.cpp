@@ -137,13 +137,13 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
         if (!result.propertiesWarning.empty())
             log_.AddLine("Properties not applied: " + result.propertiesWarning, clYellow);
     }
+    const std::span<const BackupRecord> records = selection.Records();
     {
         // Flags 0: the link is created if needed and the target added, so every target of a
         // multi-target link comes back, not only the first line that reaches it. The first
         // target of each entry ("/map") goes in before its further ones ("/add"), which keeps
         // the targets' order.
         FlagsGuard flags(dfs_, 0);
-        const std::span<const BackupRecord> records = selection.Records();
         for (int i : RestoreOrder(records)) {
             if (!selection.Checked(i)) continue;
             if (cancelRequested_) {
@@ -157,6 +157,16 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
             result.lines.push_back(done);
             if (lineDone) lineDone(done);
         }
+    }
+    if (tellRootServers) {
+        std::vector<AnsiString> changed;
+        for (const RestoredLine& line : result.lines)
+            if (line.outcome == RestoredLine::Outcome::Restored ||
+                line.outcome == RestoredLine::Outcome::PropertiesSet)
+                changed.push_back(NamespaceOfEntry(records[line.index].parts->entryPath));
+        result.rootServers = TellRootServers(dfs_, changed);
+        for (const RootServerAnswer& answer : result.rootServers)
+            log_.AddLine(DescribeAnswer(answer), answer.status == 0 ? clLime : clYellow);
     }
     result.logError = FinishRestoreLog(log_, backupFile);
     return result;

@@ -3,6 +3,7 @@
 
 #include "backup/backup_record.h"
 #include "backup/restore_properties.h"
+#include "backup/root_servers.h"
 #include "dfs/toxldfs.h"
 
 #include <cstdint>
@@ -96,6 +97,8 @@ struct RestoreRunResult {
     // Why the properties file beside the backup file was not applied (see
     // LoadMatchingProperties); empty when it was, or there is none.
     std::string propertiesWarning;
+    // What each root server of a namespace the run changed answered when told to read it.
+    std::vector<RootServerAnswer> rootServers;
 };
 
 // The restore run: every checked line's target added through the component, the first target
@@ -130,6 +133,9 @@ class RestoreRun {
     // that stands for the entry). Unknown, every link a line reaches counts as created.
     LivePropertiesOf liveProperties;
     bool setExistingProperties = false;
+    // Whether, after the lines, each namespace the run changed has its root servers told to
+    // read it now (see TellRootServers); each answer is a line of the log.
+    bool tellRootServers = true;
 
     RestoreRunResult Run(const RestoreSelection& selection);
 

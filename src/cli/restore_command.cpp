@@ -158,8 +158,18 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
                       command.quiet, console);
     }
     for (const LiveNamespaces::ReadFailure& failure : live.Failures())
-        console.err << "kestrune: " << ConsoleText(failure.root) << " could not be read ("
-                    << ConsoleText(failure.error) << ")\n";
+        console.err << "kestrune: " << ConsoleText(failure.root)
+                    << (IsNoSuchNamespace(failure.status) ? " is not there ("
+                                                          : " could not be read (")
+                    << ConsoleText(failure.error)
+                    << (IsNoSuchNamespace(failure.status) ? "); a line of its root creates it\n"
+                                                          : ")\n");
+
+    // Where the changes go, said before any is made; a PDC emulator that is not used is said
+    // even when quiet.
+    if (PlatformWritesIntoDirectory() &&
+        (!command.quiet || NamespaceWriter().find("PDC emulator of") == std::string::npos))
+        console.err << "kestrune: namespace changes are written to " << NamespaceWriter() << "\n";
 
     TextRestoreLog log;
     const bool cancelRequested = false;
@@ -221,6 +231,9 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     logFile += "_restore.txt";
     if (!result.propertiesWarning.empty())
         console.err << "kestrune: warning: " << ConsoleText(result.propertiesWarning) << "\n";
+    for (const RootServerAnswer& answer : result.rootServers)
+        if (!command.quiet || answer.status != 0)
+            console.err << "kestrune: " << ConsoleText(DescribeAnswer(answer)) << "\n";
     if (!result.logError.empty())
         console.err << "kestrune: the restore log was not written: " << result.logError << "\n";
     if (!command.quiet || failed > 0)

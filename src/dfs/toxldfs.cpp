@@ -152,6 +152,27 @@ bool TOXLDFS::EnumLinksWithProperties() {
                      });
 }
 
+bool TOXLDFS::GetEntryProperties() {
+    std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
+    if (!entry) {
+        FLastError = ERROR_INVALID_PARAMETER;
+        FLastErrorDetail.clear();
+        return false;
+    }
+    uint8_t* buffer = nullptr;
+    const bool read =
+        CallPlatform([&] { return NetDfsGetInfo(entry->data(), nullptr, nullptr, 9, &buffer); });
+    if (read && buffer && ONDFSEntryProperties) {
+        try {
+            ONDFSEntryProperties(this, *reinterpret_cast<const DFS_INFO_9*>(buffer));
+        } catch (...) {
+            ++FSwallowedExceptions;
+        }
+    }
+    NetApiBufferFree(buffer);
+    return read;
+}
+
 bool TOXLDFS::SetInfo(uint32_t Level, const void* Info, bool ofTarget) {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
     std::optional<NameBuffer> server = ToNameBuffer(FServername);

@@ -71,6 +71,9 @@ class TOXLDFS {
     // are several times the size of its backup file.
     bool EnumLinksWithProperties();
     static constexpr uint32_t kPropertiesPageBytes = uint32_t(1) << 20;
+    // Every property of the entry DFSEntry and its targets (NetDfsGetInfo, level 9), reported
+    // once through ONDFSEntryProperties.
+    bool GetEntryProperties();
     // Changes one property (NetDfsSetInfo at Level, Info its structure) of the entry DFSEntry,
     // or with ofTarget of its target Servername\ShareName.
     bool SetInfo(uint32_t Level, const void* Info, bool ofTarget);

@@ -94,6 +94,12 @@ NET_API_STATUS SetTargetInfo(const Entry& entry, std::u16string_view entryPath,
     if (!target) return ERROR_NOT_FOUND;
     if (level == 101) {
         uint32_t state = reinterpret_cast<const DFS_INFO_101*>(buffer)->State;
+        // Only a namespace server can be told to read the directory; the directory alone has
+        // none to tell.
+        if (state == DFS_VOLUME_STATE_RESYNCHRONIZE) {
+            SetNetDfsErrorDetail("the directory alone has no namespace server to tell");
+            return ERROR_NOT_SUPPORTED;
+        }
         if (state != DFS_STORAGE_STATE_ONLINE && state != DFS_STORAGE_STATE_OFFLINE)
             return ERROR_INVALID_PARAMETER;
         target->online = state == DFS_STORAGE_STATE_ONLINE;

@@ -16,6 +16,7 @@
 #include "platform/directory_errors.h"
 #include "platform/ldap/dc_locator.h"
 #include "platform/ldap/ldap_store.h"
+#include "platform/ldap/pdc_emulator.h"
 #endif
 
 namespace kestrune {
@@ -47,25 +48,69 @@ Expected<void> LocateDomainController(ldap::Settings& settings) {
     return {};
 }
 
+// Where the namespaces are read and written: the domain's PDC emulator, which namespace servers
+// read (the directory in use when it is that, or cannot be reached); writer says which.
+std::shared_ptr<store::DirectoryStore>
+NamespaceStore(const std::shared_ptr<store::DirectoryStore>& directory, ldap::Settings settings,
+               std::string& writer) {
+    const std::string inUse = settings.domain.host;
+    Expected<ldap::PdcEmulator> pdc = ldap::FindPdcEmulator(*directory);
+    if (!pdc) {
+        writer = inUse + " (the PDC emulator was not found: " + pdc.error().text +
+                 "; namespace servers see the changes after replication)";
+        return directory;
+    }
+    const std::string found =
+        " (the PDC emulator of " + DnToDomainName(pdc->domain) + ", its fSMORoleOwner)";
+    if (pdc->connected) {
+        writer = inUse + found;
+        return directory;
+    }
+    settings.domain.host = pdc->host;
+    auto emulator = std::make_shared<ldap::LdapStore>(std::move(settings));
+    std::vector<std::string> ignored;
+    store::Status status = emulator->Connect(ignored);
+    if (!status.ok()) {
+        writer = inUse + " (the PDC emulator " + pdc->host +
+                 " cannot be reached: " + Explain(status) +
+                 "; namespace servers see the changes after replication)";
+        return directory;
+    }
+    writer = pdc->host + found;
+    return emulator;
+}
+
 } // namespace
 #endif
 
 namespace {
 bool writesIntoDirectory = false;
+std::string namespaceWriter;
 } // namespace
 
 bool PlatformWritesIntoDirectory() {
     return writesIntoDirectory;
 }
 
+const std::string& NamespaceWriter() {
+    return namespaceWriter;
+}
+
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory) {
+    InstallStorePlatform(directory, directory);
+}
+
+void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> namespaces,
+                          std::shared_ptr<store::DirectoryStore> directory) {
     writesIntoDirectory = false;
-    InstallNetDfsApi(std::make_shared<StoreNetDfs>(directory));
+    namespaceWriter.clear();
+    InstallNetDfsApi(std::make_shared<StoreNetDfs>(std::move(namespaces)));
     adsi::InstallAdsiPlatform(MakeStoreAdsi(std::move(directory)));
 }
 
 void UninstallPlatform() {
     writesIntoDirectory = false;
+    namespaceWriter.clear();
     InstallNetDfsApi(nullptr);
     adsi::InstallAdsiPlatform(nullptr);
 }
@@ -86,6 +131,7 @@ Expected<void> InstallLdapDirectory(const std::string& setting, std::vector<std:
     if (Expected<void> logon = ldap::ReadLogonSettings(settings); !logon) return logon;
     bool discovered = setting == "ldap";
     std::string where = settings.domain.Uri();
+    const ldap::Settings pdcSettings = settings;
     auto directory = std::make_shared<ldap::LdapStore>(std::move(settings));
     store::Status status = directory->Connect(notes);
     if (!status.ok())
@@ -106,8 +152,12 @@ Expected<void> InstallLdapDirectory(const std::string& setting, std::vector<std:
                                   : ldap::LookUpServices("_gc._tcp." + forest, why);
         if (!gcs.empty()) directory->UseGlobalCatalog({false, gcs.front().host, gcs.front().port});
     }
-    InstallStorePlatform(std::move(directory));
+    std::string writer;
+    std::shared_ptr<store::DirectoryStore> namespaces =
+        NamespaceStore(directory, pdcSettings, writer);
+    InstallStorePlatform(std::move(namespaces), std::move(directory));
     writesIntoDirectory = true;
+    namespaceWriter = std::move(writer);
     return {};
 }
 #endif

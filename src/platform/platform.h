@@ -31,6 +31,9 @@ Expected<void> InstallSimulatedDomain(const std::filesystem::path& file);
 
 // Installs backends over an existing store.
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory);
+// The same with the namespaces read and written in a store of their own.
+void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> namespaces,
+                          std::shared_ptr<store::DirectoryStore> directory);
 
 // Removes every backend: calls then fail as without a domain.
 void UninstallPlatform();
@@ -40,5 +43,10 @@ void UninstallPlatform();
 // simulated domain, for none, and for Windows' own interfaces, which go through a namespace
 // server.
 bool PlatformWritesIntoDirectory();
+
+// With PlatformWritesIntoDirectory: the domain controller that namespace changes are written
+// to, and why that one: "dc1.example.com (the PDC emulator of example.com, its
+// fSMORoleOwner)", or the one in use with the reason the PDC emulator is not. Empty otherwise.
+const std::string& NamespaceWriter();
 
 } // namespace kestrune

@@ -2,6 +2,9 @@
 
 #include "netdfs/netdfs_buffer.h"
 
+#include <cstdlib>
+#include <cstring>
+
 // The SDK comes after the project's headers: it defines NET_API_STATUS, MAX_PREFERRED_LENGTH
 // and other names of netdfs.h as macros.
 #include "base/windows_sdk.h"
@@ -185,14 +188,63 @@ class Win32NetDfs : public NetDfsApi {
                                   Level, system);
     }
 
+    uint32_t AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                           uint32_t MajorVersion, const char16_t* pComment,
+                           uint32_t Flags) override {
+        return api_.NetDfsAddRootTarget(Argument(pDfsPath), Argument(pTargetPath), MajorVersion,
+                                        Argument(pComment), Flags);
+    }
+
+    uint32_t GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                         uint8_t** ppSecurityDescriptor,
+                         uint32_t* lpcbSecurityDescriptor) override {
+        void* system = nullptr;
+        unsigned long size = 0;
+        unsigned long status =
+            api_.NetDfsGetSecurity(Argument(DfsEntryPath), SecurityInformation, &system, &size);
+        if (status == NERR_Success && system && size) {
+            auto* copy = static_cast<uint8_t*>(std::malloc(size));
+            if (copy) {
+                std::memcpy(copy, system, size);
+                *ppSecurityDescriptor = copy;
+                *lpcbSecurityDescriptor = static_cast<uint32_t>(size);
+            } else {
+                status = ERROR_NOT_ENOUGH_MEMORY;
+            }
+        }
+        if (system) api_.NetApiBufferFree(system);
+        return status;
+    }
+
+    uint32_t SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                         const uint8_t* pSecurityDescriptor, uint32_t) override {
+        return api_.NetDfsSetSecurity(Argument(DfsEntryPath), SecurityInformation,
+                                      const_cast<uint8_t*>(pSecurityDescriptor));
+    }
+
   private:
     NetApi32 api_;
 };
 
 } // namespace
 
+namespace {
+
+// The system's SECURITY_INFORMATION and PSECURITY_DESCRIPTOR are the types the table names.
+unsigned long SystemGetSecurity(wchar_t* path, unsigned long information, void** descriptor,
+                                unsigned long* size) {
+    return ::NetDfsGetSecurity(path, information, descriptor, size);
+}
+
+unsigned long SystemSetSecurity(wchar_t* path, unsigned long information, void* descriptor) {
+    return ::NetDfsSetSecurity(path, information, descriptor);
+}
+
+} // namespace
+
 NetApi32 SystemNetApi32() {
-    return {&::NetDfsEnum, &::NetDfsAdd, &::NetApiBufferFree, &::NetDfsGetInfo, &::NetDfsSetInfo};
+    return {&::NetDfsEnum,    &::NetDfsAdd,           &::NetApiBufferFree, &::NetDfsGetInfo,
+            &::NetDfsSetInfo, &::NetDfsAddRootTarget, &SystemGetSecurity,  &SystemSetSecurity};
 }
 
 std::shared_ptr<NetDfsApi> MakeWin32NetDfs(const NetApi32& api) {

@@ -20,6 +20,15 @@ struct NetApi32 {
                                    unsigned long Level, unsigned char** Buffer);
     unsigned long (*NetDfsSetInfo)(wchar_t* DfsEntryPath, wchar_t* ServerName, wchar_t* ShareName,
                                    unsigned long Level, unsigned char* Buffer);
+    unsigned long (*NetDfsAddRootTarget)(wchar_t* pDfsPath, wchar_t* pTargetPath,
+                                         unsigned long MajorVersion, wchar_t* pComment,
+                                         unsigned long Flags);
+    // SECURITY_INFORMATION is an unsigned long; the descriptor a void*.
+    unsigned long (*NetDfsGetSecurity)(wchar_t* DfsEntryPath, unsigned long SecurityInformation,
+                                       void** ppSecurityDescriptor,
+                                       unsigned long* lpcbSecurityDescriptor);
+    unsigned long (*NetDfsSetSecurity)(wchar_t* DfsEntryPath, unsigned long SecurityInformation,
+                                       void* pSecurityDescriptor);
 };
 
 // The system's netapi32.
@@ -29,7 +38,8 @@ NetApi32 SystemNetApi32();
 // (released with kestrune::NetApiBufferFree) and the system's buffer is released at once with
 // the system's NetApiBufferFree. Levels other than 200, 3 and 9 are refused with
 // ERROR_INVALID_LEVEL, since their records could not be copied. NetDfsSetInfo gets the
-// system's own structures, built from ours (levels 100 to 104 and 150).
+// system's own structures, built from ours (levels 100 to 104 and 150). NetDfsGetSecurity's
+// descriptor is copied as the records are.
 std::shared_ptr<NetDfsApi> MakeWin32NetDfs(const NetApi32& api = SystemNetApi32());
 
 } // namespace kestrune::win32

@@ -1,5 +1,6 @@
 // The netapi32 backend against recorded answers: buffers laid out as netapi32 returns them
 // (the records first, the strings they point to after them, in one allocation).
+#include "backup/root_servers.h"
 #include "dfs/toxldfs.h"
 #include "platform/win32/netdfs_win32.h"
 
@@ -45,6 +46,12 @@ struct Recording {
     std::wstring setServer;
     ::DFS_INFO_104 setPriority{};
     ::DFS_INFO_103 setFlags{};
+    // Each level 101 call: server\share and the state; the answers to give, in order.
+    std::vector<std::pair<std::wstring, unsigned long>> states;
+    std::vector<unsigned long> setAnswers;
+    std::vector<std::wstring> rootAdded; // path, target, version, comment (or "null")
+    unsigned long rootStatus = 0;
+    std::vector<unsigned char> descriptor; // what NetDfsGetSecurity gives, NetDfsSetSecurity got
 };
 Recording* recording = nullptr;
 
@@ -151,12 +158,43 @@ NetApi32 RecordedNetApi32() {
             *buffer = a.buffer;
             return a.status;
         },
-        [](wchar_t*, wchar_t* server, wchar_t*, unsigned long level,
+        [](wchar_t*, wchar_t* server, wchar_t* share, unsigned long level,
            unsigned char* buffer) -> unsigned long {
             recording->setLevel = level;
             recording->setServer = server ? server : L"";
             if (level == 104) recording->setPriority = *reinterpret_cast<::DFS_INFO_104*>(buffer);
             if (level == 103) recording->setFlags = *reinterpret_cast<::DFS_INFO_103*>(buffer);
+            if (level == 101)
+                recording->states.emplace_back(recording->setServer + L"\\" + (share ? share : L""),
+                                               reinterpret_cast<::DFS_INFO_101*>(buffer)->State);
+            if (recording->setAnswers.empty()) return NERR_Success;
+            unsigned long answer = recording->setAnswers.front();
+            recording->setAnswers.erase(recording->setAnswers.begin());
+            return answer;
+        },
+        [](wchar_t* path, wchar_t* target, unsigned long version, wchar_t* comment,
+           unsigned long flags) -> unsigned long {
+            EXPECT_EQ(flags, 0u);
+            recording->rootAdded = {path, target, std::to_wstring(version),
+                                    comment ? comment : L"null"};
+            return recording->rootStatus;
+        },
+        [](wchar_t*, unsigned long information, void** descriptor,
+           unsigned long* size) -> unsigned long {
+            EXPECT_EQ(information, static_cast<unsigned long>(DACL_SECURITY_INFORMATION));
+            Allocation a(recording->descriptor.size() + 8);
+            auto* bytes = a.Take<unsigned char>(recording->descriptor.size());
+            std::memcpy(bytes, recording->descriptor.data(), recording->descriptor.size());
+            recording->outstanding.insert(a.base_);
+            *descriptor = a.base_;
+            *size = static_cast<unsigned long>(recording->descriptor.size());
+            return NERR_Success;
+        },
+        [](wchar_t*, unsigned long, void* descriptor) -> unsigned long {
+            // A self-relative descriptor's length is the system's to find; the test's are 28
+            // bytes.
+            const auto* bytes = static_cast<unsigned char*>(descriptor);
+            recording->descriptor.assign(bytes, bytes + 28);
             return NERR_Success;
         },
     };
@@ -301,6 +339,69 @@ TEST_F(Win32NetDfsTest, Level9PropertiesArriveCopiedAndSetInfoGetsTheSystemsStru
                             reinterpret_cast<const uint8_t*>(&flags)),
               NERR_Success);
     EXPECT_EQ(record.setFlags.PropertyFlagMask, 1u);
+}
+
+} // namespace
+} // namespace kestrune::win32
+
+namespace kestrune::win32 {
+namespace {
+
+TEST_F(Win32NetDfsTest, ANamespaceIsCreatedWithVersion2AndGainsRootTargetsWithVersion0) {
+    TOXLDFS dfs;
+    dfs.SetDFSEntry(u"\\\\example.com\\Public");
+    dfs.SetServername(u"\\\\DC1");
+    dfs.SetShareName(u"Public");
+    dfs.SetComment(u"Company public share");
+    EXPECT_TRUE(dfs.AddRootTarget(2));
+    EXPECT_EQ(record.rootAdded,
+              (std::vector<std::wstring>{L"\\\\example.com\\Public", L"\\\\DC1\\Public", L"2",
+                                         L"Company public share"}));
+    dfs.SetServername(u"DC2");
+    dfs.SetComment(u"");
+    EXPECT_TRUE(dfs.AddRootTarget(0));
+    EXPECT_EQ(record.rootAdded, (std::vector<std::wstring>{L"\\\\example.com\\Public",
+                                                           L"\\\\DC2\\Public", L"0", L"null"}));
+    // The share must be there on the server: the system says which error, the caller names it.
+    record.rootStatus = NERR_NetNameNotFound;
+    EXPECT_FALSE(dfs.AddRootTarget(0));
+    EXPECT_EQ(dfs.LastError(), static_cast<uint32_t>(NERR_NetNameNotFound));
+}
+
+TEST_F(Win32NetDfsTest, WhoManagesANamespaceIsReadAndWrittenAsItsDacl) {
+    record.descriptor = {1, 0, 4,  0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                         0, 0, 20, 0,    0, 0, 2, 0, 8, 0, 0, 0, 0, 0};
+    TOXLDFS dfs;
+    dfs.SetDFSEntry(u"\\\\example.com\\Public");
+    std::string descriptor;
+    ASSERT_TRUE(dfs.GetSecurity(descriptor));
+    EXPECT_EQ(descriptor, std::string(record.descriptor.begin(), record.descriptor.end()));
+    record.descriptor.clear();
+    ASSERT_TRUE(dfs.SetSecurity(descriptor));
+    EXPECT_EQ(std::string(record.descriptor.begin(), record.descriptor.end()), descriptor);
+}
+
+TEST_F(Win32NetDfsTest, EachRootServerIsToldToReadTheNamespaceAndAnswersOnItsOwnLine) {
+    const std::vector<unsigned char> none;
+    record.answers = {{NERR_Success,
+                       Level9(L"\\\\example.com\\Public", DFS_VOLUME_STATE_OK, 300, 0, none, L"DC1",
+                              DFS_STORAGE_STATE_ONLINE, ::DfsSiteCostNormalPriorityClass, 0),
+                       1},
+                      {ERROR_BAD_NETPATH, nullptr, 0}};
+    record.setAnswers = {ERROR_BAD_NETPATH};
+    TOXLDFS dfs;
+    const std::vector<RootServerAnswer> answers = TellRootServers(
+        dfs, {"\\\\example.com\\Public", "\\\\EXAMPLE.COM\\public", "\\\\example.com\\Gone"});
+    ASSERT_EQ(record.states.size(), 1u);
+    EXPECT_EQ(record.states[0].first, L"DC1\\Share");
+    EXPECT_EQ(record.states[0].second, static_cast<unsigned long>(DFS_VOLUME_STATE_RESYNCHRONIZE));
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_TRUE(DescribeAnswer(answers[0])
+                    .starts_with("\\\\DC1\\Share was not told to read \\\\example.com\\Public "
+                                 "now: 53: "))
+        << DescribeAnswer(answers[0]);
+    EXPECT_EQ(answers[1].root, "\\\\example.com\\Gone");
+    EXPECT_TRUE(answers[1].target.empty());
 }
 
 } // namespace
