@@ -107,6 +107,10 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     result.reason = TrimControls(ErrorText(static_cast<int32_t>(result.status)));
     if (result.status == ERROR_INVALID_PARAMETER)
         result.reason += TooLongFieldNote(*parts, servername);
+    // A namespace server serves its root from a share of its own, which must be there first.
+    if (rootLine && result.status == NERR_NetNameNotFound)
+        result.reason += " (the share " + target.share + " must exist on " + target.server +
+                         " before it can serve the namespace)";
     if (!dfs.LastErrorDetail().empty())
         result.reason += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
     if (!failedProperty.empty())
