@@ -79,7 +79,8 @@ def attr(name, value):
 
 
 def target_list(targets):
-    total = sum(len(t.encode("utf-16-le")) for t in targets)
+    # Windows counts each string's terminating NUL.
+    total = sum(len(t.encode("utf-16-le")) + 2 for t in targets)
     xml = ('<?xml version="1.0"?>\r\n<targets xmlns="http://schemas.microsoft.com/dfs/2007/03" '
            f'majorVersion="2" minorVersion="0" targetCount="{len(targets)}" '
            f'totalStringLengthInBytes="{total}">')

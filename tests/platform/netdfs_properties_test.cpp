@@ -156,7 +156,7 @@ TEST_F(NetDfsPropertiesTest, ANewLinkIsWrittenWithWindowsSpellings) {
     std::string list = Stored("/New", "msDFS-TargetListv2").at(0);
     std::u16string xml(reinterpret_cast<const char16_t*>(list.data() + 2), (list.size() - 2) / 2);
     EXPECT_NE(xml.find(u"majorVersion=\"2\""), std::u16string::npos);
-    EXPECT_NE(xml.find(u"targetCount=\"2\" totalStringLengthInBytes=\"36\""), std::u16string::npos)
+    EXPECT_NE(xml.find(u"targetCount=\"2\" totalStringLengthInBytes=\"40\""), std::u16string::npos)
         << std::string(xml.begin(), xml.end());
     EXPECT_EQ(xml.find(u"SiteCostNormal"), std::u16string::npos);
 }
