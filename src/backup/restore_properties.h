@@ -6,6 +6,7 @@
 #include "backup/properties_file.h"
 #include "backup/property_changes.h"
 #include "backup/restore_line.h"
+#include "base/security_descriptor.h"
 #include "dfs/toxldfs.h"
 
 #include <filesystem>
@@ -21,9 +22,14 @@ class RecordedProperties {
     explicit RecordedProperties(NamespaceProperties properties);
     const EntryProperties* Entry(const AnsiString& entryPath) const;
     const NamespaceProperties& All() const { return properties_; }
+    // The SIDs that a domain's group named by alias in the view permissions (DA) stands for:
+    // the namespace's domain's, as the directory gives them. Empty until set.
+    const DomainSids& Domains() const { return domains_; }
+    void SetDomains(DomainSids domains) { domains_ = std::move(domains); }
 
   private:
     NamespaceProperties properties_;
+    DomainSids domains_;
     // Folded paths; the links' to their index, so that a copy or a move stays right.
     std::u16string rootKey_;
     std::unordered_map<std::u16string, size_t> links_;

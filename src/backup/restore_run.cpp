@@ -55,17 +55,25 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     // unless they are asked for. Without live properties every link counts as created.
     const EntryProperties* before =
         link && liveProperties ? liveProperties(parts->entryPath) : nullptr;
+    const DomainSids& domains = recorded ? recorded->Domains() : DomainSids{};
     auto changesOf = [&](bool targetWasLive) {
         return ChangesOfRestore(*link, before, target, targetWasLive, !record.furtherTarget,
-                                setExistingProperties);
+                                setExistingProperties, domains);
     };
     if (dfs.AddLink()) {
-        if (!link || SetRecordedProperties(dfs, changesOf(false), *link, failedProperty)) {
+        if (!link) {
             log.AddLine("Restored", clLime);
             return result;
         }
+        result.status =
+            SetRecordedProperties(dfs, changesOf(false), *link, domains, failedProperty);
+        if (result.status == NERR_Success) {
+            log.AddLine("Restored", clLime);
+            return result;
+        }
+    } else {
+        result.status = dfs.LastError();
     }
-    result.status = dfs.LastError();
     bool targetWasThere = false;
     if (failedProperty.empty() && result.status == ERROR_FILE_EXISTS && targetIsLive &&
         targetIsLive(*parts)) {
@@ -77,14 +85,14 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
             log.AddLine("Already there", clLime);
             return result;
         }
-        if (SetRecordedProperties(dfs, changes, *link, failedProperty)) {
+        result.status = SetRecordedProperties(dfs, changes, *link, domains, failedProperty);
+        if (result.status == NERR_Success) {
             result.outcome = RestoredLine::Outcome::PropertiesSet;
             result.propertiesSet = DescribeChanges(changes);
             log.AddLine("Already there; set " + WideToAnsi(Utf8ToWide(result.propertiesSet)),
                         clLime);
             return result;
         }
-        result.status = dfs.LastError();
     }
     result.outcome = RestoredLine::Outcome::Failed;
     result.reason = TrimControls(ErrorText(static_cast<int32_t>(result.status)));
