@@ -61,6 +61,7 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
                                 setExistingProperties, domains);
     };
     if (dfs.AddLink()) {
+        result.changedNamespace = true;
         if (!link) {
             log.AddLine("Restored", clLime);
             return result;
@@ -85,7 +86,9 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
             log.AddLine("Already there", clLime);
             return result;
         }
-        result.status = SetRecordedProperties(dfs, changes, *link, domains, failedProperty);
+        size_t set = 0;
+        result.status = SetRecordedProperties(dfs, changes, *link, domains, failedProperty, &set);
+        result.changedNamespace = set > 0;
         if (result.status == NERR_Success) {
             result.outcome = RestoredLine::Outcome::PropertiesSet;
             result.propertiesSet = DescribeChanges(changes);

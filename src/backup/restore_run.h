@@ -76,6 +76,9 @@ struct RestoredLine {
     uint32_t status = 0;       // the component's LastError after a failed AddLink
     AnsiString reason;         // why it failed, as the log says it after "Failed "
     std::string propertiesSet; // PropertiesSet: which, with their values (DescribeChanges)
+    // Whether the line changed the namespace: a target added or a property set, also when the
+    // line failed after that (a property refused).
+    bool changedNamespace = false;
 };
 
 // Whether the namespace held the line's target before the platform refused it as existing:

@@ -157,7 +157,6 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     run.loadedProperties = std::move(loaded);
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, propertiesSet = 0, failed = 0;
-    std::vector<AnsiString> restoredRoots;
     run.lineDone = [&](const RestoredLine& done) {
         const BackupRecord& record = records[done.index];
         std::string said;
@@ -166,7 +165,6 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             ++restored;
             said = "restored: ";
             live.RecordRestored(*record.parts);
-            restoredRoots.push_back(NamespaceOfEntry(record.parts->entryPath));
             break;
         case RestoredLine::Outcome::AlreadyThere:
             ++there;
@@ -208,8 +206,9 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
                             : std::string())
                     << failed << " failed"
                     << (result.logError.empty() ? "; the log is " + logFile.string() : "") << "\n";
-    if (!command.quiet && !restoredRoots.empty() && PlatformWritesIntoDirectory())
-        console.err << "kestrune: " << ConsoleText(PropagationNote(restoredRoots)) << "\n";
+    const std::vector<AnsiString> changedRoots = ChangedNamespaces(result, records);
+    if (!command.quiet && !changedRoots.empty() && PlatformWritesIntoDirectory())
+        console.err << "kestrune: " << ConsoleText(PropagationNote(changedRoots)) << "\n";
     return failed > 0 ? kExitFailure : kExitSuccess;
 }
 

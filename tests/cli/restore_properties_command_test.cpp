@@ -1,5 +1,9 @@
 #include "backup/backup_pair.h"
+#include "backup/live_namespaces.h"
+#include "backup/propagation_note.h"
 #include "backup/properties_file.h"
+#include "backup/restore_run.h"
+#include "backup/text_restore_log.h"
 #include "base/file_io.h"
 #include "netdfs/netdfs.h"
 #include "sample_domain_cli.h"
@@ -79,6 +83,45 @@ TEST_F(RestorePropertiesCommandTest, ExistingLinksGetTheirRecordedPropertiesOnly
     // Everything as recorded: nothing more to set.
     EXPECT_EQ(Run({"--restore", file, "--properties"}), kExitSuccess);
     EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
+}
+
+// The propagation note names every namespace a restore changed: properties set on links that
+// were there count as much as links added; lines that found everything as recorded do not.
+TEST_F(RestorePropertiesCommandTest, SettingOnlyPropertiesChangesTheNamespace) {
+    const std::filesystem::path file = BackUp("b") / "Public.txt";
+    std::vector<AnsiString> lines;
+    for (const std::string& line : Lines(ReadWholeFile(file)))
+        lines.push_back(line.substr(0, line.find('\r')));
+    const std::vector<BackupRecord> records = ParseBackupRecords(lines);
+    auto restore = [&] {
+        TOXLDFS dfs;
+        LiveNamespaces live;
+        live.withProperties = true;
+        live.ReadNamespacesOf(dfs, records);
+        TextRestoreLog log;
+        const bool cancel = false;
+        RestoreRun run(dfs, log, cancel);
+        run.backupFile = file;
+        run.targetIsLive = [&live](const BackupLineParts& line) {
+            return live.HasTarget(line.entryPath, line.target);
+        };
+        run.liveProperties = [&live](const AnsiString& path) { return live.PropertiesOf(path); };
+        run.setExistingProperties = true;
+        return run.Run(AllLines(std::span<const BackupRecord>(records)));
+    };
+    ChangeProperties();
+    RestoreRunResult result = restore();
+    std::vector<std::string> changed;
+    for (const RestoredLine& line : result.lines)
+        if (line.changedNamespace) changed.push_back(records[line.index].text);
+    EXPECT_EQ(changed, (std::vector<std::string>{kPolicies, kMirror}));
+    EXPECT_EQ(ChangedNamespaces(result, records),
+              (std::vector<AnsiString>{"\\\\example.com\\Public", "\\\\example.com\\Public"}));
+    EXPECT_NE(PropagationNote(ChangedNamespaces(result, records))
+                  .find("dfsutil root forcesync \\\\example.com\\Public (or restart"),
+              std::string::npos);
+    // Run again, nothing is left to set: nothing to propagate.
+    EXPECT_EQ(ChangedNamespaces(restore(), records), std::vector<AnsiString>());
 }
 
 TEST_F(RestorePropertiesCommandTest, PropertiesOfAnotherVersionOfTheFileAreNeverSet) {

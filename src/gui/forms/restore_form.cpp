@@ -87,10 +87,7 @@ void TfRestore::RestoreButtonClick() {
     }
     const RestoreRunResult result = run.Run(CheckListSelection(*CheckListBox1, records));
     if (FContext.writesIntoDirectory && FContext.writesIntoDirectory()) {
-        std::vector<AnsiString> roots;
-        for (const RestoredLine& line : result.lines)
-            if (line.outcome == RestoredLine::Outcome::Restored)
-                roots.push_back(NamespaceOfEntry(records[line.index].parts->entryPath));
+        const std::vector<AnsiString> roots = ChangedNamespaces(result, records);
         if (!roots.empty()) FContext.status->AddLine(PropagationNote(roots), clYellow);
     }
 }
