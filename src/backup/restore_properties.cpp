@@ -29,6 +29,12 @@ const EntryProperties* RecordedProperties::Entry(const AnsiString& entryPath) co
     return it == links_.end() ? nullptr : &properties_.links[it->second];
 }
 
+bool CommentLostCharacters(const AnsiString& lineComment, const EntryProperties* recorded) {
+    if (!recorded || !recorded->description) return false;
+    const std::u16string description = Utf8ToWide(*recorded->description);
+    return WideToAnsi(description) == lineComment && description != AnsiToWide(lineComment);
+}
+
 LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile) {
     LoadedProperties loaded;
     const std::filesystem::path file = PropertiesFileOf(backupFile);
@@ -41,6 +47,7 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
         } else if (properties->backupFileSha256 != Sha256Hex(ReadWholeFile(backupFile))) {
             loaded.warning = "the properties file belongs to another version of the backup "
                              "file";
+            loaded.otherVersion.emplace(std::move(*properties));
         } else {
             loaded.recorded.emplace(std::move(*properties));
         }

@@ -41,7 +41,16 @@ struct LoadedProperties {
     // another version of the backup file), 8-bit text; empty when it is used or there is none.
     // What follows from it is the caller's to say.
     std::string warning;
+    // The file when it can be read but records another version of the backup file: its
+    // properties are not applied, but its comments (Description, in full) still tell which
+    // lines lost characters to the code page.
+    std::optional<RecordedProperties> otherVersion;
 };
+
+// Whether a backup line's comment is the entry's recorded Description with characters the code
+// page cannot hold lost: the Description converts to the line's comment but is not it. False
+// without an entry or a Description.
+bool CommentLostCharacters(const AnsiString& lineComment, const EntryProperties* recorded);
 
 // The properties file of backupFile (see PropertiesFileOf), when it records the SHA-256 of the
 // backup file's bytes as they are now.

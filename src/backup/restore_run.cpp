@@ -24,12 +24,20 @@ class FlagsGuard {
     uint32_t saved_;
 };
 
+// The backup run's words for lost characters, said of one restored line.
+AnsiString LostCharactersNote() {
+    return "The comment lost characters that code page " + std::to_string(ActiveCodePage()) +
+           " cannot hold, or a line break, and was restored without them: the properties file "
+           "beside the backup holds it in full but records another version of the backup file";
+}
+
 } // namespace
 
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive, const RecordedProperties* recorded,
-                               const LivePropertiesOf& liveProperties, bool setExistingProperties) {
+                               const LivePropertiesOf& liveProperties, bool setExistingProperties,
+                               const RecordedProperties* otherVersion) {
     RestoredLine result;
     const Expected<BackupLineParts>& parts = record.parts;
     if (!parts) {
@@ -44,13 +52,15 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     dfs.SetDFSEntry(AnsiToWide(parts->entryPath));
     dfs.SetServername(AnsiToWide(servername));
     dfs.SetShareName(AnsiToWide(target.share));
-    dfs.SetComment(AnsiToWide(parts->comment));
+    const EntryProperties* link = recorded ? recorded->Entry(parts->entryPath) : nullptr;
+    // The line holds the comment in the code page; the properties file holds all of it.
+    dfs.SetComment(link ? Utf8ToWide(link->description.value_or(std::string()))
+                        : AnsiToWide(parts->comment));
     log.AddLine("Restoring " + parts->entryPath + (noSlashes ? " to " : " to \\\\") +
                     target.server + "\\" + target.share + "  " + parts->comment,
                 clYellow);
     if (processMessages) processMessages();
     std::string failedProperty;
-    const EntryProperties* link = recorded ? recorded->Entry(parts->entryPath) : nullptr;
     // The entry as it was before this line: a link already there keeps its own properties
     // unless they are asked for. Without live properties every link counts as created.
     const EntryProperties* before =
@@ -64,6 +74,11 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
         result.changedNamespace = true;
         if (!link) {
             log.AddLine("Restored", clLime);
+            if (otherVersion &&
+                CommentLostCharacters(parts->comment, otherVersion->Entry(parts->entryPath))) {
+                result.lostCharacters = true;
+                log.AddLine(LostCharactersNote(), clYellow);
+            }
             return result;
         }
         result.status =
@@ -119,12 +134,13 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
     log_.ClearLines();
     log_.ShowLog();
     log_.AddLine("Starting restore", clLime);
-    std::optional<RecordedProperties> recorded;
+    std::optional<RecordedProperties> recorded, otherVersion;
     if (applyProperties && (!backupFile.empty() || loadedProperties)) {
         LoadedProperties loaded =
             loadedProperties ? std::move(*loadedProperties) : LoadMatchingProperties(backupFile);
         loadedProperties.reset();
         recorded = std::move(loaded.recorded);
+        otherVersion = std::move(loaded.otherVersion);
         if (!loaded.warning.empty())
             result.propertiesWarning =
                 loaded.warning + "; links are restored with the platform's defaults";
@@ -144,9 +160,10 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
                 result.cancelled = true;
                 break;
             }
-            RestoredLine done = RestoreBackupLine(
-                records[i], noSlashes, dfs_, log_, processMessages, targetIsLive,
-                recorded ? &*recorded : nullptr, liveProperties, setExistingProperties);
+            RestoredLine done =
+                RestoreBackupLine(records[i], noSlashes, dfs_, log_, processMessages, targetIsLive,
+                                  recorded ? &*recorded : nullptr, liveProperties,
+                                  setExistingProperties, otherVersion ? &*otherVersion : nullptr);
             done.index = i;
             result.lines.push_back(done);
             if (lineDone) lineDone(done);

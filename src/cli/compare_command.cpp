@@ -20,17 +20,24 @@ std::string Count(int n, const char* one, const char* many) {
 }
 
 // "~ <entry> [<target>] <property> <live value> (was <recorded value>)" for every property of
-// the recorded entries that differs live, in the properties file's order, 8-bit text.
-std::vector<AnsiString> PropertyDrift(const RecordedProperties& recorded,
-                                      const LiveNamespaces& live) {
-    std::vector<AnsiString> lines;
+// the recorded entries that differs live, in the properties file's order, UTF-8. A comment
+// that the backup line cannot tell apart (both the same in the code page) is told here by its
+// Description: "~ <entry> Description "<live>" (was "<recorded>")".
+std::vector<std::string> PropertyDrift(const RecordedProperties& recorded,
+                                       const LiveNamespaces& live) {
+    std::vector<std::string> lines;
     auto compare = [&](const EntryProperties& entry) {
         const EntryProperties* now = live.PropertiesOf(WideToAnsi(Utf8ToWide(entry.path)));
         if (!now) return;
+        const std::string nowText = now->description.value_or(std::string());
+        const std::string wasText = entry.description.value_or(std::string());
+        if (nowText != wasText &&
+            WideToAnsi(Utf8ToWide(nowText)) == WideToAnsi(Utf8ToWide(wasText)))
+            lines.push_back("~ " + entry.path + " Description \"" + nowText + "\" (was \"" +
+                            wasText + "\")");
         for (const PropertyChange& c : ChangedProperties(*now, entry))
-            lines.push_back(WideToAnsi(
-                Utf8ToWide("~ " + entry.path + " " + (c.target.empty() ? "" : c.target + " ") +
-                           c.property + " " + c.now + " (was " + c.recorded + ")")));
+            lines.push_back("~ " + entry.path + " " + (c.target.empty() ? "" : c.target + " ") +
+                            c.property + " " + c.now + " (was " + c.recorded + ")");
     };
     compare(recorded.All().root);
     for (const EntryProperties& link : recorded.All().links)
@@ -44,7 +51,7 @@ std::vector<AnsiString> PropertyDrift(const RecordedProperties& recorded,
 // that changed since the properties file beside the file was written, when it belongs to it.
 std::optional<NamespaceComparison> CompareFile(const std::string& file, Console console,
                                                std::vector<BackupRecord>* read = nullptr,
-                                               std::vector<AnsiString>* drift = nullptr) {
+                                               std::vector<std::string>* drift = nullptr) {
     std::optional<std::vector<BackupRecord>> records = ReadBackupInput(file, console);
     if (!records) return std::nullopt;
     if (read) *read = *records;
@@ -81,9 +88,9 @@ struct DifferenceWords {
 };
 
 // The lines "- ", "+ " and "~ " of the differences and of the properties that changed
-// (drift), then a summary; the exit status.
+// (drift, UTF-8), then a summary; the exit status.
 int PrintDifferences(const NamespaceComparison& comparison, const DifferenceWords& words,
-                     Console console, const std::vector<AnsiString>& drift = {}) {
+                     Console console, const std::vector<std::string>& drift = {}) {
     using Kind = NamespaceDifference::Kind;
     for (const NamespaceDifference& d : comparison.differences) {
         switch (d.kind) {
@@ -98,8 +105,8 @@ int PrintDifferences(const NamespaceComparison& comparison, const DifferenceWord
             break;
         }
     }
-    for (const AnsiString& line : drift)
-        console.out << ConsoleText(line) << '\n';
+    for (const std::string& line : drift)
+        console.out << line << '\n';
     if (comparison.differences.empty() && drift.empty()) {
         console.out << words.identical << "\n";
         return kExitSuccess;
@@ -137,7 +144,7 @@ bool ReportNotBackupLines(const std::string& file, const std::vector<BackupRecor
 } // namespace
 
 int RunCompareCommand(const std::string& file, Console console) {
-    std::vector<AnsiString> drift;
+    std::vector<std::string> drift;
     std::optional<NamespaceComparison> comparison = CompareFile(file, console, nullptr, &drift);
     if (!comparison) return kExitUsage;
     return PrintDifferences(

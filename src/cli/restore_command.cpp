@@ -157,6 +157,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     run.loadedProperties = std::move(loaded);
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, propertiesSet = 0, failed = 0;
+    std::string lostCharacters; // the lines, each on a line of its own, console text
     run.lineDone = [&](const RestoredLine& done) {
         const BackupRecord& record = records[done.index];
         std::string said;
@@ -165,6 +166,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             ++restored;
             said = "restored: ";
             live.RecordRestored(*record.parts);
+            if (done.lostCharacters) lostCharacters += "    " + ConsoleText(record.text) + "\n";
             break;
         case RestoredLine::Outcome::AlreadyThere:
             ++there;
@@ -206,10 +208,19 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
                             : std::string())
                     << failed << " failed"
                     << (result.logError.empty() ? "; the log is " + logFile.string() : "") << "\n";
+    // As the backup says it of the lines it wrote: they cannot come back as they were.
+    if (!lostCharacters.empty())
+        console.err << "kestrune: Some lines lost characters that code page " << ActiveCodePage()
+                    << " cannot hold, or a line break inside a comment, and were restored "
+                       "without them (the properties file beside the backup holds the comments "
+                       "in full but records another version of it):\n"
+                    << lostCharacters
+                    << "Set KESTRUNE_CODEPAGE=65001 to write backup files in UTF-8 and keep "
+                       "every character.\n";
     const std::vector<AnsiString> changedRoots = ChangedNamespaces(result, records);
     if (!command.quiet && !changedRoots.empty() && PlatformWritesIntoDirectory())
         console.err << "kestrune: " << ConsoleText(PropagationNote(changedRoots)) << "\n";
-    return failed > 0 ? kExitFailure : kExitSuccess;
+    return failed > 0 ? kExitFailure : !lostCharacters.empty() ? kExitCharactersLost : kExitSuccess;
 }
 
 } // namespace kestrune

@@ -1,3 +1,4 @@
+#include "backup/backup_history.h"
 #include "backup/backup_pair.h"
 #include "backup/live_namespaces.h"
 #include "backup/propagation_note.h"
@@ -7,6 +8,8 @@
 #include "base/file_io.h"
 #include "netdfs/netdfs.h"
 #include "sample_domain_cli.h"
+
+#include <regex>
 
 namespace kestrune {
 namespace {
@@ -186,6 +189,72 @@ TEST_F(RestorePropertiesCommandTest, ATargetAddedToALinkThereLeavesTheLinksOwnAl
               std::vector<std::string>{
                   "set properties (TimeToLiveSec 60, EnableInsiteReferrals false): " + line});
     EXPECT_EQ(live(), "TTL 60" + before.substr(8) + " FS9:5");
+}
+
+// A comment that code page 1252 cannot hold in full: the backup line has "Café ??", the
+// properties file "Café ΩΩ".
+TEST_F(RestorePropertiesCommandTest, ACommentComesBackInFullFromThePropertiesFile) {
+    const std::string full = "Caf\xC3\xA9 \xCE\xA9\xCE\xA9", lossy = "Caf\xC3\xA9 ??"; // UTF-8
+    const std::string line =
+        "dfscmd /map \"\\\\example.com\\Public\\Policies\" \"\\\\FS1\\Policies\" \"Caf\xE9 ??\"";
+    auto stored = [&] {
+        std::vector<store::Entry> found;
+        EXPECT_TRUE(store::SearchAll(*directory,
+                                     {LinkDn("Public", "/Policies"),
+                                      store::Scope::Base,
+                                      "(objectClass=*)",
+                                      {"msDFS-Commentv2"},
+                                      0},
+                                     found)
+                        .ok());
+        return found.empty() ? std::string() : found.front().First("msDFS-Commentv2");
+    };
+    SetComment("Public", "/Policies", full);
+    const std::filesystem::path txt = BackUp("b") / "Public.txt";
+    ASSERT_NE(ReadWholeFile(txt).find(line + "\r\n"), std::string::npos);
+    DeleteLink("Public", "/Policies");
+    EXPECT_EQ(Run({"--restore", txt.string()}), kExitSuccess) << err.str();
+    EXPECT_EQ(stored(), full) << out.str() << err.str();
+    EXPECT_EQ(Run({"--compare", txt.string()}), kExitSuccess) << out.str();
+
+    // Another comment that the code page writes the same is a difference all the same.
+    SetComment("Public", "/Policies", "Caf\xC3\xA9 \xCE\xA3\xCE\xA3");
+    EXPECT_EQ(Run({"--compare", txt.string()}), kExitFailure);
+    EXPECT_EQ(Lines(out.str()),
+              (std::vector<std::string>{"~ \\\\example.com\\Public\\Policies Description \"Caf"
+                                        "\xC3\xA9 \xCE\xA3\xCE\xA3\" (was \"" +
+                                            full + "\")",
+                                        "1 difference: 0 only in the file (a restore would add "
+                                        "them), 0 added since, 0 comments changed, 1 property "
+                                        "changed"}));
+
+    // A properties file of another version: the line comes back as it is, and says what it
+    // lost, as the backup did.
+    const std::filesystem::path xml = PropertiesFileOf(txt);
+    ReplaceFileContents(xml, std::regex_replace(ReadWholeFile(xml),
+                                                std::regex("BackupFileSha256=\"[0-9a-f]+\""),
+                                                "BackupFileSha256=\"00\""));
+    DeleteLink("Public", "/Policies");
+    EXPECT_EQ(Run({"--restore", txt.string()}), kExitCharactersLost) << err.str();
+    EXPECT_NE(out.str().find("restored: " + ConsoleText(line) + "\n"), std::string::npos);
+    EXPECT_NE(err.str().find("kestrune: Some lines lost characters that code page 1252 cannot "
+                             "hold, or a line break inside a comment, and were restored without "
+                             "them"),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(err.str().find("\n    " + ConsoleText(line) + "\n"), std::string::npos) << err.str();
+    EXPECT_NE(ReadWholeFile(txt.string() + "_restore.txt").find("The comment lost characters"),
+              std::string::npos);
+    EXPECT_EQ(stored(), lossy);
+    // --quiet keeps the warning; a line that was there already lost nothing now.
+    EXPECT_EQ(Run({"--quiet", "--restore", txt.string()}), kExitSuccess) << err.str();
+
+    // Nothing beside the backup to tell: restored as the line says, as before.
+    std::filesystem::remove(xml);
+    DeleteLink("Public", "/Policies");
+    EXPECT_EQ(Run({"--restore", txt.string()}), kExitSuccess) << err.str();
+    EXPECT_EQ(err.str().find("lost characters"), std::string::npos) << err.str();
+    EXPECT_EQ(stored(), lossy);
 }
 
 TEST_F(RestorePropertiesCommandTest, PropertiesGoWithARestoreOnly) {
