@@ -29,6 +29,19 @@ const EntryProperties* RecordedProperties::Entry(const AnsiString& entryPath) co
     return it == links_.end() ? nullptr : &properties_.links[it->second];
 }
 
+bool RecordedProperties::NeedsDomains() const {
+    for (const EntryProperties& link : properties_.links)
+        if (NamesDomainGroups(link.viewSddl)) return true;
+    return false;
+}
+
+AnsiString RecordedProperties::Domain() const {
+    const std::string& root = properties_.root.path; // \\domain\namespace
+    const size_t start = root.find_first_not_of('\\');
+    if (start == std::string::npos) return {};
+    return WideToAnsi(Utf8ToWide(root.substr(start, root.find('\\', start) - start)));
+}
+
 bool CommentLostCharacters(const AnsiString& lineComment, const EntryProperties* recorded) {
     if (!recorded || !recorded->description) return false;
     const std::u16string description = Utf8ToWide(*recorded->description);

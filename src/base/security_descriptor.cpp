@@ -181,6 +181,23 @@ std::string Hex(uint32_t v) {
 
 } // namespace
 
+bool NamesDomainGroups(std::string_view sddl) {
+    for (size_t close; (close = sddl.find(')')) != std::string_view::npos;
+         sddl.remove_prefix(close + 1)) {
+        std::string_view ace = sddl.substr(0, close);
+        std::string_view sid = ace.substr(ace.rfind(';') + 1);
+        for (const DomainAlias& d : kDomainAliases)
+            if (sid == d.alias) return true;
+    }
+    return false;
+}
+
+std::string SidString(std::string_view bytes) {
+    std::string text;
+    size_t size = 0;
+    return SidText(bytes, text, size) && size == bytes.size() ? text : std::string();
+}
+
 Expected<std::string> SecurityDescriptorToSddl(std::string_view b) {
     if (b.size() < 20) return Invalid("shorter than a security descriptor's header");
     if (static_cast<uint8_t>(b[0]) != 1) return Invalid("not revision 1");

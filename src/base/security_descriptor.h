@@ -32,4 +32,10 @@ struct DomainSids {
 Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl,
                                                const DomainSids& domains = {});
 
+// Whether the SDDL names a domain's group by alias (DA, EA, ...), which needs DomainSids.
+bool NamesDomainGroups(std::string_view sddl);
+
+// A binary SID (objectSid) as S-1-...; empty when the bytes are not one SID.
+std::string SidString(std::string_view bytes);
+
 } // namespace kestrune

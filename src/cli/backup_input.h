@@ -2,6 +2,7 @@
 #pragma once
 
 #include "backup/backup_record.h"
+#include "backup/restore_properties.h"
 #include "cli/command_line.h"
 
 #include <optional>
@@ -13,5 +14,10 @@ namespace kestrune {
 // The file's lines, each parsed. Nothing when it cannot be read or is not 8-bit text; standard
 // error then has the text the window would show in its box.
 std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file, Console console);
+
+// Gives the recorded properties the SIDs their view permissions name by alias (DA, EA, ...),
+// read from the directory when some do; a warning on standard error when they cannot be read
+// (such permissions then fail to be set, naming the alias).
+void ResolveDomainGroups(RecordedProperties& recorded, Console console);
 
 } // namespace kestrune

@@ -35,7 +35,7 @@ std::vector<std::string> PropertyDrift(const RecordedProperties& recorded,
             WideToAnsi(Utf8ToWide(nowText)) == WideToAnsi(Utf8ToWide(wasText)))
             lines.push_back("~ " + entry.path + " Description \"" + nowText + "\" (was \"" +
                             wasText + "\")");
-        for (const PropertyChange& c : ChangedProperties(*now, entry))
+        for (const PropertyChange& c : ChangedProperties(*now, entry, recorded.Domains()))
             lines.push_back("~ " + entry.path + " " + (c.target.empty() ? "" : c.target + " ") +
                             c.property + " " + c.now + " (was " + c.recorded + ")");
     };
@@ -60,6 +60,7 @@ std::optional<NamespaceComparison> CompareFile(const std::string& file, Console 
     if (!properties.warning.empty())
         console.err << "kestrune: warning: " << ConsoleText(properties.warning)
                     << "; properties are not compared\n";
+    if (properties.recorded) ResolveDomainGroups(*properties.recorded, console);
     TOXLDFS dfs;
     LiveNamespaces live;
     live.withProperties = properties.recorded.has_value();

@@ -32,7 +32,7 @@ std::vector<PropertyChange> PropertiesToSet(const BackupRecord& record,
     if (!link) return {};
     return ChangesOfRestore(*link, live.PropertiesOf(parts.entryPath), parts.target,
                             live.HasTarget(parts.entryPath, parts.target), !record.furtherTarget,
-                            existing);
+                            existing, recorded->Domains());
 }
 
 // answers: each record's share as its server told it (--check-targets); empty without a check.
@@ -122,6 +122,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
 
     // The properties the restore sets, read once for the live read, the dry run and the run.
     LoadedProperties loaded = LoadMatchingProperties(PathFromUtf8(command.file));
+    if (loaded.recorded) ResolveDomainGroups(*loaded.recorded, console);
     // What is live already, so that a target the platform refuses as existing is told apart
     // from a path that overlaps another link.
     TOXLDFS dfs;

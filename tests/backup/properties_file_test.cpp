@@ -242,6 +242,38 @@ TEST_F(PropertiesBackupTest, DeletedLinksComeBackWithEveryRecordedProperty) {
               ReadWholeFile(first / "Public.properties.xml"));
 }
 
+// Permissions as Windows' tools write them: a domain's group by alias, right codes. The
+// restore gives them their meaning in the namespace's domain, and the compare finds the link's
+// permissions the same.
+TEST_F(PropertiesBackupTest, ViewPermissionsNamingTheDomainsGroupsMeanThisDomainsGroups) {
+    const std::filesystem::path backup = BackUp("out");
+    const std::filesystem::path xml = backup / "Public.properties.xml";
+    const std::string policies = "<Folder Path=\"\\\\example.com\\Public\\Policies\" ";
+    std::string text = ReadWholeFile(xml);
+    ASSERT_NE(text.find(policies), std::string::npos);
+    text.replace(text.find(policies), policies.size(),
+                 policies + "ViewPermissions=\"D:P(A;;FRFX;;;DA)(A;;GR;;;BU)\" ");
+    ReplaceFileContents(xml, text);
+    DeleteLink("Public", "/Policies");
+    EXPECT_EQ(Run({"--restore", (backup / "Public.txt").string()}), kExitSuccess) << err.str();
+
+    std::vector<store::Entry> found;
+    ASSERT_TRUE(store::SearchAll(*directory,
+                                 {LinkDn("Public", "/Policies"),
+                                  store::Scope::Base,
+                                  "(objectClass=*)",
+                                  {"msDFS-LinkSecurityDescriptorv2"},
+                                  0},
+                                 found)
+                    .ok());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(SecurityDescriptorToSddl(found[0].First("msDFS-LinkSecurityDescriptorv2"))
+                  .value_or("unreadable"),
+              "D:P(A;;0x1200a9;;;S-1-5-21-1004336348-1177238915-682003330-512)"
+              "(A;;0x80000000;;;S-1-5-32-545)");
+    EXPECT_EQ(Run({"--compare", (backup / "Public.txt").string()}), kExitSuccess) << out.str();
+}
+
 TEST_F(PropertiesBackupTest, AMismatchedOrMalformedFileIsNotAppliedAndTheLinksStillComeBack) {
     std::filesystem::path out = BackUp("out");
     const std::filesystem::path txt = out / "Public.txt";
