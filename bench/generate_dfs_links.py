@@ -18,7 +18,7 @@ DOMAIN = "DC=example,DC=com"
 
 def target_list(targets):
     body = "".join('<target state="online">' + t + "</target>" for t in targets)
-    size = sum(len(t) * 2 for t in targets)
+    size = sum((len(t) + 1) * 2 for t in targets)  # NULs counted, as Windows does
     xml = ('<?xml version="1.0"?>\r\n<targets xmlns="http://schemas.microsoft.com/dfs/2007/03" '
            'majorVersion="2" minorVersion="0" targetCount="%d" totalStringLengthInBytes="%d">'
            '%s</targets>' % (len(targets), size, body))

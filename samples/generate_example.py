@@ -79,7 +79,8 @@ def attr(name, value):
 
 
 def target_list(targets):
-    total = sum(len(t.encode("utf-16-le")) for t in targets)
+    # Windows counts each string's terminating NUL.
+    total = sum(len(t.encode("utf-16-le")) + 2 for t in targets)
     xml = ('<?xml version="1.0"?>\r\n<targets xmlns="http://schemas.microsoft.com/dfs/2007/03" '
            f'majorVersion="2" minorVersion="0" targetCount="{len(targets)}" '
            f'totalStringLengthInBytes="{total}">')
@@ -107,11 +108,18 @@ def targets_comment(targets):
     return ["msDFS-TargetListv2 holds: " + ", ".join(targets)]
 
 
+def domain_sid(n):
+    """S-1-5-21-1004336348-1177238915-68200332(9+n) as Active Directory stores a SID."""
+    subs = [21, 1004336348, 1177238915, 682003329 + n]
+    return bytes([1, len(subs), 0, 0, 0, 0, 0, 5]) + b"".join(x.to_bytes(4, "little") for x in subs)
+
+
 def domain(dn, dns, netbios, sid):
     entry(dn, ("objectClass", ["top", "domain", "domainDNS"]),
           ("objectCategory", "CN=Domain-DNS," + SCHEMA),
           ("dc", dns.split(".")[0]),
           ("objectGUID", guid(dn).bytes_le),
+          ("objectSid", domain_sid(sid)),
           ("fSMORoleOwner", DC1_SETTINGS if dn == BASE else DC2_SETTINGS),
           ("nTMixedDomain", "0"),
           ("description", f"The {dns} domain"))
@@ -228,7 +236,7 @@ def main():
     entry(SCHEMA, ("objectClass", ["top", "dMD"]), ("fSMORoleOwner", DC1_SETTINGS))
     # Each class's own mandatory and optional attributes, in schema order.
     attributes = {
-        "domainDNS": (["dc"], ["nTMixedDomain", "fSMORoleOwner", "description"]),
+        "domainDNS": (["dc"], ["nTMixedDomain", "fSMORoleOwner", "description", "objectSid"]),
         "person": (["cn"], ["description", "telephoneNumber", "userPassword"]),
         "user": ([], ["sAMAccountName", "pwdLastSet", "lastLogon", "userAccountControl", "memberOf"]),
         "computer": ([], ["dNSHostName", "operatingSystem", "operatingSystemVersion"]),

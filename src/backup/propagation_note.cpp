@@ -1,5 +1,6 @@
 #include "backup/propagation_note.h"
 
+#include "backup/live_namespaces.h"
 #include "base/case_fold.h"
 
 #include <set>
@@ -13,9 +14,19 @@ AnsiString PropagationNote(const std::vector<AnsiString>& roots) {
         if (named.insert(FoldCase(AnsiToWide(root))).second)
             commands += (commands.empty() ? "" : "; ") + ("dfsutil root forcesync " + root);
     return "The restore was written into the directory. Namespace servers read it at their next "
-           "poll (hourly by default), so clients may not see the restored links until then. To "
+           "poll (hourly by default), so clients may not see what it changed until then. To "
            "apply it at once, run on each namespace server: " +
            commands + " (or restart its DFS Namespace service).";
+}
+
+std::vector<AnsiString> ChangedNamespaces(const RestoreRunResult& result,
+                                          std::span<const BackupRecord> records) {
+    std::vector<AnsiString> roots;
+    for (const RestoredLine& line : result.lines)
+        if (line.changedNamespace && static_cast<size_t>(line.index) < records.size() &&
+            records[line.index].parts)
+            roots.push_back(NamespaceOfEntry(records[line.index].parts->entryPath));
+    return roots;
 }
 
 } // namespace kestrune

@@ -2,8 +2,10 @@
 // servers read the directory at their next poll, not at once.
 #pragma once
 
+#include "backup/restore_run.h"
 #include "base/ansi_string.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,5 +14,10 @@ namespace kestrune {
 // One paragraph, without a line end, naming what the administrator can do to apply the restore
 // at once in each namespace of roots (each named once, in the order given).
 AnsiString PropagationNote(const std::vector<AnsiString>& roots);
+
+// The namespaces a restore changed, in the order of its lines: a link or target added, or a
+// property set (--properties), also on a line that failed afterwards.
+std::vector<AnsiString> ChangedNamespaces(const RestoreRunResult& result,
+                                          std::span<const BackupRecord> records);
 
 } // namespace kestrune

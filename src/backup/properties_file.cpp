@@ -167,6 +167,18 @@ bool ParseNumber(const std::string& text, uint32_t limit, uint32_t& value) {
     return true;
 }
 
+// A priority class as the cmdlets take it ("GlobalHigh") or as Get-DfsnFolderTarget prints it
+// ("global-high"), case aside.
+bool PriorityClassFromName(std::string_view name, uint32_t& priorityClass) {
+    for (uint32_t i = 0; i < std::size(kPriorityClasses); ++i)
+        if (SameTextAscii(name, kPriorityClasses[i]) ||
+            SameTextAscii(name, kPrintedPriorityClasses[i])) {
+            priorityClass = i;
+            return true;
+        }
+    return false;
+}
+
 // Reads the attributes an entry or target has; what is missing keeps its default.
 bool ReadState(const std::map<std::string, std::string>& a, bool& online, std::string& why) {
     auto it = a.find("State");
@@ -200,7 +212,10 @@ bool ReadEntry(const Element& e, bool isRoot, EntryProperties& entry, std::strin
             return why = std::string(f.name) + " that is neither true nor false", false;
     }
     if (auto v = a.find("ViewPermissions"); v != a.end() && !isRoot) {
-        if (Expected<std::string> sd = SddlToSecurityDescriptor(v->second); !sd)
+        // Read with stand-in domain SIDs: a domain's group named by alias (DA) is resolved
+        // against the namespace's domain where the permissions are compared or set.
+        const DomainSids standIn{"S-1-5-21-0-0-0", "S-1-5-21-0-0-0"};
+        if (Expected<std::string> sd = SddlToSecurityDescriptor(v->second, standIn); !sd)
             return why = "ViewPermissions that cannot be read: " + sd.error().text, false;
         entry.viewSddl = v->second;
     }
@@ -214,17 +229,20 @@ bool ReadTarget(const Element& e, TargetProperties& target, std::string& why) {
         return why = "a target without a TargetPath", false;
     target.targetPath = path->second;
     if (!ReadState(a, target.online, why)) return false;
-    if (auto c = a.find("ReferralPriorityClass"); c != a.end()) {
-        bool known = false;
-        for (uint32_t i = 0; i < std::size(kPriorityClasses); ++i)
-            if (SameTextAscii(c->second, kPriorityClasses[i]))
-                target.priorityClass = i, known = true;
-        if (!known) return why = "an unknown ReferralPriorityClass", false;
-    }
+    if (auto c = a.find("ReferralPriorityClass");
+        c != a.end() && !PriorityClassFromName(c->second, target.priorityClass))
+        return why = "an unknown ReferralPriorityClass", false;
     if (auto r = a.find("ReferralPriorityRank");
         r != a.end() && !ParseNumber(r->second, 31, target.priorityRank))
         return why = "a ReferralPriorityRank that is not 0 to 31", false;
     return true;
+}
+
+// "<Folder Path="\\d\N\L">: ", naming the element a reason is about.
+std::string Named(const Element& e, const std::string& pathAttribute) {
+    auto path = e.attributes.find(pathAttribute);
+    if (path == e.attributes.end()) return "<" + e.name + ">: ";
+    return "<" + e.name + " " + pathAttribute + "=\"" + path->second + "\">: ";
 }
 
 } // namespace
@@ -269,7 +287,7 @@ Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
             bool isRoot = e.name == "Namespace";
             if (isRoot && haveRoot) return fail("a second <Namespace>");
             EntryProperties entry;
-            if (!ReadEntry(e, isRoot, entry, why)) return fail(why);
+            if (!ReadEntry(e, isRoot, entry, why)) return fail(Named(e, "Path") + why);
             if (isRoot) {
                 p.root = std::move(entry);
                 haveRoot = true;
@@ -280,7 +298,7 @@ Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
             }
         } else if (open && (e.name == "RootTarget" || e.name == "FolderTarget")) {
             TargetProperties target;
-            if (!ReadTarget(e, target, why)) return fail(why);
+            if (!ReadTarget(e, target, why)) return fail(Named(e, "TargetPath") + why);
             open->targets.push_back(std::move(target));
             if (!e.empty) ++unknownDepth; // its content, if any, is not ours
         } else if (!e.empty) {

@@ -12,6 +12,9 @@ namespace kestrune::properties_names {
 // Indexed by DFS_TARGET_PRIORITY_CLASS.
 inline constexpr std::string_view kPriorityClasses[] = {"SiteCostNormal", "GlobalHigh",
                                                         "SiteCostHigh", "SiteCostLow", "GlobalLow"};
+// The same as Get-DfsnFolderTarget prints them; the reader takes both.
+inline constexpr std::string_view kPrintedPriorityClasses[] = {
+    "site-cost-normal", "global-high", "site-cost-high", "site-cost-low", "global-low"};
 
 struct FlagName {
     uint32_t flag;

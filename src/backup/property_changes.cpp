@@ -2,6 +2,7 @@
 
 #include "base/case_fold.h"
 #include "base/security_descriptor.h"
+#include "base/win_errors.h"
 #include "netdfs/netdfs.h"
 
 namespace kestrune {
@@ -25,10 +26,21 @@ const TargetProperties* FindTarget(const EntryProperties& entry, const std::u16s
     return nullptr;
 }
 
+// SDDL spells one DACL many ways (BU or S-1-5-32-545, FRFX or 0x1200a9): two permissions are
+// the same when their descriptors are. Text that does not convert is compared as text.
+bool SameViewPermissions(const std::string& a, const std::string& b, const DomainSids& domains) {
+    if (a == b) return true;
+    if (a.empty() || b.empty()) return false;
+    Expected<std::string> first = SddlToSecurityDescriptor(a, domains);
+    Expected<std::string> second = SddlToSecurityDescriptor(b, domains);
+    return first && second && *first == *second;
+}
+
 } // namespace
 
 std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
-                                              const EntryProperties& recorded) {
+                                              const EntryProperties& recorded,
+                                              const DomainSids& domains) {
     using Kind = PropertyChange::Kind;
     std::vector<PropertyChange> changes;
     auto note = [&](Kind kind, std::string property, std::string target, std::string nowValue,
@@ -47,7 +59,13 @@ std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
              (recorded.flags & bit) ? "true" : "false", bit);
     }
     auto sddl = [](const std::string& text) { return text.empty() ? std::string("none") : text; };
-    note(Kind::ViewPermissions, "ViewPermissions", {}, sddl(now.viewSddl), sddl(recorded.viewSddl));
+    if (!SameViewPermissions(now.viewSddl, recorded.viewSddl, domains))
+        changes.push_back({Kind::ViewPermissions,
+                           0,
+                           "ViewPermissions",
+                           {},
+                           sddl(now.viewSddl),
+                           sddl(recorded.viewSddl)});
     for (const TargetProperties& r : recorded.targets) {
         const TargetProperties* t = FindTarget(now, FoldedUtf8(r.targetPath));
         if (!t) continue;
@@ -82,7 +100,8 @@ std::vector<PropertyChange> ChangesOfLine(const std::vector<PropertyChange>& cha
 
 std::vector<PropertyChange> ChangesOfRestore(const EntryProperties& recorded,
                                              const EntryProperties* live, const TargetParts& target,
-                                             bool targetIsLive, bool entryLine, bool existing) {
+                                             bool targetIsLive, bool entryLine, bool existing,
+                                             const DomainSids& domains) {
     if (targetIsLive && (!existing || !live)) return {};
     EntryProperties fresh = NewLinkProperties(recorded.path, target);
     if (live && !targetIsLive) {
@@ -96,7 +115,7 @@ std::vector<PropertyChange> ChangesOfRestore(const EntryProperties& recorded,
     // A link that was there keeps its own properties unless they are asked for.
     const bool withEntry = entryLine && (!live || existing);
     std::vector<PropertyChange> changes =
-        ChangesOfLine(ChangedProperties(fresh, recorded), target, withEntry);
+        ChangesOfLine(ChangedProperties(fresh, recorded, domains), target, withEntry);
     for (PropertyChange& c : changes)
         c.nowIsDefault = c.target.empty() ? !live : !targetIsLive;
     return changes;
@@ -109,9 +128,11 @@ std::string DescribeChanges(const std::vector<PropertyChange>& changes) {
     return text;
 }
 
-bool SetRecordedProperties(TOXLDFS& dfs, const std::vector<PropertyChange>& changes,
-                           const EntryProperties& recorded, std::string& failedProperty) {
+uint32_t SetRecordedProperties(TOXLDFS& dfs, const std::vector<PropertyChange>& changes,
+                               const EntryProperties& recorded, const DomainSids& domains,
+                               std::string& failedProperty, size_t* setCount) {
     using Kind = PropertyChange::Kind;
+    if (setCount) *setCount = 0;
     for (const PropertyChange& c : changes) {
         bool done = false;
         const TargetProperties* t =
@@ -137,8 +158,12 @@ bool SetRecordedProperties(TOXLDFS& dfs, const std::vector<PropertyChange>& chan
             // No recorded permissions: an empty descriptor takes the link's away.
             Expected<std::string> sd = recorded.viewSddl.empty()
                                            ? Expected<std::string>(std::string())
-                                           : SddlToSecurityDescriptor(recorded.viewSddl);
-            if (!sd) break;
+                                           : SddlToSecurityDescriptor(recorded.viewSddl, domains);
+            if (!sd) {
+                // Nothing was asked of the platform: the recorded text is what is wrong.
+                failedProperty = "ViewPermissions (" + sd.error().text + ")";
+                return sd.error().code;
+            }
             DFS_INFO_150 view{static_cast<uint32_t>(sd->size()),
                               sd->empty() ? nullptr : reinterpret_cast<uint8_t*>(sd->data())};
             done = dfs.SetInfo(150, &view, false);
@@ -160,10 +185,11 @@ bool SetRecordedProperties(TOXLDFS& dfs, const std::vector<PropertyChange>& chan
         }
         if (!done) {
             failedProperty = c.property + (c.target.empty() ? "" : " of the target");
-            return false;
+            return dfs.LastError() != NERR_Success ? dfs.LastError() : ERROR_INVALID_PARAMETER;
         }
+        if (setCount) ++*setCount;
     }
-    return true;
+    return NERR_Success;
 }
 
 } // namespace kestrune

@@ -5,6 +5,7 @@
 
 #include "backup/properties_file.h"
 #include "backup/restore_line.h"
+#include "base/security_descriptor.h"
 #include "dfs/toxldfs.h"
 
 #include <string>
@@ -29,8 +30,11 @@ struct PropertyChange {
 // view permissions, then each recorded target's state, priority class and rank, in the
 // recorded order. Targets match by path, case ignored; a target that only one side has is
 // no property change (the backup lines tell of it). Comments are left to the backup lines.
+// View permissions compare as descriptors, whatever their SDDL spelling; domains resolves the
+// aliases of a domain's groups (DA).
 std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
-                                              const EntryProperties& recorded);
+                                              const EntryProperties& recorded,
+                                              const DomainSids& domains = {});
 
 // What a new link (or a namespace created anew, for a root's path) has before a restore sets
 // anything: Windows' defaults, with the one target given.
@@ -48,15 +52,20 @@ std::vector<PropertyChange> ChangesOfLine(const std::vector<PropertyChange>& cha
 // is added with a new target's defaults, a link created with a new link's.
 std::vector<PropertyChange> ChangesOfRestore(const EntryProperties& recorded,
                                              const EntryProperties* live, const TargetParts& target,
-                                             bool targetIsLive, bool entryLine, bool existing);
+                                             bool targetIsLive, bool entryLine, bool existing,
+                                             const DomainSids& domains = {});
 
 // "State Offline, TimeToLiveSec 300": the recorded values the changes set.
 std::string DescribeChanges(const std::vector<PropertyChange>& changes);
 
 // Sets each change to its recorded value through the component, whose DFSEntry names the
 // entry and whose Servername and ShareName name the target of target properties. Stops at
-// the first that fails: failedProperty names it, the component's LastError says why.
-bool SetRecordedProperties(TOXLDFS& dfs, const std::vector<PropertyChange>& changes,
-                           const EntryProperties& recorded, std::string& failedProperty);
+// the first that fails: failedProperty names it and the status returned says why (the
+// component's LastError, or ERROR_INVALID_SECURITY_DESCR for permissions whose SDDL cannot be
+// made a descriptor here). NERR_Success when every change was set. setCount, when given,
+// receives how many were set, those before a failure included.
+uint32_t SetRecordedProperties(TOXLDFS& dfs, const std::vector<PropertyChange>& changes,
+                               const EntryProperties& recorded, const DomainSids& domains,
+                               std::string& failedProperty, size_t* setCount = nullptr);
 
 } // namespace kestrune

@@ -29,6 +29,25 @@ const EntryProperties* RecordedProperties::Entry(const AnsiString& entryPath) co
     return it == links_.end() ? nullptr : &properties_.links[it->second];
 }
 
+bool RecordedProperties::NeedsDomains() const {
+    for (const EntryProperties& link : properties_.links)
+        if (NamesDomainGroups(link.viewSddl)) return true;
+    return false;
+}
+
+AnsiString RecordedProperties::Domain() const {
+    const std::string& root = properties_.root.path; // \\domain\namespace
+    const size_t start = root.find_first_not_of('\\');
+    if (start == std::string::npos) return {};
+    return WideToAnsi(Utf8ToWide(root.substr(start, root.find('\\', start) - start)));
+}
+
+bool CommentLostCharacters(const AnsiString& lineComment, const EntryProperties* recorded) {
+    if (!recorded || !recorded->description) return false;
+    const std::u16string description = Utf8ToWide(*recorded->description);
+    return WideToAnsi(description) == lineComment && description != AnsiToWide(lineComment);
+}
+
 LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile) {
     LoadedProperties loaded;
     const std::filesystem::path file = PropertiesFileOf(backupFile);
@@ -41,6 +60,7 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
         } else if (properties->backupFileSha256 != Sha256Hex(ReadWholeFile(backupFile))) {
             loaded.warning = "the properties file belongs to another version of the backup "
                              "file";
+            loaded.otherVersion.emplace(std::move(*properties));
         } else {
             loaded.recorded.emplace(std::move(*properties));
         }

@@ -6,6 +6,7 @@
 #include "backup/properties_file.h"
 #include "backup/property_changes.h"
 #include "backup/restore_line.h"
+#include "base/security_descriptor.h"
 #include "dfs/toxldfs.h"
 
 #include <filesystem>
@@ -21,9 +22,18 @@ class RecordedProperties {
     explicit RecordedProperties(NamespaceProperties properties);
     const EntryProperties* Entry(const AnsiString& entryPath) const;
     const NamespaceProperties& All() const { return properties_; }
+    // The SIDs that a domain's group named by alias in the view permissions (DA) stands for:
+    // the namespace's domain's, as the directory gives them. Empty until set.
+    const DomainSids& Domains() const { return domains_; }
+    // Whether some view permissions name a domain's group by alias, and so need Domains; the
+    // domain they mean is the namespace's (the server part of the root's path, 8-bit).
+    bool NeedsDomains() const;
+    AnsiString Domain() const;
+    void SetDomains(DomainSids domains) { domains_ = std::move(domains); }
 
   private:
     NamespaceProperties properties_;
+    DomainSids domains_;
     // Folded paths; the links' to their index, so that a copy or a move stays right.
     std::u16string rootKey_;
     std::unordered_map<std::u16string, size_t> links_;
@@ -35,7 +45,16 @@ struct LoadedProperties {
     // another version of the backup file), 8-bit text; empty when it is used or there is none.
     // What follows from it is the caller's to say.
     std::string warning;
+    // The file when it can be read but records another version of the backup file: its
+    // properties are not applied, but its comments (Description, in full) still tell which
+    // lines lost characters to the code page.
+    std::optional<RecordedProperties> otherVersion;
 };
+
+// Whether a backup line's comment is the entry's recorded Description with characters the code
+// page cannot hold lost: the Description converts to the line's comment but is not it. False
+// without an entry or a Description.
+bool CommentLostCharacters(const AnsiString& lineComment, const EntryProperties* recorded);
 
 // The properties file of backupFile (see PropertiesFileOf), when it records the SHA-256 of the
 // backup file's bytes as they are now.

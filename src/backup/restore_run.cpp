@@ -36,12 +36,20 @@ bool AddRootTarget(TOXLDFS& dfs, bool& created) {
     return created;
 }
 
+// The backup run's words for lost characters, said of one restored line.
+AnsiString LostCharactersNote() {
+    return "The comment lost characters that code page " + std::to_string(ActiveCodePage()) +
+           " cannot hold, or a line break, and was restored without them: the properties file "
+           "beside the backup holds it in full but records another version of the backup file";
+}
+
 } // namespace
 
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive, const RecordedProperties* recorded,
-                               const LivePropertiesOf& liveProperties, bool setExistingProperties) {
+                               const LivePropertiesOf& liveProperties, bool setExistingProperties,
+                               const RecordedProperties* otherVersion) {
     RestoredLine result;
     const Expected<BackupLineParts>& parts = record.parts;
     if (!parts) {
@@ -56,33 +64,50 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     dfs.SetDFSEntry(AnsiToWide(parts->entryPath));
     dfs.SetServername(AnsiToWide(servername));
     dfs.SetShareName(AnsiToWide(target.share));
-    dfs.SetComment(AnsiToWide(parts->comment));
+    const EntryProperties* link = recorded ? recorded->Entry(parts->entryPath) : nullptr;
+    // The line holds the comment in the code page; the properties file holds all of it.
+    dfs.SetComment(link ? Utf8ToWide(link->description.value_or(std::string()))
+                        : AnsiToWide(parts->comment));
     log.AddLine("Restoring " + parts->entryPath + (noSlashes ? " to " : " to \\\\") +
                     target.server + "\\" + target.share + "  " + parts->comment,
                 clYellow);
     if (processMessages) processMessages();
     std::string failedProperty;
-    const EntryProperties* link = recorded ? recorded->Entry(parts->entryPath) : nullptr;
     // The entry as it was before this line: a link already there keeps its own properties
     // unless they are asked for. Without live properties every link counts as created.
     const EntryProperties* before =
         link && liveProperties ? liveProperties(parts->entryPath) : nullptr;
     const bool rootLine = IsNamespaceRootPath(parts->entryPath);
+    const DomainSids& domains = recorded ? recorded->Domains() : DomainSids{};
     auto changesOf = [&](bool targetWasLive) {
         // A namespace created by an "/add" line gets its own properties all the same.
         return ChangesOfRestore(*link, before, target, targetWasLive,
                                 !record.furtherTarget || result.createdNamespace,
-                                setExistingProperties);
+                                setExistingProperties, domains);
     };
     if (rootLine ? AddRootTarget(dfs, result.createdNamespace) : dfs.AddLink()) {
-        if (!link || SetRecordedProperties(dfs, changesOf(false), *link, failedProperty)) {
-            log.AddLine(result.createdNamespace ? "Created the namespace " + parts->entryPath
-                                                : AnsiString("Restored"),
-                        clLime);
+        result.changedNamespace = true;
+        const AnsiString done = result.createdNamespace
+                                    ? "Created the namespace " + parts->entryPath
+                                    : AnsiString("Restored");
+        if (!link) {
+            log.AddLine(done, clLime);
+            if (otherVersion &&
+                CommentLostCharacters(parts->comment, otherVersion->Entry(parts->entryPath))) {
+                result.lostCharacters = true;
+                log.AddLine(LostCharactersNote(), clYellow);
+            }
             return result;
         }
+        result.status =
+            SetRecordedProperties(dfs, changesOf(false), *link, domains, failedProperty);
+        if (result.status == NERR_Success) {
+            log.AddLine(done, clLime);
+            return result;
+        }
+    } else {
+        result.status = dfs.LastError();
     }
-    result.status = dfs.LastError();
     bool targetWasThere = false;
     if (failedProperty.empty() && result.status == ERROR_FILE_EXISTS && targetIsLive &&
         targetIsLive(*parts)) {
@@ -94,14 +119,16 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
             log.AddLine("Already there", clLime);
             return result;
         }
-        if (SetRecordedProperties(dfs, changes, *link, failedProperty)) {
+        size_t set = 0;
+        result.status = SetRecordedProperties(dfs, changes, *link, domains, failedProperty, &set);
+        result.changedNamespace = set > 0;
+        if (result.status == NERR_Success) {
             result.outcome = RestoredLine::Outcome::PropertiesSet;
             result.propertiesSet = DescribeChanges(changes);
             log.AddLine("Already there; set " + WideToAnsi(Utf8ToWide(result.propertiesSet)),
                         clLime);
             return result;
         }
-        result.status = dfs.LastError();
     }
     result.outcome = RestoredLine::Outcome::Failed;
     result.reason = TrimControls(ErrorText(static_cast<int32_t>(result.status)));
@@ -129,12 +156,13 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
     log_.ClearLines();
     log_.ShowLog();
     log_.AddLine("Starting restore", clLime);
-    std::optional<RecordedProperties> recorded;
+    std::optional<RecordedProperties> recorded, otherVersion;
     if (applyProperties && (!backupFile.empty() || loadedProperties)) {
         LoadedProperties loaded =
             loadedProperties ? std::move(*loadedProperties) : LoadMatchingProperties(backupFile);
         loadedProperties.reset();
         recorded = std::move(loaded.recorded);
+        otherVersion = std::move(loaded.otherVersion);
         if (!loaded.warning.empty())
             result.propertiesWarning =
                 loaded.warning + "; links are restored with the platform's defaults";
@@ -154,9 +182,10 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
                 result.cancelled = true;
                 break;
             }
-            RestoredLine done = RestoreBackupLine(
-                records[i], noSlashes, dfs_, log_, processMessages, targetIsLive,
-                recorded ? &*recorded : nullptr, liveProperties, setExistingProperties);
+            RestoredLine done =
+                RestoreBackupLine(records[i], noSlashes, dfs_, log_, processMessages, targetIsLive,
+                                  recorded ? &*recorded : nullptr, liveProperties,
+                                  setExistingProperties, otherVersion ? &*otherVersion : nullptr);
             done.index = i;
             result.lines.push_back(done);
             if (lineDone) lineDone(done);
@@ -165,8 +194,7 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
     if (tellRootServers) {
         std::vector<AnsiString> changed;
         for (const RestoredLine& line : result.lines)
-            if (line.outcome == RestoredLine::Outcome::Restored ||
-                line.outcome == RestoredLine::Outcome::PropertiesSet)
+            if (line.changedNamespace)
                 changed.push_back(NamespaceOfEntry(records[line.index].parts->entryPath));
         result.rootServers = TellRootServers(dfs_, changed);
         for (const RootServerAnswer& answer : result.rootServers)

@@ -79,6 +79,12 @@ struct RestoredLine {
     std::string propertiesSet; // PropertiesSet: which, with their values (DescribeChanges)
     // Restored: the line's namespace was gone, and this line created it with its target.
     bool createdNamespace = false;
+    // Whether the line changed the namespace: a target added or a property set, also when the
+    // line failed after that (a property refused).
+    bool changedNamespace = false;
+    // Restored with a comment that lost characters the code page cannot hold, as a properties
+    // file of another version of the backup shows (see CommentLostCharacters).
+    bool lostCharacters = false;
 };
 
 // Whether the namespace held the line's target before the platform refused it as existing:
@@ -153,12 +159,17 @@ class RestoreRun {
 // the link, for a line that is its entry's first target and created it) gets them (see
 // ChangesOfRestore); a property that cannot be set fails the line, naming it. liveProperties and
 // setExistingProperties: see RestoreRun.
+// A link created gets the recorded Description, in full, as its comment; the line's 8-bit
+// comment only when nothing is recorded for its entry. Without recorded properties, a
+// properties file of another version (otherVersion) tells a restored line whose comment lost
+// characters: a yellow line says so.
 RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
                                RestoreLog& log, const std::function<void()>& processMessages,
                                const TargetIsLive& targetIsLive = nullptr,
                                const RecordedProperties* recorded = nullptr,
                                const LivePropertiesOf& liveProperties = nullptr,
-                               bool setExistingProperties = false);
+                               bool setExistingProperties = false,
+                               const RecordedProperties* otherVersion = nullptr);
 
 // The completion lines and the log file beside the backup file (backup file name +
 // "_restore.txt"; none when backupFile is empty). A log that cannot be written does not stop

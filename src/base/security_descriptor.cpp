@@ -24,12 +24,49 @@ struct Flag {
 constexpr Flag kAceFlags[] = {{"OI", 0x01}, {"CI", 0x02}, {"NP", 0x04}, {"IO", 0x08}, {"ID", 0x10}};
 constexpr Flag kDaclFlags[] = {
     {"P", kDaclProtected}, {"AR", kDaclAutoInheritRequired}, {"AI", kDaclAutoInherited}};
-constexpr Flag kGenericRights[] = {
-    {"GA", 0x10000000}, {"GX", 0x20000000}, {"GW", 0x40000000}, {"GR", 0x80000000}};
+// SDDL's right codes; a rights field is a number or a run of these.
+constexpr Flag kRightCodes[] = {
+    {"GA", 0x10000000}, {"GX", 0x20000000}, {"GW", 0x40000000}, {"GR", 0x80000000},
+    {"RC", 0x00020000}, {"SD", 0x00010000}, {"WD", 0x00040000}, {"WO", 0x00080000},
+    {"RP", 0x00000010}, {"WP", 0x00000020}, {"CC", 0x00000001}, {"DC", 0x00000002},
+    {"LC", 0x00000004}, {"SW", 0x00000008}, {"LO", 0x00000080}, {"DT", 0x00000040},
+    {"CR", 0x00000100}, {"FA", 0x001F01FF}, {"FR", 0x00120089}, {"FW", 0x00120116},
+    {"FX", 0x001200A0}, {"KA", 0x000F003F}, {"KR", 0x00020019}, {"KW", 0x00020006},
+    {"KX", 0x00020019}, {"NW", 0x00000001}, {"NR", 0x00000002}, {"NX", 0x00000004},
+};
+
+// Well-known SIDs by their SDDL aliases.
 constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
-    {"WD", "S-1-1-0"},  {"CO", "S-1-3-0"},      {"AN", "S-1-5-7"},
-    {"AU", "S-1-5-11"}, {"SY", "S-1-5-18"},     {"LS", "S-1-5-19"},
-    {"NS", "S-1-5-20"}, {"BA", "S-1-5-32-544"}, {"BU", "S-1-5-32-545"},
+    {"WD", "S-1-1-0"},      {"CO", "S-1-3-0"},      {"CG", "S-1-3-1"},
+    {"OW", "S-1-3-4"},      {"NU", "S-1-5-2"},      {"IU", "S-1-5-4"},
+    {"SU", "S-1-5-6"},      {"AN", "S-1-5-7"},      {"ED", "S-1-5-9"},
+    {"PS", "S-1-5-10"},     {"AU", "S-1-5-11"},     {"RC", "S-1-5-12"},
+    {"SY", "S-1-5-18"},     {"LS", "S-1-5-19"},     {"NS", "S-1-5-20"},
+    {"WR", "S-1-5-33"},     {"BA", "S-1-5-32-544"}, {"BU", "S-1-5-32-545"},
+    {"BG", "S-1-5-32-546"}, {"PU", "S-1-5-32-547"}, {"AO", "S-1-5-32-548"},
+    {"SO", "S-1-5-32-549"}, {"PO", "S-1-5-32-550"}, {"BO", "S-1-5-32-551"},
+    {"RE", "S-1-5-32-552"}, {"RU", "S-1-5-32-554"}, {"RD", "S-1-5-32-555"},
+    {"NO", "S-1-5-32-556"}, {"MU", "S-1-5-32-558"}, {"LU", "S-1-5-32-559"},
+    {"IS", "S-1-5-32-568"}, {"CY", "S-1-5-32-569"}, {"ER", "S-1-5-32-573"},
+    {"CD", "S-1-5-32-574"}, {"RA", "S-1-5-32-575"}, {"ES", "S-1-5-32-576"},
+    {"MS", "S-1-5-32-577"}, {"HA", "S-1-5-32-578"}, {"AA", "S-1-5-32-579"},
+    {"RM", "S-1-5-32-580"}, {"LW", "S-1-16-4096"},  {"ME", "S-1-16-8192"},
+    {"HI", "S-1-16-12288"}, {"SI", "S-1-16-16384"}, {"AC", "S-1-15-2-1"},
+    {"AS", "S-1-18-1"},     {"SS", "S-1-18-2"},     {"UD", "S-1-5-84-0-0-0-0-0"},
+};
+
+// Groups of a domain by their SDDL aliases: the domain's SID and this RID. Some belong to the
+// forest's root domain whichever domain uses them.
+struct DomainAlias {
+    std::string_view alias;
+    uint32_t rid;
+    bool forestRoot;
+};
+constexpr DomainAlias kDomainAliases[] = {
+    {"RO", 498, true},  {"DA", 512, false}, {"DU", 513, false}, {"DG", 514, false},
+    {"DC", 515, false}, {"DD", 516, false}, {"CA", 517, false}, {"SA", 518, true},
+    {"EA", 519, true},  {"PA", 520, false}, {"CN", 522, false}, {"AP", 525, false},
+    {"KA", 526, false}, {"EK", 527, true},  {"RS", 553, false},
 };
 
 Error Invalid(std::string what) {
@@ -80,9 +117,25 @@ bool ParseNumber(std::string_view text, uint64_t limit, uint64_t& value) {
     return true;
 }
 
-bool SidBytes(std::string_view text, std::string& out) {
+// A SID's binary form from S-1-... or an alias; a domain's alias takes the domain's SID from
+// domains. why says what cannot be read.
+bool SidBytes(std::string_view text, const DomainSids& domains, std::string& out,
+              std::string& why) {
+    why = "a SID in the SDDL cannot be read";
+    std::string resolved;
     for (const auto& [alias, sid] : kAliases)
         if (text == alias) text = sid;
+    for (const DomainAlias& d : kDomainAliases) {
+        if (text != d.alias) continue;
+        const std::string& domain = d.forestRoot ? domains.forestRoot : domains.domain;
+        if (domain.empty()) {
+            why = "the SDDL names " + std::string(d.alias) + ", a group of the " +
+                  (d.forestRoot ? "forest root domain" : "domain") + ", whose SID is not known";
+            return false;
+        }
+        resolved = domain + "-" + std::to_string(d.rid);
+        text = resolved;
+    }
     if (text.substr(0, 4) != "S-1-") return false;
     text.remove_prefix(4);
     std::vector<uint64_t> parts;
@@ -106,6 +159,20 @@ bool SidBytes(std::string_view text, std::string& out) {
     return true;
 }
 
+// A rights field: a number, or right codes run together ("FRFX").
+bool RightsMask(std::string_view text, uint64_t& mask) {
+    if (ParseNumber(text, 0xFFFFFFFFull, mask)) return true;
+    if (text.empty() || text.size() % 2 != 0) return false;
+    mask = 0;
+    for (; !text.empty(); text.remove_prefix(2)) {
+        bool known = false;
+        for (const Flag& r : kRightCodes)
+            if (text.substr(0, 2) == r.text) mask |= r.bit, known = true;
+        if (!known) return false;
+    }
+    return true;
+}
+
 std::string Hex(uint32_t v) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%x", v);
@@ -113,6 +180,23 @@ std::string Hex(uint32_t v) {
 }
 
 } // namespace
+
+bool NamesDomainGroups(std::string_view sddl) {
+    for (size_t close; (close = sddl.find(')')) != std::string_view::npos;
+         sddl.remove_prefix(close + 1)) {
+        std::string_view ace = sddl.substr(0, close);
+        std::string_view sid = ace.substr(ace.rfind(';') + 1);
+        for (const DomainAlias& d : kDomainAliases)
+            if (sid == d.alias) return true;
+    }
+    return false;
+}
+
+std::string SidString(std::string_view bytes) {
+    std::string text;
+    size_t size = 0;
+    return SidText(bytes, text, size) && size == bytes.size() ? text : std::string();
+}
 
 Expected<std::string> SecurityDescriptorToSddl(std::string_view b) {
     if (b.size() < 20) return Invalid("shorter than a security descriptor's header");
@@ -159,7 +243,7 @@ Expected<std::string> SecurityDescriptorToSddl(std::string_view b) {
     return sddl;
 }
 
-Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl) {
+Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl, const DomainSids& domains) {
     if (sddl.substr(0, 2) != "D:") return Invalid("SDDL that does not begin with \"D:\"");
     sddl.remove_prefix(2);
     uint16_t control = kSelfRelative | kDaclPresent;
@@ -206,13 +290,10 @@ Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl) {
             if (!known) return Invalid("unknown access entry flags in the SDDL");
         }
         uint64_t mask = 0;
-        bool generic = false;
-        for (const Flag& g : kGenericRights)
-            if (fields[2] == g.text) mask = g.bit, generic = true;
-        if (!generic && !ParseNumber(fields[2], 0xFFFFFFFFull, mask))
-            return Invalid("access rights in the SDDL that are not a number");
-        std::string sid;
-        if (!SidBytes(fields[5], sid)) return Invalid("a SID in the SDDL cannot be read");
+        if (!RightsMask(fields[2], mask))
+            return Invalid("access rights in the SDDL that are neither a number nor right codes");
+        std::string sid, why;
+        if (!SidBytes(fields[5], domains, sid, why)) return Invalid(why);
         aces += static_cast<char>(type);
         aces += static_cast<char>(flags);
         PutLe(aces, static_cast<uint32_t>(8 + sid.size()), 2);

@@ -18,8 +18,24 @@ namespace kestrune {
 
 Expected<std::string> SecurityDescriptorToSddl(std::string_view bytes);
 
-// SIDs as S-1-... or the usual two-letter aliases (WD, AU, BA, BU, SY, CO, AN, NS, LS); masks
-// in hex ("0x1200a9") or decimal, or the generic rights GA, GR, GW, GX.
-Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl);
+// The SIDs (S-1-5-21-...) of the domains whose groups SDDL may name by alias: the domain's
+// own (DA, DU, DC, ...) and the forest root domain's (EA, SA, ...). Empty: not known.
+struct DomainSids {
+    std::string domain;
+    std::string forestRoot;
+};
+
+// SIDs as S-1-... or SDDL's aliases (BU, BA, AU, WD, SY, ...; a domain's groups such as DA only
+// with that domain's SID); rights as a number ("0x1200a9") or right codes run together (FRFX,
+// GA, KA, ...), as Windows' own tools write them. The same meaning gives the same bytes, so
+// two spellings compare equal as descriptors.
+Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl,
+                                               const DomainSids& domains = {});
+
+// Whether the SDDL names a domain's group by alias (DA, EA, ...), which needs DomainSids.
+bool NamesDomainGroups(std::string_view sddl);
+
+// A binary SID (objectSid) as S-1-...; empty when the bytes are not one SID.
+std::string SidString(std::string_view bytes);
 
 } // namespace kestrune

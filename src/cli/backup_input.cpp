@@ -1,6 +1,7 @@
 #include "cli/backup_input.h"
 
 #include "base/paths.h"
+#include "directory/domain_sids.h"
 
 #include <ostream>
 
@@ -30,6 +31,17 @@ LoadedProperties LoadPropertiesInput(const std::string& file,
         loaded.recorded.emplace(std::move(moved));
     }
     return loaded;
+}
+
+void ResolveDomainGroups(RecordedProperties& recorded, Console console) {
+    if (!recorded.NeedsDomains()) return;
+    Expected<DomainSids> domains = ReadDomainSids(recorded.Domain());
+    if (domains)
+        recorded.SetDomains(std::move(*domains));
+    else
+        console.err << "kestrune: warning: the SIDs of " << ConsoleText(recorded.Domain())
+                    << "'s groups cannot be read (" << domains.error().text
+                    << "); view permissions that name them by alias are not set\n";
 }
 
 } // namespace kestrune

@@ -24,4 +24,9 @@ ReadBackupInput(const std::string& file, Console console,
 LoadedProperties LoadPropertiesInput(const std::string& file,
                                      const RestoreDestination& destination = {});
 
+// Gives the recorded properties the SIDs their view permissions name by alias (DA, EA, ...),
+// read from the directory when some do; a warning on standard error when they cannot be read
+// (such permissions then fail to be set, naming the alias).
+void ResolveDomainGroups(RecordedProperties& recorded, Console console);
+
 } // namespace kestrune

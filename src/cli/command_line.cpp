@@ -67,7 +67,8 @@ std::string UsageText() {
            "               or unreachable\n"
            "             2 usage, a file that cannot be read or is no backup file, or a\n"
            "               namespace that cannot be read (nothing changed)\n"
-           "             3 backed up, but some lines lost characters\n";
+           "             3 backed up, but some lines lost characters; or restored, but\n"
+           "               restored comments had lost some (named on standard error)\n";
 }
 
 namespace {

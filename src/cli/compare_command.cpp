@@ -20,17 +20,24 @@ std::string Count(int n, const char* one, const char* many) {
 }
 
 // "~ <entry> [<target>] <property> <live value> (was <recorded value>)" for every property of
-// the recorded entries that differs live, in the properties file's order, 8-bit text.
-std::vector<AnsiString> PropertyDrift(const RecordedProperties& recorded,
-                                      const LiveNamespaces& live) {
-    std::vector<AnsiString> lines;
+// the recorded entries that differs live, in the properties file's order, UTF-8. A comment
+// that the backup line cannot tell apart (both the same in the code page) is told here by its
+// Description: "~ <entry> Description "<live>" (was "<recorded>")".
+std::vector<std::string> PropertyDrift(const RecordedProperties& recorded,
+                                       const LiveNamespaces& live) {
+    std::vector<std::string> lines;
     auto compare = [&](const EntryProperties& entry) {
         const EntryProperties* now = live.PropertiesOf(WideToAnsi(Utf8ToWide(entry.path)));
         if (!now) return;
-        for (const PropertyChange& c : ChangedProperties(*now, entry))
-            lines.push_back(WideToAnsi(
-                Utf8ToWide("~ " + entry.path + " " + (c.target.empty() ? "" : c.target + " ") +
-                           c.property + " " + c.now + " (was " + c.recorded + ")")));
+        const std::string nowText = now->description.value_or(std::string());
+        const std::string wasText = entry.description.value_or(std::string());
+        if (nowText != wasText &&
+            WideToAnsi(Utf8ToWide(nowText)) == WideToAnsi(Utf8ToWide(wasText)))
+            lines.push_back("~ " + entry.path + " Description \"" + nowText + "\" (was \"" +
+                            wasText + "\")");
+        for (const PropertyChange& c : ChangedProperties(*now, entry, recorded.Domains()))
+            lines.push_back("~ " + entry.path + " " + (c.target.empty() ? "" : c.target + " ") +
+                            c.property + " " + c.now + " (was " + c.recorded + ")");
     };
     compare(recorded.All().root);
     for (const EntryProperties& link : recorded.All().links)
@@ -45,7 +52,7 @@ std::vector<AnsiString> PropertyDrift(const RecordedProperties& recorded,
 std::optional<NamespaceComparison> CompareFile(const std::string& file, Console console,
                                                const RestoreDestination& destination,
                                                std::vector<BackupRecord>* read = nullptr,
-                                               std::vector<AnsiString>* drift = nullptr) {
+                                               std::vector<std::string>* drift = nullptr) {
     std::optional<std::vector<BackupRecord>> records = ReadBackupInput(file, console, destination);
     if (!records) return std::nullopt;
     if (read) *read = *records;
@@ -54,6 +61,7 @@ std::optional<NamespaceComparison> CompareFile(const std::string& file, Console 
     if (!properties.warning.empty())
         console.err << "kestrune: warning: " << ConsoleText(properties.warning)
                     << "; properties are not compared\n";
+    if (properties.recorded) ResolveDomainGroups(*properties.recorded, console);
     TOXLDFS dfs;
     LiveNamespaces live;
     live.withProperties = properties.recorded.has_value();
@@ -82,9 +90,9 @@ struct DifferenceWords {
 };
 
 // The lines "- ", "+ " and "~ " of the differences and of the properties that changed
-// (drift), then a summary; the exit status.
+// (drift, UTF-8), then a summary; the exit status.
 int PrintDifferences(const NamespaceComparison& comparison, const DifferenceWords& words,
-                     Console console, const std::vector<AnsiString>& drift = {}) {
+                     Console console, const std::vector<std::string>& drift = {}) {
     using Kind = NamespaceDifference::Kind;
     for (const NamespaceDifference& d : comparison.differences) {
         switch (d.kind) {
@@ -99,8 +107,8 @@ int PrintDifferences(const NamespaceComparison& comparison, const DifferenceWord
             break;
         }
     }
-    for (const AnsiString& line : drift)
-        console.out << ConsoleText(line) << '\n';
+    for (const std::string& line : drift)
+        console.out << line << '\n';
     if (comparison.differences.empty() && drift.empty()) {
         console.out << words.identical << "\n";
         return kExitSuccess;
@@ -139,7 +147,7 @@ bool ReportNotBackupLines(const std::string& file, const std::vector<BackupRecor
 
 int RunCompareCommand(const std::string& file, Console console,
                       const RestoreDestination& destination) {
-    std::vector<AnsiString> drift;
+    std::vector<std::string> drift;
     std::optional<NamespaceComparison> comparison =
         CompareFile(file, console, destination, nullptr, &drift);
     if (!comparison) return kExitUsage;

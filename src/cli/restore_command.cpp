@@ -33,7 +33,7 @@ std::vector<PropertyChange> PropertiesToSet(const BackupRecord& record,
     if (!link) return {};
     return ChangesOfRestore(*link, live.PropertiesOf(parts.entryPath), parts.target,
                             live.HasTarget(parts.entryPath, parts.target), !record.furtherTarget,
-                            existing);
+                            existing, recorded->Domains());
 }
 
 // answers: each record's share as its server told it (--check-targets); empty without a check.
@@ -140,6 +140,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
 
     // The properties the restore sets, read once for the live read, the dry run and the run.
     LoadedProperties loaded = LoadPropertiesInput(command.file, command.destination);
+    if (loaded.recorded) ResolveDomainGroups(*loaded.recorded, console);
     // What is live already, so that a target the platform refuses as existing is told apart
     // from a path that overlaps another link.
     TOXLDFS dfs;
@@ -185,8 +186,8 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     run.loadedProperties = std::move(loaded);
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, propertiesSet = 0, failed = 0;
-    std::vector<AnsiString> restoredRoots;
     CreatedNamespaces created;
+    std::string lostCharacters; // the lines, each on a line of its own, console text
     run.lineDone = [&](const RestoredLine& done) {
         const BackupRecord& record = records[done.index];
         std::string said;
@@ -199,7 +200,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             else
                 live.RecordRestored(*record.parts);
             created.Restored(*record.parts, done.createdNamespace);
-            restoredRoots.push_back(NamespaceOfEntry(record.parts->entryPath));
+            if (done.lostCharacters) lostCharacters += "    " + ConsoleText(record.text) + "\n";
             break;
         case RestoredLine::Outcome::AlreadyThere:
             ++there;
@@ -244,13 +245,23 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
                             : std::string())
                     << failed << " failed"
                     << (result.logError.empty() ? "; the log is " + logFile.string() : "") << "\n";
-    if (!command.quiet && !restoredRoots.empty() && PlatformWritesIntoDirectory())
-        console.err << "kestrune: " << ConsoleText(PropagationNote(restoredRoots)) << "\n";
+    // As the backup says it of the lines it wrote: they cannot come back as they were.
+    if (!lostCharacters.empty())
+        console.err << "kestrune: Some lines lost characters that code page " << ActiveCodePage()
+                    << " cannot hold, or a line break inside a comment, and were restored "
+                       "without them (the properties file beside the backup holds the comments "
+                       "in full but records another version of it):\n"
+                    << lostCharacters
+                    << "Set KESTRUNE_CODEPAGE=65001 to write backup files in UTF-8 and keep "
+                       "every character.\n";
+    const std::vector<AnsiString> changedRoots = ChangedNamespaces(result, records);
+    if (!command.quiet && !changedRoots.empty() && PlatformWritesIntoDirectory())
+        console.err << "kestrune: " << ConsoleText(PropagationNote(changedRoots)) << "\n";
     // The servers' part is never the directory's: said even with --quiet.
     if (PlatformWritesIntoDirectory())
         for (const AnsiString& note : NewNamespaceNotes(created.All()))
             console.err << "kestrune: " << ConsoleText(note) << "\n";
-    return failed > 0 ? kExitFailure : kExitSuccess;
+    return failed > 0 ? kExitFailure : !lostCharacters.empty() ? kExitCharactersLost : kExitSuccess;
 }
 
 } // namespace kestrune

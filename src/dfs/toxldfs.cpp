@@ -13,12 +13,15 @@ using NameBuffer = std::array<char16_t, TOXLDFS::kMaxText + 1>;
 
 // The text as the platform receives it: through the ANSI code page into a zero-filled buffer.
 // Nothing when it does not fit.
-std::optional<NameBuffer> ToNameBuffer(const WideString& text) {
-    WideString converted = AnsiToWide(WideToAnsi(text));
-    if (converted.size() > TOXLDFS::kMaxText) return std::nullopt;
+std::optional<NameBuffer> ToTextBuffer(const WideString& text) {
+    if (text.size() > TOXLDFS::kMaxText) return std::nullopt;
     NameBuffer buffer{};
-    std::copy(converted.begin(), converted.end(), buffer.begin());
+    std::copy(text.begin(), text.end(), buffer.begin());
     return buffer;
+}
+
+std::optional<NameBuffer> ToNameBuffer(const WideString& text) {
+    return ToTextBuffer(AnsiToWide(WideToAnsi(text)));
 }
 
 WideString WideFromPlatform(const char16_t* text) {
@@ -192,7 +195,9 @@ bool TOXLDFS::SetInfo(uint32_t Level, const void* Info, bool ofTarget) {
 bool TOXLDFS::AddLink() {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
     std::optional<NameBuffer> server = ToNameBuffer(FServername);
-    std::optional<NameBuffer> comment = ToNameBuffer(FComment);
+    // A comment names nothing: it reaches the platform whole, characters the code page lacks
+    // included (a restore gives it from the properties file in full).
+    std::optional<NameBuffer> comment = ToTextBuffer(FComment);
     std::optional<NameBuffer> share = ToNameBuffer(FShareName);
     if (!entry || !server || !comment || !share) {
         FLastError = ERROR_INVALID_PARAMETER;

@@ -427,9 +427,11 @@ Expected<std::vector<std::u16string>> DecodeTargetList(std::string_view bytes) {
 }
 
 std::string EncodeTargetEntries(const std::vector<StoredTarget>& targets) {
+    // Windows counts each path's terminating NUL in this total (\\fs1\office is 26 bytes); a
+    // reader takes any total, older lists of ours having left the NULs out.
     size_t stringBytes = 0;
     for (const auto& t : targets)
-        stringBytes += t.path.size() * 2;
+        stringBytes += (t.path.size() + 1) * 2;
     std::u16string xml =
         u"<?xml version=\"1.0\"?>\r\n<targets xmlns=\"http://schemas.microsoft.com/dfs/2007/03\" "
         u"majorVersion=\"2\" minorVersion=\"0\" targetCount=\"" +

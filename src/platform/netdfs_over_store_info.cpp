@@ -170,7 +170,8 @@ NET_API_STATUS SetEntryProperty(const Entry& entry, bool isRoot, uint32_t level,
     default:
         return ERROR_INVALID_LEVEL;
     }
-    changes.push_back({Modification::Op::Replace, "msDFS-Propertiesv2", EncodeEntryFlags(flags)});
+    changes.push_back({Modification::Op::Replace, "msDFS-Propertiesv2",
+                       ReencodeEntryFlags(flags, entry.Find("msDFS-Propertiesv2"))});
     return NERR_Success;
 }
 

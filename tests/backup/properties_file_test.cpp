@@ -120,6 +120,50 @@ TEST(PropertiesFile, ANewerFileIsReadForWhatThisVersionKnows) {
     EXPECT_EQ(p->links[0].targets.at(0).priorityClass, 2u);
 }
 
+TEST(PropertiesFile, WindowsToolsSpellingsAreReadAndMalformedValuesNamed) {
+    // Get-DfsnFolderTarget's priority classes, SDDL right codes and aliases, and a domain's
+    // group, which is resolved where the permissions are compared or set.
+    std::string file =
+        "<DfsnProperties FormatVersion='1' BackupFileSha256='ab'><Namespace Path='\\\\d\\N'/>"
+        "<Folder Path='\\\\d\\N\\L' ViewPermissions='D:P(A;;FRFX;;;BU)(A;;GA;;;DA)'>"
+        "<FolderTarget TargetPath='\\\\S\\A' ReferralPriorityClass='global-high'/>"
+        "<FolderTarget TargetPath='\\\\S\\B' ReferralPriorityClass='SITE-COST-LOW'/>"
+        "<FolderTarget TargetPath='\\\\S\\C' ReferralPriorityClass='site-cost-normal'/>"
+        "<FolderTarget TargetPath='\\\\S\\D' ReferralPriorityClass='Global-Low'/>"
+        "<FolderTarget TargetPath='\\\\S\\E' ReferralPriorityClass='site-cost-high'/>"
+        "</Folder></DfsnProperties>";
+    Expected<NamespaceProperties> p = ParsePropertiesFile(file);
+    ASSERT_TRUE(p) << p.error().text;
+    ASSERT_EQ(p->links.size(), 1u);
+    EXPECT_EQ(p->links[0].viewSddl, "D:P(A;;FRFX;;;BU)(A;;GA;;;DA)");
+    std::vector<uint32_t> classes;
+    for (const TargetProperties& t : p->links[0].targets)
+        classes.push_back(t.priorityClass);
+    EXPECT_EQ(classes, (std::vector<uint32_t>{1, 3, 0, 4, 2}));
+
+    // What is truly wrong is still refused, naming the element.
+    auto refusal = [](const std::string& folder) {
+        Expected<NamespaceProperties> bad =
+            ParsePropertiesFile("<DfsnProperties FormatVersion='1'><Namespace Path='\\\\d\\N'/>" +
+                                folder + "</DfsnProperties>");
+        return bad ? std::string("read") : bad.error().text;
+    };
+    for (const char* priority : {"global high", "globalhigh-", "global--high", "-"})
+        EXPECT_NE(refusal(std::string("<Folder Path='\\\\d\\N\\L'><FolderTarget "
+                                      "TargetPath='\\\\S\\A' ReferralPriorityClass='") +
+                          priority + "'/></Folder>")
+                      .find("<FolderTarget TargetPath=\"\\\\S\\A\">: an unknown "
+                            "ReferralPriorityClass"),
+                  std::string::npos)
+            << priority;
+    for (const char* sddl : {"D:(A;;FRQ;;;BU)", "D:(A;;FR;;;ZZ)", "D:(A;;FR;;;S-1-5-x)"})
+        EXPECT_NE(
+            refusal(std::string("<Folder Path='\\\\d\\N\\L' ViewPermissions='") + sddl + "'/>")
+                .find("<Folder Path=\"\\\\d\\N\\L\">: ViewPermissions that cannot be read"),
+            std::string::npos)
+            << sddl;
+}
+
 TEST(PropertiesFile, MalformedFilesAreRefusedWithAReason) {
     std::string whole = FormatPropertiesFile(Sample());
     // Every cut of a valid file is refused, never read as a shorter one.
@@ -196,6 +240,38 @@ TEST_F(PropertiesBackupTest, DeletedLinksComeBackWithEveryRecordedProperty) {
     EXPECT_EQ(ReadWholeFile(second / "Public.txt"), ReadWholeFile(first / "Public.txt"));
     EXPECT_EQ(ReadWholeFile(second / "Public.properties.xml"),
               ReadWholeFile(first / "Public.properties.xml"));
+}
+
+// Permissions as Windows' tools write them: a domain's group by alias, right codes. The
+// restore gives them their meaning in the namespace's domain, and the compare finds the link's
+// permissions the same.
+TEST_F(PropertiesBackupTest, ViewPermissionsNamingTheDomainsGroupsMeanThisDomainsGroups) {
+    const std::filesystem::path backup = BackUp("out");
+    const std::filesystem::path xml = backup / "Public.properties.xml";
+    const std::string policies = "<Folder Path=\"\\\\example.com\\Public\\Policies\" ";
+    std::string text = ReadWholeFile(xml);
+    ASSERT_NE(text.find(policies), std::string::npos);
+    text.replace(text.find(policies), policies.size(),
+                 policies + "ViewPermissions=\"D:P(A;;FRFX;;;DA)(A;;GR;;;BU)\" ");
+    ReplaceFileContents(xml, text);
+    DeleteLink("Public", "/Policies");
+    EXPECT_EQ(Run({"--restore", (backup / "Public.txt").string()}), kExitSuccess) << err.str();
+
+    std::vector<store::Entry> found;
+    ASSERT_TRUE(store::SearchAll(*directory,
+                                 {LinkDn("Public", "/Policies"),
+                                  store::Scope::Base,
+                                  "(objectClass=*)",
+                                  {"msDFS-LinkSecurityDescriptorv2"},
+                                  0},
+                                 found)
+                    .ok());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(SecurityDescriptorToSddl(found[0].First("msDFS-LinkSecurityDescriptorv2"))
+                  .value_or("unreadable"),
+              "D:P(A;;0x1200a9;;;S-1-5-21-1004336348-1177238915-682003330-512)"
+              "(A;;0x80000000;;;S-1-5-32-545)");
+    EXPECT_EQ(Run({"--compare", (backup / "Public.txt").string()}), kExitSuccess) << out.str();
 }
 
 TEST_F(PropertiesBackupTest, AMismatchedOrMalformedFileIsNotAppliedAndTheLinksStillComeBack) {

@@ -51,6 +51,23 @@ TEST(ChangedProperties, NamesEveryPropertyThatDiffersWithBothValues) {
                   "\\\\s2\\b|ReferralPriorityRank|0|7"}));
 }
 
+TEST(ChangedProperties, ViewPermissionsCompareByMeaningNotBySpelling) {
+    EntryProperties now = Link(), recorded = Link();
+    const DomainSids example{"S-1-5-21-1-2-3", "S-1-5-21-1-2-3"};
+    now.viewSddl = "D:P(A;;0x1200a9;;;S-1-5-32-545)(A;;0x10000000;;;S-1-5-21-1-2-3-512)";
+    recorded.viewSddl = "D:P(A;;FRFX;;;BU)(A;;GA;;;DA)";
+    EXPECT_TRUE(ChangedProperties(now, recorded, example).empty());
+    // Without the domain's SID, DA cannot be told equal: it stays a difference.
+    EXPECT_EQ(ChangedProperties(now, recorded).size(), 1u);
+    // The same spelling and another meaning: a right, a SID, the protection.
+    for (const char* other : {"D:P(A;;FR;;;BU)(A;;GA;;;DA)", "D:P(A;;FRFX;;;BA)(A;;GA;;;DA)",
+                              "D:(A;;FRFX;;;BU)(A;;GA;;;DA)"}) {
+        recorded.viewSddl = other;
+        EXPECT_EQ(Described(ChangedProperties(now, recorded, example)),
+                  std::vector<std::string>{"|ViewPermissions|" + now.viewSddl + "|" + other});
+    }
+}
+
 TEST(ChangedProperties, ALineTakesItsTargetsChangesAndItsEntrysWhenItStandsForIt) {
     EntryProperties recorded = Link();
     recorded.timeToLiveSec = 60;

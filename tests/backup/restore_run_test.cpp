@@ -75,6 +75,49 @@ TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
               "Restoring \\\\d\\n\\l to srv\\share  "); // two blanks, empty comment
 }
 
+// "Café ??" in the line; the properties file holds "Café ΩΩ".
+TEST_F(RestoreRunTest, ACommentIsTakenWholeFromTheRecordAndALossyOneIsAYellowLine) {
+    const BackupRecord record =
+        ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"Caf\xE9 ??\"");
+    NamespaceProperties p;
+    p.root.path = "\\\\d\\n";
+    p.links.push_back({});
+    p.links[0].path = "\\\\d\\n\\l";
+    p.links[0].description = "Caf\xC3\xA9 \xCE\xA9\xCE\xA9";
+    p.links[0].timeToLiveSec = kNewLinkTimeout;
+    p.links[0].targets = {{"\\\\s\\h", true, 0, 0}};
+    const RecordedProperties recorded(p);
+
+    // The file belongs to the backup: the platform gets the whole comment, silently.
+    RestoredLine done =
+        RestoreBackupLine(record, false, dfs, log, nullptr, nullptr, &recorded, nullptr, false);
+    EXPECT_EQ(fake->addCalls.at(0).comment, u"Caf\u00e9 \u03a9\u03a9");
+    EXPECT_FALSE(done.lostCharacters);
+    EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Restored"), clLime));
+
+    // Another version's file: the line's text, and a yellow line after "Restored".
+    log.lines.clear();
+    done = RestoreBackupLine(record, false, dfs, log, nullptr, nullptr, nullptr, nullptr, false,
+                             &recorded);
+    EXPECT_EQ(fake->addCalls.at(1).comment, u"Caf\u00e9 ??");
+    EXPECT_TRUE(done.lostCharacters);
+    ASSERT_EQ(log.lines.size(), 3u);
+    EXPECT_EQ(log.lines[2].second, clYellow);
+    EXPECT_NE(log.lines[2].first.find("lost characters that code page 1252 cannot hold"),
+              std::string::npos);
+
+    // A comment that matches, or another that only looks alike, is no loss.
+    for (const char* comment : {"Caf\xE9 ?", "plain"}) {
+        log.lines.clear();
+        done = RestoreBackupLine(
+            ParseBackupRecord(std::string("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"") + comment +
+                              "\""),
+            false, dfs, log, nullptr, nullptr, nullptr, nullptr, false, &recorded);
+        EXPECT_FALSE(done.lostCharacters) << comment;
+        EXPECT_EQ(log.lines.size(), 2u) << comment;
+    }
+}
+
 TEST_F(RestoreRunTest, FailuresAndShortLinesAreRedLines) {
     fake->addStatus = ERROR_FILE_EXISTS;
     RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), false,

@@ -22,6 +22,32 @@ TEST(SecurityDescriptor, SddlRoundTripsThroughTheBinaryForm) {
     EXPECT_EQ(SecurityDescriptorToSddl(*alias).value_or(""), "D:(A;;0x80000000;;;S-1-5-32-545)");
 }
 
+std::string Descriptor(std::string_view sddl, const DomainSids& domains = {}) {
+    Expected<std::string> b = SddlToSecurityDescriptor(sddl, domains);
+    EXPECT_TRUE(b) << sddl << ": " << b.error().text;
+    return b.value_or("");
+}
+
+TEST(SecurityDescriptor, EveryWindowsSpellingOfADaclGivesTheSameDescriptor) {
+    // Right codes run together, as icacls and ConvertFrom-SddlString's sources write them.
+    EXPECT_EQ(Descriptor("D:P(A;;FRFX;;;BU)"), Descriptor("D:P(A;;0x1200a9;;;S-1-5-32-545)"));
+    EXPECT_EQ(Descriptor("D:(A;;FA;;;BA)(A;;GRGX;;;AU)(A;;KAWO;;;SY)"),
+              Descriptor("D:(A;;0x1f01ff;;;S-1-5-32-544)(A;;0xa0000000;;;S-1-5-11)"
+                         "(A;;0xf003f;;;S-1-5-18)"));
+    EXPECT_EQ(Descriptor("D:(A;;RPWPCCDCLCSWRCSDWDLODTCR;;;WD)"),
+              Descriptor("D:(A;;0x701ff;;;S-1-1-0)"));
+    // RC and DC are rights in the rights field and SIDs in the SID field.
+    EXPECT_EQ(Descriptor("D:(A;;RCDC;;;RC)"), Descriptor("D:(A;;0x20002;;;S-1-5-12)"));
+
+    // A domain's groups take its SID; the forest's groups take the root domain's.
+    const DomainSids sales{"S-1-5-21-1-2-3", "S-1-5-21-7-8-9"};
+    EXPECT_EQ(Descriptor("D:(A;;FR;;;DA)(D;;FW;;;EA)", sales),
+              Descriptor("D:(A;;FR;;;S-1-5-21-1-2-3-512)(D;;FW;;;S-1-5-21-7-8-9-519)"));
+    Expected<std::string> unknown = SddlToSecurityDescriptor("D:(A;;FR;;;DA)");
+    ASSERT_FALSE(unknown);
+    EXPECT_NE(unknown.error().text.find("DA"), std::string::npos) << unknown.error().text;
+}
+
 TEST(SecurityDescriptor, RefusesWhatItCannotConvertAndSaysWhat) {
     auto refusal = [](std::string_view sddl) {
         Expected<std::string> b = SddlToSecurityDescriptor(sddl);
@@ -32,6 +58,10 @@ TEST(SecurityDescriptor, RefusesWhatItCannotConvertAndSaysWhat) {
     EXPECT_NE(refusal("D:(A;;GA;;;S-1-x)"), "converted");
     EXPECT_NE(refusal("D:(A;;GA;;WD)"), "converted");
     EXPECT_NE(refusal("D:(A;O;GA;;;WD)"), "converted");
+    // Rights that are neither a number nor whole codes; an alias that is no SID.
+    for (std::string_view bad : {"D:(A;;FRF;;;WD)", "D:(A;;FRZZ;;;WD)", "D:(A;;fr;;;WD)",
+                                 "D:(A;;0x1g;;;WD)", "D:(A;;FR;;;XX)", "D:(A;;FR;;;BUBA)"})
+        EXPECT_NE(refusal(bad), "converted") << bad;
 
     std::string good = SddlToSecurityDescriptor("D:(A;;0x1;;;S-1-5-18)").value_or("");
     std::string withOwner = good;

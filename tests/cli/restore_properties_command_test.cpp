@@ -1,8 +1,15 @@
+#include "backup/backup_history.h"
 #include "backup/backup_pair.h"
+#include "backup/live_namespaces.h"
+#include "backup/propagation_note.h"
 #include "backup/properties_file.h"
+#include "backup/restore_run.h"
+#include "backup/text_restore_log.h"
 #include "base/file_io.h"
 #include "netdfs/netdfs.h"
 #include "sample_domain_cli.h"
+
+#include <regex>
 
 namespace kestrune {
 namespace {
@@ -81,6 +88,45 @@ TEST_F(RestorePropertiesCommandTest, ExistingLinksGetTheirRecordedPropertiesOnly
     EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
 }
 
+// The propagation note names every namespace a restore changed: properties set on links that
+// were there count as much as links added; lines that found everything as recorded do not.
+TEST_F(RestorePropertiesCommandTest, SettingOnlyPropertiesChangesTheNamespace) {
+    const std::filesystem::path file = BackUp("b") / "Public.txt";
+    std::vector<AnsiString> lines;
+    for (const std::string& line : Lines(ReadWholeFile(file)))
+        lines.push_back(line.substr(0, line.find('\r')));
+    const std::vector<BackupRecord> records = ParseBackupRecords(lines);
+    auto restore = [&] {
+        TOXLDFS dfs;
+        LiveNamespaces live;
+        live.withProperties = true;
+        live.ReadNamespacesOf(dfs, records);
+        TextRestoreLog log;
+        const bool cancel = false;
+        RestoreRun run(dfs, log, cancel);
+        run.backupFile = file;
+        run.targetIsLive = [&live](const BackupLineParts& line) {
+            return live.HasTarget(line.entryPath, line.target);
+        };
+        run.liveProperties = [&live](const AnsiString& path) { return live.PropertiesOf(path); };
+        run.setExistingProperties = true;
+        return run.Run(AllLines(std::span<const BackupRecord>(records)));
+    };
+    ChangeProperties();
+    RestoreRunResult result = restore();
+    std::vector<std::string> changed;
+    for (const RestoredLine& line : result.lines)
+        if (line.changedNamespace) changed.push_back(records[line.index].text);
+    EXPECT_EQ(changed, (std::vector<std::string>{kPolicies, kMirror}));
+    EXPECT_EQ(ChangedNamespaces(result, records),
+              (std::vector<AnsiString>{"\\\\example.com\\Public", "\\\\example.com\\Public"}));
+    EXPECT_NE(PropagationNote(ChangedNamespaces(result, records))
+                  .find("dfsutil root forcesync \\\\example.com\\Public (or restart"),
+              std::string::npos);
+    // Run again, nothing is left to set: nothing to propagate.
+    EXPECT_EQ(ChangedNamespaces(restore(), records), std::vector<AnsiString>());
+}
+
 TEST_F(RestorePropertiesCommandTest, PropertiesOfAnotherVersionOfTheFileAreNeverSet) {
     const std::filesystem::path file = BackUp("b") / "Public.txt";
     ChangeProperties();
@@ -143,6 +189,72 @@ TEST_F(RestorePropertiesCommandTest, ATargetAddedToALinkThereLeavesTheLinksOwnAl
               std::vector<std::string>{
                   "set properties (TimeToLiveSec 60, EnableInsiteReferrals false): " + line});
     EXPECT_EQ(live(), "TTL 60" + before.substr(8) + " FS9:5");
+}
+
+// A comment that code page 1252 cannot hold in full: the backup line has "Café ??", the
+// properties file "Café ΩΩ".
+TEST_F(RestorePropertiesCommandTest, ACommentComesBackInFullFromThePropertiesFile) {
+    const std::string full = "Caf\xC3\xA9 \xCE\xA9\xCE\xA9", lossy = "Caf\xC3\xA9 ??"; // UTF-8
+    const std::string line =
+        "dfscmd /map \"\\\\example.com\\Public\\Policies\" \"\\\\FS1\\Policies\" \"Caf\xE9 ??\"";
+    auto stored = [&] {
+        std::vector<store::Entry> found;
+        EXPECT_TRUE(store::SearchAll(*directory,
+                                     {LinkDn("Public", "/Policies"),
+                                      store::Scope::Base,
+                                      "(objectClass=*)",
+                                      {"msDFS-Commentv2"},
+                                      0},
+                                     found)
+                        .ok());
+        return found.empty() ? std::string() : found.front().First("msDFS-Commentv2");
+    };
+    SetComment("Public", "/Policies", full);
+    const std::filesystem::path txt = BackUp("b") / "Public.txt";
+    ASSERT_NE(ReadWholeFile(txt).find(line + "\r\n"), std::string::npos);
+    DeleteLink("Public", "/Policies");
+    EXPECT_EQ(Run({"--restore", txt.string()}), kExitSuccess) << err.str();
+    EXPECT_EQ(stored(), full) << out.str() << err.str();
+    EXPECT_EQ(Run({"--compare", txt.string()}), kExitSuccess) << out.str();
+
+    // Another comment that the code page writes the same is a difference all the same.
+    SetComment("Public", "/Policies", "Caf\xC3\xA9 \xCE\xA3\xCE\xA3");
+    EXPECT_EQ(Run({"--compare", txt.string()}), kExitFailure);
+    EXPECT_EQ(Lines(out.str()),
+              (std::vector<std::string>{"~ \\\\example.com\\Public\\Policies Description \"Caf"
+                                        "\xC3\xA9 \xCE\xA3\xCE\xA3\" (was \"" +
+                                            full + "\")",
+                                        "1 difference: 0 only in the file (a restore would add "
+                                        "them), 0 added since, 0 comments changed, 1 property "
+                                        "changed"}));
+
+    // A properties file of another version: the line comes back as it is, and says what it
+    // lost, as the backup did.
+    const std::filesystem::path xml = PropertiesFileOf(txt);
+    ReplaceFileContents(xml, std::regex_replace(ReadWholeFile(xml),
+                                                std::regex("BackupFileSha256=\"[0-9a-f]+\""),
+                                                "BackupFileSha256=\"00\""));
+    DeleteLink("Public", "/Policies");
+    EXPECT_EQ(Run({"--restore", txt.string()}), kExitCharactersLost) << err.str();
+    EXPECT_NE(out.str().find("restored: " + ConsoleText(line) + "\n"), std::string::npos);
+    EXPECT_NE(err.str().find("kestrune: Some lines lost characters that code page 1252 cannot "
+                             "hold, or a line break inside a comment, and were restored without "
+                             "them"),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(err.str().find("\n    " + ConsoleText(line) + "\n"), std::string::npos) << err.str();
+    EXPECT_NE(ReadWholeFile(txt.string() + "_restore.txt").find("The comment lost characters"),
+              std::string::npos);
+    EXPECT_EQ(stored(), lossy);
+    // --quiet keeps the warning; a line that was there already lost nothing now.
+    EXPECT_EQ(Run({"--quiet", "--restore", txt.string()}), kExitSuccess) << err.str();
+
+    // Nothing beside the backup to tell: restored as the line says, as before.
+    std::filesystem::remove(xml);
+    DeleteLink("Public", "/Policies");
+    EXPECT_EQ(Run({"--restore", txt.string()}), kExitSuccess) << err.str();
+    EXPECT_EQ(err.str().find("lost characters"), std::string::npos) << err.str();
+    EXPECT_EQ(stored(), lossy);
 }
 
 TEST_F(RestorePropertiesCommandTest, PropertiesGoWithARestoreOnly) {

@@ -265,6 +265,23 @@ TEST_F(ToxldfsTest, AddLinkPassesShareBeforeCommentAndKeepsLastErrors) {
     EXPECT_TRUE(events.empty());                  // AddLink fires no event
 }
 
+TEST_F(ToxldfsTest, AddLinkPassesTheCommentWholeAndNamesThroughTheCodePage) {
+    dfs.SetDFSEntry(u"\\\\example.com\\Public\\Caf\u00e9\u03a9");
+    dfs.SetServername(u"FS\u03a9");
+    dfs.SetShareName(u"Data");
+    dfs.SetComment(u"Caf\u00e9 \u03a9\u03a9");
+    EXPECT_TRUE(dfs.AddLink());
+    ASSERT_EQ(fake->addCalls.size(), 1u);
+    EXPECT_EQ(fake->addCalls[0].comment, u"Caf\u00e9 \u03a9\u03a9");
+    // A name is what the 8-bit world can name: 1252 has the e acute, not the omega.
+    EXPECT_EQ(fake->addCalls[0].server, u"FS?");
+    EXPECT_EQ(fake->addCalls[0].entry, u"\\\\example.com\\Public\\Caf\u00e9?");
+    // The comment's limit is the platform's buffer all the same.
+    dfs.SetComment(std::u16string(256, u'\u03a9'));
+    EXPECT_FALSE(dfs.AddLink());
+    EXPECT_EQ(dfs.LastError(), ERROR_INVALID_PARAMETER);
+}
+
 TEST_F(ToxldfsTest, VersionIsFixedAndNoPlatformMeansBadNetPath) {
     dfs.SetVersion("9.9");
     EXPECT_EQ(dfs.Version(), "1.2");

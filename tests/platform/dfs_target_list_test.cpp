@@ -128,3 +128,35 @@ TEST(TargetList, StatesAndPrioritiesRoundTripAndOldSpellingsAreRead) {
 
 } // namespace
 } // namespace kestrune
+
+namespace kestrune {
+namespace {
+
+// The counts a list states, as text: targetCount and totalStringLengthInBytes.
+std::string StatedCounts(const std::string& bytes) {
+    std::u16string xml(reinterpret_cast<const char16_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    size_t at = xml.find(u"targetCount=");
+    size_t end = xml.find(u'>', at);
+    return WideToUtf8(std::u16string_view(xml).substr(at, end - at));
+}
+
+TEST(TargetList, TheStringTotalCountsEachTerminatingNulAndEitherTotalIsRead) {
+    // \\fs1\office is 12 characters: 26 bytes with its NUL; \\FS2\R&D counts as 9, unescaped.
+    EXPECT_EQ(StatedCounts(EncodeTargetList({u"\\\\fs1\\office"})),
+              "targetCount=\"1\" totalStringLengthInBytes=\"26\"");
+    EXPECT_EQ(StatedCounts(EncodeTargetList({u"\\\\fs1\\office", u"\\\\FS2\\R&D"})),
+              "targetCount=\"2\" totalStringLengthInBytes=\"46\"");
+    EXPECT_EQ(StatedCounts(EncodeTargetList({})),
+              "targetCount=\"0\" totalStringLengthInBytes=\"0\"");
+    // Lists written before without the NULs, and ones whose total is simply wrong, still read.
+    for (const char16_t* total : {u"24", u"26", u"0", u"999"})
+        EXPECT_EQ(Decoded(Utf16(std::u16string(u"<targets targetCount=\"1\" "
+                                               u"totalStringLengthInBytes=\"") +
+                                    total + u"\"><target>\\\\fs1\\office</target></targets>",
+                                true)),
+                  Targets{u"\\\\fs1\\office"})
+            << WideToUtf8(total);
+}
+
+} // namespace
+} // namespace kestrune

@@ -147,6 +147,53 @@ TEST_F(NetDfsPropertiesTest, SetInfoFailsAsWindowsFailsAndChangesNothing) {
     EXPECT_EQ(Stored("/Software", "msDFS-Propertiesv2"), before);
 }
 
+TEST_F(NetDfsPropertiesTest, StateAndFlagsChangeOnlyTheirOwnValuesAndKeepInterlink) {
+    // A link to another namespace, its values spelled as other tools spell them.
+    std::vector<store::Entry> found;
+    ASSERT_TRUE(
+        store::SearchAll(
+            *store,
+            {"DC=example,DC=com", store::Scope::Subtree, "(msDFS-LinkPathv2=/Software)", {"cn"}, 0},
+            found)
+            .ok());
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_TRUE(store
+                    ->Modify(found[0].dn, {{store::Modification::Op::Replace,
+                                            "msDFS-Propertiesv2",
+                                            {"state=online", "INTERLINK=on", "insitereferral=ON",
+                                             "TargetFailback=off", "SiteHealth=on"}}})
+                    .ok());
+    EXPECT_EQ(Get(kSoftware).propertyFlags, DFS_PROPERTY_FLAG_INSITE_REFERRALS);
+
+    // The state changes in place; every other value stays as written.
+    DFS_INFO_101 offline{DFS_VOLUME_STATE_OFFLINE};
+    EXPECT_EQ(Set(kSoftware, 101, &offline), NERR_Success);
+    EXPECT_EQ(Stored("/Software", "msDFS-Propertiesv2"),
+              (std::vector<std::string>{"State=Offline", "INTERLINK=on", "insitereferral=ON",
+                                        "TargetFailback=off", "SiteHealth=on"}));
+    // Flags: one turned off goes, one turned on says "on" where it said "off"; the rest stay.
+    DFS_INFO_103 flags{DFS_PROPERTY_FLAG_TARGET_FAILBACK | DFS_PROPERTY_FLAG_INSITE_REFERRALS,
+                       DFS_PROPERTY_FLAG_TARGET_FAILBACK};
+    EXPECT_EQ(Set(kSoftware, 103, &flags), NERR_Success);
+    DFS_INFO_101 online{DFS_VOLUME_STATE_ONLINE};
+    EXPECT_EQ(Set(kSoftware, 101, &online), NERR_Success);
+    std::vector<std::string> expected{"State=Okay", "INTERLINK=on", "TargetFailback=on",
+                                      "SiteHealth=on"};
+    EXPECT_EQ(Stored("/Software", "msDFS-Propertiesv2"), expected);
+    // Setting what is already there rewrites nothing, the spelling of the state included.
+    ASSERT_TRUE(store
+                    ->Modify(found[0].dn, {{store::Modification::Op::Replace,
+                                            "msDFS-Propertiesv2",
+                                            {"Interlink=on", "State=Online"}}})
+                    .ok());
+    EXPECT_EQ(Set(kSoftware, 101, &online), NERR_Success);
+    DFS_INFO_103 none{DFS_PROPERTY_FLAG_TARGET_FAILBACK, 0};
+    EXPECT_EQ(Set(kSoftware, 103, &none), NERR_Success);
+    Reload();
+    EXPECT_EQ(Stored("/Software", "msDFS-Propertiesv2"),
+              (std::vector<std::string>{"Interlink=on", "State=Online"}));
+}
+
 TEST_F(NetDfsPropertiesTest, ANewLinkIsWrittenWithWindowsSpellings) {
     ASSERT_EQ(dfs->Add(u"\\\\example.com\\Public\\New", u"\\\\FS1", u"New", u"", DFS_ADD_VOLUME),
               NERR_Success);
@@ -156,7 +203,7 @@ TEST_F(NetDfsPropertiesTest, ANewLinkIsWrittenWithWindowsSpellings) {
     std::string list = Stored("/New", "msDFS-TargetListv2").at(0);
     std::u16string xml(reinterpret_cast<const char16_t*>(list.data() + 2), (list.size() - 2) / 2);
     EXPECT_NE(xml.find(u"majorVersion=\"2\""), std::u16string::npos);
-    EXPECT_NE(xml.find(u"targetCount=\"2\" totalStringLengthInBytes=\"36\""), std::u16string::npos)
+    EXPECT_NE(xml.find(u"targetCount=\"2\" totalStringLengthInBytes=\"40\""), std::u16string::npos)
         << std::string(xml.begin(), xml.end());
     EXPECT_EQ(xml.find(u"SiteCostNormal"), std::u16string::npos);
 }

@@ -163,6 +163,14 @@ if env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM KESTRUNE_PLATFORM=ldap:/
 fi
 grep -qxF "~ \\\\example.com\\Public\\Policies TimeToLiveSec 120 (was $recorded)" "$work/compare.out" ||
     fail "compare after a property change: $(cat "$work/compare.out")"
+# Setting it back is a change the namespace servers see only at their next poll, as a link is.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM KESTRUNE_PLATFORM=ldap://127.0.0.1 \
+    "${as_admin[@]}" "$kestrune" --restore "$work/restore/Public.txt" --properties \
+    >"$work/properties.out" 2>&1 || fail "restore --properties: $(cat "$work/properties.out")"
+grep -q "^set properties (TimeToLiveSec $recorded): " "$work/properties.out" &&
+    ! grep -q '^restored: ' "$work/properties.out" &&
+    grep -qF 'dfsutil root forcesync \\example.com\Public (or restart' "$work/properties.out" ||
+    fail "restore of properties alone, no propagation note: $(cat "$work/properties.out")"
 
 # 5. A wrong password: the system's text, a non-zero status, no file touched.
 printf 'not-the-password\n' >"$work/wrong"

@@ -27,7 +27,9 @@ def records(text):
     """The LDIF records of text, one string each, without the version line or the rootDSE."""
     chunk = []
     for line in text.splitlines() + [""]:
-        if line.startswith("#"):
+        # Comments; and objectSid, which the DC gives its domains itself and whose binary
+        # value Samba's LDIF reader does not take.
+        if line.startswith("#") or line.lower().startswith("objectsid:"):
             continue
         if line.strip():
             chunk.append(line)

@@ -4,6 +4,7 @@
 
 #include "backup/live_namespaces.h"
 #include "backup/propagation_note.h"
+#include "directory/domain_sids.h"
 
 #include <algorithm>
 
@@ -78,6 +79,19 @@ void TfRestore::RestoreButtonClick() {
     if (!run.backupFile.empty()) {
         run.loadedProperties = LoadMatchingProperties(run.backupFile);
         if (run.loadedProperties->recorded) {
+            // View permissions may name the domain's groups by alias (DA): their SIDs.
+            RecordedProperties& recorded = *run.loadedProperties->recorded;
+            if (recorded.NeedsDomains()) {
+                if (Expected<DomainSids> sids = ReadDomainSids(recorded.Domain()))
+                    recorded.SetDomains(std::move(*sids));
+                else
+                    FContext.status->AddLine("The SIDs of " + recorded.Domain() +
+                                                 "'s groups cannot be read (" +
+                                                 WideToAnsi(Utf8ToWide(sids.error().text)) +
+                                                 "); view permissions that name them by alias "
+                                                 "are not set",
+                                             clYellow);
+            }
             live.withProperties = true;
             live.ReadNamespacesOf(*FContext.dfs, records);
             run.liveProperties = [&live](const AnsiString& entryPath) {
@@ -87,10 +101,7 @@ void TfRestore::RestoreButtonClick() {
     }
     const RestoreRunResult result = run.Run(CheckListSelection(*CheckListBox1, records));
     if (FContext.writesIntoDirectory && FContext.writesIntoDirectory()) {
-        std::vector<AnsiString> roots;
-        for (const RestoredLine& line : result.lines)
-            if (line.outcome == RestoredLine::Outcome::Restored)
-                roots.push_back(NamespaceOfEntry(records[line.index].parts->entryPath));
+        const std::vector<AnsiString> roots = ChangedNamespaces(result, records);
         if (!roots.empty()) FContext.status->AddLine(PropagationNote(roots), clYellow);
     }
 }

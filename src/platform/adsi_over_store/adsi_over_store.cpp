@@ -1,5 +1,7 @@
 #include "platform/adsi_over_store/adsi_over_store.h"
 
+#include "base/ascii.h"
+
 #include "platform/adsi_over_store/errors.h"
 #include "platform/adsi_over_store/forest.h"
 #include "platform/adsi_over_store/namespaces.h"
@@ -11,6 +13,14 @@
 
 namespace kestrune {
 namespace {
+
+// LDAP://RootDSE (or LDAP://server/RootDSE): the path reads "RootDSE" as a server or a DN.
+bool IsRootDse(const adsi_store::Path& path) {
+    const bool named = SameTextAscii(path.dn, "RootDSE");
+    const bool asServer = path.dn.empty() && path.server.size() == 7 &&
+                          SameTextAscii(WideToUtf8(path.server), "RootDSE");
+    return named || asServer;
+}
 
 using namespace adsi;
 using namespace adsi_store;
@@ -40,13 +50,19 @@ class StoreAdsi : public AdsiPlatform {
             if (!facts->Class(cls)) return missing(HR_NO_SUCH_OBJECT);
             return std::make_shared<SchemaClass>(text, cls, facts)->QueryInterface(iid, out);
         }
-        if (!path.server.empty() && !facts->KnowsServer(path.server))
+        const bool rootDse = path.provider == u"LDAP" && IsRootDse(path);
+        const bool serverIsRootDse = rootDse && path.dn.empty(); // LDAP://RootDSE
+        if (!path.server.empty() && !serverIsRootDse && !facts->KnowsServer(path.server))
             return missing(HR_SERVER_NOT_OPERATIONAL);
         store::Entry entry;
-        if (path.dn.empty() && path.provider == u"LDAP")
+        if (path.dn.empty() && path.provider == u"LDAP" && !rootDse)
             path.dn = facts->RootDse().First("defaultNamingContext");
         if (path.dn.empty() && !facts->Failure().ok()) return FromStore(facts->Failure());
-        if (path.dn.empty() && path.provider == u"GC") {
+        if (rootDse) {
+            // The server's own entry, as ADSI binds it: what it serves and the forest's root.
+            entry = facts->RootDse();
+            if (!facts->Failure().ok()) return FromStore(facts->Failure());
+        } else if (path.dn.empty() && path.provider == u"GC") {
             // The global catalog's root: the forest root domain, searched across the forest.
             entry.dn = facts->RootDse().First("rootDomainNamingContext");
         } else {
