@@ -211,7 +211,7 @@ bool TOXLDFS::AddLink() {
 
 bool TOXLDFS::AddRootTarget(uint32_t MajorVersion) {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
-    std::optional<NameBuffer> comment = ToNameBuffer(FComment);
+    std::optional<NameBuffer> comment = ToTextBuffer(FComment); // whole, as AddLink's
     // Servername may carry its backslashes ("\\srv") or not.
     WideString server = FServername;
     while (!server.empty() && server.front() == u'\\')
