@@ -64,6 +64,9 @@ PlannedLine PlanLine(const BackupRecord& record, const LiveNamespaces& live) {
     }
     if (target.server.empty() || target.share.empty())
         return fail(ERROR_INVALID_PARAMETER, " (the target needs a server and a share)");
+    if (live.IsUnchangeableLegacy(parts->entryPath) && parts->entryPath.size() != root.size())
+        return fail(ERROR_NOT_SUPPORTED,
+                    " (" + WideToAnsi(Utf8ToWide(LegacyNamespaceRefusal(AnsiToWide(root)))) + ")");
     if (parts->entryPath.size() == root.size())
         return fail(ERROR_INVALID_PARAMETER, " (a namespace root's targets are its servers, "
                                              "which a restore cannot add)");

@@ -76,6 +76,9 @@ class TOXLDFS {
     bool SetInfo(uint32_t Level, const void* Info, bool ofTarget);
     // Adds Servername\ShareName to the link DFSEntry.
     bool AddLink();
+    // The mode of the namespace DFSEntry (NetDfsGetInfo level 50): major version 1 for a
+    // Windows 2000 mode namespace, 2 for a Windows Server 2008 mode one.
+    bool GetNamespaceMode(DFS_INFO_50& mode);
 
     tDFSEnum ONDFSEnum;
     tDFSEnum2 ONDFSEnum2;
