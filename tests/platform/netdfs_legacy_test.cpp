@@ -153,6 +153,38 @@ TEST_F(LegacyNamespaceTest, ChangesAreRefusedSayingWhereTheBackupCanGoAndNothing
     EXPECT_EQ(ReadWholeFile(file), before);
 }
 
+// The name of a namespace is the RDN of its object in Dfs-Configuration in either mode, so the
+// directory holds a name in one mode only; an fTDfs object goes nowhere else.
+TEST_F(LegacyNamespaceTest, ANameIsTakenInOneModeOnlyAndAnFtDfsObjectLivesInTheContainer) {
+    PktBlob blob;
+    PktEntry root;
+    root.type = PKT_ENTRY_TYPE_DFS | PKT_ENTRY_TYPE_REFERRAL_SVC;
+    root.prefix = root.shortPrefix = u"\\EXAMPLE\\Public";
+    root.targets = {{u"DC9", u"Public"}};
+    blob.entries = {root};
+    auto ftDfs = [&](const std::string& dn) {
+        store::Entry e;
+        e.dn = dn;
+        e.attributes = {{"objectClass", {"top", "fTDfs"}},
+                        {"remoteServerName", {"\\\\DC9\\Public", "*"}},
+                        {"pKTGuid", {std::string(16, '\x01')}},
+                        {"pKT", {EncodePktBlob(blob)}}};
+        return store->Add(e);
+    };
+    const std::string configuration = "CN=Dfs-Configuration,CN=System,DC=example,DC=com";
+    EXPECT_EQ(ftDfs("CN=Public," + configuration).code, store::ResultCode::EntryAlreadyExists);
+    EXPECT_EQ(ftDfs("CN=Public,CN=Users,DC=example,DC=com").code,
+              store::ResultCode::NamingViolation);
+    // One of another name is listed and read at once.
+    root.prefix = root.shortPrefix = u"\\EXAMPLE\\Old2";
+    blob.entries = {root};
+    ASSERT_TRUE(ftDfs("CN=Old2," + configuration).ok());
+    std::vector<DfsEntryRecord> all;
+    ASSERT_EQ(Walk9(u"\\\\example.com\\old2", all), ERROR_NO_MORE_ITEMS);
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].entryPath, u"\\\\example.com\\Old2");
+}
+
 TEST_F(LegacyNamespaceTest, APktThatCannotBeReadFailsTheNamespaceNamingItAndWhy) {
     const std::string good = StoredPkt();
     ASSERT_TRUE(DecodePktBlob(good));
