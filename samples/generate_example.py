@@ -2,8 +2,10 @@
 """Writes example.ldif, the bundled demo forest. Run it after changing the tables below:
     python3 samples/generate_example.py > samples/example.ldif
 Target lists are stored as Active Directory keeps them (UTF-16LE XML with a byte-order mark),
-so each is written in base64 with a comment showing its text."""
+so each is written in base64 with a comment showing its text. A Windows 2000 mode namespace is
+one fTDfs object whose pKT attribute holds the whole namespace in binary, also in base64."""
 import base64
+import struct
 import uuid
 
 BASE = "DC=example,DC=com"
@@ -36,6 +38,21 @@ NAMESPACES = {
     SALES: [
         ("Sales", "Sales department", [r"\\SALESDC1\Sales"], [
             ("/Reports", "Quarterly reports", [r"\\SALESFS\Reports", r"\\FS1\SalesReports"]),
+        ]),
+    ],
+}
+
+# Windows 2000 mode namespaces, one fTDfs object each: domain DN -> [(namespace, comment,
+# root targets, [(link path, comment, state, TTL, [(target, state, priority class, rank)])])].
+# States as the pKT holds them: a link 1 (okay) or 3 (offline), a target 2 (online) or 1.
+V1_NAMESPACES = {
+    BASE: [
+        ("Legacy", "Windows 2000 mode namespace", [r"\\DC1\Legacy", r"\\DC2\Legacy"], [
+            (r"Apps", "Old applications", 1, 1800,
+             [(r"\\FS1\Apps", 2, 0, 0), (r"\\FS2\Apps", 1, 0, 0)]),
+            (r"Scans\2019", "", 1, 1800, [(r"\\FS2\Scans\2019", 2, 0, 0)]),
+            (r"Manuals", "Printed once, kept offline", 3, 600,
+             [(r"\\FS1\Manuals", 2, 0, 0), (r"\\FS3\Manuals", 2, 4, 2)]),
         ]),
     ],
 }
@@ -167,6 +184,57 @@ def namespaces(domain_dn):
             entry(f"CN={link_guid},{ns_dn}", *pairs, comment=targets_comment(targets))
 
 
+def pkt_text(text):
+    data = text.encode("utf-16-le")
+    return struct.pack("<H", len(data)) + data
+
+
+def pkt_entry(entry_guid, prefix, entry_type, state, comment, targets, ttl):
+    """One root or link as the pKT holds it; targets are (unc, state, priority class, rank)."""
+    stamp = 0x01DB4A0C2F6E8000  # 2024-12-31 as a FILETIME
+    listed = struct.pack("<I", len(targets))
+    for unc, target_state, priority_class, rank in targets:
+        server, share = unc.lstrip("\\").split("\\", 1)
+        # A target's time stamp holds its priority when no bit above the first byte is set.
+        body = (struct.pack("<QII", (priority_class << 5) | rank, target_state, 2)
+                + pkt_text(server) + pkt_text(share))
+        listed += struct.pack("<I", len(body)) + body
+    return (entry_guid.bytes_le + pkt_text(prefix) + pkt_text(prefix)
+            + struct.pack("<II", entry_type, state) + pkt_text(comment)
+            + struct.pack("<QQQI", stamp, stamp, stamp, 3)
+            + struct.pack("<I", len(listed)) + listed + struct.pack("<II", 4, 0)
+            + struct.pack("<I", ttl))
+
+
+def pkt_element(name, data):
+    return pkt_text(name) + struct.pack("<I", len(data)) + data
+
+
+def pkt(netbios, name, comment, roots, links):
+    """The pKT value of a Windows 2000 mode namespace: the root, then each link."""
+    ns_dn = "pkt:" + netbios + "\\" + name
+    root_prefix = "\\" + netbios + "\\" + name
+    elements = [pkt_element("\\domainroot", pkt_entry(
+        guid(ns_dn), root_prefix, 0x81, 1, comment, [(t, 2, 0, 0) for t in roots], 300))]
+    for path, link_comment, state, ttl, targets in links:
+        link_guid = guid(ns_dn + "\\" + path)
+        elements.append(pkt_element("\\domainroot\\" + str(link_guid), pkt_entry(
+            link_guid, root_prefix + "\\" + path, 0x1, state, link_comment, targets, ttl)))
+    return struct.pack("<II", 0, len(elements)) + b"".join(elements)
+
+
+def v1_namespaces(domain_dn, netbios):
+    config = "CN=Dfs-Configuration,CN=System," + domain_dn
+    for name, comment, roots, links in V1_NAMESPACES.get(domain_dn, []):
+        dn = f"CN={name},{config}"
+        shown = [f"{path}: " + ", ".join(t[0] for t in targets) for path, _, _, _, targets in links]
+        entry(dn, ("objectClass", ["top", "fTDfs"]),
+              ("remoteServerName", roots + ["*"]),
+              ("pKTGuid", guid(dn + "#pkt").bytes_le),
+              ("pKT", pkt(netbios, name, comment, roots, links)),
+              comment=["pKT holds the root (" + ", ".join(roots) + ") and the links " + "; ".join(shown)])
+
+
 def main():
     print("# Kestrune demo forest: example.com with the child domain sales.example.com.")
     print("# Written by samples/generate_example.py. The rootDSE's kestruneLocal* attributes hold what")
@@ -212,6 +280,7 @@ def main():
     entry(f"CN=Everyone,{staff}", group, category, ("groupType", "-2147483646"),
           ("member", [f"CN=Staff,{staff}", "CN=Administrator,CN=Users," + BASE]))
     namespaces(BASE)
+    v1_namespaces(BASE, "EXAMPLE")
     domain(SALES, "sales.example.com", "SALES", 2)
     namespaces(SALES)
     entry(CONFIG, ("objectClass", ["top", "configuration"]))
@@ -278,4 +347,5 @@ def main():
         entry(f"CN={cn}," + SCHEMA, ("objectClass", ["top", "attributeSchema"]),
               ("lDAPDisplayName", name), ("attributeSyntax", syntax), ("oMSyntax", om))
 
-main()
+if __name__ == "__main__":
+    main()

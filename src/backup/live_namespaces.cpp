@@ -122,6 +122,11 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
         return;
     }
     namespaces_.push_back(root);
+    // A platform that cannot tell the mode has only the one it can change.
+    DFS_INFO_50 mode{};
+    if (!NetDfsChangesLegacyNamespaces() && dfs.GetNamespaceMode(mode) &&
+        mode.NamespaceMajorVersion == 1)
+        unchangeable_.insert(Key(root));
     for (const Report& r : reports)
         Add(r.path, r.share, r.comment);
     for (EntryProperties& e : entries) {
@@ -133,6 +138,10 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
 const EntryProperties* LiveNamespaces::PropertiesOf(const AnsiString& entryPath) const {
     auto found = properties_.find(Key(entryPath));
     return found == properties_.end() ? nullptr : &found->second;
+}
+
+bool LiveNamespaces::IsUnchangeableLegacy(const AnsiString& entryPath) const {
+    return unchangeable_.count(Key(NamespaceOfEntry(entryPath))) != 0;
 }
 
 const LiveNamespaces::ReadFailure* LiveNamespaces::FailureFor(const AnsiString& entryPath) const {

@@ -56,6 +56,9 @@ class LiveNamespaces {
     const ReadFailure* FailureFor(const AnsiString& entryPath) const;
 
     const LiveEntry* Find(const AnsiString& entryPath) const;
+    // Whether the entry path lies in a namespace the platform reported as Windows 2000 mode
+    // (NetDfsGetInfo level 50) and is one that reads such namespaces but does not change them.
+    bool IsUnchangeableLegacy(const AnsiString& entryPath) const;
     // The properties of an entry as read (withProperties); null for an entry not read so.
     const EntryProperties* PropertiesOf(const AnsiString& entryPath) const;
     bool HasTarget(const AnsiString& entryPath, const TargetParts& target) const;
@@ -98,6 +101,7 @@ class LiveNamespaces {
     std::unordered_map<std::u16string, EntryProperties> properties_; // folded path
     std::deque<LiveEntry> entries_;
     std::unordered_set<std::u16string> tried_;
+    std::unordered_set<std::u16string> unchangeable_; // folded roots
     std::vector<AnsiString> namespaces_;
     std::vector<ReadFailure> failures_;
     int targetCount_ = 0;

@@ -262,6 +262,22 @@ bool TOXLDFS::SetSecurity(const std::string& SecurityDescriptor) {
     });
 }
 
+bool TOXLDFS::GetNamespaceMode(DFS_INFO_50& mode) {
+    std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
+    if (!entry) {
+        FLastError = ERROR_INVALID_PARAMETER;
+        FLastErrorDetail.clear();
+        return false;
+    }
+    return CallPlatform([&] {
+        uint8_t* buffer = nullptr;
+        NET_API_STATUS status = NetDfsGetInfo(entry->data(), nullptr, nullptr, 50, &buffer);
+        if (status == NERR_Success && buffer) mode = *reinterpret_cast<const DFS_INFO_50*>(buffer);
+        NetApiBufferFree(buffer);
+        return status;
+    });
+}
+
 bool TOXLDFS::CallPlatform(const std::function<NET_API_STATUS()>& call) {
     NET_API_STATUS status = ERROR_INTERNAL_ERROR;
     try {

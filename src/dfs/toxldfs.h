@@ -87,6 +87,9 @@ class TOXLDFS {
     // replacement.
     bool GetSecurity(std::string& SecurityDescriptor);
     bool SetSecurity(const std::string& SecurityDescriptor);
+    // The mode of the namespace DFSEntry (NetDfsGetInfo level 50): major version 1 for a
+    // Windows 2000 mode namespace, 2 for a Windows Server 2008 mode one.
+    bool GetNamespaceMode(DFS_INFO_50& mode);
 
     tDFSEnum ONDFSEnum;
     tDFSEnum2 ONDFSEnum2;

@@ -1,5 +1,6 @@
 #include "netdfs/netdfs.h"
 
+#include "base/ansi_string.h"
 #include "base/win_errors.h"
 
 #include <cstdlib>
@@ -117,6 +118,18 @@ const std::string& NetDfsErrorDetail() {
 
 void SetNetDfsErrorDetail(std::string detail) {
     Detail() = std::move(detail);
+}
+
+bool NetDfsChangesLegacyNamespaces() {
+    return Installed() && Installed()->ChangesLegacyNamespaces();
+}
+
+std::string LegacyNamespaceRefusal(std::u16string_view root) {
+    std::u16string_view domain = root.substr(2, root.find(u'\\', 2) - 2);
+    return WideToUtf8(root) +
+           " is a Windows 2000 mode namespace, which this platform does not change; restore its "
+           "backup into a Windows Server 2008 mode namespace with --as \\\\" +
+           WideToUtf8(domain) + "\\<new name>";
 }
 
 NET_API_STATUS NetApiBufferFree(void* Buffer) {

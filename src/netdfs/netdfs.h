@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kestrune {
 
@@ -110,6 +111,15 @@ struct DFS_INFO_9 {
     DFS_STORAGE_INFO_1* Storage;
 };
 
+// The mode of a namespace (NetDfsGetInfo level 50, on a root): major version 1 for a Windows
+// 2000 mode namespace, 2 for a Windows Server 2008 mode one.
+constexpr uint64_t DFS_NAMESPACE_CAPABILITY_ABDE = 0x1;
+struct DFS_INFO_50 {
+    uint32_t NamespaceMajorVersion;
+    uint32_t NamespaceMinorVersion;
+    uint64_t NamespaceCapabilities;
+};
+
 // What NetDfsSetInfo takes, by level.
 struct DFS_INFO_100 {
     char16_t* Comment;
@@ -157,6 +167,8 @@ class NetDfsApi {
     virtual NET_API_STATUS SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
                                        const uint8_t* pSecurityDescriptor,
                                        uint32_t cbSecurityDescriptor);
+    // Whether Add and SetInfo change Windows 2000 mode namespaces, as netapi32 does.
+    virtual bool ChangesLegacyNamespaces() const { return true; }
 };
 
 // Installs the process's backend; null means no network platform (every call fails with
@@ -180,6 +192,7 @@ NET_API_STATUS NetDfsAdd(const char16_t* DfsEntryPath, const char16_t* ServerNam
                          const char16_t* ShareName, const char16_t* Comment, uint32_t Flags);
 
 // One entry (root or link) at level 9: *Buffer holds one DFS_INFO_9 that the caller releases.
+// Level 50 on a namespace root gives its DFS_INFO_50 (a link path: ERROR_INVALID_PARAMETER).
 // ServerName and ShareName are null. A path that names no entry gives ERROR_NOT_FOUND.
 NET_API_STATUS NetDfsGetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
                              const char16_t* ShareName, uint32_t Level, uint8_t** Buffer);
@@ -211,6 +224,14 @@ NET_API_STATUS NetDfsGetSecurity(const char16_t* DfsEntryPath, uint32_t Security
 // Replaces those parts; the length is ours (the system reads it from the descriptor).
 NET_API_STATUS NetDfsSetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
                                  const uint8_t* pSecurityDescriptor, uint32_t cbSecurityDescriptor);
+// Whether the installed backend changes Windows 2000 mode namespaces (the real interface does;
+// one over the directory reads them only and refuses, see below).
+bool NetDfsChangesLegacyNamespaces();
+
+// What a backend that reads Windows 2000 mode namespaces but does not change them says
+// (NetDfsErrorDetail, with ERROR_NOT_SUPPORTED) when asked to change the one at root
+// (\\domain\namespace): where its backup can go instead.
+std::string LegacyNamespaceRefusal(std::u16string_view root);
 
 // Releases a buffer that NetDfsEnum returned. A null buffer is accepted.
 NET_API_STATUS NetApiBufferFree(void* Buffer);

@@ -133,6 +133,12 @@ uint8_t* PackDfsInfo9(const std::vector<DfsEntryRecord>& entries) {
         });
 }
 
+uint8_t* PackDfsInfo50(const DFS_INFO_50& info) {
+    Arena arena(sizeof(DFS_INFO_50));
+    *arena.Take<DFS_INFO_50>(1) = info;
+    return arena.Release();
+}
+
 DfsEntryRecord UnpackDfsInfo9(const DFS_INFO_9& r) {
     auto text = [](const char16_t* t) { return t ? std::u16string(t) : std::u16string(); };
     DfsEntryRecord entry;

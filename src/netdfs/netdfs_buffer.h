@@ -37,6 +37,7 @@ size_t PackedSize200(const std::u16string& name);
 uint8_t* PackDfsInfo200(const std::vector<std::u16string>& names);
 uint8_t* PackDfsInfo3(const std::vector<DfsEntryRecord>& entries);
 uint8_t* PackDfsInfo9(const std::vector<DfsEntryRecord>& entries);
+uint8_t* PackDfsInfo50(const DFS_INFO_50& info);
 
 // A level 9 record as a record of our own (the reverse of PackDfsInfo9).
 DfsEntryRecord UnpackDfsInfo9(const DFS_INFO_9& record);

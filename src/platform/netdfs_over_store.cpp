@@ -6,6 +6,7 @@
 #include "platform/dfs_properties_attribute.h"
 #include "platform/dfs_target_list.h"
 #include "platform/directory_errors.h"
+#include "platform/netdfs_store_legacy.h"
 #include "platform/netdfs_store_names.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
@@ -26,6 +27,13 @@ using store::SearchRequest;
 // export implied has no NetBIOS name).
 constexpr const char* kDomainCrossRefs =
     "(&(objectClass=crossRef)(|(nETBIOSName=*)(systemFlags:1.2.840.113556.1.4.803:=2)))";
+
+bool IsLegacyNamespace(const Entry& e) {
+    if (const auto* classes = e.Find("objectClass"))
+        for (const std::string& c : *classes)
+            if (store::FoldCase(c) == "ftdfs") return true;
+    return false;
+}
 
 // What a failed directory call means to a DFS caller.
 NET_API_STATUS FromStore(const store::Status& status) {
@@ -80,6 +88,27 @@ NET_API_STATUS StoreNetDfs::ReadNamespace(const std::string& dn, Entry& out) {
     if (status.code == ResultCode::NoSuchObject || (status.ok() && found.empty()))
         return ERROR_NOT_FOUND;
     if (!status.ok()) return FromStore(status);
+    out = std::move(found.front());
+    return NERR_Success;
+}
+
+NET_API_STATUS StoreNetDfs::ReadEitherNamespace(const std::string& domainDn,
+                                                const std::string& name, std::string& dn,
+                                                Entry& out, bool& legacy) {
+    legacy = false;
+    dn = NamespaceDn(domainDn, name);
+    NET_API_STATUS status = ReadNamespace(dn, out);
+    if (status != ERROR_NOT_FOUND) return status;
+    std::vector<Entry> found;
+    store::Status searched = store::SearchAll(*directory_,
+                                              {LegacyNamespaceDn(domainDn, name), Scope::Base,
+                                               "(objectClass=fTDfs)", LegacyAttributes(), 0},
+                                              found);
+    if (searched.code == ResultCode::NoSuchObject || (searched.ok() && found.empty()))
+        return ERROR_NOT_FOUND;
+    if (!searched.ok()) return FromStore(searched);
+    legacy = true;
+    dn = found.front().dn;
     out = std::move(found.front());
     return NERR_Success;
 }
@@ -161,21 +190,29 @@ class PageBudget {
 
 NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
                                            uint8_t** buffer, uint32_t* read, uint32_t* resume) {
+    // Both modes in one search, so they come in the order the directory gives either.
+    std::string configuration = "CN=Dfs-Configuration,CN=System," + domainDn;
     std::vector<Entry> found;
-    store::Status status = store::SearchAll(*directory_,
-                                            {"CN=Dfs-Configuration,CN=System," + domainDn,
-                                             Scope::Subtree,
-                                             "(objectClass=msDFS-Namespacev2)",
-                                             {"cn"},
-                                             0},
-                                            found);
+    store::Status status =
+        store::SearchAll(*directory_,
+                         {configuration,
+                          Scope::Subtree,
+                          "(|(objectClass=msDFS-Namespacev2)(objectClass=fTDfs))",
+                          {"objectClass"},
+                          0},
+                         found);
     if (status.code == ResultCode::NoSuchObject)
         found.clear();
     else if (!status.ok())
         return FromStore(status);
     std::vector<std::u16string> names;
-    for (const Entry& e : found)
+    for (const Entry& e : found) {
+        // Only an fTDfs object directly in the container is a namespace.
+        if (IsLegacyNamespace(e) &&
+            store::NormalizeDn(store::ParentDn(e.dn)) != store::NormalizeDn(configuration))
+            continue;
         names.push_back(Utf8ToWide(store::RdnValue(store::FirstRdn(e.dn))));
+    }
     if (*resume >= names.size()) return ERROR_NO_MORE_ITEMS;
     PageBudget budget(prefMaxLen);
     std::vector<std::u16string> page;
@@ -202,24 +239,33 @@ NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16stri
                                       const std::string& domainDn, const std::u16string& name,
                                       uint32_t level, uint32_t skip) {
     walk_.reset();
-    std::string namespaceDn = NamespaceDn(domainDn, WideToUtf8(name));
+    std::string namespaceDn;
     Entry ns;
-    NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
+    bool legacy = false;
+    NET_API_STATUS status =
+        ReadEitherNamespace(domainDn, WideToUtf8(name), namespaceDn, ns, legacy);
     if (status != NERR_Success) return status;
     Walk walk;
     walk.key = key;
     walk.level = level;
     walk.rootPath = u"\\\\" + domain + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
-    // Entry 0 is the root itself.
-    DfsEntryRecord root;
-    status = EntryRecord(walk.rootPath, ns, true, level, root);
-    if (status != NERR_Success) return status;
-    walk.pending = std::move(root);
-    // Paged as the directory allows at most, so a namespace of any size is read in full.
-    store::Status searched = directory_->Search(
-        {namespaceDn, Scope::OneLevel, "(objectClass=msDFS-Linkv2)", EntryAttributes(level), 1000},
-        walk.cursor);
-    if (!searched.ok()) return FromStore(searched);
+    if (legacy) {
+        status = LegacyRecords(walk.rootPath, ns, level, walk.legacy);
+        if (status != NERR_Success) return status;
+        walk.exhausted = true;
+    } else {
+        // Entry 0 is the root itself.
+        DfsEntryRecord root;
+        status = EntryRecord(walk.rootPath, ns, true, level, root);
+        if (status != NERR_Success) return status;
+        walk.pending = std::move(root);
+        // Paged as the directory allows at most, so a namespace of any size is read in full.
+        store::Status searched =
+            directory_->Search({namespaceDn, Scope::OneLevel, "(objectClass=msDFS-Linkv2)",
+                                EntryAttributes(level), 1000},
+                               walk.cursor);
+        if (!searched.ok()) return FromStore(searched);
+    }
     // A handle from another walk (or none kept): step over what was handed out before.
     for (; walk.position < skip; ++walk.position) {
         if (!Peek(walk, status)) return status == NERR_Success ? ERROR_NO_MORE_ITEMS : status;
@@ -232,6 +278,10 @@ NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16stri
 bool StoreNetDfs::Peek(Walk& walk, NET_API_STATUS& status) {
     status = NERR_Success;
     if (walk.pending) return true;
+    if (walk.legacyNext < walk.legacy.size()) {
+        walk.pending = std::move(walk.legacy[walk.legacyNext++]);
+        return true;
+    }
     while (walk.next >= walk.page.size()) {
         if (walk.exhausted) return false;
         store::Status paged = walk.cursor->NextPage(walk.page);
@@ -307,9 +357,9 @@ NET_API_STATUS StoreNetDfs::LocateNamespace(const char16_t* DfsEntryPath, Locate
     NET_API_STATUS failure = NERR_Success;
     std::optional<std::string> domainDn = DomainDn(parts->at(0), failure);
     if (!domainDn) return failure;
-    out.dn = NamespaceDn(*domainDn, WideToUtf8(parts->at(1)));
     out.parts = std::move(*parts);
-    return ReadNamespace(out.dn, out.object);
+    return ReadEitherNamespace(*domainDn, WideToUtf8(out.parts.at(1)), out.dn, out.object,
+                               out.legacy);
 }
 
 NET_API_STATUS StoreNetDfs::LinkPathOf(const std::vector<std::u16string>& parts,
@@ -338,6 +388,14 @@ NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_
         server.remove_prefix(1);
     if (server.empty()) return ERROR_INVALID_PARAMETER;
     std::u16string target = u"\\\\" + std::u16string(server) + u"\\" + std::u16string(ShareName);
+    if (ns.legacy) {
+        std::u16string root =
+            u"\\\\" + ns.parts[0] + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
+        std::u16string entryPath = root;
+        for (size_t i = 2; i < ns.parts.size(); ++i)
+            entryPath += u"\\" + ns.parts[i];
+        return AnswerLegacyAdd(root, ns.object, entryPath, target, Flags);
+    }
     if (ns.parts.size() == 2) {
         // The root itself: its targets are namespace servers, which this call cannot add.
         auto roots = DecodeTargetList(ns.object.First("msDFS-TargetListv2"));

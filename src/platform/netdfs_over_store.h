@@ -1,5 +1,6 @@
 // The DFS network interface answered from the namespace objects that Active Directory keeps
-// for domain-based namespaces (Windows Server 2008 mode) in a directory store.
+// for domain-based namespaces in a directory store: Windows Server 2008 mode namespaces read
+// and written, Windows 2000 mode ones (one fTDfs object each) read only.
 #pragma once
 
 #include "netdfs/netdfs.h"
@@ -30,6 +31,8 @@ class StoreNetDfs : public NetDfsApi {
     NET_API_STATUS AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
                                  uint32_t MajorVersion, const char16_t* pComment,
                                  uint32_t Flags) override;
+    // A Windows 2000 mode namespace is one binary value that this backend does not rewrite.
+    bool ChangesLegacyNamespaces() const override { return false; }
 
   private:
     struct Link {
@@ -47,12 +50,17 @@ class StoreNetDfs : public NetDfsApi {
     std::optional<std::string> DomainDn(const std::u16string& name, NET_API_STATUS& failure);
     std::string NamespaceDn(const std::string& domainDn, const std::string& name) const;
     NET_API_STATUS ReadNamespace(const std::string& dn, store::Entry& out);
+    // The namespace of the name in either mode: the Windows Server 2008 mode object, or else
+    // the fTDfs object (legacy set); ERROR_NOT_FOUND when the domain has neither.
+    NET_API_STATUS ReadEitherNamespace(const std::string& domainDn, const std::string& name,
+                                       std::string& dn, store::Entry& out, bool& legacy);
     // The namespace an entry path names, read: the path's parts (domain, namespace, link
     // components), the namespace object's DN and the object itself.
     struct LocatedNamespace {
         std::vector<std::u16string> parts;
         std::string dn;
         store::Entry object;
+        bool legacy = false; // a Windows 2000 mode namespace: object is its fTDfs object
     };
     NET_API_STATUS LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out);
     // The stored link path ("/Data/Projects") of the parts below the namespace;
@@ -75,7 +83,11 @@ class StoreNetDfs : public NetDfsApi {
         std::string namespaceDn;
         std::u16string rootPath;
         bool isRoot = false;
+        bool legacy = false;
+        std::vector<std::u16string> parts;
     };
+    NET_API_STATUS GetLegacyInfo(const FoundEntry& found, uint8_t** buffer);
+    static NET_API_STATUS GetModeInfo(const FoundEntry& found, uint8_t** buffer);
     NET_API_STATUS FindEntry(const char16_t* DfsEntryPath, FoundEntry& found);
     NET_API_STATUS SetEntryInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
                                 const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer);
@@ -91,6 +103,9 @@ class StoreNetDfs : public NetDfsApi {
         std::vector<store::Entry> page;
         size_t next = 0;
         bool exhausted = false;
+        // A Windows 2000 mode namespace's records, read at once from its one object.
+        std::vector<DfsEntryRecord> legacy;
+        size_t legacyNext = 0;
     };
     NET_API_STATUS StartWalk(const std::string& key, const std::u16string& domain,
                              const std::string& domainDn, const std::u16string& name,
@@ -109,7 +124,8 @@ class StoreNetDfs : public NetDfsApi {
     // creates them; an anchor left without its namespace is removed again.
     NET_API_STATUS CreateNamespace(const std::string& domainDn, const std::string& name,
                                    const std::u16string& target, const std::u16string& comment);
-    NET_API_STATUS AddFurtherRootTarget(std::u16string_view dfsPath, const std::string& namespaceDn,
+    NET_API_STATUS AddFurtherRootTarget(const std::string& domainDn, const std::string& name,
+                                        const std::u16string& dfsPath,
                                         const std::u16string& target);
 
     std::shared_ptr<store::DirectoryStore> directory_;

@@ -7,10 +7,13 @@
 #include "base/win_errors.h"
 #include "platform/dfs_properties_attribute.h"
 #include "platform/directory_errors.h"
+#include "platform/netdfs_store_legacy.h"
 #include "platform/netdfs_store_names.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
 #include "platform/store/guid.h"
+
+#include <cstdlib>
 
 namespace kestrune {
 
@@ -26,7 +29,10 @@ NET_API_STATUS StoreNetDfs::FindEntry(const char16_t* DfsEntryPath, FoundEntry& 
     found.rootPath =
         u"\\\\" + ns.parts[0] + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.object.dn)));
     found.isRoot = ns.parts.size() == 2;
-    if (found.isRoot) {
+    found.legacy = ns.legacy;
+    found.parts = ns.parts;
+    // A Windows 2000 mode namespace's links are read from its one object, when wanted.
+    if (found.isRoot || found.legacy) {
         found.entry = std::move(ns.object);
         return NERR_Success;
     }
@@ -50,16 +56,46 @@ NET_API_STATUS StoreNetDfs::GetInfo(const char16_t* DfsEntryPath, const char16_t
                                     const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) {
     if (!Buffer) return ERROR_INVALID_PARAMETER;
     *Buffer = nullptr;
-    if (Level != 9) return ERROR_INVALID_LEVEL;
+    if (Level != 9 && Level != 50) return ERROR_INVALID_LEVEL;
     if (ServerName || ShareName) return ERROR_INVALID_PARAMETER;
     FoundEntry found;
     NET_API_STATUS status = FindEntry(DfsEntryPath, found);
     if (status != NERR_Success) return status;
+    if (Level == 50) return GetModeInfo(found, Buffer);
+    if (found.legacy) return GetLegacyInfo(found, Buffer);
     DfsEntryRecord record;
     status = EntryRecord(found.rootPath, found.entry, found.isRoot, 9, record);
     if (status != NERR_Success) return status;
     *Buffer = PackDfsInfo9({record});
     return NERR_Success;
+}
+
+NET_API_STATUS StoreNetDfs::GetModeInfo(const FoundEntry& found, uint8_t** buffer) {
+    if (!found.isRoot) return ERROR_INVALID_PARAMETER;
+    DFS_INFO_50 info{1, 0, 0};
+    if (!found.legacy) {
+        info.NamespaceMajorVersion = 2;
+        info.NamespaceMinorVersion = static_cast<uint32_t>(
+            std::strtoul(found.entry.First("msDFS-SchemaMinorVersion").c_str(), nullptr, 10));
+        info.NamespaceCapabilities = DFS_NAMESPACE_CAPABILITY_ABDE;
+    }
+    *buffer = PackDfsInfo50(info);
+    return NERR_Success;
+}
+
+NET_API_STATUS StoreNetDfs::GetLegacyInfo(const FoundEntry& found, uint8_t** buffer) {
+    std::vector<DfsEntryRecord> records;
+    NET_API_STATUS status = LegacyRecords(found.rootPath, found.entry, 9, records);
+    if (status != NERR_Success) return status;
+    std::u16string wanted = found.rootPath;
+    for (size_t i = 2; i < found.parts.size(); ++i)
+        wanted += u"\\" + found.parts[i];
+    for (const DfsEntryRecord& r : records)
+        if (Fold(r.entryPath) == Fold(wanted)) {
+            *buffer = PackDfsInfo9({r});
+            return NERR_Success;
+        }
+    return ERROR_NOT_FOUND;
 }
 
 NET_API_STATUS StoreNetDfs::SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
@@ -183,6 +219,7 @@ NET_API_STATUS StoreNetDfs::SetEntryInfo(const char16_t* DfsEntryPath, const cha
     FoundEntry found;
     NET_API_STATUS status = FindEntry(DfsEntryPath, found);
     if (status != NERR_Success) return status;
+    if (found.legacy) return RefuseLegacyChange(found.rootPath);
     const Entry& entry = found.entry;
     std::vector<Modification> changes;
     if (ServerName || ShareName) {

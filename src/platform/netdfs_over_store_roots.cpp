@@ -6,6 +6,7 @@
 #include "base/win_errors.h"
 #include "platform/dfs_properties_attribute.h"
 #include "platform/directory_errors.h"
+#include "platform/netdfs_store_legacy.h"
 #include "platform/netdfs_store_names.h"
 #include "platform/store/dn.h"
 #include "platform/store/guid.h"
@@ -63,18 +64,27 @@ NET_API_STATUS StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pT
     std::optional<std::string> domainDn = DomainDn(parts->at(0), failure);
     if (!domainDn) return failure;
     const std::string name = WideToUtf8(parts->at(1));
-    const std::string namespaceDn = NamespaceDn(*domainDn, name);
-    if (MajorVersion == 0) return AddFurtherRootTarget(pDfsPath, namespaceDn, *target);
+    if (MajorVersion == 0)
+        return AddFurtherRootTarget(*domainDn, name, u"\\\\" + parts->at(0) + u"\\" + parts->at(1),
+                                    *target);
     return CreateNamespace(*domainDn, name, *target,
                            pComment ? std::u16string(pComment) : std::u16string());
 }
 
-NET_API_STATUS StoreNetDfs::AddFurtherRootTarget(std::u16string_view dfsPath,
-                                                 const std::string& namespaceDn,
+NET_API_STATUS StoreNetDfs::AddFurtherRootTarget(const std::string& domainDn,
+                                                 const std::string& name,
+                                                 const std::u16string& dfsPath,
                                                  const std::u16string& target) {
     Entry ns;
-    NET_API_STATUS status = ReadNamespace(namespaceDn, ns);
+    std::string dn;
+    bool legacy = false;
+    NET_API_STATUS status = ReadEitherNamespace(domainDn, name, dn, ns, legacy);
     if (status != NERR_Success) return status;
+    if (legacy) {
+        // A target it has is there in either mode; any other would mean rewriting the pKT.
+        status = AnswerLegacyAdd(dfsPath, ns, dfsPath, target, 0);
+        return status == ERROR_FILE_EXISTS ? status : RefuseLegacyChange(dfsPath);
+    }
     Expected<std::vector<StoredTarget>> targets = TargetsOf(ns);
     // The new list is the old one and the target: without the old one there is none.
     if (!targets) return Unreadable(dfsPath, targets.error().text);

@@ -4,6 +4,7 @@
 #include "base/win_errors.h"
 #include "dfs/scripted_netdfs.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace kestrune {
@@ -89,6 +90,43 @@ TEST_F(LiveReadTest, EachNamespaceIsReadOnceAndAFailedReadingCountsAsNone) {
     bool abort = false;
     dfs.ONDFSEnum2(&dfs, "", "", "", 0, abort);
     EXPECT_TRUE(ownHandlerCalled);
+}
+
+// A Windows 2000 mode namespace would fail a restore only on a platform that does not change
+// such namespaces; on one that does (netapi32), its lines are planned as any others.
+TEST_F(LiveReadTest, TheModeDecidesTheDryRunOnlyWhereThePlatformRefusesIt) {
+    const std::vector<BackupRecord> lines =
+        ParseBackupRecords({"dfscmd /map \"\\\\d\\Old\\x\" \"\\\\FS1\\x\" \"\"",
+                            "dfscmd /map \"\\\\d\\Old\" \"\\\\DC1\\Old\" \"\""});
+    auto plan = [&](uint32_t major, bool changes) {
+        fake->answers = {{0, {}, {{u"\\\\d\\Old", std::nullopt, {{u"DC1", u"Old"}}}}},
+                         {ERROR_NO_MORE_ITEMS, {}, {}}};
+        fake->enumCalls.clear();
+        fake->namespaceMajorVersion = major;
+        fake->changesLegacyNamespaces = changes;
+        LiveNamespaces live;
+        live.ReadNamespacesOf(dfs, lines);
+        std::vector<PlannedLine> planned = PlanRestore(lines, live);
+        std::sort(planned.begin(), planned.end(),
+                  [](const PlannedLine& a, const PlannedLine& b) { return a.index < b.index; });
+        return planned;
+    };
+    std::vector<PlannedLine> refused = plan(1, false);
+    ASSERT_EQ(refused.size(), 2u);
+    EXPECT_EQ(refused[0].action, PlannedLine::Action::WouldFail);
+    EXPECT_EQ(refused[0].status, 50u);
+    EXPECT_NE(refused[0].reason.find("(\\\\d\\Old is a Windows 2000 mode namespace, which this "
+                                     "platform does not change; restore its backup into a "
+                                     "Windows Server 2008 mode namespace with --as \\\\d\\<new "
+                                     "name>)"),
+              std::string::npos)
+        << refused[0].reason;
+    // What is there already stays so.
+    EXPECT_EQ(refused[1].action, PlannedLine::Action::AlreadyThere);
+    EXPECT_EQ(plan(1, true)[0].action, PlannedLine::Action::AddLink);
+    EXPECT_EQ(plan(2, false)[0].action, PlannedLine::Action::AddLink);
+    // A platform that cannot tell the mode has none it refuses.
+    EXPECT_EQ(plan(0, false)[0].action, PlannedLine::Action::AddLink);
 }
 
 TEST(NamespaceComparison, EachTargetCountsOnceAndTheOrderIsStable) {

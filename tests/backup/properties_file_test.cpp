@@ -188,7 +188,7 @@ class PropertiesBackupTest : public testing::SampleDomainCli {};
 
 TEST_F(PropertiesBackupTest, EachBackupFileGetsItsPropertiesTiedToItsBytes) {
     std::filesystem::path out = BackUp("out");
-    for (const char* name : {"Archive", "Projets", "Public", "Users"}) {
+    for (const char* name : {"Archive", "Legacy", "Projets", "Public", "Users"}) {
         std::filesystem::path txt = out / (std::string(name) + ".txt");
         Expected<NamespaceProperties> p = ParsePropertiesFile(ReadWholeFile(PropertiesFileOf(txt)));
         ASSERT_TRUE(p) << name << ": " << p.error().text;

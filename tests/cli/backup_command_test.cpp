@@ -30,11 +30,12 @@ class BackupCommandTest : public testing::SampleDomainCli {
 TEST_F(BackupCommandTest, EachNamespacesLineSaysWhatChangedAgainstTheFileItReplaces) {
     EXPECT_EQ(BackUpSaying("b"), (std::vector<std::string>{
                                      "kestrune: Archive: 1 line, T s (new)",
+                                     "kestrune: Legacy: 7 lines, T s (new)",
                                      "kestrune: Projets: 4 lines, T s (new)",
                                      "kestrune: Public: 8 lines, T s (new)",
                                      "kestrune: Users: 3 lines, T s (new)",
                                  }));
-    EXPECT_EQ(BackUpSaying("b")[2], "kestrune: Public: 8 lines, T s (unchanged)");
+    EXPECT_EQ(BackUpSaying("b")[3], "kestrune: Public: 8 lines, T s (unchanged)");
 
     DeleteLink("Public", "/Policies");
     ASSERT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Added", u"FS4", u"Added", u"new", 0), 0u);
@@ -44,6 +45,7 @@ TEST_F(BackupCommandTest, EachNamespacesLineSaysWhatChangedAgainstTheFileItRepla
     EXPECT_EQ(BackUpSaying("b"),
               (std::vector<std::string>{
                   "kestrune: Archive: 1 line, T s (unchanged)",
+                  "kestrune: Legacy: 7 lines, T s (unchanged)",
                   "kestrune: Projets: 4 lines, T s (unchanged)",
                   "kestrune: Public: 9 lines, T s (2 added, 1 removed, 3 changed)",
                   "kestrune: Users: 3 lines, T s (unchanged)",
@@ -52,7 +54,7 @@ TEST_F(BackupCommandTest, EachNamespacesLineSaysWhatChangedAgainstTheFileItRepla
     // A file edited by hand is compared line by line all the same: its own line is removed.
     const std::filesystem::path users = folder / "b" / "Users.txt";
     WriteWholeFile(users, ReadWholeFile(users) + "edited by hand\r\n");
-    EXPECT_EQ(BackUpSaying("b")[3],
+    EXPECT_EQ(BackUpSaying("b")[4],
               "kestrune: Users: 3 lines, T s (0 added, 1 removed, 0 changed)");
     EXPECT_EQ(Run({"--quiet", "", (folder / "b").string()}), kExitCharactersLost);
     EXPECT_EQ(err.str().find("kestrune: Some lines lost characters"), 0u) << err.str();

@@ -92,6 +92,7 @@ TEST_F(CommandLineTest, BacksUpTheOwnDomainWithProgressAndALoneDoubleDashEndsOpt
     EXPECT_EQ(Run({"--quiet", "--", "--pfx", target}), kExitCharactersLost) << err.str();
     EXPECT_EQ(FilesIn("out"),
               (std::vector<std::string>{"--pfxArchive.properties.xml", "--pfxArchive.txt",
+                                        "--pfxLegacy.properties.xml", "--pfxLegacy.txt",
                                         "--pfxProjets.properties.xml", "--pfxProjets.txt",
                                         "--pfxPublic.properties.xml", "--pfxPublic.txt",
                                         "--pfxUsers.properties.xml", "--pfxUsers.txt"}));

@@ -29,7 +29,7 @@ expect() { # PATTERN FILE
 
 status 0 "${cli[@]}" "" "$scratch/first"
 # One backup file and one properties file per namespace.
-[ "$(ls "$scratch/first" | wc -l)" = 8 ]
+[ "$(ls "$scratch/first" | wc -l)" = 10 ]
 
 # Both links of Projets deleted behind the program's back (a change record ends with a blank
 # line; one without it at the end of the file counts as cut short and is left out).

@@ -58,7 +58,7 @@ TEST_F(RestoreCommandTest, RestoreAfterDeletingLinksGivesTheSameBackupAndALog) {
                               "\t** Complete **\r\n"));
 
     const auto second = BackUp("second");
-    for (const char* name : {"Archive.txt", "Projets.txt", "Public.txt", "Users.txt"})
+    for (const char* name : {"Archive.txt", "Legacy.txt", "Projets.txt", "Public.txt", "Users.txt"})
         EXPECT_EQ(ReadWholeFile(second / name), ReadWholeFile(first / name)) << name;
 
     // Once more: everything is there, which is no failure.

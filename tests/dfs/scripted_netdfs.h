@@ -1,6 +1,7 @@
 // A NetDfsApi that plays back prepared answers and records the calls it gets.
 #pragma once
 
+#include "base/win_errors.h"
 #include "netdfs/netdfs.h"
 #include "netdfs/netdfs_buffer.h"
 
@@ -32,6 +33,9 @@ class ScriptedNetDfs : public NetDfsApi {
     std::vector<ScriptedAnswer> answers; // one per NetDfsEnum call; afterwards 259
     NET_API_STATUS addStatus = 0;
     std::function<void()> onAdd; // may throw
+    // What NetDfsGetInfo level 50 tells of every namespace; 0: the level is not supported.
+    uint32_t namespaceMajorVersion = 0;
+    bool changesLegacyNamespaces = true;
     std::vector<EnumCall> enumCalls;
     std::vector<AddCall> addCalls;
 
@@ -52,6 +56,14 @@ class ScriptedNetDfs : public NetDfsApi {
         *resume += *read;
         return 0;
     }
+
+    NET_API_STATUS GetInfo(const char16_t*, const char16_t*, const char16_t*, uint32_t level,
+                           uint8_t** buffer) override {
+        if (level != 50 || namespaceMajorVersion == 0) return ERROR_NOT_SUPPORTED;
+        *buffer = PackDfsInfo50({namespaceMajorVersion, 0, 0});
+        return 0;
+    }
+    bool ChangesLegacyNamespaces() const override { return changesLegacyNamespaces; }
 
     NET_API_STATUS Add(const char16_t* entry, const char16_t* server, const char16_t* share,
                        const char16_t* comment, uint32_t flags) override {

@@ -135,7 +135,8 @@ TEST_F(NetDfsContractTest, ListsTheSampleNamespacesAndTheirLinks) {
     for (const Record& r : roots)
         names.push_back(r.path);
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"Archive", u"Projets", u"Public", u"Users"}));
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Archive", u"Legacy", u"Projets", u"Public",
+                                                  u"Users"}));
 
     std::vector<Record> entries;
     ASSERT_EQ(Walk(u"\\\\example.com\\Public", 3, MAX_PREFERRED_LENGTH, entries, calls),

@@ -74,14 +74,16 @@ class StoreNetDfsTest : public testing::SampleStoreDfsTest {
 TEST_F(StoreNetDfsTest, Level200ListsTheNamespacesOfADomainByDnsOrNetbiosName) {
     auto names = Roots(u"\\\\example.com");
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::u16string>{u"Archive", u"Projets", u"Public", u"Users"}));
-    EXPECT_EQ(Roots(u"\\\\EXAMPLE").size(), 4u);
+    // The Windows 2000 mode namespace (an fTDfs object) among the others, as NetDfsEnum lists both.
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"Archive", u"Legacy", u"Projets", u"Public",
+                                                  u"Users"}));
+    EXPECT_EQ(Roots(u"\\\\EXAMPLE").size(), 5u);
     EXPECT_EQ(Roots(u"\\\\Sales.Example.COM"), (std::vector<std::u16string>{u"Sales"}));
     NET_API_STATUS status;
     Roots(u"\\\\nowhere.test", &status);
     EXPECT_EQ(status, ERROR_BAD_NETPATH);
     // The leading backslashes are optional, as documented for a domain name.
-    EXPECT_EQ(Roots(u"example.com").size(), 4u);
+    EXPECT_EQ(Roots(u"example.com").size(), 5u);
     Roots(u"\\example.com", &status);
     EXPECT_EQ(status, ERROR_BAD_NETPATH);
 }

@@ -105,12 +105,11 @@ TEST_F(StoreRootsTest, FurtherRootTargetsJoinTheListOnce) {
 TEST_F(StoreRootsTest, WhatTheDirectoryRefusesIsRefused) {
     // A name that is taken, by a namespace of either mode: the anchor's name is the namespace's.
     EXPECT_EQ(AddRoot(u"\\\\example.com\\Public", u"\\\\DC1\\Public", 2), ERROR_ALREADY_EXISTS);
-    Entry legacy;
-    legacy.dn = "CN=Legacy2000," + kContainer;
-    legacy.attributes = {{"objectClass", {"top", "fTDfs"}}};
-    ASSERT_TRUE(store->Add(legacy).ok());
-    EXPECT_EQ(AddRoot(u"\\\\example.com\\Legacy2000", u"\\\\DC1\\Legacy2000", 2),
-              ERROR_ALREADY_EXISTS);
+    EXPECT_EQ(AddRoot(u"\\\\example.com\\Legacy", u"\\\\DC1\\Legacy", 2), ERROR_ALREADY_EXISTS);
+    // A Windows 2000 mode namespace has the root targets it has, and gains none here.
+    EXPECT_EQ(AddRoot(u"\\\\example.com\\Legacy", u"\\\\dc2\\legacy", 0), ERROR_FILE_EXISTS);
+    EXPECT_EQ(AddRoot(u"\\\\example.com\\Legacy", u"\\\\DC3\\Legacy", 0), ERROR_NOT_SUPPORTED);
+    EXPECT_NE(NetDfsErrorDetail().find("--as"), std::string::npos) << NetDfsErrorDetail();
     // Windows 2000 mode is not written here.
     EXPECT_EQ(AddRoot(u"\\\\example.com\\Old", u"\\\\DC1\\Old", 1), ERROR_NOT_SUPPORTED);
     // Parameters the call refuses: a target without a share, a flag, a version it does not know,

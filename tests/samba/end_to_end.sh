@@ -172,6 +172,53 @@ grep -q "^set properties (TimeToLiveSec $recorded): " "$work/properties.out" &&
     grep -qF 'dfsutil root forcesync \\example.com\Public (or restart' "$work/properties.out" ||
     fail "restore of properties alone, no propagation note: $(cat "$work/properties.out")"
 
+# 4b. A Windows 2000 mode namespace: the sample's Legacy is in the DC as one fTDfs object (the
+# first backups read it through its pKT alike). The test writes the pKT again without the link
+# Apps, as another tool would: the next backup has it without, a restore of the earlier file is
+# refused line by line with the reason (the dry run says the same), and the object is unchanged.
+legacy="CN=Legacy,$dfs"
+grep -qF '"\\example.com\Legacy\Apps" "\\FS2\Apps"' "$work/ldap/Legacy.txt" ||
+    fail "the Windows 2000 mode namespace was not backed up over LDAP"
+# Writes the sample's pKT of Legacy into the DC, without the link named (if any).
+write_legacy() {
+    /usr/bin/python3 - "$(dirname "$sample")" "$legacy" "$1" >"$work/legacy.ldif" <<'EOF'
+import base64, sys, uuid
+sys.dont_write_bytecode = True  # nothing left in the source tree
+sys.path.insert(0, sys.argv[1])
+import generate_example as sample
+name, comment, roots, links = sample.V1_NAMESPACES[sample.BASE][0]
+blob = sample.pkt("EXAMPLE", name, comment, roots, [l for l in links if l[0] != sys.argv[3]])
+print(f"dn: {sys.argv[2]}\nchangetype: modify\nreplace: pKT\npKT:: {base64.b64encode(blob).decode()}"
+      f"\n-\nreplace: pKTGuid\npKTGuid:: {base64.b64encode(uuid.uuid4().bytes_le).decode()}\n-")
+EOF
+    ldapmodify -x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" \
+        -f "$work/legacy.ldif" >/dev/null || fail "writing the pKT in the DC"
+}
+write_legacy Apps
+pkt() {
+    ldapsearch -x -LLL -o ldif-wrap=no -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM \
+        -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" -b "$legacy" -s base pKT pKTGuid 2>/dev/null
+}
+pkt_before=$(pkt)
+backup "$work/v1" KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}" ||
+    fail "backup after the pKT was written: $(cat "$work/stderr")"
+grep -qF 'Legacy\Apps' "$work/v1/Legacy.txt" && fail "the link left out of the pKT is still backed up"
+grep -qF 'Legacy\Manuals" "\\FS3\Manuals"' "$work/v1/Legacy.txt" || fail "Legacy lost other links"
+mkdir -p "$work/v1restore" && cp "$work/ldap/Legacy.txt" "$work/ldap/Legacy.properties.xml" "$work/v1restore/"
+for run in --dry-run --restore; do
+    if env KESTRUNE_PLATFORM=ldap://127.0.0.1 "${as_admin[@]}" "$cli" --restore \
+        "$work/v1restore/Legacy.txt" ${run/--restore/} >"$work/v1.log" 2>&1; then
+        fail "a restore ($run) into a Windows 2000 mode namespace gave status 0"
+    fi
+    [ "$(grep -c 'is a Windows 2000 mode namespace, which this platform does not change' "$work/v1.log")" = 2 ] ||
+        fail "the restore ($run) did not refuse the two lines of Apps: $(cat "$work/v1.log")"
+    [ "$(grep -c '^already there: ' "$work/v1.log")" = 5 ] ||
+        fail "the restore ($run) did not find the other lines: $(cat "$work/v1.log")"
+done
+[ "$pkt_before" = "$(pkt)" ] || fail "the refused restore changed the fTDfs object"
+# The namespace as the sample has it again, for the checks and tests after this one.
+write_legacy ""
+
 # 5. A wrong password: the system's text, a non-zero status, no file touched.
 printf 'not-the-password\n' >"$work/wrong"
 before=$(snapshot "$work/ldap")
@@ -195,7 +242,7 @@ fi
 grep -q "timeout period expired" "$work/stderr" || fail "silent server, message: $(cat "$work/stderr")"
 [ "$before" = "$(snapshot "$work/ldap")" ] || fail "a silent server touched the files"
 
-# 7. The DC goes away while the third namespace (Public, after Archive and Projets) is read.
+# 7. The DC goes away while the fourth namespace (Public, after Archive, Legacy and Projets) is read.
 /usr/bin/python3 "$here/cutting_proxy.py" 3390 389 "CN=Public,CN=Public" >"$work/proxy.out" &
 helpers+=($!)
 for _ in $(seq 50); do grep -q listening "$work/proxy.out" && break; sleep 0.1; done

@@ -28,7 +28,7 @@ service=(env -u KRB5CCNAME KRB5CCNAME=MEMORY: KESTRUNE_PLATFORM=ldap://dc1.examp
 for file in "$work"/sim/*.txt; do
     cmp "$file" "$work/keytab/${file##*/}" || { echo "FAILED: the backups differ"; exit 1; }
 done
-[ "$(ls "$work/keytab"/*.txt | wc -l)" = 4 ] || { echo "FAILED: not 4 backup files"; exit 1; }
+[ "$(ls "$work/keytab"/*.txt | wc -l)" = 5 ] || { echo "FAILED: not 5 backup files"; exit 1; }
 
 status=0
 "${service[@]}" KRB5_CLIENT_KTNAME="$work/missing.keytab" \

@@ -85,6 +85,8 @@ constexpr StandardClass kClasses[] = {
      "dMDLocation hasMasterNCs invocationId msDS-hasMasterNCs options queryPolicyObject", "server"},
     {"dfsConfiguration", "Dfs-Configuration", "Dfs-Configuration", "top", "1", "", "", "",
      "container"},
+    {"fTDfs", "FT-Dfs", "FT-Dfs", "top", "1", "", "remoteServerName pKTGuid pKT",
+     "keywords managedBy uNCName", "dfsConfiguration"},
     {"msDFS-NamespaceAnchor", "ms-DFS-Namespace-Anchor", "ms-DFS-Namespace-Anchor", "top", "1", "",
      "msDFS-SchemaMajorVersion", "", "dfsConfiguration"},
     {"msDFS-Namespacev2", "ms-DFS-Namespace-v2", "ms-DFS-Namespace-v2", "top", "1", "",

@@ -74,6 +74,12 @@ uint8_t* CopyLevel9(const unsigned char* buffer, unsigned long count) {
     return PackDfsInfo9(entries);
 }
 
+uint8_t* CopyLevel50(const unsigned char* buffer) {
+    const auto* r = reinterpret_cast<const ::DFS_INFO_50*>(buffer);
+    return PackDfsInfo50({r->NamespaceMajorVersion, r->NamespaceMinorVersion,
+                          static_cast<uint64_t>(r->NamespaceCapabilities)});
+}
+
 uint8_t* CopyLevel(unsigned long level, const unsigned char* buffer, unsigned long count) {
     return level == 200 ? CopyLevel200(buffer, count)
            : level == 3 ? CopyLevel3(buffer, count)
@@ -120,13 +126,13 @@ class Win32NetDfs : public NetDfsApi {
 
     uint32_t GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
                      const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) override {
-        if (Level != 9) return ERROR_INVALID_LEVEL;
+        if (Level != 9 && Level != 50) return ERROR_INVALID_LEVEL;
         unsigned char* system = nullptr;
         unsigned long status = api_.NetDfsGetInfo(Argument(DfsEntryPath), Argument(ServerName),
                                                   Argument(ShareName), Level, &system);
         if (status == NERR_Success && system) {
             try {
-                *Buffer = CopyLevel9(system, 1);
+                *Buffer = Level == 50 ? CopyLevel50(system) : CopyLevel9(system, 1);
             } catch (const std::bad_alloc&) {
                 status = ERROR_NOT_ENOUGH_MEMORY;
             }

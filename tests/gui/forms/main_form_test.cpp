@@ -73,7 +73,7 @@ TEST_F(MainFormTest, InteractiveStartListsTheForestAndTheOwnDomainsNamespaces) {
               (std::vector<WideString>{u"DC=example,DC=com", u"DC=sales,DC=example,DC=com"}));
     EXPECT_EQ(p.cbDomains.Text(), u"DC=example,DC=com");
     EXPECT_EQ(p.ListBox1.Names(),
-              (std::vector<WideString>{u"Archive", u"Projets", u"Public", u"Users"}));
+              (std::vector<WideString>{u"Archive", u"Legacy", u"Projets", u"Public", u"Users"}));
     EXPECT_EQ(p.ListBox1.SelectedRows(), std::vector<int>{0});
     // No settings file: the program's folder, with its separator.
     EXPECT_EQ(p.ePath.Text(), AnsiToWide(p.Form1->AppFolder()));
@@ -96,7 +96,7 @@ TEST_F(MainFormTest, LeavingTheDomainBoxListsAgainWithOnlyTheFirstSelected) {
     p.Start();
     p.ListBox1.SelectAll();
     p.Form1->cbDomainsExit();
-    EXPECT_EQ(p.ListBox1.Count(), 4);
+    EXPECT_EQ(p.ListBox1.Count(), 5);
     EXPECT_EQ(p.ListBox1.SelectedRows(), std::vector<int>{0});
     // The dotted form and the distinguished name list the same; an unknown domain nothing.
     p.cbDomains.SetText(u"sales.example.com");
@@ -117,7 +117,7 @@ TEST_F(MainFormTest, OneArgumentSelectsEverythingAndWritesNothing) {
     EXPECT_EQ(p.ePath.Text(), u"");
     EXPECT_EQ(p.cbDomains.Text(), u"example.com");
     EXPECT_TRUE(p.cbDomains.items.empty());
-    EXPECT_EQ(p.ListBox1.SelectedRows(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(p.ListBox1.SelectedRows(), (std::vector<int>{0, 1, 2, 3, 4}));
     EXPECT_FALSE(p.mainWindow.closed);
     EXPECT_TRUE(boxes.empty());
 }
@@ -141,7 +141,7 @@ TEST_F(MainFormTest, UnattendedRunsBackUpTheNamedDomainAndClose) {
     // Four arguments: the third is ignored. A mistyped domain writes nothing, and closes.
     FakeProgram four({u"", (work / "four").u16string(), u"sales.example.com", u"extra"});
     four.Start();
-    EXPECT_EQ(FilesIn(work / "four").size(), 8u);
+    EXPECT_EQ(FilesIn(work / "four").size(), 10u);
     FakeProgram mistyped({u"", (work / "typo").u16string(), u"exmaple.com"});
     mistyped.Start();
     EXPECT_TRUE(mistyped.mainWindow.closed);
@@ -174,8 +174,9 @@ TEST_F(MainFormTest, ARunDisablesTheControlsAndPutsThemAndTheFocusBack) {
     EXPECT_EQ(p.ePath.Text(), Folder("out"));
     EXPECT_EQ(FilesIn(work / "out"),
               (std::vector<std::string>{
-                  "Archive.properties.xml", "Archive.txt", "Projets.properties.xml", "Projets.txt",
-                  "Public.properties.xml", "Public.txt", "Users.properties.xml", "Users.txt"}));
+                  "Archive.properties.xml", "Archive.txt", "Legacy.properties.xml", "Legacy.txt",
+                  "Projets.properties.xml", "Projets.txt", "Public.properties.xml", "Public.txt",
+                  "Users.properties.xml", "Users.txt"}));
     EXPECT_FALSE(p.mainWindow.closed); // no arguments: the window stays
 }
 

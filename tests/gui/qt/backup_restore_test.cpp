@@ -93,10 +93,10 @@ class BackupRestoreTest : public QObject {
         w.Form1->form().BitBtn1Click();
         QCOMPARE(w.Form1->ePath->text(), work.Folder("out/deeper") + "/");
         QCOMPARE(ScratchFolder::FilesIn(work / "out/deeper"),
-                 (std::vector<std::string>{"Archive.properties.xml", "Archive.txt",
-                                           "Projets.properties.xml", "Projets.txt",
-                                           "Public.properties.xml", "Public.txt",
-                                           "Users.properties.xml", "Users.txt"}));
+                 (std::vector<std::string>{
+                     "Archive.properties.xml", "Archive.txt", "Legacy.properties.xml", "Legacy.txt",
+                     "Projets.properties.xml", "Projets.txt", "Public.properties.xml", "Public.txt",
+                     "Users.properties.xml", "Users.txt"}));
         QCOMPARE(
             ReadWholeFile(work / "out/deeper/Public.txt"),
             std::string("dfscmd /add \"\\\\example.com\\Public\" \"\\\\DC2\\Public\" \"Company "
@@ -212,7 +212,7 @@ class BackupRestoreTest : public QObject {
         ListExample();
         w.Form1->ePath->setText(work.Folder("out"));
         QTest::keyClick(w.Form1->BitBtn1, Qt::Key_Space);
-        QCOMPARE(ScratchFolder::FilesIn(work / "out").size(), size_t(8));
+        QCOMPARE(ScratchFolder::FilesIn(work / "out").size(), size_t(10));
         // Not on Close, where the next Space would end the program.
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Form1->BitBtn1));
     }
@@ -269,7 +269,7 @@ class BackupRestoreTest : public QObject {
         w.Form1->form().BitBtn1Click();
         for (const std::string& name : ScratchFolder::FilesIn(work / "second"))
             QCOMPARE(ReadWholeFile(work / "second" / name), ReadWholeFile(work / "first" / name));
-        QCOMPARE(ScratchFolder::FilesIn(work / "second").size(), size_t(8));
+        QCOMPARE(ScratchFolder::FilesIn(work / "second").size(), size_t(10));
     }
 
     void restoreReportsEachLineAndCanBeCancelled() {

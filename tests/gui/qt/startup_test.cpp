@@ -57,13 +57,13 @@ class StartupTest : public QObject {
         QString errors;
         QCOMPARE(RunProgram({"", work.Folder("all")}, &errors), 0);
         QCOMPARE(ScratchFolder::FilesIn(work / "all"),
-                 (std::vector<std::string>{"Archive.properties.xml", "Archive.txt",
-                                           "Projets.properties.xml", "Projets.txt",
-                                           "Public.properties.xml", "Public.txt",
-                                           "Users.properties.xml", "Users.txt"}));
+                 (std::vector<std::string>{
+                     "Archive.properties.xml", "Archive.txt", "Legacy.properties.xml", "Legacy.txt",
+                     "Projets.properties.xml", "Projets.txt", "Public.properties.xml", "Public.txt",
+                     "Users.properties.xml", "Users.txt"}));
         // Four arguments: the third is ignored, the computer's own domain is used.
         QCOMPARE(RunProgram({"x", work.Folder("four"), "sales.example.com", "extra"}), 0);
-        QCOMPARE(ScratchFolder::FilesIn(work / "four").size(), size_t(8));
+        QCOMPARE(ScratchFolder::FilesIn(work / "four").size(), size_t(10));
     }
 
     void unattendedFailuresGoToStandardErrorWithANonZeroStatus() {
@@ -87,7 +87,7 @@ class StartupTest : public QObject {
         QCOMPARE(RunProgram({"p", work.Folder("plain/sub")}, &errors, true), 1);
         QVERIFY2(errors.contains("pArchive.txt"), qPrintable(errors));
         QCOMPARE(RunProgram({"", work.Folder("fine")}, &errors, true), 0);
-        QCOMPARE(ScratchFolder::FilesIn(work / "fine").size(), size_t(8));
+        QCOMPARE(ScratchFolder::FilesIn(work / "fine").size(), size_t(10));
     }
 };
 

@@ -341,6 +341,25 @@ TEST_F(Win32NetDfsTest, Level9PropertiesArriveCopiedAndSetInfoGetsTheSystemsStru
     EXPECT_EQ(record.setFlags.PropertyFlagMask, 1u);
 }
 
+TEST_F(Win32NetDfsTest, TheModeOfANamespaceArrivesCopiedAndTheSystemBufferIsFreed) {
+    Allocation a(sizeof(::DFS_INFO_50));
+    auto* mode = a.Take<::DFS_INFO_50>(1);
+    mode->NamespaceMajorVersion = 1;
+    mode->NamespaceMinorVersion = 0;
+    mode->NamespaceCapabilities = 0x100000001ull; // the high half must survive the copy
+    record.outstanding.insert(a.base_);
+    record.answers = {{NERR_Success, a.base_, 1}};
+    TOXLDFS dfs;
+    dfs.SetDFSEntry(u"\\\\example.com\\Legacy");
+    kestrune::DFS_INFO_50 got{};
+    ASSERT_TRUE(dfs.GetNamespaceMode(got));
+    EXPECT_EQ(got.NamespaceMajorVersion, 1u);
+    EXPECT_EQ(got.NamespaceCapabilities, 0x100000001ull);
+    // A failure comes through as the system's status.
+    EXPECT_FALSE(dfs.GetNamespaceMode(got));
+    EXPECT_EQ(dfs.LastError(), ERROR_NOT_FOUND);
+}
+
 } // namespace
 } // namespace kestrune::win32
 
