@@ -48,9 +48,9 @@ void RestoreWindow::CreateControls() {
         SendMessageW(edit, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(cue));
         return edit;
     };
-    RestoreIntoLabel_ = Child(L"STATIC", L"Restore &into:", 0, -1);
+    RestoreIntoLabel_ = Child(L"STATIC", L"Restore &into:", SS_LEFTNOWORDWRAP, -1);
     eRestoreInto_.Attach(field(kRestoreInto, L"\\\\DOMAIN\\NAMESPACE"));
-    ServerNamesLabel_ = Child(L"STATIC", L"&Server names:", 0, -1);
+    ServerNamesLabel_ = Child(L"STATIC", L"&Server names:", SS_LEFTNOWORDWRAP, -1);
     eServerNames_.Attach(field(kServerNames, L"OLD=NEW ..."));
     HWND list =
         Child(WC_LISTVIEWW, L"",
@@ -74,10 +74,10 @@ void RestoreWindow::Layout() {
     const int stripTop = panelTop - (pnlAnotherPlace_.Visible() ? Scale(kStripHeight) : 0);
     MoveWindow(CheckListBox1_.Handle(), 0, 0, client.right, stripTop, TRUE);
     MoveWindow(ButtonPanel_, 0, panelTop, client.right, 2, TRUE);
-    MoveWindow(RestoreIntoLabel_, Scale(8), stripTop + Scale(8), Scale(62), Scale(14), TRUE);
-    MoveWindow(eRestoreInto_.Handle(), Scale(74), stripTop + Scale(4), Scale(170), Scale(21), TRUE);
-    MoveWindow(ServerNamesLabel_, Scale(260), stripTop + Scale(8), Scale(70), Scale(14), TRUE);
-    const int serversLeft = Scale(332);
+    MoveWindow(RestoreIntoLabel_, Scale(8), stripTop + Scale(8), Scale(74), Scale(14), TRUE);
+    MoveWindow(eRestoreInto_.Handle(), Scale(84), stripTop + Scale(4), Scale(170), Scale(21), TRUE);
+    MoveWindow(ServerNamesLabel_, Scale(266), stripTop + Scale(8), Scale(86), Scale(14), TRUE);
+    const int serversLeft = Scale(354);
     MoveWindow(eServerNames_.Handle(), serversLeft, stripTop + Scale(4),
                std::max<int>(client.right - Scale(8) - serversLeft, Scale(40)), Scale(21), TRUE);
     const int top = panelTop + Scale(8);
