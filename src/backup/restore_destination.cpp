@@ -119,4 +119,11 @@ void Retarget(NamespaceProperties& properties, const RestoreDestination& destina
         moveEntry(link);
 }
 
+void Retarget(LoadedProperties& loaded, const RestoreDestination& destination) {
+    if (!loaded.recorded || destination.Empty()) return;
+    NamespaceProperties moved = loaded.recorded->All();
+    Retarget(moved, destination);
+    loaded.recorded.emplace(std::move(moved));
+}
+
 } // namespace kestrune

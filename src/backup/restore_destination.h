@@ -5,6 +5,7 @@
 
 #include "backup/backup_record.h"
 #include "backup/properties_file.h"
+#include "backup/restore_properties.h"
 #include "base/expected.h"
 
 #include <string_view>
@@ -41,5 +42,7 @@ Expected<void> Retarget(std::vector<BackupRecord>& records, const RestoreDestina
 
 // The same for a properties file's paths and target paths.
 void Retarget(NamespaceProperties& properties, const RestoreDestination& destination);
+// The same for the properties file as a restore loaded it (LoadMatchingProperties).
+void Retarget(LoadedProperties& loaded, const RestoreDestination& destination);
 
 } // namespace kestrune

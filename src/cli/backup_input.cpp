@@ -25,11 +25,7 @@ std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file
 LoadedProperties LoadPropertiesInput(const std::string& file,
                                      const RestoreDestination& destination) {
     LoadedProperties loaded = LoadMatchingProperties(PathFromUtf8(file));
-    if (loaded.recorded && !destination.Empty()) {
-        NamespaceProperties moved = loaded.recorded->All();
-        Retarget(moved, destination);
-        loaded.recorded.emplace(std::move(moved));
-    }
+    Retarget(loaded, destination);
     return loaded;
 }
 

@@ -80,13 +80,13 @@ shot() {
 }
 windows_path() { echo "Z:${1//\//\\}"; }
 
-# start NAME ARGUMENTS...: the program on its own copy of the domain, from a folder of its
-# own (its settings file lands there).
+# start NAME ARGUMENTS...: the program on its own copy of the domain (start_domain, else the
+# sample), from a folder of its own (its settings file lands there).
 start() {
     local name=$1
     shift
     mkdir -p "$scratch/$name"
-    cp "$sample" "$scratch/$name/domain.ldif"
+    cp "${start_domain:-$sample}" "$scratch/$name/domain.ldif"
     cp "$program" "$scratch/$name/kestrune.exe"
     KESTRUNE_PLATFORM="sim:$scratch/$name/domain.ldif" KESTRUNE_CODEPAGE=65001 \
         wine "$scratch/$name/kestrune.exe" "$@" >"$scratch/$name/stderr" 2>&1 &
@@ -155,7 +155,7 @@ xdotool key Return
 sleep 1.5
 restore=$(wait_for Restore)
 xdotool windowactivate --sync "$restore"
-xdotool key Tab Tab Tab Tab Home Down space # the list, its second line
+xdotool key Tab Tab Tab Tab Tab Home Down space # the list (after the box), its second line
 shot "$restore" restore-window
 click "$restore" 99 308 # Restore
 wait_file "$scratch/three.txt_restore.txt" "Complete"
@@ -206,7 +206,57 @@ xdotool key alt+F4
 ended_with 0
 echo "ok: the Status window copies during a run; Cancel stopped it after $restored of 6000 lines"
 
-# 4. With arguments the window backs up unattended, then ends with the status.
+# 4. A namespace that is gone, brought back by keyboard alone through the Restore window's
+#    fields of another place, onto a renamed file server; the Linux program backs up the result.
+linux_backup gone ""
+mkdir -p "$scratch/gone-backup"
+cp "$scratch/linux-gone/out/Public.txt" "$scratch/linux-gone/out/Public.properties.xml" \
+    "$scratch/gone-backup/"
+cp "$sample" "$scratch/gone.ldif"
+# The Public namespace's objects, deepest first, deleted by change records (LDIF folds long
+# lines: a line that begins with a blank continues the one before).
+awk '/^ / { line = line substr($0, 2); next } { print line; line = $0 } END { print line }' \
+    "$sample" | sed -n 's/^dn: \(.*CN=Public,CN=Dfs-Configuration,.*\)$/\1/p' |
+    awk '{ print length($0) "\t" $0 }' | sort -rn | cut -f2- |
+    while IFS= read -r dn; do printf '\ndn: %s\nchangetype: delete\n\n' "$dn"; done \
+        >>"$scratch/gone.ldif"
+KESTRUNE_PLATFORM="sim:$scratch/gone.ldif" "$linux" "" "$scratch/gone-before" 2>/dev/null || true
+[ ! -e "$scratch/gone-before/Public.txt" ] || fail "the Public namespace was not deleted"
+start_domain="$scratch/gone.ldif" start_window gone
+main=$(wait_for Kestrune)
+sleep 1
+xdotool windowactivate --sync "$main"
+xdotool key Tab Tab Tab Tab Tab space # the domains, the list, prefix, path, Backup: Restore
+wait_for Restore >/dev/null
+xdotool type "$(windows_path "$scratch/gone-backup/Public.txt")"
+xdotool key Return
+sleep 1.5
+restore=$(wait_for Restore)
+xdotool windowactivate --sync "$restore"
+# Tab order: Restore, Close, Select all, De-select all, the box, then the fields it shows.
+xdotool key Tab Tab Tab Tab space Tab
+xdotool type '\\example.com\Public'
+xdotool key Tab
+xdotool type 'FS1=FS9'
+shot "$restore" restore-window-another-place
+xdotool key Tab Tab space # the list, then round to Restore
+wait_file "$scratch/gone-backup/Public.txt_restore.txt" "Complete"
+grep -qF $'\tCreated the namespace \\\\example.com\\Public' "$scratch/gone-backup/Public.txt_restore.txt" ||
+    fail "no namespace created: $(cat "$scratch/gone-backup/Public.txt_restore.txt")"
+xdotool windowactivate --sync "$restore"
+xdotool key Escape
+wait_gone Restore
+xdotool windowactivate --sync "$main"
+xdotool key alt+F4
+ended_with 0
+KESTRUNE_PLATFORM="sim:$scratch/gone/domain.ldif" KESTRUNE_CODEPAGE=65001 \
+    "$linux" "" "$scratch/gone-after" 2>/dev/null || true
+sed 's/"\\\\FS1\\/"\\\\FS9\\/' "$scratch/gone-backup/Public.txt" >"$scratch/gone-expected.txt"
+cmp "$scratch/gone-expected.txt" "$scratch/gone-after/Public.txt" ||
+    fail "the namespace came back otherwise: $(diff "$scratch/gone-expected.txt" "$scratch/gone-after/Public.txt")"
+echo "ok: a deleted namespace restored by keyboard through the fields of another place"
+
+# 5. With arguments the window backs up unattended, then ends with the status.
 start unattended "" "$(windows_path "$scratch/unattended/out")"
 ended_with 0
 linux_backup unattended ""

@@ -39,6 +39,15 @@ class CheckBox : public Control {
     virtual bool Checked() const = 0;
 };
 
+// Controls shown or hidden together. Hidden, the group takes no room: the window's other
+// controls close up over it.
+class Panel {
+  public:
+    virtual ~Panel() = default;
+    virtual void SetVisible(bool visible) = 0;
+    virtual bool Visible() const = 0;
+};
+
 // A combo box with an editable text and a list of items.
 class ComboBox : public TextControl {
   public:

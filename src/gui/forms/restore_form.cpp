@@ -3,8 +3,11 @@
 #include "gui/forms/status_form.h"
 
 #include "backup/live_namespaces.h"
+#include "backup/new_namespace_note.h"
 #include "backup/propagation_note.h"
 #include "directory/domain_sids.h"
+#include "gui/forms/message_box.h"
+#include "gui/forms/restore_place.h"
 
 #include <algorithm>
 
@@ -13,8 +16,11 @@ namespace kestrune {
 TfRestore::TfRestore(const Controls& controls, Context context)
     : CheckListBox1(controls.CheckListBox1), RestoreButton(controls.RestoreButton),
       CloseButton(controls.CloseButton), SelectAllButton(controls.SelectAllButton),
-      DeselectAllButton(controls.DeselectAllButton), window(controls.window),
-      FContext(std::move(context)) {}
+      DeselectAllButton(controls.DeselectAllButton), chkAnotherPlace(controls.chkAnotherPlace),
+      pnlAnotherPlace(controls.pnlAnotherPlace), eRestoreInto(controls.eRestoreInto),
+      eServerNames(controls.eServerNames), window(controls.window), FContext(std::move(context)) {
+    pnlAnotherPlace->SetVisible(chkAnotherPlace->Checked());
+}
 
 void TfRestore::LoadLines(std::vector<AnsiString> lines) {
     std::vector<WideString> items;
@@ -31,6 +37,10 @@ void TfRestore::SelectAllButtonClick() {
 
 void TfRestore::DeselectAllButtonClick() {
     CheckListBox1->SetAllChecked(false);
+}
+
+void TfRestore::chkAnotherPlaceClick() {
+    pnlAnotherPlace->SetVisible(chkAnotherPlace->Checked());
 }
 
 namespace {
@@ -54,6 +64,28 @@ class CheckListSelection : public RestoreSelection {
 
 void TfRestore::RestoreButtonClick() {
     if (FRunning) return; // one run at a time
+    RestoreDestination destination;
+    if (chkAnotherPlace->Checked()) {
+        Expected<RestoreDestination> fields =
+            DestinationOfFields(eRestoreInto->Text(), eServerNames->Text());
+        if (!fields) {
+            ShowMessageBox(window, MessageKind::Error, "Kestrune", fields.error().text);
+            return;
+        }
+        destination = std::move(*fields);
+    }
+    Run(destination);
+}
+
+void TfRestore::Run(const RestoreDestination& destination) {
+    // The run reads the lines as they are now, each parsed once and moved to the destination;
+    // the list keeps showing the file's own lines, the log says where each went.
+    std::vector<BackupRecord> records = ParseBackupRecords(FLines);
+    if (Expected<void> moved = Retarget(records, destination); !moved) {
+        ShowMessageBox(window, MessageKind::Error, "Kestrune",
+                       "Restore into: " + WideToUtf8(AnsiToWide(moved.error().text)));
+        return;
+    }
     FRunning = true;
     CloseButton->SetCaption(u"Cancel");
     // The caption and the running state come back however the run ends.
@@ -67,8 +99,6 @@ void TfRestore::RestoreButtonClick() {
 
     FCancelRequested = false;
     PlaceLogBeside();
-    // The run reads the lines as they are now, each parsed once.
-    const std::vector<BackupRecord> records = ParseBackupRecords(FLines);
     RestoreRun run(*FContext.dfs, *FContext.status, FCancelRequested);
     run.noSlashes = FContext.noSlashes();
     run.backupFile = FContext.backupFile();
@@ -78,6 +108,7 @@ void TfRestore::RestoreButtonClick() {
     LiveNamespaces live;
     if (!run.backupFile.empty()) {
         run.loadedProperties = LoadMatchingProperties(run.backupFile);
+        Retarget(*run.loadedProperties, destination);
         if (run.loadedProperties->recorded) {
             // View permissions may name the domain's groups by alias (DA): their SIDs.
             RecordedProperties& recorded = *run.loadedProperties->recorded;
@@ -102,7 +133,14 @@ void TfRestore::RestoreButtonClick() {
     const RestoreRunResult result = run.Run(CheckListSelection(*CheckListBox1, records));
     if (FContext.writesIntoDirectory && FContext.writesIntoDirectory()) {
         const std::vector<AnsiString> roots = ChangedNamespaces(result, records);
+        CreatedNamespaces created;
+        for (const RestoredLine& line : result.lines)
+            if (line.outcome == RestoredLine::Outcome::Restored)
+                created.Restored(*records[line.index].parts, line.createdNamespace);
         if (!roots.empty()) FContext.status->AddLine(PropagationNote(roots), clYellow);
+        // A namespace made in the directory alone is served by no server yet.
+        for (const AnsiString& note : NewNamespaceNotes(created.All()))
+            FContext.status->AddLine(note, clYellow);
     }
 }
 

@@ -1,6 +1,8 @@
-// TfRestore: the lines of a backup file as a check list, restored one after the other.
+// TfRestore: the lines of a backup file as a check list, restored one after the other, where
+// they came from or into another namespace and onto renamed servers.
 #pragma once
 
+#include "backup/restore_destination.h"
 #include "backup/restore_run.h"
 #include "gui/forms/controls.h"
 
@@ -20,6 +22,11 @@ class TfRestore {
         Button* CloseButton;
         Button* SelectAllButton;
         Button* DeselectAllButton;
+        // "Restore into another place", and the strip it shows with its two fields.
+        CheckBox* chkAnotherPlace;
+        Panel* pnlAnotherPlace;
+        TextControl* eRestoreInto;
+        TextControl* eServerNames;
         FormWindow* window;
     };
     // What the run takes from the other windows.
@@ -40,6 +47,10 @@ class TfRestore {
     Button* const CloseButton;
     Button* const SelectAllButton;
     Button* const DeselectAllButton;
+    CheckBox* const chkAnotherPlace;
+    Panel* const pnlAnotherPlace;
+    TextControl* const eRestoreInto;
+    TextControl* const eServerNames;
     FormWindow* const window;
 
     // Replaces the items with the lines, unchecked; the bytes of each line are kept as read.
@@ -48,6 +59,10 @@ class TfRestore {
 
     void SelectAllButtonClick();
     void DeselectAllButtonClick();
+    // Shows the fields of another place while the box is checked; unchecked, they are not used.
+    void chkAnotherPlaceClick();
+    // Restores the checked lines. With another place, fields that do not say one are refused
+    // in the error box, and nothing runs.
     void RestoreButtonClick();
     void CloseButtonClick();
     // Asked before the window closes (Esc, the frame): during a run it asks the run to stop
@@ -58,6 +73,8 @@ class TfRestore {
     bool Running() const { return FRunning; }
 
   private:
+    // Restores the file's lines, moved to the destination (empty: where they came from).
+    void Run(const RestoreDestination& destination);
     // Moves the status window out from under this one, so the progress stays in sight.
     void PlaceLogBeside();
 

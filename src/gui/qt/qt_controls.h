@@ -62,6 +62,18 @@ class QtCheckBox : public QtControl<CheckBox> {
     QCheckBox* box_;
 };
 
+// A widget that holds the controls of the panel: the window's layout closes up over it when it
+// is hidden.
+class QtPanel : public Panel {
+  public:
+    explicit QtPanel(QWidget* widget) : widget_(widget) {}
+    void SetVisible(bool visible) override { widget_->setVisible(visible); }
+    bool Visible() const override { return !widget_->isHidden(); }
+
+  private:
+    QWidget* widget_;
+};
+
 class QtComboBox : public QtControl<ComboBox> {
   public:
     explicit QtComboBox(QComboBox* box);

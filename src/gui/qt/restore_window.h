@@ -1,4 +1,5 @@
-// The Restore window's Qt view: the check list above a panel of four buttons.
+// The Restore window's Qt view: the check list above a panel of four buttons and the box that
+// shows, between the two, the fields of another place to restore into.
 #pragma once
 
 #include "gui/forms/restore_form.h"
@@ -6,7 +7,9 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QFrame;
+class QLineEdit;
 class QListWidget;
 class QPushButton;
 
@@ -24,6 +27,10 @@ class RestoreWindow : public QDialog {
     QPushButton* CloseButton;
     QPushButton* SelectAllButton;
     QPushButton* DeselectAllButton;
+    QCheckBox* chkAnotherPlace;
+    QWidget* pnlAnotherPlace;
+    QLineEdit* eRestoreInto;
+    QLineEdit* eServerNames;
 
   protected:
     // Esc and the frame's close button go through the form's close query.
@@ -32,9 +39,13 @@ class RestoreWindow : public QDialog {
 
   private:
     QListWidget* CreateControls();
+    void CreateAnotherPlace();
 
     QtCheckList listControl_;
     QtButton restoreControl_, closeControl_, selectAllControl_, deselectAllControl_;
+    QtCheckBox anotherPlaceControl_;
+    QtPanel anotherPlacePanel_;
+    QtEdit restoreIntoControl_, serverNamesControl_;
     QtFormWindow windowControl_;
     TfRestore form_;
 };

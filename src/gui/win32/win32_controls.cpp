@@ -19,6 +19,19 @@ bool Win32CheckBox::Checked() const {
     return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+void Win32Panel::Attach(std::vector<HWND> controls, std::function<void()> relayout) {
+    controls_ = std::move(controls);
+    relayout_ = std::move(relayout);
+    SetVisible(visible_);
+}
+
+void Win32Panel::SetVisible(bool visible) {
+    visible_ = visible;
+    for (HWND control : controls_)
+        ShowWindow(control, visible ? SW_SHOW : SW_HIDE);
+    if (relayout_) relayout_();
+}
+
 void Win32ComboBox::AddItem(const WideString& item) {
     SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item)));
 }

@@ -45,6 +45,21 @@ class Win32CheckBox : public Win32Control<CheckBox> {
     bool Checked() const override;
 };
 
+// Controls of one window shown or hidden together; the window then lays itself out again, so
+// that the others close up over them.
+class Win32Panel : public Panel {
+  public:
+    // The controls take the panel's state at once.
+    void Attach(std::vector<HWND> controls, std::function<void()> relayout);
+    void SetVisible(bool visible) override;
+    bool Visible() const override { return visible_; }
+
+  private:
+    std::vector<HWND> controls_;
+    std::function<void()> relayout_;
+    bool visible_ = true;
+};
+
 class Win32ComboBox : public Win32Control<ComboBox> {
   public:
     WideString Text() const override { return WindowText(hwnd_); }

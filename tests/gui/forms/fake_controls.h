@@ -51,6 +51,13 @@ class FakeCheckBox : public FakeControl<CheckBox> {
     bool checked = false;
 };
 
+class FakePanel : public Panel {
+  public:
+    void SetVisible(bool shown) override { visible = shown; }
+    bool Visible() const override { return visible; }
+    bool visible = true; // as a view creates it
+};
+
 class FakeComboBox : public FakeControl<ComboBox> {
   public:
     WideString Text() const override { return text_; }

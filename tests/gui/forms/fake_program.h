@@ -26,7 +26,12 @@ struct FakeProgram {
     FakeCheckList CheckListBox1;
     FakeButton RestoreButton{u"Restore"}, CloseButton{u"Close"}, SelectAllButton{u"Select all"},
         DeselectAllButton{u"De-select all"};
+    FakeCheckBox chkAnotherPlace;
+    FakePanel pnlAnotherPlace;
+    FakeEdit eRestoreInto, eServerNames;
     FakeWindow restoreWindow;
+    // What the platform says: whether restored links go straight into the directory.
+    bool writesIntoDirectory = false;
 
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<TfStatus> fStatus;
@@ -45,10 +50,13 @@ struct FakeProgram {
                                                           &Timer1, &OpenDialog1, &mainWindow},
                                          std::move(arguments));
         fStatus = std::make_unique<TfStatus>(TfStatus::Controls{&re1, &statusWindow});
+        TfRestore::Context context = RestoreContext(*Form1, *fStatus);
+        context.writesIntoDirectory = [this] { return writesIntoDirectory; };
         fRestore = std::make_unique<TfRestore>(
             TfRestore::Controls{&CheckListBox1, &RestoreButton, &CloseButton, &SelectAllButton,
-                                &DeselectAllButton, &restoreWindow},
-            RestoreContext(*Form1, *fStatus));
+                                &DeselectAllButton, &chkAnotherPlace, &pnlAnotherPlace,
+                                &eRestoreInto, &eServerNames, &restoreWindow},
+            std::move(context));
         Form1->SetRestoreWindow(fRestore.get());
         mainWindow.closeQuery = [this] { return Form1->FormCloseQuery(); };
         mainWindow.onClose = [this] { Form1->FormClose(); };

@@ -1,12 +1,15 @@
 // The restore window and the status window without a window: selection, the run, cancel,
-// the status lines and the log.
+// the status lines and the log; a restore into another place.
+#include "backup/backup_history.h"
 #include "backup/backup_pair.h"
+#include "backup/live_namespaces.h"
 #include "backup/properties_file.h"
 #include "base/file_io.h"
 #include "fake_program.h"
 #include "gui/forms/message_box.h"
 #include "netdfs/netdfs.h"
 #include "platform/platform.h"
+#include "platform/store/memory_store.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -198,6 +201,219 @@ TEST_F(RestoreFormTest, TheStatusWindowStampsFollowsAndSaves) {
     p.fStatus->SetPlainText(false);
     p.fStatus->SaveLinesToFile(work / "rich.txt");
     EXPECT_EQ(ReadWholeFile(work / "rich.txt"), "{\\rtf1 rich}");
+}
+
+// A restore through the window into a namespace that is gone, another namespace or renamed
+// servers, on a private copy of the sample domain with the directory at hand.
+class RestoreElsewhereTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        domainFile = work / "domain.ldif";
+        fs::copy_file(fs::path(KESTRUNE_SAMPLES) / "example.ldif", domainFile);
+        auto opened = store::MemoryStore::Open(domainFile);
+        ASSERT_TRUE(opened) << opened.error().text;
+        directory = std::move(*opened);
+        InstallStorePlatform(directory);
+        p = std::make_unique<FakeProgram>();
+        p->Start();
+    }
+    void TearDown() override { UninstallPlatform(); }
+
+    // Backs up one namespace of the domain through the main window into work/folder.
+    fs::path BackUp(const WideString& domain, const WideString& ns, const std::string& folder) {
+        p->cbDomains.SetText(domain);
+        p->Form1->cbDomainsExit();
+        const std::vector<WideString> names = p->ListBox1.Names();
+        const auto row = std::find(names.begin(), names.end(), ns);
+        EXPECT_NE(row, names.end()) << WideToUtf8(ns);
+        if (row == names.end()) return {};
+        p->ListBox1.SelectOnly(static_cast<int>(row - names.begin()));
+        p->ePrefix.SetText(u"");
+        p->ePath.SetText((work / folder).u16string());
+        p->Form1->BitBtn1Click();
+        return work / folder / (WideToUtf8(ns) + ".txt");
+    }
+    // Opens the file through the main window's Restore; inside runs in the modal window.
+    void Open(const fs::path& file, std::function<void()> inside) {
+        p->OpenDialog1.answer = file;
+        p->restoreWindow.whileModal = std::move(inside);
+        p->Form1->BitBtn3Click();
+    }
+    // Deletes a namespace of example.com with everything below it, anchor included.
+    void DeleteNamespace(const std::string& ns) {
+        const std::string anchor = "CN=" + ns + ",CN=Dfs-Configuration,CN=System,DC=example,DC=com";
+        std::vector<store::Entry> below;
+        ASSERT_TRUE(store::SearchAll(*directory,
+                                     {anchor, store::Scope::Subtree, "(objectClass=*)", {"1.1"}, 0},
+                                     below)
+                        .ok());
+        ASSERT_FALSE(below.empty());
+        std::sort(below.begin(), below.end(), [](const store::Entry& a, const store::Entry& b) {
+            return a.dn.size() > b.dn.size();
+        });
+        for (const store::Entry& e : below)
+            ASSERT_TRUE(directory->Delete(e.dn).ok()) << e.dn;
+    }
+    void ChooseAnotherPlace(const WideString& into, const WideString& servers) {
+        p->chkAnotherPlace.checked = true;
+        p->fRestore->chkAnotherPlaceClick();
+        p->eRestoreInto.SetText(into);
+        p->eServerNames.SetText(servers);
+    }
+    static std::vector<std::string> Messages(const FakeRichLog& log) {
+        std::vector<std::string> out;
+        for (const auto& line : log.lines)
+            out.push_back(WideToUtf8(line.first.substr(line.first.find(u'\t') + 1)));
+        return out;
+    }
+    static std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+        for (size_t at = text.find(from); at != std::string::npos;
+             at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+        return text;
+    }
+
+    TempFolder work;
+    fs::path domainFile;
+    std::shared_ptr<store::MemoryStore> directory;
+    ScopedMessageBoxHook hook{[](const MessageBoxShown& box) { FAIL() << box.text; }};
+    std::unique_ptr<FakeProgram> p; // made once the domain is there
+};
+
+TEST_F(RestoreElsewhereTest, ADeletedNamespaceComesBackAsItWasBackedUp) {
+    const fs::path first = BackUp(u"example.com", u"Public", "first");
+    const std::string txt = ReadWholeFile(first);
+    const std::string xml = ReadWholeFile(PropertiesFileOf(first));
+    DeleteNamespace("Public");
+    p->writesIntoDirectory = true;
+    Open(first, [&] {
+        EXPECT_FALSE(p->pnlAnotherPlace.visible); // off by default: the window as it always was
+        p->fRestore->RestoreButtonClick();
+        p->fRestore->CloseButtonClick();
+    });
+    const std::vector<std::string> messages = Messages(p->re1);
+    ASSERT_GE(messages.size(), 3u);
+    EXPECT_EQ(messages[2], "Created the namespace \\\\example.com\\Public");
+    EXPECT_EQ(p->re1.lines[2].second, kLime);
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), "Restored") + 1,
+              std::count(txt.begin(), txt.end(), '\n'));
+    // After the log's last line: the propagation note, then what the servers need.
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_TRUE(messages.back().starts_with("The namespace \\\\example.com\\Public was created "
+                                            "in the directory, but no server serves it yet"))
+        << messages.back();
+    EXPECT_NE(messages.back().find("On DC2, as an administrator"), std::string::npos);
+    EXPECT_EQ(p->re1.lines.back().second, kYellow);
+    EXPECT_EQ(messages[messages.size() - 3], "** Complete **");
+    EXPECT_TRUE(fs::exists(first.string() + "_restore.txt"));
+
+    // Both files of a new backup are the first ones, byte for byte.
+    const fs::path second = BackUp(u"example.com", u"Public", "second");
+    EXPECT_EQ(ReadWholeFile(second), txt);
+    EXPECT_EQ(ReadWholeFile(PropertiesFileOf(second)), xml);
+}
+
+TEST_F(RestoreElsewhereTest, IntoAnotherNamespaceOfAnotherDomainOnARenamedServer) {
+    const fs::path file = BackUp(u"example.com", u"Public", "b");
+    const std::string txt = ReadWholeFile(file);
+    const std::string xml = ReadWholeFile(PropertiesFileOf(file));
+    const std::string as = "\\\\sales.example.com\\Copy";
+    std::vector<WideString> shown;
+    Open(file, [&] {
+        ChooseAnotherPlace(u"  " + Utf8ToWide(as) + u" ", u"fs1=FS9");
+        EXPECT_TRUE(p->pnlAnotherPlace.visible);
+        shown = p->CheckListBox1.items;
+        p->fRestore->RestoreButtonClick();
+        // The list keeps the file's own lines; the log says where they went.
+        EXPECT_EQ(p->CheckListBox1.items, shown);
+        p->fRestore->CloseButtonClick();
+    });
+    ASSERT_FALSE(shown.empty());
+    EXPECT_NE(WideToUtf8(shown.front()).find("\\\\example.com\\Public"), std::string::npos);
+    const std::vector<std::string> messages = Messages(p->re1);
+    EXPECT_EQ(messages[2], "Created the namespace " + as);
+    EXPECT_NE(std::find_if(messages.begin(), messages.end(),
+                           [&](const std::string& m) {
+                               return m.starts_with("Restoring " + as +
+                                                    "\\Software to \\\\FS9\\Software  ");
+                           }),
+              messages.end());
+    for (const std::string& m : messages)
+        EXPECT_EQ(m.find("\\\\FS1\\"), std::string::npos) << m;
+    // No note of the servers' part where the platform serves what it creates.
+    EXPECT_EQ(messages.back(), "** Complete **");
+    EXPECT_TRUE(fs::exists(file.string() + "_restore.txt"));
+
+    // The copy backs up as the original with its new names, properties included (the hash
+    // differs with the file); the original is as it was.
+    const fs::path copy = BackUp(u"sales.example.com", u"Copy", "sales");
+    auto moved = [&](const std::string& text) {
+        return Replaced(Replaced(text, "\\\\example.com\\Public", as), "\\\\FS1\\", "\\\\FS9\\");
+    };
+    EXPECT_EQ(ReadWholeFile(copy), moved(txt));
+    auto withoutHash = [](const std::string& text) {
+        return text.substr(text.find("<Namespace "));
+    };
+    EXPECT_EQ(withoutHash(ReadWholeFile(PropertiesFileOf(copy))), withoutHash(moved(xml)));
+    EXPECT_EQ(ReadWholeFile(BackUp(u"example.com", u"Public", "again")), txt);
+}
+
+TEST_F(RestoreElsewhereTest, FieldsThatSayNoPlaceAreRefusedAndNothingChanges) {
+    const fs::path file = BackUp(u"example.com", u"Public", "b");
+    DeleteNamespace("Public");
+    const std::string domainBefore = ReadWholeFile(domainFile);
+    const struct {
+        WideString into, servers;
+        std::string box;
+    } bad[] = {
+        {u"example.com\\Public", u"", "Restore into: \"example.com\\Public\" is not a namespace"},
+        {u"\\\\example.com\\Public\\Link", u"", "Restore into: "},
+        {u"", u"FS1", "Server names: \"FS1\" is not OLD=NEW"},
+        {u"", u"FS1=\\\\FS9", "Server names: \"FS1=\\\\FS9\" is not OLD=NEW"},
+        {u"", u"FS1=A;, fs1=B", "Server names: the server fs1 is renamed twice"},
+        {u" ", u" , ", "Restore into: give the namespace"},
+    };
+    for (const auto& b : bad) {
+        std::vector<MessageBoxShown> boxes;
+        ScopedMessageBoxHook answer([&](const MessageBoxShown& box) { boxes.push_back(box); });
+        Open(file, [&] {
+            ChooseAnotherPlace(b.into, b.servers);
+            p->fRestore->RestoreButtonClick();
+            EXPECT_FALSE(p->fRestore->Running());
+            EXPECT_EQ(p->CloseButton.Caption(), u"Close");
+        });
+        ASSERT_EQ(boxes.size(), 1u) << b.box;
+        EXPECT_EQ(boxes[0].kind, MessageKind::Error);
+        EXPECT_TRUE(boxes[0].text.starts_with(b.box)) << boxes[0].text;
+    }
+    // Lines of two namespaces cannot go into one.
+    WriteWholeFile(work / "two.txt",
+                   "dfscmd /map \"\\\\example.com\\Public\\A\" \"\\\\FS1\\A\" \"\"\r\n"
+                   "dfscmd /map \"\\\\example.com\\Data\\B\" \"\\\\FS1\\B\" \"\"\r\n");
+    std::vector<MessageBoxShown> boxes;
+    {
+        ScopedMessageBoxHook answer([&](const MessageBoxShown& box) { boxes.push_back(box); });
+        Open(work / "two.txt", [&] {
+            ChooseAnotherPlace(u"\\\\example.com\\Copy", u"");
+            p->fRestore->RestoreButtonClick();
+        });
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].text.starts_with("Restore into: the lines name two namespaces"))
+        << boxes[0].text;
+    // Nothing ran: no status line, no log, the directory as it was.
+    EXPECT_TRUE(p->re1.lines.empty());
+    EXPECT_FALSE(fs::exists(file.string() + "_restore.txt"));
+    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+
+    // Unchecked, the fields are not used: the lines go where they came from.
+    Open(file, [&] {
+        p->chkAnotherPlace.checked = false;
+        p->fRestore->chkAnotherPlaceClick();
+        EXPECT_FALSE(p->pnlAnotherPlace.visible);
+        p->fRestore->RestoreButtonClick();
+    });
+    EXPECT_EQ(Messages(p->re1)[2], "Created the namespace \\\\example.com\\Public");
 }
 
 TEST(LogPlacement, BesideTheWindowWhereTheScreenHasRoom) {

@@ -6,8 +6,10 @@
 #include "platform/store/memory_store.h"
 #include "scratch_folder.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFrame>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -311,6 +313,66 @@ class BackupRestoreTest : public QObject {
             QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
         });
         QCOMPARE(StatusMessages(), QStringList({"Starting restore", "", "** Complete **"}));
+    }
+
+    // The box below the buttons shows the fields of another place between the list and the
+    // buttons, after the box in the tab order; unchecked, the window is as it always was.
+    // KESTRUNE_SCREENSHOTS names a folder for pictures of both.
+    void anotherPlaceTakesItsRowFromTheList() {
+        WriteWholeFile(work / "Public.txt",
+                       "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"\"\r\n");
+        const QString shots = qEnvironmentVariable("KESTRUNE_SCREENSHOTS");
+        OpenAndRestore(work / "Public.txt", [&](RestoreWindow* restore) {
+            QVERIFY(QTest::qWaitForWindowActive(restore));
+            QCOMPARE(restore->size(), QSize(535, 341));
+            QVERIFY(restore->pnlAnotherPlace->isHidden());
+            QCOMPARE(restore->CheckListBox1->geometry(), QRect(0, 0, 535, 288));
+            QCOMPARE(restore->ButtonPanel->geometry(), QRect(0, 288, 535, 53));
+            QCOMPARE(restore->chkAnotherPlace->parentWidget(), restore->ButtonPanel);
+            QCOMPARE(restore->chkAnotherPlace->geometry(), QRect(62, 35, 200, 17));
+            QVERIFY(!restore->chkAnotherPlace->isChecked());
+            if (!shots.isEmpty()) restore->grab().save(shots + "/restore-window-qt.png");
+            restore->DeselectAllButton->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), restore->chkAnotherPlace);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // the hidden fields
+            QCOMPARE(QApplication::focusWidget(), restore->CheckListBox1);
+
+            restore->chkAnotherPlace->setFocus();
+            QTest::keyClick(restore->chkAnotherPlace, Qt::Key_Space);
+            QTRY_COMPARE(restore->CheckListBox1->geometry(), QRect(0, 0, 535, 259));
+            QCOMPARE(restore->pnlAnotherPlace->geometry(), QRect(0, 259, 535, 29));
+            QCOMPARE(restore->ButtonPanel->geometry(), QRect(0, 288, 535, 53));
+            const QRect into = restore->eRestoreInto->geometry();
+            const QRect servers = restore->eServerNames->geometry();
+            QVERIFY(into.top() >= 4 && into.bottom() < 29 && into.width() == 170);
+            QVERIFY(servers.left() > into.right() && servers.right() == 535 - 8 - 1);
+            QTest::keyClick(restore->chkAnotherPlace, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), restore->eRestoreInto);
+            QTest::keyClicks(restore->eRestoreInto, "\\\\example.com\\Copy");
+            QTest::keyClick(restore->eRestoreInto, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), restore->eServerNames);
+            QTest::keyClicks(restore->eServerNames, "FS1");
+            if (!shots.isEmpty())
+                restore->grab().save(shots + "/restore-window-qt-another-place.png");
+            QTest::keyClick(restore->eServerNames, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), restore->CheckListBox1);
+
+            // Not a pair: refused, nothing runs.
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+            QCOMPARE(int(boxes.size()), 1);
+            QVERIFY2(boxes[0].text.starts_with("Server names: \"FS1\" is not OLD=NEW"),
+                     boxes[0].text.c_str());
+            QVERIFY(!fs::exists(work / "Public.txt_restore.txt"));
+            QTest::keyClicks(restore->eServerNames, "=FS9");
+            QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
+        });
+        const QStringList messages = StatusMessages();
+        QVERIFY(messages.size() > 2);
+        QCOMPARE(messages[0], QString("Starting restore"));
+        QCOMPARE(messages[1], QString("Restoring \\\\example.com\\Copy\\New to \\\\FS9\\New  "));
+        QCOMPARE(messages.last(), QString("** Complete **"));
+        QVERIFY(fs::exists(work / "Public.txt_restore.txt"));
     }
 };
 
