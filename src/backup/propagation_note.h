@@ -12,8 +12,9 @@
 namespace kestrune {
 
 // One paragraph, without a line end, naming what the administrator can do to apply the restore
-// at once in each namespace of roots (each named once, in the order given).
-AnsiString PropagationNote(const std::vector<AnsiString>& roots);
+// at once in each namespace of roots (each named once, in the order given). With dfs, each
+// namespace's root servers are read through it and named.
+AnsiString PropagationNote(const std::vector<AnsiString>& roots, TOXLDFS* dfs = nullptr);
 
 // The namespaces a restore changed, in the order of its lines: a link or target added, or a
 // property set (--properties), also on a line that failed afterwards.

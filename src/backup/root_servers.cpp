@@ -59,6 +59,17 @@ std::vector<RootServerAnswer> TellRootServers(TOXLDFS& dfs, const std::vector<An
     return answers;
 }
 
+std::vector<AnsiString> RootServersOf(TOXLDFS& dfs, const AnsiString& root) {
+    std::vector<std::pair<WideString, WideString>> targets;
+    std::vector<AnsiString> servers;
+    if (!RootTargets(dfs, root, targets)) return servers;
+    std::set<std::u16string> named;
+    for (const auto& target : targets)
+        if (named.insert(FoldCase(target.first)).second)
+            servers.push_back(WideToAnsi(target.first));
+    return servers;
+}
+
 AnsiString DescribeAnswer(const RootServerAnswer& answer) {
     if (answer.target.empty())
         return "The root servers of " + answer.root +

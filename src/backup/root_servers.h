@@ -25,6 +25,10 @@ struct RootServerAnswer {
 // changed.
 std::vector<RootServerAnswer> TellRootServers(TOXLDFS& dfs, const std::vector<AnsiString>& roots);
 
+// The servers of the namespace's root targets, each named once, as the platform lists them;
+// none when they cannot be read.
+std::vector<AnsiString> RootServersOf(TOXLDFS& dfs, const AnsiString& root);
+
 // "Told \\DC1\Public to read \\example.com\Public now" or "\\DC1\Public was not told to read
 // \\example.com\Public now: <code>: <text>".
 AnsiString DescribeAnswer(const RootServerAnswer& answer);

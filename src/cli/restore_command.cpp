@@ -256,7 +256,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
                        "every character.\n";
     const std::vector<AnsiString> changedRoots = ChangedNamespaces(result, records);
     if (!command.quiet && !changedRoots.empty() && PlatformWritesIntoDirectory())
-        console.err << "kestrune: " << ConsoleText(PropagationNote(changedRoots)) << "\n";
+        console.err << "kestrune: " << ConsoleText(PropagationNote(changedRoots, &dfs)) << "\n";
     // The servers' part is never the directory's: said even with --quiet.
     if (PlatformWritesIntoDirectory())
         for (const AnsiString& note : NewNamespaceNotes(created.All()))

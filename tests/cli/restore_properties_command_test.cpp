@@ -123,6 +123,13 @@ TEST_F(RestorePropertiesCommandTest, SettingOnlyPropertiesChangesTheNamespace) {
     EXPECT_NE(PropagationNote(ChangedNamespaces(result, records))
                   .find("dfsutil root forcesync \\\\example.com\\Public (or restart"),
               std::string::npos);
+    // Read through the platform, the namespace's root servers are named.
+    TOXLDFS dfs;
+    EXPECT_NE(PropagationNote(ChangedNamespaces(result, records), &dfs)
+                  .find("run on the namespace servers: on DC1, DC2: dfsutil root forcesync "
+                        "\\\\example.com\\Public (or restart"),
+              std::string::npos)
+        << PropagationNote(ChangedNamespaces(result, records), &dfs);
     // Run again, nothing is left to set: nothing to propagate.
     EXPECT_EQ(ChangedNamespaces(restore(), records), std::vector<AnsiString>());
 }

@@ -80,7 +80,7 @@ for program in kestrune-cli kestrune; do
     diff -r "$scratch/built" "$scratch/$program" >/dev/null ||
         fail "the packaged $program's backup differs from the build's"
 done
-[ "$(find "$scratch/kestrune-cli" -name '*.txt' | wc -l)" = 4 ] || fail "not 4 backup files"
+[ "$(find "$scratch/kestrune-cli" -name '*.txt' | wc -l)" = 5 ] || fail "not 5 backup files"
 
 desktop-file-validate "$root/usr/share/applications/kestrune.desktop" || fail "the desktop entry is invalid"
 

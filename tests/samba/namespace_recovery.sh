@@ -27,33 +27,40 @@ value() {
 }
 backup() { "$cli" "" "$1" example.com 2>"$work/stderr"; }
 
-backup "$work/first" || fail "the first backup: $(cat "$work/stderr")"
-[ -s "$work/first/Public.txt" ] || fail "no Public.txt in the first backup"
+# The other tests share the DC and its sample namespaces: this one works on a namespace of its
+# own, Scratch, made from Public's backup and removed at the end.
+backup "$work/public" || fail "the first backup: $(cat "$work/stderr")"
+"$cli" --restore "$work/public/Public.txt" --as '\\example.com\Scratch' >"$work/made" 2>&1 ||
+    fail "making Scratch: $(cat "$work/made")"
+backup "$work/first" || fail "the backup of Scratch: $(cat "$work/stderr")"
+[ -s "$work/first/Scratch.txt" ] || fail "no Scratch.txt in the backup"
 
 # 1. The namespace is deleted, anchor and all, as a script or ransomware would.
-ldap ldapdelete -r "CN=Public,$dfs" || fail "deleting the namespace in the DC"
+ldap ldapdelete -r "CN=Scratch,$dfs" || fail "deleting the namespace in the DC"
 backup "$work/gone"
-[ -e "$work/gone/Public.txt" ] && fail "the namespace was not deleted"
+[ -e "$work/gone/Scratch.txt" ] && fail "the namespace was not deleted"
 
-"$cli" --restore "$work/first/Public.txt" --dry-run >"$work/dry" 2>&1 ||
+"$cli" --restore "$work/first/Scratch.txt" --dry-run >"$work/dry" 2>&1 ||
     fail "dry run: $(cat "$work/dry")"
-grep -qF 'would create the namespace \\example.com\Public with root target \\DC1\Public: dfscmd /map "\\example.com\Public" ' "$work/dry" ||
+grep -qF 'would create the namespace \\example.com\Scratch with root target \\DC1\Public: dfscmd /map "\\example.com\Scratch" ' "$work/dry" ||
     fail "the dry run does not say it would create the namespace: $(cat "$work/dry")"
 
-"$cli" --restore "$work/first/Public.txt" >"$work/restore" 2>"$work/restore.err" ||
+"$cli" --restore "$work/first/Scratch.txt" >"$work/restore" 2>"$work/restore.err" ||
     fail "restore: $(cat "$work/restore" "$work/restore.err")"
-grep -q '^created the namespace: dfscmd /map "\\\\example.com\\Public" ' "$work/restore" ||
+grep -q '^created the namespace: dfscmd /map "\\\\example.com\\Scratch" ' "$work/restore" ||
     fail "the restore did not create the namespace: $(cat "$work/restore")"
 # The only DC is the PDC emulator, found through the domain head's fSMORoleOwner.
 grep -qF 'kestrune: namespace changes are written to 127.0.0.1 (the PDC emulator of example.com, its fSMORoleOwner)' "$work/restore.err" ||
     fail "the PDC emulator was not named: $(cat "$work/restore.err")"
-grep -qF 'The namespace \\example.com\Public was created in the directory, but no server serves it yet' "$work/restore.err" ||
+grep -qF 'The namespace \\example.com\Scratch was created in the directory, but no server serves it yet' "$work/restore.err" ||
     fail "no word on what the namespace servers need: $(cat "$work/restore.err")"
 grep -qF 'On DC2, as an administrator: mkdir C:\DFSRoots\Public' "$work/restore.err" ||
     fail "the second root server's share is not named: $(cat "$work/restore.err")"
+grep -qF 'run on the namespace servers: on DC1, DC2: dfsutil root forcesync \\example.com\Scratch' "$work/restore.err" ||
+    fail "the propagation note does not name the root servers: $(cat "$work/restore.err")"
 
 # The objects as the note's table has them.
-anchor="CN=Public,$dfs" ns="CN=Public,CN=Public,$dfs"
+anchor="CN=Scratch,$dfs" ns="CN=Scratch,CN=Scratch,$dfs"
 value "$anchor" objectClass | grep -qx msDFS-NamespaceAnchor || fail "anchor class: $(value "$anchor" objectClass)"
 [ "$(value "$anchor" msDFS-SchemaMajorVersion)" = 2 ] || fail "anchor version"
 value "$ns" objectClass | grep -qx msDFS-Namespacev2 || fail "namespace class"
@@ -75,20 +82,21 @@ ldap ldapsearch -LLL -o ldif-wrap=no -b "$ns" -s one '(objectClass=msDFS-Linkv2)
 
 # Backed up again, both files are the first ones.
 backup "$work/second" || fail "the backup after the restore: $(cat "$work/stderr")"
-for f in Public.txt Public.properties.xml; do
+for f in Scratch.txt Scratch.properties.xml; do
     cmp -s "$work/first/$f" "$work/second/$f" || fail "$f differs after the restore: $(diff "$work/first/$f" "$work/second/$f")"
 done
 
 # 2. Into another namespace, onto renamed file servers.
-"$cli" --restore "$work/first/Public.txt" --as '\\example.com\Copy' --map-server FS1=FS9 \
+"$cli" --restore "$work/public/Public.txt" --as '\\example.com\Copy' --map-server FS1=FS9 \
     >"$work/copy" 2>&1 || fail "restore into another namespace: $(cat "$work/copy")"
 backup "$work/third" || fail "the backup after the copy: $(cat "$work/stderr")"
 sed -e 's/\\\\example\.com\\Public/\\\\example.com\\Copy/' -e 's/"\\\\FS1\\/"\\\\FS9\\/' \
-    "$work/first/Public.txt" >"$work/expected"
+    "$work/public/Public.txt" >"$work/expected"
 cmp -s "$work/expected" "$work/third/Copy.txt" ||
     fail "the copy is not the original under its new names: $(diff "$work/expected" "$work/third/Copy.txt")"
-cmp -s "$work/first/Public.txt" "$work/third/Public.txt" || fail "the original changed"
+cmp -s "$work/public/Public.txt" "$work/third/Public.txt" || fail "the original changed"
 ldap ldapdelete -r "CN=Copy,$dfs" || fail "removing the copy"
+ldap ldapdelete -r "CN=Scratch,$dfs" || fail "removing Scratch"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures namespace recovery check(s) failed" >&2

@@ -137,7 +137,8 @@ void TfRestore::Run(const RestoreDestination& destination) {
         for (const RestoredLine& line : result.lines)
             if (line.outcome == RestoredLine::Outcome::Restored)
                 created.Restored(*records[line.index].parts, line.createdNamespace);
-        if (!roots.empty()) FContext.status->AddLine(PropagationNote(roots), clYellow);
+        if (!roots.empty())
+            FContext.status->AddLine(PropagationNote(roots, FContext.dfs), clYellow);
         // A namespace made in the directory alone is served by no server yet.
         for (const AnsiString& note : NewNamespaceNotes(created.All()))
             FContext.status->AddLine(note, clYellow);
