@@ -157,11 +157,7 @@ bool TOXLDFS::EnumLinksWithProperties() {
 
 bool TOXLDFS::GetEntryProperties() {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
-    if (!entry) {
-        FLastError = ERROR_INVALID_PARAMETER;
-        FLastErrorDetail.clear();
-        return false;
-    }
+    if (!entry) return RefuseText();
     uint8_t* buffer = nullptr;
     const bool read =
         CallPlatform([&] { return NetDfsGetInfo(entry->data(), nullptr, nullptr, 9, &buffer); });
@@ -180,11 +176,7 @@ bool TOXLDFS::SetInfo(uint32_t Level, const void* Info, bool ofTarget) {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
     std::optional<NameBuffer> server = ToNameBuffer(FServername);
     std::optional<NameBuffer> share = ToNameBuffer(FShareName);
-    if (!entry || !server || !share) {
-        FLastError = ERROR_INVALID_PARAMETER;
-        FLastErrorDetail.clear();
-        return false;
-    }
+    if (!entry || !server || !share) return RefuseText();
     return CallPlatform([&] {
         return NetDfsSetInfo(entry->data(), ofTarget ? server->data() : nullptr,
                              ofTarget ? share->data() : nullptr, Level,
@@ -199,11 +191,7 @@ bool TOXLDFS::AddLink() {
     // included (a restore gives it from the properties file in full).
     std::optional<NameBuffer> comment = ToTextBuffer(FComment);
     std::optional<NameBuffer> share = ToNameBuffer(FShareName);
-    if (!entry || !server || !comment || !share) {
-        FLastError = ERROR_INVALID_PARAMETER;
-        FLastErrorDetail.clear();
-        return false;
-    }
+    if (!entry || !server || !comment || !share) return RefuseText();
     return CallPlatform([&] {
         return NetDfsAdd(entry->data(), server->data(), share->data(), comment->data(), FFlags);
     });
@@ -217,11 +205,7 @@ bool TOXLDFS::AddRootTarget(uint32_t MajorVersion) {
     while (!server.empty() && server.front() == u'\\')
         server.erase(0, 1);
     std::optional<NameBuffer> target = ToNameBuffer(u"\\\\" + server + u"\\" + FShareName);
-    if (!entry || !comment || !target) {
-        FLastError = ERROR_INVALID_PARAMETER;
-        FLastErrorDetail.clear();
-        return false;
-    }
+    if (!entry || !comment || !target) return RefuseText();
     return CallPlatform([&] {
         return NetDfsAddRootTarget(entry->data(), target->data(), MajorVersion,
                                    FComment.empty() ? nullptr : comment->data(), 0);
@@ -231,11 +215,7 @@ bool TOXLDFS::AddRootTarget(uint32_t MajorVersion) {
 bool TOXLDFS::GetSecurity(std::string& SecurityDescriptor) {
     SecurityDescriptor.clear();
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
-    if (!entry) {
-        FLastError = ERROR_INVALID_PARAMETER;
-        FLastErrorDetail.clear();
-        return false;
-    }
+    if (!entry) return RefuseText();
     return CallPlatform([&] {
         uint8_t* buffer = nullptr;
         uint32_t size = 0;
@@ -250,11 +230,7 @@ bool TOXLDFS::GetSecurity(std::string& SecurityDescriptor) {
 
 bool TOXLDFS::SetSecurity(const std::string& SecurityDescriptor) {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
-    if (!entry) {
-        FLastError = ERROR_INVALID_PARAMETER;
-        FLastErrorDetail.clear();
-        return false;
-    }
+    if (!entry) return RefuseText();
     return CallPlatform([&] {
         return NetDfsSetSecurity(entry->data(), DACL_SECURITY_INFORMATION,
                                  reinterpret_cast<const uint8_t*>(SecurityDescriptor.data()),
@@ -264,11 +240,7 @@ bool TOXLDFS::SetSecurity(const std::string& SecurityDescriptor) {
 
 bool TOXLDFS::GetNamespaceMode(DFS_INFO_50& mode) {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
-    if (!entry) {
-        FLastError = ERROR_INVALID_PARAMETER;
-        FLastErrorDetail.clear();
-        return false;
-    }
+    if (!entry) return RefuseText();
     return CallPlatform([&] {
         uint8_t* buffer = nullptr;
         NET_API_STATUS status = NetDfsGetInfo(entry->data(), nullptr, nullptr, 50, &buffer);
@@ -276,6 +248,12 @@ bool TOXLDFS::GetNamespaceMode(DFS_INFO_50& mode) {
         NetApiBufferFree(buffer);
         return status;
     });
+}
+
+bool TOXLDFS::RefuseText() {
+    FLastError = ERROR_INVALID_PARAMETER;
+    FLastErrorDetail.clear();
+    return false;
 }
 
 bool TOXLDFS::CallPlatform(const std::function<NET_API_STATUS()>& call) {

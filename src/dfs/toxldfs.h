@@ -100,6 +100,8 @@ class TOXLDFS {
     tDFSEnumStop OnDFSEnumStop;
 
   private:
+    // A text that does not fit the platform's buffer: ERROR_INVALID_PARAMETER, no call made.
+    bool RefuseText();
     using RecordWalk = std::function<void(const uint8_t* buffer, uint32_t count, bool& abort)>;
     bool Enumerate(uint32_t level, uint32_t prefMaxLen, const RecordWalk& walk);
     // Calls the platform: an exception it raises is kept in LastErrors; LastError and its detail
