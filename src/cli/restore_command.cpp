@@ -168,9 +168,9 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
 
     // Where the changes go, said before any is made; a PDC emulator that is not used is said
     // even when quiet.
-    if (PlatformWritesIntoDirectory() &&
-        (!command.quiet || NamespaceWriter().find("PDC emulator of") == std::string::npos))
-        console.err << "kestrune: namespace changes are written to " << NamespaceWriter() << "\n";
+    if (PlatformWritesIntoDirectory() && (!command.quiet || !NamespaceWriter().pdcEmulator))
+        console.err << "kestrune: namespace changes are written to " << NamespaceWriter().text
+                    << "\n";
 
     TextRestoreLog log;
     const bool cancelRequested = false;

@@ -52,18 +52,18 @@ Expected<void> LocateDomainController(ldap::Settings& settings) {
 // read (the directory in use when it is that, or cannot be reached); writer says which.
 std::shared_ptr<store::DirectoryStore>
 NamespaceStore(const std::shared_ptr<store::DirectoryStore>& directory, ldap::Settings settings,
-               std::string& writer) {
+               NamespaceWriterInfo& writer) {
     const std::string inUse = settings.domain.host;
     Expected<ldap::PdcEmulator> pdc = ldap::FindPdcEmulator(*directory);
     if (!pdc) {
-        writer = inUse + " (the PDC emulator was not found: " + pdc.error().text +
-                 "; namespace servers see the changes after replication)";
+        writer.text = inUse + " (the PDC emulator was not found: " + pdc.error().text +
+                      "; namespace servers see the changes after replication)";
         return directory;
     }
     const std::string found =
         " (the PDC emulator of " + DnToDomainName(pdc->domain) + ", its fSMORoleOwner)";
     if (pdc->connected) {
-        writer = inUse + found;
+        writer = {inUse + found, true};
         return directory;
     }
     settings.domain.host = pdc->host;
@@ -71,12 +71,12 @@ NamespaceStore(const std::shared_ptr<store::DirectoryStore>& directory, ldap::Se
     std::vector<std::string> ignored;
     store::Status status = emulator->Connect(ignored);
     if (!status.ok()) {
-        writer = inUse + " (the PDC emulator " + pdc->host +
-                 " cannot be reached: " + Explain(status) +
-                 "; namespace servers see the changes after replication)";
+        writer.text = inUse + " (the PDC emulator " + pdc->host +
+                      " cannot be reached: " + Explain(status) +
+                      "; namespace servers see the changes after replication)";
         return directory;
     }
-    writer = pdc->host + found;
+    writer = {pdc->host + found, true};
     return emulator;
 }
 
@@ -85,14 +85,14 @@ NamespaceStore(const std::shared_ptr<store::DirectoryStore>& directory, ldap::Se
 
 namespace {
 bool writesIntoDirectory = false;
-std::string namespaceWriter;
+NamespaceWriterInfo namespaceWriter;
 } // namespace
 
 bool PlatformWritesIntoDirectory() {
     return writesIntoDirectory;
 }
 
-const std::string& NamespaceWriter() {
+const NamespaceWriterInfo& NamespaceWriter() {
     return namespaceWriter;
 }
 
@@ -103,14 +103,14 @@ void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory) {
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> namespaces,
                           std::shared_ptr<store::DirectoryStore> directory) {
     writesIntoDirectory = false;
-    namespaceWriter.clear();
+    namespaceWriter = {};
     InstallNetDfsApi(std::make_shared<StoreNetDfs>(std::move(namespaces)));
     adsi::InstallAdsiPlatform(MakeStoreAdsi(std::move(directory)));
 }
 
 void UninstallPlatform() {
     writesIntoDirectory = false;
-    namespaceWriter.clear();
+    namespaceWriter = {};
     InstallNetDfsApi(nullptr);
     adsi::InstallAdsiPlatform(nullptr);
 }
@@ -152,7 +152,7 @@ Expected<void> InstallLdapDirectory(const std::string& setting, std::vector<std:
                                   : ldap::LookUpServices("_gc._tcp." + forest, why);
         if (!gcs.empty()) directory->UseGlobalCatalog({false, gcs.front().host, gcs.front().port});
     }
-    std::string writer;
+    NamespaceWriterInfo writer;
     std::shared_ptr<store::DirectoryStore> namespaces =
         NamespaceStore(directory, pdcSettings, writer);
     InstallStorePlatform(std::move(namespaces), std::move(directory));

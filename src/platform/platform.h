@@ -47,6 +47,10 @@ bool PlatformWritesIntoDirectory();
 // With PlatformWritesIntoDirectory: the domain controller that namespace changes are written
 // to, and why that one: "dc1.example.com (the PDC emulator of example.com, its
 // fSMORoleOwner)", or the one in use with the reason the PDC emulator is not. Empty otherwise.
-const std::string& NamespaceWriter();
+struct NamespaceWriterInfo {
+    std::string text;
+    bool pdcEmulator = false; // the writes go to the domain's PDC emulator
+};
+const NamespaceWriterInfo& NamespaceWriter();
 
 } // namespace kestrune

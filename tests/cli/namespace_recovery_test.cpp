@@ -2,6 +2,7 @@
 // namespace or onto renamed file servers, on a private copy of the sample domain.
 #include "backup/backup_history.h"
 #include "base/file_io.h"
+#include "platform/delete_subtree.h"
 #include "sample_domain_cli.h"
 
 #include <regex>
@@ -15,17 +16,7 @@ class NamespaceRecoveryTest : public testing::SampleDomainCli {
   protected:
     // Deletes a namespace of example.com with everything below it, anchor included.
     void DeleteNamespace(const std::string& ns) {
-        const std::string anchor = "CN=" + ns + ",CN=Dfs-Configuration,CN=System,DC=example,DC=com";
-        std::vector<store::Entry> below;
-        ASSERT_TRUE(store::SearchAll(*directory,
-                                     {anchor, store::Scope::Subtree, "(objectClass=*)", {"1.1"}, 0},
-                                     below)
-                        .ok());
-        std::sort(below.begin(), below.end(), [](const store::Entry& a, const store::Entry& b) {
-            return a.dn.size() > b.dn.size();
-        });
-        for (const store::Entry& e : below)
-            ASSERT_TRUE(directory->Delete(e.dn).ok()) << e.dn;
+        ASSERT_GT(testing::DeleteExampleNamespace(*directory, ns), 0u) << ns;
     }
     static std::string Replaced(std::string text, const std::string& from, const std::string& to) {
         for (size_t at = text.find(from); at != std::string::npos;

@@ -1,5 +1,6 @@
 // NetDfsAddRootTarget over the directory store: a namespace created as Windows creates one, a
 // root target added to one, and what Active Directory refuses.
+#include "platform/delete_subtree.h"
 #include "platform/netdfs_over_store.h"
 
 #include "base/win_errors.h"
@@ -32,16 +33,7 @@ class StoreRootsTest : public testing::SampleStoreDfsTest {
     }
     // Removes a namespace with its links and anchor, as a script deleting it would.
     void DeleteNamespace(const std::string& name) {
-        const std::string anchor = "CN=" + name + "," + kContainer;
-        std::vector<Entry> below;
-        ASSERT_TRUE(
-            store::SearchAll(*store, {anchor, Scope::Subtree, "(objectClass=*)", {"cn"}, 0}, below)
-                .ok());
-        // Children before their parents.
-        std::sort(below.begin(), below.end(),
-                  [](const Entry& a, const Entry& b) { return a.dn.size() > b.dn.size(); });
-        for (const Entry& e : below)
-            ASSERT_TRUE(store->Delete(e.dn).ok()) << e.dn;
+        ASSERT_GT(testing::DeleteExampleNamespace(*store, name), 0u) << name;
     }
 };
 
@@ -135,14 +127,7 @@ TEST_F(StoreRootsTest, WhatTheDirectoryRefusesIsRefused) {
 }
 
 TEST_F(StoreRootsTest, AWipedConfigurationContainerComesBackFirst) {
-    std::vector<Entry> all;
-    ASSERT_TRUE(
-        store::SearchAll(*store, {kContainer, Scope::Subtree, "(objectClass=*)", {"cn"}, 0}, all)
-            .ok());
-    std::sort(all.begin(), all.end(),
-              [](const Entry& a, const Entry& b) { return a.dn.size() > b.dn.size(); });
-    for (const Entry& e : all)
-        ASSERT_TRUE(store->Delete(e.dn).ok()) << e.dn;
+    ASSERT_GT(testing::DeleteSubtree(*store, kContainer), 0u);
     ASSERT_EQ(AddRoot(u"\\\\example.com\\Public", u"\\\\DC1\\Public", 2), NERR_Success);
     std::optional<Entry> container = Read(kContainer);
     ASSERT_TRUE(container);

@@ -8,6 +8,7 @@
 #include "fake_program.h"
 #include "gui/forms/message_box.h"
 #include "netdfs/netdfs.h"
+#include "platform/delete_subtree.h"
 #include "platform/platform.h"
 #include "platform/store/memory_store.h"
 #include "temp_folder.h"
@@ -241,18 +242,7 @@ class RestoreElsewhereTest : public ::testing::Test {
     }
     // Deletes a namespace of example.com with everything below it, anchor included.
     void DeleteNamespace(const std::string& ns) {
-        const std::string anchor = "CN=" + ns + ",CN=Dfs-Configuration,CN=System,DC=example,DC=com";
-        std::vector<store::Entry> below;
-        ASSERT_TRUE(store::SearchAll(*directory,
-                                     {anchor, store::Scope::Subtree, "(objectClass=*)", {"1.1"}, 0},
-                                     below)
-                        .ok());
-        ASSERT_FALSE(below.empty());
-        std::sort(below.begin(), below.end(), [](const store::Entry& a, const store::Entry& b) {
-            return a.dn.size() > b.dn.size();
-        });
-        for (const store::Entry& e : below)
-            ASSERT_TRUE(directory->Delete(e.dn).ok()) << e.dn;
+        ASSERT_GT(testing::DeleteExampleNamespace(*directory, ns), 0u) << ns;
     }
     void ChooseAnotherPlace(const WideString& into, const WideString& servers) {
         p->chkAnotherPlace.checked = true;
