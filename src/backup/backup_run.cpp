@@ -1,5 +1,7 @@
 #include "backup/backup_run.h"
 
+#include "backup/management_permissions.h"
+
 #include "backup/backup_file.h"
 #include "backup/restore_line.h"
 #include "backup/restore_run.h"
@@ -129,6 +131,14 @@ void BackupRun::ReportProperties(const DFS_INFO_9& entry) {
     if (!added && propertiesProblem_.empty()) propertiesProblem_ = added.error().text;
 }
 
+void BackupRun::ReadManagementPermissions() {
+    Expected<std::optional<std::string>> delegation = ReadDelegation(dfs_, domainSids);
+    if (!delegation)
+        propertiesProblem_ = delegation.error().text;
+    else if (*delegation)
+        properties_.SetManagementPermissions(std::move(**delegation));
+}
+
 NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideString& name,
                                            const std::filesystem::path& file) {
     NamespaceBackup result;
@@ -161,6 +171,7 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
         dfs_.SetDFSEntry(AnsiToWide("\\\\" + domain + "\\") + name);
         const uint64_t swallowedBefore = dfs_.SwallowedExceptions();
         bool threw = false;
+        if (writeProperties) ReadManagementPermissions();
         try {
             if (writeProperties)
                 dfs_.EnumLinksWithProperties();

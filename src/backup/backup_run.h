@@ -6,6 +6,7 @@
 #include "backup/backup_history.h"
 #include "backup/namespace_compare.h"
 #include "backup/properties_file.h"
+#include "base/security_descriptor.h"
 #include "base/string_list.h"
 #include "dfs/toxldfs.h"
 
@@ -94,6 +95,9 @@ class BackupRun {
     // Whether each namespace also gets its properties file (see PropertiesFileOf), read in the
     // same walk; a namespace whose properties cannot be read keeps both its old files.
     bool writeProperties = true;
+    // The SIDs of the domain's groups, to tell the namespaces' default entries from those
+    // given to someone (see DelegationOf); empty when they are not known.
+    DomainSids domainSids;
 
     // The line handler: one line per report. It never aborts the walk: a cancel takes effect
     // between namespaces.
@@ -103,6 +107,9 @@ class BackupRun {
     void ReportWide(const WideString& Path, const WideString& Share, const WideString& Comment);
     // The properties of one entry: the namespace's root first, then its links.
     void ReportProperties(const DFS_INFO_9& entry);
+    // Who may manage the namespace in DFSEntry, for its properties file's root; one that
+    // cannot be read or kept is a properties problem. A platform that cannot tell keeps none.
+    void ReadManagementPermissions();
 
   private:
     NamespaceBackup BackupNamespace(const AnsiString& domain, const WideString& name,

@@ -1,5 +1,6 @@
 #include "backup/live_namespaces.h"
 
+#include "backup/management_permissions.h"
 #include "base/case_fold.h"
 #include "base/win_errors.h"
 
@@ -120,6 +121,16 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
     if (!propertiesProblem.empty()) {
         failures_.push_back({root, ERROR_INVALID_DATA, std::move(propertiesProblem)});
         return;
+    }
+    if (withProperties && !entries.empty()) {
+        // The walk reports the root first; who may manage the namespace is the root's.
+        dfs.SetDFSEntry(AnsiToWide(root));
+        Expected<std::optional<std::string>> delegation = ReadDelegation(dfs, domains);
+        if (!delegation) {
+            failures_.push_back({root, delegation.error().code, delegation.error().text});
+            return;
+        }
+        if (*delegation) entries.front().manageSddl = std::move(**delegation);
     }
     namespaces_.push_back(root);
     // A platform that cannot tell the mode has only the one it can change.

@@ -5,6 +5,7 @@
 
 #include "backup/backup_record.h"
 #include "backup/properties_file.h"
+#include "base/security_descriptor.h"
 #include "dfs/toxldfs.h"
 
 #include <deque>
@@ -41,6 +42,9 @@ class LiveNamespaces {
     // Whether the namespaces are read with every property of their entries (the level 9
     // walk); an entry whose properties cannot be kept fails its namespace's reading.
     bool withProperties = false;
+    // With properties, the SIDs that tell a namespace's default management entries from
+    // those given to someone (see DelegationOf); empty when not known.
+    DomainSids domains;
 
     // Reads every namespace that the backup lines' entry paths name, each once, in the order
     // the lines first name them. Lines that are not backup lines are passed over.

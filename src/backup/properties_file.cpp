@@ -219,6 +219,11 @@ bool ReadEntry(const Element& e, bool isRoot, EntryProperties& entry, std::strin
             return why = "ViewPermissions that cannot be read: " + sd.error().text, false;
         entry.viewSddl = v->second;
     }
+    if (auto m = a.find("ManagementPermissions"); m != a.end() && isRoot) {
+        if (Expected<std::string> sd = SddlToSecurityDescriptor(m->second); !sd)
+            return why = "ManagementPermissions that cannot be read: " + sd.error().text, false;
+        entry.manageSddl = m->second;
+    }
     return true;
 }
 

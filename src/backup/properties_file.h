@@ -35,6 +35,9 @@ struct EntryProperties {
     uint32_t flags = 0;   // DFS_PROPERTY_FLAG_*
     std::string viewSddl; // links only; empty: none
     std::vector<TargetProperties> targets;
+    // The root only: who may manage the namespace (ManagementPermissions), its anchor's own
+    // DACL entries beyond those every namespace has, as SDDL; empty: none.
+    std::string manageSddl{};
 
     bool operator==(const EntryProperties&) const = default;
 };
@@ -69,6 +72,8 @@ class PropertiesFileBuilder {
     Expected<void> Add(const DFS_INFO_9& record);
     void Add(const EntryProperties& entry);
     bool HasRoot() const { return !root_.empty(); }
+    // The root's ManagementPermissions, given before the root is added.
+    void SetManagementPermissions(std::string sddl) { management_ = std::move(sddl); }
     // How much of it waits on disk.
     uint64_t SpilledBytes() const { return spill_ ? spill_->Size() : 0; }
 
@@ -96,6 +101,7 @@ class PropertiesFileBuilder {
     EntryProperties scratch_; // reused: its strings keep their room from entry to entry
     std::string element_;     // the same for the element being written
     std::string head_, root_;
+    std::string management_;
     std::vector<Block> blocks_; // the links' elements in walk order; a block never grows
     std::string keys_;          // their paths folded to lower case, side by side
     std::vector<Slot> links_;

@@ -62,6 +62,7 @@ void WriteEntry(std::string& out, const EntryProperties& e, bool isRoot) {
     for (const FlagName& f : kFlags)
         if ((isRoot || !f.rootOnly) && (e.flags & f.flag)) Attribute(out, f.name, "true");
     if (!isRoot && !e.viewSddl.empty()) Attribute(out, "ViewPermissions", e.viewSddl);
+    if (isRoot && !e.manageSddl.empty()) Attribute(out, "ManagementPermissions", e.manageSddl);
     out += ">\n";
     for (const TargetProperties& t : e.targets) {
         out += isRoot ? "    <RootTarget" : "    <FolderTarget";
@@ -137,7 +138,13 @@ Expected<void> PropertiesFileBuilder::Add(const DFS_INFO_9& record) {
 
 void PropertiesFileBuilder::Add(const EntryProperties& entry) {
     if (!HasRoot()) {
-        WriteEntry(root_, entry, true);
+        if (management_.empty()) {
+            WriteEntry(root_, entry, true);
+        } else {
+            EntryProperties root = entry;
+            root.manageSddl = management_;
+            WriteEntry(root_, root, true);
+        }
         return;
     }
     element_.clear();

@@ -1,5 +1,6 @@
 #include "backup/property_changes.h"
 
+#include "backup/management_permissions.h"
 #include "base/case_fold.h"
 #include "base/security_descriptor.h"
 #include "base/win_errors.h"
@@ -66,6 +67,13 @@ std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
                            {},
                            sddl(now.viewSddl),
                            sddl(recorded.viewSddl)});
+    if (!SameDelegation(now.manageSddl, recorded.manageSddl, domains))
+        changes.push_back({Kind::ManagementPermissions,
+                           0,
+                           "ManagementPermissions",
+                           {},
+                           sddl(now.manageSddl),
+                           sddl(recorded.manageSddl)});
     for (const TargetProperties& r : recorded.targets) {
         const TargetProperties* t = FindTarget(now, FoldedUtf8(r.targetPath));
         if (!t) continue;
@@ -116,6 +124,10 @@ std::vector<PropertyChange> ChangesOfRestore(const EntryProperties& recorded,
     const bool withEntry = entryLine && (!live || existing);
     std::vector<PropertyChange> changes =
         ChangesOfLine(ChangedProperties(fresh, recorded, domains), target, withEntry);
+    if (live)
+        std::erase_if(changes, [](const PropertyChange& c) {
+            return c.kind == PropertyChange::Kind::ManagementPermissions;
+        });
     for (PropertyChange& c : changes)
         c.nowIsDefault = c.target.empty() ? !live : !targetIsLive;
     return changes;
@@ -167,6 +179,18 @@ uint32_t SetRecordedProperties(TOXLDFS& dfs, const std::vector<PropertyChange>& 
             DFS_INFO_150 view{static_cast<uint32_t>(sd->size()),
                               sd->empty() ? nullptr : reinterpret_cast<uint8_t*>(sd->data())};
             done = dfs.SetInfo(150, &view, false);
+            break;
+        }
+        case Kind::ManagementPermissions: {
+            // Given to a namespace just created: what the directory gave it stays beside.
+            std::string current;
+            if (!dfs.GetSecurity(current)) break;
+            Expected<std::string> sd = WithDelegation(current, recorded.manageSddl, domains);
+            if (!sd) {
+                failedProperty = "ManagementPermissions (" + sd.error().text + ")";
+                return sd.error().code;
+            }
+            done = dfs.SetSecurity(*sd);
             break;
         }
         case Kind::TargetState: {

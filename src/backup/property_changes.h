@@ -14,7 +14,15 @@
 namespace kestrune {
 
 struct PropertyChange {
-    enum class Kind { State, TimeToLive, Flag, ViewPermissions, TargetState, TargetPriority };
+    enum class Kind {
+        State,
+        TimeToLive,
+        Flag,
+        ViewPermissions,
+        ManagementPermissions,
+        TargetState,
+        TargetPriority
+    };
     Kind kind = Kind::State;
     uint32_t flag = 0;    // Flag: the DFS_PROPERTY_FLAG_* bit
     std::string property; // as the properties file names it ("TimeToLiveSec", ...)
@@ -30,8 +38,8 @@ struct PropertyChange {
 // view permissions, then each recorded target's state, priority class and rank, in the
 // recorded order. Targets match by path, case ignored; a target that only one side has is
 // no property change (the backup lines tell of it). Comments are left to the backup lines.
-// View permissions compare as descriptors, whatever their SDDL spelling; domains resolves the
-// aliases of a domain's groups (DA).
+// View and management permissions compare as descriptors, whatever their SDDL spelling; domains
+// resolves the aliases of a domain's groups (DA).
 std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
                                               const EntryProperties& recorded,
                                               const DomainSids& domains = {});
@@ -49,7 +57,8 @@ std::vector<PropertyChange> ChangesOfLine(const std::vector<PropertyChange>& cha
 // properties, and the entry's own for the line that stands for an entry it creates; with
 // existing (--properties), also those of an entry and a target that are already there and
 // differ. live: the entry as it is now, or null when it is not there (or not known). A target
-// is added with a new target's defaults, a link created with a new link's.
+// is added with a new target's defaults, a link created with a new link's. Who may manage a
+// namespace is given only to one that is created (live null).
 std::vector<PropertyChange> ChangesOfRestore(const EntryProperties& recorded,
                                              const EntryProperties* live, const TargetParts& target,
                                              bool targetIsLive, bool entryLine, bool existing,

@@ -30,6 +30,7 @@ const EntryProperties* RecordedProperties::Entry(const AnsiString& entryPath) co
 }
 
 bool RecordedProperties::NeedsDomains() const {
+    if (!properties_.root.manageSddl.empty()) return true;
     for (const EntryProperties& link : properties_.links)
         if (NamesDomainGroups(link.viewSddl)) return true;
     return false;

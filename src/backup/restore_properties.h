@@ -25,7 +25,8 @@ class RecordedProperties {
     // The SIDs that a domain's group named by alias in the view permissions (DA) stands for:
     // the namespace's domain's, as the directory gives them. Empty until set.
     const DomainSids& Domains() const { return domains_; }
-    // Whether some view permissions name a domain's group by alias, and so need Domains; the
+    // Whether some view permissions name a domain's group by alias, or the namespace's
+    // management permissions are recorded (its defaults name one), and so need Domains; the
     // domain they mean is the namespace's (the server part of the root's path, 8-bit).
     bool NeedsDomains() const;
     AnsiString Domain() const;

@@ -81,9 +81,15 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     const DomainSids& domains = recorded ? recorded->Domains() : DomainSids{};
     auto changesOf = [&](bool targetWasLive) {
         // A namespace created by an "/add" line gets its own properties all the same.
-        return ChangesOfRestore(*link, before, target, targetWasLive,
-                                !record.furtherTarget || result.createdNamespace,
-                                setExistingProperties, domains);
+        std::vector<PropertyChange> changes = ChangesOfRestore(
+            *link, before, target, targetWasLive, !record.furtherTarget || result.createdNamespace,
+            setExistingProperties, domains);
+        // Who may manage a namespace is given back only to one this line created.
+        if (!result.createdNamespace)
+            std::erase_if(changes, [](const PropertyChange& c) {
+                return c.kind == PropertyChange::Kind::ManagementPermissions;
+            });
+        return changes;
     };
     if (rootLine ? AddRootTarget(dfs, result.createdNamespace) : dfs.AddLink()) {
         result.changedNamespace = true;

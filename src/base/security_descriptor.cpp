@@ -15,7 +15,10 @@ constexpr uint16_t kSelfRelative = 0x8000;
 constexpr uint16_t kKnownControl =
     kDaclPresent | kDaclAutoInheritRequired | kDaclAutoInherited | kDaclProtected | kSelfRelative;
 
-constexpr uint8_t kAllowed = 0, kDenied = 1;
+constexpr uint8_t kAllowed = 0, kDenied = 1, kAllowedObject = 5, kDeniedObject = 6;
+// Which GUIDs an object entry carries after its flags.
+constexpr uint32_t kObjectTypePresent = 1, kInheritedObjectTypePresent = 2;
+constexpr uint8_t kAclRevision = 2, kAclRevisionDs = 4;
 
 struct Flag {
     std::string_view text;
@@ -179,6 +182,36 @@ std::string Hex(uint32_t v) {
     return text;
 }
 
+// A GUID's 16 bytes (the first three fields little-endian) as SDDL writes it.
+std::string GuidText(std::string_view b) {
+    char text[40];
+    std::snprintf(
+        text, sizeof text, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", Le(b, 0, 4),
+        Le(b, 4, 2), Le(b, 6, 2), static_cast<uint8_t>(b[8]), static_cast<uint8_t>(b[9]),
+        static_cast<uint8_t>(b[10]), static_cast<uint8_t>(b[11]), static_cast<uint8_t>(b[12]),
+        static_cast<uint8_t>(b[13]), static_cast<uint8_t>(b[14]), static_cast<uint8_t>(b[15]));
+    return text;
+}
+
+bool GuidBytes(std::string_view text, std::string& out) {
+    if (text.size() != 36 || text[8] != '-' || text[13] != '-' || text[18] != '-' ||
+        text[23] != '-')
+        return false;
+    uint64_t v[5];
+    const std::string_view parts[5] = {text.substr(0, 8), text.substr(9, 4), text.substr(14, 4),
+                                       text.substr(19, 4), text.substr(24, 12)};
+    for (int i = 0; i < 5; ++i)
+        if (!ParseNumber("0x" + std::string(parts[i]), 0xFFFFFFFFFFFFull, v[i])) return false;
+    PutLe(out, static_cast<uint32_t>(v[0]), 4);
+    PutLe(out, static_cast<uint32_t>(v[1]), 2);
+    PutLe(out, static_cast<uint32_t>(v[2]), 2);
+    out += static_cast<char>(v[3] >> 8);
+    out += static_cast<char>(v[3] & 0xFF);
+    for (int shift = 40; shift >= 0; shift -= 8)
+        out += static_cast<char>((v[4] >> shift) & 0xFF);
+    return true;
+}
+
 } // namespace
 
 bool NamesDomainGroups(std::string_view sddl) {
@@ -226,18 +259,40 @@ Expected<std::string> SecurityDescriptorToSddl(std::string_view b) {
         uint32_t aceSize = Le(acl, at + 2, 2), mask = Le(acl, at + 4, 4);
         if (aceSize < 16 || at + aceSize > acl.size())
             return Invalid("an access entry's size is wrong");
-        if (type != kAllowed && type != kDenied)
+        const bool object = type == kAllowedObject || type == kDeniedObject;
+        if (type != kAllowed && type != kDenied && !object)
             return Invalid("an access entry of type " + std::to_string(type));
+        // An object entry names the kind of object or property it is about, and the kind of
+        // object that inherits it.
+        size_t sidAt = at + 8;
+        std::string objectType, inheritedType;
+        if (object) {
+            if (aceSize < 12) return Invalid("an access entry's size is wrong");
+            uint32_t present = Le(acl, sidAt, 4);
+            sidAt += 4;
+            for (auto [bit, guid] : {std::pair{kObjectTypePresent, &objectType},
+                                     std::pair{kInheritedObjectTypePresent, &inheritedType}}) {
+                if (!(present & bit)) continue;
+                if (sidAt + 16 > at + aceSize) return Invalid("an access entry's size is wrong");
+                *guid = GuidText(acl.substr(sidAt, 16));
+                sidAt += 16;
+            }
+        }
         std::string sid;
         size_t sidSize = 0;
-        if (!SidText(acl.substr(at + 8, aceSize - 8), sid, sidSize) || 8 + sidSize != aceSize)
+        if (!SidText(acl.substr(sidAt, at + aceSize - sidAt), sid, sidSize) ||
+            sidAt + sidSize != at + aceSize)
             return Invalid("an access entry's SID cannot be read");
         std::string aceFlags;
         for (const Flag& f : kAceFlags)
             if (flags & f.bit) aceFlags += f.text;
         if (flags & ~0x1Fu) return Invalid("access entry flags " + Hex(flags & ~0x1Fu));
-        sddl += std::string("(") + (type == kAllowed ? "A" : "D") + ";" + aceFlags + ";" +
-                Hex(mask) + ";;;" + sid + ")";
+        const char* typeText = type == kAllowed         ? "A"
+                               : type == kDenied        ? "D"
+                               : type == kAllowedObject ? "OA"
+                                                        : "OD";
+        sddl += std::string("(") + typeText + ";" + aceFlags + ";" + Hex(mask) + ";" + objectType +
+                ";" + inheritedType + ";" + sid + ")";
         at += aceSize;
     }
     return sddl;
@@ -259,7 +314,7 @@ Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl, const Doma
         if (!known) return Invalid("unknown DACL flags in the SDDL");
     }
     std::string aces;
-    uint32_t count = 0;
+    uint32_t count = 0, objectEntries = 0;
     while (!sddl.empty()) {
         size_t close = sddl.find(')');
         if (sddl.front() != '(' || close == std::string_view::npos)
@@ -272,15 +327,31 @@ Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl, const Doma
             ace.remove_prefix(semicolon + 1);
         }
         fields.push_back(ace);
-        if (fields.size() != 6 || !fields[3].empty() || !fields[4].empty())
+        if (fields.size() != 6)
             return Invalid("an access entry in the SDDL that is not (type;flags;rights;;;SID)");
         uint8_t type;
         if (fields[0] == "A")
             type = kAllowed;
         else if (fields[0] == "D")
             type = kDenied;
+        else if (fields[0] == "OA")
+            type = kAllowedObject;
+        else if (fields[0] == "OD")
+            type = kDeniedObject;
         else
-            return Invalid("an access entry type other than A or D in the SDDL");
+            return Invalid("an access entry type other than A, D, OA or OD in the SDDL");
+        const bool object = type == kAllowedObject || type == kDeniedObject;
+        if (!object && (!fields[3].empty() || !fields[4].empty()))
+            return Invalid("an access entry in the SDDL that is not (type;flags;rights;;;SID)");
+        std::string guids;
+        uint32_t present = 0;
+        for (auto [field, bit] : {std::pair{fields[3], kObjectTypePresent},
+                                  std::pair{fields[4], kInheritedObjectTypePresent}}) {
+            if (field.empty()) continue;
+            if (!GuidBytes(field, guids)) return Invalid("a GUID in the SDDL cannot be read");
+            present |= bit;
+        }
+        if (object) ++objectEntries;
         uint32_t flags = 0;
         for (std::string_view f = fields[1]; !f.empty(); f.remove_prefix(2)) {
             bool known = false;
@@ -294,10 +365,15 @@ Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl, const Doma
             return Invalid("access rights in the SDDL that are neither a number nor right codes");
         std::string sid, why;
         if (!SidBytes(fields[5], domains, sid, why)) return Invalid(why);
+        const size_t objectPart = object ? 4 + guids.size() : 0;
         aces += static_cast<char>(type);
         aces += static_cast<char>(flags);
-        PutLe(aces, static_cast<uint32_t>(8 + sid.size()), 2);
+        PutLe(aces, static_cast<uint32_t>(8 + objectPart + sid.size()), 2);
         PutLe(aces, static_cast<uint32_t>(mask), 4);
+        if (object) {
+            PutLe(aces, present, 4);
+            aces += guids;
+        }
         aces += sid;
         ++count;
     }
@@ -310,7 +386,8 @@ Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl, const Doma
     PutLe(out, 0, 4);
     PutLe(out, 0, 4);
     PutLe(out, 20, 4);
-    out += '\x02'; // ACL_REVISION
+    // Object entries need the directory's ACL revision.
+    out += static_cast<char>(objectEntries ? kAclRevisionDs : kAclRevision);
     out += '\x00';
     PutLe(out, static_cast<uint32_t>(aces.size() + 8), 2);
     PutLe(out, count, 2);

@@ -2,9 +2,10 @@
 // nothing else, and its SDDL text ("D:P(A;;0x1200a9;;;S-1-5-21-...)").
 //
 // Only what such a descriptor holds is converted: access-allowed and access-denied entries
-// with a SID, an access mask and inheritance flags, and the DACL's protected and
-// auto-inherited flags. Anything else (an owner, a group, a SACL, object or callback entries)
-// is refused with a text that says what, never dropped.
+// with a SID, an access mask and inheritance flags (their directory object forms too, with the
+// GUIDs of the object and of the inheriting class), and the DACL's protected and
+// auto-inherited flags. Anything else (an owner, a group, a SACL, callback entries) is refused
+// with a text that says what, never dropped.
 #pragma once
 
 #include "base/expected.h"

@@ -8,6 +8,7 @@
 #include "base/file_io.h"
 #include "base/paths.h"
 #include "cli/namespaces.h"
+#include "directory/domain_sids.h"
 #include "directory/tntads.h"
 
 #include <chrono>
@@ -68,6 +69,8 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
     run.compareWithPrevious = true;
     run.history.folder = HistoryFolder(folder);
     run.history.keep = command.keep;
+    // Without them a namespace's default entries are told by their shape alone.
+    if (Expected<DomainSids> sids = ReadDomainSids(domain)) run.domainSids = std::move(*sids);
     auto started = std::chrono::steady_clock::now();
     if (!command.quiet)
         run.progress = [&](const NamespaceBackup& done) {

@@ -65,6 +65,7 @@ std::optional<NamespaceComparison> CompareFile(const std::string& file, Console 
     TOXLDFS dfs;
     LiveNamespaces live;
     live.withProperties = properties.recorded.has_value();
+    if (properties.recorded) live.domains = properties.recorded->Domains();
     live.ReadNamespacesOf(dfs, *records);
     for (const LiveNamespaces::ReadFailure& failure : live.Failures())
         console.err << "kestrune: " << ConsoleText(failure.root)

@@ -31,6 +31,13 @@ class StoreNetDfs : public NetDfsApi {
     NET_API_STATUS AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
                                  uint32_t MajorVersion, const char16_t* pComment,
                                  uint32_t Flags) override;
+    // Who may manage a namespace: the DACL of its anchor object, as Windows keeps it.
+    NET_API_STATUS GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                               uint8_t** ppSecurityDescriptor,
+                               uint32_t* lpcbSecurityDescriptor) override;
+    NET_API_STATUS SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                               const uint8_t* pSecurityDescriptor,
+                               uint32_t cbSecurityDescriptor) override;
     // A Windows 2000 mode namespace is one binary value that this backend does not rewrite.
     bool ChangesLegacyNamespaces() const override { return false; }
 
@@ -63,6 +70,9 @@ class StoreNetDfs : public NetDfsApi {
         bool legacy = false; // a Windows 2000 mode namespace: object is its fTDfs object
     };
     NET_API_STATUS LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out);
+    // The object whose descriptor stands for the namespace's (CN=<namespace>,
+    // CN=Dfs-Configuration): the anchor in Windows Server 2008 mode, the fTDfs object else.
+    static std::string AnchorOf(const LocatedNamespace& ns);
     // The stored link path ("/Data/Projects") of the parts below the namespace;
     // ERROR_INVALID_NAME when a component is no valid link name.
     static NET_API_STATUS LinkPathOf(const std::vector<std::u16string>& parts,

@@ -1,5 +1,6 @@
-// NetDfsAddRootTarget over the directory store: a namespace created as Windows creates one in
-// Windows Server 2008 mode, or a root target added to one.
+// NetDfsAddRootTarget, NetDfsGetSecurity and NetDfsSetSecurity over the directory store: a
+// namespace created as Windows creates one in Windows Server 2008 mode, a root target added to
+// one, and who may manage it (the DACL of its anchor object).
 #include "platform/netdfs_over_store.h"
 
 #include "base/ansi_string.h"
@@ -10,6 +11,9 @@
 #include "platform/netdfs_store_names.h"
 #include "platform/store/dn.h"
 #include "platform/store/guid.h"
+
+#include <cstdlib>
+#include <cstring>
 
 namespace kestrune {
 
@@ -151,6 +155,61 @@ NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const s
         return NetApiStatusOf(added);
     }
     return NERR_Success;
+}
+
+std::string StoreNetDfs::AnchorOf(const LocatedNamespace& ns) {
+    return ns.legacy ? ns.dn : store::ParentDn(ns.dn);
+}
+
+NET_API_STATUS StoreNetDfs::GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                        uint8_t** ppSecurityDescriptor,
+                                        uint32_t* lpcbSecurityDescriptor) {
+    if (SecurityInformation != DACL_SECURITY_INFORMATION) return ERROR_INVALID_PARAMETER;
+    LocatedNamespace ns;
+    NET_API_STATUS status = LocateNamespace(DfsEntryPath, ns);
+    if (status != NERR_Success) return status;
+    if (ns.parts.size() != 2) return ERROR_INVALID_PARAMETER;
+    std::vector<Entry> found;
+    store::Status read = store::SearchAll(
+        *directory_,
+        {AnchorOf(ns), store::Scope::Base, "(objectClass=*)", {"nTSecurityDescriptor"}, 0}, found);
+    if (!read.ok()) return NetApiStatusOf(read);
+    // An object the directory gives no descriptor for: a header without a DACL.
+    std::string descriptor = found.empty()
+                                 ? std::string()
+                                 : std::string(FirstValue(found.front(), "nTSecurityDescriptor"));
+    if (descriptor.empty()) {
+        descriptor.assign(20, '\0');
+        descriptor[0] = 1;
+        descriptor[3] = static_cast<char>(0x80); // self-relative
+    }
+    auto* buffer = static_cast<uint8_t*>(std::malloc(descriptor.size()));
+    if (!buffer) return ERROR_NOT_ENOUGH_MEMORY;
+    std::memcpy(buffer, descriptor.data(), descriptor.size());
+    *ppSecurityDescriptor = buffer;
+    *lpcbSecurityDescriptor = static_cast<uint32_t>(descriptor.size());
+    return NERR_Success;
+}
+
+NET_API_STATUS StoreNetDfs::SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                        const uint8_t* pSecurityDescriptor,
+                                        uint32_t cbSecurityDescriptor) {
+    if (SecurityInformation != DACL_SECURITY_INFORMATION || cbSecurityDescriptor < 20)
+        return ERROR_INVALID_PARAMETER;
+    const std::string descriptor(reinterpret_cast<const char*>(pSecurityDescriptor),
+                                 cbSecurityDescriptor);
+    NET_API_STATUS result = NERR_Success;
+    store::Status status = directory_->Exclusively([&] {
+        LocatedNamespace ns;
+        result = LocateNamespace(DfsEntryPath, ns);
+        if (result == NERR_Success && ns.parts.size() != 2) result = ERROR_INVALID_PARAMETER;
+        if (result != NERR_Success) return store::Status::Ok();
+        store::Status changed = directory_->Modify(
+            AnchorOf(ns), {{Modification::Op::Replace, "nTSecurityDescriptor", {descriptor}}});
+        if (!changed.ok()) result = NetApiStatusOf(changed);
+        return store::Status::Ok();
+    });
+    return status.ok() ? result : NetApiStatusOf(status);
 }
 
 } // namespace kestrune

@@ -22,6 +22,24 @@ TEST(SecurityDescriptor, SddlRoundTripsThroughTheBinaryForm) {
     EXPECT_EQ(SecurityDescriptorToSddl(*alias).value_or(""), "D:(A;;0x80000000;;;S-1-5-32-545)");
 }
 
+TEST(SecurityDescriptor, DirectoryObjectEntriesKeepTheirGuids) {
+    // Read a property set, as a delegation wizard grants it, and a right only some class
+    // inherits; a plain entry beside them.
+    const std::string sddl =
+        "D:(OA;CI;0x30;bf967a86-0de6-11d0-a285-00aa003049e2;;S-1-5-11)"
+        "(OD;;0x100;;4828cc14-1437-45bc-9b07-ad6f015e5f28;S-1-1-0)"
+        "(OA;;0x10;4c164200-20c0-11d0-a768-00aa006e0529;bf967aba-0de6-11d0-a285-00aa003049e2;"
+        "S-1-5-18)(A;;0x1;;;S-1-5-18)";
+    Expected<std::string> binary = SddlToSecurityDescriptor(sddl);
+    ASSERT_TRUE(binary) << binary.error().text;
+    // The directory's ACL revision, and the GUID's first fields little-endian.
+    EXPECT_EQ(static_cast<uint8_t>((*binary)[20]), 4);
+    EXPECT_EQ(binary->substr(20 + 8 + 12, 4), std::string("\x86\x7a\x96\xbf", 4));
+    EXPECT_EQ(SecurityDescriptorToSddl(*binary).value_or(""), sddl);
+    EXPECT_FALSE(SddlToSecurityDescriptor("D:(OA;;0x10;not-a-guid;;S-1-5-18)"));
+    EXPECT_FALSE(SddlToSecurityDescriptor("D:(A;;0x10;bf967a86-0de6-11d0-a285-00aa003049e2;;WD)"));
+}
+
 std::string Descriptor(std::string_view sddl, const DomainSids& domains = {}) {
     Expected<std::string> b = SddlToSecurityDescriptor(sddl, domains);
     EXPECT_TRUE(b) << sddl << ": " << b.error().text;
@@ -54,7 +72,8 @@ TEST(SecurityDescriptor, RefusesWhatItCannotConvertAndSaysWhat) {
         return b ? std::string("converted") : b.error().text;
     };
     EXPECT_NE(refusal("O:BAD:(A;;GA;;;WD)"), "converted");
-    EXPECT_NE(refusal("D:(OA;;GA;;;WD)"), "converted");
+    EXPECT_NE(refusal("D:(AU;SA;GA;;;WD)"), "converted"); // an audit entry belongs in a SACL
+    EXPECT_NE(refusal("D:(XA;;GA;;;WD;(x))"), "converted");
     EXPECT_NE(refusal("D:(A;;GA;;;S-1-x)"), "converted");
     EXPECT_NE(refusal("D:(A;;GA;;WD)"), "converted");
     EXPECT_NE(refusal("D:(A;O;GA;;;WD)"), "converted");
@@ -68,7 +87,7 @@ TEST(SecurityDescriptor, RefusesWhatItCannotConvertAndSaysWhat) {
     withOwner[4] = 20; // an owner offset
     EXPECT_FALSE(SecurityDescriptorToSddl(withOwner));
     std::string objectAce = good;
-    objectAce[20 + 8] = 5; // ACCESS_ALLOWED_OBJECT_ACE_TYPE
+    objectAce[20 + 8] = 5; // ACCESS_ALLOWED_OBJECT_ACE_TYPE, laid out as a plain entry
     EXPECT_FALSE(SecurityDescriptorToSddl(objectAce));
     // Every cut of a valid descriptor is refused, never read short.
     for (size_t n = 0; n < good.size(); ++n)

@@ -32,8 +32,15 @@ backup() { "$cli" "" "$1" example.com 2>"$work/stderr"; }
 backup "$work/public" || fail "the first backup: $(cat "$work/stderr")"
 "$cli" --restore "$work/public/Public.txt" --as '\\example.com\Scratch' >"$work/made" 2>&1 ||
     fail "making Scratch: $(cat "$work/made")"
+# Its management is delegated to the domain's users, as an administrator would with dsacl.
+samba-tool dsacl set -H ldap://127.0.0.1 -U "$KESTRUNE_BIND_USER" --password="$(cat "$KESTRUNE_BIND_PASSWORD_FILE")" \
+    --objectdn="CN=Scratch,$dfs" --sddl='(A;CI;RPWPCRCCDCLCLORCWOWDSDDTSW;;;DU)' >"$work/dsacl" 2>&1 ||
+    fail "delegating Scratch: $(cat "$work/dsacl")"
 backup "$work/first" || fail "the backup of Scratch: $(cat "$work/stderr")"
 [ -s "$work/first/Scratch.txt" ] || fail "no Scratch.txt in the backup"
+# Only the delegation is kept: the entries every namespace has, and those inherited, are not.
+grep -qE 'ManagementPermissions="D:\(A;CI;0xf01ff;;;S-1-5-21-[0-9-]+-513\)"' "$work/first/Scratch.properties.xml" ||
+    fail "the delegation is not in the properties file: $(grep -o 'ManagementPermissions="[^"]*"' "$work/first/Scratch.properties.xml")"
 
 # 1. The namespace is deleted, anchor and all, as a script or ransomware would.
 ldap ldapdelete -r "CN=Scratch,$dfs" || fail "deleting the namespace in the DC"
@@ -80,7 +87,10 @@ ldap ldapsearch -LLL -o ldif-wrap=no -b "$ns" -s one '(objectClass=msDFS-Linkv2)
 [ "$(cat "$work/link-ids")" = "$identity" ] ||
     fail "the links do not carry the namespace's identity: $(cat "$work/link-ids") / $identity"
 
-# Backed up again, both files are the first ones.
+"$cli" --compare "$work/first/Scratch.txt" >"$work/compare" 2>&1 ||
+    fail "the restored namespace differs from its backup: $(cat "$work/compare")"
+
+# Backed up again, both files are the first ones (the delegation given back included).
 backup "$work/second" || fail "the backup after the restore: $(cat "$work/stderr")"
 for f in Scratch.txt Scratch.properties.xml; do
     cmp -s "$work/first/$f" "$work/second/$f" || fail "$f differs after the restore: $(diff "$work/first/$f" "$work/second/$f")"

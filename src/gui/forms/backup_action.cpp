@@ -5,6 +5,7 @@
 #include "backup/run_report.h"
 #include "base/file_io.h"
 #include "base/paths.h"
+#include "directory/domain_sids.h"
 #include "gui/forms/main_form.h"
 #include "gui/forms/message_box.h"
 #include "gui/forms/restore_form.h"
@@ -76,8 +77,9 @@ void TForm1::BitBtn1Click() {
         RunningState running(*this, run);
         window->ProcessMessages();
         run.processMessages = [this] { window->ProcessMessages(); };
-        result = run.Run(NTADS1.ToDotname(WideToAnsi(cbDomains->Text())), chosen, folder,
-                         PathFromWide(ePrefix->Text()));
+        const AnsiString domain = NTADS1.ToDotname(WideToAnsi(cbDomains->Text()));
+        if (Expected<DomainSids> sids = ReadDomainSids(domain)) run.domainSids = std::move(*sids);
+        result = run.Run(domain, chosen, folder, PathFromWide(ePrefix->Text()));
     }
 
     const bool unattended = !FArguments.empty();

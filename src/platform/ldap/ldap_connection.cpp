@@ -1,5 +1,6 @@
 #include "platform/ldap/ldap_connection.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <sasl/sasl.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <thread>
@@ -213,6 +215,34 @@ std::string Connection::Identity() const {
     return identity;
 }
 
+namespace {
+
+// Which parts of a security descriptor a request reads or writes (the SD flags control,
+// LDAP_SERVER_SD_FLAGS_OID): without it Active Directory takes the SACL too, which only a
+// privileged account may read or write, and answers nothing rather than the rest.
+class SdFlagsControl {
+  public:
+    explicit SdFlagsControl(char flags) : value_{0x30, 0x03, 0x02, 0x01, flags} {
+        control_.ldctl_oid = const_cast<char*>("1.2.840.113556.1.4.801");
+        control_.ldctl_value = {sizeof value_, value_};
+        control_.ldctl_iscritical = 1;
+    }
+    LDAPControl* Get() { return &control_; }
+
+  private:
+    char value_[5];
+    LDAPControl control_{};
+};
+
+constexpr char kOwnerGroupDacl = 0x7;
+constexpr char kDaclOnly = 0x4;
+
+bool IsSecurityDescriptor(const std::string& type) {
+    return strcasecmp(type.c_str(), "nTSecurityDescriptor") == 0;
+}
+
+} // namespace
+
 Status Connection::SearchPage(const store::SearchRequest& request, int pageSize,
                               std::string& cookie, std::vector<Entry>& out) {
     out.clear();
@@ -226,13 +256,18 @@ Status Connection::SearchPage(const store::SearchRequest& request, int pageSize,
         int rc = ldap_create_page_control(ld_, pageSize, &value, 1, &paging);
         if (rc != LDAP_SUCCESS) return Failure(rc, "paged search");
     }
-    LDAPControl* controls[] = {paging, nullptr};
+    SdFlagsControl sdFlags(kOwnerGroupDacl);
+    LDAPControl* controls[3] = {nullptr, nullptr, nullptr};
+    size_t used = 0;
+    if (paging) controls[used++] = paging;
+    if (std::any_of(request.attributes.begin(), request.attributes.end(), IsSecurityDescriptor))
+        controls[used++] = sdFlags.Get();
     int scope = ScopeOf(request);
     timeval timeout = ToTimeval(settings_.timeout);
     int id = 0;
     int rc = ldap_search_ext(ld_, request.base.c_str(), scope, request.filter.c_str(),
                              request.attributes.empty() ? nullptr : attributes.data(), 0,
-                             paging ? controls : nullptr, nullptr, &timeout, 0, &id);
+                             used ? controls : nullptr, nullptr, &timeout, 0, &id);
     if (paging) ldap_control_free(paging);
     if (rc != LDAP_SUCCESS) return Failure(rc, "search of " + request.base);
 
@@ -328,7 +363,13 @@ Status Connection::Modify(const std::string& dn, const std::vector<store::Modifi
                 ? LDAP_MOD_ADD
                 : (m.op == store::Modification::Op::Delete ? LDAP_MOD_DELETE : LDAP_MOD_REPLACE),
             m.type, m.values);
-    int rc = ldap_modify_ext_s(ld_, dn.c_str(), mods.Get(), nullptr, nullptr);
+    // A descriptor written is its DACL alone: the rest stays as the directory keeps it.
+    SdFlagsControl sdFlags(kDaclOnly);
+    LDAPControl* controls[] = {sdFlags.Get(), nullptr};
+    const bool descriptor = std::any_of(changes.begin(), changes.end(),
+                                        [](const auto& m) { return IsSecurityDescriptor(m.type); });
+    int rc =
+        ldap_modify_ext_s(ld_, dn.c_str(), mods.Get(), descriptor ? controls : nullptr, nullptr);
     return rc == LDAP_SUCCESS ? Status::Ok() : Failure(rc, "changing " + dn);
 }
 

@@ -105,6 +105,11 @@ std::string DirectorySchema::DefaultCategory(std::string_view className) const {
     return cls ? cls->First("defaultObjectCategory") : std::string();
 }
 
+std::string DirectorySchema::DefaultSecurityDescriptor(std::string_view className) const {
+    const Entry* cls = Class(className);
+    return cls ? cls->First("defaultSecurityDescriptor") : std::string();
+}
+
 std::vector<std::string> DirectorySchema::PossibleSuperiors(std::string_view className) const {
     std::vector<std::string> superiors;
     std::vector<std::string> seen;

@@ -33,6 +33,8 @@ class DirectorySchema {
     const Entry* Class(std::string_view name) const;
     // The default object category of a class, or "".
     std::string DefaultCategory(std::string_view className) const;
+    // The default security descriptor of a class as SDDL, or "".
+    std::string DefaultSecurityDescriptor(std::string_view className) const;
     // The classes an object of the class may be placed under (possSuperiors and
     // systemPossSuperiors of the class and its superclasses, folded); empty when unknown.
     std::vector<std::string> PossibleSuperiors(std::string_view className) const;

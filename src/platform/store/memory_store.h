@@ -123,6 +123,9 @@ class MemoryStore : public DirectoryStore {
     void ApplyRename(Moved&& move);
 
     Node* FindNode(std::string_view dn) const;
+    // The SID of the nearest object at or above node that has one: the domain's, for an object
+    // of its naming context. Empty when none has.
+    std::string DomainSidAbove(const Node* node) const;
     // The node and its descendants, each with its DN after the node is renamed to newDn.
     void Renamed(Node* node, const std::string& newDn,
                  std::vector<std::pair<Node*, std::string>>& out) const;

@@ -4,6 +4,7 @@
 #include "platform/store/memory_store.h"
 
 #include "base/ascii.h"
+#include "base/security_descriptor.h"
 #include "platform/store/dn.h"
 #include "platform/store/guid.h"
 #include "platform/store/value_ranges.h"
@@ -161,6 +162,13 @@ Status ApplyChange(const DirectorySchema& schema, Entry& entry, const Modificati
 
 // A change made here is checked for what the file can hold, then against the entries and the
 // schema; it is recorded in the file, and takes effect only once it is recorded.
+std::string MemoryStore::DomainSidAbove(const Node* node) const {
+    for (; node; node = node->parent)
+        if (auto sid = node->entry.Find(types_, "objectSid"); sid && !sid->empty())
+            return SidString(sid->front());
+    return {};
+}
+
 Status MemoryStore::Add(const Entry& entry) {
     return Exclusively([&] {
         NewEntry add;
@@ -306,6 +314,15 @@ Status MemoryStore::ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out,
         if (classes && !classes->empty() && !entry.Find("objectCategory")) {
             std::string category = schema_.DefaultCategory(classes->back());
             if (!category.empty()) entry.attributes.push_back({"objectCategory", {category}});
+        }
+        // An object of a class with a default security descriptor holds it as its own, the
+        // domain's groups (DA) resolved against the domain it lies in.
+        if (classes && !classes->empty() && !entry.Find("nTSecurityDescriptor")) {
+            std::string sddl = schema_.DefaultSecurityDescriptor(classes->back());
+            if (!sddl.empty())
+                if (Expected<std::string> sd =
+                        SddlToSecurityDescriptor(sddl, {DomainSidAbove(parent), {}}))
+                    entry.attributes.push_back({"nTSecurityDescriptor", {std::move(*sd)}});
         }
     }
     out.entry = std::move(entry);

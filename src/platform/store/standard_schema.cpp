@@ -59,7 +59,8 @@ constexpr StandardClass kClasses[] = {
     {"dMD", "DMD", "DMD", "top", "1", "", "cn", "fSMORoleOwner", "configuration"},
     {"classSchema", "Class-Schema", "Class-Schema", "top", "1", "",
      "cn lDAPDisplayName subClassOf objectClassCategory",
-     "defaultObjectCategory mustContain systemMustContain mayContain systemMayContain "
+     "defaultObjectCategory defaultSecurityDescriptor mustContain systemMustContain mayContain "
+     "systemMayContain "
      "possSuperiors systemPossSuperiors auxiliaryClass systemAuxiliaryClass",
      "dMD"},
     {"attributeSchema", "Attribute-Schema", "Attribute-Schema", "top", "1", "",
@@ -101,6 +102,18 @@ constexpr StandardClass kClasses[] = {
      "msDFS-Namespacev2"},
 };
 
+// The default security descriptors (DACLs) of the classes whose objects this program reads
+// them from, as Microsoft's schema gives them: each new object of the class holds them as its
+// own entries.
+constexpr std::pair<const char*, const char*> kDefaultDescriptors[] = {
+    {"msDFS-NamespaceAnchor",
+     "D:(A;;RPWPCRCCDCLCLORCWOWDSDDTSW;;;DA)(A;;RPWPCRCCDCLCLORCWOWDSDDTSW;;;SY)"
+     "(A;;RPLCLORC;;;AU)(A;;RPWPCRCCDCLCLORCWOWDSDDTSW;;;CO)"},
+    {"msDFS-Namespacev2",
+     "D:(A;;RPWPCRCCDCLCLORCWOWDSDDTSW;;;DA)(A;;RPWPCRCCDCLCLORCWOWDSDDTSW;;;SY)"
+     "(A;;RPLCLORC;;;AU)"},
+};
+
 std::vector<std::string> Words(const char* list) {
     std::vector<std::string> words;
     std::istringstream in(list);
@@ -131,6 +144,9 @@ std::vector<Entry> StandardClassEntries(std::string_view schemaNc) {
         for (const auto& [type, list] : lists)
             if (auto words = Words(list); !words.empty())
                 e.attributes.push_back({type, std::move(words)});
+        for (const auto& [name, sddl] : kDefaultDescriptors)
+            if (std::string_view(name) == c.name)
+                e.attributes.push_back({"defaultSecurityDescriptor", {sddl}});
         entries.push_back(std::move(e));
     }
     return entries;
