@@ -5,6 +5,7 @@
 #include "cli/compare_command.h"
 #include "cli/options.h"
 #include "cli/restore_command.h"
+#include "cli/servers_command.h"
 #include "directory/tntads.h"
 
 #include <new>
@@ -41,13 +42,17 @@ std::string UsageText() {
            "them:\n"
            "                                            - only in OLD, + only in NEW, ~ comment\n"
            "                                            changed\n"
+           "       kestrune --servers FILE|FOLDER...   which links depend on each file server\n"
+           "                                            (folders read recursively, history/\n"
+           "                                            only with --history; --format csv)\n"
            "       kestrune --help | --version\n"
            "options: --quiet   standard error only for failures\n"
            "         --keep N  (backup) before a file is replaced by a different one, move\n"
            "                   it to FOLDER/history/<prefix><namespace>.<YYYYMMDD-HHMMSS>.txt;\n"
            "                   keep the newest N there per namespace\n"
-           "         --check-targets  (--restore FILE --dry-run, --verify FILE) ask each\n"
-           "                   target's file server for its share over SMB: reachable, or\n"
+           "         --check-targets  (--restore FILE --dry-run, --verify FILE, --servers)\n"
+           "                   ask each target's file server for its share over SMB:\n"
+           "                   reachable, or\n"
            "                   unreachable (code: text); KESTRUNE_SMB_TIMEOUT seconds per\n"
            "                   server (5)\n"
            "         --properties  (--restore FILE [--dry-run]) also set the recorded\n"
@@ -122,6 +127,10 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         return RunVerifyCommand(options.verify, options.checkTargets, options.quiet, console,
                                 destination);
     if (!options.diffOld.empty()) return RunDiffCommand(options.diffOld, options.diffNew, console);
+    if (options.servers)
+        return RunServersCommand({options.positional, options.history, options.format == "csv",
+                                  options.checkTargets, options.quiet},
+                                 console);
     const std::vector<std::string>& p = options.positional;
     // One argument only sets the prefix in the window; without one it is a usage error.
     if (p.size() < 2) {

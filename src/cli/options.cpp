@@ -37,7 +37,18 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             options.checkTargets = true;
         else if (a == "--properties")
             options.properties = true;
-        else if (a == "--as" || a == "--map-server") {
+        else if (a == "--servers") {
+            ++actions;
+            options.servers = true;
+        } else if (a == "--history")
+            options.history = true;
+        else if (a == "--format") {
+            if (i + 1 >= arguments.size() ||
+                (arguments[i + 1] != "text" && arguments[i + 1] != "csv"))
+                options.error = "--format needs text or csv";
+            else
+                options.format = arguments[++i];
+        } else if (a == "--as" || a == "--map-server") {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty())
                 options.error = a + (a == "--as" ? " needs a namespace, \\\\DOMAIN\\NAMESPACE"
                                                  : " needs OLD=NEW");
@@ -74,7 +85,11 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         if (!options.error.empty()) return options;
     }
     if (actions > 1)
-        options.error = "--restore, --compare, --verify and --diff cannot be combined";
+        options.error = "--restore, --compare, --verify, --diff and --servers cannot be combined";
+    else if (options.servers && options.positional.empty())
+        options.error = "--servers needs backup files or folders";
+    else if ((options.history || !options.format.empty()) && !options.servers)
+        options.error = "--history and --format go with --servers";
     else if (options.dryRun && options.restore.empty())
         options.error = "--dry-run goes with --restore";
     else if ((!options.as.empty() || !options.mapServer.empty()) && options.restore.empty() &&
@@ -82,11 +97,12 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         options.error = "--as and --map-server go with --restore, --compare or --verify";
     else if (options.properties && options.restore.empty())
         options.error = "--properties goes with --restore";
-    else if (options.checkTargets && !options.dryRun && options.verify.empty())
-        options.error = "--check-targets goes with --restore FILE --dry-run or with --verify FILE";
+    else if (options.checkTargets && !options.dryRun && options.verify.empty() && !options.servers)
+        options.error = "--check-targets goes with --restore FILE --dry-run, --verify FILE or "
+                        "--servers";
     else if (options.keep > 0 && actions > 0)
         options.error = "--keep goes with a backup (PREFIX FOLDER)";
-    else if (actions == 1 && !options.positional.empty())
+    else if (actions == 1 && !options.servers && !options.positional.empty())
         options.error = "unexpected argument " + options.positional.front();
     return options;
 }
