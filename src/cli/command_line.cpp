@@ -3,6 +3,7 @@
 #include "backup/run_report.h"
 #include "cli/backup_command.h"
 #include "cli/compare_command.h"
+#include "cli/export_dfsutil_command.h"
 #include "cli/options.h"
 #include "cli/restore_command.h"
 #include "cli/servers_command.h"
@@ -29,7 +30,8 @@ std::string UsageText() {
            "                                            line per namespace says what changed:\n"
            "                                            (unchanged), (new), (N added, N removed,\n"
            "                                            N changed)\n"
-           "       kestrune --restore FILE [--dry-run]  add every target of a backup file again\n"
+           "       kestrune --restore FILE [--dry-run]  add every target of a backup file (or of\n"
+           "                                            a dfsutil root export) again\n"
            "                                            (a namespace that is gone is created from\n"
            "                                            its root's lines); --dry-run: say what\n"
            "                                            that would do, change nothing\n"
@@ -42,6 +44,9 @@ std::string UsageText() {
            "them:\n"
            "                                            - only in OLD, + only in NEW, ~ comment\n"
            "                                            changed\n"
+           "       kestrune --export-dfsutil FILE OUT   the backup file (with its properties\n"
+           "                                            file) as an export for dfsutil root\n"
+           "                                            import\n"
            "       kestrune --servers FILE|FOLDER...   which links depend on each file server\n"
            "                                            (folders read recursively, history/\n"
            "                                            only with --history; --format csv)\n"
@@ -127,6 +132,8 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         return RunVerifyCommand(options.verify, options.checkTargets, options.quiet, console,
                                 destination);
     if (!options.diffOld.empty()) return RunDiffCommand(options.diffOld, options.diffNew, console);
+    if (!options.exportFrom.empty())
+        return RunExportDfsutilCommand(options.exportFrom, options.exportTo, console);
     if (options.servers)
         return RunServersCommand({options.positional, options.history, options.format == "csv",
                                   options.checkTargets, options.quiet},

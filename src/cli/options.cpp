@@ -72,6 +72,14 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
                                 (number.empty() ? std::string() : ", not \"" + number + "\"");
             else
                 options.keep = value;
+        } else if (a == "--export-dfsutil") {
+            ++actions;
+            if (i + 2 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 2].empty())
+                options.error = "--export-dfsutil needs the backup file and the export to write";
+            else {
+                options.exportFrom = arguments[++i];
+                options.exportTo = arguments[++i];
+            }
         } else if (a == "--diff") {
             ++actions;
             if (i + 2 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 2].empty())
@@ -85,7 +93,9 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         if (!options.error.empty()) return options;
     }
     if (actions > 1)
-        options.error = "--restore, --compare, --verify, --diff and --servers cannot be combined";
+        options.error =
+            "--restore, --compare, --verify, --diff, --servers and --export-dfsutil cannot be "
+            "combined";
     else if (options.servers && options.positional.empty())
         options.error = "--servers needs backup files or folders";
     else if ((options.history || !options.format.empty()) && !options.servers)

@@ -19,6 +19,8 @@ struct Options {
     std::string verify;        // FILE of --verify
     std::string diffOld;       // OLD and NEW of --diff
     std::string diffNew;
+    std::string exportFrom; // FILE and OUT of --export-dfsutil
+    std::string exportTo;
     bool servers = false;               // --servers FILE|FOLDER...: the report by file server
     bool history = false;               // --history: --servers also reads history copies
     std::string format;                 // --format text|csv of --servers
