@@ -4,6 +4,7 @@
 #include "cli/backup_command.h"
 #include "cli/compare_command.h"
 #include "cli/export_dfsutil_command.h"
+#include "cli/forest_command.h"
 #include "cli/options.h"
 #include "cli/restore_command.h"
 #include "cli/servers_command.h"
@@ -30,6 +31,8 @@ std::string UsageText() {
            "                                            line per namespace says what changed:\n"
            "                                            (unchanged), (new), (N added, N removed,\n"
            "                                            N changed)\n"
+           "       kestrune --forest PREFIX FOLDER      the same for every domain of the forest,\n"
+           "                                            each into FOLDER/<domain>/\n"
            "       kestrune --restore FILE [--dry-run]  add every target of a backup file (or of\n"
            "                                            a dfsutil root export) again\n"
            "                                            (a namespace that is gone is created from\n"
@@ -52,9 +55,13 @@ std::string UsageText() {
            "                                            only with --history; --format csv)\n"
            "       kestrune --help | --version\n"
            "options: --quiet   standard error only for failures\n"
-           "         --keep N  (backup) before a file is replaced by a different one, move\n"
-           "                   it to FOLDER/history/<prefix><namespace>.<YYYYMMDD-HHMMSS>.txt;\n"
+           "         --keep N  (backup, --forest) before a file is replaced by a different\n"
+           "                   one, move it to\n"
+           "                   FOLDER/history/<prefix><namespace>.<YYYYMMDD-HHMMSS>.txt;\n"
            "                   keep the newest N there per namespace\n"
+           "         --forest  (PREFIX FOLDER) every domain of the forest, each into\n"
+           "                   FOLDER/<domain's DNS name>/; a domain that cannot be reached\n"
+           "                   keeps its previous files and the others still run\n"
            "         --check-targets  (--restore FILE --dry-run, --verify FILE, --servers)\n"
            "                   ask each target's file server for its share over SMB:\n"
            "                   reachable, or\n"
@@ -139,6 +146,8 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
                                   options.checkTargets, options.quiet},
                                  console);
     const std::vector<std::string>& p = options.positional;
+    if (options.forest)
+        return RunForestCommand({p[0], p[1], std::string(), options.quiet, options.keep}, console);
     // One argument only sets the prefix in the window; without one it is a usage error.
     if (p.size() < 2) {
         console.err << UsageText();

@@ -37,6 +37,8 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             options.checkTargets = true;
         else if (a == "--properties")
             options.properties = true;
+        else if (a == "--forest")
+            options.forest = true;
         else if (a == "--servers") {
             ++actions;
             options.servers = true;
@@ -96,6 +98,9 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         options.error =
             "--restore, --compare, --verify, --diff, --servers and --export-dfsutil cannot be "
             "combined";
+    else if (options.forest && (actions > 0 || options.positional.size() != 2))
+        options.error = "--forest goes with PREFIX FOLDER alone: every domain of the forest is "
+                        "backed up";
     else if (options.servers && options.positional.empty())
         options.error = "--servers needs backup files or folders";
     else if ((options.history || !options.format.empty()) && !options.servers)

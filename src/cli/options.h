@@ -21,6 +21,7 @@ struct Options {
     std::string diffNew;
     std::string exportFrom; // FILE and OUT of --export-dfsutil
     std::string exportTo;
+    bool forest = false;                // --forest PREFIX FOLDER: every domain of the forest
     bool servers = false;               // --servers FILE|FOLDER...: the report by file server
     bool history = false;               // --history: --servers also reads history copies
     std::string format;                 // --format text|csv of --servers
