@@ -30,7 +30,8 @@ Expected<DfsutilExport> ParseDfsutilExport(std::string_view bytes);
 // The export of a namespace in the shape of Microsoft's recovery article: <Root> with its root
 // targets, then a <Link> per link with its targets, each with State and Timeout (the recorded
 // ones when given, else the defaults), the root's and links' Attributes (property flags) and a
-// Comment where an entry has one.
+// Comment where an entry has one; a target's priority, where it is not the default, in the
+// attributes the reader takes (PriorityClass, PriorityRank).
 // UTF-8, escaped, CR LF. lines are backup lines (code page) of one namespace; properties the
 // recorded properties of the same file, or null.
 Expected<std::string> FormatDfsutilExport(const std::vector<AnsiString>& lines,

@@ -69,10 +69,16 @@ std::string EntryAttributes(const ExportEntry& line, const EntryProperties* entr
 std::string TargetElement(const TargetParts& target, const TargetProperties* recorded,
                           const std::string& indent) {
     const bool online = !recorded || recorded->online;
-    return indent + "<Target Server=\"" + Escaped(Utf8(target.server)) + "\" Folder=\"" +
-           Escaped(Utf8(target.share)) + "\" State=\"" +
-           std::to_string(online ? DFS_STORAGE_STATE_ONLINE : DFS_STORAGE_STATE_OFFLINE) +
-           "\" />\r\n";
+    std::string element =
+        indent + "<Target Server=\"" + Escaped(Utf8(target.server)) + "\" Folder=\"" +
+        Escaped(Utf8(target.share)) + "\" State=\"" +
+        std::to_string(online ? DFS_STORAGE_STATE_ONLINE : DFS_STORAGE_STATE_OFFLINE) + "\"";
+    // A priority other than the default, in the newer tool's attributes, rather than lost.
+    if (recorded && (recorded->priorityClass != 0 || recorded->priorityRank != 0))
+        element += " PriorityClass=\"" +
+                   std::string(ReferralPriorityClassName(recorded->priorityClass)) +
+                   "\" PriorityRank=\"" + std::to_string(recorded->priorityRank) + "\"";
+    return element + " />\r\n";
 }
 
 } // namespace

@@ -131,14 +131,14 @@ TEST(DfsutilExportTest, ABackupPairIsWrittenInTheArticlesShapeAndReadsBackTheSam
     };
     NamespaceProperties recorded;
     recorded.root = {R"(\\example.com\Public)", "Company & friends", true, 300, 0, "", {}};
-    recorded.links.push_back(
-        {R"(\\example.com\Public\Software)",
-         "Installers",
-         false,
-         600,
-         DFS_PROPERTY_FLAG_TARGET_FAILBACK,
-         "",
-         {{R"(\\FS1\Software)", true, 0, 0}, {R"(\\FS2\Software)", false, 0, 0}}});
+    recorded.links.push_back({R"(\\example.com\Public\Software)",
+                              "Installers",
+                              false,
+                              600,
+                              DFS_PROPERTY_FLAG_TARGET_FAILBACK,
+                              "",
+                              {{R"(\\FS1\Software)", true, 0, 0},
+                               {R"(\\FS2\Software)", false, DfsSiteCostLowPriorityClass, 3}}});
     Expected<std::string> xml = FormatDfsutilExport(lines, &recorded);
     ASSERT_TRUE(xml) << xml.error().text;
     EXPECT_EQ(*xml, "<?xml version=\"1.0\"?>\r\n"
@@ -149,7 +149,8 @@ TEST(DfsutilExportTest, ABackupPairIsWrittenInTheArticlesShapeAndReadsBackTheSam
                     "\t<Link Name=\"Software\" State=\"3\" Timeout=\"600\" Attributes=\"8\" "
                     "Comment=\"Installers\" >\r\n"
                     "\t\t<Target Server=\"FS1\" Folder=\"Software\" State=\"2\" />\r\n"
-                    "\t\t<Target Server=\"FS2\" Folder=\"Software\" State=\"1\" />\r\n"
+                    "\t\t<Target Server=\"FS2\" Folder=\"Software\" State=\"1\" "
+                    "PriorityClass=\"SiteCostLow\" PriorityRank=\"3\" />\r\n"
                     "\t</Link>\r\n"
                     "</Root>\r\n");
     Expected<DfsutilExport> back = ParseDfsutilExport(*xml);
@@ -158,6 +159,7 @@ TEST(DfsutilExportTest, ABackupPairIsWrittenInTheArticlesShapeAndReadsBackTheSam
     EXPECT_EQ(back->properties.links[0].targets[1].targetPath, R"(\\FS2\Software)");
     EXPECT_FALSE(back->properties.links[0].targets[1].online);
     EXPECT_EQ(back->properties.links[0].flags, DFS_PROPERTY_FLAG_TARGET_FAILBACK);
+    EXPECT_EQ(back->properties.links[0].targets[1].priorityRank, 3u);
 
     EXPECT_FALSE(
         FormatDfsutilExport({R"(dfscmd /map "\\example.com\Public\A" "\\FS1\A" "")"}, nullptr));

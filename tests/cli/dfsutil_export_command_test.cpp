@@ -16,8 +16,10 @@ TEST_F(DfsutilExportCommandTest, ANamespaceGoneComesBackFromItsExport) {
     const std::filesystem::path exported = folder / "Public.xml";
     ASSERT_EQ(Run({"--export-dfsutil", backup.string(), exported.string()}), kExitSuccess)
         << err.str();
-    // The export holds the same targets as the backup file.
+    // The export holds the same targets as the backup file, and what it records of them is
+    // what is live.
     EXPECT_EQ(Run({"--diff", backup.string(), exported.string()}), kExitSuccess) << out.str();
+    EXPECT_EQ(Run({"--compare", exported.string()}), kExitSuccess) << out.str();
 
     ASSERT_GT(testing::DeleteExampleNamespace(*directory, "Public"), 0u);
     EXPECT_EQ(Run({"--restore", exported.string(), "--dry-run"}), kExitSuccess) << err.str();
