@@ -1,12 +1,15 @@
 #include "cli/servers_command.h"
 
+#include "backup/dfsutil_export.h"
 #include "backup/run_report.h"
 #include "backup/server_report.h"
+#include "base/ascii.h"
 #include "base/paths.h"
 #include "cli/backup_input.h"
 #include "cli/target_check.h"
 
 #include <algorithm>
+#include <fstream>
 #include <ostream>
 
 namespace kestrune {
@@ -34,6 +37,18 @@ bool MayHoldBackup(const fs::path& file) {
     return EndsWith(name, ".xml") && !EndsWith(name, ".properties.xml");
 }
 
+// An XML file in a folder that is no export (a tool's settings, say): not backup input.
+bool OtherXml(const fs::path& file) {
+    std::string name = file.filename().string();
+    if (name.size() < 4 || !SameTextAscii(name.substr(name.size() - 4), ".xml")) return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false; // read again, and named, as any input that cannot be read
+    std::string head(4096, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<size_t>(in.gcount()));
+    return !IsDfsutilExport(head);
+}
+
 // The files a folder holds, in every folder below it; history copies only when asked for.
 std::vector<fs::path> FilesOf(const fs::path& folder, bool history, std::string& problem) {
     std::vector<fs::path> files;
@@ -44,7 +59,8 @@ std::vector<fs::path> FilesOf(const fs::path& folder, bool history, std::string&
             if (!history && it->path().filename() == "history") it.disable_recursion_pending();
             continue;
         }
-        if (it->is_regular_file(error) && MayHoldBackup(it->path())) files.push_back(it->path());
+        if (it->is_regular_file(error) && MayHoldBackup(it->path()) && !OtherXml(it->path()))
+            files.push_back(it->path());
     }
     if (error) problem = Utf8FromPath(folder) + ": " + error.message();
     std::sort(files.begin(), files.end());

@@ -94,6 +94,23 @@ TEST_F(ServersCommandTest, CsvQuotesAPathWithACommaAndEndsRowsWithCrLf) {
               "fs2,Software,\\\\example.com\\Public\\Software,\\\\fs2\\Software,1\r\n");
 }
 
+TEST_F(ServersCommandTest, ExportsInAFolderAreReadAndOtherXmlIsPassedOver) {
+    Write("old/public-2019.xml",
+          "<?xml version=\"1.0\"?>\r\n<Root Name=\"\\\\CONTOSO\\Public\" State=\"1\">\r\n"
+          "<Target Server=\"CONTOSOROOT1\" Folder=\"Public\" State=\"2\" />\r\n"
+          "<Link Name=\"R&D\"><Target Server=\"fs9\" Folder=\"R&D\" State=\"2\" /></Link>\r\n"
+          "</Root>\r\n");
+    Write("old/settings.xml", "\xEF\xBB\xBF<settings/>\r\n");
+    Write("old/Public.properties.xml", "<DfsnProperties FormatVersion=\"1\"/>\r\n");
+    ASSERT_EQ(Run({"--servers", (folder / "old").string()}), kExitSuccess) << err.str();
+    EXPECT_EQ(out.str(), "CONTOSOROOT1: 1 share, 1 link, 1 with no target on another server\n"
+                         "  \\\\CONTOSOROOT1\\Public\n"
+                         "    \\\\CONTOSO\\Public (no target on another server)\n"
+                         "fs9: 1 share, 1 link, 1 with no target on another server\n"
+                         "  \\\\fs9\\R&D\n"
+                         "    \\\\CONTOSO\\Public\\R&D (no target on another server)\n");
+}
+
 TEST_F(ServersCommandTest, UnreadableInputIsStatusTwoAndTheRestIsStillReported) {
     EXPECT_EQ(Run({"--servers", (folder / "missing.txt").string(),
                    (folder / "sales.example.com").string()}),
