@@ -2,6 +2,7 @@
 
 #include "backup/backup_file.h"
 #include "backup/backup_record.h"
+#include "backup/restore_destination.h"
 #include "backup/restore_properties.h"
 #include "base/ascii.h"
 #include "base/case_fold.h"
@@ -204,6 +205,11 @@ class ExportParser {
         rootPath_ = *name;
         while (!rootPath_.empty() && rootPath_.back() == '\\')
             rootPath_.pop_back();
+        // Its lines name the namespace by it: anything else would be restored somewhere else.
+        if (Expected<AnsiString> path = ParseNamespacePath(WideToAnsi(Utf8ToWide(rootPath_)));
+            !path)
+            return Failure("<Root Name=\"" + rootPath_ +
+                           "\">: " + WideToUtf8(AnsiToWide(path.error().text)));
         if (!Entry(root, rootPath_, 300, true)) return Failure(error_);
         if (root.empty) return Failure("<Root>: a namespace without a root target");
         Tag tag;
@@ -274,6 +280,11 @@ class ExportParser {
         if (!server || server->empty() || !folder || folder->empty())
             return Fail(within + ": a <Target> without " +
                         (!server || server->empty() ? "Server" : "Folder") + " at byte " + At(tag));
+        // \\server\folder: a server's name holds no separator, and the folder begins after one.
+        if (server->find_first_of("\\/") != std::string::npos || folder->front() == '\\' ||
+            folder->front() == '/')
+            return Fail(within + ": <Target Server=\"" + *server + "\" Folder=\"" + *folder +
+                        "\">: a path separator where none belongs at byte " + At(tag));
         TargetProperties target;
         target.targetPath = "\\\\" + *server + "\\" + *folder;
         long long state = 0, rank = 0;
@@ -289,7 +300,7 @@ class ExportParser {
         if (!Number(tag, rankName, 0, rank)) return false;
         target.priorityRank = static_cast<uint32_t>(rank);
         entry.targets.push_back(std::move(target));
-        AddLine(entry, entry.targets.back(), *server + "\\" + *folder);
+        if (!AddLine(entry, *server + "\\" + *folder, within, tag)) return false;
         // A target's own end tag, when it is written as <Target ...></Target>.
         if (!tag.empty) {
             Tag end;
@@ -348,11 +359,19 @@ class ExportParser {
         return true;
     }
 
-    void AddLine(const EntryProperties& entry, const TargetProperties&, const std::string& share) {
+    // The target's backup line; refused, naming the element, when it could not be one (a
+    // double quote or a NUL in a path), which a restore could not take back.
+    bool AddLine(const EntryProperties& entry, const std::string& share, const std::string& within,
+                 const Tag& tag) {
         const AnsiString comment = WideToAnsi(Utf8ToWide(entry.description.value_or("")));
-        result_.lines.push_back(FormatBackupLine(WideToAnsi(Utf8ToWide(entry.path)),
-                                                 WideToAnsi(Utf8ToWide(share)), comment,
-                                                 static_cast<int32_t>(entry.targets.size()) - 1));
+        AnsiString line =
+            FormatBackupLine(WideToAnsi(Utf8ToWide(entry.path)), WideToAnsi(Utf8ToWide(share)),
+                             comment, static_cast<int32_t>(entry.targets.size()) - 1);
+        if (Expected<BackupLineParts> parts = ParseBackupLine(line); !parts)
+            return Fail(within + ": a <Target> that makes no backup line (" +
+                        WideToUtf8(AnsiToWide(parts.error().text)) + ") at byte " + At(tag));
+        result_.lines.push_back(std::move(line));
+        return true;
     }
 
     Expected<DfsutilExport> Finish() {

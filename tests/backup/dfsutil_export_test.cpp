@@ -118,6 +118,9 @@ TEST(DfsutilExportTest, WhatCannotBeReadIsRefusedNamingTheElement) {
               std::string::npos);
     EXPECT_NE(refusal(R"(<Root Name="\\example.com\Ns"></Root>)").find("without a root target"),
               std::string::npos);
+    EXPECT_NE(refusal(R"(<Root Name="Public"><Target Server="DC1" Folder="Ns"/></Root>)")
+                  .find(R"(<Root Name="Public">: )"),
+              std::string::npos);
     EXPECT_FALSE(IsDfsutilExport("dfscmd /map \"\\\\a\\b\" \"\\\\c\\d\" \"<Root>\"\r\n"));
     EXPECT_FALSE(IsDfsutilExport(R"(<?xml version="1.0"?><DfsnProperties FormatVersion="1"/>)"));
 }
