@@ -17,34 +17,8 @@
 
 namespace kestrune {
 
-int RunBackupCommand(const BackupCommand& command, Console console) {
-    // An empty folder would back up nothing and leave a scheduled job waiting.
-    if (command.folder.empty()) {
-        console.err << "kestrune: no output folder given\n" << UsageText();
-        return kExitUsage;
-    }
-    if (std::string problem = PrefixProblem(command.prefix); !problem.empty()) {
-        console.err << "kestrune: " << problem << "\n";
-        return kExitUsage;
-    }
-    TNTADS ntads;
-    ntads.DetectDirectory();
-    std::string domain;
-    if (!command.domain.empty()) {
-        domain = ntads.ToDotname(WideToAnsi(Utf8ToWide(command.domain)));
-    } else {
-        if (ntads.LastError() == 999) {
-            console.err << "kestrune: Active Directory is not available\n";
-            // A directory that answers but cannot tell this computer's domain (a directory
-            // export, say) is still backed up when the domain is named.
-            if (!ntads.LastMessage().empty())
-                console.err << "kestrune: " << WideToUtf8(ntads.LastMessage())
-                            << "; name the domain on the command line\n";
-            return kExitFailure;
-        }
-        domain = ntads.ToDotname(WideToAnsi(ntads.Domain()));
-    }
-
+int BackUpDomain(const std::string& domain, const std::filesystem::path& folder,
+                 const BackupCommand& command, Console console) {
     TOXLDFS dfs;
     NamespaceList list = ListNamespaces(dfs, domain);
     if (!list.error.empty()) {
@@ -59,7 +33,6 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
         return kExitSuccess;
     }
 
-    std::filesystem::path folder = PathFromUtf8(command.folder);
     ForceDirectories(folder); // a failure shows at the first file
     bool cancel = false;
     TStringList lines;
@@ -91,6 +64,37 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
     if (!report.errors.empty()) console.err << "kestrune: " << report.errors << "\n";
     if (!report.warnings.empty()) console.err << "kestrune: " << report.warnings << "\n";
     return report.exitStatus;
+}
+
+int RunBackupCommand(const BackupCommand& command, Console console) {
+    // An empty folder would back up nothing and leave a scheduled job waiting.
+    if (command.folder.empty()) {
+        console.err << "kestrune: no output folder given\n" << UsageText();
+        return kExitUsage;
+    }
+    if (std::string problem = PrefixProblem(command.prefix); !problem.empty()) {
+        console.err << "kestrune: " << problem << "\n";
+        return kExitUsage;
+    }
+    TNTADS ntads;
+    ntads.DetectDirectory();
+    std::string domain;
+    if (!command.domain.empty()) {
+        domain = ntads.ToDotname(WideToAnsi(Utf8ToWide(command.domain)));
+    } else {
+        if (ntads.LastError() == 999) {
+            console.err << "kestrune: Active Directory is not available\n";
+            // A directory that answers but cannot tell this computer's domain (a directory
+            // export, say) is still backed up when the domain is named.
+            if (!ntads.LastMessage().empty())
+                console.err << "kestrune: " << WideToUtf8(ntads.LastMessage())
+                            << "; name the domain on the command line\n";
+            return kExitFailure;
+        }
+        domain = ntads.ToDotname(WideToAnsi(ntads.Domain()));
+    }
+
+    return BackUpDomain(domain, PathFromUtf8(command.folder), command, console);
 }
 
 } // namespace kestrune

@@ -3,6 +3,7 @@
 
 #include "cli/command_line.h"
 
+#include <filesystem>
 #include <string>
 
 namespace kestrune {
@@ -16,5 +17,10 @@ struct BackupCommand {
 };
 
 int RunBackupCommand(const BackupCommand& command, Console console);
+
+// Every namespace of domain (dotted, 8-bit) into folder, with command's prefix, history and
+// quietness; the exit status of a backup.
+int BackUpDomain(const std::string& domain, const std::filesystem::path& folder,
+                 const BackupCommand& command, Console console);
 
 } // namespace kestrune

@@ -1,5 +1,6 @@
 #include "cli/backup_input.h"
 
+#include "backup/restore_input.h"
 #include "base/paths.h"
 #include "directory/domain_sids.h"
 
@@ -9,12 +10,12 @@ namespace kestrune {
 
 std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file, Console console,
                                                          const RestoreDestination& destination) {
-    Expected<std::vector<AnsiString>> lines = ReadBackupLines(PathFromUtf8(file));
-    if (!lines) {
-        console.err << "kestrune: " << lines.error().text << "\n";
+    Expected<RestoreInput> input = ReadRestoreInput(PathFromUtf8(file));
+    if (!input) {
+        console.err << "kestrune: " << input.error().text << "\n";
         return std::nullopt;
     }
-    std::vector<BackupRecord> records = ParseBackupRecords(*lines);
+    std::vector<BackupRecord> records = ParseBackupRecords(input->lines);
     if (Expected<void> moved = Retarget(records, destination); !moved) {
         console.err << "kestrune: " << file << ": " << ConsoleText(moved.error().text) << "\n";
         return std::nullopt;
@@ -24,7 +25,7 @@ std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file
 
 LoadedProperties LoadPropertiesInput(const std::string& file,
                                      const RestoreDestination& destination) {
-    LoadedProperties loaded = LoadMatchingProperties(PathFromUtf8(file));
+    LoadedProperties loaded = LoadRestoreProperties(PathFromUtf8(file));
     Retarget(loaded, destination);
     return loaded;
 }

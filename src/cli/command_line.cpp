@@ -3,8 +3,11 @@
 #include "backup/run_report.h"
 #include "cli/backup_command.h"
 #include "cli/compare_command.h"
+#include "cli/export_dfsutil_command.h"
+#include "cli/forest_command.h"
 #include "cli/options.h"
 #include "cli/restore_command.h"
+#include "cli/servers_command.h"
 #include "directory/tntads.h"
 
 #include <new>
@@ -28,7 +31,10 @@ std::string UsageText() {
            "                                            line per namespace says what changed:\n"
            "                                            (unchanged), (new), (N added, N removed,\n"
            "                                            N changed)\n"
-           "       kestrune --restore FILE [--dry-run]  add every target of a backup file again\n"
+           "       kestrune --forest PREFIX FOLDER      the same for every domain of the forest,\n"
+           "                                            each into FOLDER/<domain>/\n"
+           "       kestrune --restore FILE [--dry-run]  add every target of a backup file (or of\n"
+           "                                            a dfsutil root export) again\n"
            "                                            (a namespace that is gone is created from\n"
            "                                            its root's lines); --dry-run: say what\n"
            "                                            that would do, change nothing\n"
@@ -41,13 +47,24 @@ std::string UsageText() {
            "them:\n"
            "                                            - only in OLD, + only in NEW, ~ comment\n"
            "                                            changed\n"
+           "       kestrune --export-dfsutil FILE OUT   the backup file (with its properties\n"
+           "                                            file) as an export for dfsutil root\n"
+           "                                            import\n"
+           "       kestrune --servers FILE|FOLDER...   which links depend on each file server\n"
+           "                                            (folders read recursively, history/\n"
+           "                                            only with --history; --format csv)\n"
            "       kestrune --help | --version\n"
            "options: --quiet   standard error only for failures\n"
-           "         --keep N  (backup) before a file is replaced by a different one, move\n"
-           "                   it to FOLDER/history/<prefix><namespace>.<YYYYMMDD-HHMMSS>.txt;\n"
+           "         --keep N  (backup, --forest) before a file is replaced by a different\n"
+           "                   one, move it to\n"
+           "                   FOLDER/history/<prefix><namespace>.<YYYYMMDD-HHMMSS>.txt;\n"
            "                   keep the newest N there per namespace\n"
-           "         --check-targets  (--restore FILE --dry-run, --verify FILE) ask each\n"
-           "                   target's file server for its share over SMB: reachable, or\n"
+           "         --forest  (PREFIX FOLDER) every domain of the forest, each into\n"
+           "                   FOLDER/<domain's DNS name>/; a domain that cannot be reached\n"
+           "                   keeps its previous files and the others still run\n"
+           "         --check-targets  (--restore FILE --dry-run, --verify FILE, --servers)\n"
+           "                   ask each target's file server for its share over SMB:\n"
+           "                   reachable, or\n"
            "                   unreachable (code: text); KESTRUNE_SMB_TIMEOUT seconds per\n"
            "                   server (5)\n"
            "         --properties  (--restore FILE [--dry-run]) also set the recorded\n"
@@ -122,7 +139,15 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
         return RunVerifyCommand(options.verify, options.checkTargets, options.quiet, console,
                                 destination);
     if (!options.diffOld.empty()) return RunDiffCommand(options.diffOld, options.diffNew, console);
+    if (!options.exportFrom.empty())
+        return RunExportDfsutilCommand(options.exportFrom, options.exportTo, console);
+    if (options.servers)
+        return RunServersCommand({options.positional, options.history, options.format == "csv",
+                                  options.checkTargets, options.quiet},
+                                 console);
     const std::vector<std::string>& p = options.positional;
+    if (options.forest)
+        return RunForestCommand({p[0], p[1], std::string(), options.quiet, options.keep}, console);
     // One argument only sets the prefix in the window; without one it is a usage error.
     if (p.size() < 2) {
         console.err << UsageText();

@@ -37,7 +37,20 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             options.checkTargets = true;
         else if (a == "--properties")
             options.properties = true;
-        else if (a == "--as" || a == "--map-server") {
+        else if (a == "--forest")
+            options.forest = true;
+        else if (a == "--servers") {
+            ++actions;
+            options.servers = true;
+        } else if (a == "--history")
+            options.history = true;
+        else if (a == "--format") {
+            if (i + 1 >= arguments.size() ||
+                (arguments[i + 1] != "text" && arguments[i + 1] != "csv"))
+                options.error = "--format needs text or csv";
+            else
+                options.format = arguments[++i];
+        } else if (a == "--as" || a == "--map-server") {
             if (i + 1 >= arguments.size() || arguments[i + 1].empty())
                 options.error = a + (a == "--as" ? " needs a namespace, \\\\DOMAIN\\NAMESPACE"
                                                  : " needs OLD=NEW");
@@ -61,6 +74,14 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
                                 (number.empty() ? std::string() : ", not \"" + number + "\"");
             else
                 options.keep = value;
+        } else if (a == "--export-dfsutil") {
+            ++actions;
+            if (i + 2 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 2].empty())
+                options.error = "--export-dfsutil needs the backup file and the export to write";
+            else {
+                options.exportFrom = arguments[++i];
+                options.exportTo = arguments[++i];
+            }
         } else if (a == "--diff") {
             ++actions;
             if (i + 2 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 2].empty())
@@ -74,7 +95,16 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         if (!options.error.empty()) return options;
     }
     if (actions > 1)
-        options.error = "--restore, --compare, --verify and --diff cannot be combined";
+        options.error =
+            "--restore, --compare, --verify, --diff, --servers and --export-dfsutil cannot be "
+            "combined";
+    else if (options.forest && (actions > 0 || options.positional.size() != 2))
+        options.error = "--forest goes with PREFIX FOLDER alone: every domain of the forest is "
+                        "backed up";
+    else if (options.servers && options.positional.empty())
+        options.error = "--servers needs backup files or folders";
+    else if ((options.history || !options.format.empty()) && !options.servers)
+        options.error = "--history and --format go with --servers";
     else if (options.dryRun && options.restore.empty())
         options.error = "--dry-run goes with --restore";
     else if ((!options.as.empty() || !options.mapServer.empty()) && options.restore.empty() &&
@@ -82,11 +112,12 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         options.error = "--as and --map-server go with --restore, --compare or --verify";
     else if (options.properties && options.restore.empty())
         options.error = "--properties goes with --restore";
-    else if (options.checkTargets && !options.dryRun && options.verify.empty())
-        options.error = "--check-targets goes with --restore FILE --dry-run or with --verify FILE";
+    else if (options.checkTargets && !options.dryRun && options.verify.empty() && !options.servers)
+        options.error = "--check-targets goes with --restore FILE --dry-run, --verify FILE or "
+                        "--servers";
     else if (options.keep > 0 && actions > 0)
         options.error = "--keep goes with a backup (PREFIX FOLDER)";
-    else if (actions == 1 && !options.positional.empty())
+    else if (actions == 1 && !options.servers && !options.positional.empty())
         options.error = "unexpected argument " + options.positional.front();
     return options;
 }

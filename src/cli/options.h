@@ -19,6 +19,12 @@ struct Options {
     std::string verify;        // FILE of --verify
     std::string diffOld;       // OLD and NEW of --diff
     std::string diffNew;
+    std::string exportFrom; // FILE and OUT of --export-dfsutil
+    std::string exportTo;
+    bool forest = false;                // --forest PREFIX FOLDER: every domain of the forest
+    bool servers = false;               // --servers FILE|FOLDER...: the report by file server
+    bool history = false;               // --history: --servers also reads history copies
+    std::string format;                 // --format text|csv of --servers
     int keep = 0;                       // N of --keep; 0 without it
     std::string as;                     // --as \\DOMAIN\NAMESPACE
     std::vector<std::string> mapServer; // each OLD=NEW of --map-server

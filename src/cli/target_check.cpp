@@ -30,6 +30,15 @@ std::vector<std::optional<ShareAnswer>> TargetCheck::Check(const std::vector<Bac
             targets.push_back({records[i].parts->target.server, records[i].parts->target.share});
             recordOf.push_back(i);
         }
+    const std::vector<ShareAnswer> answers = CheckTargets(targets, quiet, console);
+    std::vector<std::optional<ShareAnswer>> ofRecord(records.size());
+    for (size_t t = 0; t < answers.size(); ++t)
+        ofRecord[recordOf[t]] = answers[t];
+    return ofRecord;
+}
+
+std::vector<ShareAnswer> TargetCheck::CheckTargets(const std::vector<ShareTarget>& targets,
+                                                   bool quiet, Console console) const {
     std::optional<LineProgress> progress;
     ShareCheckSettings settings;
     settings.timeout = timeout_;
@@ -39,12 +48,9 @@ std::vector<std::optional<ShareAnswer>> TargetCheck::Check(const std::vector<Bac
         else
             progress->Step();
     };
-    const std::vector<ShareAnswer> answers = CheckShares(probe_, targets, settings);
+    std::vector<ShareAnswer> answers = CheckShares(probe_, targets, settings);
     if (progress) progress->Finish();
-    std::vector<std::optional<ShareAnswer>> ofRecord(records.size());
-    for (size_t t = 0; t < answers.size(); ++t)
-        ofRecord[recordOf[t]] = answers[t];
-    return ofRecord;
+    return answers;
 }
 
 std::string TargetOutcome(const ShareAnswer& answer) {

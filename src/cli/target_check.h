@@ -22,6 +22,9 @@ class TargetCheck {
     // line. Progress on standard error unless quiet.
     std::vector<std::optional<ShareAnswer>> Check(const std::vector<BackupRecord>& records,
                                                   bool quiet, Console console) const;
+    // The answer for each share, in their order.
+    std::vector<ShareAnswer> CheckTargets(const std::vector<ShareTarget>& targets, bool quiet,
+                                          Console console) const;
 
   private:
     TargetCheck(std::shared_ptr<const ShareProbe> probe, std::chrono::seconds timeout)

@@ -15,8 +15,10 @@
 #include "base/message_table.h"
 #include "platform/directory_errors.h"
 #include "platform/ldap/dc_locator.h"
+#include "platform/ldap/domain_controllers.h"
 #include "platform/ldap/ldap_store.h"
 #include "platform/ldap/pdc_emulator.h"
+#include "platform/store/dn.h"
 #endif
 
 namespace kestrune {
@@ -86,6 +88,24 @@ NamespaceStore(const std::shared_ptr<store::DirectoryStore>& directory, ldap::Se
 namespace {
 bool writesIntoDirectory = false;
 NamespaceWriterInfo namespaceWriter;
+#ifndef _WIN32
+// The LDAP platform as installed, so that the namespaces of another domain can be read from
+// that domain's own DC and those of the first domain again afterwards.
+struct InstalledLdap {
+    ldap::Settings settings;
+    std::shared_ptr<store::DirectoryStore> directory, namespaces;
+    NamespaceWriterInfo writer;
+};
+std::optional<InstalledLdap> installedLdap;
+#endif
+
+void InstallBackends(std::shared_ptr<store::DirectoryStore> namespaces,
+                     std::shared_ptr<store::DirectoryStore> directory) {
+    writesIntoDirectory = false;
+    namespaceWriter = {};
+    InstallNetDfsApi(std::make_shared<StoreNetDfs>(std::move(namespaces)));
+    adsi::InstallAdsiPlatform(MakeStoreAdsi(std::move(directory)));
+}
 } // namespace
 
 bool PlatformWritesIntoDirectory() {
@@ -102,13 +122,16 @@ void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory) {
 
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> namespaces,
                           std::shared_ptr<store::DirectoryStore> directory) {
-    writesIntoDirectory = false;
-    namespaceWriter = {};
-    InstallNetDfsApi(std::make_shared<StoreNetDfs>(std::move(namespaces)));
-    adsi::InstallAdsiPlatform(MakeStoreAdsi(std::move(directory)));
+#ifndef _WIN32
+    installedLdap.reset();
+#endif
+    InstallBackends(std::move(namespaces), std::move(directory));
 }
 
 void UninstallPlatform() {
+#ifndef _WIN32
+    installedLdap.reset();
+#endif
     writesIntoDirectory = false;
     namespaceWriter = {};
     InstallNetDfsApi(nullptr);
@@ -155,12 +178,61 @@ Expected<void> InstallLdapDirectory(const std::string& setting, std::vector<std:
     NamespaceWriterInfo writer;
     std::shared_ptr<store::DirectoryStore> namespaces =
         NamespaceStore(directory, pdcSettings, writer);
-    InstallStorePlatform(std::move(namespaces), std::move(directory));
+    InstallStorePlatform(namespaces, directory);
     writesIntoDirectory = true;
-    namespaceWriter = std::move(writer);
+    namespaceWriter = writer;
+    installedLdap = InstalledLdap{pdcSettings, directory, namespaces, std::move(writer)};
     return {};
 }
 #endif
+
+Expected<void> UseDomainForNamespaces(const std::string& domainDn) {
+#ifdef _WIN32
+    (void)domainDn;
+    return {};
+#else
+    if (!installedLdap) return {};
+    const InstalledLdap& installed = *installedLdap;
+    auto use = [&](std::shared_ptr<store::DirectoryStore> namespaces, NamespaceWriterInfo writer) {
+        InstallBackends(std::move(namespaces), installed.directory);
+        writesIntoDirectory = true;
+        namespaceWriter = std::move(writer);
+    };
+    std::vector<store::Entry> root;
+    store::Status read = store::SearchAll(
+        *installed.directory,
+        {"", store::Scope::Base, "(objectClass=*)", {"defaultNamingContext"}, 0}, root);
+    if (!read.ok() || root.empty())
+        return Error{0, "the directory in use cannot be read: " + Explain(read)};
+    if (store::NormalizeDn(root.front().First("defaultNamingContext")) ==
+        store::NormalizeDn(domainDn)) {
+        use(installed.namespaces, installed.writer);
+        return {};
+    }
+    Expected<std::vector<std::string>> hosts =
+        ldap::FindDomainControllers(*installed.directory, domainDn);
+    if (!hosts) return hosts.error();
+    std::string failures;
+    for (const std::string& host : *hosts) {
+        ldap::Settings settings = installed.settings;
+        settings.domain.host = host;
+        auto controller = std::make_shared<ldap::LdapStore>(settings);
+        std::vector<std::string> ignored;
+        store::Status status = controller->Connect(ignored);
+        if (!status.ok()) {
+            failures += (failures.empty() ? "" : "; ") + host + ": " + Explain(status);
+            continue;
+        }
+        NamespaceWriterInfo writer;
+        std::shared_ptr<store::DirectoryStore> namespaces =
+            NamespaceStore(controller, settings, writer);
+        use(std::move(namespaces), std::move(writer));
+        return {};
+    }
+    return Error{0, "no domain controller of " + DnToDomainName(domainDn) + " can be reached (" +
+                        failures + ")"};
+#endif
+}
 
 Expected<void> InstallPlatformFromEnvironment(std::vector<std::string>* notes) {
     const char* value = std::getenv("KESTRUNE_PLATFORM");

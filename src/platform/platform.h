@@ -35,6 +35,14 @@ void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> directory);
 void InstallStorePlatform(std::shared_ptr<store::DirectoryStore> namespaces,
                           std::shared_ptr<store::DirectoryStore> directory);
 
+// The namespaces of the domain (its DN) are read and written from now on where that domain's
+// DFS data is: over LDAP a domain controller of that domain, found in the configuration
+// partition (its PDC emulator where that answers), since the DFS attributes are not in the
+// global catalog; the first domain's again when it is that one. With the simulated forest and
+// Windows' interfaces, which reach every domain themselves, nothing changes. An error names the
+// domain controllers tried and why none answered; the backends in use stay then.
+Expected<void> UseDomainForNamespaces(const std::string& domainDn);
+
 // Removes every backend: calls then fail as without a domain.
 void UninstallPlatform();
 

@@ -1,6 +1,7 @@
 // The main window's two actions: the backup run (Backup, and the unattended start) and the
 // Restore button, which opens a backup file in the restore window.
 #include "backup/backup_run.h"
+#include "backup/restore_input.h"
 #include "backup/restore_run.h"
 #include "backup/run_report.h"
 #include "base/file_io.h"
@@ -103,13 +104,14 @@ void TForm1::BitBtn3Click() {
     if (!ePath->Text().empty()) OpenDialog1->SetInitialDir(ePath->Text());
     if (!OpenDialog1->Execute()) return;
     const std::filesystem::path file = OpenDialog1->FileName();
-    Expected<std::vector<AnsiString>> lines = ReadBackupLines(file);
-    if (!lines) {
-        ShowMessageBox(window, MessageKind::Error, "Kestrune", lines.error().text);
+    // A backup file, or an export of dfsutil root export.
+    Expected<RestoreInput> input = ReadRestoreInput(file);
+    if (!input) {
+        ShowMessageBox(window, MessageKind::Error, "Kestrune", input.error().text);
         return;
     }
     FRestoreFileName = file;
-    fRestore->LoadLines(*lines);
+    fRestore->LoadLines(input->lines);
     fRestore->SelectAllButtonClick();
     fRestore->ShowModal();
 }

@@ -5,6 +5,7 @@
 #include "backup/live_namespaces.h"
 #include "backup/new_namespace_note.h"
 #include "backup/propagation_note.h"
+#include "backup/restore_input.h"
 #include "directory/domain_sids.h"
 #include "gui/forms/message_box.h"
 #include "gui/forms/restore_place.h"
@@ -107,7 +108,7 @@ void TfRestore::Run(const RestoreDestination& destination) {
     // is there keeps its own properties.
     LiveNamespaces live;
     if (!run.backupFile.empty()) {
-        run.loadedProperties = LoadMatchingProperties(run.backupFile);
+        run.loadedProperties = LoadRestoreProperties(run.backupFile);
         Retarget(*run.loadedProperties, destination);
         if (run.loadedProperties->recorded) {
             // View permissions may name the domain's groups by alias (DA): their SIDs.

@@ -113,7 +113,7 @@ void MainWindow::CreateControls() {
     OpenDialog1 = new QFileDialog(this, "Restore");
     OpenDialog1->setObjectName("OpenDialog1");
     OpenDialog1->setOption(QFileDialog::DontUseNativeDialog);
-    OpenDialog1->setNameFilters({"Text files (*.txt)", "All files (*)"});
+    OpenDialog1->setNameFilters({"Backups and dfsutil exports (*.txt *.xml)", "All files (*)"});
     OpenDialog1->setDefaultSuffix("txt");
     OpenDialog1->setFileMode(QFileDialog::ExistingFile);
     OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);

@@ -316,7 +316,7 @@ bool Win32OpenDialog::Execute() {
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner_;
-    dialog.lpstrFilter = L"Text files\0*.txt\0All files\0*.*\0";
+    dialog.lpstrFilter = L"Backups and dfsutil exports\0*.txt;*.xml\0All files\0*.*\0";
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = name.data();
     dialog.nMaxFile = static_cast<DWORD>(name.size());

@@ -129,6 +129,31 @@ TEST_F(RestoreFormTest, ATargetAddedToALinkThereLeavesTheLinksOwnPropertiesAlone
     NetApiBufferFree(buffer);
 }
 
+// The Restore button takes an export of dfsutil root export as it takes a backup file: its lines
+// to choose from, and a link it creates gets the export's comment, state and referral time.
+TEST_F(RestoreFormTest, AnExportOfDfsutilIsRestoredWithItsRecordedValues) {
+    FakeProgram p;
+    p.Start();
+    OpenAndRestore(p,
+                   "<?xml version=\"1.0\"?>\r\n"
+                   "<Root Name=\"\\\\example.com\\Public\" State=\"1\" Timeout=\"300\">\r\n"
+                   "<Target Server=\"DC1\" Folder=\"Public\" State=\"2\" />\r\n"
+                   "<Link Name=\"R&D\" State=\"3\" Timeout=\"900\" Comment=\"Research & more\">\r\n"
+                   "<Target Server=\"FS1\" Folder=\"R&D\" State=\"2\" />\r\n"
+                   "</Link>\r\n</Root>\r\n",
+                   [&] {
+                       EXPECT_EQ(p.CheckListBox1.checks, (std::vector<bool>{true, true}));
+                       p.fRestore->RestoreButtonClick();
+                   });
+    uint8_t* buffer = nullptr;
+    ASSERT_EQ(NetDfsGetInfo(u"\\\\example.com\\Public\\R&D", nullptr, nullptr, 9, &buffer), 0u);
+    const auto* link = reinterpret_cast<const DFS_INFO_9*>(buffer);
+    EXPECT_EQ(std::u16string(link->Comment), u"Research & more");
+    EXPECT_EQ(link->Timeout, 900u);
+    EXPECT_EQ(link->State & DFS_VOLUME_STATES, DFS_VOLUME_STATE_OFFLINE);
+    NetApiBufferFree(buffer);
+}
+
 TEST_F(RestoreFormTest, NoSlashesAndLinesThatAreNotBackupLines) {
     FakeProgram p;
     p.Start();

@@ -223,7 +223,8 @@ class BackupRestoreTest : public QObject {
         w.fRestore->form().LoadLines({"kept"});
         WhenModal<QFileDialog>([](QFileDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QString("Restore"));
-            QCOMPARE(dialog->nameFilters(), QStringList({"Text files (*.txt)", "All files (*)"}));
+            QCOMPARE(dialog->nameFilters(),
+                     QStringList({"Backups and dfsutil exports (*.txt *.xml)", "All files (*)"}));
             QCOMPARE(dialog->defaultSuffix(), QString("txt"));
             dialog->reject();
         });
