@@ -68,6 +68,12 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
     run.compareWithPrevious = true;
     run.history.folder = HistoryFolder(folder);
     run.history.keep = command.keep;
+    run.waiting = [&] {
+        console.err << "kestrune: another backup is writing into " << command.folder
+                    << "; waiting for it to end (at most "
+                    << std::chrono::duration_cast<std::chrono::seconds>(run.folderLockWait).count()
+                    << " s)\n";
+    };
     auto started = std::chrono::steady_clock::now();
     if (!command.quiet)
         run.progress = [&](const NamespaceBackup& done) {

@@ -27,7 +27,7 @@ std::string UsageText() {
            "                                            this computer's domain) into FOLDER; a\n"
            "                                            line per namespace says what changed:\n"
            "                                            (unchanged), (new), (N added, N removed,\n"
-           "                                            N changed)\n"
+           "                                            N changed), (properties changed)\n"
            "       kestrune --restore FILE [--dry-run]  add every target of a backup file again\n"
            "                                            (a namespace that is gone is created from\n"
            "                                            its root's lines); --dry-run: say what\n"
