@@ -37,7 +37,7 @@ TEST_F(ConcurrentBackup, TwoRunsIntoOneFolderTakeTurnsAndPruneOnlyWhatTheyKept) 
     const std::filesystem::path backups = folder / "b", file = backups / "Public.txt";
     std::filesystem::create_directories(backups);
 
-    constexpr int kRuns = 6;
+    constexpr int kRuns = 20;
     int start[2];
     ASSERT_EQ(::pipe(start), 0);
     std::vector<pid_t> children;
