@@ -115,9 +115,10 @@ std::vector<std::filesystem::path> HistoryCopies(const std::filesystem::path& hi
     return copies;
 }
 
-HistoryReplacement ReplaceKeepingHistory(const std::filesystem::path& backupFile,
-                                         std::string_view bytes, const BackupHistory& history,
-                                         std::time_t now) {
+HistoryReplacement
+ReplaceKeepingHistory(const std::filesystem::path& backupFile, std::string_view bytes,
+                      const BackupHistory& history, std::time_t now,
+                      std::optional<std::span<const std::string_view>> properties) {
     auto step = [&history](BackupHistory::Step s) {
         if (history.afterStep) history.afterStep(s);
     };
@@ -125,6 +126,7 @@ HistoryReplacement ReplaceKeepingHistory(const std::filesystem::path& backupFile
     std::error_code notFile;
     if (!std::filesystem::is_regular_file(backupFile, notFile)) {
         ReplaceFileContents(backupFile, bytes);
+        if (properties) ReplaceFileContents(PropertiesFileOf(backupFile), *properties);
         return {};
     }
     if (!ForceDirectories(history.folder)) {
@@ -172,23 +174,30 @@ HistoryReplacement ReplaceKeepingHistory(const std::filesystem::path& backupFile
     const bool oldInPlace = SameFile(result.kept, backupFile);
 
     // 2. Its properties file follows it; 3. the new file takes the old one's place. A failure
-    // puts back what moved.
-    const std::filesystem::path properties = PropertiesFileOf(backupFile);
+    // puts back what moved. A properties file that cannot follow is removed rather than left
+    // beside a backup file it does not belong to.
+    const std::filesystem::path propertiesFile = PropertiesFileOf(backupFile);
     const std::filesystem::path propertiesCopy = WithEnding(copyBase, ".properties.xml");
     bool propertiesMoved = false;
     try {
         step(BackupHistory::Step::OldKept);
         std::error_code error;
-        if (std::filesystem::is_regular_file(properties, error)) {
-            propertiesMoved = MoveFileNoReplace(properties, propertiesCopy);
-            if (const int moveError = errno; !propertiesMoved)
-                result.problem = "The properties file \"" + FullFileName(properties) +
-                                 "\" stayed in place: " + SystemErrorText(moveError) + "\n";
+        if (std::filesystem::is_regular_file(propertiesFile, error)) {
+            propertiesMoved = MoveFileNoReplace(propertiesFile, propertiesCopy);
+            if (const int moveError = errno; !propertiesMoved) {
+                std::filesystem::remove(propertiesFile, error);
+                result.problem = "The properties file \"" + FullFileName(propertiesFile) +
+                                 "\" could not be kept in history: " + SystemErrorText(moveError) +
+                                 "\n";
+                if (error)
+                    ThrowFileError("Cannot remove file", propertiesFile, error.message(),
+                                   error.value());
+            }
         }
         step(BackupHistory::Step::PropertiesMoved);
         ReplaceFileContents(backupFile, bytes);
     } catch (...) {
-        if (propertiesMoved) (void)MoveFileNoReplace(propertiesCopy, properties);
+        if (propertiesMoved) (void)MoveFileNoReplace(propertiesCopy, propertiesFile);
         if (madeCopy) {
             if (oldInPlace) {
                 std::error_code ignored;
@@ -200,6 +209,8 @@ HistoryReplacement ReplaceKeepingHistory(const std::filesystem::path& backupFile
         throw;
     }
     step(BackupHistory::Step::Replaced);
+    if (properties) ReplaceFileContents(propertiesFile, *properties);
+    step(BackupHistory::Step::PropertiesWritten);
 
     // 4. The oldest copies beyond the number kept go, each with its properties file; the one
     // just kept stays whatever its stamp says (a clock set back).

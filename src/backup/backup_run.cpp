@@ -3,6 +3,7 @@
 #include "backup/management_permissions.h"
 
 #include "backup/backup_file.h"
+#include "backup/backup_folder_lock.h"
 #include "backup/restore_line.h"
 #include "backup/restore_run.h"
 #include "base/ascii.h"
@@ -15,6 +16,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
+#include <span>
 #include <unistd.h>
 #include <utility>
 
@@ -33,24 +36,37 @@ std::string StatusText(uint32_t status) {
     return TrimControls(ErrorText(static_cast<int32_t>(status)));
 }
 
-// Whether the file holds exactly text, read a block at a time: an unchanged backup, the usual
-// nightly case, never holds its previous file whole beside the new one. False when it differs
-// or cannot be read (reading it whole then tells which).
-bool FileHolds(const std::filesystem::path& file, std::string_view text) {
+// Whether the file holds exactly the pieces, one after the other, read a block at a time: an
+// unchanged backup, the usual nightly case, never holds its previous file whole beside the new
+// one. False when it differs or cannot be read (reading it whole then tells which).
+bool FileHolds(const std::filesystem::path& file, std::span<const std::string_view> pieces) {
     int fd = OpenFileDescriptor(file, O_RDONLY);
     if (fd < 0) return false;
+    uint64_t size = 0;
+    for (std::string_view piece : pieces)
+        size += piece.size();
     FileIdentity identity;
-    bool same = IdentifyOpenFile(fd, identity) && identity.size == text.size();
+    bool same = IdentifyOpenFile(fd, identity) && identity.size == size;
     std::vector<char> block(size_t(1) << 16);
-    for (uint64_t at = 0; same && at < text.size();) {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(block.size(), text.size() - at));
-        long long n = ReadFileAt(fd, block.data(), want, at);
-        if (n < 0 && errno == EINTR) continue;
-        same = n > 0 && std::memcmp(block.data(), text.data() + at, static_cast<size_t>(n)) == 0;
-        at += n > 0 ? static_cast<uint64_t>(n) : 0;
+    uint64_t at = 0;
+    for (size_t i = 0; same && i < pieces.size(); ++i) {
+        const std::string_view text = pieces[i];
+        for (size_t done = 0; same && done < text.size();) {
+            const size_t want = std::min(block.size(), text.size() - done);
+            long long n = ReadFileAt(fd, block.data(), want, at);
+            if (n < 0 && errno == EINTR) continue;
+            same =
+                n > 0 && std::memcmp(block.data(), text.data() + done, static_cast<size_t>(n)) == 0;
+            done += n > 0 ? static_cast<size_t>(n) : 0;
+            at += n > 0 ? static_cast<uint64_t>(n) : 0;
+        }
     }
     ::close(fd);
     return same;
+}
+
+bool FileHolds(const std::filesystem::path& file, std::string_view text) {
+    return FileHolds(file, std::span<const std::string_view>(&text, 1));
 }
 
 BackupChange CompareWithPrevious(const std::filesystem::path& file, const AnsiString& text) {
@@ -236,23 +252,44 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
 void BackupRun::WriteNamespaceFile(NamespaceBackup& result) {
     AnsiString text = BackupFileText(lines_);
     lines_.Clear(); // the text holds them now, and the properties file comes next
+    // The pair is what a backup is: the properties file is compared, kept and replaced with
+    // the lines, so that a change of state or referral time alone keeps the old values too.
+    const std::filesystem::path propertiesFile = PropertiesFileOf(result.file);
+    std::optional<std::vector<std::string_view>> properties;
+    if (writeProperties) properties = properties_.Pieces(Sha256Hex(text));
     const bool keepHistory = history.keep > 0;
-    if (compareWithPrevious || keepHistory) result.change = CompareWithPrevious(result.file, text);
     using Kind = BackupChange::Kind;
+    if (compareWithPrevious || keepHistory) {
+        result.change = CompareWithPrevious(result.file, text);
+        if (result.change.kind == Kind::Unchanged && properties &&
+            !FileHolds(propertiesFile, *properties))
+            result.change.kind = Kind::PropertiesChanged;
+    }
     if (keepHistory &&
-        (result.change.kind == Kind::Changed || result.change.kind == Kind::Unreadable)) {
-        HistoryReplacement replaced =
-            ReplaceKeepingHistory(result.file, text, history, std::time(nullptr));
+        (result.change.kind == Kind::Changed || result.change.kind == Kind::PropertiesChanged ||
+         result.change.kind == Kind::Unreadable)) {
+        HistoryReplacement replaced = ReplaceKeepingHistory(
+            result.file, text, history, std::time(nullptr),
+            properties ? std::optional(std::span(*properties)) : std::nullopt);
         result.keptCopy = std::move(replaced.kept);
         result.historyProblem = std::move(replaced.problem);
-    } else {
-        ReplaceFileContents(result.file, text);
+        return;
     }
-    if (writeProperties) {
-        const std::string sha256 = Sha256Hex(text);
-        AnsiString().swap(text);
-        ReplaceFileContents(PropertiesFileOf(result.file), properties_.Pieces(sha256));
+    // Lines that change take the old properties file with them first: a kill between the two
+    // renames leaves the new lines without properties, which a restore names, never beside
+    // the old ones.
+    const bool sameLines =
+        result.change.kind == Kind::Unchanged || result.change.kind == Kind::PropertiesChanged;
+    std::error_code error;
+    if (properties && !sameLines && std::filesystem::exists(propertiesFile, error) &&
+        !FileHolds(result.file, text)) {
+        std::filesystem::remove(propertiesFile, error);
+        if (error)
+            ThrowFileError("Cannot remove file", propertiesFile, error.message(), error.value());
     }
+    ReplaceFileContents(result.file, text);
+    AnsiString().swap(text);
+    if (properties) ReplaceFileContents(propertiesFile, *properties);
 }
 
 BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideString>& namespaces,
@@ -270,6 +307,30 @@ BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideS
             refused.outcome = NamespaceBackup::Outcome::WriteFailed;
             problem[0] = 'T';
             refused.error = problem + ".";
+            result.namespaces.push_back(std::move(refused));
+            if (progress) progress(result.namespaces.back());
+        }
+        return result;
+    }
+    // The sweep of stale temporary files and every replacement below belong to this run alone.
+    bool toldWaiting = false;
+    Expected<BackupFolderLock> lock = BackupFolderLock::Take(folder, folderLockWait, [&]() {
+        if (!toldWaiting && waiting) waiting();
+        toldWaiting = true;
+        if (processMessages) processMessages();
+        return !cancelRequested_;
+    });
+    // A folder that cannot be locked at all (missing, not a folder) cannot be written either:
+    // the first file says why, as without a lock.
+    if (!lock && lock.error().code == static_cast<uint32_t>(EWOULDBLOCK)) {
+        if (cancelRequested_) {
+            result.cancelled = true;
+        } else if (!namespaces.empty()) {
+            NamespaceBackup refused;
+            refused.name = namespaces.front();
+            refused.file = BackupFileName(folder, prefix, refused.name);
+            refused.outcome = NamespaceBackup::Outcome::WriteFailed;
+            refused.error = lock.error().text;
             result.namespaces.push_back(std::move(refused));
             if (progress) progress(result.namespaces.back());
         }

@@ -10,6 +10,7 @@
 #include "base/string_list.h"
 #include "dfs/toxldfs.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -21,11 +22,12 @@ namespace kestrune {
 // What a namespace's new backup file says against the file it replaced.
 struct BackupChange {
     enum class Kind {
-        NotCompared, // the run was not asked to compare, or wrote nothing
-        New,         // there was no file before
-        Unchanged,   // the same bytes as before
-        Changed,     // lines counts what changed
-        Unreadable   // the previous file could not be read; problem says why
+        NotCompared,       // the run was not asked to compare, or wrote nothing
+        New,               // there was no file before
+        Unchanged,         // the same bytes as before, the properties file's too
+        PropertiesChanged, // the same lines, but the properties file differs or was missing
+        Changed,           // lines counts what changed
+        Unreadable         // the previous file could not be read; problem says why
     };
     Kind kind = Kind::NotCompared;
     LineChanges lines;
@@ -85,12 +87,17 @@ class BackupRun {
 
     std::function<void()> processMessages;
     std::function<void(const NamespaceBackup&)> progress;
+    // How long the run waits for another run that writes into the same folder (see
+    // BackupFolderLock); waiting (if set) is told once when it starts to wait. A cancel ends
+    // the wait.
+    std::chrono::milliseconds folderLockWait = std::chrono::minutes(10);
+    std::function<void()> waiting;
     // Whether each written file is held against the one it replaces (NamespaceBackup::change):
     // the previous file is read first.
     bool compareWithPrevious = false;
-    // With history.keep above 0, a file replaced by a different one (or one that cannot be
-    // read to tell) moves to history.folder first (see ReplaceKeepingHistory); the files are
-    // compared then whatever compareWithPrevious says.
+    // With history.keep above 0, a pair of files replaced by a different pair (or one that
+    // cannot be read to tell) moves to history.folder first (see ReplaceKeepingHistory); the
+    // files are compared then whatever compareWithPrevious says.
     BackupHistory history;
     // Whether each namespace also gets its properties file (see PropertiesFileOf), read in the
     // same walk; a namespace whose properties cannot be read keeps both its old files.

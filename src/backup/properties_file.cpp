@@ -3,9 +3,11 @@
 #include "backup/properties_file_names.h"
 #include "base/ansi_string.h"
 #include "base/ascii.h"
+#include "base/case_fold.h"
 #include "base/security_descriptor.h"
 
 #include <map>
+#include <unordered_set>
 
 namespace kestrune {
 namespace {
@@ -84,6 +86,9 @@ class Reader {
             if (close == std::string_view::npos) return Fail("the file is cut short");
             std::string value;
             if (!Unescape(xml_.substr(at_ + 1, close - at_ - 1), value)) return false;
+            // XML forbids it, and which of the two counts would be a guess.
+            if (e.attributes.count(name))
+                return Fail("<" + e.name + ">: the attribute " + name + " given twice");
             e.attributes[name] = std::move(value);
             at_ = close + 1;
         }
@@ -269,6 +274,9 @@ Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
     p.backupFileSha256 = e.attributes["BackupFileSha256"];
     if (e.empty) return fail("no <Namespace> element");
     bool haveRoot = false;
+    // Paths as the DFS service matches them: two elements for one entry or one target would
+    // leave the restore and the comparison each to pick its own.
+    std::unordered_set<std::u16string> folders, targets;
     EntryProperties* open = nullptr; // the <Namespace> or <Folder> whose targets come next
     int unknownDepth = 0;            // inside elements a later writer may add
     std::string why;
@@ -293,6 +301,9 @@ Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
             if (isRoot && haveRoot) return fail("a second <Namespace>");
             EntryProperties entry;
             if (!ReadEntry(e, isRoot, entry, why)) return fail(Named(e, "Path") + why);
+            if (!isRoot && !folders.insert(FoldCase(Utf8ToWide(entry.path))).second)
+                return fail(Named(e, "Path") + "a second <Folder> for that path");
+            targets.clear();
             if (isRoot) {
                 p.root = std::move(entry);
                 haveRoot = true;
@@ -304,6 +315,8 @@ Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
         } else if (open && (e.name == "RootTarget" || e.name == "FolderTarget")) {
             TargetProperties target;
             if (!ReadTarget(e, target, why)) return fail(Named(e, "TargetPath") + why);
+            if (!targets.insert(FoldCase(Utf8ToWide(target.targetPath))).second)
+                return fail(Named(e, "TargetPath") + "a second <" + e.name + "> for that target");
             open->targets.push_back(std::move(target));
             if (!e.empty) ++unknownDepth; // its content, if any, is not ours
         } else if (!e.empty) {

@@ -108,6 +108,10 @@ class PropertiesFileBuilder {
     std::unique_ptr<SpillFile> spill_;
 };
 
+// The most a properties file may hold: the elements of kMaxBackupFileBytes worth of links,
+// each with its view permissions and its targets' states, stay below it.
+constexpr uint64_t kMaxPropertiesFileBytes = uint64_t(1) << 30;
+
 // Reads a properties file; an error says what is wrong and where.
 Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes);
 

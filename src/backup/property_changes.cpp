@@ -3,6 +3,7 @@
 #include "backup/management_permissions.h"
 #include "base/case_fold.h"
 #include "base/security_descriptor.h"
+#include "base/security_descriptor_meaning.h"
 #include "base/win_errors.h"
 #include "netdfs/netdfs.h"
 
@@ -27,14 +28,10 @@ const TargetProperties* FindTarget(const EntryProperties& entry, const std::u16s
     return nullptr;
 }
 
-// SDDL spells one DACL many ways (BU or S-1-5-32-545, FRFX or 0x1200a9): two permissions are
-// the same when their descriptors are. Text that does not convert is compared as text.
+// SDDL spells one DACL many ways (BU or S-1-5-32-545, FRFX or 0x1200a9, GA or what it grants
+// on a folder), and the platform reads back its own spelling of what it was given.
 bool SameViewPermissions(const std::string& a, const std::string& b, const DomainSids& domains) {
-    if (a == b) return true;
-    if (a.empty() || b.empty()) return false;
-    Expected<std::string> first = SddlToSecurityDescriptor(a, domains);
-    Expected<std::string> second = SddlToSecurityDescriptor(b, domains);
-    return first && second && *first == *second;
+    return SameSecurityDescriptorMeaning(a, b, kFileGenericMapping, domains);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "backup/restore_properties.h"
 
 #include "backup/backup_history.h"
+#include "backup/backup_record.h"
 #include "base/case_fold.h"
 #include "base/file_io.h"
 #include "base/sha256.h"
@@ -53,12 +54,20 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
     LoadedProperties loaded;
     const std::filesystem::path file = PropertiesFileOf(backupFile);
     std::error_code error;
-    if (!std::filesystem::exists(file, error)) return loaded;
+    // Every backup writes one: a backup file alone was copied or renamed without it, or a
+    // replacement was cut short, and the links would otherwise get defaults without a word.
+    if (!std::filesystem::exists(file, error)) {
+        loaded.warning = "the properties file \"" + FullFileName(file) + "\" is missing";
+        return loaded;
+    }
     try {
-        Expected<NamespaceProperties> properties = ParsePropertiesFile(ReadWholeFile(file));
+        // A pipe or a device there is refused rather than waited on or read without end.
+        Expected<NamespaceProperties> properties =
+            ParsePropertiesFile(ReadRegularFile(file, kMaxPropertiesFileBytes));
         if (!properties) {
             loaded.warning = "the properties file cannot be read (" + properties.error().text + ")";
-        } else if (properties->backupFileSha256 != Sha256Hex(ReadWholeFile(backupFile))) {
+        } else if (properties->backupFileSha256 !=
+                   Sha256Hex(ReadRegularFile(backupFile, kMaxBackupFileBytes))) {
             loaded.warning = "the properties file belongs to another version of the backup "
                              "file";
             loaded.otherVersion.emplace(std::move(*properties));

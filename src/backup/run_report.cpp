@@ -17,6 +17,8 @@ std::string DescribeChange(const BackupChange& change) {
         return "(new)";
     case BackupChange::Kind::Unchanged:
         return "(unchanged)";
+    case BackupChange::Kind::PropertiesChanged:
+        return "(properties changed)";
     case BackupChange::Kind::Changed:
         return "(" + std::to_string(change.lines.added) + " added, " +
                std::to_string(change.lines.removed) + " removed, " +

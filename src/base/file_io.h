@@ -94,6 +94,16 @@ long long ReadFileAt(int fd, void* buffer, size_t size, uint64_t offset);
 // the file itself. False with errno set on failure.
 enum class FileLock { Shared, Exclusive, None };
 bool LockFileDescriptor(int fd, FileLock lock);
+// The same without waiting: false with errno EWOULDBLOCK while another holds a lock that
+// stands in the way.
+bool TryLockFileDescriptor(int fd, FileLock lock);
+
+// An exclusive lock between the programs of this computer on a folder, taken without waiting
+// and without writing anything into the folder; it goes when the handle is released or its
+// process ends, however it ends. A handle to give to UnlockFolder, or -1 with errno set:
+// EWOULDBLOCK while another holds it.
+intptr_t TryLockFolder(const std::filesystem::path& folder);
+void UnlockFolder(intptr_t handle);
 
 // What tells one file from another (the volume and the file's number on it), and its size.
 struct FileIdentity {

@@ -64,6 +64,27 @@ bool LockFileDescriptor(int fd, FileLock lock) {
     return true;
 }
 
+bool TryLockFileDescriptor(int fd, FileLock lock) {
+    int operation = lock == FileLock::Shared ? LOCK_SH : LOCK_EX;
+    while (::flock(fd, operation | LOCK_NB) != 0)
+        if (errno != EINTR) return false;
+    return true;
+}
+
+intptr_t TryLockFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (TryLockFileDescriptor(fd, FileLock::Exclusive)) return fd;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+}
+
+void UnlockFolder(intptr_t handle) {
+    if (handle >= 0) ::close(static_cast<int>(handle));
+}
+
 static FileIdentity IdentityOf(const struct stat& status) {
     return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
             static_cast<uint64_t>(status.st_size)};

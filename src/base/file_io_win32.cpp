@@ -214,6 +214,67 @@ bool LockFileDescriptor(int fd, FileLock lock) {
     return done;
 }
 
+bool TryLockFileDescriptor(int fd, FileLock lock) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
+    const DWORD flags =
+        LOCKFILE_FAIL_IMMEDIATELY | (lock == FileLock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    if (LockFileEx(handle, flags, 0, 1, 0, &at)) return true;
+    const DWORD error = GetLastError();
+    errno =
+        error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? EWOULDBLOCK : ErrnoOf(error);
+    return false;
+}
+
+// A folder's handle cannot be locked: a mutex named after the folder's identity (its volume
+// and number, whatever name reached it) stands in, for the whole computer where the system
+// allows it, else for the session. A mutex whose owner died is taken over.
+intptr_t TryLockFolder(const std::filesystem::path& folder) {
+    HANDLE handle =
+        CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = ErrnoOf(GetLastError());
+        return -1;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(handle, &info);
+    const DWORD infoError = GetLastError();
+    CloseHandle(handle);
+    if (!known) {
+        errno = ErrnoOf(infoError);
+        return -1;
+    }
+    auto named = [&](const wchar_t* scope) {
+        wchar_t name[96];
+        std::swprintf(name, std::size(name), L"%ls\\kestrune-folder-%08lx-%08lx%08lx", scope,
+                      static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                      static_cast<unsigned long>(info.nFileIndexHigh),
+                      static_cast<unsigned long>(info.nFileIndexLow));
+        return CreateMutexW(nullptr, FALSE, name);
+    };
+    HANDLE mutex = named(L"Global");
+    if (!mutex && GetLastError() == ERROR_ACCESS_DENIED) mutex = named(L"Local");
+    if (!mutex) {
+        errno = ErrnoOf(GetLastError());
+        return -1;
+    }
+    const DWORD waited = WaitForSingleObject(mutex, 0);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+        return reinterpret_cast<intptr_t>(mutex);
+    CloseHandle(mutex);
+    errno = EWOULDBLOCK;
+    return -1;
+}
+
+void UnlockFolder(intptr_t handle) {
+    if (handle == -1) return;
+    HANDLE mutex = reinterpret_cast<HANDLE>(handle);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+}
+
 // The C library's stat gives no file number on Windows, and a device number only for a name.
 static bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
     BY_HANDLE_FILE_INFORMATION info;

@@ -98,11 +98,14 @@ Location Find(const std::vector<Line>& lines, std::string_view section, std::str
 } // namespace
 
 AnsiString ReadIniString(const std::filesystem::path& file, std::string_view section,
-                         std::string_view key, std::string_view defaultValue) {
+                         std::string_view key, std::string_view defaultValue,
+                         std::string* problem) {
     std::string bytes;
+    if (problem) problem->clear();
     try {
-        bytes = ReadWholeFile(file);
-    } catch (const EFileError&) {
+        bytes = ReadRegularFile(file, kMaxIniFileBytes);
+    } catch (const EFileError& e) {
+        if (problem && e.Code() != ENOENT) *problem = e.what();
         return AnsiString(defaultValue);
     }
     std::vector<Line> lines = SplitLines(bytes);
@@ -115,7 +118,7 @@ bool WriteIniString(const std::filesystem::path& file, std::string_view section,
                     std::string_view key, std::string_view value) {
     std::string bytes;
     try {
-        bytes = ReadWholeFile(file);
+        bytes = ReadRegularFile(file, kMaxIniFileBytes);
     } catch (const EFileError& e) {
         if (e.Code() != ENOENT) {
             errno = e.Code();

@@ -21,7 +21,8 @@ AnsiString IncludeTrailingPathDelimiter(const AnsiString& folder);
 AnsiString ProgramFolder();
 
 // The user's own folder for this program's settings: %APPDATA%\Kestrune on Windows,
-// $XDG_CONFIG_HOME/kestrune (else ~/.config/kestrune) elsewhere. Not created here.
+// $XDG_CONFIG_HOME/kestrune (else ~/.config/kestrune) elsewhere. Not created here. Empty when
+// the environment names no such folder: a shared folder is no fallback.
 std::filesystem::path UserSettingsFolder();
 
 // Whether a file can be created in folder (tried, not guessed from permissions: a folder

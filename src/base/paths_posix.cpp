@@ -14,8 +14,10 @@ AnsiString ProgramFolder() {
 std::filesystem::path UserSettingsFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config && *config == '/') return std::filesystem::path(config) / "kestrune";
+    // Never a shared folder such as /tmp, where another user could have made it first.
     const char* home = std::getenv("HOME");
-    return std::filesystem::path(home && *home ? home : "/tmp") / ".config" / "kestrune";
+    if (!home || *home != '/') return {};
+    return std::filesystem::path(home) / ".config" / "kestrune";
 }
 
 std::filesystem::path PathFromAnsi(const AnsiString& name) {

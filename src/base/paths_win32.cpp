@@ -28,9 +28,8 @@ std::filesystem::path UserSettingsFolder() {
         n = GetEnvironmentVariableW(L"APPDATA", appData.data(), n);
     }
     appData.resize(n < appData.size() ? n : 0);
-    std::filesystem::path base =
-        appData.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(appData);
-    return base / L"Kestrune";
+    if (appData.empty()) return {};
+    return std::filesystem::path(appData) / L"Kestrune";
 }
 
 std::filesystem::path PathFromWide(const WideString& name) {

@@ -42,6 +42,14 @@ int BackUpDomain(const std::string& domain, const std::filesystem::path& folder,
     run.compareWithPrevious = true;
     run.history.folder = HistoryFolder(folder);
     run.history.keep = command.keep;
+    run.waiting = [&] {
+        const std::u8string where = folder.u8string();
+        console.err << "kestrune: another backup is writing into "
+                    << std::string_view(reinterpret_cast<const char*>(where.data()), where.size())
+                    << "; waiting for it to end (at most "
+                    << std::chrono::duration_cast<std::chrono::seconds>(run.folderLockWait).count()
+                    << " s)\n";
+    };
     // Without them a namespace's default entries are told by their shape alone.
     if (Expected<DomainSids> sids = ReadDomainSids(domain)) run.domainSids = std::move(*sids);
     auto started = std::chrono::steady_clock::now();

@@ -30,7 +30,7 @@ std::string UsageText() {
            "                                            this computer's domain) into FOLDER; a\n"
            "                                            line per namespace says what changed:\n"
            "                                            (unchanged), (new), (N added, N removed,\n"
-           "                                            N changed)\n"
+           "                                            N changed), (properties changed)\n"
            "       kestrune --forest PREFIX FOLDER      the same for every domain of the forest,\n"
            "                                            each into FOLDER/<domain>/\n"
            "       kestrune --restore FILE [--dry-run]  add every target of a backup file (or of\n"

@@ -128,7 +128,8 @@ int PrintDifferences(const NamespaceComparison& comparison, const DifferenceWord
 }
 
 // Says on standard error which lines of a file are left out; false (a file that is no backup
-// file) when every line that is not blank is left out.
+// file) when every line that is not blank is left out, or there is none: an empty file holds
+// no backup, not a namespace without targets.
 bool ReportNotBackupLines(const std::string& file, const std::vector<BackupRecord>& records,
                           const std::vector<int>& notBackupLines, Console console) {
     for (int index : notBackupLines)
@@ -138,9 +139,10 @@ bool ReportNotBackupLines(const std::string& file, const std::vector<BackupRecor
     const auto blank =
         std::count_if(records.begin(), records.end(),
                       [](const BackupRecord& record) { return IsBlankLine(record.text); });
-    const bool allLeftOut = !notBackupLines.empty() &&
-                            notBackupLines.size() + static_cast<size_t>(blank) == records.size();
-    if (allLeftOut) console.err << "kestrune: " << file << " is not a backup file\n";
+    const bool allLeftOut = notBackupLines.size() + static_cast<size_t>(blank) == records.size();
+    if (allLeftOut)
+        console.err << "kestrune: " << file << " is not a backup file"
+                    << (notBackupLines.empty() ? ": it holds no backup line\n" : "\n");
     return !allLeftOut;
 }
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 namespace kestrune {
@@ -70,6 +71,7 @@ struct Results {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::optional<std::vector<ShareAnswer>>> ofJob;
+    size_t alive = 0; // workers started and not yet ended, given up on or not
 };
 
 struct Running {
@@ -111,19 +113,79 @@ std::vector<ShareAnswer> CheckShares(const std::shared_ptr<const ShareProbe>& pr
     size_t next = 0;
     int done = 0;
     const size_t parallel = static_cast<size_t>(std::max(1, settings.parallelServers));
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::duration<double>>(settings.timeout).count();
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", seconds);
+    auto answerUnasked = [&](ShareAnswer answer) {
+        deliver(jobs[next], {jobs[next].shares.size(), std::move(answer)});
+        ++next;
+        ++done;
+        if (settings.serverDone) settings.serverDone(done, servers);
+    };
+    auto start = [&](std::function<void()> work) {
+        return settings.startThread ? settings.startThread(std::move(work))
+                                    : std::thread(std::move(work));
+    };
     while (done < servers) {
-        while (running.size() < parallel && next < jobs.size()) {
+        size_t alive;
+        {
+            std::lock_guard<std::mutex> lock(results->mutex);
+            alive = results->alive;
+        }
+        while (alive < parallel && next < jobs.size()) {
             const Clock::time_point deadline = Clock::now() + settings.timeout;
             // The worker holds what it uses, so that it may outlive this call.
             auto job = std::make_shared<const ServerJob>(jobs[next]);
-            running.push_back({next, std::thread([probe, job, deadline, results, index = next] {
-                                   std::vector<ShareAnswer> said = Ask(*probe, *job, deadline);
-                                   std::lock_guard<std::mutex> lock(results->mutex);
-                                   results->ofJob[index] = std::move(said);
-                                   results->changed.notify_all();
-                               }),
-                               deadline});
+            // Counted before it starts: a worker may end before its start returns.
+            {
+                std::lock_guard<std::mutex> lock(results->mutex);
+                ++results->alive;
+            }
+            std::thread thread;
+            try {
+                thread = start([probe, job, deadline, results, index = next] {
+                    std::vector<ShareAnswer> said = Ask(*probe, *job, deadline);
+                    std::lock_guard<std::mutex> lock(results->mutex);
+                    results->ofJob[index] = std::move(said);
+                    --results->alive;
+                    results->changed.notify_all();
+                });
+            } catch (const std::system_error& e) {
+                {
+                    std::lock_guard<std::mutex> lock(results->mutex);
+                    alive = --results->alive;
+                }
+                // The system has no thread to spare: go on with those running, if any.
+                if (!running.empty() || alive > 0) break;
+                answerUnasked(UnreachableAnswer(kUnexpectedNetworkError,
+                                                std::string("no thread could be started to "
+                                                            "ask it: ") +
+                                                    e.what()));
+                continue;
+            }
+            ++alive;
+            running.push_back({next, std::move(thread), deadline});
             ++next;
+        }
+        if (running.empty()) {
+            if (next >= jobs.size()) break;
+            // Workers given up on hold every place (or the last thread the system would
+            // give): wait for one to end, for one timeout more.
+            std::unique_lock<std::mutex> lock(results->mutex);
+            const size_t places = std::min(parallel, results->alive);
+            if (!results->changed.wait_for(lock, settings.timeout + kGrace,
+                                           [&] { return results->alive < places; })) {
+                // Nothing says they ever will: the rest is not asked rather than waited for.
+                const size_t lingering = results->alive;
+                lock.unlock();
+                while (next < jobs.size())
+                    answerUnasked(
+                        UnreachableAnswer(kTimeout, "not asked: " + std::to_string(lingering) +
+                                                        " servers given up on did not end within " +
+                                                        limit + " s more"));
+            }
+            continue;
         }
         const Clock::time_point earliest =
             std::min_element(running.begin(), running.end(), [](const auto& a, const auto& b) {
@@ -157,10 +219,6 @@ std::vector<ShareAnswer> CheckShares(const std::shared_ptr<const ShareProbe>& pr
             finished[f].thread.join();
             deliver(jobs[finished[f].job], std::move(said[f]));
         }
-        const auto seconds =
-            std::chrono::duration_cast<std::chrono::duration<double>>(settings.timeout).count();
-        char limit[32];
-        std::snprintf(limit, sizeof limit, "%g", seconds);
         for (Running& r : givenUp) {
             r.thread.detach();
             deliver(jobs[r.job],

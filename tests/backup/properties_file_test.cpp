@@ -184,6 +184,32 @@ TEST(PropertiesFile, MalformedFilesAreRefusedWithAReason) {
         EXPECT_FALSE(ParsePropertiesFile(bad)) << bad;
 }
 
+// A restore would set one of the two values and the comparison hold the other: neither may
+// choose, and the message names the element.
+TEST(PropertiesFile, DuplicatesAreRefusedNamingTheElement) {
+    const std::string head = "<DfsnProperties FormatVersion='1'><Namespace Path='\\\\d\\N'/>";
+    const std::pair<std::string, std::string> cases[] = {
+        {"<Folder Path='\\\\d\\N\\L' TimeToLiveSec='1' TimeToLiveSec='600'/>",
+         "<Folder>: the attribute TimeToLiveSec given twice at byte "},
+        {"<Folder Path='\\\\d\\N\\L' State='Online'/>"
+         "<Folder Path='\\\\D\\n\\l' State='Offline'/>",
+         "<Folder Path=\"\\\\D\\n\\l\">: a second <Folder> for that path at byte "},
+        {"<Folder Path='\\\\d\\N\\L'><FolderTarget TargetPath='\\\\FS1\\L'/>"
+         "<FolderTarget TargetPath='\\\\fs1\\l' State='Offline'/></Folder>",
+         "<FolderTarget TargetPath=\"\\\\fs1\\l\">: a second <FolderTarget> for that target"},
+    };
+    for (const auto& [body, error] : cases) {
+        Expected<NamespaceProperties> read = ParsePropertiesFile(head + body + "</DfsnProperties>");
+        ASSERT_FALSE(read) << body;
+        EXPECT_EQ(read.error().text.find(error), 0u) << read.error().text;
+    }
+    // One target on two links, and a link and its target of one name, are no duplicates.
+    EXPECT_TRUE(ParsePropertiesFile(
+        head + "<Folder Path='\\\\d\\N\\A'><FolderTarget TargetPath='\\\\FS1\\X'/></Folder>"
+               "<Folder Path='\\\\d\\N\\B'><FolderTarget TargetPath='\\\\FS1\\X'/></Folder>"
+               "</DfsnProperties>"));
+}
+
 class PropertiesBackupTest : public testing::SampleDomainCli {};
 
 TEST_F(PropertiesBackupTest, EachBackupFileGetsItsPropertiesTiedToItsBytes) {
@@ -245,6 +271,47 @@ TEST_F(PropertiesBackupTest, DeletedLinksComeBackWithEveryRecordedProperty) {
 // Permissions as Windows' tools write them: a domain's group by alias, right codes. The
 // restore gives them their meaning in the namespace's domain, and the compare finds the link's
 // permissions the same.
+// View permissions come back in the platform's spelling: an alias as its SID, a right code as
+// a number, and, where the platform maps them, a generic right as what it grants on a folder.
+// None of these is a change, for --compare as for --properties.
+TEST_F(PropertiesBackupTest, ViewPermissionsReadBackInThePlatformsSpellingAreNoChange) {
+    const std::filesystem::path backup = BackUp("out");
+    const std::string file = (backup / "Public.txt").string();
+    const std::filesystem::path xml = backup / "Public.properties.xml";
+    const std::string policies = "<Folder Path=\"\\\\example.com\\Public\\Policies\" ";
+    std::string text = ReadWholeFile(xml);
+    ASSERT_NE(text.find(policies), std::string::npos);
+    text.replace(text.find(policies), policies.size(),
+                 policies + "ViewPermissions=\"D:(A;;GA;;;WD)\" ");
+    ReplaceFileContents(xml, text);
+    DeleteLink("Public", "/Policies");
+    EXPECT_EQ(Run({"--restore", file}), kExitSuccess) << err.str();
+
+    auto setLive = [&](const std::string& sddl) {
+        const std::string sd = SddlToSecurityDescriptor(sddl).value_or("");
+        ASSERT_FALSE(sd.empty()) << sddl;
+        ASSERT_TRUE(directory
+                        ->Modify(LinkDn("Public", "/Policies"), {{store::Modification::Op::Replace,
+                                                                  "msDFS-LinkSecurityDescriptorv2",
+                                                                  {sd}}})
+                        .ok());
+    };
+    for (const char* live : {"D:(A;;0x10000000;;;S-1-1-0)", "D:(A;;0x1f01ff;;;S-1-1-0)"}) {
+        SCOPED_TRACE(live);
+        setLive(live);
+        EXPECT_EQ(Run({"--compare", file}), kExitSuccess) << out.str();
+        EXPECT_EQ(Run({"--restore", file, "--properties"}), kExitSuccess) << err.str();
+        EXPECT_EQ(out.str().find("ViewPermissions"), std::string::npos) << out.str();
+    }
+    // What grants less is a change, and set back.
+    setLive("D:(A;;0x1200a9;;;S-1-1-0)");
+    EXPECT_EQ(Run({"--compare", file}), kExitFailure);
+    EXPECT_NE(out.str().find("ViewPermissions"), std::string::npos) << out.str();
+    EXPECT_EQ(Run({"--restore", file, "--properties"}), kExitSuccess) << err.str();
+    EXPECT_NE(out.str().find("set properties (ViewPermissions D:(A;;GA;;;WD))"), std::string::npos)
+        << out.str();
+}
+
 TEST_F(PropertiesBackupTest, ViewPermissionsNamingTheDomainsGroupsMeanThisDomainsGroups) {
     const std::filesystem::path backup = BackUp("out");
     const std::filesystem::path xml = backup / "Public.properties.xml";

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kestrune {
@@ -66,6 +67,32 @@ TEST_F(IniFileTest, WritesNeverShareAFixedTemporaryName) {
 
 TEST_F(IniFileTest, UnwritableFolderReportsFailure) {
     EXPECT_FALSE(WriteIniString("/nonexistent-folder/kestrune.ini", "General", "Outputpath", "x"));
+}
+
+// A settings file is read at every start: one that is a pipe nobody writes to, a device that
+// never ends or a huge file gives the defaults at once and says why; nothing is written over it.
+TEST_F(IniFileTest, ASettingsFileThatIsNoRegularFileIsNeitherWaitedOnNorReadWhole) {
+    std::vector<std::pair<std::filesystem::path, std::string>> files;
+    const std::filesystem::path huge = scratch / "huge.ini";
+    WriteWholeFile(huge, "[General]\r\nOutputpath=x\r\n");
+    std::filesystem::resize_file(huge, kMaxIniFileBytes + 1);
+    files.push_back({huge, "It is larger than 1 MiB."});
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    files.push_back({file, "It is not a regular file but a device, a pipe or a socket."});
+    files.push_back({"/dev/zero", "It is not a regular file but a device, a pipe or a socket."});
+#endif
+    for (const auto& [settings, reason] : files) {
+        std::string problem;
+        EXPECT_EQ(ReadIniString(settings, "General", "Outputpath", "dflt", &problem), "dflt");
+        EXPECT_NE(problem.find(reason), std::string::npos) << problem;
+        if (settings != "/dev/zero") {
+            EXPECT_FALSE(WriteIniString(settings, "General", "Outputpath", "y"));
+        }
+    }
+    std::string problem = "stale";
+    EXPECT_EQ(ReadIniString(scratch / "missing.ini", "General", "Outputpath", "d", &problem), "d");
+    EXPECT_EQ(problem, "");
 }
 
 } // namespace

@@ -108,6 +108,41 @@ TEST_F(BackupCommandTest, KeepMovesEachReplacedFileToHistoryAndKeepsTheNewestN) 
     EXPECT_EQ(ReadWholeFile(history / copies()[1]), second);
 }
 
+TEST_F(BackupCommandTest, APairWhoseOnlyPropertiesChangedIsKeptAndSaidSo) {
+    const std::filesystem::path backups = folder / "b", history = backups / "history";
+    const std::filesystem::path file = backups / "Public.txt";
+    auto keep1 = [&] {
+        EXPECT_EQ(Run({"--keep", "1", "", backups.string()}), kExitCharactersLost) << err.str();
+        return err.str();
+    };
+    keep1();
+    const std::string lines = ReadWholeFile(file), before = ReadWholeFile(PropertiesFileOf(file));
+
+    // A referral time is no backup line: the lines stay, the properties file does not.
+    ASSERT_TRUE(directory
+                    ->Modify(LinkDn("Public", "/Software"),
+                             {{store::Modification::Op::Replace, "msDFS-Ttlv2", {"4321"}}})
+                    .ok());
+    EXPECT_NE(keep1().find("kestrune: Public: 8 lines, "), std::string::npos);
+    EXPECT_NE(err.str().find(" s (properties changed)"), std::string::npos) << err.str();
+    EXPECT_EQ(ReadWholeFile(file), lines);
+    EXPECT_NE(ReadWholeFile(PropertiesFileOf(file)).find("TimeToLiveSec=\"4321\""),
+              std::string::npos);
+    const std::vector<std::filesystem::path> copies = HistoryCopies(history, file);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(ReadWholeFile(copies[0]), lines);
+    EXPECT_EQ(ReadWholeFile(PropertiesFileOf(copies[0])), before);
+
+    // A properties file lost beside an unchanged backup file is written again, and said.
+    std::filesystem::remove(PropertiesFileOf(file));
+    keep1();
+    EXPECT_NE(err.str().find("kestrune: Public: 8 lines, "), std::string::npos);
+    EXPECT_NE(err.str().find(" s (properties changed)"), std::string::npos) << err.str();
+    EXPECT_TRUE(std::filesystem::exists(PropertiesFileOf(file)));
+    keep1();
+    EXPECT_EQ(err.str().find(" s (properties changed)"), std::string::npos) << err.str();
+}
+
 TEST_F(BackupCommandTest, KeepNeedsAWholeNumberOfOneOrMoreAndABackup) {
     const std::string out = (folder / "out").string(), file = (folder / "x.txt").string();
     WriteWholeFile(file, "");

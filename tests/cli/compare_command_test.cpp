@@ -50,9 +50,13 @@ TEST_F(CompareCommandTest, PathsAndTargetsMatchWithoutRegardToCase) {
     WriteWholeFile(folder / "shouted.txt", shouted);
     EXPECT_EQ(Run({"--compare", (folder / "shouted.txt").string()}), kExitSuccess) << out.str();
     EXPECT_EQ(out.str(), "no differences: 8 targets in the file, all live\n");
-    // A line that says nothing of the namespace is reported, not compared.
-    EXPECT_EQ(err.str(), "kestrune: line 9 is not a backup line and was left out: not a backup "
-                         "line\n");
+    // A line that says nothing of the namespace is reported, not compared; a file without its
+    // properties file has no properties to compare, and says so.
+    EXPECT_EQ(err.str(), "kestrune: warning: the properties file \"" +
+                             FullFileName(folder / "shouted.properties.xml") +
+                             "\" is missing; properties are not compared\n"
+                             "kestrune: line 9 is not a backup line and was left out: not a backup "
+                             "line\n");
 }
 
 TEST_F(CompareCommandTest, DiffHoldsTwoBackupFilesAgainstEachOtherAsCompareHoldsOneAgainstLive) {
@@ -80,13 +84,20 @@ TEST_F(CompareCommandTest, DiffHoldsTwoBackupFilesAgainstEachOtherAsCompareHolds
 
     EXPECT_EQ(Run({"--diff", after, after}), kExitSuccess);
     EXPECT_EQ(out.str(), "no differences: 9 targets in both files\n");
-    // An empty file is the backup of an empty namespace; a line that is no backup line is said
-    // and left out.
+    // An empty file holds no backup (a namespace has at least its root's line), in either
+    // place; a line that is no backup line is said and left out.
     WriteWholeFile(folder / "empty.txt", "");
+    WriteWholeFile(folder / "blank.txt", "\r\n\r\n");
     WriteWholeFile(folder / "noted.txt", ReadWholeFile(before) + "checked on Monday\r\n");
-    EXPECT_EQ(Run({"--diff", (folder / "empty.txt").string(), before}), kExitFailure);
-    EXPECT_EQ(Lines(out.str()).back(), "8 differences: 0 only in the old file, 8 added since, "
-                                       "0 comments changed");
+    for (const char* empty : {"empty.txt", "blank.txt"}) {
+        const std::string name = (folder / empty).string();
+        EXPECT_EQ(Run({"--diff", name, before}), kExitUsage);
+        EXPECT_EQ(err.str(),
+                  "kestrune: " + name + " is not a backup file: it holds no backup line\n");
+        EXPECT_EQ(out.str(), "");
+        EXPECT_EQ(Run({"--diff", before, name}), kExitUsage);
+        EXPECT_EQ(out.str(), "");
+    }
     EXPECT_EQ(Run({"--diff", before, (folder / "noted.txt").string()}), kExitSuccess);
     EXPECT_EQ(err.str(), "kestrune: " + (folder / "noted.txt").string() +
                              ": line 9 is not a backup line and was left out: checked on Monday\n");

@@ -19,7 +19,7 @@ namespace {
 
 using store::Entry;
 
-enum class Shape { Ldifde, Ldapsearch };
+enum class Shape { Ldifde, Ldapsearch, LdapsearchLLL };
 
 // The sample's entries as an export holds them: no rootDSE, and the values Windows spells its
 // own way.
@@ -63,20 +63,22 @@ std::string Line(const std::string& type, const std::string& value) {
 // ldifde -f: CR LF, a blank line first, "changetype: add" in every record, lines folded at
 // 78 columns, the DN again as an attribute, and no blank line after the last record.
 // ldapsearch: "version: 1", comments, the entries in the server's order (here children
-// before their parents), lines folded at 76, and its closing block.
+// before their parents), lines folded at 76, and its closing block; with -LLL neither the
+// version, the comments nor the closing block, a blank line after every entry.
 std::string Export(const std::vector<Entry>& entries, Shape shape) {
-    const bool ldifde = shape == Shape::Ldifde;
+    const bool ldifde = shape == Shape::Ldifde, plain = shape == Shape::LdapsearchLLL;
     const char* end = ldifde ? "\r\n" : "\n";
     const size_t width = ldifde ? 78 : 76;
-    std::string out = ldifde ? std::string(end)
-                             : "version: 1\n\n# extended LDIF\n#\n# LDAPv3\n"
-                               "# base <DC=example,DC=com> with scope subtree\n"
-                               "# filter: (objectclass=*)\n# requesting: ALL\n#\n\n";
+    std::string out = ldifde  ? std::string(end)
+                      : plain ? std::string()
+                              : "version: 1\n\n# extended LDIF\n#\n# LDAPv3\n"
+                                "# base <DC=example,DC=com> with scope subtree\n"
+                                "# filter: (objectclass=*)\n# requesting: ALL\n#\n\n";
     std::vector<Entry> ordered = entries;
     if (!ldifde) std::reverse(ordered.begin(), ordered.end());
     for (size_t i = 0; i < ordered.size(); ++i) {
         const Entry& e = ordered[i];
-        if (!ldifde) out += "# " + store::RdnValue(store::FirstRdn(e.dn)) + end;
+        if (!ldifde && !plain) out += "# " + store::RdnValue(store::FirstRdn(e.dn)) + end;
         AddFolded(out, Line("dn", e.dn), width, end);
         if (ldifde) out += std::string("changetype: add") + end;
         for (const store::Attribute& a : e.attributes)
@@ -88,7 +90,7 @@ std::string Export(const std::vector<Entry>& entries, Shape shape) {
         }
         if (!ldifde || i + 1 < ordered.size()) out += end;
     }
-    if (!ldifde)
+    if (!ldifde && !plain)
         out += "# search result\nsearch: 2\nresult: 0 Success\n\n# numEntries: " +
                std::to_string(ordered.size()) + "\n";
     return out;
@@ -140,6 +142,7 @@ TEST_F(ExportBackupTest, ExportsOfTheSampleBackUpToTheSameFiles) {
         {"ldapsearch-whole", Shape::Ldapsearch, "", {"example.com", "sales.example.com"}},
         {"ldifde-dfs", Shape::Ldifde, dfs, {"example.com"}},
         {"ldapsearch-dfs", Shape::Ldapsearch, dfs, {"example.com"}},
+        {"ldapsearch-LLL-dfs", Shape::LdapsearchLLL, dfs, {"example.com"}},
     };
     std::map<std::string, std::pair<int, std::map<std::string, std::string>>> expected;
     for (const char* domain : {"example.com", "sales.example.com"}) {
@@ -162,6 +165,42 @@ TEST_F(ExportBackupTest, ExportsOfTheSampleBackUpToTheSameFiles) {
         }
         EXPECT_EQ(ReadWholeFile(file), text);
         EXPECT_EQ(std::filesystem::last_write_time(file), written);
+    }
+}
+
+// Cut at every byte of its last record (and of what follows it), an export either backs up to
+// the same files as the whole or is refused, naming its file and last line. An ldifde export
+// cut exactly at a line's end looks whole and is left out.
+TEST_F(ExportBackupTest, AnExportCutShortIsRefusedWithItsLastLine) {
+    const auto [code, expected] = SampleBackup("example.com");
+    const std::vector<Entry> entries =
+        SampleEntries("CN=Dfs-Configuration,CN=System,DC=example,DC=com");
+    for (Shape shape : {Shape::Ldifde, Shape::Ldapsearch, Shape::LdapsearchLLL}) {
+        const std::string text = Export(entries, shape);
+        const size_t lastRecord = text.rfind("\ndn: ") + 1;
+        int refused = 0, whole = 0;
+        for (size_t at = lastRecord; at <= text.size(); ++at) {
+            if (shape == Shape::Ldifde && text[at - 1] == '\n' && at < text.size()) continue;
+            SCOPED_TRACE(static_cast<int>(shape));
+            SCOPED_TRACE(at);
+            const auto file = folder / "cut.ldf";
+            WriteWholeFile(file, text.substr(0, at));
+            Expected<void> installed = InstallSimulatedDomain(file);
+            if (!installed) {
+                ++refused;
+                EXPECT_NE(installed.error().text.find(file.string() + ":"), std::string::npos)
+                    << installed.error().text;
+                continue;
+            }
+            UninstallPlatform();
+            const std::string name = "cut-" + std::to_string(at);
+            EXPECT_EQ(BackUp(file, "example.com", name), code);
+            EXPECT_EQ(FilesIn(folder / name), expected);
+            ++whole;
+            std::filesystem::remove_all(folder / name);
+        }
+        EXPECT_GT(refused, 0);
+        EXPECT_GE(whole, 1); // the export itself
     }
 }
 

@@ -1,8 +1,12 @@
 // What the command line does with data a hostile or broken source hands it: a target list the
 // program cannot read, backup files that are no backup files.
+#include "backup/backup_history.h"
+#include "backup/properties_file.h"
 #include "backup/restore_run.h"
 #include "platform/dfs_target_list.h"
 #include "sample_domain_cli.h"
+
+#include <functional>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -95,6 +99,48 @@ TEST_F(HostileInputTest, BackupInputIsARegularFileOfBoundedSize) {
             EXPECT_EQ(out.str(), "");
         }
     EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+}
+
+// The properties file beside a backup file: a pipe, a device or a huge file is refused without
+// waiting and the links get defaults, as when it is missing; each run says so once.
+TEST_F(HostileInputTest, WhatIsReadBesideABackupFileIsARegularFileOfBoundedSizeOrNamed) {
+    const std::filesystem::path file = BackUp("b") / "Archive.txt";
+    const std::filesystem::path properties = PropertiesFileOf(file);
+    const std::string fullName = FullFileName(properties);
+    std::vector<std::pair<std::function<void()>, std::string>> cases = {
+        {[&] { std::filesystem::remove(properties); },
+         "the properties file \"" + fullName + "\" is missing"},
+        {[&] {
+             WriteWholeFile(properties, "<");
+             std::filesystem::resize_file(properties, kMaxPropertiesFileBytes + 1);
+         },
+         "\"" + fullName + "\". It is larger than 1024 MiB."},
+    };
+#ifndef _WIN32
+    cases.push_back({[&] { ASSERT_EQ(::mkfifo(properties.c_str(), 0600), 0); },
+                     "\"" + fullName + "\". It is not a regular file but a device, a pipe"});
+    cases.push_back({[&] { std::filesystem::create_symlink("/dev/zero", properties); },
+                     "\"" + fullName + "\". It is not a regular file but a device, a pipe"});
+#endif
+    for (const auto& [make, warning] : cases) {
+        std::filesystem::remove(properties);
+        make();
+        for (std::vector<std::string> command :
+             {std::vector<std::string>{"--restore", file.string(), "--dry-run"},
+              {"--restore", file.string()},
+              {"--compare", file.string()}}) {
+            EXPECT_EQ(Run(command), kExitSuccess) << command[0] << " " << err.str();
+            const std::string said = err.str();
+            const size_t at = said.find(warning);
+            EXPECT_NE(at, std::string::npos) << warning << "\n" << said;
+            EXPECT_EQ(said.find(warning, at + 1), std::string::npos) << "said twice: " << said;
+            EXPECT_NE(said.find(command[0] == "--compare"
+                                    ? "; properties are not compared"
+                                    : "restored with the platform's defaults"),
+                      std::string::npos)
+                << said;
+        }
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace kestrune {
@@ -19,13 +20,13 @@ using Clock = std::chrono::steady_clock;
 using State = ShareAnswer::State;
 
 // Answers by server name: "dead*" refuses the connection, "silent*" never answers (until the
-// test ends), "slow*" answers after a while; any other server has the shares named "ok*" and
-// refuses "private*". Counts the calls and how many ran at once.
+// test ends), "slow*" answers after a while, "late*" a while after its deadline; any other server
+// has the shares named "ok*" and refuses "private*". Counts the calls and how many ran at once.
 class FakeProbe : public ShareProbe {
   public:
     std::vector<ShareAnswer> ProbeServer(const AnsiString& server,
                                          const std::vector<AnsiString>& shares,
-                                         Clock::time_point) const override {
+                                         Clock::time_point deadline) const override {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             calls_[server].push_back(shares);
@@ -37,6 +38,7 @@ class FakeProbe : public ShareProbe {
             released_.wait(lock, [&] { return release_; });
         }
         if (server.rfind("slow", 0) == 0) std::this_thread::sleep_for(100ms);
+        if (server.rfind("late", 0) == 0) std::this_thread::sleep_until(deadline + 300ms);
         std::vector<ShareAnswer> answers;
         for (const AnsiString& share : shares) {
             if (server.rfind("dead", 0) == 0)
@@ -157,17 +159,70 @@ TEST(ShareCheck, ServersThatNeverAnswerCostOneTimeoutTogether) {
     EXPECT_LT(took, 2s);
 }
 
-TEST(ShareCheck, ServersBeyondTheBoundWaitForAFreeSlotNotForTheSilentOnes) {
+// A thread given up on still runs: it keeps its place until it ends, so no more threads are
+// alive than the bound, however many servers go silent.
+TEST(ShareCheck, ThreadsGivenUpOnHoldTheirPlacesUntilTheyEnd) {
     auto probe = std::make_shared<FakeProbe>();
-    ReleaseAtEnd release{probe};
     ShareCheckSettings settings;
     settings.parallelServers = 2;
-    settings.timeout = 200ms;
-    const std::vector<ShareAnswer> answers =
-        CheckShares(probe, {{"silent1", "ok"}, {"silent2", "ok"}, {"fs1", "ok"}}, settings);
+    settings.timeout = 100ms;
+    std::vector<ShareTarget> targets;
+    for (int i = 0; i < 6; ++i)
+        targets.push_back({"late" + std::to_string(i), "ok"});
+    targets.push_back({"fs1", "ok"});
+    std::vector<ShareAnswer> answers = CheckShares(probe, targets, settings);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(answers[i].code, kTimeout) << i;
+    EXPECT_EQ(answers[6].state, State::Reachable);
+    EXPECT_EQ(probe->MostAtOnce(), 2);
+
+    // Threads that never end hold their places for good: the servers left are not asked, and
+    // the check ends after one more timeout rather than never.
+    auto silent = std::make_shared<FakeProbe>();
+    ReleaseAtEnd release{silent};
+    const auto started = Clock::now();
+    answers = CheckShares(
+        silent, {{"silent1", "ok"}, {"silent2", "ok"}, {"fs1", "ok"}, {"fs2", "ok"}}, settings);
+    EXPECT_LT(Clock::now() - started, 2s);
     EXPECT_EQ(answers[0].code, kTimeout);
     EXPECT_EQ(answers[1].code, kTimeout);
-    EXPECT_EQ(answers[2].state, State::Reachable);
+    for (int i : {2, 3}) {
+        EXPECT_EQ(answers[i].code, kTimeout);
+        EXPECT_NE(answers[i].text.find("not asked: 2 servers given up on did not end"),
+                  std::string::npos)
+            << answers[i].text;
+    }
+    EXPECT_EQ(silent->Calls().count("fs1"), 0u);
+}
+
+// A system out of threads: the check goes on with the threads it has, and a server no thread
+// could ask says why, never an abort.
+TEST(ShareCheck, AThreadThatCannotBeStartedIsAReasonNotACrash) {
+    auto probe = std::make_shared<FakeProbe>();
+    std::vector<ShareTarget> targets;
+    for (int i = 0; i < 6; ++i)
+        targets.push_back({"slow" + std::to_string(i), "ok"});
+    std::atomic<int> started{0};
+    ShareCheckSettings settings;
+    settings.startThread = [&](std::function<void()> work) {
+        // Every second thread is refused.
+        if (++started % 2 == 0)
+            throw std::system_error(
+                std::make_error_code(std::errc::resource_unavailable_try_again));
+        return std::thread(std::move(work));
+    };
+    for (const ShareAnswer& answer : CheckShares(probe, targets, settings))
+        EXPECT_EQ(answer.state, State::Reachable);
+    EXPECT_EQ(probe->Calls().size(), 6u);
+
+    settings.startThread = [](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    };
+    for (const ShareAnswer& answer : CheckShares(probe, {{"fs1", "ok"}, {"fs2", "ok"}}, settings)) {
+        EXPECT_FALSE(answer.Reached());
+        EXPECT_NE(answer.text.find("no thread could be started to ask it: "), std::string::npos)
+            << answer.text;
+    }
 }
 
 TEST(ShareCheck, TimeoutComesFromTheEnvironmentAndBadValuesAreRefused) {

@@ -50,8 +50,11 @@ TForm1::~TForm1() = default;
 void TForm1::FormCreate() {
     FAppFolder = ProgramFolder();
     const std::filesystem::path folder = PathFromAnsi(FAppFolder);
-    FSettingsFile =
-        FolderIsWritable(folder) ? folder / "kestrune.ini" : UserSettingsFolder() / "kestrune.ini";
+    // No settings file at all rather than one in a folder that others may write to.
+    const std::filesystem::path own = UserSettingsFolder();
+    FSettingsFile = FolderIsWritable(folder) ? folder / "kestrune.ini"
+                    : own.empty()            ? std::filesystem::path()
+                                             : own / "kestrune.ini";
     FBackupLines = std::make_unique<TStringList>();
 }
 
@@ -120,6 +123,14 @@ bool TForm1::FormCloseQuery() {
 
 void TForm1::FormClose() {
     if (FTerminating) return;
+    if (FSettingsFile.empty()) {
+        ShowMessageBox(window, MessageKind::Warning, "Kestrune",
+                       "The output folder could not be saved: the program's folder cannot be "
+                       "written, and neither HOME nor XDG_CONFIG_HOME names a folder of your "
+                       "own for the settings.");
+        FBackupLines.reset();
+        return;
+    }
     if (FSettingsFile.parent_path() != PathFromAnsi(FAppFolder).parent_path())
         ForceDirectories(FSettingsFile.parent_path()); // the user's folder, on first use
     if (!WriteIniString(FSettingsFile, "General", "Outputpath", WideToAnsi(ePath->Text()))) {

@@ -2,6 +2,7 @@
 #include "base/case_fold.h"
 #include "base/ini_file.h"
 #include "gui/forms/main_form.h"
+#include "gui/forms/message_box.h"
 #include "gui/forms/session.h"
 
 namespace kestrune {
@@ -19,7 +20,14 @@ int FindExact(const ComboBox& box, const WideString& text) {
 
 void TForm1::Timer1Timer() {
     Timer1->SetEnabled(false);
-    ePath->SetText(AnsiToWide(ReadIniString(FSettingsFile, "General", "Outputpath", "")));
+    std::string settingsProblem;
+    if (!FSettingsFile.empty())
+        ePath->SetText(AnsiToWide(
+            ReadIniString(FSettingsFile, "General", "Outputpath", "", &settingsProblem)));
+    if (!settingsProblem.empty())
+        ShowMessageBox(window, MessageKind::Warning, "Kestrune",
+                       WideToUtf8(AnsiToWide(settingsProblem)) +
+                           " The settings it holds are not used.");
     NTADS1.DetectDirectory();
 
     if (FArguments.empty() && NTADS1.LastError() == 999) {

@@ -41,6 +41,11 @@ class Journal {
     // when this succeeds. Only inside Exclusively.
     Status Record(const std::string& ldif);
 
+    // Whether the file holds change records this program appended, and the number of its last
+    // line, as far as it was read.
+    bool HasAppended() const { return appended_; }
+    size_t LastLine() const { return nextLine_ - 1; }
+
     // Where warnings go (a record cut short when it was written, left out): standard error
     // unless set; an empty sink restores that.
     static void SetWarningSink(std::function<void(const std::string&)> sink);

@@ -117,7 +117,8 @@ class MemoryStore : public DirectoryStore {
     // A file without a rootDSE (an export) is given the one a domain controller of its forest
     // would have, and a cross-reference for each domain that has none, inferred from the
     // entries; what only the local computer knows stays missing.
-    Status ImplyForest();
+    // file names the export in a message about an implied entry that collides with its own.
+    Status ImplyForest(const std::filesystem::path& file);
     void ApplyModify(Modified&& change);
     void ApplyDelete(Node* node);
     void ApplyRename(Moved&& move);

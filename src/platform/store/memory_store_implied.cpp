@@ -4,6 +4,8 @@
 #include "platform/store/memory_store.h"
 
 #include "base/ascii.h"
+#include "base/file_io.h"
+#include "base/paths.h"
 #include "platform/store/dn.h"
 #include "platform/store/guid.h"
 
@@ -87,6 +89,33 @@ size_t RdnCount(std::string_view dn) {
     return SplitDn(dn, rdns) ? rdns.size() : 0;
 }
 
+// The line of the record that adds dn to the file; 0 when none does as plain text.
+size_t LineOfEntry(const std::filesystem::path& file, std::string_view dn) {
+    std::string text;
+    try {
+        text = ReadWholeFile(file);
+    } catch (const EFileError&) {
+        return 0;
+    }
+    const std::string wanted = NormalizeDn(dn);
+    size_t line = 1;
+    for (size_t at = 0; at < text.size(); ++line) {
+        const size_t nl = text.find('\n', at);
+        std::string_view physical(text.data() + at,
+                                  (nl == std::string::npos ? text.size() : nl) - at);
+        if (!physical.empty() && physical.back() == '\r') physical.remove_suffix(1);
+        if (physical.size() > 3 && SameTextAscii(physical.substr(0, 3), "dn:") &&
+            physical[3] != ':') {
+            std::string_view value = physical.substr(3);
+            value.remove_prefix(std::min(value.find_first_not_of(' '), value.size()));
+            if (NormalizeDn(value) == wanted) return line;
+        }
+        if (nl == std::string::npos) break;
+        at = nl + 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 Status MemoryStore::AddImplied(Entry&& entry) {
@@ -123,7 +152,7 @@ Status MemoryStore::ImplyParents(const std::string& dn) {
     return Status::Ok();
 }
 
-Status MemoryStore::ImplyForest() {
+Status MemoryStore::ImplyForest(const std::filesystem::path& file) {
     if (nodes_.count("")) return Status::Ok(); // the file has its own rootDSE
     // The domains: the cross-references that say so, else the domain heads.
     std::vector<const Node*> crossRefs;
@@ -184,6 +213,16 @@ Status MemoryStore::ImplyForest() {
         });
         if (named) continue;
         std::string dn = "CN=" + EscapeDnValue(DottedName(domain)) + ",CN=Partitions," + config;
+        if (FindNode(dn)) {
+            const size_t line = LineOfEntry(file, dn);
+            return {ResultCode::EntryAlreadyExists,
+                    AnsiFromPath(file) + ":" + (line ? std::to_string(line) + ":" : "") +
+                        " the export holds no cross-reference for the domain " + domain +
+                        ", and the one this program implies for it, " + dn +
+                        ", would take the place of the export's own entry of that name (give "
+                        "that entry nCName: " +
+                        domain + ", or export CN=Partitions whole)"};
+        }
         status = ImplyParents(dn);
         if (status.ok())
             status = AddImplied({dn,

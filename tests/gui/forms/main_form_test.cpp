@@ -7,6 +7,7 @@
 #include "gui/forms/session.h"
 #include "platform/platform.h"
 #include "temp_folder.h"
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -302,6 +303,24 @@ TEST(SettingsPlace, AFolderThatCannotBeWrittenIsTold) {
     EXPECT_TRUE(std::filesystem::is_empty(work.path())); // the probe leaves nothing
     EXPECT_FALSE(FolderIsWritable(work / "missing"));
     EXPECT_FALSE(UserSettingsFolder().empty());
+#ifndef _WIN32
+    // Without a home of its own, the user has no settings folder: never one under /tmp.
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string configBefore = config ? config : "";
+    ::setenv("XDG_CONFIG_HOME", "", 1);
+    ::setenv("HOME", "", 1);
+    EXPECT_EQ(UserSettingsFolder(), std::filesystem::path());
+    ::setenv("HOME", "relative", 1);
+    EXPECT_EQ(UserSettingsFolder(), std::filesystem::path());
+    ::setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(UserSettingsFolder(), std::filesystem::path("/home/someone/.config/kestrune"));
+    ::setenv("HOME", home.c_str(), 1);
+    if (config)
+        ::setenv("XDG_CONFIG_HOME", configBefore.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+#endif
 }
 
 } // namespace

@@ -39,6 +39,12 @@ class RestoreFormTest : public ::testing::Test {
         p.restoreWindow.whileModal = std::move(inside);
         p.Form1->BitBtn3Click();
     }
+    // The status line of a backup file restored without its properties file.
+    std::string MissingProperties() const {
+        return "Properties not applied: the properties file \"" +
+               FullFileName(work / "pfxPublic.properties.xml") +
+               "\" is missing; links are restored with the platform's defaults";
+    }
     // The messages of the status lines, after their time stamps.
     static std::vector<std::string> Messages(const FakeRichLog& log) {
         std::vector<std::string> out;
@@ -76,14 +82,15 @@ TEST_F(RestoreFormTest, TheCheckedLinesAreRestoredWithColouredLinesAndALog) {
     });
     EXPECT_FALSE(p.restoreWindow.visible);
     EXPECT_TRUE(p.statusWindow.visible);
+    // A backup file without its properties file: said once, in yellow, before the lines.
     EXPECT_EQ(Messages(p.re1),
               (std::vector<std::string>{
-                  "Starting restore",
+                  "Starting restore", MissingProperties(),
                   "Restoring \\\\example.com\\Public\\New to \\\\FS1\\New  a \"quoted\" note",
                   "Restored", "Restoring \\\\example.com\\Public\\Third to \\\\FS1\\Third  ",
                   "Restored", "", "** Complete **"}));
-    EXPECT_EQ(Colours(p.re1),
-              (std::vector<uint32_t>{kLime, kYellow, kLime, kYellow, kLime, kLime, kLime}));
+    EXPECT_EQ(Colours(p.re1), (std::vector<uint32_t>{kLime, kYellow, kYellow, kLime, kYellow, kLime,
+                                                     kLime, kLime}));
     // The log beside the file holds the status lines as plain text, one per line.
     std::string log = ReadWholeFile(work / "pfxPublic.txt_restore.txt");
     EXPECT_NE(log.find("\tRestoring \\\\example.com\\Public\\New to \\\\FS1\\New  a \"quoted\" "
@@ -95,7 +102,7 @@ TEST_F(RestoreFormTest, TheCheckedLinesAreRestoredWithColouredLinesAndALog) {
     // A second run over the same lines: each run clears the log first; the targets are there.
     OpenAndRestore(p, kTwoLinks, [&] { p.fRestore->RestoreButtonClick(); });
     EXPECT_EQ(Messages(p.re1).front(), "Starting restore");
-    EXPECT_EQ(p.re1.lines.size(), 9u);
+    EXPECT_EQ(p.re1.lines.size(), 10u);
 }
 
 // The window, like the console program, gives a target it adds to a link already there its
@@ -162,12 +169,13 @@ TEST_F(RestoreFormTest, NoSlashesAndLinesThatAreNotBackupLines) {
                    "dfscmd /map \"\\\\example.com\\Public\\N2\" \"\\\\FS9\\S\" \"\"\r\nshort\r\n",
                    [&] { p.fRestore->RestoreButtonClick(); });
     std::vector<std::string> messages = Messages(p.re1);
-    ASSERT_GE(messages.size(), 4u);
-    EXPECT_EQ(messages[1], "Restoring \\\\example.com\\Public\\N2 to FS9\\S  ");
-    EXPECT_EQ(messages[2], "Restored");
+    ASSERT_GE(messages.size(), 5u);
+    EXPECT_EQ(messages[1], MissingProperties());
+    EXPECT_EQ(messages[2], "Restoring \\\\example.com\\Public\\N2 to FS9\\S  ");
+    EXPECT_EQ(messages[3], "Restored");
     // A line that is not a backup line is a red line of its own; the run goes on to its end.
-    EXPECT_EQ(messages[3], "Skipped, not a backup line: short");
-    EXPECT_EQ(p.re1.lines[3].second, kRed);
+    EXPECT_EQ(messages[4], "Skipped, not a backup line: short");
+    EXPECT_EQ(p.re1.lines[4].second, kRed);
     EXPECT_EQ(messages.back(), "** Complete **");
 }
 
@@ -185,7 +193,7 @@ TEST_F(RestoreFormTest, CancelStopsAtTheNextLineAndTheWindowStaysDuringARun) {
     OpenAndRestore(p, kTwoLinks, [&] { p.fRestore->RestoreButtonClick(); });
     EXPECT_EQ(pumps, 1);
     EXPECT_EQ(Messages(p.re1),
-              (std::vector<std::string>{"Starting restore",
+              (std::vector<std::string>{"Starting restore", MissingProperties(),
                                         "Restoring \\\\example.com\\Public\\New to "
                                         "\\\\FS1\\New  a \"quoted\" note",
                                         "Restored", "", "** Complete **"}));

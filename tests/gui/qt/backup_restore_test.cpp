@@ -1,3 +1,4 @@
+#include "backup/backup_history.h"
 #include "base/file_io.h"
 #include "gui/forms/message_box.h"
 #include "gui/qt/program.h"
@@ -55,6 +56,13 @@ class BackupRestoreTest : public QObject {
             QTest::mouseClick(restore->CloseButton, Qt::LeftButton);
         });
         w.Form1->form().BitBtn3Click();
+    }
+    // The status line of a backup file restored without its properties file.
+    QString MissingProperties(const fs::path& backupFile) {
+        return QString::fromStdString("Properties not applied: the properties file \"" +
+                                      FullFileName(PropertiesFileOf(backupFile)) +
+                                      "\" is missing; links are restored with the platform's "
+                                      "defaults");
     }
     QStringList StatusMessages() {
         QStringList out;
@@ -288,13 +296,13 @@ class BackupRestoreTest : public QObject {
             QCOMPARE(restore->CloseButton->text(), QString("Close"));
         });
         QCOMPARE(StatusMessages(),
-                 QStringList({"Starting restore",
+                 QStringList({"Starting restore", MissingProperties(work / "Public.txt"),
                               "Restoring \\\\example.com\\Public\\Software to \\\\FS1\\Software  ",
                               "Failed 80: The file exists.",
                               "Restoring \\\\example.com\\Public\\New to \\\\FS1\\New  fresh",
                               "Restored", "Skipped, not a backup line: ", "", "** Complete **"}));
         QString log = QString::fromStdString(ReadWholeFile(work / "Public.txt_restore.txt"));
-        QCOMPARE(log.count("\r\n"), 8);
+        QCOMPARE(log.count("\r\n"), 9);
         QVERIFY(log.endsWith("\t** Complete **\r\n"));
 
         // Cancel during a run: the line in progress finishes, nothing after it runs, and Esc
@@ -306,14 +314,17 @@ class BackupRestoreTest : public QObject {
             });
             QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
         });
-        QCOMPARE(StatusMessages().size(), 5); // start, one line and its outcome, "", complete
+        // Start, the missing properties file, one line and its outcome, "", complete.
+        QCOMPARE(StatusMessages().size(), 6);
 
         // Nothing checked.
         OpenAndRestore(work / "Public.txt", [&](RestoreWindow* restore) {
             QTest::mouseClick(restore->DeselectAllButton, Qt::LeftButton);
             QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
         });
-        QCOMPARE(StatusMessages(), QStringList({"Starting restore", "", "** Complete **"}));
+        QCOMPARE(StatusMessages(),
+                 QStringList({"Starting restore", MissingProperties(work / "Public.txt"), "",
+                              "** Complete **"}));
     }
 
     // The box below the buttons shows the fields of another place between the list and the
@@ -371,7 +382,8 @@ class BackupRestoreTest : public QObject {
         const QStringList messages = StatusMessages();
         QVERIFY(messages.size() > 2);
         QCOMPARE(messages[0], QString("Starting restore"));
-        QCOMPARE(messages[1], QString("Restoring \\\\example.com\\Copy\\New to \\\\FS9\\New  "));
+        QCOMPARE(messages[1], MissingProperties(work / "Public.txt"));
+        QCOMPARE(messages[2], QString("Restoring \\\\example.com\\Copy\\New to \\\\FS9\\New  "));
         QCOMPARE(messages.last(), QString("** Complete **"));
         QVERIFY(fs::exists(work / "Public.txt_restore.txt"));
     }

@@ -51,7 +51,7 @@ TEST_F(DirectoryExport, MissingParentsAreImpliedAndTheFilesOwnRecordTakesTheirPl
                       "changetype: add\nobjectClass: top\nobjectClass: msDFS-Namespacev2\n"
                       "msDFS-Commentv2: the namespace\n\n"
                       "dn: CN=MicrosoftDNS,DC=DomainDnsZones,DC=example,DC=com\n"
-                      "objectClass: container\n");
+                      "objectClass: container\n\n");
     ASSERT_TRUE(store);
     const std::string dfs = "CN=Dfs-Configuration,CN=System,DC=example,DC=com";
     EXPECT_EQ(Dns(Search(*store, "CN=NS,CN=NS," + dfs, Scope::OneLevel)),
@@ -99,7 +99,7 @@ TEST_F(DirectoryExport, TheForestComesFromItsCrossReferencesWhenTheExportHasThem
                       "dn: CN=SALES,CN=Partitions,CN=Configuration,DC=corp,DC=test\n"
                       "objectClass: crossRef\nnCName: DC=sales,DC=corp,DC=test\n"
                       "dnsRoot: sales.corp.test\nsystemFlags: 3\n\n"
-                      "dn: CN=Configuration,DC=corp,DC=test\nobjectClass: configuration\n");
+                      "dn: CN=Configuration,DC=corp,DC=test\nobjectClass: configuration\n\n");
     ASSERT_TRUE(store);
     Entry root = Search(*store, "", Scope::Base).at(0);
     EXPECT_EQ(root.First("rootDomainNamingContext"), "DC=corp,DC=test");
@@ -162,6 +162,49 @@ TEST_F(DirectoryExport, TheFilesOwnLastRecordIsKeptAndAppendedChangesFollowTheMa
     ASSERT_TRUE(store);
     EXPECT_EQ(Dns(Search(*store, "DC=x", Scope::OneLevel)),
               (std::vector<std::string>{"OU=a,DC=x", "OU=b,DC=x", "OU=last,DC=x"}));
+}
+
+// What the program implies for an export never silently stands in for the export's own entry:
+// a collision names the file, the entry's line and that the entry was implied.
+TEST_F(DirectoryExport, AnImpliedCrossReferenceThatCollidesNamesTheFileAndTheLine) {
+    WriteWholeFile(file, "dn: DC=example,DC=com\nobjectClass: domainDNS\n\n"
+                         "dn: CN=example.com,CN=Partitions,CN=Configuration,DC=example,DC=com\n"
+                         "objectClass: crossRef\n\n");
+    auto opened = MemoryStore::Open(file);
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().text.find(file.string() + ":4: the export holds no cross-reference "
+                                                       "for the domain DC=example,DC=com, and "
+                                                       "the one this program implies for it"),
+              0u)
+        << opened.error().text;
+}
+
+// An export cut short after a whole line is told by what its tool writes after the last
+// record; the error names the file and its last line.
+TEST_F(DirectoryExport, AnExportThatEndsInsideARecordIsRefused) {
+    const std::string whole = "dn: DC=x\nobjectClass: domainDNS\n\ndn: OU=a,DC=x\n"
+                              "objectClass: organizationalUnit\ndescription: all of it\n\n";
+    for (const std::string& cut :
+         {whole.substr(0, whole.size() - 1), whole.substr(0, whole.find("description")),
+          whole.substr(0, whole.size() - 4)}) {
+        WriteWholeFile(file, cut);
+        auto opened = MemoryStore::Open(file);
+        ASSERT_FALSE(opened) << cut;
+        EXPECT_NE(opened.error().text.find(file.string() + ":"), std::string::npos);
+        EXPECT_NE(opened.error().text.find(": the export ends inside its last record"),
+                  std::string::npos)
+            << opened.error().text;
+    }
+    EXPECT_TRUE(Open(whole));
+    // ldapsearch's closing block ends it, with comments after; so does ldifde's last CR LF.
+    EXPECT_TRUE(Open("version: 1\n\n# extended LDIF\n#\n\ndn: DC=x\nobjectClass: domainDNS\n\n"
+                     "# search result\nsearch: 2\nresult: 0 Success\n\n# numEntries: 1\n"));
+    WriteWholeFile(file,
+                   "version: 1\n\n# extended LDIF\n#\n\ndn: DC=x\nobjectClass: domainDNS\n\n");
+    EXPECT_FALSE(MemoryStore::Open(file));
+    EXPECT_TRUE(Open("\r\ndn: DC=x\r\nchangetype: add\r\nobjectClass: domainDNS\r\n"));
+    WriteWholeFile(file, "\r\ndn: DC=x\r\nchangetype: add\r\nobjectClass: domain");
+    EXPECT_FALSE(MemoryStore::Open(file));
 }
 
 } // namespace

@@ -26,6 +26,7 @@ objectClass: container
 dn: CN=Alice,CN=Users,DC=example,DC=com
 objectClass: user
 note:: w6l0w6k=
+
 )";
 
 class MemoryStoreTest : public ::testing::Test {
@@ -102,8 +103,11 @@ TEST_F(MemoryStoreTest, ChangesAreAppendedAndSurviveAReload) {
 }
 
 TEST_F(MemoryStoreTest, ChangesFollowAFileThatEndsWithoutALineEnd) {
+    // A file of its own (it has a rootDSE): an export must end as its tool ends one.
     for (const char* ending : {"", "\n", "\n\n"}) {
-        WriteWholeFile(file, std::string("dn: DC=x\nobjectClass: domainDNS") + ending);
+        WriteWholeFile(file, std::string("dn:\nobjectClass: top\n\ndn: DC=x\nobjectClass: "
+                                         "domainDNS") +
+                                 ending);
         {
             auto store = Open();
             ASSERT_TRUE(store->Add({"CN=a,DC=x", {{"objectClass", {"user"}}}}).ok());
@@ -432,7 +436,7 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     store.reset();
 
     // A change appended after the marker and cut short at the end is left out, named by its
-    // line; the file's own last record, without its blank line all the same, is taken.
+    // line; an export that ends inside its own last record was cut short, and is refused.
     size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     std::string error;
     for (bool appended : {true, false}) {
@@ -444,8 +448,16 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
         error = opened4 ? std::string() : opened4.error().text;
         store = opened4 ? std::move(*opened4) : nullptr;
         MemoryStore::SetWarningSink({});
+        if (!appended) {
+            EXPECT_FALSE(store);
+            EXPECT_NE(error.find(":" + std::to_string(lines + 1) +
+                                 ": the export ends inside its last record"),
+                      std::string::npos)
+                << error;
+            continue;
+        }
         ASSERT_TRUE(store) << error;
-        EXPECT_EQ(store->EntryCount(), size_t(count + (appended ? 2 : 1)) + implied);
+        EXPECT_EQ(store->EntryCount(), size_t(count + 2) + implied);
         ASSERT_EQ(warnings.size(), appended ? 1u : 0u);
         if (appended) {
             EXPECT_NE(warnings[0].find(":" + std::to_string(lines + 2) + ": "), std::string::npos)
