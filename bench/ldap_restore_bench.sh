@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The restore of a namespace of LINKS links x 2 targets from its backup file into the emptied
+# namespace of a Samba DC, against ldapadd writing the same link objects to the same DC, in one
+# run. Run it through the test DC (as root):
+#
+#   tests/samba/dc.sh run /tmp/kestrune-bench-dc bench/ldap_restore_bench.sh build/kestrune-cli [LINKS]
+#
+# Prints both wall times, their ratio, the restore's peak memory against the backup file's
+# size, and whether the restored namespace backs up byte for byte as the file it came from (its
+# properties file too).
+set -euo pipefail
+
+kestrune=$(realpath "$1")
+links=${2:-10000}
+here=$(cd "$(dirname "$0")" && pwd)
+dc=$here/../tests/samba/dc.sh
+state=${KESTRUNE_TEST_DC:?run through tests/samba/dc.sh run}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+base="CN=Bench,CN=Bench,CN=Dfs-Configuration,CN=System,DC=example,DC=com"
+password=$KESTRUNE_TEST_DC_PASSWORD_FILE
+ldap=(-x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$password")
+
+if [ ! -e "$state/bench-$links" ]; then
+    echo "loading $links links into the DC ..."
+    "$dc" halt "$state"
+    /usr/bin/python3 "$here/generate_dfs_links.py" "$state/dc/etc/smb.conf" Bench "$links"
+    "$dc" restart "$state"
+    touch "$state/bench-$links"
+fi
+
+kestrune_cli() {
+    env -u DISPLAY -u WAYLAND_DISPLAY KESTRUNE_PLATFORM=ldap://127.0.0.1 KESTRUNE_CODEPAGE=65001 \
+        KESTRUNE_BIND_USER=Administrator@EXAMPLE.COM KESTRUNE_BIND_PASSWORD_FILE="$password" \
+        "$kestrune" "$@"
+}
+backup() { # the namespaces of example.com into folder $1
+    mkdir -p "$1"
+    kestrune_cli "" "$1" example.com 2>/dev/null || { echo "backup into $1 failed" >&2; exit 1; }
+}
+empty() { # every link object of the namespace deleted
+    ldapsearch "${ldap[@]}" -LLL -o ldif-wrap=no -E pr=1000/noprompt -b "$base" -s one \
+        '(objectClass=msDFS-Linkv2)' dn | sed -n 's/^dn: //p' >"$work/dns"
+    [ -s "$work/dns" ] && ldapdelete "${ldap[@]}" -f "$work/dns"
+    return 0
+}
+
+# The file to restore, and the same link objects as ldapadd takes them: what the directory
+# holds of each, without what it adds itself.
+backup "$work/before"
+ldapsearch "${ldap[@]}" -LLL -o ldif-wrap=no -E pr=1000/noprompt -b "$base" -s one \
+    '(objectClass=msDFS-Linkv2)' objectClass msDFS-LinkPathv2 msDFS-Commentv2 \
+    msDFS-TargetListv2 msDFS-LinkIdentityGUIDv2 msDFS-GenerationGUIDv2 \
+    msDFS-NamespaceIdentityGUIDv2 msDFS-LastModifiedv2 msDFS-Propertiesv2 msDFS-Ttlv2 |
+    grep -v '^#' >"$work/links.ldif"
+entries=$(grep -c '^dn:' "$work/links.ldif")
+
+empty
+start=$(date +%s.%N)
+ldapadd "${ldap[@]}" -f "$work/links.ldif" >/dev/null
+ldapadd_s=$(awk "BEGIN {printf \"%.2f\", $(date +%s.%N) - $start}")
+
+empty
+/usr/bin/time -o "$work/time" -f "%e %M" env -u DISPLAY -u WAYLAND_DISPLAY \
+    KESTRUNE_PLATFORM=ldap://127.0.0.1 KESTRUNE_CODEPAGE=65001 \
+    KESTRUNE_BIND_USER=Administrator@EXAMPLE.COM KESTRUNE_BIND_PASSWORD_FILE="$password" \
+    "$kestrune" --quiet --restore "$work/before/Bench.txt" >"$work/restore.out" ||
+    { echo "the restore failed with status $?" >&2; grep -v '^restored: ' "$work/restore.out" | head >&2; exit 1; }
+read -r restore_s peak_kb <"$work/time"
+
+backup "$work/after"
+same=yes
+for f in Bench.txt Bench.properties.xml; do
+    cmp -s "$work/before/$f" "$work/after/$f" || { same=no; echo "$f differs after the restore" >&2; }
+done
+size=$(stat -c %s "$work/before/Bench.txt")
+echo "links: $links ($entries objects for ldapadd), backup lines: $(wc -l <"$work/before/Bench.txt"), file: $size bytes"
+echo "ldapadd: ${ldapadd_s} s   restore: ${restore_s} s   ratio: $(awk "BEGIN {printf \"%.2f\", $restore_s / $ldapadd_s}")"
+echo "restore peak memory: $((peak_kb / 1024)) MB (limit 2 x file + 50 MB = $(((2 * size) / 1048576 + 50)) MB)"
+echo "backs up identical: $same"
