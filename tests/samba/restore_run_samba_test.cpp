@@ -34,8 +34,11 @@ class SambaRestoreRun : public ::testing::Test {
     void TearDown() override {
         std::vector<store::Entry> found;
         ASSERT_TRUE(store::SearchAll(*directory,
-                                     {kPublic, store::Scope::OneLevel,
-                                      "(msDFS-LinkPathv2=/SambaRun/*)", {"msDFS-LinkPathv2"}, 0},
+                                     {kPublic,
+                                      store::Scope::OneLevel,
+                                      "(msDFS-LinkPathv2=/SambaRun/*)",
+                                      {"msDFS-LinkPathv2"},
+                                      0},
                                      found)
                         .ok());
         for (const store::Entry& e : found)
@@ -44,8 +47,11 @@ class SambaRestoreRun : public ::testing::Test {
     std::vector<store::Entry> Objects(const std::string& link) {
         std::vector<store::Entry> found;
         EXPECT_TRUE(store::SearchAll(*directory,
-                                     {kPublic, store::Scope::OneLevel,
-                                      "(msDFS-LinkPathv2=/SambaRun/" + link + ")", {}, 0},
+                                     {kPublic,
+                                      store::Scope::OneLevel,
+                                      "(msDFS-LinkPathv2=/SambaRun/" + link + ")",
+                                      {},
+                                      0},
                                      found)
                         .ok());
         return found;
@@ -109,8 +115,7 @@ TEST_F(SambaRestoreRun, TwoProgramsAddingToOneNamespaceAtOnceLoseNothing) {
         const std::string link = "L" + std::to_string(i % 5);
         ASSERT_EQ(Add(first, link, (u"A" + Utf8ToWide(std::to_string(i))).c_str()), NERR_Success)
             << i;
-        ASSERT_EQ(Add(second, link, (u"B" + Utf8ToWide(std::to_string(i))).c_str()),
-                  NERR_Success)
+        ASSERT_EQ(Add(second, link, (u"B" + Utf8ToWide(std::to_string(i))).c_str()), NERR_Success)
             << i;
     }
     EXPECT_EQ(first.EndChanges(), NERR_Success);
