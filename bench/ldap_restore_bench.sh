@@ -41,7 +41,10 @@ backup() { # the namespaces of example.com into folder $1
     kestrune_cli "" "$1" example.com 2>/dev/null || { echo "backup into $1 failed" >&2; exit 1; }
 }
 search() { # base, scope, filter, attributes...
-    ldapsearch "${ldap[@]}" -LLL -o ldif-wrap=no -E pr=1000/noprompt -b "$@" | grep -v '^#'
+    local base=$1 scope=$2
+    shift 2
+    ldapsearch "${ldap[@]}" -LLL -o ldif-wrap=no -E pr=1000/noprompt -b "$base" -s "$scope" "$@" |
+        grep -v '^#'
 }
 
 # Both sides write into a namespace of their own that starts empty: emptying one by deleting its
