@@ -58,7 +58,7 @@ backup "$work/before"
 # adds itself), below a copy of the namespace's anchor and object.
 anchor="CN=Bench,CN=Dfs-Configuration,CN=System,DC=example,DC=com"
 {
-    search "$anchor" base '(objectClass=*)' objectClass
+    search "$anchor" base '(objectClass=*)' objectClass msDFS-SchemaMajorVersion
     echo
     search "$base" base '(objectClass=*)' objectClass msDFS-SchemaMajorVersion \
         msDFS-SchemaMinorVersion msDFS-GenerationGUIDv2 msDFS-NamespaceIdentityGUIDv2 \
