@@ -1,10 +1,14 @@
 #include "backup/restore_run.h"
 
 #include "backup/live_namespaces.h"
+#include "backup/restore_group.h"
 #include "backup/restore_line.h"
+#include "base/case_fold.h"
 #include "base/file_io.h"
 #include "base/win_errors.h"
 
+#include <chrono>
+#include <set>
 #include <utility>
 
 namespace kestrune {
@@ -182,20 +186,66 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
         // target of each entry ("/map") goes in before its further ones ("/add"), which keeps
         // the targets' order.
         FlagsGuard flags(dfs_, 0);
-        for (int i : RestoreOrder(records)) {
-            if (!selection.Checked(i)) continue;
-            if (cancelRequested_) {
-                result.cancelled = true;
-                break;
+        // What the run reads is kept for the run, and each namespace changed is marked so once,
+        // at the end, cancelled or not.
+        dfs_.BeginChanges();
+        // A line's own run may have added its target in a group not yet reported, which the
+        // caller's view of the namespace cannot know yet.
+        std::set<std::u16string> addedHere;
+        auto keyOf = [](const BackupLineParts& line) {
+            return FoldCase(
+                AnsiToWide(line.entryPath + "\\" + line.target.server + "\\" + line.target.share));
+        };
+        const TargetIsLive isLive = [&](const BackupLineParts& line) {
+            return addedHere.contains(keyOf(line)) || (targetIsLive && targetIsLive(line));
+        };
+        const std::vector<int> order = RestoreOrder(records);
+        size_t next = 0;
+        while (next < order.size() && !result.cancelled) {
+            std::vector<GroupedLine> group;
+            const auto started = std::chrono::steady_clock::now();
+            const bool kept = dfs_.ChangeGroup([&] {
+                while (next < order.size() && group.size() < kGroupLines &&
+                       std::chrono::steady_clock::now() - started < kGroupTime) {
+                    const int i = order[next];
+                    if (!selection.Checked(i)) {
+                        ++next;
+                        continue;
+                    }
+                    if (cancelRequested_) {
+                        result.cancelled = true;
+                        return;
+                    }
+                    ++next;
+                    GroupedLine& done = group.emplace_back();
+                    done.line = RestoreBackupLine(
+                        records[i], noSlashes, dfs_, done.log, processMessages, isLive,
+                        recorded ? &*recorded : nullptr, liveProperties, setExistingProperties,
+                        otherVersion ? &*otherVersion : nullptr);
+                    done.line.index = i;
+                    if (done.line.outcome == RestoredLine::Outcome::Restored)
+                        addedHere.insert(keyOf(*records[i].parts));
+                }
+            });
+            if (!kept) {
+                FailGroup(group, dfs_.LastError(), dfs_.LastErrorDetail());
+                for (const GroupedLine& done : group)
+                    if (records[done.line.index].parts)
+                        addedHere.erase(keyOf(*records[done.line.index].parts));
             }
-            RestoredLine done =
-                RestoreBackupLine(records[i], noSlashes, dfs_, log_, processMessages, targetIsLive,
-                                  recorded ? &*recorded : nullptr, liveProperties,
-                                  setExistingProperties, otherVersion ? &*otherVersion : nullptr);
-            done.index = i;
-            result.lines.push_back(done);
-            if (lineDone) lineDone(done);
+            for (GroupedLine& done : group) {
+                for (const auto& [text, color] : done.log.lines)
+                    log_.AddLine(text, color);
+                result.lines.push_back(done.line);
+                if (lineDone) lineDone(done.line);
+            }
         }
+        if (!dfs_.EndChanges())
+            log_.AddLine("The namespace was not marked as changed, " +
+                             TrimControls(ErrorText(static_cast<int32_t>(dfs_.LastError()))) +
+                             " (" + WideToAnsi(Utf8ToWide(dfs_.LastErrorDetail())) +
+                             "); its servers may not notice the change before they read it in full",
+                         clYellow);
     }
     if (tellRootServers) {
         std::vector<AnsiString> changed;

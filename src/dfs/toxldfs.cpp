@@ -197,6 +197,18 @@ bool TOXLDFS::AddLink() {
     });
 }
 
+void TOXLDFS::BeginChanges() {
+    NetDfsBeginChanges();
+}
+
+bool TOXLDFS::EndChanges() {
+    return CallPlatform([] { return NetDfsEndChanges(); });
+}
+
+bool TOXLDFS::ChangeGroup(const std::function<void()>& work) {
+    return CallPlatform([&] { return NetDfsChangeGroup(work); });
+}
+
 bool TOXLDFS::AddRootTarget(uint32_t MajorVersion) {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
     std::optional<NameBuffer> comment = ToTextBuffer(FComment); // whole, as AddLink's

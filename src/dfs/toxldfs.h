@@ -83,6 +83,13 @@ class TOXLDFS {
     // Servername\ShareName and Comment (MajorVersion 2), or adds that root target to the
     // namespace (MajorVersion 0).
     bool AddRootTarget(uint32_t MajorVersion);
+    // A run of many changes (NetDfsBeginChanges): what the platform read is kept until
+    // EndChanges, which marks each namespace changed once. EndChanges answers as the other calls.
+    void BeginChanges();
+    bool EndChanges();
+    // Runs work as one group of changes made durable at once (NetDfsChangeGroup): true when its
+    // changes are kept; LastError and its detail say why not otherwise.
+    bool ChangeGroup(const std::function<void()>& work);
     // The DACL of the namespace DFSEntry's objects (who may manage it), self-relative; and its
     // replacement.
     bool GetSecurity(std::string& SecurityDescriptor);

@@ -120,6 +120,35 @@ void SetNetDfsErrorDetail(std::string detail) {
     Detail() = std::move(detail);
 }
 
+NET_API_STATUS NetDfsApi::EndChanges() {
+    return NERR_Success;
+}
+
+NET_API_STATUS NetDfsApi::ChangeGroup(const std::function<void()>& work) {
+    work();
+    return NERR_Success;
+}
+
+void NetDfsBeginChanges() {
+    if (Installed()) Installed()->BeginChanges();
+}
+
+NET_API_STATUS NetDfsEndChanges() {
+    Detail().clear();
+    return Installed() ? Installed()->EndChanges() : NERR_Success;
+}
+
+NET_API_STATUS NetDfsChangeGroup(const std::function<void()>& work) {
+    if (!Installed()) {
+        work();
+        return NERR_Success;
+    }
+    NET_API_STATUS status = Installed()->ChangeGroup(work);
+    // The group's own failure, not that of the last call inside it.
+    if (status == NERR_Success) Detail().clear();
+    return status;
+}
+
 bool NetDfsChangesLegacyNamespaces() {
     return Installed() && Installed()->ChangesLegacyNamespaces();
 }

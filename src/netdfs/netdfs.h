@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -169,6 +170,10 @@ class NetDfsApi {
                                        uint32_t cbSecurityDescriptor);
     // Whether Add and SetInfo change Windows 2000 mode namespaces, as netapi32 does.
     virtual bool ChangesLegacyNamespaces() const { return true; }
+    // Not netapi32's own: a run of many changes (a restore), see NetDfsBeginChanges.
+    virtual void BeginChanges() {}
+    virtual NET_API_STATUS EndChanges();
+    virtual NET_API_STATUS ChangeGroup(const std::function<void()>& work);
 };
 
 // Installs the process's backend; null means no network platform (every call fails with
@@ -232,6 +237,19 @@ bool NetDfsChangesLegacyNamespaces();
 // (NetDfsErrorDetail, with ERROR_NOT_SUPPORTED) when asked to change the one at root
 // (\\domain\namespace): where its backup can go instead.
 std::string LegacyNamespaceRefusal(std::u16string_view root);
+
+// A run of many changes, such as a restore, which netapi32 does not have: between
+// NetDfsBeginChanges and NetDfsEndChanges a backend over a directory may keep what it read of
+// the namespaces it changes instead of reading them for every call (a write that finds the object
+// changed since is read again and tried once more), and marks each namespace it changed as
+// changed once, at the end (its generation and time, which the namespace servers compare).
+// EndChanges answers how that went; the runs do not nest.
+void NetDfsBeginChanges();
+NET_API_STATUS NetDfsEndChanges();
+// Runs work as one group of changes that is made durable at once: a change made inside counts as
+// done only once this returns NERR_Success; any other status says why the group's changes may
+// not have been kept (NetDfsErrorDetail has the backend's words).
+NET_API_STATUS NetDfsChangeGroup(const std::function<void()>& work);
 
 // Releases a buffer that NetDfsEnum returned. A null buffer is accepted.
 NET_API_STATUS NetApiBufferFree(void* Buffer);

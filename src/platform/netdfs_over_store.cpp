@@ -116,29 +116,14 @@ NET_API_STATUS StoreNetDfs::ReadEitherNamespace(const std::string& domainDn,
 NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, const std::string& filter,
                                       std::vector<Link>& out) {
     std::vector<Entry> found;
-    store::Status status =
-        store::SearchAll(*directory_,
-                         {namespaceDn,
-                          Scope::OneLevel,
-                          filter,
-                          {"msDFS-LinkPathv2", "msDFS-Commentv2", "msDFS-TargetListv2"},
-                          0},
-                         found);
+    // Paged, so a namespace of any size is read in full.
+    store::Status status = store::SearchAll(
+        *directory_, {namespaceDn, Scope::OneLevel, filter, LinkAttributes(), 1000}, found);
     if (!status.ok()) return FromStore(status);
     out.clear();
     out.reserve(found.size());
-    for (Entry& e : found) {
-        Link link;
-        link.path = e.First("msDFS-LinkPathv2");
-        if (const auto* comment = e.Find("msDFS-Commentv2"); comment && !comment->empty())
-            link.comment = comment->front();
-        if (Expected<std::vector<StoredTarget>> targets = TargetsOf(e))
-            link.targets = std::move(*targets);
-        else
-            link.unreadable = targets.error().text;
-        link.dn = std::move(e.dn);
-        out.push_back(std::move(link));
-    }
+    for (Entry& e : found)
+        out.push_back(LinkOf(std::move(e)));
     return NERR_Success;
 }
 
@@ -335,151 +320,6 @@ NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::s
     *read = static_cast<uint32_t>(page.size());
     *resume = walk.position;
     return NERR_Success;
-}
-
-NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                const char16_t* ShareName, const char16_t* Comment,
-                                uint32_t Flags) {
-    // Whether the link exists and which targets it has must still hold when the change is
-    // made, though other programs add to the same namespace.
-    NET_API_STATUS result = NERR_Success;
-    store::Status status = directory_->Exclusively([&] {
-        result = AddEntry(DfsEntryPath, ServerName, ShareName, Comment, Flags);
-        return store::Status::Ok();
-    });
-    return status.ok() ? result : FromStore(status);
-}
-
-NET_API_STATUS StoreNetDfs::LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out) {
-    std::optional<std::vector<std::u16string>> parts = ParseDfsName(DfsEntryPath);
-    if (!parts || parts->size() < 2 || parts->at(0).empty() || parts->at(1).empty())
-        return ERROR_INVALID_PARAMETER;
-    NET_API_STATUS failure = NERR_Success;
-    std::optional<std::string> domainDn = DomainDn(parts->at(0), failure);
-    if (!domainDn) return failure;
-    out.parts = std::move(*parts);
-    return ReadEitherNamespace(*domainDn, WideToUtf8(out.parts.at(1)), out.dn, out.object,
-                               out.legacy);
-}
-
-NET_API_STATUS StoreNetDfs::LinkPathOf(const std::vector<std::u16string>& parts,
-                                       std::string& linkPath) {
-    linkPath.clear();
-    for (size_t i = 2; i < parts.size(); ++i) {
-        if (!IsValidLinkComponent(parts[i])) return ERROR_INVALID_NAME;
-        linkPath += "/" + WideToUtf8(parts[i]);
-    }
-    return NERR_Success;
-}
-
-NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                     const char16_t* ShareName, const char16_t* Comment,
-                                     uint32_t Flags) {
-    if (Flags == DFS_RESTORE_VOLUME) return ERROR_NOT_SUPPORTED;
-    if (Flags != 0 && Flags != DFS_ADD_VOLUME) return ERROR_INVALID_PARAMETER;
-    if (!ServerName || !ShareName || !*ServerName || !*ShareName) return ERROR_INVALID_PARAMETER;
-    LocatedNamespace ns;
-    NET_API_STATUS status = LocateNamespace(DfsEntryPath, ns);
-    if (status != NERR_Success) return status;
-
-    // Server names are taken with or without their leading backslashes.
-    std::u16string_view server(ServerName);
-    while (!server.empty() && server.front() == u'\\')
-        server.remove_prefix(1);
-    if (server.empty()) return ERROR_INVALID_PARAMETER;
-    std::u16string target = u"\\\\" + std::u16string(server) + u"\\" + std::u16string(ShareName);
-    if (ns.legacy) {
-        std::u16string root =
-            u"\\\\" + ns.parts[0] + u"\\" + Utf8ToWide(store::RdnValue(store::FirstRdn(ns.dn)));
-        std::u16string entryPath = root;
-        for (size_t i = 2; i < ns.parts.size(); ++i)
-            entryPath += u"\\" + ns.parts[i];
-        return AnswerLegacyAdd(root, ns.object, entryPath, target, Flags);
-    }
-    if (ns.parts.size() == 2) {
-        // The root itself: its targets are namespace servers, which this call cannot add.
-        auto roots = DecodeTargetList(ns.object.First("msDFS-TargetListv2"));
-        if (roots)
-            for (const auto& t : *roots)
-                if (Fold(t) == Fold(target)) return ERROR_FILE_EXISTS;
-        return ERROR_INVALID_PARAMETER;
-    }
-    std::string linkPath;
-    status = LinkPathOf(ns.parts, linkPath);
-    if (status != NERR_Success) return status;
-    return AddTarget(ns.dn, ns.object, DfsEntryPath, linkPath, target,
-                     Comment ? std::u16string(Comment) : std::u16string(), Flags);
-}
-
-NET_API_STATUS StoreNetDfs::AddTarget(const std::string& namespaceDn, const Entry& ns,
-                                      std::u16string_view entryPath, const std::string& linkPath,
-                                      const std::u16string& target, const std::u16string& comment,
-                                      uint32_t flags) {
-    // Only the link itself and the links above or below it matter; the directory finds them
-    // by path without reading the whole namespace.
-    std::string filter = "(&(objectClass=msDFS-Linkv2)(|";
-    for (size_t slash = linkPath.find('/', 1);; slash = linkPath.find('/', slash + 1)) {
-        filter += "(msDFS-LinkPathv2=" + store::EscapeFilterValue(linkPath.substr(0, slash)) + ")";
-        if (slash == std::string::npos) break;
-    }
-    filter += "(msDFS-LinkPathv2=" + store::EscapeFilterValue(linkPath) + "/*)))";
-    std::vector<Link> links;
-    NET_API_STATUS status = ReadLinks(namespaceDn, filter, links);
-    if (status != NERR_Success) return status;
-    std::string wanted = store::FoldCase(linkPath);
-    for (const Link& link : links) {
-        std::string path = store::FoldCase(link.path);
-        if (path == wanted) {
-            if (flags == DFS_ADD_VOLUME) return ERROR_FILE_EXISTS;
-            // The new list is the old one and the target: without the old one there is none.
-            if (!link.unreadable.empty()) return Unreadable(entryPath, link.unreadable);
-            for (const auto& t : link.targets)
-                if (Fold(t.path) == Fold(target)) return ERROR_FILE_EXISTS;
-            std::vector<StoredTarget> targets = link.targets;
-            targets.push_back({target});
-            store::Status changed = directory_->Modify(link.dn, {{store::Modification::Op::Replace,
-                                                                  "msDFS-TargetListv2",
-                                                                  {EncodeTargetEntries(targets)}},
-                                                                 {store::Modification::Op::Replace,
-                                                                  "msDFS-GenerationGUIDv2",
-                                                                  {store::RandomGuid()}},
-                                                                 {store::Modification::Op::Replace,
-                                                                  "msDFS-LastModifiedv2",
-                                                                  {GeneralizedTimeNow()}}});
-            if (!changed.ok()) return FromStore(changed);
-            Touch(namespaceDn);
-            return NERR_Success;
-        }
-        if (Overlaps(path, wanted)) return ERROR_FILE_EXISTS;
-    }
-
-    std::string identity = store::RandomGuid();
-    Entry link;
-    link.dn = store::JoinDn("CN=" + store::GuidText(identity), namespaceDn);
-    link.attributes = {
-        {"objectClass", {"top", "msDFS-Linkv2"}},
-        {"msDFS-LinkPathv2", {linkPath}},
-        {"msDFS-LinkIdentityGUIDv2", {identity}},
-        {"msDFS-GenerationGUIDv2", {store::RandomGuid()}},
-        {"msDFS-NamespaceIdentityGUIDv2", {ns.First("msDFS-NamespaceIdentityGUIDv2")}},
-        {"msDFS-LastModifiedv2", {GeneralizedTimeNow()}},
-        {"msDFS-Propertiesv2", EncodeEntryFlags({})},
-        {"msDFS-Ttlv2", {std::to_string(kNewLinkTimeout)}},
-        {"msDFS-TargetListv2", {EncodeTargetList({target})}},
-    };
-    if (!comment.empty()) link.attributes.push_back({"msDFS-Commentv2", {WideToUtf8(comment)}});
-    store::Status added = directory_->Add(link);
-    if (!added.ok()) return FromStore(added);
-    Touch(namespaceDn);
-    return NERR_Success;
-}
-
-// A namespace's generation changes with every change below it. The link is in place whether
-// or not this succeeds, so its outcome does not change the call's result.
-void StoreNetDfs::Touch(const std::string& dn) {
-    static_cast<void>(directory_->Modify(
-        dn, {{store::Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}},
-             {store::Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}}));
 }
 
 } // namespace kestrune

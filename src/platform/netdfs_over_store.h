@@ -6,8 +6,11 @@
 #include "netdfs/netdfs.h"
 #include "netdfs/netdfs_buffer.h"
 #include "platform/dfs_target_list.h"
+#include "platform/netdfs_store_links.h"
 #include "platform/store/directory_store.h"
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,14 +44,17 @@ class StoreNetDfs : public NetDfsApi {
     // A Windows 2000 mode namespace is one binary value that this backend does not rewrite.
     bool ChangesLegacyNamespaces() const override { return false; }
 
+    // A run of changes: the domains, namespaces and links read are kept until EndChanges
+    // (checked against the store's ChangeCount where it tells one; where it does not, each write
+    // asserts the values it replaces and a refusal is read again), and each namespace changed
+    // gets its new generation and time once, at EndChanges.
+    void BeginChanges() override;
+    NET_API_STATUS EndChanges() override;
+    // The store's group (InOneGroup): one flush for the changes of the work.
+    NET_API_STATUS ChangeGroup(const std::function<void()>& work) override;
+
   private:
-    struct Link {
-        std::string dn;
-        std::string path; // relative, with "/" separators as stored: "/Data/Projects"
-        std::optional<std::string> comment;
-        std::vector<StoredTarget> targets;
-        std::string unreadable; // why the targets could not be read; empty when they were
-    };
+    using Link = dfs_store::StoredLink;
 
     NET_API_STATUS AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
                             const char16_t* ShareName, const char16_t* Comment, uint32_t Flags);
@@ -68,6 +74,7 @@ class StoreNetDfs : public NetDfsApi {
         std::string dn;
         store::Entry object;
         bool legacy = false; // a Windows 2000 mode namespace: object is its fTDfs object
+        std::string key;     // the domain and namespace named, folded
     };
     NET_API_STATUS LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out);
     // The object whose descriptor stands for the namespace's (CN=<namespace>,
@@ -122,11 +129,41 @@ class StoreNetDfs : public NetDfsApi {
                              uint32_t level, uint32_t skip);
     // The walk's next record in pending; false at its end or with status set on a failure.
     bool Peek(Walk& walk, NET_API_STATUS& status);
-    NET_API_STATUS AddTarget(const std::string& namespaceDn, const store::Entry& ns,
-                             std::u16string_view entryPath, const std::string& linkPath,
-                             const std::u16string& target, const std::u16string& comment,
-                             uint32_t flags);
-    void Touch(const std::string& dn);
+    NET_API_STATUS AddTarget(const LocatedNamespace& ns, std::u16string_view entryPath,
+                             const std::string& linkPath, const std::u16string& target,
+                             const std::u16string& comment, uint32_t flags);
+    // Reads the links around linkPath into links again (LinksAroundFilter).
+    NET_API_STATUS ReadAround(const std::string& namespaceDn, const std::string& linkPath,
+                              dfs_store::LinksByPath& links);
+    // Marks the namespace changed: at once, or at the end of the run of changes.
+    void Changed(const std::string& namespaceDn);
+    // Gives the namespace a new generation and time. The links are in place whether or not this
+    // succeeds, so a single change's outcome does not depend on it.
+    store::Status Touch(const std::string& dn);
+
+    // What a run of changes keeps of a namespace it read.
+    struct KnownNamespace {
+        std::string dn;
+        store::Entry object;
+        bool legacy = false;
+        std::optional<dfs_store::LinksByPath> links; // all of them, once a change needed them
+    };
+    struct Run {
+        uint64_t readAt = 0; // the store's ChangeCount when what is kept was read
+        std::map<std::string, std::string> domains;       // folded name -> DN
+        std::map<std::string, KnownNamespace> namespaces; // folded "domain\namespace"
+        std::vector<std::string> changed;                 // namespace DNs, in order
+    };
+    // Inside a run: forgets what was read when the store says it changed since.
+    void CheckRun();
+    // Inside a run, after a change of this program: what is kept is as the store is now.
+    void KeepRun();
+    // The links a run keeps of the namespace, or null; and the run forgetting the namespace.
+    dfs_store::LinksByPath* KnownLinksOf(const std::string& namespaceDn);
+    void Forget(const std::string& namespaceDn);
+    // The namespace of the run that holds the located one, its links read; null outside a run.
+    NET_API_STATUS KnownLinks(const LocatedNamespace& ns, dfs_store::LinksByPath*& links);
+    std::optional<Run> run_;
     // AddRootTarget under the store's lock.
     NET_API_STATUS AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath,
                            uint32_t MajorVersion, const char16_t* pComment, uint32_t Flags);

@@ -105,7 +105,9 @@ NET_API_STATUS StoreNetDfs::SetInfo(const char16_t* DfsEntryPath, const char16_t
     // The object is read and changed as one step, though other programs change it too.
     NET_API_STATUS result = NERR_Success;
     store::Status status = directory_->Exclusively([&] {
+        CheckRun();
         result = SetEntryInfo(DfsEntryPath, ServerName, ShareName, Level, Buffer);
+        KeepRun();
         return store::Status::Ok();
     });
     return status.ok() ? result : NetApiStatusOf(status);
@@ -233,7 +235,18 @@ NET_API_STATUS StoreNetDfs::SetEntryInfo(const char16_t* DfsEntryPath, const cha
     changes.push_back({Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}});
     store::Status changed = directory_->Modify(entry.dn, changes);
     if (!changed.ok()) return NetApiStatusOf(changed);
-    if (!found.isRoot) Touch(found.namespaceDn);
+    if (found.isRoot) {
+        Forget(found.namespaceDn);
+        return NERR_Success;
+    }
+    Changed(found.namespaceDn);
+    // A run keeps the link's targets as they are now.
+    if (LinksByPath* links = KnownLinksOf(found.namespaceDn)) {
+        std::string linkPath;
+        if (LinkPathOf(found.parts, linkPath) == NERR_Success &&
+            ReadAround(found.namespaceDn, linkPath, *links) != NERR_Success)
+            Forget(found.namespaceDn);
+    }
     return NERR_Success;
 }
 

@@ -45,7 +45,11 @@ NET_API_STATUS StoreNetDfs::AddRootTarget(const char16_t* pDfsPath, const char16
                                           uint32_t Flags) {
     NET_API_STATUS result = NERR_Success;
     store::Status status = directory_->Exclusively([&] {
+        CheckRun();
         result = AddRoot(pDfsPath, pTargetPath, MajorVersion, pComment, Flags);
+        // What a run read of namespaces (of this one's name, or its root targets) is read anew.
+        if (run_) run_->namespaces.clear();
+        KeepRun();
         return store::Status::Ok();
     });
     return status.ok() ? result : NetApiStatusOf(status);

@@ -173,7 +173,8 @@ TEST_F(RestoreRunTest, TheRunRestoresFirstTargetsFirstAndPutsTheFlagsBack) {
                     "dfscmd /map \"\\\\d\\n\\m\" \"\\\\s1\\m\" \"\""});
     EXPECT_THROW(run.Run(lines), std::runtime_error);
     EXPECT_EQ(dfs.Flags(), uint32_t(DFS_ADD_VOLUME));
-    ASSERT_EQ(fake->addCalls.size(), 2u);
+    // The lines of one group of changes are all made before the first of them is reported.
+    ASSERT_EQ(fake->addCalls.size(), 3u);
     EXPECT_EQ(fake->addCalls[0].server, u"\\\\s1"); // the /map line first
     EXPECT_EQ(fake->addCalls[0].flags, 0u);
 
@@ -285,6 +286,88 @@ TEST(RestoreOrder, FirstTargetsBeforeFurtherOnesEvenForLinesThatAreNoBackupLines
     EXPECT_EQ(RestoreOrder(records), (std::vector<int>{1, 3, 4, 0, 2}));
     EXPECT_FALSE(records[2].parts);
     EXPECT_TRUE(records[2].furtherTarget);
+}
+
+} // namespace
+} // namespace kestrune
+
+namespace kestrune {
+namespace {
+
+// A platform whose groups of changes may not be kept (a disk that fills up under the simulated
+// domain's file), and that counts its runs of changes.
+class GroupingNetDfs : public testing::ScriptedNetDfs {
+  public:
+    NET_API_STATUS ChangeGroup(const std::function<void()>& work) override {
+        work();
+        ++groups;
+        if (groupStatus != NERR_Success) SetNetDfsErrorDetail("the disk is full");
+        return groupStatus;
+    }
+    void BeginChanges() override { ++begun; }
+    NET_API_STATUS EndChanges() override {
+        ++ended;
+        return NERR_Success;
+    }
+    NET_API_STATUS groupStatus = NERR_Success;
+    int groups = 0, begun = 0, ended = 0;
+};
+
+TEST_F(RestoreRunTest, LinesAreReportedRestoredOnlyWhenTheirGroupIsKept) {
+    auto grouping = std::make_shared<GroupingNetDfs>();
+    InstallNetDfsApi(grouping);
+    bool cancel = false;
+    RestoreRun run(dfs, log, cancel);
+    std::vector<RestoredLine::Outcome> reported;
+    run.lineDone = [&](const RestoredLine& line) { reported.push_back(line.outcome); };
+    std::vector<std::string> text;
+    for (int i = 0; i < 1200; ++i)
+        text.push_back("dfscmd /map \"\\\\d\\n\\l" + std::to_string(i) + "\" \"\\\\s\\h\" \"\"");
+    AllLines lines(text);
+
+    RestoreRunResult result = run.Run(lines);
+    ASSERT_EQ(result.lines.size(), 1200u);
+    EXPECT_GE(grouping->groups, 3); // at most 500 lines a group
+    EXPECT_EQ(std::count(reported.begin(), reported.end(), RestoredLine::Outcome::Restored), 1200);
+    EXPECT_EQ(grouping->begun, 1);
+    EXPECT_EQ(grouping->ended, 1);
+
+    // A group that is not kept: each of its lines failed, the log saying so after its line.
+    grouping->groupStatus = ERROR_DISK_FULL;
+    reported.clear();
+    result = run.Run(AllLines(std::vector<std::string>(text.begin(), text.begin() + 2)));
+    ASSERT_EQ(result.lines.size(), 2u);
+    for (const RestoredLine& line : result.lines) {
+        EXPECT_EQ(line.outcome, RestoredLine::Outcome::Failed);
+        EXPECT_EQ(line.status, uint32_t(ERROR_DISK_FULL));
+        EXPECT_NE(line.reason.find("(the disk is full)"), std::string::npos) << line.reason;
+    }
+    EXPECT_EQ(reported, std::vector<RestoredLine::Outcome>(2, RestoredLine::Outcome::Failed));
+    std::vector<std::string> shown;
+    for (const auto& [text, color] : log.lines)
+        if (text.starts_with("Restor") || text.starts_with("Failed")) shown.push_back(text);
+    ASSERT_EQ(shown.size(), 4u);
+    EXPECT_TRUE(shown[0].starts_with("Restoring \\\\d\\n\\l0")) << shown[0];
+    EXPECT_TRUE(shown[1].starts_with("Failed 112: ")) << shown[1];
+    EXPECT_EQ(grouping->ended, 2); // marked changed all the same: what was kept stays
+}
+
+TEST_F(RestoreRunTest, ACancelledRunStillEndsItsRunOfChanges) {
+    auto grouping = std::make_shared<GroupingNetDfs>();
+    InstallNetDfsApi(grouping);
+    bool cancel = false;
+    RestoreRun run(dfs, log, cancel);
+    // Cancel is pressed while the third line is on its way.
+    run.processMessages = [&] {
+        if (grouping->addCalls.size() == 2) cancel = true;
+    };
+    std::vector<std::string> text;
+    for (int i = 0; i < 10; ++i)
+        text.push_back("dfscmd /map \"\\\\d\\n\\l" + std::to_string(i) + "\" \"\\\\s\\h\" \"\"");
+    RestoreRunResult result = run.Run(AllLines(text));
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.lines.size(), 3u);
+    EXPECT_EQ(grouping->ended, 1);
 }
 
 } // namespace

@@ -116,6 +116,10 @@ class DirectoryStore {
     // still so when it makes its changes (read, decide, write). A directory server orders
     // each request itself, so by default work simply runs.
     virtual Status Exclusively(const std::function<Status()>& work) { return work(); }
+    // Runs work as Exclusively does, with the changes it makes kept (on the disk) together at
+    // its end: a change made inside counts as done only when this succeeds. A directory server
+    // keeps each change as it answers, so by default work simply runs.
+    virtual Status InOneGroup(const std::function<Status()>& work) { return work(); }
 };
 
 // Every entry of a search, all pages together (paged: no size limit cuts it).

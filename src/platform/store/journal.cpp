@@ -111,6 +111,27 @@ Status Journal::Exclusively(const std::function<Status()>& work) {
     return work();
 }
 
+Status Journal::Group(const std::function<Status()>& work) {
+    if (fd_ < 0 || depth_ > 0) return Exclusively(work);
+    grouping_ = true;
+    unflushed_ = false;
+    struct Ended {
+        Journal& journal;
+        ~Ended() { journal.grouping_ = false; }
+    } ended{*this};
+    return Exclusively([&] {
+        Status status = work();
+        // What work recorded took effect in the store, also when work then failed: it must
+        // reach the disk all the same.
+        if (unflushed_ && !SyncFileDescriptor(fd_)) {
+            broken_ = FileFailure("Cannot record the change in", file_, errno);
+            return broken_;
+        }
+        unflushed_ = false;
+        return status;
+    });
+}
+
 Status Journal::CatchUp() {
     FileIdentity open;
     FileIdentity named;
@@ -210,7 +231,7 @@ Status Journal::Record(const std::string& ldif) {
     std::string text =
         Separator() + (appended_ ? std::string() : std::string(kChangeRecordMarker) + "\n") + ldif;
     // The change counts as made only once it is on the disk.
-    if (!WriteAll(fd_, text) || !SyncFileDescriptor(fd_)) {
+    if (!WriteAll(fd_, text) || (!grouping_ && !SyncFileDescriptor(fd_))) {
         int error = errno;
         // A partial record would be dropped by the next load; cut it off now all the same.
         if (!TruncateFileDescriptor(fd_, read_))
@@ -220,6 +241,7 @@ Status Journal::Record(const std::string& ldif) {
     nextLine_ += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     read_ += text.size();
     appended_ = true;
+    unflushed_ = grouping_;
     return Status::Ok();
 }
 

@@ -37,8 +37,13 @@ class Journal {
     // Runs work under the file's exclusive lock, after applying what others appended: what
     // work reads is still so when it records its changes. Calls inside work just run.
     Status Exclusively(const std::function<Status()>& work);
-    // Appends one change record and flushes it to the disk; the change may take effect only
-    // when this succeeds. Only inside Exclusively.
+    // Runs work as Exclusively does, but the changes it records are flushed to the disk once, at
+    // its end, not one by one: a change made inside is on the disk only when this succeeds. A
+    // flush that fails leaves the store holding changes the disk may not: the journal is broken
+    // then, and later changes are refused. Inside Exclusively or another group it just runs work.
+    Status Group(const std::function<Status()>& work);
+    // Appends one change record and flushes it to the disk (inside Group: at the group's end);
+    // the change may take effect only when this succeeds. Only inside Exclusively.
     Status Record(const std::string& ldif);
 
     // Whether the file holds change records this program appended, and the number of its last
@@ -68,6 +73,8 @@ class Journal {
     bool appended_ = false;          // read_ is past the change-record marker
     uint64_t warnedAt_ = UINT64_MAX; // where the incomplete record last warned about begins
     int depth_ = 0;                  // of Exclusively calls in progress
+    bool grouping_ = false;          // inside Group: records are flushed at its end
+    bool unflushed_ = false;         // records appended in this group and not yet flushed
     Status broken_;                  // why the file can no longer be followed (changes then fail)
 };
 

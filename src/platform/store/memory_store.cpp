@@ -73,4 +73,8 @@ Status MemoryStore::Exclusively(const std::function<Status()>& work) {
     return journal_.Exclusively(work);
 }
 
+Status MemoryStore::InOneGroup(const std::function<Status()>& work) {
+    return journal_.Group(work);
+}
+
 } // namespace kestrune::store

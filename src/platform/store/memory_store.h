@@ -43,6 +43,8 @@ class MemoryStore : public DirectoryStore {
     Status Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
                   const std::string& newSuperior) override;
     Status Exclusively(const std::function<Status()>& work) override;
+    // Flushes the file once for the group's changes (see Journal::Group).
+    Status InOneGroup(const std::function<Status()>& work) override;
 
     // Where warnings go (a record cut short when it was written, left out): standard error
     // unless set; an empty sink restores that.

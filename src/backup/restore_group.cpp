@@ -1,0 +1,24 @@
+#include "backup/restore_group.h"
+
+#include "backup/restore_line.h"
+
+namespace kestrune {
+
+void FailGroup(std::vector<GroupedLine>& lines, uint32_t status, const std::string& detail) {
+    for (GroupedLine& grouped : lines) {
+        RestoredLine& line = grouped.line;
+        if (!line.changedNamespace) continue;
+        line.outcome = RestoredLine::Outcome::Failed;
+        line.status = status;
+        line.lostCharacters = false;
+        line.propertiesSet.clear();
+        line.reason = TrimControls(ErrorText(static_cast<int32_t>(status)));
+        if (!detail.empty()) line.reason += " (" + WideToAnsi(Utf8ToWide(detail)) + ")";
+        // The "Restoring" line stays; what it said of the outcome was not kept.
+        std::vector<std::pair<AnsiString, uint32_t>>& log = grouped.log.lines;
+        if (log.size() > 1) log.resize(1);
+        log.emplace_back("Failed " + line.reason, clRed);
+    }
+}
+
+} // namespace kestrune

@@ -1,0 +1,195 @@
+// Runs of changes over the directory store (a restore): a namespace read once, each namespace
+// marked changed once, and what another program changes between the read and the write kept.
+#include "base/ansi_string.h"
+#include "base/win_errors.h"
+#include "platform/dfs_target_list.h"
+#include "platform/netdfs_store_links.h"
+#include "platform/sample_store_dfs.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrune {
+namespace {
+
+const std::string kPublic = "CN=Public,CN=Public,CN=Dfs-Configuration,CN=System,DC=example,DC=com";
+
+// A directory that, as a server over LDAP, cannot tell whether it changed since it was read;
+// counts the searches made through it.
+class UntoldStore : public store::DirectoryStore {
+  public:
+    explicit UntoldStore(std::shared_ptr<store::DirectoryStore> inner) : inner_(std::move(inner)) {}
+    store::Status Search(const store::SearchRequest& request,
+                         std::unique_ptr<store::SearchCursor>& cursor) override {
+        ++searches;
+        return inner_->Search(request, cursor);
+    }
+    store::Status Add(const store::Entry& entry) override { return inner_->Add(entry); }
+    store::Status Modify(const std::string& dn,
+                         const std::vector<store::Modification>& changes) override {
+        return inner_->Modify(dn, changes);
+    }
+    store::Status Delete(const std::string& dn) override { return inner_->Delete(dn); }
+    store::Status Rename(const std::string& dn, const std::string& newRdn, bool deleteOldRdn,
+                         const std::string& newSuperior) override {
+        return inner_->Rename(dn, newRdn, deleteOldRdn, newSuperior);
+    }
+    int searches = 0;
+
+  private:
+    std::shared_ptr<store::DirectoryStore> inner_;
+};
+
+class StoreRunTest : public testing::SampleStoreDfsTest {
+  protected:
+    // The link objects of the path in the Public namespace, each with its targets.
+    std::vector<std::vector<std::u16string>> LinkObjects(store::DirectoryStore& directory,
+                                                         const std::string& path) {
+        std::vector<store::Entry> found;
+        EXPECT_TRUE(store::SearchAll(
+                        directory,
+                        {kPublic, store::Scope::OneLevel, "(msDFS-LinkPathv2=" + path + ")", {}, 0},
+                        found)
+                        .ok());
+        std::vector<std::vector<std::u16string>> objects;
+        for (const store::Entry& e : found)
+            objects.push_back(DecodeTargetList(e.First("msDFS-TargetListv2")).value_or({}));
+        return objects;
+    }
+    std::string Generation(store::DirectoryStore& directory) {
+        std::vector<store::Entry> found;
+        EXPECT_TRUE(
+            store::SearchAll(
+                directory,
+                {kPublic, store::Scope::Base, "(objectClass=*)", {"msDFS-GenerationGUIDv2"}, 0},
+                found)
+                .ok());
+        return found.empty() ? std::string() : found.front().First("msDFS-GenerationGUIDv2");
+    }
+    // Another program's change of the link's targets, as ldapmodify makes it.
+    void ReplaceTargets(store::DirectoryStore& directory, const std::string& path,
+                        const std::vector<std::u16string>& targets) {
+        std::vector<store::Entry> found;
+        ASSERT_TRUE(store::SearchAll(
+                        directory,
+                        {kPublic, store::Scope::OneLevel, "(msDFS-LinkPathv2=" + path + ")", {}, 0},
+                        found)
+                        .ok());
+        ASSERT_EQ(found.size(), 1u);
+        ASSERT_TRUE(directory
+                        .Modify(found.front().dn, {{store::Modification::Op::Replace,
+                                                    "msDFS-TargetListv2",
+                                                    {EncodeTargetList(targets)}}})
+                        .ok());
+    }
+    NET_API_STATUS Add(StoreNetDfs& api, const std::u16string& link, const std::u16string& server,
+                       const std::u16string& share = u"S") {
+        std::u16string path = u"\\\\example.com\\Public\\" + link;
+        return api.Add(path.c_str(), server.c_str(), share.c_str(), u"", 0);
+    }
+};
+
+TEST_F(StoreRunTest, ARunReadsTheNamespaceOnceAndMarksItChangedOnceAtItsEnd) {
+    auto untold = std::make_shared<UntoldStore>(store);
+    StoreNetDfs api(untold);
+    const std::string before = Generation(*store);
+    api.BeginChanges();
+    for (int i = 0; i < 100; ++i) {
+        std::u16string link = u"Run\\L" + Utf8ToWide(std::to_string(i));
+        ASSERT_EQ(Add(api, link, u"FS1"), NERR_Success) << i;
+        ASSERT_EQ(Add(api, link, u"FS2"), NERR_Success) << i;
+    }
+    // The domain, the namespace and its links: a few searches for 200 changes, not 200 times.
+    EXPECT_LE(untold->searches, 6);
+    EXPECT_EQ(Generation(*store), before) << "marked changed before the run's end";
+    EXPECT_EQ(api.EndChanges(), NERR_Success);
+    EXPECT_NE(Generation(*store), before);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(LinkObjects(*store, "/Run/L" + std::to_string(i)),
+                  (std::vector<std::vector<std::u16string>>{{u"\\\\FS1\\S", u"\\\\FS2\\S"}}));
+    // Outside a run each change is marked at once.
+    const std::string after = Generation(*store);
+    ASSERT_EQ(Add(api, u"Run\\Single", u"FS1"), NERR_Success);
+    EXPECT_NE(Generation(*store), after);
+}
+
+TEST_F(StoreRunTest, WhatAnotherProgramChangesBetweenTheReadAndTheWriteIsKept) {
+    // The simulated domain tells that it changed; a server over LDAP does not, and there each
+    // write asserts what it replaces.
+    for (bool told : {true, false}) {
+        SCOPED_TRACE(told ? "a store that tells" : "a store that cannot tell");
+        Reload();
+        std::shared_ptr<store::DirectoryStore> directory = store;
+        if (!told) directory = std::make_shared<UntoldStore>(store);
+        StoreNetDfs api(directory);
+        // The other program works on its own load of the file, as another process does.
+        auto otherStore = store::MemoryStore::Open(file);
+        ASSERT_TRUE(otherStore);
+        std::shared_ptr<store::DirectoryStore> other = std::move(*otherStore);
+        if (!told) other = store; // changes made behind the run's back, in the same directory
+        StoreNetDfs otherApi(other);
+        const std::string tag = told ? "T" : "U";
+        const std::u16string wtag = Utf8ToWide(tag);
+
+        api.BeginChanges();
+        ASSERT_EQ(Add(api, wtag + u"\\Changed", u"FS1"), NERR_Success);
+        ASSERT_EQ(Add(api, wtag + u"\\Gone", u"FS1"), NERR_Success);
+        ASSERT_EQ(Add(api, wtag + u"\\Removed", u"FS1"), NERR_Success);
+        ASSERT_EQ(Add(api, wtag + u"\\Removed", u"FS2"), NERR_Success);
+        // Meanwhile: a target added to one link, another link's target replaced, a target
+        // removed, and a link added under the same name the run adds next.
+        ReplaceTargets(*other, "/" + tag + "/Changed", {u"\\\\FS1\\S", u"\\\\OTHER\\S"});
+        ReplaceTargets(*other, "/" + tag + "/Gone", {u"\\\\OTHER\\S"});
+        ReplaceTargets(*other, "/" + tag + "/Removed", {u"\\\\FS1\\S"});
+        ASSERT_EQ(Add(otherApi, wtag + u"\\Both", u"OTHER"), NERR_Success);
+
+        EXPECT_EQ(Add(api, wtag + u"\\Changed", u"FS2"), NERR_Success);
+        EXPECT_EQ(Add(api, wtag + u"\\Gone", u"FS2"), NERR_Success);
+        // Not "already there": the target the run added is gone.
+        EXPECT_EQ(Add(api, wtag + u"\\Removed", u"FS2"), NERR_Success);
+        EXPECT_EQ(Add(api, wtag + u"\\Both", u"FS1"), NERR_Success);
+        EXPECT_EQ(api.EndChanges(), NERR_Success);
+
+        auto check = [&](const std::string& link, std::vector<std::u16string> targets) {
+            EXPECT_EQ(LinkObjects(*directory, "/" + tag + "/" + link),
+                      std::vector<std::vector<std::u16string>>{targets})
+                << link;
+        };
+        check("Changed", {u"\\\\FS1\\S", u"\\\\OTHER\\S", u"\\\\FS2\\S"});
+        check("Gone", {u"\\\\OTHER\\S", u"\\\\FS2\\S"});
+        check("Removed", {u"\\\\FS1\\S", u"\\\\FS2\\S"});
+        // One object of the link, with both programs' targets.
+        check("Both", {u"\\\\OTHER\\S", u"\\\\FS1\\S"});
+    }
+}
+
+TEST(LinksByPath, FindsTheLinksAboveAndBelowAPathWithoutRegardToCase) {
+    using dfs_store::LinksByPath;
+    using dfs_store::StoredLink;
+    LinksByPath links;
+    for (const char* path : {"/Data", "/Data-Old/Sub", "/Tools/Win/x64", "/DATA2"})
+        links.Put(StoredLink{std::string("dn of ") + path, path, {}, {}, {}, {}});
+    EXPECT_EQ(links.Find("/data")->dn, "dn of /Data");
+    EXPECT_EQ(links.Find("/Data/Projects"), nullptr);
+    // Above, below, and names that only begin the same way (which sort between them).
+    EXPECT_EQ(links.Overlapping("/data/Projects")->dn, "dn of /Data");
+    EXPECT_EQ(links.Overlapping("/tools")->dn, "dn of /Tools/Win/x64");
+    EXPECT_EQ(links.Overlapping("/Tools/Win")->dn, "dn of /Tools/Win/x64");
+    EXPECT_EQ(links.Overlapping("/Data-Old"), links.Find("/Data-Old/Sub"));
+    EXPECT_EQ(links.Overlapping("/Dat"), nullptr);
+    EXPECT_EQ(links.Overlapping("/Tools/Winter"), nullptr);
+    EXPECT_EQ(links.Overlapping("/Data2"), nullptr);
+
+    // Read again around a path: what was known there goes, the rest stays.
+    links.ReplaceAround("/Tools/Win", {StoredLink{"new", "/Tools/Win", {}, {}, {}, {}}});
+    EXPECT_EQ(links.Find("/Tools/Win/x64"), nullptr);
+    EXPECT_EQ(links.Find("/tools/win")->dn, "new");
+    EXPECT_NE(links.Find("/Data"), nullptr);
+    EXPECT_NE(links.Find("/Data2"), nullptr);
+    links.ReplaceAround("/Data/Projects", {});
+    EXPECT_EQ(links.Find("/Data"), nullptr);
+    EXPECT_NE(links.Find("/Data-Old/Sub"), nullptr);
+    EXPECT_EQ(links.size(), 3u);
+}
+
+} // namespace
+} // namespace kestrune
