@@ -265,6 +265,14 @@ grep -q "The server is not operational" "$work/stderr" || fail "stopped DC, mess
 [ "$before" = "$(snapshot "$work/ldap")" ] || fail "a stopped DC touched the files"
 "$here/dc.sh" restart "$state" || fail "the DC did not start again"
 
+# The other tests share the DC: Policies gets back the sample's view permissions (none).
+policies=$(ldapsearch -x -LLL -o ldif-wrap=no -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM \
+    -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" -b "CN=Public,CN=Public,$dfs" -s one \
+    '(msDFS-LinkPathv2=/Policies)' dn 2>/dev/null | sed -n 's/^dn: //p')
+printf 'dn: %s\nchangetype: modify\ndelete: msDFS-LinkSecurityDescriptorv2\n' "$policies" |
+    ldapmodify -x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$KESTRUNE_TEST_DC_PASSWORD_FILE" \
+        >/dev/null || fail "taking the view permissions of Policies away again"
+
 if [ "$failures" -ne 0 ]; then
     echo "$failures end-to-end check(s) failed" >&2
     exit 1
