@@ -1,5 +1,6 @@
 #include "base/dacl_entries.h"
 
+#include "base/little_endian.h"
 #include "base/win_errors.h"
 
 namespace kestrune {
@@ -13,18 +14,6 @@ constexpr uint16_t kDaclControl = 0x0004 | 0x0008 | 0x0100 | 0x0400 | 0x1000;
 constexpr uint8_t kInherited = 0x10;
 constexpr uint8_t kAclRevisionDs = 4;
 
-uint32_t Le(std::string_view b, size_t at, size_t bytes) {
-    uint32_t v = 0;
-    for (size_t i = 0; i < bytes; ++i)
-        v |= uint32_t(static_cast<uint8_t>(b[at + i])) << (8 * i);
-    return v;
-}
-
-void PutLe(std::string& out, uint32_t v, size_t bytes) {
-    for (size_t i = 0; i < bytes; ++i)
-        out += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
 Error Invalid(std::string what) {
     return Error{ERROR_INVALID_SECURITY_DESCR, std::move(what)};
 }
@@ -34,20 +23,20 @@ Error Invalid(std::string what) {
 Expected<Dacl> ReadDacl(std::string_view b) {
     if (b.size() < 20 || static_cast<uint8_t>(b[0]) != 1)
         return Invalid("not a revision 1 security descriptor");
-    const uint16_t control = static_cast<uint16_t>(Le(b, 2, 2));
+    const uint16_t control = static_cast<uint16_t>(ReadLittleEndian(b, 2, 2));
     if (!(control & kSelfRelative)) return Invalid("not a self-relative security descriptor");
     Dacl dacl;
     dacl.control = static_cast<uint16_t>((control & kDaclControl) | kSelfRelative);
-    const uint32_t at = Le(b, 16, 4);
+    const uint32_t at = ReadLittleEndian(b, 16, 4);
     if (!(control & kDaclPresent) || at == 0) return dacl;
     if (size_t(at) + 8 > b.size()) return Invalid("the DACL lies outside the descriptor");
-    const uint32_t size = Le(b, at + 2, 2), count = Le(b, at + 4, 2);
+    const uint32_t size = ReadLittleEndian(b, at + 2, 2), count = ReadLittleEndian(b, at + 4, 2);
     if (size < 8 || size_t(at) + size > b.size()) return Invalid("the DACL's size is wrong");
     std::string_view acl = b.substr(at, size);
     size_t next = 8;
     for (uint32_t i = 0; i < count; ++i) {
         if (next + 8 > acl.size()) return Invalid("an access entry lies outside the DACL");
-        const uint32_t entrySize = Le(acl, next + 2, 2);
+        const uint32_t entrySize = ReadLittleEndian(acl, next + 2, 2);
         if (entrySize < 8 || next + entrySize > acl.size())
             return Invalid("an access entry's size is wrong");
         dacl.entries.emplace_back(acl.substr(next, entrySize));
@@ -58,7 +47,7 @@ Expected<Dacl> ReadDacl(std::string_view b) {
 
 std::string OwnerSid(std::string_view b) {
     if (b.size() < 20) return {};
-    const uint32_t at = Le(b, 4, 4);
+    const uint32_t at = ReadLittleEndian(b, 4, 4);
     if (at == 0 || size_t(at) + 8 > b.size()) return {};
     const size_t size = 8 + 4 * size_t(static_cast<uint8_t>(b[at + 1]));
     return at + size <= b.size() ? std::string(b.substr(at, size)) : std::string();
@@ -82,18 +71,18 @@ Expected<std::string> DaclDescriptor(const Dacl& dacl) {
     std::string out;
     out += '\x01';
     out += '\x00';
-    PutLe(out, (dacl.control & kDaclControl) | kDaclPresent | kSelfRelative, 2);
+    AppendLittleEndian(out, (dacl.control & kDaclControl) | kDaclPresent | kSelfRelative, 2);
     out.append(12, '\0'); // no owner, group or SACL
-    PutLe(out, 20, 4);
+    AppendLittleEndian(out, 20, 4);
     // Revision 4 holds every kind of entry a directory object's DACL has.
     bool plain = true;
     for (const std::string& e : dacl.entries)
         plain = plain && static_cast<uint8_t>(e[0]) <= 3;
     out += static_cast<char>(plain ? 2 : kAclRevisionDs);
     out += '\x00';
-    PutLe(out, static_cast<uint32_t>(entries.size() + 8), 2);
-    PutLe(out, static_cast<uint32_t>(dacl.entries.size()), 2);
-    PutLe(out, 0, 2);
+    AppendLittleEndian(out, static_cast<uint32_t>(entries.size() + 8), 2);
+    AppendLittleEndian(out, static_cast<uint32_t>(dacl.entries.size()), 2);
+    AppendLittleEndian(out, 0, 2);
     return out + entries;
 }
 

@@ -1,5 +1,6 @@
 #include "base/security_descriptor.h"
 
+#include "base/little_endian.h"
 #include "base/win_errors.h"
 
 #include <cstdio>
@@ -76,18 +77,6 @@ Error Invalid(std::string what) {
     return Error{ERROR_INVALID_SECURITY_DESCR, std::move(what)};
 }
 
-uint32_t Le(std::string_view b, size_t at, size_t bytes) {
-    uint32_t v = 0;
-    for (size_t i = 0; i < bytes; ++i)
-        v |= uint32_t(static_cast<uint8_t>(b[at + i])) << (8 * i);
-    return v;
-}
-
-void PutLe(std::string& out, uint32_t v, size_t bytes) {
-    for (size_t i = 0; i < bytes; ++i)
-        out += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
 // A binary SID at the front of bytes as S-1-...; false when it does not fit.
 bool SidText(std::string_view bytes, std::string& text, size_t& size) {
     if (bytes.size() < 8 || static_cast<uint8_t>(bytes[0]) != 1) return false;
@@ -99,7 +88,7 @@ bool SidText(std::string_view bytes, std::string& text, size_t& size) {
         authority = (authority << 8) | static_cast<uint8_t>(bytes[i]);
     text = "S-1-" + std::to_string(authority);
     for (size_t i = 0; i < count; ++i)
-        text += "-" + std::to_string(Le(bytes, 8 + 4 * i, 4));
+        text += "-" + std::to_string(ReadLittleEndian(bytes, 8 + 4 * i, 4));
     return true;
 }
 
@@ -158,7 +147,7 @@ bool SidBytes(std::string_view text, const DomainSids& domains, std::string& out
     for (int shift = 40; shift >= 0; shift -= 8)
         out += static_cast<char>((parts[0] >> shift) & 0xFF);
     for (size_t i = 1; i < parts.size(); ++i)
-        PutLe(out, static_cast<uint32_t>(parts[i]), 4);
+        AppendLittleEndian(out, static_cast<uint32_t>(parts[i]), 4);
     return true;
 }
 
@@ -185,11 +174,12 @@ std::string Hex(uint32_t v) {
 // A GUID's 16 bytes (the first three fields little-endian) as SDDL writes it.
 std::string GuidText(std::string_view b) {
     char text[40];
-    std::snprintf(
-        text, sizeof text, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", Le(b, 0, 4),
-        Le(b, 4, 2), Le(b, 6, 2), static_cast<uint8_t>(b[8]), static_cast<uint8_t>(b[9]),
-        static_cast<uint8_t>(b[10]), static_cast<uint8_t>(b[11]), static_cast<uint8_t>(b[12]),
-        static_cast<uint8_t>(b[13]), static_cast<uint8_t>(b[14]), static_cast<uint8_t>(b[15]));
+    std::snprintf(text, sizeof text, "%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                  ReadLittleEndian(b, 0, 4), ReadLittleEndian(b, 4, 2), ReadLittleEndian(b, 6, 2),
+                  static_cast<uint8_t>(b[8]), static_cast<uint8_t>(b[9]),
+                  static_cast<uint8_t>(b[10]), static_cast<uint8_t>(b[11]),
+                  static_cast<uint8_t>(b[12]), static_cast<uint8_t>(b[13]),
+                  static_cast<uint8_t>(b[14]), static_cast<uint8_t>(b[15]));
     return text;
 }
 
@@ -202,9 +192,9 @@ bool GuidBytes(std::string_view text, std::string& out) {
                                        text.substr(19, 4), text.substr(24, 12)};
     for (int i = 0; i < 5; ++i)
         if (!ParseNumber("0x" + std::string(parts[i]), 0xFFFFFFFFFFFFull, v[i])) return false;
-    PutLe(out, static_cast<uint32_t>(v[0]), 4);
-    PutLe(out, static_cast<uint32_t>(v[1]), 2);
-    PutLe(out, static_cast<uint32_t>(v[2]), 2);
+    AppendLittleEndian(out, static_cast<uint32_t>(v[0]), 4);
+    AppendLittleEndian(out, static_cast<uint32_t>(v[1]), 2);
+    AppendLittleEndian(out, static_cast<uint32_t>(v[2]), 2);
     out += static_cast<char>(v[3] >> 8);
     out += static_cast<char>(v[3] & 0xFF);
     for (int shift = 40; shift >= 0; shift -= 8)
@@ -234,29 +224,32 @@ std::string SidString(std::string_view bytes) {
 Expected<std::string> SecurityDescriptorToSddl(std::string_view b) {
     if (b.size() < 20) return Invalid("shorter than a security descriptor's header");
     if (static_cast<uint8_t>(b[0]) != 1) return Invalid("not revision 1");
-    uint16_t control = static_cast<uint16_t>(Le(b, 2, 2));
+    uint16_t control = static_cast<uint16_t>(ReadLittleEndian(b, 2, 2));
     if (!(control & kSelfRelative)) return Invalid("not self-relative");
-    if (Le(b, 4, 4) || Le(b, 8, 4)) return Invalid("it names an owner or a group");
-    if (Le(b, 12, 4) || (control & 0x0010)) return Invalid("it holds a SACL");
+    if (ReadLittleEndian(b, 4, 4) || ReadLittleEndian(b, 8, 4))
+        return Invalid("it names an owner or a group");
+    if (ReadLittleEndian(b, 12, 4) || (control & 0x0010)) return Invalid("it holds a SACL");
     if (control & ~kKnownControl) return Invalid("control flags " + Hex(control & ~kKnownControl));
     std::string sddl = "D:";
     for (const Flag& f : kDaclFlags)
         if (control & f.bit) sddl += f.text;
-    uint32_t daclAt = Le(b, 16, 4);
+    uint32_t daclAt = ReadLittleEndian(b, 16, 4);
     if (!(control & kDaclPresent)) {
         if (daclAt) return Invalid("a DACL that is not present");
         return sddl;
     }
     if (daclAt == 0) return Invalid("a null DACL");
     if (daclAt + 8 > b.size()) return Invalid("the DACL lies outside the descriptor");
-    uint32_t aclSize = Le(b, daclAt + 2, 2), count = Le(b, daclAt + 4, 2);
+    uint32_t aclSize = ReadLittleEndian(b, daclAt + 2, 2),
+             count = ReadLittleEndian(b, daclAt + 4, 2);
     if (aclSize < 8 || daclAt + aclSize > b.size()) return Invalid("the DACL's size is wrong");
     std::string_view acl = b.substr(daclAt, aclSize);
     size_t at = 8;
     for (uint32_t i = 0; i < count; ++i) {
         if (at + 8 > acl.size()) return Invalid("an access entry lies outside the DACL");
         uint8_t type = static_cast<uint8_t>(acl[at]), flags = static_cast<uint8_t>(acl[at + 1]);
-        uint32_t aceSize = Le(acl, at + 2, 2), mask = Le(acl, at + 4, 4);
+        uint32_t aceSize = ReadLittleEndian(acl, at + 2, 2),
+                 mask = ReadLittleEndian(acl, at + 4, 4);
         if (aceSize < 16 || at + aceSize > acl.size())
             return Invalid("an access entry's size is wrong");
         const bool object = type == kAllowedObject || type == kDeniedObject;
@@ -268,7 +261,7 @@ Expected<std::string> SecurityDescriptorToSddl(std::string_view b) {
         std::string objectType, inheritedType;
         if (object) {
             if (aceSize < 12) return Invalid("an access entry's size is wrong");
-            uint32_t present = Le(acl, sidAt, 4);
+            uint32_t present = ReadLittleEndian(acl, sidAt, 4);
             sidAt += 4;
             for (auto [bit, guid] : {std::pair{kObjectTypePresent, &objectType},
                                      std::pair{kInheritedObjectTypePresent, &inheritedType}}) {
@@ -368,10 +361,10 @@ Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl, const Doma
         const size_t objectPart = object ? 4 + guids.size() : 0;
         aces += static_cast<char>(type);
         aces += static_cast<char>(flags);
-        PutLe(aces, static_cast<uint32_t>(8 + objectPart + sid.size()), 2);
-        PutLe(aces, static_cast<uint32_t>(mask), 4);
+        AppendLittleEndian(aces, static_cast<uint32_t>(8 + objectPart + sid.size()), 2);
+        AppendLittleEndian(aces, static_cast<uint32_t>(mask), 4);
         if (object) {
-            PutLe(aces, present, 4);
+            AppendLittleEndian(aces, present, 4);
             aces += guids;
         }
         aces += sid;
@@ -381,17 +374,17 @@ Expected<std::string> SddlToSecurityDescriptor(std::string_view sddl, const Doma
     std::string out;
     out += '\x01';
     out += '\x00';
-    PutLe(out, control, 2);
-    PutLe(out, 0, 4);
-    PutLe(out, 0, 4);
-    PutLe(out, 0, 4);
-    PutLe(out, 20, 4);
+    AppendLittleEndian(out, control, 2);
+    AppendLittleEndian(out, 0, 4);
+    AppendLittleEndian(out, 0, 4);
+    AppendLittleEndian(out, 0, 4);
+    AppendLittleEndian(out, 20, 4);
     // Object entries need the directory's ACL revision.
     out += static_cast<char>(objectEntries ? kAclRevisionDs : kAclRevision);
     out += '\x00';
-    PutLe(out, static_cast<uint32_t>(aces.size() + 8), 2);
-    PutLe(out, count, 2);
-    PutLe(out, 0, 2);
+    AppendLittleEndian(out, static_cast<uint32_t>(aces.size() + 8), 2);
+    AppendLittleEndian(out, count, 2);
+    AppendLittleEndian(out, 0, 2);
     return out + aces;
 }
 

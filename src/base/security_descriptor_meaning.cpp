@@ -1,5 +1,7 @@
 #include "base/security_descriptor_meaning.h"
 
+#include "base/little_endian.h"
+
 #include <optional>
 #include <string>
 #include <tuple>
@@ -32,13 +34,6 @@ struct Meaning {
     bool operator==(const Meaning&) const = default;
 };
 
-uint32_t Le(std::string_view b, size_t at, size_t bytes) {
-    uint32_t v = 0;
-    for (size_t i = 0; i < bytes; ++i)
-        v |= uint32_t(static_cast<uint8_t>(b[at + i])) << (8 * i);
-    return v;
-}
-
 uint32_t Mapped(uint32_t rights, const GenericRightsMapping& mapping) {
     const uint32_t generic =
         rights & (kGenericRead | kGenericWrite | kGenericExecute | kGenericAll);
@@ -56,19 +51,19 @@ std::optional<Meaning> MeaningOf(std::string_view sd, const GenericRightsMapping
     Meaning meaning;
     if (sd.empty()) return meaning;
     if (sd.size() < 20) return std::nullopt;
-    meaning.control = static_cast<uint16_t>(Le(sd, 2, 2) & ~kSelfRelative);
-    const size_t dacl = Le(sd, 16, 4);
+    meaning.control = static_cast<uint16_t>(ReadLittleEndian(sd, 2, 2) & ~kSelfRelative);
+    const size_t dacl = ReadLittleEndian(sd, 16, 4);
     if (dacl == 0) return meaning;
     if (dacl + 8 > sd.size()) return std::nullopt;
     meaning.hasDacl = true;
-    const size_t count = Le(sd, dacl + 4, 2);
+    const size_t count = ReadLittleEndian(sd, dacl + 4, 2);
     size_t at = dacl + 8;
     for (size_t i = 0; i < count; ++i) {
         if (at + 8 > sd.size()) return std::nullopt;
-        const size_t size = Le(sd, at + 2, 2);
+        const size_t size = ReadLittleEndian(sd, at + 2, 2);
         if (size < 8 || at + size > sd.size()) return std::nullopt;
         meaning.entries.push_back({static_cast<uint8_t>(sd[at]), static_cast<uint8_t>(sd[at + 1]),
-                                   Mapped(Le(sd, at + 4, 4), mapping),
+                                   Mapped(ReadLittleEndian(sd, at + 4, 4), mapping),
                                    sd.substr(at + 8, size - 8)});
         at += size;
     }
