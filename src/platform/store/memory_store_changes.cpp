@@ -317,6 +317,8 @@ Status MemoryStore::ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out,
         }
         // An object of a class with a default security descriptor holds it as its own, the
         // domain's groups (DA) resolved against the domain it lies in.
+        // (The category pushed above may have moved the classes: they are looked up again.)
+        classes = entry.Find("objectClass");
         if (classes && !classes->empty() && !entry.Find("nTSecurityDescriptor")) {
             std::string sddl = schema_.DefaultSecurityDescriptor(classes->back());
             if (!sddl.empty())
