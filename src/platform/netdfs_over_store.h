@@ -148,8 +148,10 @@ class StoreNetDfs : public NetDfsApi {
         bool legacy = false;
         std::optional<dfs_store::LinksByPath> links; // all of them, once a change needed them
     };
+    // (No member initializers: clang cannot default-construct a nested class that has them
+    // while the enclosing one is incomplete. run_.emplace() value-initializes, readAt 0.)
     struct Run {
-        uint64_t readAt = 0; // the store's ChangeCount when what is kept was read
+        uint64_t readAt; // the store's ChangeCount when what is kept was read
         std::map<std::string, std::string> domains;       // folded name -> DN
         std::map<std::string, KnownNamespace> namespaces; // folded "domain\namespace"
         std::vector<std::string> changed;                 // namespace DNs, in order
