@@ -367,9 +367,15 @@ class ExportParser {
         AnsiString line =
             FormatBackupLine(WideToAnsi(Utf8ToWide(entry.path)), WideToAnsi(Utf8ToWide(share)),
                              comment, static_cast<int32_t>(entry.targets.size()) - 1);
-        if (Expected<BackupLineParts> parts = ParseBackupLine(line); !parts)
+        Expected<BackupLineParts> parts = ParseBackupLine(line);
+        if (!parts)
             return Fail(within + ": a <Target> that makes no backup line (" +
                         WideToUtf8(AnsiToWide(parts.error().text)) + ") at byte " + At(tag));
+        // A double quote in a name ends the line's field early: the line would name another
+        // entry.
+        if (parts->entryPath != WideToAnsi(Utf8ToWide(entry.path)))
+            return Fail(within + ": a name that no backup line can hold (a double quote) at byte " +
+                        At(tag));
         result_.lines.push_back(std::move(line));
         return true;
     }
