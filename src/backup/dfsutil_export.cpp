@@ -4,6 +4,7 @@
 #include "backup/backup_record.h"
 #include "backup/restore_destination.h"
 #include "backup/restore_properties.h"
+#include "backup/xml_tags.h"
 #include "base/ascii.h"
 #include "base/case_fold.h"
 #include "netdfs/netdfs.h"
@@ -37,170 +38,21 @@ std::string AsUtf8(std::string_view bytes) {
     return WideToUtf8(AnsiToWide(text));
 }
 
-struct Tag {
-    std::string name;
-    std::vector<std::pair<std::string, std::string>> attributes;
-    bool empty = false; // <name/>
-    bool end = false;   // </name>
-    size_t at = 0;
-
-    const std::string* Attribute(std::string_view wanted) const {
-        for (const auto& [name, value] : attributes)
-            if (SameTextAscii(name, wanted)) return &value;
-        return nullptr;
-    }
-};
-
-// Tags with their attributes; text, comments and declarations are passed over. An "&" that
-// begins no reference is text, as the tool meant it.
-class TagReader {
-  public:
-    explicit TagReader(std::string_view xml) : xml_(xml) {}
-
-    // The next tag; false at the end of the text, or with Error() set.
-    bool Next(Tag& tag) {
-        for (;;) {
-            const size_t lt = xml_.find('<', at_);
-            if (lt == std::string_view::npos) return false;
-            at_ = lt;
-            if (At("<?") || At("<!--")) {
-                const bool comment = At("<!--");
-                const size_t close = xml_.find(comment ? "-->" : "?>", at_);
-                if (close == std::string_view::npos) return Fail("markup that is not closed");
-                at_ = close + (comment ? 3 : 2);
-                continue;
-            }
-            if (At("<!")) return Fail("a document type declaration");
-            return ReadTag(tag);
-        }
-    }
-    const std::string& Error() const { return error_; }
-    bool Fail(const std::string& what) {
-        if (error_.empty()) error_ = what + " at byte " + std::to_string(at_ + 1);
-        return false;
-    }
-
-  private:
-    bool At(std::string_view text) const { return xml_.substr(at_).starts_with(text); }
-    void SkipSpace() {
-        while (at_ < xml_.size() &&
-               (xml_[at_] == ' ' || xml_[at_] == '\t' || xml_[at_] == '\r' || xml_[at_] == '\n'))
-            ++at_;
-    }
-    std::string Name() {
-        const size_t start = at_;
-        while (at_ < xml_.size() && (IsNameChar(xml_[at_])))
-            ++at_;
-        return std::string(xml_.substr(start, at_ - start));
-    }
-    static bool IsNameChar(char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '_' || c == '-' || c == '.' || c == ':';
-    }
-
-    bool ReadTag(Tag& tag) {
-        tag = Tag();
-        tag.at = at_;
-        ++at_;
-        if (At("/")) {
-            tag.end = true;
-            ++at_;
-        }
-        tag.name = Name();
-        if (tag.name.empty()) return Fail("a \"<\" that begins no element");
-        for (;;) {
-            SkipSpace();
-            if (at_ >= xml_.size()) return Fail("the file is cut short");
-            if (At(">")) {
-                ++at_;
-                return true;
-            }
-            if (At("/>") && !tag.end) {
-                at_ += 2;
-                tag.empty = true;
-                return true;
-            }
-            std::string name = Name();
-            SkipSpace();
-            if (name.empty() || !At("=")) return Fail("an attribute without a value");
-            ++at_;
-            SkipSpace();
-            if (!At("\"") && !At("'")) return Fail("an attribute value without quotes");
-            const size_t close = xml_.find(xml_[at_], at_ + 1);
-            if (close == std::string_view::npos) return Fail("the file is cut short");
-            tag.attributes.emplace_back(std::move(name),
-                                        Unescape(xml_.substr(at_ + 1, close - at_ - 1)));
-            at_ = close + 1;
-        }
-    }
-
-    static std::string Unescape(std::string_view raw) {
-        static constexpr std::pair<std::string_view, char> kNamed[] = {
-            {"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
-        std::string out;
-        for (size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i] != '&') {
-                out += raw[i];
-                continue;
-            }
-            const std::string_view rest = raw.substr(i + 1);
-            bool done = false;
-            for (const auto& [name, c] : kNamed)
-                if (rest.starts_with(name)) {
-                    out += c;
-                    i += name.size();
-                    done = true;
-                    break;
-                }
-            if (!done && rest.starts_with("#")) {
-                const bool hex = rest.size() > 1 && (rest[1] == 'x' || rest[1] == 'X');
-                const size_t semicolon = rest.find(';');
-                uint32_t code = 0;
-                const char* first = rest.data() + (hex ? 2 : 1);
-                const char* last =
-                    rest.data() + (semicolon == std::string_view::npos ? 0 : semicolon);
-                if (semicolon != std::string_view::npos && first < last) {
-                    auto [end, error] = std::from_chars(first, last, code, hex ? 16 : 10);
-                    if (error == std::errc() && end == last && code > 0 && code <= 0x10FFFF &&
-                        (code < 0xD800 || code > 0xDFFF)) {
-                        std::u16string wide;
-                        if (code >= 0x10000) {
-                            wide += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-                            wide += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-                        } else {
-                            wide += static_cast<char16_t>(code);
-                        }
-                        out += WideToUtf8(wide);
-                        i += semicolon + 1;
-                        done = true;
-                    }
-                }
-            }
-            if (!done) out += '&'; // a bare "&": the tool wrote the text unescaped
-        }
-        return out;
-    }
-
-    std::string_view xml_;
-    size_t at_ = 0;
-    std::string error_;
-};
-
 // "<Link Name="Data">" for messages.
-std::string Describe(const Tag& tag) {
-    const std::string* name = tag.Attribute("Name");
+std::string Describe(const XmlTag& tag) {
+    const std::string* name = tag.AttributeIgnoringCase("Name");
     return "<" + tag.name + (name ? " Name=\"" + *name + "\">" : ">");
 }
 
 class ExportParser {
   public:
-    explicit ExportParser(std::string_view xml) : reader_(xml) {}
+    explicit ExportParser(std::string_view xml) : reader_(xml, XmlTagReader::BareAmpersand::Text) {}
 
     Expected<DfsutilExport> Parse() {
-        Tag root;
+        XmlTag root;
         if (!reader_.Next(root) || !SameTextAscii(root.name, "Root") || root.end)
             return Failure("no <Root> element");
-        const std::string* name = root.Attribute("Name");
+        const std::string* name = root.AttributeIgnoringCase("Name");
         if (!name || name->empty()) return Failure("<Root>: no Name at byte " + At(root));
         rootPath_ = *name;
         while (!rootPath_.empty() && rootPath_.back() == '\\')
@@ -212,7 +64,7 @@ class ExportParser {
                            "\">: " + WideToUtf8(AnsiToWide(path.error().text)));
         if (!Entry(root, rootPath_, 300, true)) return Failure(error_);
         if (root.empty) return Failure("<Root>: a namespace without a root target");
-        Tag tag;
+        XmlTag tag;
         while (reader_.Next(tag)) {
             if (tag.end && SameTextAscii(tag.name, "Root")) return Finish();
             if (SameTextAscii(tag.name, "Target") && !tag.end) {
@@ -229,7 +81,7 @@ class ExportParser {
     }
 
   private:
-    static std::string At(const Tag& tag) { return std::to_string(tag.at + 1); }
+    static std::string At(const XmlTag& tag) { return std::to_string(tag.at + 1); }
     Error Failure(const std::string& text) const {
         return Error{13, "The file is no dfsutil export that can be read: " + text + "."};
     }
@@ -239,9 +91,9 @@ class ExportParser {
     }
 
     // A number attribute, decimal or 0x hexadecimal; fallback when it is not there.
-    bool Number(const Tag& tag, std::string_view name, long long fallback, long long& value) {
+    bool Number(const XmlTag& tag, std::string_view name, long long fallback, long long& value) {
         value = fallback;
-        const std::string* text = tag.Attribute(name);
+        const std::string* text = tag.AttributeIgnoringCase(name);
         if (!text) return true;
         std::string_view digits = *text;
         const bool hex = digits.starts_with("0x") || digits.starts_with("0X");
@@ -254,11 +106,12 @@ class ExportParser {
                     "\") at byte " + At(tag));
     }
 
-    bool Entry(const Tag& tag, const std::string& path, long long ttl, bool isRoot) {
+    bool Entry(const XmlTag& tag, const std::string& path, long long ttl, bool isRoot) {
         EntryProperties& entry =
             isRoot ? result_.properties.root : result_.properties.links.emplace_back();
         entry.path = path;
-        if (const std::string* comment = tag.Attribute("Comment")) entry.description = *comment;
+        if (const std::string* comment = tag.AttributeIgnoringCase("Comment"))
+            entry.description = *comment;
         long long state = 0, timeout = 0, attributes = 0;
         if (!Number(tag, "State", DFS_VOLUME_STATE_OK, state) ||
             !Number(tag, "Timeout", ttl, timeout) || !Number(tag, "Attributes", 0, attributes))
@@ -274,9 +127,9 @@ class ExportParser {
         return true;
     }
 
-    bool Target(const Tag& tag, EntryProperties& entry, const std::string& within) {
-        const std::string* server = tag.Attribute("Server");
-        const std::string* folder = tag.Attribute("Folder");
+    bool Target(const XmlTag& tag, EntryProperties& entry, const std::string& within) {
+        const std::string* server = tag.AttributeIgnoringCase("Server");
+        const std::string* folder = tag.AttributeIgnoringCase("Folder");
         if (!server || server->empty() || !folder || folder->empty())
             return Fail(within + ": a <Target> without " +
                         (!server || server->empty() ? "Server" : "Folder") + " at byte " + At(tag));
@@ -290,20 +143,20 @@ class ExportParser {
         long long state = 0, rank = 0;
         if (!Number(tag, "State", DFS_STORAGE_STATE_ONLINE, state)) return false;
         target.online = (state & DFS_STORAGE_STATE_ONLINE) || !(state & DFS_STORAGE_STATE_OFFLINE);
-        const std::string* priority = tag.Attribute("PriorityClass");
-        if (!priority) priority = tag.Attribute("ReferralPriorityClass");
+        const std::string* priority = tag.AttributeIgnoringCase("PriorityClass");
+        if (!priority) priority = tag.AttributeIgnoringCase("ReferralPriorityClass");
         if (priority && !PriorityClass(*priority, target.priorityClass))
             return Fail(within + ": <Target Server=\"" + *server +
                         "\">: an unknown priority class \"" + *priority + "\" at byte " + At(tag));
         const char* rankName =
-            tag.Attribute("PriorityRank") ? "PriorityRank" : "ReferralPriorityRank";
+            tag.AttributeIgnoringCase("PriorityRank") ? "PriorityRank" : "ReferralPriorityRank";
         if (!Number(tag, rankName, 0, rank)) return false;
         target.priorityRank = static_cast<uint32_t>(rank);
         entry.targets.push_back(std::move(target));
         if (!AddLine(entry, *server + "\\" + *folder, within, tag)) return false;
         // A target's own end tag, when it is written as <Target ...></Target>.
         if (!tag.empty) {
-            Tag end;
+            XmlTag end;
             if (!reader_.Next(end) || !end.end || !SameTextAscii(end.name, "Target"))
                 return Fail(within + ": a <Target> that is not closed at byte " + At(tag));
         }
@@ -330,8 +183,8 @@ class ExportParser {
         return false;
     }
 
-    bool Link(const Tag& tag) {
-        const std::string* name = tag.Attribute("Name");
+    bool Link(const XmlTag& tag) {
+        const std::string* name = tag.AttributeIgnoringCase("Name");
         if (!name || name->empty())
             return Fail("<Root Name=\"" + rootPath_ + "\">: a <Link> without Name at byte " +
                         At(tag));
@@ -343,7 +196,7 @@ class ExportParser {
         if (!Entry(tag, rootPath_ + "\\" + relative, 1800, false)) return false;
         const size_t index = result_.properties.links.size() - 1;
         if (!tag.empty) {
-            Tag child;
+            XmlTag child;
             while (reader_.Next(child)) {
                 if (child.end && SameTextAscii(child.name, "Link")) break;
                 if (!SameTextAscii(child.name, "Target") || child.end)
@@ -362,7 +215,7 @@ class ExportParser {
     // The target's backup line; refused, naming the element, when it could not be one (a
     // double quote or a NUL in a path), which a restore could not take back.
     bool AddLine(const EntryProperties& entry, const std::string& share, const std::string& within,
-                 const Tag& tag) {
+                 const XmlTag& tag) {
         const AnsiString comment = WideToAnsi(Utf8ToWide(entry.description.value_or("")));
         AnsiString line =
             FormatBackupLine(WideToAnsi(Utf8ToWide(entry.path)), WideToAnsi(Utf8ToWide(share)),
@@ -386,7 +239,7 @@ class ExportParser {
         return std::move(result_);
     }
 
-    TagReader reader_;
+    XmlTagReader reader_;
     std::string rootPath_;
     std::string error_;
     DfsutilExport result_;
@@ -399,8 +252,8 @@ bool IsDfsutilExport(std::string_view bytes) {
     // XML begins with markup; a backup line that holds "<Root" somewhere is no export.
     const size_t start = text.find_first_not_of(" \t\r\n");
     if (start == std::string::npos || text[start] != '<') return false;
-    TagReader reader(text);
-    Tag first;
+    XmlTagReader reader(text, XmlTagReader::BareAmpersand::Text);
+    XmlTag first;
     return reader.Next(first) && !first.end && SameTextAscii(first.name, "Root");
 }
 
