@@ -15,22 +15,12 @@ constexpr std::string_view kCreatorOwner = "S-1-3-0";
 // sets the others (auto-inherited) on every object.
 constexpr uint16_t kDaclProtected = 0x1000;
 
-// The SID an access entry ends with, as S-1-...; object entries carry GUIDs before it.
-std::string EntrySid(std::string_view entry) {
-    size_t at = 8;
-    if (entry.size() > 12 && (entry[0] == 5 || entry[0] == 6)) {
-        const uint8_t present = static_cast<uint8_t>(entry[8]);
-        at = 12 + ((present & 1) ? 16 : 0) + ((present & 2) ? 16 : 0);
-    }
-    return at < entry.size() ? SidString(entry.substr(at)) : std::string();
-}
-
 // Whether entry is the default entry for the domain's admins, any domain's when it is not
 // known.
 bool IsDefaultForSomeDomainAdmins(std::string_view entry, std::string_view defaultEntry) {
     if (entry.size() != defaultEntry.size() || entry.substr(0, 8) != defaultEntry.substr(0, 8))
         return false;
-    const std::string sid = EntrySid(entry);
+    const std::string sid = EntrySidText(entry);
     return sid.starts_with("S-1-5-21-") && sid.ends_with(kDomainAdminsRid);
 }
 
@@ -52,7 +42,7 @@ Expected<std::vector<DefaultEntry>> DefaultEntries(const DomainSids& domains,
     std::vector<DefaultEntry> defaults;
     for (std::string& entry : dacl->entries) {
         std::string owners;
-        if (!ownerSid.empty() && EntrySid(entry) == kCreatorOwner) {
+        if (!ownerSid.empty() && EntrySidText(entry) == kCreatorOwner) {
             owners = entry.substr(0, 8) + ownerSid;
             owners[2] = static_cast<char>(owners.size() & 0xFF);
             owners[3] = static_cast<char>(owners.size() >> 8);
@@ -109,14 +99,6 @@ Expected<std::string> WithDelegation(std::string_view current, std::string_view 
     merged.entries.insert(merged.entries.end(), allowing.begin(), allowing.end());
     merged.entries.insert(merged.entries.end(), inherited.begin(), inherited.end());
     return DaclDescriptor(merged);
-}
-
-bool SameDelegation(const std::string& a, const std::string& b, const DomainSids& domains) {
-    if (a == b) return true;
-    if (a.empty() || b.empty()) return false;
-    Expected<std::string> first = SddlToSecurityDescriptor(a, domains);
-    Expected<std::string> second = SddlToSecurityDescriptor(b, domains);
-    return first && second && *first == *second;
 }
 
 Expected<std::optional<std::string>> ReadDelegation(TOXLDFS& dfs, const DomainSids& domains) {

@@ -32,9 +32,6 @@ Expected<std::string> DelegationOf(std::string_view descriptor, const DomainSids
 Expected<std::string> WithDelegation(std::string_view current, std::string_view recordedSddl,
                                      const DomainSids& domains);
 
-// Whether two delegations mean the same, whatever their SDDL spelling.
-bool SameDelegation(const std::string& a, const std::string& b, const DomainSids& domains);
-
 // The delegation of the namespace the component's DFSEntry names; nothing when the platform
 // cannot tell (ERROR_NOT_SUPPORTED). An error says why it cannot be read or kept.
 Expected<std::optional<std::string>> ReadDelegation(TOXLDFS& dfs, const DomainSids& domains);

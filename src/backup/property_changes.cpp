@@ -64,7 +64,8 @@ std::vector<PropertyChange> ChangedProperties(const EntryProperties& now,
                            {},
                            sddl(now.viewSddl),
                            sddl(recorded.viewSddl)});
-    if (!SameDelegation(now.manageSddl, recorded.manageSddl, domains))
+    if (!SameSecurityDescriptorMeaning(now.manageSddl, recorded.manageSddl,
+                                       kDirectoryObjectGenericMapping, domains))
         changes.push_back({Kind::ManagementPermissions,
                            0,
                            "ManagementPermissions",

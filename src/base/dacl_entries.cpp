@@ -1,6 +1,7 @@
 #include "base/dacl_entries.h"
 
 #include "base/little_endian.h"
+#include "base/security_descriptor.h"
 #include "base/win_errors.h"
 
 namespace kestrune {
@@ -55,6 +56,16 @@ std::string OwnerSid(std::string_view b) {
 
 bool IsInheritedEntry(std::string_view entry) {
     return entry.size() > 1 && (static_cast<uint8_t>(entry[1]) & kInherited);
+}
+
+std::string EntrySidText(std::string_view entry) {
+    // An object entry (ACCESS_*_OBJECT) carries its flags and the GUIDs they announce first.
+    size_t at = 8;
+    if (entry.size() > 12 && (entry[0] == 5 || entry[0] == 6)) {
+        const uint8_t present = static_cast<uint8_t>(entry[8]);
+        at = 12 + ((present & 1) ? 16 : 0) + ((present & 2) ? 16 : 0);
+    }
+    return at < entry.size() ? SidString(entry.substr(at)) : std::string();
 }
 
 bool IsDenyingEntry(std::string_view entry) {

@@ -28,6 +28,8 @@ std::string OwnerSid(std::string_view descriptor);
 
 // Whether an access entry came from a parent (INHERITED_ACE) rather than the object itself.
 bool IsInheritedEntry(std::string_view entry);
+// The SID an access entry is about, as S-1-...; empty when it holds none that can be read.
+std::string EntrySidText(std::string_view entry);
 // Whether an access entry denies.
 bool IsDenyingEntry(std::string_view entry);
 

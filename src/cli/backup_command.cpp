@@ -74,16 +74,21 @@ int BackUpDomain(const std::string& domain, const std::filesystem::path& folder,
     return report.exitStatus;
 }
 
-int RunBackupCommand(const BackupCommand& command, Console console) {
+bool CheckBackupArguments(const BackupCommand& command, Console console) {
     // An empty folder would back up nothing and leave a scheduled job waiting.
     if (command.folder.empty()) {
         console.err << "kestrune: no output folder given\n" << UsageText();
-        return kExitUsage;
+        return false;
     }
     if (std::string problem = PrefixProblem(command.prefix); !problem.empty()) {
         console.err << "kestrune: " << problem << "\n";
-        return kExitUsage;
+        return false;
     }
+    return true;
+}
+
+int RunBackupCommand(const BackupCommand& command, Console console) {
+    if (!CheckBackupArguments(command, console)) return kExitUsage;
     TNTADS ntads;
     ntads.DetectDirectory();
     std::string domain;

@@ -18,6 +18,10 @@ struct BackupCommand {
 
 int RunBackupCommand(const BackupCommand& command, Console console);
 
+// Whether command names a folder and a usable prefix; when not, says why on standard error
+// (the exit status is then kExitUsage).
+bool CheckBackupArguments(const BackupCommand& command, Console console);
+
 // Every namespace of domain (dotted, 8-bit) into folder, with command's prefix, history and
 // quietness; the exit status of a backup.
 int BackUpDomain(const std::string& domain, const std::filesystem::path& folder,

@@ -11,14 +11,7 @@
 namespace kestrune {
 
 int RunForestCommand(const BackupCommand& command, Console console) {
-    if (command.folder.empty()) {
-        console.err << "kestrune: no output folder given\n" << UsageText();
-        return kExitUsage;
-    }
-    if (std::string problem = PrefixProblem(command.prefix); !problem.empty()) {
-        console.err << "kestrune: " << problem << "\n";
-        return kExitUsage;
-    }
+    if (!CheckBackupArguments(command, console)) return kExitUsage;
     TNTADS ntads;
     ntads.DetectDirectory();
     if (ntads.LastError() == 999) {

@@ -1,6 +1,7 @@
 #include "backup/management_permissions.h"
 
 #include "base/dacl_entries.h"
+#include "base/security_descriptor_meaning.h"
 
 #include <gtest/gtest.h>
 
@@ -92,12 +93,14 @@ TEST(ManagementPermissions, ARecordedDelegationJoinsTheNewNamespacesOwnEntriesIn
     // What the namespace then holds is the delegation the file recorded, by meaning.
     Expected<std::string> back = DelegationOf(*merged, kExample);
     ASSERT_TRUE(back);
-    EXPECT_TRUE(SameDelegation(*back,
-                               "D:(D;;SD;;;WD)(A;CI;0xf01ff;;;S-1-5-21-1004336348-1177238915-"
-                               "682003330-1107)",
-                               kExample))
+    EXPECT_TRUE(SameSecurityDescriptorMeaning(
+        *back,
+        "D:(D;;SD;;;WD)(A;CI;0xf01ff;;;S-1-5-21-1004336348-1177238915-"
+        "682003330-1107)",
+        kDirectoryObjectGenericMapping, kExample))
         << *back;
-    EXPECT_FALSE(SameDelegation(*back, "", kExample));
+    EXPECT_FALSE(
+        SameSecurityDescriptorMeaning(*back, "", kDirectoryObjectGenericMapping, kExample));
     EXPECT_FALSE(WithDelegation(current, "D:(A;;0x1;;;DA)", {}));
 }
 
