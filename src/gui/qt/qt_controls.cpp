@@ -9,13 +9,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 
 namespace kestrune {
@@ -126,59 +121,6 @@ void QtCheckList::SetAllChecked(bool checked) {
     for (int i = 0; i < list_->count(); ++i)
         list_->item(i)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
     list_->setUpdatesEnabled(true);
-}
-
-QtRichLog::QtRichLog(QPlainTextEdit* edit) : QtControl(edit), edit_(edit) {}
-void QtRichLog::Clear() {
-    edit_->clear();
-}
-void QtRichLog::AppendLine(const WideString& line, uint32_t color) {
-    QTextCharFormat format;
-    format.setForeground(FromColorRef(color));
-    QTextCursor cursor(edit_->document());
-    cursor.movePosition(QTextCursor::End);
-    // insertText keeps the text as it is: no markup is interpreted.
-    if (!edit_->document()->isEmpty()) cursor.insertBlock();
-    cursor.insertText(ToQ(line), format);
-    LimitRepaints();
-}
-bool QtRichLog::Following() const {
-    const QScrollBar* vertical = edit_->verticalScrollBar();
-    return vertical->value() == vertical->maximum() && !edit_->textCursor().hasSelection();
-}
-void QtRichLog::ScrollToEnd() {
-    edit_->verticalScrollBar()->setValue(edit_->verticalScrollBar()->maximum());
-}
-std::vector<WideString> QtRichLog::Lines() const {
-    std::vector<WideString> lines;
-    for (QTextBlock block = edit_->document()->begin(); block.isValid(); block = block.next())
-        lines.push_back(FromQ(block.text()));
-    return lines;
-}
-std::string QtRichLog::RichText() const {
-    return edit_->document()->toHtml().toStdString();
-}
-void QtRichLog::SetTabStop(double points) {
-    edit_->setTabStopDistance(points * edit_->logicalDpiX() / 72.0);
-}
-
-// A run adds lines far faster than a screen refreshes, and repainting after each one would
-// cost more than the run itself: the log repaints at most once per frame, and always shows
-// the last line within one frame.
-void QtRichLog::LimitRepaints() {
-    constexpr int kFrameMs = 16;
-    if (!sincePaint_.isValid() || sincePaint_.elapsed() >= kFrameMs) {
-        sincePaint_.start();
-        return;
-    }
-    if (!edit_->updatesEnabled()) return; // already waiting for the next frame
-    edit_->setUpdatesEnabled(false);
-    QPointer<QPlainTextEdit> edit = edit_;
-    QTimer::singleShot(kFrameMs, edit_, [this, edit] {
-        if (!edit) return;
-        edit->setUpdatesEnabled(true);
-        sincePaint_.start();
-    });
 }
 
 void QtTimer::SetEnabled(bool enabled) {

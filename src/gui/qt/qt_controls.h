@@ -5,8 +5,6 @@
 #include "gui/forms/controls.h"
 #include "gui/forms/message_box.h"
 
-#include <QElapsedTimer>
-#include <QPointer>
 #include <QWidget>
 #include <exception>
 
@@ -15,7 +13,6 @@ class QComboBox;
 class QFileDialog;
 class QLineEdit;
 class QListWidget;
-class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
@@ -114,23 +111,6 @@ class QtCheckList : public QtControl<CheckList> {
 
   private:
     QListWidget* list_;
-};
-
-class QtRichLog : public QtControl<RichLog> {
-  public:
-    explicit QtRichLog(QPlainTextEdit* edit);
-    void Clear() override;
-    void AppendLine(const WideString& line, uint32_t color) override;
-    bool Following() const override;
-    void ScrollToEnd() override;
-    std::vector<WideString> Lines() const override;
-    std::string RichText() const override;
-    void SetTabStop(double points) override;
-
-  private:
-    void LimitRepaints();
-    QPlainTextEdit* edit_;
-    QElapsedTimer sincePaint_;
 };
 
 class QtTimer : public Timer {

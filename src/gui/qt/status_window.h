@@ -3,6 +3,7 @@
 
 #include "gui/forms/status_form.h"
 #include "gui/qt/qt_controls.h"
+#include "gui/qt/qt_rich_log.h"
 
 #include <QWidget>
 
