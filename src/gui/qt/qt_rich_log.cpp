@@ -26,11 +26,18 @@ void QtRichLog::Clear() {
 
 void QtRichLog::AppendLine(const WideString& line, uint32_t color) {
     BeginBatch();
-    QTextCharFormat format;
-    format.setForeground(FromColorRef(color));
-    // insertText keeps the text as it is: no markup is interpreted.
-    if (!edit_->document()->isEmpty()) end_.insertBlock();
-    end_.insertText(QString::fromStdU16String(line), format);
+    if (!format_ || color != color_) {
+        format_.emplace();
+        format_->setForeground(FromColorRef(color));
+        color_ = color;
+    }
+    // One insertion for the new paragraph and its text; insertText keeps the text as it is:
+    // no markup is interpreted.
+    QString text;
+    text.reserve(static_cast<qsizetype>(line.size()) + 1);
+    if (!edit_->document()->isEmpty()) text += QChar::ParagraphSeparator;
+    text += QStringView(line.data(), static_cast<qsizetype>(line.size()));
+    end_.insertText(text, *format_);
 }
 
 void QtRichLog::BeginBatch() {

@@ -5,7 +5,9 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTextCharFormat>
 #include <QTextCursor>
+#include <optional>
 
 class QPlainTextEdit;
 
@@ -35,6 +37,9 @@ class QtRichLog : public QtControl<RichLog> {
 
     QPlainTextEdit* edit_;
     QTextCursor end_;
+    // The format of the last line's colour, which the next line most often has too.
+    std::optional<QTextCharFormat> format_;
+    uint32_t color_ = 0;
     bool batchOpen_ = false;
     // Scroll to the end when the batch ends, unless the reader moved the view meanwhile.
     bool scrollPending_ = false;

@@ -9,6 +9,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -77,6 +78,81 @@ class StatusWindowTest : public QObject {
         QApplication::processEvents();
         QCOMPARE(status.re1->textCursor().selectedText(), selected);
         QCOMPARE(bar->value(), 10);
+    }
+
+    // A run reports hundreds of lines between two turns of the event loop: they are in the
+    // document at once, in order, but laid out once, when the turn comes, and only as far as
+    // they are seen. Laying out each line as it came made a restore several times slower.
+    void linesBetweenTwoTurnsAreLaidOutOnceAndFollowed() {
+        StatusWindow status;
+        status.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&status));
+        QTextDocument* doc = status.re1->document();
+        for (int i = 0; i < 3000; ++i)
+            status.form().AddLine("line " + std::to_string(i), i % 2 ? 0x0000FF : 0x00FF00);
+        QCOMPARE(doc->blockCount(), 3000);
+        QVERIFY(doc->findBlockByNumber(2999).text().endsWith("\tline 2999"));
+        QVERIFY(doc->firstBlock().text().endsWith("\tline 0"));
+
+        QApplication::processEvents();
+        QScrollBar* bar = status.re1->verticalScrollBar();
+        QVERIFY(bar->maximum() > 2900);
+        QCOMPARE(bar->value(), bar->maximum());
+        QCOMPARE(status.re1->cursorForPosition(QPoint(2, status.re1->viewport()->height() - 8))
+                     .block()
+                     .blockNumber(),
+                 2999);
+        int laidOut = 0; // lines out of sight are left alone
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+            laidOut += block.layout()->lineCount() > 0;
+        QVERIFY2(laidOut < 100, qPrintable(QString::number(laidOut)));
+        QCOMPARE(doc->findBlockByNumber(2998).charFormat().foreground().color(), QColor(0, 255, 0));
+        QCOMPARE(doc->findBlockByNumber(2999).begin().fragment().charFormat().foreground().color(),
+                 QColor(255, 0, 0));
+    }
+
+    // Someone scrolls up while lines wait for the turn: the turn does not take them back down,
+    // and the lines after it do not follow either.
+    void aViewMovedBeforeTheTurnStaysWhereTheReaderPutIt() {
+        StatusWindow status;
+        status.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&status));
+        for (int i = 0; i < 200; ++i)
+            status.form().AddLine("line " + std::to_string(i), 0x00FF00);
+        QApplication::processEvents();
+        QScrollBar* bar = status.re1->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
+
+        for (int i = 0; i < 100; ++i)
+            status.form().AddLine("more " + std::to_string(i), 0x00FF00);
+        bar->setValue(3);
+        QApplication::processEvents();
+        QCOMPARE(bar->value(), 3);
+        status.form().AddLine("after", 0x00FF00);
+        QApplication::processEvents();
+        QCOMPARE(bar->value(), 3);
+        QVERIFY(bar->maximum() > 250);
+    }
+
+    // A new run clears the window while the last run's lines still wait; the window may also
+    // go away before the turn comes.
+    void clearingOrClosingWhileLinesWait() {
+        StatusWindow status;
+        status.show();
+        status.form().AddLine("old run", 0x00FF00);
+        status.form().ClearLines();
+        status.form().AddLine("Starting restore", 0x00FF00);
+        QCOMPARE(status.re1->document()->blockCount(), 1);
+        QApplication::processEvents();
+        QCOMPARE(status.re1->document()->blockCount(), 1);
+        QVERIFY(status.re1->document()->firstBlock().text().endsWith("\tStarting restore"));
+        QCOMPARE(status.form().re1->Lines().size(), size_t(1));
+
+        auto* gone = new StatusWindow;
+        gone->show();
+        gone->form().AddLine("waiting", 0x00FF00);
+        delete gone;
+        QApplication::processEvents(); // the waiting turn must not reach the deleted window
     }
 
     void longLinesDoNotWrapAndTypingChangesNothing() {
