@@ -15,8 +15,16 @@ void TfStatus::FormShow() {
 
 void TfStatus::AddLine(const AnsiString& Msg, uint32_t Color) {
     const bool following = re1->Following();
-    re1->AppendLine(LocalTimeStamp(now()) + u'\t' + AnsiToWide(Msg), Color);
+    re1->AppendLine(StampOf(now()) + u'\t' + AnsiToWide(Msg), Color);
     if (following) re1->ScrollToEnd();
+}
+
+const WideString& TfStatus::StampOf(std::time_t moment) {
+    if (FStampedAt != moment) {
+        FStamp = LocalTimeStamp(moment);
+        FStampedAt = moment;
+    }
+    return FStamp;
 }
 
 void TfStatus::ClearLines() {

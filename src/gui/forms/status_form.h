@@ -7,6 +7,7 @@
 
 #include <ctime>
 #include <functional>
+#include <optional>
 
 namespace kestrune {
 
@@ -36,7 +37,12 @@ class TfStatus : public RestoreLog {
     std::function<std::time_t()> now = [] { return std::time(nullptr); };
 
   private:
+    // A run adds hundreds of lines a second: each second is formatted once.
+    const WideString& StampOf(std::time_t moment);
+
     bool FPlainText = false;
+    std::optional<std::time_t> FStampedAt;
+    WideString FStamp;
 };
 
 } // namespace kestrune

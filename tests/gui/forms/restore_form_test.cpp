@@ -5,6 +5,7 @@
 #include "backup/live_namespaces.h"
 #include "backup/properties_file.h"
 #include "base/file_io.h"
+#include "base/time_stamp.h"
 #include "fake_program.h"
 #include "gui/forms/message_box.h"
 #include "netdfs/netdfs.h"
@@ -235,6 +236,13 @@ TEST_F(RestoreFormTest, TheStatusWindowStampsFollowsAndSaves) {
     p.fStatus->SetPlainText(false);
     p.fStatus->SaveLinesToFile(work / "rich.txt");
     EXPECT_EQ(ReadWholeFile(work / "rich.txt"), "{\\rtf1 rich}");
+
+    // A second later the stamp moves on, with the time now.
+    const auto midnight = p.fStatus->now();
+    p.fStatus->now = [midnight] { return midnight + 1; };
+    p.fStatus->AddLine("Restored", kLime);
+    EXPECT_EQ(p.re1.lines[3].first, LocalTimeStamp(midnight + 1) + u"\tRestored");
+    EXPECT_NE(p.re1.lines[3].first.find(u' '), WideString::npos);
 }
 
 // A restore through the window into a namespace that is gone, another namespace or renamed
