@@ -1,6 +1,10 @@
 #include "backup/backup_record.h"
 
+#include "base/ansi_string.h"
+#include "base/case_fold.h"
 #include "base/file_io.h"
+
+#include <map>
 
 namespace kestrune {
 
@@ -31,11 +35,29 @@ std::vector<int> RestoreOrder(std::span<const BackupRecord> records) {
     std::vector<int> order;
     order.reserve(records.size());
     // The namespace's own targets first: a namespace that is gone comes back before its links.
-    for (bool root : {true, false})
-        for (bool further : {false, true})
-            for (size_t i = 0; i < records.size(); ++i)
-                if (records[i].furtherTarget == further && isRoot(records[i]) == root)
-                    order.push_back(static_cast<int>(i));
+    for (bool further : {false, true})
+        for (size_t i = 0; i < records.size(); ++i)
+            if (records[i].furtherTarget == further && isRoot(records[i]))
+                order.push_back(static_cast<int>(i));
+    // Then link by link, in the order of their first targets, each link's lines together: a
+    // restore may then create a link with all its targets at once.
+    std::vector<std::vector<int>> links;
+    std::map<std::u16string, size_t> linkOf;
+    for (bool further : {false, true})
+        for (size_t i = 0; i < records.size(); ++i) {
+            const BackupRecord& r = records[i];
+            if (r.furtherTarget != further || isRoot(r)) continue;
+            if (!r.parts) {
+                links.push_back({static_cast<int>(i)});
+                continue;
+            }
+            auto [at, added] =
+                linkOf.try_emplace(FoldCase(AnsiToWide(r.parts->entryPath)), links.size());
+            if (added) links.emplace_back();
+            links[at->second].push_back(static_cast<int>(i));
+        }
+    for (const std::vector<int>& lines : links)
+        order.insert(order.end(), lines.begin(), lines.end());
     return order;
 }
 

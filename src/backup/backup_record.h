@@ -27,9 +27,10 @@ BackupRecord ParseBackupRecord(AnsiString line);
 std::vector<BackupRecord> ParseBackupRecords(const std::vector<AnsiString>& lines);
 
 // The positions of the records in the order a restore takes them: a namespace root's targets
-// first (so a namespace that is gone is created before its links), then every link's first
-// target ("/map") before the further ones ("/add"), each group in file order, so a link is
-// created before targets are added to it and its targets keep their order.
+// first (so a namespace that is gone is created before its links), then link by link in the
+// order of the links' first targets ("/map"): each link's first target, then its further ones
+// ("/add") in file order, so a link is created before targets are added to it, its targets keep
+// their order, and its lines come together.
 std::vector<int> RestoreOrder(std::span<const BackupRecord> records);
 
 // The most a backup file may hold: a namespace of 100,000 links with two targets each, every

@@ -4,7 +4,7 @@
 
 namespace kestrune {
 
-void FailGroup(std::vector<GroupedLine>& lines, uint32_t status, const std::string& detail) {
+void FailGroup(std::span<GroupedLine> lines, uint32_t status, const std::string& detail) {
     for (GroupedLine& grouped : lines) {
         RestoredLine& line = grouped.line;
         if (!line.changedNamespace) continue;

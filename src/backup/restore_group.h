@@ -5,6 +5,7 @@
 #include "backup/restore_run.h"
 
 #include <chrono>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,6 @@ struct GroupedLine {
 
 // The group was not kept (status and the platform's detail say why): each of its lines that
 // changed the namespace failed, its log ending in that failure instead of its success.
-void FailGroup(std::vector<GroupedLine>& lines, uint32_t status, const std::string& detail);
+void FailGroup(std::span<GroupedLine> lines, uint32_t status, const std::string& detail);
 
 } // namespace kestrune

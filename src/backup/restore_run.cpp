@@ -158,6 +158,88 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     return result;
 }
 
+namespace {
+
+std::u16string EntryKey(const BackupLineParts& line) {
+    return FoldCase(AnsiToWide(line.entryPath));
+}
+
+} // namespace
+
+std::vector<int> RestoreRun::NextLines(const RestoreSelection& selection,
+                                       const std::vector<int>& order, size_t& next) {
+    const std::span<const BackupRecord> records = selection.Records();
+    std::vector<int> lines;
+    std::u16string link;
+    for (; next < order.size(); ++next) {
+        const int i = order[next];
+        if (!selection.Checked(i)) continue;
+        const BackupRecord& record = records[i];
+        const bool linkLine = record.parts && !IsNamespaceRootPath(record.parts->entryPath);
+        if (lines.empty()) {
+            lines.push_back(i);
+            if (!linkLine) {
+                ++next;
+                return lines;
+            }
+            link = EntryKey(*record.parts);
+            continue;
+        }
+        if (!linkLine || EntryKey(*record.parts) != link) break;
+        lines.push_back(i);
+    }
+    return lines;
+}
+
+std::u16string RestoreRun::LineRestorer::KeyOf(const BackupLineParts& line) {
+    return FoldCase(
+        AnsiToWide(line.entryPath + "\\" + line.target.server + "\\" + line.target.share));
+}
+
+void RestoreRun::LineRestorer::RestoreEach(const std::vector<int>& lines,
+                                           std::vector<GroupedLine>& group) {
+    // A line's own run may have added its target in a group not yet reported, which the
+    // caller's view of the namespace cannot know yet.
+    const TargetIsLive isLive = [&](const BackupLineParts& line) {
+        return addedHere.contains(KeyOf(line)) || (run.targetIsLive && run.targetIsLive(line));
+    };
+    for (const int i : lines) {
+        GroupedLine& done = group.emplace_back();
+        done.line = RestoreBackupLine(records[i], run.noSlashes, run.dfs_, done.log,
+                                      run.processMessages, isLive, recorded, run.liveProperties,
+                                      run.setExistingProperties, otherVersion);
+        done.line.index = i;
+        if (done.line.outcome == RestoredLine::Outcome::Restored)
+            addedHere.insert(KeyOf(*records[i].parts));
+    }
+}
+
+void RestoreRun::LineRestorer::Restore(const std::vector<int>& lines,
+                                       std::vector<GroupedLine>& group) {
+    const BackupRecord& first = records[lines.front()];
+    if (!first.parts || IsNamespaceRootPath(first.parts->entryPath)) {
+        RestoreEach(lines, group);
+        return;
+    }
+    // One link's lines: a link they create is written once, with its targets and properties.
+    const size_t start = group.size();
+    if (run.dfs_.ChangeLink([&] { RestoreEach(lines, group); })) return;
+    const std::span<GroupedLine> done(group.begin() + static_cast<ptrdiff_t>(start), group.end());
+    Forget(done);
+    if (run.dfs_.LastError() == ERROR_RETRY) {
+        // Another program made the link meanwhile: each line on its own, against what it made.
+        group.resize(start);
+        RestoreEach(lines, group);
+        return;
+    }
+    FailGroup(done, run.dfs_.LastError(), run.dfs_.LastErrorDetail());
+}
+
+void RestoreRun::LineRestorer::Forget(std::span<const GroupedLine> lines) {
+    for (const GroupedLine& done : lines)
+        if (records[done.line.index].parts) addedHere.erase(KeyOf(*records[done.line.index].parts));
+}
+
 RestoreRun::RestoreRun(TOXLDFS& dfs, RestoreLog& log, const bool& cancelRequested)
     : dfs_(dfs), log_(log), cancelRequested_(cancelRequested) {}
 
@@ -189,16 +271,11 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
         // What the run reads is kept for the run, and each namespace changed is marked so once,
         // at the end, cancelled or not.
         dfs_.BeginChanges();
-        // A line's own run may have added its target in a group not yet reported, which the
-        // caller's view of the namespace cannot know yet.
-        std::set<std::u16string> addedHere;
-        auto keyOf = [](const BackupLineParts& line) {
-            return FoldCase(
-                AnsiToWide(line.entryPath + "\\" + line.target.server + "\\" + line.target.share));
-        };
-        const TargetIsLive isLive = [&](const BackupLineParts& line) {
-            return addedHere.contains(keyOf(line)) || (targetIsLive && targetIsLive(line));
-        };
+        LineRestorer restorer{*this,
+                              records,
+                              recorded ? &*recorded : nullptr,
+                              otherVersion ? &*otherVersion : nullptr,
+                              {}};
         const std::vector<int> order = RestoreOrder(records);
         size_t next = 0;
         while (next < order.size() && !result.cancelled) {
@@ -207,31 +284,17 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
             const bool kept = dfs_.ChangeGroup([&] {
                 while (next < order.size() && group.size() < kGroupLines &&
                        std::chrono::steady_clock::now() - started < kGroupTime) {
-                    const int i = order[next];
-                    if (!selection.Checked(i)) {
-                        ++next;
-                        continue;
-                    }
                     if (cancelRequested_) {
                         result.cancelled = true;
                         return;
                     }
-                    ++next;
-                    GroupedLine& done = group.emplace_back();
-                    done.line = RestoreBackupLine(
-                        records[i], noSlashes, dfs_, done.log, processMessages, isLive,
-                        recorded ? &*recorded : nullptr, liveProperties, setExistingProperties,
-                        otherVersion ? &*otherVersion : nullptr);
-                    done.line.index = i;
-                    if (done.line.outcome == RestoredLine::Outcome::Restored)
-                        addedHere.insert(keyOf(*records[i].parts));
+                    const std::vector<int> lines = NextLines(selection, order, next);
+                    if (!lines.empty()) restorer.Restore(lines, group);
                 }
             });
             if (!kept) {
                 FailGroup(group, dfs_.LastError(), dfs_.LastErrorDetail());
-                for (const GroupedLine& done : group)
-                    if (records[done.line.index].parts)
-                        addedHere.erase(keyOf(*records[done.line.index].parts));
+                restorer.Forget(group);
             }
             for (GroupedLine& done : group) {
                 for (const auto& [text, color] : done.log.lines)

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -107,6 +108,8 @@ struct RestoreRunResult {
     std::vector<RootServerAnswer> rootServers;
 };
 
+struct GroupedLine;
+
 // The restore run: every checked line's target added through the component, the first target
 // of each entry ("/map") before its further ones ("/add"), with flags 0 so a link that exists
 // gains the target. Progress goes to the log; the log is saved beside the backup file. The
@@ -146,6 +149,26 @@ class RestoreRun {
     RestoreRunResult Run(const RestoreSelection& selection);
 
   private:
+    // The checked lines from order[next] on that are restored together: the lines of one link
+    // that follow each other, or one other line. next moves past them.
+    static std::vector<int> NextLines(const RestoreSelection& selection,
+                                      const std::vector<int>& order, size_t& next);
+    // Restores lines into a group of the run, remembering which targets it added.
+    struct LineRestorer {
+        RestoreRun& run;
+        std::span<const BackupRecord> records;
+        const RecordedProperties* recorded;
+        const RecordedProperties* otherVersion;
+        std::set<std::u16string> addedHere; // targets the run added, by KeyOf
+        // A link's lines through one ChangeLink, made again one by one when another program
+        // made the link meanwhile; any other line alone.
+        void Restore(const std::vector<int>& lines, std::vector<GroupedLine>& group);
+        void RestoreEach(const std::vector<int>& lines, std::vector<GroupedLine>& group);
+        // The targets of lines that were not kept are no longer the run's.
+        void Forget(std::span<const GroupedLine> lines);
+        static std::u16string KeyOf(const BackupLineParts& line);
+    };
+
     TOXLDFS& dfs_;
     RestoreLog& log_;
     const bool& cancelRequested_;

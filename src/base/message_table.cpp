@@ -42,6 +42,7 @@ const std::unordered_map<uint32_t, const char*>& Table() {
         {1225, "The remote computer refused the network connection."},
         {1231, "The network location cannot be reached. For information about network "
                "troubleshooting, see Windows Help."},
+        {1237, "The operation could not be completed. A retry should be performed."},
         {1311, "We can't sign you in with this credential because your domain isn't available. "
                "Make sure your device is connected to your organization's network and try "
                "again. If you previously signed in on this device with another credential, "

@@ -28,6 +28,7 @@ constexpr uint32_t ERROR_NO_MORE_ITEMS = 259;
 constexpr uint32_t ERROR_NOT_FOUND = 1168;
 constexpr uint32_t ERROR_NO_NETWORK = 1222;
 constexpr uint32_t ERROR_NETWORK_UNREACHABLE = 1231;
+constexpr uint32_t ERROR_RETRY = 1237;
 constexpr uint32_t ERROR_LOGON_FAILURE = 1326;
 constexpr uint32_t ERROR_INVALID_SECURITY_DESCR = 1338;
 constexpr uint32_t ERROR_NO_SUCH_DOMAIN = 1355;

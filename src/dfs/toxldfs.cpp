@@ -209,6 +209,10 @@ bool TOXLDFS::ChangeGroup(const std::function<void()>& work) {
     return CallPlatform([&] { return NetDfsChangeGroup(work); });
 }
 
+bool TOXLDFS::ChangeLink(const std::function<void()>& work) {
+    return CallPlatform([&] { return NetDfsChangeLink(work); });
+}
+
 bool TOXLDFS::AddRootTarget(uint32_t MajorVersion) {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
     std::optional<NameBuffer> comment = ToTextBuffer(FComment); // whole, as AddLink's

@@ -90,6 +90,10 @@ class TOXLDFS {
     // Runs work as one group of changes made durable at once (NetDfsChangeGroup): true when its
     // changes are kept; LastError and its detail say why not otherwise.
     bool ChangeGroup(const std::function<void()>& work);
+    // Runs work, the changes of one link, so that the platform may make them in one write
+    // (NetDfsChangeLink): true when they are kept; LastError ERROR_RETRY when another program
+    // created the link meanwhile and none was made.
+    bool ChangeLink(const std::function<void()>& work);
     // The DACL of the namespace DFSEntry's objects (who may manage it), self-relative; and its
     // replacement.
     bool GetSecurity(std::string& SecurityDescriptor);

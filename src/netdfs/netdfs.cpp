@@ -129,6 +129,11 @@ NET_API_STATUS NetDfsApi::ChangeGroup(const std::function<void()>& work) {
     return NERR_Success;
 }
 
+NET_API_STATUS NetDfsApi::ChangeLink(const std::function<void()>& work) {
+    work();
+    return NERR_Success;
+}
+
 void NetDfsBeginChanges() {
     if (Installed()) Installed()->BeginChanges();
 }
@@ -145,6 +150,16 @@ NET_API_STATUS NetDfsChangeGroup(const std::function<void()>& work) {
     }
     NET_API_STATUS status = Installed()->ChangeGroup(work);
     // The group's own failure, not that of the last call inside it.
+    if (status == NERR_Success) Detail().clear();
+    return status;
+}
+
+NET_API_STATUS NetDfsChangeLink(const std::function<void()>& work) {
+    if (!Installed()) {
+        work();
+        return NERR_Success;
+    }
+    NET_API_STATUS status = Installed()->ChangeLink(work);
     if (status == NERR_Success) Detail().clear();
     return status;
 }

@@ -174,6 +174,7 @@ class NetDfsApi {
     virtual void BeginChanges() {}
     virtual NET_API_STATUS EndChanges();
     virtual NET_API_STATUS ChangeGroup(const std::function<void()>& work);
+    virtual NET_API_STATUS ChangeLink(const std::function<void()>& work);
 };
 
 // Installs the process's backend; null means no network platform (every call fails with
@@ -250,6 +251,13 @@ NET_API_STATUS NetDfsEndChanges();
 // done only once this returns NERR_Success; any other status says why the group's changes may
 // not have been kept (NetDfsErrorDetail has the backend's words).
 NET_API_STATUS NetDfsChangeGroup(const std::function<void()>& work);
+// Runs work, the calls of a run of changes that add targets to one link and set its properties,
+// so that a backend over a directory may make a link they create in one write, with all its
+// targets and properties. Each call inside answers as it would alone, but what it did is kept
+// only if this returns NERR_Success. ERROR_RETRY: another program created the link meanwhile, and
+// none of the calls took effect; make them again, each on its own. Any other status: none took
+// effect, for the reason it gives (NetDfsErrorDetail has the backend's words).
+NET_API_STATUS NetDfsChangeLink(const std::function<void()>& work);
 
 // Releases a buffer that NetDfsEnum returned. A null buffer is accepted.
 NET_API_STATUS NetApiBufferFree(void* Buffer);

@@ -129,6 +129,7 @@ NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, const std:
 
 NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
                                  uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) {
+    FlushStaged(); // what is listed holds a link a batch made
     if (!Buffer || !EntriesRead) return ERROR_INVALID_PARAMETER;
     *Buffer = nullptr;
     *EntriesRead = 0;

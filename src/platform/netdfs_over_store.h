@@ -52,6 +52,9 @@ class StoreNetDfs : public NetDfsApi {
     NET_API_STATUS EndChanges() override;
     // The store's group (InOneGroup): one flush for the changes of the work.
     NET_API_STATUS ChangeGroup(const std::function<void()>& work) override;
+    // Inside a run: a link the work's calls create is written once, at the end, with the targets
+    // and properties they gave it.
+    NET_API_STATUS ChangeLink(const std::function<void()>& work) override;
 
   private:
     using Link = dfs_store::StoredLink;
@@ -166,6 +169,30 @@ class StoreNetDfs : public NetDfsApi {
     // The namespace of the run that holds the located one, its links read; null outside a run.
     NET_API_STATUS KnownLinks(const LocatedNamespace& ns, dfs_store::LinksByPath*& links);
     std::optional<Run> run_;
+
+    // The calls of one link (ChangeLink): the link they create, kept until the end.
+    struct LinkBatch {
+        std::optional<store::Entry> staged;
+        std::string namespaceDn;
+        std::string linkPath;
+        // A write the batch needed before its end (another call came between) that failed.
+        NET_API_STATUS failure;
+        std::string detail;
+    };
+    std::optional<LinkBatch> batch_;
+    // Keeps the new link instead of adding it, when a batch has none yet.
+    bool Stage(const std::string& namespaceDn, const std::string& linkPath,
+               const store::Entry& link);
+    bool IsStaged(const std::string& dn) const;
+    const store::Entry* StagedLink(const std::string& namespaceDn,
+                                   const std::string& linkPath) const;
+    // Modify, made on the kept link when dn is it.
+    store::Status Write(const std::string& dn, const std::vector<store::Modification>& changes);
+    // The run's links know the kept link as it is now.
+    void KeepStagedInRun();
+    // Adds the kept link now: another call needs the directory as the batch's calls left it.
+    void FlushStaged();
+    NET_API_STATUS WriteStaged();
     // AddRootTarget under the store's lock.
     NET_API_STATUS AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath,
                            uint32_t MajorVersion, const char16_t* pComment, uint32_t Flags);

@@ -176,6 +176,8 @@ NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_
     std::string linkPath;
     status = LinkPathOf(ns.parts, linkPath);
     if (status != NERR_Success) return status;
+    // A batch's link is written before a call about another.
+    if (!StagedLink(ns.dn, linkPath)) FlushStaged();
     return AddTarget(ns, DfsEntryPath, linkPath, target,
                      Comment ? std::u16string(Comment) : std::u16string(), Flags);
 }
@@ -231,6 +233,8 @@ NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string
         NET_API_STATUS refused = NERR_Success;
         store::Status written;
         if (const Link* link = links->Find(linkPath)) {
+            // A link this batch made is as this program left it: nothing to read again.
+            current = current || IsStaged(link->dn);
             if (flags == DFS_ADD_VOLUME) refused = ERROR_FILE_EXISTS;
             bool has = false;
             for (const auto& t : link->targets)
@@ -245,7 +249,7 @@ NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string
                 std::string list = EncodeTargetEntries(targets);
                 // Deleting the value read asserts it is still the one there: a list another
                 // program changed meanwhile refuses the change instead of being overwritten.
-                written = directory_->Modify(
+                written = Write(
                     link->dn,
                     {{Modification::Op::Delete, "msDFS-TargetListv2", {link->targetList}},
                      {Modification::Op::Add, "msDFS-TargetListv2", {list}},
@@ -279,7 +283,8 @@ NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string
             };
             if (!comment.empty())
                 link.attributes.push_back({"msDFS-Commentv2", {WideToUtf8(comment)}});
-            written = directory_->Add(link);
+            // In a batch of this link's calls, it is added once they are all made.
+            written = Stage(ns.dn, linkPath, link) ? store::Status::Ok() : directory_->Add(link);
             if (written.ok()) {
                 std::vector<std::string> types = LinkAttributes();
                 Entry kept{link.dn, {}};

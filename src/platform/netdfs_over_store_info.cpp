@@ -39,6 +39,11 @@ NET_API_STATUS StoreNetDfs::FindEntry(const char16_t* DfsEntryPath, FoundEntry& 
     std::string linkPath;
     status = LinkPathOf(ns.parts, linkPath);
     if (status != NERR_Success) return status;
+    if (const Entry* staged = StagedLink(ns.dn, linkPath)) {
+        found.entry = *staged;
+        return NERR_Success;
+    }
+    FlushStaged();
     std::vector<Entry> links;
     store::Status searched = store::SearchAll(*directory_,
                                               {ns.dn, store::Scope::OneLevel,
@@ -233,13 +238,17 @@ NET_API_STATUS StoreNetDfs::SetEntryInfo(const char16_t* DfsEntryPath, const cha
     if (status != NERR_Success) return status;
     changes.push_back({Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}});
     changes.push_back({Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}});
-    store::Status changed = directory_->Modify(entry.dn, changes);
+    store::Status changed = Write(entry.dn, changes);
     if (!changed.ok()) return NetApiStatusOf(changed);
     if (found.isRoot) {
         Forget(found.namespaceDn);
         return NERR_Success;
     }
     Changed(found.namespaceDn);
+    if (IsStaged(entry.dn)) {
+        KeepStagedInRun();
+        return NERR_Success;
+    }
     // A run keeps the link's targets as they are now.
     if (LinksByPath* links = KnownLinksOf(found.namespaceDn)) {
         std::string linkPath;

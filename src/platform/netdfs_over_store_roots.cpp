@@ -43,6 +43,7 @@ std::string ContainerDn(const std::string& domainDn) {
 NET_API_STATUS StoreNetDfs::AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
                                           uint32_t MajorVersion, const char16_t* pComment,
                                           uint32_t Flags) {
+    FlushStaged();
     NET_API_STATUS result = NERR_Success;
     store::Status status = directory_->Exclusively([&] {
         CheckRun();
@@ -168,6 +169,7 @@ std::string StoreNetDfs::AnchorOf(const LocatedNamespace& ns) {
 NET_API_STATUS StoreNetDfs::GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
                                         uint8_t** ppSecurityDescriptor,
                                         uint32_t* lpcbSecurityDescriptor) {
+    FlushStaged();
     if (SecurityInformation != DACL_SECURITY_INFORMATION) return ERROR_INVALID_PARAMETER;
     LocatedNamespace ns;
     NET_API_STATUS status = LocateNamespace(DfsEntryPath, ns);
@@ -198,6 +200,7 @@ NET_API_STATUS StoreNetDfs::GetSecurity(const char16_t* DfsEntryPath, uint32_t S
 NET_API_STATUS StoreNetDfs::SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
                                         const uint8_t* pSecurityDescriptor,
                                         uint32_t cbSecurityDescriptor) {
+    FlushStaged();
     if (SecurityInformation != DACL_SECURITY_INFORMATION || cbSecurityDescriptor < 20)
         return ERROR_INVALID_PARAMETER;
     const std::string descriptor(reinterpret_cast<const char*>(pSecurityDescriptor),

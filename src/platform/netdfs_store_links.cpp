@@ -57,6 +57,10 @@ void LinksByPath::Put(StoredLink link) {
     links_.try_emplace(std::move(key), std::move(link));
 }
 
+void LinksByPath::Remove(const std::string& linkPath) {
+    links_.erase(store::FoldCase(linkPath));
+}
+
 void LinksByPath::SetTargets(const std::string& linkPath, std::string targetList,
                              std::vector<StoredTarget> targets) {
     auto found = links_.find(store::FoldCase(linkPath));

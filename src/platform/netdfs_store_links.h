@@ -37,6 +37,7 @@ class LinksByPath {
     // A link above or below linkPath, or null.
     const StoredLink* Overlapping(const std::string& linkPath) const;
     void Put(StoredLink link);
+    void Remove(const std::string& linkPath);
     // The link's new targets after a change of them.
     void SetTargets(const std::string& linkPath, std::string targetList,
                     std::vector<StoredTarget> targets);

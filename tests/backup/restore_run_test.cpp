@@ -183,7 +183,7 @@ TEST_F(RestoreRunTest, TheRunRestoresFirstTargetsFirstAndPutsTheFlagsBack) {
     run.lineDone = nullptr;
     RestoreRunResult result = run.Run(lines);
     EXPECT_EQ(result.lines.size(), 3u);
-    EXPECT_EQ(result.lines[2].index, 0); // the /add line, last
+    EXPECT_EQ(result.lines[1].index, 0); // the /add line, right after its link's /map line
     EXPECT_EQ(log.events.back(), "rich");
     EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "save plain"), 0);
 }
@@ -275,15 +275,19 @@ TEST(ReadBackupLines, LineEndsAndByteOrderMarks) {
     EXPECT_NE(missing.error().code, 0u);
 }
 
-TEST(RestoreOrder, FirstTargetsBeforeFurtherOnesEvenForLinesThatAreNoBackupLines) {
+TEST(RestoreOrder, LinkByLinkFirstTargetsLeadingEvenForLinesThatAreNoBackupLines) {
     const std::vector<BackupRecord> records = ParseBackupRecords({
         "dfscmd /add \"\\\\d\\n\\l\" \"\\\\s2\\h\" \"\"",
         "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s1\\h\" \"\"",
         "dfscmd /add broken",
         "not a line",
         "dfscmd /map \"\\\\d\\n\\m\" \"\\\\s1\\m\" \"\"",
+        "dfscmd /add \"\\\\d\\N\\L\" \"\\\\s3\\h\" \"\"",
+        "dfscmd /add \"\\\\d\\n\" \"\\\\r2\\n\" \"\"",
+        "dfscmd /map \"\\\\d\\n\" \"\\\\r1\\n\" \"\"",
     });
-    EXPECT_EQ(RestoreOrder(records), (std::vector<int>{1, 3, 4, 0, 2}));
+    // The root's targets lead; a link's lines come together, whatever the case of its path.
+    EXPECT_EQ(RestoreOrder(records), (std::vector<int>{7, 6, 1, 0, 5, 3, 4, 2}));
     EXPECT_FALSE(records[2].parts);
     EXPECT_TRUE(records[2].furtherTarget);
 }
@@ -309,9 +313,55 @@ class GroupingNetDfs : public testing::ScriptedNetDfs {
         ++ended;
         return NERR_Success;
     }
+    // The first links' writes answer as linkStatuses says, the others are kept.
+    NET_API_STATUS ChangeLink(const std::function<void()>& work) override {
+        const size_t calls = addCalls.size();
+        work();
+        linkCalls.push_back(addCalls.size() - calls);
+        if (linkStatuses.empty()) return NERR_Success;
+        NET_API_STATUS status = linkStatuses.front();
+        linkStatuses.erase(linkStatuses.begin());
+        if (status != NERR_Success && status != ERROR_RETRY) SetNetDfsErrorDetail("refused");
+        return status;
+    }
     NET_API_STATUS groupStatus = NERR_Success;
     int groups = 0, begun = 0, ended = 0;
+    std::vector<NET_API_STATUS> linkStatuses;
+    std::vector<size_t> linkCalls; // the adds made inside each ChangeLink
 };
+
+TEST_F(RestoreRunTest, ALinksLinesAreMadeTogetherAndAgainOneByOneWhenAnotherProgramMadeIt) {
+    auto grouping = std::make_shared<GroupingNetDfs>();
+    InstallNetDfsApi(grouping);
+    bool cancel = false;
+    RestoreRun run(dfs, log, cancel);
+    AllLines lines({"dfscmd /map \"\\\\d\\n\\a\" \"\\\\s1\\a\" \"\"",
+                    "dfscmd /map \"\\\\d\\n\\b\" \"\\\\s1\\b\" \"\"",
+                    "dfscmd /add \"\\\\d\\n\\a\" \"\\\\s2\\a\" \"\"",
+                    "dfscmd /add \"\\\\d\\n\\b\" \"\\\\s2\\b\" \"\""});
+    // a: another program made the link meanwhile; b: the directory refused the link's write.
+    grouping->linkStatuses = {ERROR_RETRY, ERROR_ACCESS_DENIED};
+    RestoreRunResult result = run.Run(lines);
+    // a's two lines together, then again each on its own; b's two together.
+    EXPECT_EQ(grouping->linkCalls, (std::vector<size_t>{2, 2}));
+    EXPECT_EQ(grouping->addCalls.size(), 6u);
+    ASSERT_EQ(result.lines.size(), 4u);
+    std::vector<int> order;
+    for (const RestoredLine& line : result.lines)
+        order.push_back(line.index);
+    EXPECT_EQ(order, (std::vector<int>{0, 2, 1, 3}));
+    for (int i : {0, 1})
+        EXPECT_EQ(result.lines[i].outcome, RestoredLine::Outcome::Restored) << i;
+    for (int i : {2, 3}) {
+        EXPECT_EQ(result.lines[i].outcome, RestoredLine::Outcome::Failed) << i;
+        EXPECT_EQ(result.lines[i].status, uint32_t(ERROR_ACCESS_DENIED));
+        EXPECT_NE(result.lines[i].reason.find("(refused)"), std::string::npos);
+    }
+    // Each line is told once: what the calls said before they were made again is not shown.
+    EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(),
+                         std::pair<std::string, uint32_t>("Restored", clLime)),
+              2);
+}
 
 TEST_F(RestoreRunTest, LinesAreReportedRestoredOnlyWhenTheirGroupIsKept) {
     auto grouping = std::make_shared<GroupingNetDfs>();

@@ -145,21 +145,22 @@ TEST_F(RestoreCommandTest, TheDryRunForetellsTheRestoreLineByLine) {
                                "\\\\example.com\\Public\\Data\\Projects)): dfscmd /map "
                                "\"\\\\example.com\\Public\\Data\" \"\\\\FS9\\Data\" \"\"");
     EXPECT_TRUE(foretold[2].starts_with("would add the link: ")) << foretold[2];
-    EXPECT_EQ(foretold[3], "would fail (not a backup line): garbage");
-    EXPECT_TRUE(foretold[4].starts_with("would fail (" + overlap +
+    // The link's further targets right after it.
+    EXPECT_TRUE(foretold[3].starts_with("already there: dfscmd /add \"\\\\EXAMPLE.com"));
+    EXPECT_TRUE(foretold[4].starts_with("would add a target: "));
+    EXPECT_EQ(foretold[5], "would fail (not a backup line): garbage");
+    EXPECT_TRUE(foretold[6].starts_with("would fail (" + overlap +
                                         "\\\\example.com\\Public\\New\\Deep)): "));
-    EXPECT_TRUE(foretold[5].starts_with("would fail (1168: Element not found. "
+    EXPECT_TRUE(foretold[7].starts_with("would fail (1168: Element not found. "
                                         "(\\\\example.com\\Gone is gone; a line of its root "
                                         "creates it)): "))
-        << foretold[5];
-    EXPECT_TRUE(foretold[6].starts_with("would fail (123: The filename, directory name, or volume "
+        << foretold[7];
+    EXPECT_TRUE(foretold[8].starts_with("would fail (123: The filename, directory name, or volume "
                                         "label syntax is incorrect.): "));
-    EXPECT_TRUE(foretold[7].starts_with(
+    EXPECT_TRUE(foretold[9].starts_with(
         "would fail (87: The parameter is incorrect. (the target needs a server and a share)): "));
-    EXPECT_TRUE(foretold[8].starts_with("would fail (87: The parameter is incorrect. (the comment "
-                                        "is longer than 255 characters)): "));
-    EXPECT_TRUE(foretold[9].starts_with("already there: dfscmd /add \"\\\\EXAMPLE.com"));
-    EXPECT_TRUE(foretold[10].starts_with("would add a target: "));
+    EXPECT_TRUE(foretold[10].starts_with("would fail (87: The parameter is incorrect. (the comment "
+                                         "is longer than 255 characters)): "));
     ASSERT_EQ(foretold.size(), 11u);
 
     ASSERT_EQ(Run({"--restore", file}), kExitFailure);

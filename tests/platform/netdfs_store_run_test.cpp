@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 namespace kestrune {
 namespace {
 
@@ -23,9 +25,14 @@ class UntoldStore : public store::DirectoryStore {
         ++searches;
         return inner_->Search(request, cursor);
     }
-    store::Status Add(const store::Entry& entry) override { return inner_->Add(entry); }
+    store::Status Add(const store::Entry& entry) override {
+        ++adds;
+        if (refuseAdds) return {store::ResultCode::InsufficientAccessRights, "no right to add"};
+        return inner_->Add(entry);
+    }
     store::Status Modify(const std::string& dn,
                          const std::vector<store::Modification>& changes) override {
+        ++modifies;
         return inner_->Modify(dn, changes);
     }
     store::Status Delete(const std::string& dn) override { return inner_->Delete(dn); }
@@ -33,7 +40,8 @@ class UntoldStore : public store::DirectoryStore {
                          const std::string& newSuperior) override {
         return inner_->Rename(dn, newRdn, deleteOldRdn, newSuperior);
     }
-    int searches = 0;
+    int searches = 0, adds = 0, modifies = 0;
+    bool refuseAdds = false;
 
   private:
     std::shared_ptr<store::DirectoryStore> inner_;
@@ -159,6 +167,115 @@ TEST_F(StoreRunTest, WhatAnotherProgramChangesBetweenTheReadAndTheWriteIsKept) {
         check("Removed", {u"\\\\FS1\\S", u"\\\\FS2\\S"});
         // One object of the link, with both programs' targets.
         check("Both", {u"\\\\OTHER\\S", u"\\\\FS1\\S"});
+    }
+}
+
+TEST_F(StoreRunTest, ALinksCallsInOneBatchMakeItInOneWrite) {
+    auto untold = std::make_shared<UntoldStore>(store);
+    StoreNetDfs api(untold);
+    const char16_t* path = u"\\\\example.com\\Public\\Batch\\One";
+    api.BeginChanges();
+    DFS_INFO_102 timeout{900};
+    DFS_INFO_104 priority{{DfsGlobalLowPriorityClass, 7, 0}};
+    DFS_INFO_102 root{1};
+    NET_API_STATUS badLevel = NERR_Success, duplicate = NERR_Success;
+    uint8_t* read = nullptr;
+    const NET_API_STATUS kept = api.ChangeLink([&] {
+        ASSERT_EQ(Add(api, u"Batch\\One", u"FS1"), NERR_Success);
+        ASSERT_EQ(Add(api, u"Batch\\One", u"FS2"), NERR_Success);
+        duplicate = Add(api, u"Batch\\One", u"FS2");
+        ASSERT_EQ(api.SetInfo(path, nullptr, nullptr, 102, reinterpret_cast<uint8_t*>(&timeout)),
+                  NERR_Success);
+        ASSERT_EQ(api.SetInfo(path, u"FS2", u"S", 104, reinterpret_cast<uint8_t*>(&priority)),
+                  NERR_Success);
+        badLevel = api.SetInfo(path, nullptr, nullptr, 7, reinterpret_cast<uint8_t*>(&root));
+        // What the batch made is read as made.
+        ASSERT_EQ(api.GetInfo(path, nullptr, nullptr, 9, &read), NERR_Success);
+    });
+    ASSERT_EQ(kept, NERR_Success);
+    EXPECT_EQ(duplicate, ERROR_FILE_EXISTS);
+    EXPECT_EQ(badLevel, ERROR_INVALID_LEVEL);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(reinterpret_cast<DFS_INFO_9*>(read)->Timeout, 900u);
+    EXPECT_EQ(reinterpret_cast<DFS_INFO_9*>(read)->NumberOfStorages, 2u);
+    NetApiBufferFree(read);
+    EXPECT_EQ(untold->adds, 1);
+    EXPECT_EQ(untold->modifies, 0);
+    EXPECT_EQ(api.EndChanges(), NERR_Success);
+    EXPECT_EQ(LinkObjects(*store, "/Batch/One"),
+              (std::vector<std::vector<std::u16string>>{{u"\\\\FS1\\S", u"\\\\FS2\\S"}}));
+
+    // The whole object as the same calls one by one make it, but for what is new each time.
+    StoreNetDfs single(store);
+    const char16_t* other = u"\\\\example.com\\Public\\Batch\\Two";
+    ASSERT_EQ(Add(single, u"Batch\\Two", u"FS1"), NERR_Success);
+    ASSERT_EQ(Add(single, u"Batch\\Two", u"FS2"), NERR_Success);
+    ASSERT_EQ(single.SetInfo(other, nullptr, nullptr, 102, reinterpret_cast<uint8_t*>(&timeout)),
+              NERR_Success);
+    ASSERT_EQ(single.SetInfo(other, u"FS2", u"S", 104, reinterpret_cast<uint8_t*>(&priority)),
+              NERR_Success);
+    auto object = [&](const std::string& linkPath) {
+        std::vector<store::Entry> found;
+        EXPECT_TRUE(store::SearchAll(*store,
+                                     {kPublic,
+                                      store::Scope::OneLevel,
+                                      "(msDFS-LinkPathv2=" + linkPath + ")",
+                                      {"msDFS-TargetListv2", "msDFS-Ttlv2", "msDFS-Propertiesv2",
+                                       "objectClass", "msDFS-Commentv2"},
+                                      0},
+                                     found)
+                        .ok());
+        std::map<std::string, std::vector<std::string>> values;
+        if (found.size() == 1)
+            for (const store::Attribute& a : found.front().attributes)
+                values[a.type] = a.values;
+        return values;
+    };
+    EXPECT_EQ(object("/Batch/One"), object("/Batch/Two"));
+}
+
+TEST_F(StoreRunTest, ABatchWhoseLinkAnotherProgramMadeOrTheDirectoryRefusedLeavesNoTrace) {
+    for (bool told : {true, false}) {
+        SCOPED_TRACE(told ? "a store that tells" : "a store that cannot tell");
+        Reload();
+        auto untold = std::make_shared<UntoldStore>(store);
+        std::shared_ptr<store::DirectoryStore> directory = store;
+        if (!told) directory = untold;
+        StoreNetDfs api(directory);
+        auto otherStore = store::MemoryStore::Open(file);
+        ASSERT_TRUE(otherStore);
+        std::shared_ptr<store::DirectoryStore> other = std::move(*otherStore);
+        if (!told) other = store;
+        StoreNetDfs otherApi(other);
+        const std::u16string both = told ? u"BothT" : u"BothU";
+        const std::string bothPath = "/" + WideToUtf8(both);
+
+        api.BeginChanges();
+        NET_API_STATUS status = api.ChangeLink([&] {
+            ASSERT_EQ(Add(api, both, u"FS1"), NERR_Success);
+            ASSERT_EQ(Add(otherApi, both, u"OTHER"), NERR_Success);
+        });
+        EXPECT_EQ(status, ERROR_RETRY);
+        EXPECT_EQ(LinkObjects(*directory, bothPath),
+                  (std::vector<std::vector<std::u16string>>{{u"\\\\OTHER\\S"}}));
+        // Made again on its own, the target joins the other program's link.
+        EXPECT_EQ(Add(api, both, u"FS1"), NERR_Success);
+        EXPECT_EQ(LinkObjects(*directory, bothPath),
+                  (std::vector<std::vector<std::u16string>>{{u"\\\\OTHER\\S", u"\\\\FS1\\S"}}));
+
+        if (!told) {
+            // A write the directory refuses: the reason is told, and the run does not take the
+            // link as made.
+            untold->refuseAdds = true;
+            status = api.ChangeLink([&] { ASSERT_EQ(Add(api, u"Refused", u"FS1"), NERR_Success); });
+            EXPECT_EQ(status, ERROR_ACCESS_DENIED);
+            EXPECT_NE(NetDfsErrorDetail().find("no right to add"), std::string::npos);
+            untold->refuseAdds = false;
+            EXPECT_EQ(Add(api, u"Refused", u"FS1"), NERR_Success);
+            EXPECT_EQ(LinkObjects(*directory, "/Refused"),
+                      (std::vector<std::vector<std::u16string>>{{u"\\\\FS1\\S"}}));
+        }
+        EXPECT_EQ(api.EndChanges(), NERR_Success);
     }
 }
 
