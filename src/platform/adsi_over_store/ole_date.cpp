@@ -1,4 +1,4 @@
-#include "platform/ole_date.h"
+#include "platform/adsi_over_store/ole_date.h"
 
 #include <cstdio>
 
