@@ -19,7 +19,8 @@ endforeach()
 install(TARGETS ${kestrune_core_targets} EXPORT KestruneTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-set(kestrune_header_folders base netdfs dfs adsi directory platform platform/adsi_over_store platform/store shares)
+set(kestrune_header_folders base netdfs dfs adsi directory platform platform/adsi_over_store
+    platform/netdfs_over_store platform/store shares)
 if(WIN32)
     list(APPEND kestrune_header_folders platform/win32)
 else()

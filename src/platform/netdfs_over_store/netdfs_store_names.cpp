@@ -1,9 +1,9 @@
-#include "platform/netdfs_store_names.h"
+#include "platform/netdfs_over_store/netdfs_store_names.h"
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
-#include "platform/dfs_properties_attribute.h"
-#include "platform/dfs_target_list.h"
+#include "platform/netdfs_over_store/dfs_properties_attribute.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/store/dn.h"
 
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "platform/netdfs_store_links.h"
+#include "platform/netdfs_over_store/netdfs_store_links.h"
 
-#include "platform/netdfs_store_names.h"
+#include "platform/netdfs_over_store/netdfs_store_names.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
 

@@ -1,13 +1,13 @@
 // NetDfsAdd over the directory store, and the runs of changes (a restore) that keep what they
 // read instead of asking the directory again for every link.
-#include "platform/netdfs_over_store.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
-#include "platform/dfs_properties_attribute.h"
 #include "platform/directory_errors.h"
-#include "platform/netdfs_store_legacy.h"
-#include "platform/netdfs_store_names.h"
+#include "platform/netdfs_over_store/dfs_properties_attribute.h"
+#include "platform/netdfs_over_store/netdfs_store_legacy.h"
+#include "platform/netdfs_over_store/netdfs_store_names.h"
 #include "platform/store/dn.h"
 #include "platform/store/guid.h"
 

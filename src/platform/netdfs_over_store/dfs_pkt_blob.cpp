@@ -1,4 +1,4 @@
-#include "platform/dfs_pkt_blob.h"
+#include "platform/netdfs_over_store/dfs_pkt_blob.h"
 
 #include "base/win_errors.h"
 #include "platform/store/guid.h"

@@ -2,7 +2,7 @@
 // against (whether the link is there, its targets, the links above and below it).
 #pragma once
 
-#include "platform/dfs_target_list.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/store/directory_store.h"
 
 #include <map>

@@ -1,9 +1,9 @@
-#include "platform/netdfs_store_legacy.h"
+#include "platform/netdfs_over_store/netdfs_store_legacy.h"
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
-#include "platform/dfs_pkt_blob.h"
-#include "platform/netdfs_store_names.h"
+#include "platform/netdfs_over_store/dfs_pkt_blob.h"
+#include "platform/netdfs_over_store/netdfs_store_names.h"
 #include "platform/store/dn.h"
 
 namespace kestrune::dfs_store {

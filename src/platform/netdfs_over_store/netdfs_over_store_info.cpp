@@ -1,14 +1,14 @@
 // NetDfsGetInfo and NetDfsSetInfo over the directory store: one root or link object, its
 // properties stored as Active Directory stores them.
-#include "platform/netdfs_over_store.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 
 #include "base/ansi_string.h"
 #include "base/security_descriptor.h"
 #include "base/win_errors.h"
-#include "platform/dfs_properties_attribute.h"
 #include "platform/directory_errors.h"
-#include "platform/netdfs_store_legacy.h"
-#include "platform/netdfs_store_names.h"
+#include "platform/netdfs_over_store/dfs_properties_attribute.h"
+#include "platform/netdfs_over_store/netdfs_store_legacy.h"
+#include "platform/netdfs_over_store/netdfs_store_names.h"
 #include "platform/store/dn.h"
 #include "platform/store/filter.h"
 #include "platform/store/guid.h"

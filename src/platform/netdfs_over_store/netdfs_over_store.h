@@ -5,8 +5,8 @@
 
 #include "netdfs/netdfs.h"
 #include "netdfs/netdfs_buffer.h"
-#include "platform/dfs_target_list.h"
-#include "platform/netdfs_store_links.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
+#include "platform/netdfs_over_store/netdfs_store_links.h"
 #include "platform/store/directory_store.h"
 
 #include <functional>

@@ -1,4 +1,4 @@
-#include "platform/dfs_properties_attribute.h"
+#include "platform/netdfs_over_store/dfs_properties_attribute.h"
 
 #include "base/ascii.h"
 #include "netdfs/netdfs.h"

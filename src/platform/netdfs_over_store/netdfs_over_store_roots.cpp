@@ -1,14 +1,14 @@
 // NetDfsAddRootTarget, NetDfsGetSecurity and NetDfsSetSecurity over the directory store: a
 // namespace created as Windows creates one in Windows Server 2008 mode, a root target added to
 // one, and who may manage it (the DACL of its anchor object).
-#include "platform/netdfs_over_store.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
-#include "platform/dfs_properties_attribute.h"
 #include "platform/directory_errors.h"
-#include "platform/netdfs_store_legacy.h"
-#include "platform/netdfs_store_names.h"
+#include "platform/netdfs_over_store/dfs_properties_attribute.h"
+#include "platform/netdfs_over_store/netdfs_store_legacy.h"
+#include "platform/netdfs_over_store/netdfs_store_names.h"
 #include "platform/store/dn.h"
 #include "platform/store/guid.h"
 

@@ -3,7 +3,7 @@
 
 #include "base/expected.h"
 #include "netdfs/netdfs_buffer.h"
-#include "platform/dfs_target_list.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/store/directory_store.h"
 
 #include <optional>
