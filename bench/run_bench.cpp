@@ -7,8 +7,8 @@
 #include "base/file_io.h"
 #include "gui/qt/program.h"
 #include "namespace_ldif.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -3,8 +3,8 @@
 #include "base/paths.h"
 
 #include "platform/adsi_over_store/adsi_over_store.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/netdfs_over_store/netdfs_over_store.h"
-#include "platform/store/memory_store.h"
 
 #include <cstdlib>
 

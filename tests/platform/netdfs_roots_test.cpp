@@ -4,9 +4,9 @@
 #include "platform/netdfs_over_store/netdfs_over_store.h"
 
 #include "base/win_errors.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/sample_store_dfs.h"
-#include "platform/store/memory_store.h"
 
 #include <gtest/gtest.h>
 

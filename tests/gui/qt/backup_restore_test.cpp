@@ -3,8 +3,8 @@
 #include "gui/forms/message_box.h"
 #include "gui/qt/program.h"
 #include "modal.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 #include "scratch_folder.h"
 
 #include <QCheckBox>

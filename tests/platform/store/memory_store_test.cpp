@@ -1,4 +1,4 @@
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include "base/file_io.h"
 #include "temp_folder.h"

@@ -1,5 +1,5 @@
 // The shared store tests over the memory store, loaded from a private copy of the sample.
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/store/store_under_test.h"
 #include "temp_folder.h"
 

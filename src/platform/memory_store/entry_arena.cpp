@@ -1,4 +1,4 @@
-#include "platform/store/entry_arena.h"
+#include "platform/memory_store/entry_arena.h"
 
 namespace kestrune::store {
 

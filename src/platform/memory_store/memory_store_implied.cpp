@@ -1,7 +1,7 @@
 // The memory store over a directory export: the parents an export left out, and the rootDSE and
 // cross-references a domain controller of the exported forest would have, implied from the
 // entries.
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include "base/ascii.h"
 #include "base/file_io.h"

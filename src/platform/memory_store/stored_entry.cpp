@@ -1,4 +1,4 @@
-#include "platform/store/stored_entry.h"
+#include "platform/memory_store/stored_entry.h"
 
 #include "base/ascii.h"
 

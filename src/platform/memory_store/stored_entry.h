@@ -5,9 +5,9 @@
 // it replaces or removes the entry, and moves them when it compacts the arena.
 #pragma once
 
-#include "platform/store/attribute_types.h"
+#include "platform/memory_store/attribute_types.h"
+#include "platform/memory_store/entry_arena.h"
 #include "platform/store/directory_store.h"
-#include "platform/store/entry_arena.h"
 
 #include <cstddef>
 #include <iterator>

@@ -1,5 +1,5 @@
 // Searches of the memory store: the candidates, the filter, and the pages handed out.
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include "base/ascii.h"
 #include "platform/store/dn.h"

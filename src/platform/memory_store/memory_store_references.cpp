@@ -1,6 +1,6 @@
 // DN values follow the object they name when it is renamed or deleted, as a directory keeps
 // references.
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include "base/ascii.h"
 #include "platform/store/dn.h"

@@ -5,11 +5,11 @@
 #pragma once
 
 #include "base/expected.h"
+#include "platform/memory_store/journal.h"
+#include "platform/memory_store/stored_entry.h"
 #include "platform/store/directory_schema.h"
 #include "platform/store/directory_store.h"
-#include "platform/store/journal.h"
 #include "platform/store/ldif.h"
-#include "platform/store/stored_entry.h"
 
 #include <filesystem>
 #include <map>

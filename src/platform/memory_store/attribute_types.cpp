@@ -1,4 +1,4 @@
-#include "platform/store/attribute_types.h"
+#include "platform/memory_store/attribute_types.h"
 
 namespace kestrune::store {
 

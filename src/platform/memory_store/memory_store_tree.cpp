@@ -1,6 +1,6 @@
 // The memory store's entries: the tree of nodes by normalized DN, a subtree renamed, the value
 // index and the arena that holds the entries' bytes.
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include "base/ascii.h"
 #include "platform/store/dn.h"

@@ -1,6 +1,6 @@
 // The memory store as a whole: opening its file, the file's records taken in, and the changes
 // made through it.
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include "base/file_io.h"
 #include "base/paths.h"

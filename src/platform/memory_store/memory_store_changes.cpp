@@ -1,7 +1,7 @@
 // The memory store's changes: a change made here is checked for what the file can hold, validated
 // against the entries (and the schema), recorded in the journal, then applied; a record of the
 // file is validated and applied.
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include "base/ascii.h"
 #include "base/security_descriptor.h"

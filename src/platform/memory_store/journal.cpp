@@ -1,4 +1,4 @@
-#include "platform/store/journal.h"
+#include "platform/memory_store/journal.h"
 
 #include "base/paths.h"
 
