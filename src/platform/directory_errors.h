@@ -1,16 +1,12 @@
-// How a failed directory store call reaches the components: as the codes ADSI and the DFS
-// network interface report for the same LDAP failure on Windows, so their texts appear.
+// How a failed directory store call reaches the DFS component: as the code the DFS network
+// interface reports for the same LDAP failure on Windows, so its text appears.
 #pragma once
 
-#include "adsi/adsi.h"
 #include "platform/store/directory_store.h"
 
 #include <cstdint>
 
 namespace kestrune {
-
-// The HRESULT ADSI returns for the failure (HRESULT_FROM_WIN32 of the directory error).
-adsi::HRESULT AdsiResultOf(const store::Status& status);
 
 // The Win32 status NetDfs returns for the failure.
 uint32_t NetApiStatusOf(const store::Status& status);
