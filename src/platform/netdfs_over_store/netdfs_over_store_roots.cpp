@@ -5,8 +5,8 @@
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
-#include "platform/directory_errors.h"
 #include "platform/netdfs_over_store/dfs_properties_attribute.h"
+#include "platform/netdfs_over_store/netapi_status.h"
 #include "platform/netdfs_over_store/netdfs_store_legacy.h"
 #include "platform/netdfs_over_store/netdfs_store_names.h"
 #include "platform/store/dn.h"

@@ -2,9 +2,9 @@
 // finds session facts and error codes by.
 #include "base/message_table.h"
 #include "platform/adsi_over_store/errors.h"
-#include "platform/directory_errors.h"
 #include "platform/ldap/ldap_store.h"
 #include "platform/ldap/session_facts.h"
+#include "platform/netdfs_over_store/netapi_status.h"
 
 #include <arpa/inet.h>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "platform/directory_errors.h"
+#include "platform/netdfs_over_store/netapi_status.h"
 
 #include "base/win_errors.h"
 #include "platform/store/win32_error_of_result.h"
