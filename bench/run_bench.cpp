@@ -5,7 +5,7 @@
 // restore window into the memory store, with the status window shown.
 #include "backup/backup_file.h"
 #include "base/file_io.h"
-#include "gui/qt/program.h"
+#include "gui/qt/program_windows.h"
 #include "namespace_ldif.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"

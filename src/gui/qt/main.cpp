@@ -4,7 +4,7 @@
 #include "cli/program_platform.h"
 #include "gui/forms/message_box.h"
 #include "gui/forms/session.h"
-#include "gui/qt/program.h"
+#include "gui/qt/program_windows.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,7 +1,7 @@
 #include "backup/backup_history.h"
 #include "base/file_io.h"
 #include "gui/forms/message_box.h"
-#include "gui/qt/program.h"
+#include "gui/qt/program_windows.h"
 #include "modal.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"

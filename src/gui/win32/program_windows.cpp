@@ -1,6 +1,6 @@
-#include "gui/win32/program.h"
+#include "gui/win32/program_windows.h"
 
-#include "gui/forms/program.h"
+#include "gui/forms/restore_context.h"
 #include "platform/platform.h"
 
 namespace kestrune {
