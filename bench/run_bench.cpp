@@ -61,29 +61,29 @@ int BenchStartup(const fs::path& work) {
     fs::copy_file(KESTRUNE_SAMPLE, work / "sample.ldif");
     auto start = Clock::now();
     if (!Open(work / "sample.ldif")) return 1;
-    ProgramWindows w = CreateProgramWindows();
-    w.Form1->show();
-    while (w.Form1->ListBox1->count() == 0 && Seconds(start) < 10)
+    std::unique_ptr<ProgramWindows> w = CreateProgramWindows();
+    w->Form1->show();
+    while (w->Form1->ListBox1->count() == 0 && Seconds(start) < 10)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     std::printf("start-up to a filled main window  %.3f s (%d namespaces; 0.2 s of it is the "
                 "start-up timer)\n",
-                Seconds(start), w.Form1->ListBox1->count());
-    fs::remove(w.Form1->form().SettingsFile());
-    return w.Form1->ListBox1->count() > 0 ? 0 : 1;
+                Seconds(start), w->Form1->ListBox1->count());
+    fs::remove(w->Form1->form().SettingsFile());
+    return w->Form1->ListBox1->count() > 0 ? 0 : 1;
 }
 
 int BenchBackup(const fs::path& work, int links) {
     fs::path ldif = work / "big.ldif";
     bench::WriteNamespaceLdif(ldif, links);
     if (!Open(ldif)) return 1;
-    ProgramWindows w = CreateProgramWindows();
-    w.Form1->show();
-    WaitForStartup(*w.Form1);
-    w.Form1->cbDomains->setEditText("bench.test");
-    w.Form1->form().cbDomainsExit();
-    w.Form1->ePath->setText(QString::fromStdString((work / "out").string()));
+    std::unique_ptr<ProgramWindows> w = CreateProgramWindows();
+    w->Form1->show();
+    WaitForStartup(*w->Form1);
+    w->Form1->cbDomains->setEditText("bench.test");
+    w->Form1->form().cbDomainsExit();
+    w->Form1->ePath->setText(QString::fromStdString((work / "out").string()));
     auto start = Clock::now();
-    w.Form1->form().BitBtn1Click();
+    w->Form1->form().BitBtn1Click();
     double run = Seconds(start);
 
     fs::path file = work / "out" / "Big.txt";
@@ -121,17 +121,17 @@ int BenchRestore(const fs::path& work, int lines) {
                          std::to_string(link) + "\" \"\\\\FS" + std::to_string(i % 2) + "\\Share" +
                          std::to_string(link) + "\" \"Link " + std::to_string(link) + "\"");
     }
-    ProgramWindows w = CreateProgramWindows();
-    w.Form1->show();
-    WaitForStartup(*w.Form1);
+    std::unique_ptr<ProgramWindows> w = CreateProgramWindows();
+    w->Form1->show();
+    WaitForStartup(*w->Form1);
     PaintCounter counter;
-    w.fStatus->re1->viewport()->installEventFilter(&counter);
-    w.fRestore->form().LoadLines(backup);
-    w.fRestore->form().SelectAllButtonClick();
+    w->fStatus->re1->viewport()->installEventFilter(&counter);
+    w->fRestore->form().LoadLines(backup);
+    w->fRestore->form().SelectAllButtonClick();
     auto start = Clock::now();
-    w.fRestore->form().RestoreButtonClick();
+    w->fRestore->form().RestoreButtonClick();
     double run = Seconds(start);
-    int restored = w.fStatus->re1->toPlainText().count("\tRestored");
+    int restored = w->fStatus->re1->toPlainText().count("\tRestored");
     std::printf("restore of %d lines\n", lines);
     std::printf("  RestoreButtonClick   %.3f s (%d restored, %d repaints of the status window)\n",
                 run, restored, counter.paints);

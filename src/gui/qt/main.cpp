@@ -58,8 +58,8 @@ int main(int argc, char* argv[]) {
     std::vector<WideString> wide;
     for (const std::string& argument : arguments)
         wide.push_back(QString::fromLocal8Bit(argument).toStdU16String());
-    ProgramWindows windows = CreateProgramWindows(std::move(wide));
-    windows.Form1->show();
+    std::unique_ptr<ProgramWindows> windows = CreateProgramWindows(std::move(wide));
+    windows->Form1->show();
     int status = app.exec();
     return GraverExitStatus(status, ExitStatus());
 }

@@ -10,31 +10,20 @@
 
 namespace kestrune {
 
+// The members go in the reverse order of their declaration: the restore window, a child of the
+// main window, before its parent. Neither copied nor moved, so that no assignment can free the
+// main window first.
 struct ProgramWindows {
     std::unique_ptr<MainWindow> Form1;
     std::unique_ptr<StatusWindow> fStatus;
-    std::unique_ptr<RestoreWindow> fRestore; // a child of Form1: goes first, before its parent
+    std::unique_ptr<RestoreWindow> fRestore;
 
     ProgramWindows() = default;
-    ProgramWindows(ProgramWindows&&) = default;
-    ProgramWindows& operator=(ProgramWindows&& other) {
-        Release();
-        Form1 = std::move(other.Form1);
-        fStatus = std::move(other.fStatus);
-        fRestore = std::move(other.fRestore);
-        return *this;
-    }
-    ~ProgramWindows() { Release(); }
-
-  private:
-    void Release() {
-        fRestore.reset();
-        fStatus.reset();
-        Form1.reset();
-    }
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
 };
 
 // arguments: the command line without the program name.
-ProgramWindows CreateProgramWindows(std::vector<WideString> arguments = {});
+std::unique_ptr<ProgramWindows> CreateProgramWindows(std::vector<WideString> arguments = {});
 
 } // namespace kestrune

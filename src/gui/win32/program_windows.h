@@ -10,19 +10,20 @@
 
 namespace kestrune {
 
+// The members go in the reverse order of their declaration: the restore window, owned by the main
+// window's frame, before it. Neither copied nor moved, so that no assignment can free the
+// main window first.
 struct ProgramWindows {
     std::unique_ptr<MainWindow> Form1;
     std::unique_ptr<StatusWindow> fStatus;
     std::unique_ptr<RestoreWindow> fRestore;
 
-    ~ProgramWindows() {
-        fRestore.reset(); // owned by the main window's frame: goes first
-        fStatus.reset();
-        Form1.reset();
-    }
+    ProgramWindows() = default;
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
 };
 
 // arguments: the command line without the program name.
-std::unique_ptr<ProgramWindows> CreateProgramWindows(std::vector<WideString> arguments);
+std::unique_ptr<ProgramWindows> CreateProgramWindows(std::vector<WideString> arguments = {});
 
 } // namespace kestrune
