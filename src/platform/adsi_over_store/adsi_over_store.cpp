@@ -4,8 +4,8 @@
 
 #include "platform/adsi_over_store/errors.h"
 #include "platform/adsi_over_store/forest.h"
-#include "platform/adsi_over_store/namespaces.h"
-#include "platform/adsi_over_store/paths.h"
+#include "platform/adsi_over_store/namespaces_object.h"
+#include "platform/adsi_over_store/provider_paths.h"
 #include "platform/adsi_over_store/schema_class.h"
 #include "platform/adsi_over_store/store_object.h"
 #include "platform/adsi_over_store/system_info.h"

@@ -1,4 +1,4 @@
-#include "cli/namespaces.h"
+#include "cli/namespace_list.h"
 
 #include "backup/restore_line.h"
 #include "base/collation.h"

@@ -1,4 +1,4 @@
-#include "platform/adsi_over_store/namespaces.h"
+#include "platform/adsi_over_store/namespaces_object.h"
 
 #include "platform/adsi_over_store/collections.h"
 #include "platform/adsi_over_store/errors.h"

@@ -1,4 +1,4 @@
-#include "platform/adsi_over_store/paths.h"
+#include "platform/adsi_over_store/provider_paths.h"
 
 #include "adsi/adsi_path.h"
 #include "base/ansi_string.h"
