@@ -42,7 +42,7 @@ adsi::HRESULT BadPath() {
     return Fail(adsi::E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
 }
 
-adsi::HRESULT FromStore(const store::Status& status) {
+adsi::HRESULT FailFromStore(const store::Status& status) {
     using store::ResultCode;
     switch (status.code) {
     case ResultCode::NoSuchObject:

@@ -16,7 +16,7 @@ adsi::HRESULT BadPath();
 // without reporting it.
 adsi::HRESULT AdsiResultOf(const store::Status& status);
 // The ADSI code of a store's failure, reported with its text.
-adsi::HRESULT FromStore(const store::Status& status);
+adsi::HRESULT FailFromStore(const store::Status& status);
 // A text property's answer.
 inline adsi::HRESULT Set(std::u16string& out, std::u16string value) {
     out = std::move(value);
