@@ -58,7 +58,7 @@ Expected<std::unique_ptr<MemoryStore>> MemoryStore::Open(const std::filesystem::
     Status status = store->journal_.Open(file);
     // An export (no rootDSE) that this program has not appended to yet is the file as the tool
     // wrote it, and must end as that tool ends a whole one.
-    if (status.ok() && !store->nodes_.count("") && !store->journal_.HasAppended())
+    if (status.ok() && !store->tree_.FindKey("") && !store->journal_.HasAppended())
         status = CheckExportEnds(file, store->journal_.LastLine());
     if (status.ok()) status = store->ImplyForest(file);
     if (!status.ok()) return Error{static_cast<uint32_t>(status.code), status.message};

@@ -5,20 +5,24 @@
 #pragma once
 
 #include "base/expected.h"
+#include "platform/memory_store/entry_tree.h"
 #include "platform/memory_store/journal.h"
-#include "platform/memory_store/stored_entry.h"
+#include "platform/memory_store/reference_tracker.h"
+#include "platform/memory_store/value_index.h"
 #include "platform/store/directory_schema.h"
 #include "platform/store/directory_store.h"
 #include "platform/store/ldif.h"
 
 #include <filesystem>
-#include <map>
-#include <unordered_map>
 
 namespace kestrune::store {
 
 class Filter;
 
+// The entries are held in an EntryTree; a ValueIndex finds entries by the values lookups name
+// them by, and a ReferenceTracker keeps DN values naming the objects they named. The store itself
+// decides whether a change may be made, records it in its file (the Journal) and answers
+// searches.
 class MemoryStore : public DirectoryStore {
   public:
     // The most entries a search returns in one page, as a Windows domain controller's
@@ -50,20 +54,11 @@ class MemoryStore : public DirectoryStore {
     // unless set; an empty sink restores that.
     static void SetWarningSink(std::function<void(const std::string&)> sink);
 
-    size_t EntryCount() const { return nodes_.size(); }
+    size_t EntryCount() const { return tree_.Count(); }
     uint64_t ChangeCount() const override { return changes_; }
 
   private:
-    struct Node {
-        uint64_t seq = 0; // order of addition
-        std::string key;  // the normalized DN
-        StoredEntry entry;
-        Node* parent = nullptr;
-        std::vector<Node*> children; // in the order they were added
-        // Not in the file: stands for an object the directory must hold (the parent of an
-        // exported entry, the rootDSE of an export); the file's own record of it replaces it.
-        bool implied = false;
-    };
+    using Node = EntryNode;
     class Cursor;
 
     // A change checked against the entries, ready to take effect: applying it cannot fail.
@@ -86,7 +81,7 @@ class MemoryStore : public DirectoryStore {
         std::string rdn;        // the new one
         bool deleteOldRdn = true;
         std::string newDn;
-        std::vector<std::pair<Node*, std::string>> renamed; // the subtree, with the new DNs
+        std::vector<EntryTree::Renaming> renamed; // the subtree, with the new DNs
     };
     // The GUID of an entry added without one, from its key.
     using GuidFor = std::string (*)(const std::string& key);
@@ -125,26 +120,13 @@ class MemoryStore : public DirectoryStore {
     void ApplyDelete(Node* node);
     void ApplyRename(Moved&& move);
 
-    Node* FindNode(std::string_view dn) const;
+    Node* FindNode(std::string_view dn) const { return tree_.Find(dn); }
     // The SID of the nearest object at or above node that has one: the domain's, for an object
     // of its naming context. Empty when none has.
     std::string DomainSidAbove(const Node* node) const;
-    // The node and its descendants, each with its DN after the node is renamed to newDn.
-    void Renamed(Node* node, const std::string& newDn,
-                 std::vector<std::pair<Node*, std::string>>& out) const;
-    void Rekey(const std::vector<std::pair<Node*, std::string>>& renamed);
     // The node and its descendants, in the order they were added; the heads of other naming
     // contexts and what lies below them only with wholeForest.
     void CollectSubtree(const Node* node, bool wholeForest, std::vector<const Node*>& out) const;
-    // DN values that name oldDn or an object below it now name newDn instead (a rename, as
-    // the directory keeps references); with newDn empty, linked values naming them go.
-    void UpdateReferences(const std::string& oldDn, const std::string& newDn);
-    // The node's values in the index, once it is made: after the node is added or its entry
-    // changes, and before the node goes or its entry changes.
-    void AddToIndex(Node* node) const;
-    void RemoveFromIndex(Node* node) const;
-    // Moves the entries into a new arena when most of the old one is space they left.
-    void Compact();
     // Before a node goes or changes its key: the searches being paged keep keys instead.
     void KeepCursorKeys();
     // The store goes: the searches being paged end.
@@ -154,20 +136,15 @@ class MemoryStore : public DirectoryStore {
     bool IndexedCandidates(const Filter& filter, const Node* base, Scope scope, bool wholeForest,
                            std::vector<const Node*>& out) const;
 
-    AttributeTypes types_; // of every stored entry
-    EntryArena arena_;     // their bytes
-    // By normalized DN: each key views its node's own.
-    std::unordered_map<std::string_view, std::unique_ptr<Node>> nodes_;
-    std::vector<Node*> tops_; // entries without a parent in the store; the rootDSE is apart
-    // Values of a few attributes that lookups go by (folded type -> folded value -> entries),
-    // as a directory indexes them.
-    mutable std::unordered_map<std::string, std::multimap<std::string, Node*>> index_;
-    mutable bool indexed_ = false;
-    uint64_t nextSeq_ = 0;
+    EntryTree tree_;
+    const AttributeTypes& types_ = tree_.Types(); // of every stored entry
+    // Made by the first search that can use it.
+    mutable ValueIndex index_;
     uint64_t changes_ = 1; // one more after every change that takes effect
     // The searches being paged; they hold the nodes they matched until one goes or is renamed.
     mutable std::vector<Cursor*> cursors_;
     DirectorySchema schema_;
+    ReferenceTracker references_{tree_, schema_};
     // The parent of the last entry added, by the DN text that named it.
     std::string lastParentDn_;
     Node* lastParent_ = nullptr;

@@ -286,10 +286,10 @@ Status MemoryStore::ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out,
             return Error(ResultCode::InvalidDnSyntax, "Invalid DN syntax: " + entry.dn);
     }
     Node* implied = nullptr;
-    if (auto it = nodes_.find(key); it != nodes_.end()) {
-        if (!mayReplaceImplied || !it->second->implied)
+    if (Node* holder = tree_.FindKey(key)) {
+        if (!mayReplaceImplied || !holder->implied)
             return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + entry.dn);
-        implied = it->second.get();
+        implied = holder;
     }
     // A missing parent is allowed only for the head of a new naming context, that is when no
     // ancestor at all is in the store.
@@ -341,30 +341,18 @@ void MemoryStore::ApplyAdd(NewEntry&& add) {
     if (Node* node = add.implied) {
         // The file's own record of an entry implied so far: it takes its place, under the
         // same parent and over the same children.
-        RemoveFromIndex(node);
+        index_.Remove(node, types_);
         schema_.Forget(node->entry.ToEntry(types_));
-        node->entry.Release(arena_);
-        node->entry = StoredEntry(add.entry, types_, arena_);
+        tree_.Replace(*node, add.entry);
         node->implied = false;
-        AddToIndex(node);
+        index_.Add(node, types_);
         schema_.Learn(add.entry);
         ++changes_;
         return;
     }
-    bool isRoot = add.entry.dn.empty();
-    auto node = std::make_unique<Node>();
-    node->key = std::move(add.key);
-    node->entry = StoredEntry(add.entry, types_, arena_);
-    node->parent = add.parent;
-    node->seq = nextSeq_++;
-    Node* raw = node.get();
-    nodes_.emplace(raw->key, std::move(node));
-    AddToIndex(raw);
+    Node* node = tree_.Insert(std::move(add.key), add.entry, add.parent);
+    index_.Add(node, types_);
     schema_.Learn(add.entry);
-    if (add.parent)
-        add.parent->children.push_back(raw);
-    else if (!isRoot)
-        tops_.push_back(raw);
     ++changes_;
 }
 
@@ -384,14 +372,13 @@ Status MemoryStore::ValidateModify(const std::string& dn, const std::vector<Modi
 
 void MemoryStore::ApplyModify(Modified&& change) {
     Node* node = change.node;
-    RemoveFromIndex(node);
+    index_.Remove(node, types_);
     schema_.Forget(change.before);
-    node->entry.Release(arena_);
-    node->entry = StoredEntry(change.after, types_, arena_);
-    AddToIndex(node);
+    tree_.Replace(*node, change.after);
+    index_.Add(node, types_);
     schema_.Learn(change.after);
     ++changes_;
-    Compact();
+    tree_.Compact();
 }
 
 Status MemoryStore::ValidateDelete(const std::string& dn, Node*& out) const {
@@ -407,17 +394,14 @@ Status MemoryStore::ValidateDelete(const std::string& dn, Node*& out) const {
 
 void MemoryStore::ApplyDelete(Node* node) {
     lastParent_ = nullptr;
-    std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
-    siblings.erase(std::find(siblings.begin(), siblings.end(), node));
-    RemoveFromIndex(node);
+    index_.Remove(node, types_);
     schema_.Forget(node->entry.ToEntry(types_));
     std::string gone(node->entry.Dn());
     KeepCursorKeys();
-    node->entry.Release(arena_);
-    nodes_.erase(nodes_.find(node->key));
-    UpdateReferences(gone, std::string());
+    tree_.Remove(node);
+    references_.Deleted(gone);
     ++changes_;
-    Compact();
+    tree_.Compact();
 }
 
 Status MemoryStore::ValidateRename(const std::string& dn, const std::string& newRdn,
@@ -445,16 +429,14 @@ Status MemoryStore::ValidateRename(const std::string& dn, const std::string& new
     std::string newDn = JoinDn(rdns.front(), parentDn);
     // The new names of the whole subtree must be free: an entry loaded before its parents can
     // hold the new name of a descendant without being part of the subtree.
-    std::vector<std::pair<Node*, std::string>> renamed;
-    Renamed(node, newDn, renamed);
+    std::vector<EntryTree::Renaming> renamed = tree_.Renamed(node, newDn);
     std::vector<Node*> moving;
     for (const auto& r : renamed)
         moving.push_back(r.first);
     std::sort(moving.begin(), moving.end());
     for (const auto& r : renamed) {
-        auto it = nodes_.find(NormalizeDn(r.second));
-        if (it != nodes_.end() &&
-            !std::binary_search(moving.begin(), moving.end(), it->second.get()))
+        Node* holder = tree_.FindKey(NormalizeDn(r.second));
+        if (holder && !std::binary_search(moving.begin(), moving.end(), holder))
             return Error(ResultCode::EntryAlreadyExists, "Entry already exists: " + r.second);
     }
     out.node = node;
@@ -473,7 +455,7 @@ void MemoryStore::ApplyRename(Moved&& move) {
     Entry& entry = move.entry;
     const std::string& rdn = move.rdn;
     std::string oldRdn = FirstRdn(entry.dn);
-    RemoveFromIndex(node);
+    index_.Remove(node, types_);
     if (move.deleteOldRdn) {
         if (Attribute* a = FindAttribute(entry, RdnType(oldRdn))) {
             auto it = std::find_if(a->values.begin(), a->values.end(), [&](const std::string& v) {
@@ -489,20 +471,15 @@ void MemoryStore::ApplyRename(Moved&& move) {
     }
     if (!HasValue(schema_, *naming, RdnValue(rdn))) naming->values.push_back(RdnValue(rdn));
     if (naming->values.empty()) naming->values.push_back(RdnValue(rdn));
-    node->entry.Release(arena_);
-    node->entry = StoredEntry(entry, types_, arena_);
-    AddToIndex(node);
+    tree_.Replace(*node, entry);
+    index_.Add(node, types_);
 
-    if (move.parent != node->parent) {
-        std::vector<Node*>& siblings = node->parent ? node->parent->children : tops_;
-        siblings.erase(std::find(siblings.begin(), siblings.end(), node));
-        (move.parent ? move.parent->children : tops_).push_back(node);
-        node->parent = move.parent;
-    }
-    Rekey(move.renamed);
-    UpdateReferences(entry.dn, move.newDn);
+    tree_.Reparent(node, move.parent);
+    KeepCursorKeys();
+    tree_.Rekey(move.renamed);
+    references_.Renamed(entry.dn, move.newDn);
     ++changes_;
-    Compact();
+    tree_.Compact();
 }
 
 Status MemoryStore::CheckSuperior(std::string_view dn, std::string_view structuralClass,

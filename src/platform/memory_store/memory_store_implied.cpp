@@ -124,7 +124,7 @@ Status MemoryStore::AddImplied(Entry&& entry) {
     if (!status.ok()) return status;
     std::string key = add.key;
     ApplyAdd(std::move(add));
-    nodes_.find(key)->second->implied = true;
+    tree_.FindKey(key)->implied = true;
     return Status::Ok();
 }
 
@@ -153,16 +153,15 @@ Status MemoryStore::ImplyParents(const std::string& dn) {
 }
 
 Status MemoryStore::ImplyForest(const std::filesystem::path& file) {
-    if (nodes_.count("")) return Status::Ok(); // the file has its own rootDSE
+    if (tree_.FindKey("")) return Status::Ok(); // the file has its own rootDSE
     // The domains: the cross-references that say so, else the domain heads.
     std::vector<const Node*> crossRefs;
     std::vector<std::string> domains;
     const Node* configuration = nullptr;
-    for (const auto& [key, node] : nodes_) {
-        const StoredEntry& entry = node->entry;
-        if (HasClass(entry, types_, "crossRef")) crossRefs.push_back(node.get());
-        if (HasClass(entry, types_, "configuration")) configuration = node.get();
-    }
+    tree_.ForEach([&](const Node& node) {
+        if (HasClass(node.entry, types_, "crossRef")) crossRefs.push_back(&node);
+        if (HasClass(node.entry, types_, "configuration")) configuration = &node;
+    });
     for (const Node* ref : crossRefs) {
         std::string flags(FirstValue(ref->entry, types_, "systemFlags"));
         bool domain = !FirstValue(ref->entry, types_, "nETBIOSName").empty() ||
@@ -171,11 +170,11 @@ Status MemoryStore::ImplyForest(const std::filesystem::path& file) {
         if (domain && !nc.empty()) domains.push_back(nc);
     }
     if (domains.empty()) {
-        for (const auto& [key, node] : nodes_) {
-            std::string_view dn = node->entry.Dn();
-            if (HasClass(node->entry, types_, "domainDNS") && !IsDnsPartition(dn))
+        tree_.ForEach([&](const Node& node) {
+            std::string_view dn = node.entry.Dn();
+            if (HasClass(node.entry, types_, "domainDNS") && !IsDnsPartition(dn))
                 domains.emplace_back(dn);
-        }
+        });
     }
     if (domains.empty()) return Status::Ok(); // nothing says what forest this is
     // One order whatever order the entries are held in: the shortest names (the roots of the

@@ -134,8 +134,7 @@ class MemoryStore::Cursor : public SearchCursor {
             if (!byKey_) {
                 node = nodes_[next_];
             } else {
-                auto it = store_->nodes_.find(keys_[next_ - first_]);
-                if (it != store_->nodes_.end()) node = it->second.get();
+                node = store_->tree_.FindKey(keys_[next_ - first_]);
             }
             ++next_;
             if (!node) continue;
@@ -162,6 +161,51 @@ class MemoryStore::Cursor : public SearchCursor {
     size_t next_ = 0;
     bool limited_ = false;
 };
+
+void MemoryStore::CollectSubtree(const Node* node, bool wholeForest,
+                                 std::vector<const Node*>& out) const {
+    out.push_back(node);
+    for (const Node* child : node->children)
+        if (wholeForest || !schema_.IsContextHead(child->key))
+            CollectSubtree(child, wholeForest, out);
+}
+
+bool MemoryStore::IndexedCandidates(const Filter& filter, const Node* base, Scope scope,
+                                    bool wholeForest, std::vector<const Node*>& out) const {
+    if (scope == Scope::Base) return false; // one entry: nothing to gain
+    auto terms = filter.IndexTerms(ValueIndex::Holds);
+    if (!terms) return false;
+    // A search stays in the naming context of its base unless it covers the whole forest.
+    auto inScope = [&](const Node* node) {
+        if (node->key.empty()) return false; // the rootDSE is in no scope but its own
+        if (!base) return scope == Scope::Subtree || node->parent == nullptr;
+        if (scope == Scope::Base) return node == base;
+        if (scope == Scope::OneLevel)
+            return node->parent == base && (wholeForest || !schema_.IsContextHead(node->key));
+        for (const Node* up = node; up; up = up->parent) {
+            if (up == base) return true;
+            if (!wholeForest && schema_.IsContextHead(up->key)) return false;
+        }
+        return false;
+    };
+    if (!index_.Made()) {
+        // The index is made by the first search that can use it.
+        std::vector<Node*> all;
+        all.reserve(tree_.Count());
+        tree_.ForEach([&](Node& node) { all.push_back(&node); });
+        index_.Make(all, types_);
+    }
+    std::vector<const Node*> found;
+    for (const IndexTerm& term : *terms)
+        index_.Find(term, [&](Node* node) {
+            if (inScope(node)) found.push_back(node);
+        });
+    std::sort(found.begin(), found.end(),
+              [](const Node* a, const Node* b) { return a->seq < b->seq; });
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    out = std::move(found);
+    return true;
+}
 
 void MemoryStore::KeepCursorKeys() {
     for (Cursor* cursor : cursors_)
@@ -204,9 +248,9 @@ Status MemoryStore::Search(const SearchRequest& request, std::unique_ptr<SearchC
         // From the empty base, every naming context is in view.
         bool whole = request.wholeForest || !base;
         if (!base && request.scope == Scope::OneLevel)
-            candidates.assign(tops_.begin(), tops_.end());
+            candidates.assign(tree_.Tops().begin(), tree_.Tops().end());
         else if (!base)
-            for (const Node* top : tops_)
+            for (const Node* top : tree_.Tops())
                 CollectSubtree(top, true, candidates);
         else if (request.scope == Scope::Base)
             candidates.push_back(base);

@@ -1,6 +1,4 @@
-// DN values follow the object they name when it is renamed or deleted, as a directory keeps
-// references.
-#include "platform/memory_store/memory_store.h"
+#include "platform/memory_store/reference_tracker.h"
 
 #include "base/ascii.h"
 #include "platform/store/dn.h"
@@ -10,17 +8,6 @@
 namespace kestrune::store {
 
 namespace {
-
-// Attributes whose values the directory keeps pointing at live objects: when the object
-// named goes, the value goes.
-bool IsLinked(std::string_view type) {
-    static const char* const linked[] = {
-        "member",         "memberOf",        "manager",           "directReports", "managedBy",
-        "managedObjects", "serverReference", "serverReferenceBL", "siteObject",    "siteObjectBL"};
-    for (const char* name : linked)
-        if (SameTextAscii(name, type)) return true;
-    return false;
-}
 
 bool HasClass(const Entry& entry, std::string_view cls) {
     const auto* classes = entry.Find("objectClass");
@@ -51,7 +38,16 @@ std::string PlainRun(std::string_view text) {
 
 } // namespace
 
-void MemoryStore::UpdateReferences(const std::string& oldDn, const std::string& newDn) {
+bool ReferenceTracker::IsLinked(std::string_view type) {
+    static const char* const linked[] = {
+        "member",         "memberOf",        "manager",           "directReports", "managedBy",
+        "managedObjects", "serverReference", "serverReferenceBL", "siteObject",    "siteObjectBL"};
+    for (const char* name : linked)
+        if (SameTextAscii(name, type)) return true;
+    return false;
+}
+
+void ReferenceTracker::Follow(const std::string& oldDn, const std::string& newDn) {
     std::vector<std::string> oldRdns;
     if (!SplitDn(oldDn, oldRdns) || oldRdns.empty()) return;
     const std::string oldKey = NormalizeDn(oldDn);
@@ -67,19 +63,19 @@ void MemoryStore::UpdateReferences(const std::string& oldDn, const std::string& 
         return NormalizeDn(tail) == oldKey;
     };
     std::vector<std::string> rdns;
-    for (auto& [key, owned] : nodes_) {
+    tree_.ForEach([&](EntryNode& node) {
         // Most entries name nothing that moved: they are only read. (An attribute without
         // values is dropped below as well.)
         bool touched = false;
-        for (StoredEntry::Attribute a : owned->entry.AllAttributes()) {
-            if (!schema_.IsDn(types_.Name(a.type))) continue;
+        for (StoredEntry::Attribute a : node.entry.AllAttributes()) {
+            if (!schema_.IsDn(tree_.Types().Name(a.type))) continue;
             touched =
                 a.values.empty() || std::any_of(a.values.begin(), a.values.end(),
                                                 [&](std::string_view v) { return names(v, rdns); });
             if (touched) break;
         }
-        if (!touched) continue;
-        Entry entry = owned->entry.ToEntry(types_);
+        if (!touched) return;
+        Entry entry = node.entry.ToEntry(tree_.Types());
         bool crossRef = false;
         for (size_t ai = 0; ai < entry.attributes.size();) {
             Attribute& a = entry.attributes[ai];
@@ -118,10 +114,9 @@ void MemoryStore::UpdateReferences(const std::string& oldDn, const std::string& 
             else
                 ++ai;
         }
-        owned->entry.Release(arena_);
-        owned->entry = StoredEntry(entry, types_, arena_);
+        tree_.Replace(node, entry);
         if (crossRef) schema_.Learn(entry);
-    }
+    });
 }
 
 } // namespace kestrune::store
