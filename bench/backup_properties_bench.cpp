@@ -3,8 +3,8 @@
 // whether the properties add at most 20%.
 //   backup_properties_bench LDIF-FILE OUTPUT-FOLDER
 #include "backup/backup_run.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,8 +3,8 @@
 // Prints the file size, the load time, the enumeration time and the peak memory.
 #include "dfs/toxldfs.h"
 #include "namespace_ldif.h"
-#include "platform/netdfs_over_store.h"
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 
 #include <chrono>
 #include <cstdio>

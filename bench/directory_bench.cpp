@@ -3,8 +3,8 @@
 //   directory_bench [USERS]   (default 100000 users in one container)
 #include "directory/tntads.h"
 #include "namespace_ldif.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "namespace_ldif.h"
 
-#include "platform/dfs_target_list.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/store/base64.h"
 
 #include <fstream>

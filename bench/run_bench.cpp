@@ -7,10 +7,10 @@
 #include "backup/backup_file.h"
 #include "base/file_io.h"
 #include "cli/command_line.h"
-#include "gui/qt/program.h"
+#include "gui/qt/program_windows.h"
 #include "namespace_ldif.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -95,29 +95,29 @@ int BenchStartup(const fs::path& work) {
     fs::copy_file(KESTRUNE_SAMPLE, work / "sample.ldif");
     auto start = Clock::now();
     if (!Open(work / "sample.ldif")) return 1;
-    ProgramWindows w = CreateProgramWindows();
-    w.Form1->show();
-    while (w.Form1->ListBox1->count() == 0 && Seconds(start) < 10)
+    std::unique_ptr<ProgramWindows> w = CreateProgramWindows();
+    w->Form1->show();
+    while (w->Form1->ListBox1->count() == 0 && Seconds(start) < 10)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     std::printf("start-up to a filled main window  %.3f s (%d namespaces; 0.2 s of it is the "
                 "start-up timer)\n",
-                Seconds(start), w.Form1->ListBox1->count());
-    fs::remove(w.Form1->form().SettingsFile());
-    return w.Form1->ListBox1->count() > 0 ? 0 : 1;
+                Seconds(start), w->Form1->ListBox1->count());
+    fs::remove(w->Form1->form().SettingsFile());
+    return w->Form1->ListBox1->count() > 0 ? 0 : 1;
 }
 
 int BenchBackup(const fs::path& work, int links) {
     fs::path ldif = work / "big.ldif";
     bench::WriteNamespaceLdif(ldif, links);
     if (!Open(ldif)) return 1;
-    ProgramWindows w = CreateProgramWindows();
-    w.Form1->show();
-    WaitForStartup(*w.Form1);
-    w.Form1->cbDomains->setEditText("bench.test");
-    w.Form1->form().cbDomainsExit();
-    w.Form1->ePath->setText(QString::fromStdString((work / "out").string()));
+    std::unique_ptr<ProgramWindows> w = CreateProgramWindows();
+    w->Form1->show();
+    WaitForStartup(*w->Form1);
+    w->Form1->cbDomains->setEditText("bench.test");
+    w->Form1->form().cbDomainsExit();
+    w->Form1->ePath->setText(QString::fromStdString((work / "out").string()));
     auto start = Clock::now();
-    w.Form1->form().BitBtn1Click();
+    w->Form1->form().BitBtn1Click();
     double run = Seconds(start);
 
     fs::path file = work / "out" / "Big.txt";
@@ -169,11 +169,11 @@ int BenchRestore(const fs::path& work, int lines) {
     const long consoleRestored = std::count(output.begin(), output.end(), '\n');
 
     if (!Open(work / "window.ldif")) return 1;
-    ProgramWindows w = CreateProgramWindows();
-    w.Form1->show();
-    WaitForStartup(*w.Form1);
+    std::unique_ptr<ProgramWindows> w = CreateProgramWindows();
+    w->Form1->show();
+    WaitForStartup(*w->Form1);
     PaintCounter counter;
-    w.fStatus->re1->viewport()->installEventFilter(&counter);
+    w->fStatus->re1->viewport()->installEventFilter(&counter);
     Timing window;
     WhenModal<QFileDialog>([&](QFileDialog* dialog) {
         auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
@@ -190,9 +190,9 @@ int BenchRestore(const fs::path& work, int lines) {
         window = Measure([&] { restore->form().RestoreButtonClick(); });
         restore->form().CloseButtonClick();
     });
-    w.Form1->form().BitBtn3Click();
+    w->Form1->form().BitBtn3Click();
     QApplication::processEvents();
-    const int restored = w.fStatus->re1->toPlainText().count("\tRestored");
+    const int restored = w->fStatus->re1->toPlainText().count("\tRestored");
 
     std::printf("restore of %d lines from a file (one run each; processor time in brackets)\n",
                 lines);

@@ -4,7 +4,7 @@
 //   win32_restore_bench DOMAIN.ldif BACKUP.txt
 #include "backup/restore_run.h"
 #include "base/ansi_string.h"
-#include "gui/win32/program.h"
+#include "gui/win32/program_windows.h"
 #include "platform/platform.h"
 
 #include "gui/win32/win32_sdk.h" // last: the SDK's macros

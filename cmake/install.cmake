@@ -1,10 +1,12 @@
 # Installs the core libraries and their headers with a CMake package:
 # find_package(Kestrune) gives Kestrune::base, ::netdfs, ::dfs, ::adsi, ::directory, ::store,
-# ::platform, and ::ldap (POSIX) or ::platform_win32 (Windows).
+# ::memory_store, ::netdfs_over_store, ::adsi_over_store, ::platform, and ::ldap (POSIX) or
+# ::platform_win32 (Windows).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(kestrune_core base netdfs dfs adsi directory store platform)
+set(kestrune_core base netdfs dfs adsi directory store memory_store netdfs_over_store
+    adsi_over_store platform)
 if(WIN32)
     list(APPEND kestrune_core platform_win32)
 else()
@@ -19,7 +21,8 @@ endforeach()
 install(TARGETS ${kestrune_core_targets} EXPORT KestruneTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-set(kestrune_header_folders base netdfs dfs adsi directory platform platform/adsi_over_store platform/store shares)
+set(kestrune_header_folders base netdfs dfs adsi directory platform platform/adsi_over_store
+    platform/memory_store platform/netdfs_over_store platform/store shares)
 if(WIN32)
     list(APPEND kestrune_header_folders platform/win32)
 else()

@@ -2,19 +2,27 @@
 # the components and the platform interfaces down to the backends; nothing below knows what is
 # above it. Shared by the link check (layers.cmake) and the include check
 # (check_includes.cmake).
-set(kestrune_layers base netdfs adsi dfs directory store ldap platform_win32 platform shares smb backup cli
-    forms gui_qt gui_win32)
+set(kestrune_layers base netdfs adsi dfs directory store memory_store netdfs_over_store
+    adsi_over_store ldap platform_win32 platform shares smb backup cli forms gui_qt gui_win32)
 set(kestrune_layer_base_uses "")
 set(kestrune_layer_netdfs_uses base)
 set(kestrune_layer_adsi_uses base)
 set(kestrune_layer_dfs_uses netdfs base)
 set(kestrune_layer_directory_uses adsi base)
 set(kestrune_layer_store_uses base)
+# The directory held in memory over an LDIF file (the simulated domain).
+set(kestrune_layer_memory_store_uses store base)
+# The platform interfaces answered over any store, as Active Directory answers them; neither
+# knows the other, nor which store it is given.
+set(kestrune_layer_netdfs_over_store_uses store netdfs base)
+set(kestrune_layer_adsi_over_store_uses store adsi base)
 # The store over a real directory server (not on Windows, where the native interfaces serve).
 set(kestrune_layer_ldap_uses store base)
 # The real Windows interfaces (Windows builds only).
 set(kestrune_layer_platform_win32_uses netdfs adsi base)
-set(kestrune_layer_platform_uses ldap platform_win32 store netdfs adsi base)
+# platform.cpp alone: it assembles the backends into the platform KESTRUNE_PLATFORM chooses.
+set(kestrune_layer_platform_uses netdfs_over_store adsi_over_store memory_store ldap platform_win32
+    store netdfs adsi base)
 # Whether link targets' shares are there (shares), and how the system asks a server (smb).
 set(kestrune_layer_shares_uses base)
 set(kestrune_layer_smb_uses shares base)
@@ -40,6 +48,12 @@ function(kestrune_layer_of_file relative out)
         set(layer directory)
     elseif(relative MATCHES "^platform/store/")
         set(layer store)
+    elseif(relative MATCHES "^platform/memory_store/")
+        set(layer memory_store)
+    elseif(relative MATCHES "^platform/netdfs_over_store/")
+        set(layer netdfs_over_store)
+    elseif(relative MATCHES "^platform/adsi_over_store/")
+        set(layer adsi_over_store)
     elseif(relative MATCHES "^platform/ldap/")
         set(layer ldap)
     elseif(relative MATCHES "^platform/smb/")

@@ -1,8 +1,8 @@
 // The filter parser, and searches by filter: what the store's indexes find must be exactly
 // what matching every entry finds.
 #include "fuzz_input.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/store/filter.h"
-#include "platform/store/memory_store.h"
 
 #include <set>
 

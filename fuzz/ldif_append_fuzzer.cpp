@@ -6,7 +6,7 @@
 //   r DN NEWRDN 0|1 [NEWSUPERIOR]        rename
 #include "base/file_io.h"
 #include "fuzz_input.h"
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include <algorithm>
 

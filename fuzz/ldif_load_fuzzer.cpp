@@ -1,8 +1,8 @@
 // The LDIF loader: any text is either loaded or refused with a file and line, and whatever
 // loads answers searches; a text with a cut-off last record loads with it left out.
 #include "fuzz_input.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/store/ldif.h"
-#include "platform/store/memory_store.h"
 
 using namespace kestrune;
 using namespace kestrune::store;

@@ -2,7 +2,7 @@
 // reason, without harm; what decodes is written back as a value that reads as the same
 // namespace and is written again to the same bytes.
 #include "fuzz_input.h"
-#include "platform/dfs_pkt_blob.h"
+#include "platform/netdfs_over_store/dfs_pkt_blob.h"
 
 using namespace kestrune;
 

@@ -7,9 +7,9 @@
 #include "base/file_io.h"
 #include "base/win_errors.h"
 #include "fuzz_input.h"
-#include "platform/netdfs_over_store.h"
+#include "platform/memory_store/memory_store.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 using namespace kestrune;
 

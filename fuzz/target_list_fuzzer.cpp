@@ -1,7 +1,7 @@
 // The DFS target list (XML in UTF-16 or UTF-8): any value decodes or is refused with a reason,
 // without harm; a list written by the program decodes to the targets it was written from.
 #include "fuzz_input.h"
-#include "platform/dfs_target_list.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 
 using namespace kestrune;
 

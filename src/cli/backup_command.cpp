@@ -7,7 +7,7 @@
 #include "backup/run_report.h"
 #include "base/file_io.h"
 #include "base/paths.h"
-#include "cli/namespaces.h"
+#include "cli/namespace_list.h"
 #include "directory/domain_sids.h"
 #include "directory/tntads.h"
 

@@ -3,8 +3,9 @@
 #include "base/paths.h"
 
 #include "platform/adsi_over_store/adsi_over_store.h"
-#include "platform/netdfs_over_store.h"
-#include "platform/store/memory_store.h"
+#include "platform/adsi_over_store/errors.h"
+#include "platform/memory_store/memory_store.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 
 #include <cstdlib>
 
@@ -13,7 +14,6 @@
 #else
 #include "adsi/domain_name_forms.h"
 #include "base/message_table.h"
-#include "platform/directory_errors.h"
 #include "platform/ldap/dc_locator.h"
 #include "platform/ldap/domain_controllers.h"
 #include "platform/ldap/ldap_store.h"
@@ -27,7 +27,7 @@ namespace {
 
 // The system's text for a failed logon or connection, then the server's own words.
 std::string Explain(const store::Status& status) {
-    std::string text = FormatSystemMessage(static_cast<uint32_t>(AdsiResultOf(status)));
+    std::string text = FormatSystemMessage(static_cast<uint32_t>(adsi_store::AdsiResultOf(status)));
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text.empty() ? status.message : text + " (" + status.message + ")";

@@ -2,10 +2,10 @@
 #include "backup/restore_run.h"
 
 #include "base/file_io.h"
-#include "platform/dfs_target_list.h"
-#include "platform/netdfs_over_store.h"
+#include "platform/memory_store/memory_store.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 #include "temp_folder.h"
 
 #include <filesystem>

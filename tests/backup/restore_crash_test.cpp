@@ -2,9 +2,9 @@
 // the file still loads, and every line reported restored is in it.
 #include "backup/restore_run.h"
 
-#include "platform/dfs_target_list.h"
+#include "platform/memory_store/memory_store.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 #include "temp_folder.h"
 
 #include <csignal>

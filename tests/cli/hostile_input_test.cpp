@@ -3,7 +3,7 @@
 #include "backup/backup_history.h"
 #include "backup/properties_file.h"
 #include "backup/restore_run.h"
-#include "platform/dfs_target_list.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 #include "sample_domain_cli.h"
 
 #include <functional>

@@ -2,7 +2,7 @@
 // any other, compared, verified and planned, and a restore into it refused line by line with
 // the platform's reason, the namespace left as it was.
 #include "netdfs/netdfs.h"
-#include "platform/dfs_pkt_blob.h"
+#include "platform/netdfs_over_store/dfs_pkt_blob.h"
 #include "sample_domain_cli.h"
 
 namespace kestrune {

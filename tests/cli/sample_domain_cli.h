@@ -5,8 +5,8 @@
 #include "backup/run_report.h"
 #include "base/file_io.h"
 #include "cli/command_line.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 #include "adsi/adsi_path.h"
 #include "directory/scripted_adsi.h"
 #include "directory/tntads.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 #include "directory/tntads.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "directory/ole_error.h"
 #include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

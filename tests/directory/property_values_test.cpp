@@ -1,7 +1,7 @@
 #include "directory/ole_error.h"
 #include "directory/tntads.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // A test fixture with a private copy of the sample forest installed as the platform.
 #pragma once
 
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 #include "temp_folder.h"
 
 #include <filesystem>

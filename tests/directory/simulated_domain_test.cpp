@@ -2,7 +2,7 @@
 // simulation: naming contexts, moved members, the size limit, missing session facts.
 #include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include <gtest/gtest.h>
 

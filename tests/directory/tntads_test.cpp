@@ -3,8 +3,8 @@
 #include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
 
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 
 #include <cstdlib>
 #include <filesystem>

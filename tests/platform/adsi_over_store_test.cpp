@@ -1,7 +1,7 @@
 #include "platform/adsi_over_store/adsi_over_store.h"
 
 #include "base/last_error.h"
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The pKT value of a Windows 2000 mode namespace: read as Windows lays it out (checked against
 // bytes written out by hand, so that the encoder and the decoder cannot share one mistake),
 // written back unchanged, and refused with a reason when it is anything else.
-#include "platform/dfs_pkt_blob.h"
+#include "platform/netdfs_over_store/dfs_pkt_blob.h"
 
 #include <gtest/gtest.h>
 

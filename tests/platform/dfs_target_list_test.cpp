@@ -1,4 +1,4 @@
-#include "platform/dfs_target_list.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 
 #include "base/ansi_string.h"
 

@@ -1,8 +1,8 @@
 // The DFS network interface over any store: the memory store and a real domain controller
 // answer NetDfsEnum and NetDfsAdd alike for the sample's namespaces.
 #include "base/win_errors.h"
-#include "platform/dfs_target_list.h"
-#include "platform/netdfs_over_store.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 #include "platform/store/dn.h"
 #include "platform/store/store_under_test.h"
 

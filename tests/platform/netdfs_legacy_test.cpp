@@ -3,7 +3,7 @@
 // written, and a pKT that cannot be read fails the namespace rather than shortening it.
 #include "base/file_io.h"
 #include "base/win_errors.h"
-#include "platform/dfs_pkt_blob.h"
+#include "platform/netdfs_over_store/dfs_pkt_blob.h"
 #include "platform/sample_store_dfs.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "platform/netdfs_over_store.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 
 #include "base/file_io.h"
 #include "base/win_errors.h"
-#include "platform/dfs_target_list.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/sample_store_dfs.h"
 
 #include <filesystem>

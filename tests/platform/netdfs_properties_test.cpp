@@ -3,7 +3,7 @@
 #include "base/security_descriptor.h"
 #include "base/win_errors.h"
 #include "netdfs/netdfs_buffer.h"
-#include "platform/dfs_target_list.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/sample_store_dfs.h"
 
 #include <filesystem>

@@ -2,8 +2,8 @@
 // marked changed once, and what another program changes between the read and the write kept.
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
-#include "platform/dfs_target_list.h"
-#include "platform/netdfs_store_links.h"
+#include "platform/netdfs_over_store/dfs_target_list.h"
+#include "platform/netdfs_over_store/netdfs_store_links.h"
 #include "platform/sample_store_dfs.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // A copy of the sample domain in a scratch folder behind the store-backed DFS interface.
 #pragma once
 
-#include "platform/netdfs_over_store.h"
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
 #include "temp_folder.h"
 
 #include <filesystem>

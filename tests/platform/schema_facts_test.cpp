@@ -1,8 +1,8 @@
 // What the directory platform takes from the schema and the forest: attribute syntaxes,
 // inherited class attributes, and forest facts read once until the directory changes.
 #include "platform/adsi_over_store/adsi_over_store.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/store/attribute_syntax.h"
-#include "platform/store/memory_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,11 @@
-// The main window's two actions: the backup run (Backup, and the unattended start) and the
-// Restore button, which opens a backup file in the restore window.
+// The main window's backup run: the Backup button, and the unattended start.
 #include "backup/backup_run.h"
-#include "backup/restore_input.h"
-#include "backup/restore_run.h"
 #include "backup/run_report.h"
 #include "base/file_io.h"
 #include "base/paths.h"
 #include "directory/domain_sids.h"
 #include "gui/forms/main_form.h"
 #include "gui/forms/message_box.h"
-#include "gui/forms/restore_form.h"
 #include "gui/forms/session.h"
 
 namespace kestrune {
@@ -97,23 +93,6 @@ void TForm1::BitBtn1Click() {
         FCloseAfterRun = false;
         window->Close();
     }
-}
-
-void TForm1::BitBtn3Click() {
-    if (!fRestore) return;
-    if (!ePath->Text().empty()) OpenDialog1->SetInitialDir(ePath->Text());
-    if (!OpenDialog1->Execute()) return;
-    const std::filesystem::path file = OpenDialog1->FileName();
-    // A backup file, or an export of dfsutil root export.
-    Expected<RestoreInput> input = ReadRestoreInput(file);
-    if (!input) {
-        ShowMessageBox(window, MessageKind::Error, "Kestrune", input.error().text);
-        return;
-    }
-    FRestoreFileName = file;
-    fRestore->LoadLines(input->lines);
-    fRestore->SelectAllButtonClick();
-    fRestore->ShowModal();
 }
 
 } // namespace kestrune

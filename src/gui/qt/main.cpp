@@ -4,7 +4,7 @@
 #include "cli/program_platform.h"
 #include "gui/forms/message_box.h"
 #include "gui/forms/session.h"
-#include "gui/qt/program.h"
+#include "gui/qt/program_windows.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -58,8 +58,8 @@ int main(int argc, char* argv[]) {
     std::vector<WideString> wide;
     for (const std::string& argument : arguments)
         wide.push_back(QString::fromLocal8Bit(argument).toStdU16String());
-    ProgramWindows windows = CreateProgramWindows(std::move(wide));
-    windows.Form1->show();
+    std::unique_ptr<ProgramWindows> windows = CreateProgramWindows(std::move(wide));
+    windows->Form1->show();
     int status = app.exec();
     return GraverExitStatus(status, ExitStatus());
 }

@@ -6,7 +6,7 @@
 #include "cli/program_platform.h"
 #include "gui/forms/message_box.h"
 #include "gui/forms/session.h"
-#include "gui/win32/program.h"
+#include "gui/win32/program_windows.h"
 
 #include "gui/win32/win32_sdk.h" // last: the SDK's macros
 

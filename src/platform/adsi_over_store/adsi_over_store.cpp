@@ -4,8 +4,8 @@
 
 #include "platform/adsi_over_store/errors.h"
 #include "platform/adsi_over_store/forest.h"
-#include "platform/adsi_over_store/namespaces.h"
-#include "platform/adsi_over_store/paths.h"
+#include "platform/adsi_over_store/namespaces_object.h"
+#include "platform/adsi_over_store/provider_paths.h"
 #include "platform/adsi_over_store/schema_class.h"
 #include "platform/adsi_over_store/store_object.h"
 #include "platform/adsi_over_store/system_info.h"
@@ -36,7 +36,7 @@ class StoreAdsi : public AdsiPlatform {
         if (text == u"ADs:") {
             auto facts = forest_->Facts();
             std::string user = facts->RootDse().First("kestruneLocalUserName");
-            if (!facts->Failure().ok()) return FromStore(facts->Failure());
+            if (!facts->Failure().ok()) return FailFromStore(facts->Failure());
             return MakeNamespaces(forest_, user)->QueryInterface(iid, out);
         }
         Path path;
@@ -44,7 +44,7 @@ class StoreAdsi : public AdsiPlatform {
         auto facts = forest_->Facts();
         // A fact that could not be read is the directory's failure, not an absent object.
         auto missing = [&](HRESULT hr) {
-            return facts->Failure().ok() ? Fail(hr) : FromStore(facts->Failure());
+            return facts->Failure().ok() ? Fail(hr) : FailFromStore(facts->Failure());
         };
         if (std::string cls = SchemaClassName(path); !cls.empty()) {
             if (!facts->Class(cls)) return missing(HR_NO_SUCH_OBJECT);
@@ -57,11 +57,11 @@ class StoreAdsi : public AdsiPlatform {
         store::Entry entry;
         if (path.dn.empty() && path.provider == u"LDAP" && !rootDse)
             path.dn = facts->RootDse().First("defaultNamingContext");
-        if (path.dn.empty() && !facts->Failure().ok()) return FromStore(facts->Failure());
+        if (path.dn.empty() && !facts->Failure().ok()) return FailFromStore(facts->Failure());
         if (rootDse) {
             // The server's own entry, as ADSI binds it: what it serves and the forest's root.
             entry = facts->RootDse();
-            if (!facts->Failure().ok()) return FromStore(facts->Failure());
+            if (!facts->Failure().ok()) return FailFromStore(facts->Failure());
         } else if (path.dn.empty() && path.provider == u"GC") {
             // The global catalog's root: the forest root domain, searched across the forest.
             entry.dn = facts->RootDse().First("rootDomainNamingContext");

@@ -2,7 +2,7 @@
 
 #include "base/last_error.h"
 #include "base/message_table.h"
-#include "platform/directory_errors.h"
+#include "platform/store/win32_error_of_result.h"
 
 namespace kestrune::adsi_store {
 namespace {
@@ -30,11 +30,19 @@ adsi::HRESULT Fail(adsi::HRESULT hr, const std::string& description) {
     return hr;
 }
 
+adsi::HRESULT AdsiResultOf(const store::Status& status) {
+    if (status.ok()) return adsi::S_OK;
+    // The simulated domain's file could not be written: a local failure, not the server's.
+    if (status.code == store::ResultCode::Unavailable && status.systemError != 0)
+        return adsi::HR_SERVER_NOT_OPERATIONAL;
+    return adsi::H(0x80070000u | store::Win32ErrorOf(status.code));
+}
+
 adsi::HRESULT BadPath() {
     return Fail(adsi::E_ADS_BAD_PATHNAME, "An invalid directory pathname was passed");
 }
 
-adsi::HRESULT FromStore(const store::Status& status) {
+adsi::HRESULT FailFromStore(const store::Status& status) {
     using store::ResultCode;
     switch (status.code) {
     case ResultCode::NoSuchObject:

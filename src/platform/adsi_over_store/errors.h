@@ -12,8 +12,11 @@ namespace kestrune::adsi_store {
 adsi::HRESULT Fail(adsi::HRESULT hr, const std::string& description = std::string());
 // E_ADS_BAD_PATHNAME with its text.
 adsi::HRESULT BadPath();
-// The ADSI code of a store's failure.
-adsi::HRESULT FromStore(const store::Status& status);
+// The HRESULT ADSI returns for a store's failure (HRESULT_FROM_WIN32 of the directory error),
+// without reporting it.
+adsi::HRESULT AdsiResultOf(const store::Status& status);
+// The ADSI code of a store's failure, reported with its text.
+adsi::HRESULT FailFromStore(const store::Status& status);
 // A text property's answer.
 inline adsi::HRESULT Set(std::u16string& out, std::u16string value) {
     out = std::move(value);

@@ -138,7 +138,7 @@ bool Forest::ReadEntry(const std::string& dn, Entry& out, adsi::HRESULT& hr) {
     store::Status status =
         store::SearchAll(*directory_, {dn, Scope::Base, "(objectClass=*)", {}, 0}, found);
     if (!status.ok() || found.empty()) {
-        hr = status.ok() ? Fail(adsi::HR_NO_SUCH_OBJECT) : FromStore(status);
+        hr = status.ok() ? Fail(adsi::HR_NO_SUCH_OBJECT) : FailFromStore(status);
         return false;
     }
     out = std::move(found.front());

@@ -66,7 +66,7 @@ HRESULT StoreObject::Get(const std::u16string& name, Variant& out) {
     auto facts = forest_->Facts();
     store::AttributeSyntax syntax = facts->SyntaxOf(attribute);
     // Without the schema a value would take the wrong type.
-    if (!facts->Failure().ok()) return FromStore(facts->Failure());
+    if (!facts->Failure().ok()) return FailFromStore(facts->Failure());
     if (values->size() == 1) {
         out = ValueOf(syntax, values->front());
         return S_OK;
@@ -93,7 +93,7 @@ HRESULT StoreObject::Groups(std::shared_ptr<IADsMembers>& out) {
     std::string key = store::NormalizeDn(entry_.dn), context;
     auto facts = forest_->Facts();
     const std::vector<Entry>& crossRefs = facts->CrossRefs();
-    if (!facts->Failure().ok()) return FromStore(facts->Failure());
+    if (!facts->Failure().ok()) return FailFromStore(facts->Failure());
     for (const Entry& ref : crossRefs) {
         std::string nc = store::NormalizeDn(ref.First("nCName"));
         bool under = key == nc || (key.size() > nc.size() &&
@@ -110,7 +110,7 @@ HRESULT StoreObject::Groups(std::shared_ptr<IADsMembers>& out) {
          {},
          0},
         groups);
-    if (!status.ok()) return FromStore(status);
+    if (!status.ok()) return FailFromStore(status);
     out = std::make_shared<MemberCollection>(Objects(std::move(groups)));
     return S_OK;
 }
@@ -133,7 +133,7 @@ HRESULT StoreObject::get__NewEnum(std::shared_ptr<IEnumVARIANT>& out) {
     std::vector<Entry> children;
     store::Status status = store::SearchAll(
         forest_->Directory(), {entry_.dn, Scope::OneLevel, "(objectClass=*)", {}, 0}, children);
-    if (!status.ok()) return FromStore(status);
+    if (!status.ok()) return FailFromStore(status);
     out = std::make_shared<VariantEnum>(Objects(std::move(children)));
     return S_OK;
 }
@@ -142,7 +142,7 @@ HRESULT StoreObject::Delete(const std::u16string&, const std::u16string& relativ
     std::string child = store::JoinDn(WideToUtf8(relativeName), entry_.dn);
     if (store::NormalizeDn(child).empty()) return BadPath();
     store::Status status = forest_->Directory().Delete(child);
-    return status.ok() ? S_OK : FromStore(status);
+    return status.ok() ? S_OK : FailFromStore(status);
 }
 
 HRESULT StoreObject::MoveHere(const std::u16string& sourcePath, const std::u16string& newName,
@@ -152,7 +152,7 @@ HRESULT StoreObject::MoveHere(const std::u16string& sourcePath, const std::u16st
     if (!ParsePath(sourcePath, source) || store::NormalizeDn(source.dn).empty()) return BadPath();
     std::string rdn = newName.empty() ? store::FirstRdn(source.dn) : WideToUtf8(newName);
     store::Status status = forest_->Directory().Rename(source.dn, rdn, true, entry_.dn);
-    if (!status.ok()) return FromStore(status);
+    if (!status.ok()) return FailFromStore(status);
     Entry moved;
     HRESULT hr = S_OK;
     if (!forest_->ReadEntry(store::JoinDn(rdn, entry_.dn), moved, hr)) return hr;

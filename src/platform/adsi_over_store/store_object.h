@@ -4,7 +4,7 @@
 
 #include "adsi/adsi.h"
 #include "platform/adsi_over_store/forest.h"
-#include "platform/adsi_over_store/paths.h"
+#include "platform/adsi_over_store/provider_paths.h"
 
 namespace kestrune::adsi_store {
 

@@ -65,7 +65,7 @@ HRESULT StoreObject::ExecuteSearch(const char16_t* filter,
     request.wholeForest = path_.provider == u"GC";
     auto state = std::make_unique<SearchState>();
     store::Status status = forest_->Directory().Search(request, state->cursor);
-    if (!status.ok()) return FromStore(status);
+    if (!status.ok()) return FailFromStore(status);
     *handle = state.release();
     return S_OK;
 }
@@ -92,7 +92,7 @@ HRESULT StoreObject::GetNextRow(ADS_SEARCH_HANDLE handle) {
             state->done = state->limited = true; // the rows of this page are the last
             continue;
         }
-        if (!status.ok()) return FromStore(status);
+        if (!status.ok()) return FailFromStore(status);
         if (state->page.empty()) state->done = true;
     }
     return S_OK;

@@ -63,7 +63,7 @@ class SystemInfo : public IADsADSystemInfo {
     // What a missing fact means: the failed search's error when one failed (a timeout is no
     // missing attribute), else hr with the text.
     static HRESULT Missing(const ForestFacts& facts, HRESULT hr, const std::string& text = {}) {
-        return facts.Failure().ok() ? Fail(hr, text) : FromStore(facts.Failure());
+        return facts.Failure().ok() ? Fail(hr, text) : FailFromStore(facts.Failure());
     }
     // The head entry of the naming context the rootDSE attribute names.
     bool ReadHead(const char* context, Entry& head, HRESULT& hr) {

@@ -1,7 +1,7 @@
 #include "platform/adsi_over_store/values.h"
 
 #include "base/ansi_string.h"
-#include "platform/ole_date.h"
+#include "platform/adsi_over_store/ole_date.h"
 #include "platform/store/dn.h"
 
 #include <cstdlib>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "fake_controls.h"
-#include "gui/forms/program.h"
+#include "gui/forms/restore_context.h"
 
 #include <memory>
 

@@ -10,8 +10,8 @@
 #include "gui/forms/message_box.h"
 #include "netdfs/netdfs.h"
 #include "platform/delete_subtree.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>

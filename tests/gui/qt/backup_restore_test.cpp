@@ -1,10 +1,10 @@
 #include "backup/backup_history.h"
 #include "base/file_io.h"
 #include "gui/forms/message_box.h"
-#include "gui/qt/program.h"
+#include "gui/qt/program_windows.h"
 #include "modal.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/store/memory_store.h"
 #include "scratch_folder.h"
 
 #include <QCheckBox>
@@ -34,15 +34,15 @@ class BackupRestoreTest : public QObject {
   private:
     ScratchFolder work{"gui"};
     std::shared_ptr<store::MemoryStore> directory;
-    ProgramWindows w;
+    std::unique_ptr<ProgramWindows> w;
     std::vector<MessageBoxShown> boxes; // every box the windows showed, answered at once
     std::unique_ptr<ScopedMessageBoxHook> hook;
 
     // The main window on example.com with every namespace selected.
     void ListExample() {
-        w.Form1->cbDomains->setEditText("example.com");
-        w.Form1->form().cbDomainsExit();
-        w.Form1->ListBox1->selectAll();
+        w->Form1->cbDomains->setEditText("example.com");
+        w->Form1->form().cbDomainsExit();
+        w->Form1->ListBox1->selectAll();
     }
     void OpenAndRestore(const fs::path& file, const std::function<void(RestoreWindow*)>& inside) {
         WhenModal<QFileDialog>([file](QFileDialog* dialog) {
@@ -55,7 +55,7 @@ class BackupRestoreTest : public QObject {
             inside(restore);
             QTest::mouseClick(restore->CloseButton, Qt::LeftButton);
         });
-        w.Form1->form().BitBtn3Click();
+        w->Form1->form().BitBtn3Click();
     }
     // The status line of a backup file restored without its properties file.
     QString MissingProperties(const fs::path& backupFile) {
@@ -66,7 +66,7 @@ class BackupRestoreTest : public QObject {
     }
     QStringList StatusMessages() {
         QStringList out;
-        for (QTextBlock b = w.fStatus->re1->document()->begin(); b.isValid(); b = b.next())
+        for (QTextBlock b = w->fStatus->re1->document()->begin(); b.isValid(); b = b.next())
             out << b.text().mid(b.text().indexOf('\t') + 1);
         return out;
     }
@@ -84,13 +84,13 @@ class BackupRestoreTest : public QObject {
         hook = std::make_unique<ScopedMessageBoxHook>(
             [this](const MessageBoxShown& box) { boxes.push_back(box); });
         w = CreateProgramWindows();
-        w.Form1->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.Form1.get()));
-        QTRY_VERIFY(!w.Form1->Timer1->isActive());
+        w->Form1->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w->Form1.get()));
+        QTRY_VERIFY(!w->Form1->Timer1->isActive());
     }
     void cleanup() {
-        fs::remove(w.Form1->form().SettingsFile());
-        w = ProgramWindows();
+        fs::remove(w->Form1->form().SettingsFile());
+        w.reset();
         hook.reset();
         UninstallPlatform();
         directory.reset();
@@ -99,9 +99,10 @@ class BackupRestoreTest : public QObject {
 
     void backupWritesOneSortedFilePerNamespace() {
         ListExample();
-        w.Form1->ePath->setText(work.Folder("out/deeper")); // missing, without a trailing separator
-        w.Form1->form().BitBtn1Click();
-        QCOMPARE(w.Form1->ePath->text(), work.Folder("out/deeper") + "/");
+        w->Form1->ePath->setText(
+            work.Folder("out/deeper")); // missing, without a trailing separator
+        w->Form1->form().BitBtn1Click();
+        QCOMPARE(w->Form1->ePath->text(), work.Folder("out/deeper") + "/");
         QCOMPARE(ScratchFolder::FilesIn(work / "out/deeper"),
                  (std::vector<std::string>{
                      "Archive.properties.xml", "Archive.txt", "Legacy.properties.xml", "Legacy.txt",
@@ -125,19 +126,19 @@ class BackupRestoreTest : public QObject {
                         "\"Read \"before\" you sign\"\r\n"
                         "dfscmd /map \"\\\\example.com\\Public\\Software\" \"\\\\FS1\\Software\" "
                         "\"Installers, \"current\" and older\"\r\n"));
-        QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
-        QVERIFY(w.Form1->BitBtn1->isEnabled() && w.Form1->ListBox1->isEnabled() &&
-                w.Form1->ePath->isEnabled());
-        QVERIFY(w.Form1->isVisible()); // no arguments: the window stays
+        QCOMPARE(w->Form1->Bitbtn2->text(), QString("Close"));
+        QVERIFY(w->Form1->BitBtn1->isEnabled() && w->Form1->ListBox1->isEnabled() &&
+                w->Form1->ePath->isEnabled());
+        QVERIFY(w->Form1->isVisible()); // no arguments: the window stays
 
         // A prefix, a namespace that cannot be read, and a second run over the first: the
         // unreadable one keeps its old file and is named in one error box at the end.
         WriteWholeFile(work / "out/deeper/pfxPublic.txt", "stale");
         WriteWholeFile(work / "out/deeper/pfxGhost.txt", "last night's");
-        w.Form1->ePrefix->setText("pfx");
-        w.Form1->ListBox1->addItem("Ghost");
-        w.Form1->ListBox1->selectAll();
-        w.Form1->form().BitBtn1Click();
+        w->Form1->ePrefix->setText("pfx");
+        w->Form1->ListBox1->addItem("Ghost");
+        w->Form1->ListBox1->selectAll();
+        w->Form1->form().BitBtn1Click();
         QCOMPARE(ReadWholeFile(work / "out/deeper/pfxPublic.txt"),
                  ReadWholeFile(work / "out/deeper/Public.txt"));
         QCOMPARE(ReadWholeFile(work / "out/deeper/pfxGhost.txt"), std::string("last night's"));
@@ -150,23 +151,23 @@ class BackupRestoreTest : public QObject {
 
     void emptyFolderDoesNothingAndNoSelectionWritesNothing() {
         ListExample();
-        w.Form1->ePath->clear();
-        w.Form1->form().BitBtn1Click();
-        QCOMPARE(w.Form1->ePath->text(), QString());
-        w.Form1->ListBox1->clearSelection();
-        w.Form1->ePath->setText(work.Folder("none"));
-        w.Form1->form().BitBtn1Click();
+        w->Form1->ePath->clear();
+        w->Form1->form().BitBtn1Click();
+        QCOMPARE(w->Form1->ePath->text(), QString());
+        w->Form1->ListBox1->clearSelection();
+        w->Form1->ePath->setText(work.Folder("none"));
+        w->Form1->form().BitBtn1Click();
         QVERIFY(ScratchFolder::FilesIn(work / "none").empty());
-        QCOMPARE(w.Form1->Bitbtn2->text(), QString("Close"));
+        QCOMPARE(w->Form1->Bitbtn2->text(), QString("Close"));
     }
 
     void aHostileNamespaceNameNeverWritesOutsideTheFolder() {
         ListExample();
-        w.Form1->ListBox1->clearSelection();
-        w.Form1->ListBox1->insertItem(0, "../evil");
-        w.Form1->ListBox1->item(0)->setSelected(true);
-        w.Form1->ePath->setText(work.Folder("out/"));
-        w.Form1->form().BitBtn1Click();
+        w->Form1->ListBox1->clearSelection();
+        w->Form1->ListBox1->insertItem(0, "../evil");
+        w->Form1->ListBox1->item(0)->setSelected(true);
+        w->Form1->ePath->setText(work.Folder("out/"));
+        w->Form1->form().BitBtn1Click();
         QCOMPARE(boxes.size(), size_t(1));
         QVERIFY2(
             QString::fromStdString(boxes[0].text).contains(work.Folder("out/") + "../evil.txt"),
@@ -183,15 +184,15 @@ class BackupRestoreTest : public QObject {
             QTimer::singleShot(0, restore, [&, restore] {
                 // Modal to the main window only, and the progress is not hidden under it.
                 QCOMPARE(restore->windowModality(), Qt::WindowModal);
-                QCOMPARE(restore->parentWidget(), w.Form1.get());
-                QVERIFY(w.fStatus->isVisible() && !w.fStatus->parentWidget());
+                QCOMPARE(restore->parentWidget(), w->Form1.get());
+                QVERIFY(w->fStatus->isVisible() && !w->fStatus->parentWidget());
                 // Not hidden exactly under the restore window (both start centred); beside
                 // it where the screen has room.
-                QVERIFY(w.fStatus->pos() != restore->pos());
+                QVERIFY(w->fStatus->pos() != restore->pos());
                 QRect room = QGuiApplication::primaryScreen()->availableGeometry();
                 if (room.width() >=
-                    restore->frameGeometry().width() + w.fStatus->frameGeometry().width())
-                    QVERIFY(!w.fStatus->frameGeometry().intersects(restore->frameGeometry()));
+                    restore->frameGeometry().width() + w->fStatus->frameGeometry().width())
+                    QVERIFY(!w->fStatus->frameGeometry().intersects(restore->frameGeometry()));
                 checked = true;
             });
             QTest::mouseClick(restore->RestoreButton, Qt::LeftButton);
@@ -200,7 +201,7 @@ class BackupRestoreTest : public QObject {
 
         // Closing the main window ends the program's event loop although the Status window is
         // still open.
-        QVERIFY(w.fStatus->isVisible());
+        QVERIFY(w->fStatus->isVisible());
         QTimer guard;
         guard.setSingleShot(true);
         bool ended = true;
@@ -209,26 +210,26 @@ class BackupRestoreTest : public QObject {
             QCoreApplication::quit();
         });
         guard.start(5000);
-        QTimer::singleShot(0, w.Form1.get(), [&] { w.Form1->close(); });
+        QTimer::singleShot(0, w->Form1.get(), [&] { w->Form1->close(); });
         QApplication::exec();
         guard.stop();
         QVERIFY(ended);
     }
 
     void afterARunTheFocusIsWhereItWas() {
-        w.Form1->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(w.Form1.get()));
-        w.Form1->BitBtn1->setFocus(); // the domain box loses the focus first, then the list
+        w->Form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w->Form1.get()));
+        w->Form1->BitBtn1->setFocus(); // the domain box loses the focus first, then the list
         ListExample();
-        w.Form1->ePath->setText(work.Folder("out"));
-        QTest::keyClick(w.Form1->BitBtn1, Qt::Key_Space);
+        w->Form1->ePath->setText(work.Folder("out"));
+        QTest::keyClick(w->Form1->BitBtn1, Qt::Key_Space);
         QCOMPARE(ScratchFolder::FilesIn(work / "out").size(), size_t(10));
         // Not on Close, where the next Space would end the program.
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Form1->BitBtn1));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->Form1->BitBtn1));
     }
 
     void cancellingTheOpenDialogChangesNothing() {
-        w.fRestore->form().LoadLines({"kept"});
+        w->fRestore->form().LoadLines({"kept"});
         WhenModal<QFileDialog>([](QFileDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), QString("Restore"));
             QCOMPARE(dialog->nameFilters(),
@@ -236,17 +237,17 @@ class BackupRestoreTest : public QObject {
             QCOMPARE(dialog->defaultSuffix(), QString("txt"));
             dialog->reject();
         });
-        w.Form1->form().BitBtn3Click();
-        QVERIFY(!w.fRestore->isVisible());
-        QCOMPARE(w.fRestore->CheckListBox1->count(), 1);
-        QVERIFY(w.Form1->form().RestoreFileName().empty());
+        w->Form1->form().BitBtn3Click();
+        QVERIFY(!w->fRestore->isVisible());
+        QCOMPARE(w->fRestore->CheckListBox1->count(), 1);
+        QVERIFY(w->Form1->form().RestoreFileName().empty());
     }
 
     // Back up, delete every link, restore every file, back up again: the same files.
     void roundTripGivesByteIdenticalBackups() {
         ListExample();
-        w.Form1->ePath->setText(work.Folder("first"));
-        w.Form1->form().BitBtn1Click();
+        w->Form1->ePath->setText(work.Folder("first"));
+        w->Form1->form().BitBtn1Click();
 
         std::vector<store::Entry> links;
         QVERIFY(store::SearchAll(*directory,
@@ -276,8 +277,8 @@ class BackupRestoreTest : public QObject {
         QCOMPARE(last.first(), QString("Starting restore"));
         QCOMPARE(last.last(), QString("** Complete **"));
 
-        w.Form1->ePath->setText(work.Folder("second"));
-        w.Form1->form().BitBtn1Click();
+        w->Form1->ePath->setText(work.Folder("second"));
+        w->Form1->form().BitBtn1Click();
         for (const std::string& name : ScratchFolder::FilesIn(work / "second"))
             QCOMPARE(ReadWholeFile(work / "second" / name), ReadWholeFile(work / "first" / name));
         QCOMPARE(ScratchFolder::FilesIn(work / "second").size(), size_t(10));

@@ -1,7 +1,7 @@
 // A domain's controllers as the configuration partition lists them, over the sample forest: the
 // way --forest finds where another domain's DFS data is.
 #include "platform/ldap/domain_controllers.h"
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,10 @@
 // The LDAP store without a directory: servers that refuse, or never answer, and the rules it
 // finds session facts and error codes by.
 #include "base/message_table.h"
-#include "platform/directory_errors.h"
+#include "platform/adsi_over_store/errors.h"
 #include "platform/ldap/ldap_store.h"
 #include "platform/ldap/session_facts.h"
+#include "platform/netdfs_over_store/netapi_status.h"
 
 #include <arpa/inet.h>
 #include <chrono>
@@ -53,8 +54,8 @@ TEST(LdapStoreTest, AServerThatNeverAnswersTimesOutAndIsNotAskedAgain) {
     auto start = std::chrono::steady_clock::now();
     store::Status status = store.Connect(notes);
     EXPECT_EQ(status.code, store::ResultCode::Timeout) << status.message;
-    EXPECT_EQ(static_cast<uint32_t>(AdsiResultOf(status)), 0x800705B4u);
-    EXPECT_EQ(FormatSystemMessage(AdsiResultOf(status)),
+    EXPECT_EQ(static_cast<uint32_t>(adsi_store::AdsiResultOf(status)), 0x800705B4u);
+    EXPECT_EQ(FormatSystemMessage(adsi_store::AdsiResultOf(status)),
               "This operation returned because the timeout period expired.\r\n");
     // The failed logon is remembered: the next call does not wait again.
     auto again = std::chrono::steady_clock::now();
@@ -84,13 +85,13 @@ TEST(LdapStoreTest, NoServerIsServerDown) {
     std::vector<std::string> notes;
     store::Status status = store.Connect(notes);
     EXPECT_EQ(status.code, store::ResultCode::ServerDown) << status.message;
-    EXPECT_EQ(static_cast<uint32_t>(AdsiResultOf(status)), 0x8007203Au);
+    EXPECT_EQ(static_cast<uint32_t>(adsi_store::AdsiResultOf(status)), 0x8007203Au);
     EXPECT_EQ(NetApiStatusOf(status), 1722u); // RPC_S_SERVER_UNAVAILABLE, as NetDfs says it
 }
 
 TEST(LdapStoreTest, DirectoryFailuresBecomeTheCodesWindowsReports) {
     auto hr = [](store::ResultCode code) {
-        return static_cast<uint32_t>(AdsiResultOf({code, "", 0}));
+        return static_cast<uint32_t>(adsi_store::AdsiResultOf({code, "", 0}));
     };
     EXPECT_EQ(hr(store::ResultCode::NoSuchObject), 0x80072030u);
     EXPECT_EQ(hr(store::ResultCode::InvalidCredentials), 0x8007052Eu);

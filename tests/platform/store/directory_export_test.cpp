@@ -2,8 +2,8 @@
 // the rootDSE and cross-references a domain controller would have, ldapsearch's own lines, and
 // the file's own last record told apart from a change cut short.
 #include "base/file_io.h"
+#include "platform/memory_store/memory_store.h"
 #include "platform/store/ldif.h"
-#include "platform/store/memory_store.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The rules a domain controller keeps that the memory store keeps too: references follow
 // renames and deletes, DN values compare as DNs, the size limit, naming contexts, where an
 // object may be placed, and AD's standard classes in a file without a schema.
-#include "platform/store/memory_store.h"
+#include "platform/memory_store/memory_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,53 @@
+// A namespace's links as read from the directory, by path: what a change of one link decides
+// against (whether the link is there, its targets, the links above and below it).
+#pragma once
+
+#include "platform/netdfs_over_store/dfs_target_list.h"
+#include "platform/store/directory_store.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrune::dfs_store {
+
+struct StoredLink {
+    std::string dn;
+    std::string path; // relative, with "/" separators as stored: "/Data/Projects"
+    std::optional<std::string> comment;
+    std::string targetList; // msDFS-TargetListv2 as stored, which a change of it replaces
+    std::vector<StoredTarget> targets;
+    std::string unreadable; // why the targets could not be read; empty when they were
+};
+
+// A link object found by a search with LinkAttributes().
+StoredLink LinkOf(store::Entry&& entry);
+std::vector<std::string> LinkAttributes();
+
+// The filter that finds the links a change of linkPath depends on: the link itself and those
+// above and below it.
+std::string LinksAroundFilter(const std::string& linkPath);
+
+// Links by their path compared without regard to case. Where two objects claim one path, the
+// first one put stays, as the directory gave them.
+class LinksByPath {
+  public:
+    const StoredLink* Find(const std::string& linkPath) const;
+    // A link above or below linkPath, or null.
+    const StoredLink* Overlapping(const std::string& linkPath) const;
+    void Put(StoredLink link);
+    void Remove(const std::string& linkPath);
+    // The link's new targets after a change of them.
+    void SetTargets(const std::string& linkPath, std::string targetList,
+                    std::vector<StoredTarget> targets);
+    // What is known of linkPath and the links above and below it is replaced by links, read
+    // with LinksAroundFilter.
+    void ReplaceAround(const std::string& linkPath, std::vector<StoredLink> links);
+    size_t size() const { return links_.size(); }
+
+  private:
+    std::map<std::string, StoredLink> links_; // by folded path
+};
+
+} // namespace kestrune::dfs_store
