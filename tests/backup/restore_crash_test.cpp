@@ -5,7 +5,7 @@
 #include "platform/dfs_target_list.h"
 #include "platform/platform.h"
 #include "platform/store/memory_store.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <csignal>
 #include <filesystem>

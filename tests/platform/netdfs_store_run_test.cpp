@@ -4,7 +4,7 @@
 #include "base/win_errors.h"
 #include "platform/dfs_target_list.h"
 #include "platform/netdfs_store_links.h"
-#include "platform/sample_store_dfs.h"
+#include "support/sample_store_dfs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // A test fixture with a private copy of the sample forest installed as the platform.
 #pragma once
 
-#include "platform/platform.h"
 #include "platform/store/memory_store.h"
-#include "temp_folder.h"
+#include "support/scoped_platform.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <optional>
 
 namespace kestrune::testing {
 
@@ -20,15 +20,16 @@ class SampleDomainTest : public ::testing::Test {
         auto opened = store::MemoryStore::Open(file);
         ASSERT_TRUE(opened) << opened.error().text;
         directory = std::move(*opened);
-        InstallStorePlatform(directory);
+        platform.emplace(directory);
     }
     void TearDown() override {
-        UninstallPlatform();
+        platform.reset();
         directory.reset(); // Windows deletes no file that is still open
     }
     TempFolder scratch;
     std::filesystem::path file;
     std::shared_ptr<store::MemoryStore> directory;
+    std::optional<ScopedPlatform> platform;
 };
 
 } // namespace kestrune::testing

@@ -3,7 +3,7 @@
 
 #include "platform/netdfs_over_store.h"
 #include "platform/store/memory_store.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
