@@ -2,7 +2,7 @@
 
 #include "base/file_io.h"
 #include "base/paths.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <csignal>
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "backup/backup_history.h"
 
 #include "base/file_io.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <regex>

@@ -3,8 +3,8 @@
 #include "backup/run_report.h"
 #include "base/file_io.h"
 #include "base/win_errors.h"
-#include "dfs/scripted_netdfs.h"
-#include "temp_folder.h"
+#include "support/scripted_netdfs.h"
+#include "support/temp_folder.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

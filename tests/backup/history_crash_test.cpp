@@ -4,7 +4,7 @@
 
 #include "base/file_io.h"
 #include "base/sha256.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <csignal>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "backup/namespace_compare.h"
 #include "backup/restore_plan.h"
 #include "base/win_errors.h"
-#include "dfs/scripted_netdfs.h"
+#include "support/scripted_netdfs.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -1,12 +1,13 @@
 #include "backup/property_changes.h"
 
-#include "backup/backup_pair.h"
 #include "backup/restore_properties.h"
 #include "backup/restore_run.h"
 #include "base/file_io.h"
 #include "base/win_errors.h"
-#include "dfs/scripted_netdfs.h"
-#include "temp_folder.h"
+#include "support/backup_pair.h"
+#include "support/scoped_backends.h"
+#include "support/scripted_netdfs.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -124,7 +125,7 @@ TEST(ChangedProperties, ARestoreSetsWhatItCreatesAndWhatIsThereOnlyWhenAsked) {
 TEST(ChangedProperties, AnExistingTargetWhosePropertyIsRefusedFailsItsLine) {
     auto fake = std::make_shared<testing::ScriptedNetDfs>(); // no NetDfsSetInfo of its own
     fake->addStatus = ERROR_FILE_EXISTS;
-    InstallNetDfsApi(fake);
+    testing::ScopedNetDfsApi installed(fake);
     testing::TempFolder folder;
     const std::filesystem::path txt = folder.path() / "N.txt";
     const std::string text = "dfscmd /map \"\\\\d\\N\\L\" \"\\\\S1\\A\" \"\"\r\n";
@@ -145,7 +146,6 @@ TEST(ChangedProperties, AnExistingTargetWhosePropertyIsRefusedFailsItsLine) {
     run.setExistingProperties = true;
     RestoreRunResult result =
         run.Run(AllLines(std::vector<AnsiString>{text.substr(0, text.size() - 2)}));
-    InstallNetDfsApi(nullptr);
     ASSERT_EQ(result.lines.size(), 1u);
     EXPECT_EQ(result.lines[0].outcome, RestoredLine::Outcome::Failed);
     EXPECT_EQ(result.lines[0].status, 50u);

@@ -2,8 +2,8 @@
 
 #include "base/file_io.h"
 #include "base/win_errors.h"
-#include "dfs/scripted_netdfs.h"
-#include "temp_folder.h"
+#include "support/scripted_netdfs.h"
+#include "support/temp_folder.h"
 
 #include <algorithm>
 #include <filesystem>

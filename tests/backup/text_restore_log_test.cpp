@@ -2,7 +2,7 @@
 
 #include "base/file_io.h"
 #include "base/time_stamp.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 

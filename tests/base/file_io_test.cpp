@@ -1,6 +1,6 @@
 #include "base/file_io.h"
 #include "base/paths.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <cerrno>
 #include <fcntl.h>

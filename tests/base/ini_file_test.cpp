@@ -1,7 +1,7 @@
 #include "base/ini_file.h"
 
 #include "base/file_io.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "base/paths.h"
 #include "base/string_list.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "backup/backup_history.h"
 #include "netdfs/netdfs.h"
-#include "sample_domain_cli.h"
+#include "support/sample_domain_cli.h"
 
 #include <regex>
 

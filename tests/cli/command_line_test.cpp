@@ -3,12 +3,16 @@
 #include "backup/run_report.h"
 #include "base/file_io.h"
 #include "base/win_errors.h"
-#include "dfs/scripted_netdfs.h"
 #include "directory/tntads.h"
 #include "platform/platform.h"
-#include "temp_folder.h"
+#include "support/expect_ok.h"
+#include "support/scoped_backends.h"
+#include "support/scoped_platform.h"
+#include "support/scripted_netdfs.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 
 namespace kestrune {
@@ -16,15 +20,13 @@ namespace {
 
 class CommandLineTest : public ::testing::Test {
   protected:
-    void TearDown() override { UninstallPlatform(); }
-
     void UseSampleDomain() {
         std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif",
                                    folder / "domain.ldif");
-        std::string error;
-        Expected<void> installed = InstallSimulatedDomain(folder / "domain.ldif");
-        ASSERT_TRUE(installed) << installed.error().text;
+        domain.emplace(folder / "domain.ldif");
+        ASSERT_OK(domain->installed());
     }
+    std::optional<testing::ScopedSimulatedDomain> domain;
     int Run(std::vector<std::string> arguments) {
         out.str("");
         err.str("");
@@ -125,10 +127,9 @@ TEST_F(CommandLineTest, NothingToBackUpIsNeverReportedAsSuccess) {
 TEST_F(CommandLineTest, ADomainWithoutNamespacesSaysSo) {
     auto fake = std::make_shared<testing::ScriptedNetDfs>();
     fake->answers = {{ERROR_NO_MORE_ITEMS, {}, {}}};
-    InstallNetDfsApi(fake);
+    testing::ScopedNetDfsApi installed(fake);
     EXPECT_EQ(Run({"", (folder / "out").string(), "empty.test"}), kExitSuccess);
     EXPECT_EQ(err.str(), "kestrune: empty.test has no DFS namespaces; nothing to back up\n");
-    InstallNetDfsApi(nullptr);
 }
 
 TEST_F(CommandLineTest, AnUnreadableNamespaceKeepsItsFileAndFailsTheRun) {
@@ -138,14 +139,13 @@ TEST_F(CommandLineTest, AnUnreadableNamespaceKeepsItsFileAndFailsTheRun) {
                      // Bad, listed first in order, fails; Good reads nothing.
                      {ERROR_ACCESS_DENIED, {}, {}},
                      {ERROR_NO_MORE_ITEMS, {}, {}}};
-    InstallNetDfsApi(fake);
+    testing::ScopedNetDfsApi installed(fake);
     std::filesystem::create_directories(folder / "out");
     WriteWholeFile(folder / "out" / "Bad.txt", "yesterday");
     EXPECT_EQ(Run({"", (folder / "out").string(), "d.test"}), kExitFailure);
     EXPECT_EQ(ReadWholeFile(folder / "out" / "Bad.txt"), "yesterday");
     EXPECT_EQ(ReadWholeFile(folder / "out" / "Good.txt"), "");
     EXPECT_NE(err.str().find("  Bad: 5: Access is denied."), std::string::npos) << err.str();
-    InstallNetDfsApi(nullptr);
 }
 
 } // namespace

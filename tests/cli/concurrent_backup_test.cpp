@@ -4,7 +4,7 @@
 #include "backup/backup_folder_lock.h"
 #include "backup/backup_history.h"
 #include "base/sha256.h"
-#include "sample_domain_cli.h"
+#include "support/sample_domain_cli.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -1,8 +1,8 @@
 // A namespace brought back from an export of "dfsutil root export", and a backup written as one,
 // on a private copy of the sample domain.
 #include "base/file_io.h"
-#include "platform/delete_subtree.h"
-#include "sample_domain_cli.h"
+#include "support/delete_subtree.h"
+#include "support/sample_domain_cli.h"
 
 namespace kestrune {
 namespace {

@@ -6,7 +6,9 @@
 #include "platform/store/base64.h"
 #include "platform/store/dn.h"
 #include "platform/store/ldif.h"
-#include "temp_folder.h"
+#include "support/expect_ok.h"
+#include "support/scoped_platform.h"
+#include "support/temp_folder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -105,18 +107,13 @@ std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) 
 
 class ExportBackupTest : public ::testing::Test {
   protected:
-    void TearDown() override { UninstallPlatform(); }
-
     // Backs up the domain from the simulated domain in file into folder/name; the exit code.
     int BackUp(const std::filesystem::path& file, const std::string& domain,
                const std::string& name) {
-        std::string error;
-        Expected<void> installed = InstallSimulatedDomain(file);
-        EXPECT_TRUE(installed) << installed.error().text;
+        testing::ScopedSimulatedDomain installed(file);
+        EXPECT_OK(installed.installed());
         std::ostringstream out, err;
-        int code = RunCommandLine({"", (folder / name).string(), domain}, {out, err});
-        UninstallPlatform();
-        return code;
+        return RunCommandLine({"", (folder / name).string(), domain}, {out, err});
     }
     // The sample's own backup of domain, and its exit code.
     std::pair<int, std::map<std::string, std::string>> SampleBackup(const std::string& domain) {

@@ -1,7 +1,7 @@
 // --forest: every domain of the sample forest in one run, on a private copy of the sample.
 #include "backup/backup_history.h"
 #include "base/file_io.h"
-#include "sample_domain_cli.h"
+#include "support/sample_domain_cli.h"
 
 #include <regex>
 

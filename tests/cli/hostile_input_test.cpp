@@ -4,7 +4,7 @@
 #include "backup/properties_file.h"
 #include "backup/restore_run.h"
 #include "platform/netdfs_over_store/dfs_target_list.h"
-#include "sample_domain_cli.h"
+#include "support/sample_domain_cli.h"
 
 #include <functional>
 

@@ -3,7 +3,7 @@
 // the platform's reason, the namespace left as it was.
 #include "netdfs/netdfs.h"
 #include "platform/netdfs_over_store/dfs_pkt_blob.h"
-#include "sample_domain_cli.h"
+#include "support/sample_domain_cli.h"
 
 namespace kestrune {
 namespace {

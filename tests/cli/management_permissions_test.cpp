@@ -3,8 +3,8 @@
 #include "base/dacl_entries.h"
 #include "base/file_io.h"
 #include "base/security_descriptor.h"
-#include "platform/delete_subtree.h"
-#include "sample_domain_cli.h"
+#include "support/delete_subtree.h"
+#include "support/sample_domain_cli.h"
 
 namespace kestrune {
 namespace {

@@ -2,8 +2,8 @@
 // namespace or onto renamed file servers, on a private copy of the sample domain.
 #include "backup/backup_history.h"
 #include "base/file_io.h"
-#include "platform/delete_subtree.h"
-#include "sample_domain_cli.h"
+#include "support/delete_subtree.h"
+#include "support/sample_domain_cli.h"
 
 #include <regex>
 

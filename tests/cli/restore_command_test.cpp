@@ -1,5 +1,5 @@
 #include "netdfs/netdfs.h"
-#include "sample_domain_cli.h"
+#include "support/sample_domain_cli.h"
 
 #include <regex>
 

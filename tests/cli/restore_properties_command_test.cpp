@@ -1,5 +1,4 @@
 #include "backup/backup_history.h"
-#include "backup/backup_pair.h"
 #include "backup/live_namespaces.h"
 #include "backup/propagation_note.h"
 #include "backup/properties_file.h"
@@ -7,7 +6,8 @@
 #include "backup/text_restore_log.h"
 #include "base/file_io.h"
 #include "netdfs/netdfs.h"
-#include "sample_domain_cli.h"
+#include "support/backup_pair.h"
+#include "support/sample_domain_cli.h"
 
 #include <regex>
 

@@ -1,7 +1,7 @@
 #include "backup/run_report.h"
 #include "base/file_io.h"
 #include "cli/command_line.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

@@ -1,7 +1,7 @@
 #include "dfs/toxldfs.h"
 
 #include "base/win_errors.h"
-#include "dfs/scripted_netdfs.h"
+#include "support/scripted_netdfs.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -282,9 +282,10 @@ TEST_F(ToxldfsTest, AddLinkPassesTheCommentWholeAndNamesThroughTheCodePage) {
     EXPECT_EQ(dfs.LastError(), ERROR_INVALID_PARAMETER);
 }
 
-TEST_F(ToxldfsTest, VersionIsFixedAndNoPlatformMeansBadNetPath) {
-    dfs.SetVersion("9.9");
-    EXPECT_EQ(dfs.Version(), "1.2");
+TEST_F(ToxldfsTest, VersionIsReadOnlyAndNoPlatformMeansBadNetPath) {
+    const AnsiString version = dfs.Version();
+    dfs.SetVersion(version + ".9");
+    EXPECT_EQ(dfs.Version(), version);
     InstallNetDfsApi(nullptr);
     EXPECT_FALSE(dfs.EnumRoots());
     EXPECT_EQ(dfs.LastError(), ERROR_BAD_NETPATH);

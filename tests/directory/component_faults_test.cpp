@@ -1,12 +1,15 @@
 // How the component ends an operation that fails: the stop event fires, the first error
 // reaches the caller, nothing that was handed out is lost.
 #include "adsi/adsi_path.h"
-#include "directory/scripted_adsi.h"
 #include "directory/tntads.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
+#include "platform/memory_store/memory_store.h"
+#include "support/scoped_platform.h"
+#include "support/scripted_adsi.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <stdexcept>
 
 namespace kestrune {
@@ -108,9 +111,9 @@ class SampleComponent : public ::testing::Test {
         // Kept in memory only: the sample file is never written.
         directory = std::make_shared<store::MemoryStore>();
         ASSERT_TRUE(directory->LoadText(ReadSample(), "sample").ok());
-        InstallStorePlatform(directory);
+        platform.emplace(directory);
     }
-    void TearDown() override { UninstallPlatform(); }
+    std::optional<testing::ScopedPlatform> platform;
     static std::string ReadSample() {
         std::FILE* f = std::fopen((std::string(KESTRUNE_SAMPLES) + "/example.ldif").c_str(), "rb");
         std::string text;

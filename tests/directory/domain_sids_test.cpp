@@ -1,6 +1,6 @@
 #include "directory/domain_sids.h"
 
-#include "sample_domain_test.h"
+#include "support/sample_domain_test.h"
 
 namespace kestrune {
 namespace {

@@ -1,8 +1,11 @@
 #include "directory/tntads.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
+#include "platform/memory_store/memory_store.h"
+#include "support/scoped_platform.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace kestrune {
 namespace {
@@ -64,7 +67,7 @@ class Enumeration : public ::testing::Test {
     void SetUp() override {
         auto store = std::make_shared<store::MemoryStore>();
         ASSERT_TRUE(store->LoadText(kForest, "forest").ok());
-        InstallStorePlatform(store);
+        platform.emplace(store);
         ads = std::make_unique<TNTADS>();
         ads->OnEnumStart = [this](TNTADS*) { events.push_back("start"); };
         ads->OnEnumStop = [this](TNTADS*) { events.push_back("stop"); };
@@ -73,7 +76,7 @@ class Enumeration : public ::testing::Test {
             if (abortAt == count) ads->abort();
         };
     }
-    void TearDown() override { UninstallPlatform(); }
+    std::optional<testing::ScopedPlatform> platform;
     std::unique_ptr<TStringList> Enumerate(const char* path) {
         ads->SetADSPath(path);
         auto container = ads->OpenContainer();

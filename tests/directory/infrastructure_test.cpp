@@ -2,8 +2,11 @@
 #include "directory/tntads.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
+#include "platform/memory_store/memory_store.h"
+#include "support/scoped_platform.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace kestrune {
 namespace {
@@ -13,9 +16,9 @@ class Infrastructure : public ::testing::Test {
     void SetUp() override {
         auto opened = store::MemoryStore::Open(std::string(KESTRUNE_SAMPLES) + "/example.ldif");
         ASSERT_TRUE(opened) << opened.error().text; // only read here
-        InstallStorePlatform(std::move(*opened));
+        platform.emplace(std::move(*opened));
     }
-    void TearDown() override { UninstallPlatform(); }
+    std::optional<testing::ScopedPlatform> platform;
     static std::vector<std::string> Items(const TStringList& list) {
         std::vector<std::string> out;
         for (int i = 0; i < list.Count(); ++i)

@@ -1,9 +1,10 @@
 #include "base/last_error.h"
 #include "directory/ole_error.h"
-#include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
+#include "platform/memory_store/memory_store.h"
+#include "support/sample_domain_test.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

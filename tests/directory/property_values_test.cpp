@@ -2,8 +2,11 @@
 #include "directory/tntads.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
+#include "platform/memory_store/memory_store.h"
+#include "support/scoped_platform.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace kestrune {
 namespace {
@@ -17,18 +20,15 @@ class PropertyValues : public ::testing::Test {
         error = opened ? std::string() : opened.error().text;
         auto loaded = opened ? std::move(*opened) : nullptr; // read only: nothing is changed
         ASSERT_TRUE(loaded) << error;
-        InstallStorePlatform(std::move(loaded));
-        TNTADS::SetMessageHook([this](const AnsiString& text) { messages.push_back(text); });
+        platform.emplace(std::move(loaded));
     }
-    void TearDown() override {
-        TNTADS::SetMessageHook(nullptr);
-        UninstallPlatform();
-    }
+    std::optional<testing::ScopedPlatform> platform;
     std::shared_ptr<adsi::IADs> Open(TNTADS& ads, const char* path) {
         ads.SetADSPath(path);
         return ads.OpenObject();
     }
     std::vector<std::string> messages;
+    TNTADS::MessageHookScope hook{[this](const AnsiString& text) { messages.push_back(text); }};
 };
 
 TEST_F(PropertyValues, EachKindOfValueAsText) {

@@ -1,8 +1,8 @@
 // The component on the simulated domain where a real domain answers differently from a naive
 // simulation: naming contexts, moved members, the size limit, missing session facts.
-#include "directory/sample_domain_test.h"
 #include "directory/tntads.h"
 #include "platform/memory_store/memory_store.h"
+#include "support/sample_domain_test.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,11 @@
 // give the same answers for the sample's example.com.
 #include "directory/tntads.h"
 #include "platform/platform.h"
-#include "platform/store/store_under_test.h"
+#include "support/scoped_platform.h"
+#include "support/store_under_test.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace kestrune {
 namespace {
@@ -23,13 +25,14 @@ class TntadsContractTest : public ::testing::Test {
     void SetUp() override {
         auto store = testing::OpenStoreUnderTest();
         ASSERT_TRUE(store);
-        InstallStorePlatform(store);
+        platform.emplace(store);
         ads = std::make_unique<TNTADS>();
     }
     void TearDown() override {
         ads.reset();
-        UninstallPlatform();
+        platform.reset();
     }
+    std::optional<testing::ScopedPlatform> platform;
     std::unique_ptr<TNTADS> ads;
 };
 

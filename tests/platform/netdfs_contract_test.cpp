@@ -4,7 +4,7 @@
 #include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/netdfs_over_store/netdfs_over_store.h"
 #include "platform/store/dn.h"
-#include "platform/store/store_under_test.h"
+#include "support/store_under_test.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "base/file_io.h"
 #include "base/win_errors.h"
 #include "platform/netdfs_over_store/dfs_pkt_blob.h"
-#include "platform/sample_store_dfs.h"
+#include "support/sample_store_dfs.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "base/file_io.h"
 #include "base/win_errors.h"
 #include "platform/netdfs_over_store/dfs_target_list.h"
-#include "platform/sample_store_dfs.h"
+#include "support/sample_store_dfs.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "base/win_errors.h"
 #include "netdfs/netdfs_buffer.h"
 #include "platform/netdfs_over_store/dfs_target_list.h"
-#include "platform/sample_store_dfs.h"
+#include "support/sample_store_dfs.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

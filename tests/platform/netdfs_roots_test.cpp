@@ -1,12 +1,11 @@
 // NetDfsAddRootTarget over the directory store: a namespace created as Windows creates one, a
 // root target added to one, and what Active Directory refuses.
-#include "platform/delete_subtree.h"
-#include "platform/netdfs_over_store/netdfs_over_store.h"
-
 #include "base/win_errors.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/netdfs_over_store/dfs_target_list.h"
-#include "platform/sample_store_dfs.h"
+#include "platform/netdfs_over_store/netdfs_over_store.h"
+#include "support/delete_subtree.h"
+#include "support/sample_store_dfs.h"
 
 #include <gtest/gtest.h>
 

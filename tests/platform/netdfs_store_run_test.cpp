@@ -4,7 +4,7 @@
 #include "base/win_errors.h"
 #include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/netdfs_over_store/netdfs_store_links.h"
-#include "platform/sample_store_dfs.h"
+#include "support/sample_store_dfs.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The shared store tests over a real domain controller: Samba, loaded with the sample.
 #include "base/file_io.h"
 #include "platform/ldap/ldap_store.h"
-#include "platform/store/store_under_test.h"
 #include "samba_dc.h"
+#include "support/store_under_test.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

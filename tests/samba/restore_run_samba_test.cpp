@@ -10,7 +10,7 @@
 #include "platform/netdfs_over_store/netdfs_over_store.h"
 #include "platform/store/base64.h"
 #include "samba_dc.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -71,15 +71,20 @@ std::string LocalDomainName(std::string& why) {
 }
 
 std::vector<ServiceRecord> LookUpServices(const std::string& name, std::string& why) {
-    std::vector<ServiceRecord> records;
     unsigned char answer[8192];
     int length = res_query(name.c_str(), ns_c_in, ns_t_srv, answer, sizeof answer);
     if (length < 0) {
         why = "DNS has no SRV record " + name;
-        return records;
+        return {};
     }
+    return ReadServiceRecords(answer, static_cast<size_t>(length), name, why);
+}
+
+std::vector<ServiceRecord> ReadServiceRecords(const unsigned char* answer, size_t length,
+                                              const std::string& name, std::string& why) {
+    std::vector<ServiceRecord> records;
     ns_msg message;
-    if (ns_initparse(answer, length, &message) != 0) {
+    if (ns_initparse(answer, static_cast<int>(length), &message) != 0) {
         why = "the DNS answer for " + name + " cannot be read";
         return records;
     }

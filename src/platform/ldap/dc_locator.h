@@ -2,6 +2,7 @@
 // default realm or the host's DNS domain, then the DNS SRV records of its DCs.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ std::string LocalDomainName(std::string& why);
 // The SRV records of name (for example "_ldap._tcp.dc._msdcs.example.com"), best first:
 // lowest priority, then highest weight. Empty with why when DNS has none.
 std::vector<ServiceRecord> LookUpServices(const std::string& name, std::string& why);
+// The SRV records of a DNS answer of length bytes to the question for name, in that order.
+std::vector<ServiceRecord> ReadServiceRecords(const unsigned char* answer, size_t length,
+                                              const std::string& name, std::string& why);
 
 // The default_realm of the Kerberos configuration (KRB5_CONFIG, else /etc/krb5.conf), or empty.
 std::string KerberosDefaultRealm();

@@ -6,10 +6,14 @@
 #include "gui/forms/message_box.h"
 #include "gui/forms/session.h"
 #include "platform/platform.h"
-#include "temp_folder.h"
+#include "support/expect_ok.h"
+#include "support/scoped_environment.h"
+#include "support/scoped_platform.h"
+#include "support/temp_folder.h"
 #include <cstdlib>
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace kestrune::testing {
 namespace {
@@ -20,15 +24,15 @@ class MainFormTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::copy_file(fs::path(KESTRUNE_SAMPLES) / "example.ldif", work / "domain.ldif");
-        std::string error;
-        Expected<void> installed = InstallSimulatedDomain(work / "domain.ldif");
-        ASSERT_TRUE(installed) << installed.error().text;
+        domain.emplace(work / "domain.ldif");
+        ASSERT_OK(domain->installed());
         RemoveSettings();
     }
     void TearDown() override {
         RemoveSettings();
-        UninstallPlatform();
+        domain.reset();
     }
+    std::optional<ScopedSimulatedDomain> domain;
     void RemoveSettings() {
         FakeProgram probe;
         fs::remove(probe.Form1->SettingsFile());
@@ -305,21 +309,17 @@ TEST(SettingsPlace, AFolderThatCannotBeWrittenIsTold) {
     EXPECT_FALSE(UserSettingsFolder().empty());
 #ifndef _WIN32
     // Without a home of its own, the user has no settings folder: never one under /tmp.
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const std::string configBefore = config ? config : "";
-    ::setenv("XDG_CONFIG_HOME", "", 1);
-    ::setenv("HOME", "", 1);
-    EXPECT_EQ(UserSettingsFolder(), std::filesystem::path());
-    ::setenv("HOME", "relative", 1);
-    EXPECT_EQ(UserSettingsFolder(), std::filesystem::path());
-    ::setenv("HOME", "/home/someone", 1);
+    ScopedEnvironment noConfig("XDG_CONFIG_HOME", "");
+    {
+        ScopedEnvironment noHome("HOME", "");
+        EXPECT_EQ(UserSettingsFolder(), std::filesystem::path());
+    }
+    {
+        ScopedEnvironment relativeHome("HOME", "relative");
+        EXPECT_EQ(UserSettingsFolder(), std::filesystem::path());
+    }
+    ScopedEnvironment someHome("HOME", "/home/someone");
     EXPECT_EQ(UserSettingsFolder(), std::filesystem::path("/home/someone/.config/kestrune"));
-    ::setenv("HOME", home.c_str(), 1);
-    if (config)
-        ::setenv("XDG_CONFIG_HOME", configBefore.c_str(), 1);
-    else
-        ::unsetenv("XDG_CONFIG_HOME");
 #endif
 }
 

@@ -1,7 +1,6 @@
 // The restore window and the status window without a window: selection, the run, cancel,
 // the status lines and the log; a restore into another place.
 #include "backup/backup_history.h"
-#include "backup/backup_pair.h"
 #include "backup/live_namespaces.h"
 #include "backup/properties_file.h"
 #include "base/file_io.h"
@@ -9,12 +8,16 @@
 #include "fake_program.h"
 #include "gui/forms/message_box.h"
 #include "netdfs/netdfs.h"
-#include "platform/delete_subtree.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "temp_folder.h"
+#include "support/backup_pair.h"
+#include "support/delete_subtree.h"
+#include "support/expect_ok.h"
+#include "support/scoped_platform.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace kestrune::testing {
 namespace {
@@ -27,11 +30,10 @@ class RestoreFormTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::copy_file(fs::path(KESTRUNE_SAMPLES) / "example.ldif", work / "domain.ldif");
-        std::string error;
-        Expected<void> installed = InstallSimulatedDomain(work / "domain.ldif");
-        ASSERT_TRUE(installed) << installed.error().text;
+        domain.emplace(work / "domain.ldif");
+        ASSERT_OK(domain->installed());
     }
-    void TearDown() override { UninstallPlatform(); }
+    std::optional<ScopedSimulatedDomain> domain;
 
     // Opens the file through the Restore button; inside runs in the modal restore window.
     void OpenAndRestore(FakeProgram& p, const std::string& text, std::function<void()> inside) {
@@ -255,11 +257,12 @@ class RestoreElsewhereTest : public ::testing::Test {
         auto opened = store::MemoryStore::Open(domainFile);
         ASSERT_TRUE(opened) << opened.error().text;
         directory = std::move(*opened);
-        InstallStorePlatform(directory);
+        platform.emplace(directory);
         p = std::make_unique<FakeProgram>();
         p->Start();
     }
-    void TearDown() override { UninstallPlatform(); }
+    void TearDown() override { platform.reset(); }
+    std::optional<ScopedPlatform> platform;
 
     // Backs up one namespace of the domain through the main window into work/folder.
     fs::path BackUp(const WideString& domain, const WideString& ns, const std::string& folder) {

@@ -5,7 +5,8 @@
 #include "modal.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "scratch_folder.h"
+#include "support/private_settings.h"
+#include "support/temp_folder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,15 +25,27 @@
 #include <unistd.h>
 
 using namespace kestrune;
-using kestrune::testing::ScratchFolder;
+using kestrune::testing::TempFolder;
 using kestrune::testing::WhenModal;
 namespace fs = std::filesystem;
 
 class BackupRestoreTest : public QObject {
     Q_OBJECT
+    // The user's own settings folder is never read or written by a test.
+    kestrune::testing::PrivateSettings settings;
 
   private:
-    ScratchFolder work{"gui"};
+    TempFolder work;
+    QString Folder(const char* name) const {
+        return QString::fromStdString((work / name).string());
+    }
+    // Empties the scratch folder and puts a copy of the sample forest in it as domain.ldif.
+    void ResetWork() {
+        const std::string left = work.Clear();
+        QVERIFY2(left.empty(), left.c_str());
+        std::filesystem::copy_file(std::string(KESTRUNE_SAMPLES) + "/example.ldif",
+                                   work / "domain.ldif");
+    }
     std::shared_ptr<store::MemoryStore> directory;
     std::unique_ptr<ProgramWindows> w;
     std::vector<MessageBoxShown> boxes; // every box the windows showed, answered at once
@@ -73,7 +86,7 @@ class BackupRestoreTest : public QObject {
 
   private slots:
     void init() {
-        work.Reset();
+        ResetWork();
         std::string error;
         auto opened = store::MemoryStore::Open(work / "domain.ldif");
         error = opened ? std::string() : opened.error().text;
@@ -94,16 +107,16 @@ class BackupRestoreTest : public QObject {
         hook.reset();
         UninstallPlatform();
         directory.reset();
-        work.Remove();
+        const std::string left = work.Clear();
+        QVERIFY2(left.empty(), left.c_str());
     }
 
     void backupWritesOneSortedFilePerNamespace() {
         ListExample();
-        w->Form1->ePath->setText(
-            work.Folder("out/deeper")); // missing, without a trailing separator
+        w->Form1->ePath->setText(Folder("out/deeper")); // missing, without a trailing separator
         w->Form1->form().BitBtn1Click();
-        QCOMPARE(w->Form1->ePath->text(), work.Folder("out/deeper") + "/");
-        QCOMPARE(ScratchFolder::FilesIn(work / "out/deeper"),
+        QCOMPARE(w->Form1->ePath->text(), Folder("out/deeper") + "/");
+        QCOMPARE(TempFolder::FilesIn(work / "out/deeper"),
                  (std::vector<std::string>{
                      "Archive.properties.xml", "Archive.txt", "Legacy.properties.xml", "Legacy.txt",
                      "Projets.properties.xml", "Projets.txt", "Public.properties.xml", "Public.txt",
@@ -155,9 +168,9 @@ class BackupRestoreTest : public QObject {
         w->Form1->form().BitBtn1Click();
         QCOMPARE(w->Form1->ePath->text(), QString());
         w->Form1->ListBox1->clearSelection();
-        w->Form1->ePath->setText(work.Folder("none"));
+        w->Form1->ePath->setText(Folder("none"));
         w->Form1->form().BitBtn1Click();
-        QVERIFY(ScratchFolder::FilesIn(work / "none").empty());
+        QVERIFY(TempFolder::FilesIn(work / "none").empty());
         QCOMPARE(w->Form1->Bitbtn2->text(), QString("Close"));
     }
 
@@ -166,14 +179,13 @@ class BackupRestoreTest : public QObject {
         w->Form1->ListBox1->clearSelection();
         w->Form1->ListBox1->insertItem(0, "../evil");
         w->Form1->ListBox1->item(0)->setSelected(true);
-        w->Form1->ePath->setText(work.Folder("out/"));
+        w->Form1->ePath->setText(Folder("out/"));
         w->Form1->form().BitBtn1Click();
         QCOMPARE(boxes.size(), size_t(1));
-        QVERIFY2(
-            QString::fromStdString(boxes[0].text).contains(work.Folder("out/") + "../evil.txt"),
-            boxes[0].text.c_str());
+        QVERIFY2(QString::fromStdString(boxes[0].text).contains(Folder("out/") + "../evil.txt"),
+                 boxes[0].text.c_str());
         QVERIFY(!fs::exists(work / "evil.txt"));
-        QVERIFY(ScratchFolder::FilesIn(work / "out").empty());
+        QVERIFY(TempFolder::FilesIn(work / "out").empty());
     }
 
     void theStatusWindowStaysUsableDuringARestoreAndTheMainWindowEndsTheProgram() {
@@ -221,9 +233,9 @@ class BackupRestoreTest : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(w->Form1.get()));
         w->Form1->BitBtn1->setFocus(); // the domain box loses the focus first, then the list
         ListExample();
-        w->Form1->ePath->setText(work.Folder("out"));
+        w->Form1->ePath->setText(Folder("out"));
         QTest::keyClick(w->Form1->BitBtn1, Qt::Key_Space);
-        QCOMPARE(ScratchFolder::FilesIn(work / "out").size(), size_t(10));
+        QCOMPARE(TempFolder::FilesIn(work / "out").size(), size_t(10));
         // Not on Close, where the next Space would end the program.
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w->Form1->BitBtn1));
     }
@@ -246,7 +258,7 @@ class BackupRestoreTest : public QObject {
     // Back up, delete every link, restore every file, back up again: the same files.
     void roundTripGivesByteIdenticalBackups() {
         ListExample();
-        w->Form1->ePath->setText(work.Folder("first"));
+        w->Form1->ePath->setText(Folder("first"));
         w->Form1->form().BitBtn1Click();
 
         std::vector<store::Entry> links;
@@ -262,7 +274,7 @@ class BackupRestoreTest : public QObject {
         for (const auto& link : links)
             QVERIFY(directory->Delete(link.dn).ok());
 
-        for (const std::string& name : ScratchFolder::FilesIn(work / "first")) {
+        for (const std::string& name : TempFolder::FilesIn(work / "first")) {
             TStringList lines;
             lines.LoadFromFile(work / "first" / name);
             OpenAndRestore(work / "first" / name, [&](RestoreWindow* restore) {
@@ -277,11 +289,11 @@ class BackupRestoreTest : public QObject {
         QCOMPARE(last.first(), QString("Starting restore"));
         QCOMPARE(last.last(), QString("** Complete **"));
 
-        w->Form1->ePath->setText(work.Folder("second"));
+        w->Form1->ePath->setText(Folder("second"));
         w->Form1->form().BitBtn1Click();
-        for (const std::string& name : ScratchFolder::FilesIn(work / "second"))
+        for (const std::string& name : TempFolder::FilesIn(work / "second"))
             QCOMPARE(ReadWholeFile(work / "second" / name), ReadWholeFile(work / "first" / name));
-        QCOMPARE(ScratchFolder::FilesIn(work / "second").size(), size_t(10));
+        QCOMPARE(TempFolder::FilesIn(work / "second").size(), size_t(10));
     }
 
     void restoreReportsEachLineAndCanBeCancelled() {
@@ -337,12 +349,19 @@ class BackupRestoreTest : public QObject {
         const QString shots = qEnvironmentVariable("KESTRUNE_SCREENSHOTS");
         OpenAndRestore(work / "Public.txt", [&](RestoreWindow* restore) {
             QVERIFY(QTest::qWaitForWindowActive(restore));
-            QCOMPARE(restore->size(), QSize(535, 341));
+            const QSize size = restore->size();
+            const QRect list = restore->CheckListBox1->geometry();
+            const QRect buttons = restore->ButtonPanel->geometry();
             QVERIFY(restore->pnlAnotherPlace->isHidden());
-            QCOMPARE(restore->CheckListBox1->geometry(), QRect(0, 0, 535, 288));
-            QCOMPARE(restore->ButtonPanel->geometry(), QRect(0, 288, 535, 53));
+            // The list fills the window down to the buttons' row, which spans it at the bottom.
+            QCOMPARE(list.topLeft(), QPoint(0, 0));
+            QCOMPARE(list.width(), size.width());
+            QCOMPARE(list.bottom() + 1, buttons.top());
+            QCOMPARE(buttons.bottom() + 1, size.height());
+            QCOMPARE(buttons.width(), size.width());
             QCOMPARE(restore->chkAnotherPlace->parentWidget(), restore->ButtonPanel);
-            QCOMPARE(restore->chkAnotherPlace->geometry(), QRect(62, 35, 200, 17));
+            QVERIFY(
+                QRect(QPoint(0, 0), buttons.size()).contains(restore->chkAnotherPlace->geometry()));
             QVERIFY(!restore->chkAnotherPlace->isChecked());
             if (!shots.isEmpty()) restore->grab().save(shots + "/restore-window-qt.png");
             restore->DeselectAllButton->setFocus();
@@ -353,13 +372,21 @@ class BackupRestoreTest : public QObject {
 
             restore->chkAnotherPlace->setFocus();
             QTest::keyClick(restore->chkAnotherPlace, Qt::Key_Space);
-            QTRY_COMPARE(restore->CheckListBox1->geometry(), QRect(0, 0, 535, 259));
-            QCOMPARE(restore->pnlAnotherPlace->geometry(), QRect(0, 259, 535, 29));
-            QCOMPARE(restore->ButtonPanel->geometry(), QRect(0, 288, 535, 53));
+            // The fields' row comes out of the list; the window and the buttons stay as they were.
+            QTRY_VERIFY(restore->CheckListBox1->geometry().height() < list.height());
+            const QRect row = restore->pnlAnotherPlace->geometry();
+            QCOMPARE(restore->CheckListBox1->geometry().bottom() + 1, row.top());
+            QCOMPARE(restore->CheckListBox1->geometry().height() + row.height(), list.height());
+            QCOMPARE(row.bottom() + 1, buttons.top());
+            QCOMPARE(row.width(), size.width());
+            QCOMPARE(restore->ButtonPanel->geometry(), buttons);
+            QCOMPARE(restore->size(), size);
+            // Both fields inside the row, side by side, the second to the row's right margin.
             const QRect into = restore->eRestoreInto->geometry();
             const QRect servers = restore->eServerNames->geometry();
-            QVERIFY(into.top() >= 4 && into.bottom() < 29 && into.width() == 170);
-            QVERIFY(servers.left() > into.right() && servers.right() == 535 - 8 - 1);
+            QVERIFY(QRect(QPoint(0, 0), row.size()).contains(into));
+            QVERIFY(QRect(QPoint(0, 0), row.size()).contains(servers));
+            QVERIFY(servers.left() > into.right());
             QTest::keyClick(restore->chkAnotherPlace, Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), restore->eRestoreInto);
             QTest::keyClicks(restore->eRestoreInto, "\\\\example.com\\Copy");

@@ -1,4 +1,6 @@
 #include "gui/qt/status_window.h"
+#include "support/private_settings.h"
+#include "support/temp_folder.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -18,6 +20,8 @@ using namespace kestrune;
 
 class StatusWindowTest : public QObject {
     Q_OBJECT
+    // The user's own settings folder is never read or written by a test.
+    kestrune::testing::PrivateSettings settings;
 
   private slots:
     void linesKeepTheirOwnColours() {
@@ -180,7 +184,8 @@ class StatusWindowTest : public QObject {
         status.form().AddLine("one", 0x00FF00);
         const AnsiString cafe = WideToAnsi(u"caf\u00e9");
         status.form().AddLine(cafe, 0x0000FF);
-        auto file = std::filesystem::temp_directory_path() / "kestrune_status_test.txt";
+        kestrune::testing::TempFolder scratch;
+        auto file = scratch / "status.txt";
         status.form().SetPlainText(true);
         status.form().SaveLinesToFile(file);
         std::ifstream in(file, std::ios::binary);
@@ -189,7 +194,6 @@ class StatusWindowTest : public QObject {
         std::string text = bytes.str();
         QVERIFY(text.find("\tone\r\n") != std::string::npos);
         QVERIFY(text.ends_with("\t" + cafe + "\r\n"));
-        std::filesystem::remove(file);
     }
 };
 

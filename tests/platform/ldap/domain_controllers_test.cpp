@@ -2,7 +2,7 @@
 // way --forest finds where another domain's DFS data is.
 #include "platform/ldap/domain_controllers.h"
 #include "platform/memory_store/memory_store.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 

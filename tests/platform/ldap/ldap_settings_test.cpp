@@ -1,7 +1,7 @@
 #include "platform/ldap/ldap_settings.h"
 
 #include "base/file_io.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <cstdlib>
 #include <filesystem>

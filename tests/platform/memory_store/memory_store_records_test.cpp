@@ -1,7 +1,8 @@
 #include "platform/memory_store/memory_store.h"
 
 #include "base/file_io.h"
-#include "temp_folder.h"
+#include "support/captured_store_warnings.h"
+#include "support/temp_folder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -101,15 +102,7 @@ TEST_F(MemoryStoreRecords, ARenameOntoAnyExistingNameChangesNothing) {
 namespace kestrune::store {
 namespace {
 
-// Collects the store's warnings for the duration of a test.
-class CapturedWarnings {
-  public:
-    CapturedWarnings() {
-        MemoryStore::SetWarningSink([this](const std::string& w) { lines.push_back(w); });
-    }
-    ~CapturedWarnings() { MemoryStore::SetWarningSink(nullptr); }
-    std::vector<std::string> lines;
-};
+using CapturedWarnings = testing::CapturedStoreWarnings;
 
 class TornRecords : public MemoryStoreRecords {
   protected:

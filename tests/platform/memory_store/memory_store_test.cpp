@@ -1,7 +1,8 @@
 #include "platform/memory_store/memory_store.h"
 
 #include "base/file_io.h"
-#include "temp_folder.h"
+#include "support/captured_store_warnings.h"
+#include "support/temp_folder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -442,12 +443,11 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     for (bool appended : {true, false}) {
         std::string marker = appended ? std::string(kChangeRecordMarker) + "\n" : "";
         WriteWholeFile(file, text + marker + "dn: CN=e0,DC=big\nchangetype: delete");
-        std::vector<std::string> warnings;
-        MemoryStore::SetWarningSink([&](const std::string& w) { warnings.push_back(w); });
+        testing::CapturedStoreWarnings captured;
+        const std::vector<std::string>& warnings = captured.lines;
         auto opened4 = MemoryStore::Open(file);
         error = opened4 ? std::string() : opened4.error().text;
         store = opened4 ? std::move(*opened4) : nullptr;
-        MemoryStore::SetWarningSink({});
         if (!appended) {
             EXPECT_FALSE(store);
             EXPECT_NE(error.find(":" + std::to_string(lines + 1) +

@@ -1,7 +1,7 @@
 // The shared store tests over the memory store, loaded from a private copy of the sample.
 #include "platform/memory_store/memory_store.h"
-#include "platform/store/store_under_test.h"
-#include "temp_folder.h"
+#include "support/store_under_test.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

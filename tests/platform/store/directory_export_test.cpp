@@ -4,7 +4,7 @@
 #include "base/file_io.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/store/ldif.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 

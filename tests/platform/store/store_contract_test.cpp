@@ -1,7 +1,7 @@
 // What every directory store answers alike: the memory store and a real domain controller
 // holding the sample's example.com objects.
 #include "platform/store/dn.h"
-#include "platform/store/store_under_test.h"
+#include "support/store_under_test.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

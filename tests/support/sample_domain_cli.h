@@ -7,9 +7,11 @@
 #include "cli/command_line.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "temp_folder.h"
+#include "support/scoped_platform.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <sstream>
 
 namespace kestrune::testing {
@@ -22,9 +24,9 @@ class SampleDomainCli : public ::testing::Test {
         auto opened = store::MemoryStore::Open(domainFile);
         ASSERT_TRUE(opened) << opened.error().text;
         directory = std::move(*opened);
-        InstallStorePlatform(directory);
+        platform.emplace(directory);
     }
-    void TearDown() override { UninstallPlatform(); }
+    void TearDown() override { platform.reset(); }
 
     int Run(std::vector<std::string> arguments, Console console) {
         out.str("");
@@ -69,6 +71,7 @@ class SampleDomainCli : public ::testing::Test {
     TempFolder folder;
     std::filesystem::path domainFile;
     std::shared_ptr<store::MemoryStore> directory;
+    std::optional<ScopedPlatform> platform;
     std::ostringstream out, err;
 };
 

@@ -3,11 +3,12 @@
 
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "temp_folder.h"
+#include "support/scoped_platform.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <optional>
 
 namespace kestrune::testing {
 
@@ -20,15 +21,16 @@ class SampleDomainTest : public ::testing::Test {
         auto opened = store::MemoryStore::Open(file);
         ASSERT_TRUE(opened) << opened.error().text;
         directory = std::move(*opened);
-        InstallStorePlatform(directory);
+        platform.emplace(directory);
     }
     void TearDown() override {
-        UninstallPlatform();
+        platform.reset();
         directory.reset(); // Windows deletes no file that is still open
     }
     TempFolder scratch;
     std::filesystem::path file;
     std::shared_ptr<store::MemoryStore> directory;
+    std::optional<ScopedPlatform> platform;
 };
 
 } // namespace kestrune::testing

@@ -3,7 +3,7 @@
 
 #include "platform/memory_store/memory_store.h"
 #include "platform/netdfs_over_store/netdfs_over_store.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
