@@ -1,6 +1,7 @@
 #include "platform/directory_errors.h"
 
 #include "base/win_errors.h"
+#include "netdfs/netdfs.h"
 
 #include <cerrno>
 
@@ -123,6 +124,11 @@ uint32_t NetApiStatusOf(const store::Status& status) {
     default:
         return ERROR_INVALID_PARAMETER;
     }
+}
+
+uint32_t NetDfsFailureOf(const store::Status& status) {
+    if (!status.ok() && !status.message.empty()) SetNetDfsErrorDetail(status.message);
+    return NetApiStatusOf(status);
 }
 
 } // namespace kestrune

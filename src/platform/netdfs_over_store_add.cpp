@@ -54,8 +54,7 @@ NET_API_STATUS StoreNetDfs::ChangeGroup(const std::function<void()>& work) {
         return store::Status::Ok();
     });
     if (status.ok()) return NERR_Success;
-    SetNetDfsErrorDetail(status.message);
-    return NetApiStatusOf(status);
+    return NetDfsFailureOf(status);
 }
 
 void StoreNetDfs::CheckRun() {
@@ -97,7 +96,7 @@ NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* Se
         KeepRun();
         return store::Status::Ok();
     });
-    return status.ok() ? result : NetApiStatusOf(status);
+    return status.ok() ? result : NetDfsFailureOf(status);
 }
 
 NET_API_STATUS StoreNetDfs::LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out) {
@@ -299,7 +298,7 @@ NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string
             Changed(ns.dn);
             return NERR_Success;
         }
-        if (attempt > 0 || !ChangedMeanwhile(written)) return NetApiStatusOf(written);
+        if (attempt > 0 || !ChangedMeanwhile(written)) return NetDfsFailureOf(written);
         nameTaken = written.code == ResultCode::EntryAlreadyExists;
         status = again();
         if (status != NERR_Success) return status;

@@ -52,7 +52,7 @@ NET_API_STATUS StoreNetDfs::AddRootTarget(const char16_t* pDfsPath, const char16
         KeepRun();
         return store::Status::Ok();
     });
-    return status.ok() ? result : NetApiStatusOf(status);
+    return status.ok() ? result : NetDfsFailureOf(status);
 }
 
 NET_API_STATUS StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath,
@@ -103,7 +103,7 @@ NET_API_STATUS StoreNetDfs::AddFurtherRootTarget(const std::string& domainDn,
         ns.dn, {{Modification::Op::Replace, "msDFS-TargetListv2", {EncodeTargetEntries(*targets)}},
                 {Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}},
                 {Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
-    return changed.ok() ? NERR_Success : NetApiStatusOf(changed);
+    return changed.ok() ? NERR_Success : NetDfsFailureOf(changed);
 }
 
 NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const std::string& name,
@@ -120,9 +120,9 @@ NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const s
         created.dn = container;
         created.attributes = {{"objectClass", {"top", "dfsConfiguration"}}};
         store::Status added = directory_->Add(created);
-        if (!added.ok()) return NetApiStatusOf(added);
+        if (!added.ok()) return NetDfsFailureOf(added);
     } else if (!read.ok()) {
-        return NetApiStatusOf(read);
+        return NetDfsFailureOf(read);
     }
 
     const std::string rdn = "CN=" + store::EscapeDnValue(name);
@@ -136,7 +136,7 @@ NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const s
         SetNetDfsErrorDetail("the directory already holds " + anchor.dn);
         return ERROR_ALREADY_EXISTS;
     }
-    if (!added.ok()) return NetApiStatusOf(added);
+    if (!added.ok()) return NetDfsFailureOf(added);
 
     Entry ns;
     ns.dn = store::JoinDn(rdn, anchor.dn);
@@ -156,7 +156,7 @@ NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const s
     if (!added.ok()) {
         // No anchor without its namespace: a later try starts from nothing.
         static_cast<void>(directory_->Delete(anchor.dn));
-        return NetApiStatusOf(added);
+        return NetDfsFailureOf(added);
     }
     return NERR_Success;
 }
@@ -177,7 +177,7 @@ NET_API_STATUS StoreNetDfs::GetSecurity(const char16_t* DfsEntryPath, uint32_t S
     store::Status read = store::SearchAll(
         *directory_,
         {AnchorOf(ns), store::Scope::Base, "(objectClass=*)", {"nTSecurityDescriptor"}, 0}, found);
-    if (!read.ok()) return NetApiStatusOf(read);
+    if (!read.ok()) return NetDfsFailureOf(read);
     // An object the directory gives no descriptor for: a header without a DACL.
     std::string descriptor = found.empty()
                                  ? std::string()
@@ -210,10 +210,10 @@ NET_API_STATUS StoreNetDfs::SetSecurity(const char16_t* DfsEntryPath, uint32_t S
         if (result != NERR_Success) return store::Status::Ok();
         store::Status changed = directory_->Modify(
             AnchorOf(ns), {{Modification::Op::Replace, "nTSecurityDescriptor", {descriptor}}});
-        if (!changed.ok()) result = NetApiStatusOf(changed);
+        if (!changed.ok()) result = NetDfsFailureOf(changed);
         return store::Status::Ok();
     });
-    return status.ok() ? result : NetApiStatusOf(status);
+    return status.ok() ? result : NetDfsFailureOf(status);
 }
 
 } // namespace kestrune
