@@ -4,6 +4,7 @@
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
+#include "netdfs/link_names.h"
 #include "platform/dfs_properties_attribute.h"
 #include "platform/directory_errors.h"
 #include "platform/netdfs_store_legacy.h"
@@ -134,7 +135,7 @@ NET_API_STATUS StoreNetDfs::LinkPathOf(const std::vector<std::u16string>& parts,
                                        std::string& linkPath) {
     linkPath.clear();
     for (size_t i = 2; i < parts.size(); ++i) {
-        if (!IsValidLinkComponent(parts[i])) return ERROR_INVALID_NAME;
+        if (!IsValidLinkName(parts[i])) return ERROR_INVALID_NAME;
         linkPath += "/" + WideToUtf8(parts[i]);
     }
     return NERR_Success;

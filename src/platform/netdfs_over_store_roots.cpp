@@ -5,6 +5,7 @@
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
+#include "netdfs/link_names.h"
 #include "platform/dfs_properties_attribute.h"
 #include "platform/directory_errors.h"
 #include "platform/netdfs_store_legacy.h"
@@ -30,7 +31,7 @@ std::optional<std::u16string> RootTargetPath(const char16_t* path) {
     if (!parts || parts->size() != 2 || parts->at(0).empty() || parts->at(1).empty())
         return std::nullopt;
     for (const std::u16string& part : *parts)
-        if (!IsValidLinkComponent(part)) return std::nullopt;
+        if (!IsValidLinkName(part)) return std::nullopt;
     return u"\\\\" + parts->at(0) + u"\\" + parts->at(1);
 }
 
@@ -60,7 +61,7 @@ NET_API_STATUS StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pT
                                     uint32_t Flags) {
     if (Flags != 0 || MajorVersion > 2) return ERROR_INVALID_PARAMETER;
     std::optional<std::vector<std::u16string>> parts = ParseDfsName(pDfsPath);
-    if (!parts || parts->size() != 2 || parts->at(0).empty() || !IsValidLinkComponent(parts->at(1)))
+    if (!parts || parts->size() != 2 || parts->at(0).empty() || !IsValidLinkName(parts->at(1)))
         return ERROR_INVALID_PARAMETER;
     std::optional<std::u16string> target = RootTargetPath(pTargetPath);
     if (!target) return ERROR_INVALID_PARAMETER;
