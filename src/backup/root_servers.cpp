@@ -29,7 +29,7 @@ std::vector<RootServerAnswer> TellRootServers(TOXLDFS& dfs, const std::vector<An
     std::vector<RootServerAnswer> answers;
     std::set<std::u16string> told;
     for (const AnsiString& root : roots) {
-        if (!told.insert(FoldCase(AnsiToWide(root))).second) continue;
+        if (!told.insert(CaseKey(root)).second) continue;
         std::vector<std::pair<WideString, WideString>> targets;
         if (!RootTargets(dfs, root, targets)) {
             if (dfs.LastError() != ERROR_NOT_SUPPORTED)
