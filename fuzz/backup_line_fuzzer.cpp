@@ -2,7 +2,7 @@
 // format: every line the backup writes reads back as the fields it was written from.
 // Input: a line to split; after a tab, path, share and comment to write (tab separated).
 #include "backup/backup_file.h"
-#include "backup/restore_line.h"
+#include "backup/backup_line.h"
 #include "base/file_io.h"
 #include "fuzz_input.h"
 

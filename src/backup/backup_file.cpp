@@ -8,21 +8,6 @@
 
 namespace kestrune {
 
-AnsiString FormatBackupLine(const AnsiString& Path, const AnsiString& Share,
-                            const AnsiString& Comment, int32_t Index) {
-    AnsiString line;
-    line.reserve(Path.size() + Share.size() + Comment.size() + 24);
-    line += Index <= 0 ? "dfscmd /map" : "dfscmd /add";
-    line += " \"";
-    line += Path;
-    line += "\" \"\\\\";
-    line += Share;
-    line += "\" \"";
-    line += Comment;
-    line += '"';
-    return line;
-}
-
 bool IsPlainFileName(std::string_view name) {
     if (name == "." || name == "..") return false;
     for (unsigned char c : name)
@@ -38,10 +23,9 @@ std::string PrefixProblem(std::string_view prefix) {
 }
 
 EFileError InvalidFileName(const std::filesystem::path& file) {
-    std::string reason = FormatSystemMessage(ERROR_INVALID_NAME);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
-        reason.pop_back();
-    return EFileError("Cannot create file \"" + FullFileName(file) + "\". " + reason, EINVAL);
+    return EFileError("Cannot create file \"" + FullFileName(file) + "\". " +
+                          SystemMessageText(ERROR_INVALID_NAME),
+                      EINVAL);
 }
 
 AnsiString BackupFileText(TStringList& lines) {

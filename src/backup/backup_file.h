@@ -1,17 +1,13 @@
 // The backup file: one dfscmd-shaped line per target of each entry of a namespace.
 #pragma once
 
+#include "backup/backup_line.h"
 #include "base/string_list.h"
 
 #include <cstdint>
 #include <filesystem>
 
 namespace kestrune {
-
-// dfscmd /map "<Path>" "\\<Share>" "<Comment>" for the first target of an entry (Index <= 0),
-// dfscmd /add for the others. Nothing inside the quotes is escaped.
-AnsiString FormatBackupLine(const AnsiString& Path, const AnsiString& Share,
-                            const AnsiString& Comment, int32_t Index);
 
 // Whether a namespace name can be a file name inside the output folder: no "/" or "\", not
 // "." or "..", no control characters.

@@ -2,7 +2,7 @@
 // restore, its dry run, compare, verify), and the order a restore takes them in.
 #pragma once
 
-#include "backup/restore_line.h"
+#include "backup/backup_line.h"
 #include "base/expected.h"
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 
 #include "backup/backup_file.h"
 #include "backup/backup_folder_lock.h"
-#include "backup/restore_line.h"
+#include "backup/backup_line.h"
 #include "backup/restore_run.h"
 #include "base/ascii.h"
 #include "base/file_io.h"
@@ -30,10 +30,6 @@ bool SurvivesFile(const WideString& field) {
     if (field.find_first_of(u"\r\n") != WideString::npos) return false;
     // Every ANSI code page holds ASCII as it is: the usual field needs no round trip.
     return IsAscii(field) || AnsiToWide(WideToAnsi(field)) == field;
-}
-
-std::string StatusText(uint32_t status) {
-    return TrimControls(ErrorText(static_cast<int32_t>(status)));
 }
 
 // Whether the file holds exactly the pieces, one after the other, read a block at a time: an
@@ -213,10 +209,8 @@ NamespaceBackup BackupRun::BackupNamespace(const AnsiString& domain, const WideS
         } else if (!threw && status != ERROR_NO_MORE_ITEMS) {
             if (status == NERR_Success)
                 readFailed(status, "Stopped before the end; the previous backup was kept.");
-            else if (dfs_.LastErrorDetail().empty())
-                readFailed(status, StatusText(status));
             else
-                readFailed(status, StatusText(status) + " (" + dfs_.LastErrorDetail() + ")");
+                readFailed(status, dfs_.LastErrorText());
         } else if (!threw && writeProperties && !propertiesProblem_.empty()) {
             readFailed(ERROR_INVALID_DATA,
                        propertiesProblem_ + "; the previous backup and properties were kept.");
@@ -353,9 +347,7 @@ BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideS
     return result;
 }
 
-ConnectBackupRun::ConnectBackupRun(TOXLDFS& dfs, BackupRun& run)
-    : dfs_(dfs), savedEnum2_(dfs.ONDFSEnum2), savedEnum2Wide_(dfs.ONDFSEnum2Wide),
-      savedProperties_(dfs.ONDFSEntryProperties) {
+ConnectBackupRun::ConnectBackupRun(TOXLDFS& dfs, BackupRun& run) : borrowed_(dfs) {
     dfs.ONDFSEntryProperties = [&run](TOXLDFS*, const DFS_INFO_9& entry) {
         run.ReportProperties(entry);
     };
@@ -366,12 +358,6 @@ ConnectBackupRun::ConnectBackupRun(TOXLDFS& dfs, BackupRun& run)
                                 const WideString& Comment) {
         run.ReportWide(Path, Share, Comment);
     };
-}
-
-ConnectBackupRun::~ConnectBackupRun() {
-    dfs_.ONDFSEnum2 = std::move(savedEnum2_);
-    dfs_.ONDFSEnum2Wide = std::move(savedEnum2Wide_);
-    dfs_.ONDFSEntryProperties = std::move(savedProperties_);
 }
 
 } // namespace kestrune

@@ -8,6 +8,7 @@
 #include "backup/properties_file.h"
 #include "base/security_descriptor.h"
 #include "base/string_list.h"
+#include "dfs/borrowed_handlers.h"
 #include "dfs/toxldfs.h"
 
 #include <chrono>
@@ -138,15 +139,9 @@ class BackupRun {
 class ConnectBackupRun {
   public:
     ConnectBackupRun(TOXLDFS& dfs, BackupRun& run);
-    ~ConnectBackupRun();
-    ConnectBackupRun(const ConnectBackupRun&) = delete;
-    ConnectBackupRun& operator=(const ConnectBackupRun&) = delete;
 
   private:
-    TOXLDFS& dfs_;
-    TOXLDFS::tDFSEnum2 savedEnum2_;
-    TOXLDFS::tDFSEnum2Wide savedEnum2Wide_;
-    TOXLDFS::tDFSEntryProperties savedProperties_;
+    BorrowedHandlers borrowed_;
 };
 
 // The file of one namespace: folder / (prefix + name + ".txt"), every character kept.

@@ -45,8 +45,7 @@ struct ExportEntry {
 
 const TargetProperties* RecordedTarget(const EntryProperties* entry, const TargetParts& target) {
     if (!entry) return nullptr;
-    const std::u16string wanted =
-        FoldCase(AnsiToWide("\\\\" + target.server + "\\" + target.share));
+    const std::u16string wanted = CaseKey("\\\\" + target.server + "\\" + target.share);
     for (const TargetProperties& recorded : entry->targets)
         if (FoldCase(Utf8ToWide(recorded.targetPath)) == wanted) return &recorded;
     return nullptr;
@@ -108,7 +107,7 @@ Expected<std::string> FormatDfsutilExport(const std::vector<AnsiString>& lines,
         // \\domain\namespace: the first three backslash-separated parts.
         size_t end = path.find('\\', 2);
         end = end == AnsiString::npos ? end : path.find('\\', end + 1);
-        const std::u16string key = FoldCase(AnsiToWide(path.substr(0, end)));
+        const std::u16string key = CaseKey(path.substr(0, end));
         if (namespaceKey.empty()) namespaceKey = key;
         if (key != namespaceKey)
             return Error{13, "the lines name two namespaces; an export holds one"};
@@ -117,7 +116,7 @@ Expected<std::string> FormatDfsutilExport(const std::vector<AnsiString>& lines,
             root->targets.push_back(record.parts->target);
             continue;
         }
-        auto [at, added] = linkIndex.try_emplace(FoldCase(AnsiToWide(path)), links.size());
+        auto [at, added] = linkIndex.try_emplace(CaseKey(path), links.size());
         if (added) links.push_back({path, record.parts->comment, {}});
         links[at->second].targets.push_back(record.parts->target);
     }

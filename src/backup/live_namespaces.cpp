@@ -3,15 +3,12 @@
 #include "backup/management_permissions.h"
 #include "base/case_fold.h"
 #include "base/win_errors.h"
+#include "dfs/borrowed_handlers.h"
 
 #include <algorithm>
 
 namespace kestrune {
 namespace {
-
-std::u16string Key(const AnsiString& text) {
-    return FoldCase(AnsiToWide(text));
-}
 
 // Where the namespace part of a folded entry path ends: after \\domain\namespace.
 size_t RootEnd(const std::u16string& path) {
@@ -23,30 +20,6 @@ size_t RootEnd(const std::u16string& path) {
     if (end == domainEnd + 1) return std::u16string::npos;
     return end == std::u16string::npos ? path.size() : end;
 }
-
-// Puts the component's enumeration handlers back however the reading ends.
-class HandlersGuard {
-  public:
-    explicit HandlersGuard(TOXLDFS& dfs)
-        : dfs_(dfs), enum2_(std::move(dfs.ONDFSEnum2)), enum2Wide_(std::move(dfs.ONDFSEnum2Wide)),
-          properties_(std::move(dfs.ONDFSEntryProperties)) {
-        dfs.ONDFSEnum2Wide = nullptr;
-        dfs.ONDFSEntryProperties = nullptr;
-    }
-    ~HandlersGuard() {
-        dfs_.ONDFSEnum2 = std::move(enum2_);
-        dfs_.ONDFSEnum2Wide = std::move(enum2Wide_);
-        dfs_.ONDFSEntryProperties = std::move(properties_);
-    }
-    HandlersGuard(const HandlersGuard&) = delete;
-    HandlersGuard& operator=(const HandlersGuard&) = delete;
-
-  private:
-    TOXLDFS& dfs_;
-    TOXLDFS::tDFSEnum2 enum2_;
-    TOXLDFS::tDFSEnum2Wide enum2Wide_;
-    TOXLDFS::tDFSEntryProperties properties_;
-};
 
 } // namespace
 
@@ -63,10 +36,6 @@ bool IsNoSuchNamespace(uint32_t status) {
     return status == ERROR_NOT_FOUND || status == NERR_DfsNoSuchVolume;
 }
 
-AnsiString TargetText(const TargetParts& target) {
-    return target.server + "\\" + target.share;
-}
-
 void LiveNamespaces::ReadNamespacesOf(TOXLDFS& dfs, const std::vector<BackupRecord>& records) {
     for (const BackupRecord& record : records) {
         if (!record.parts) continue;
@@ -76,7 +45,7 @@ void LiveNamespaces::ReadNamespacesOf(TOXLDFS& dfs, const std::vector<BackupReco
 }
 
 void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
-    if (!tried_.insert(Key(root)).second) return;
+    if (!tried_.insert(CaseKey(root)).second) return;
     struct Report {
         AnsiString path, share, comment;
     };
@@ -84,7 +53,7 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
     std::vector<EntryProperties> entries;
     std::string propertiesProblem;
     {
-        HandlersGuard guard(dfs);
+        BorrowedHandlers borrowed(dfs);
         dfs.ONDFSEnum2 = [&reports](TOXLDFS*, AnsiString Path, AnsiString Share, AnsiString Comment,
                                     int32_t, bool&) {
             reports.push_back({std::move(Path), std::move(Share), std::move(Comment)});
@@ -112,10 +81,7 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
     // The walk ends with ERROR_NO_MORE_ITEMS; a partial reading would pass targets off as
     // missing, so it counts as none.
     if (dfs.LastError() != ERROR_NO_MORE_ITEMS) {
-        AnsiString error = TrimControls(ErrorText(static_cast<int32_t>(dfs.LastError())));
-        if (!dfs.LastErrorDetail().empty())
-            error += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
-        failures_.push_back({root, dfs.LastError(), std::move(error)});
+        failures_.push_back({root, dfs.LastError(), dfs.LastErrorText()});
         return;
     }
     if (!propertiesProblem.empty()) {
@@ -137,7 +103,7 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
     DFS_INFO_50 mode{};
     if (!NetDfsChangesLegacyNamespaces() && dfs.GetNamespaceMode(mode) &&
         mode.NamespaceMajorVersion == 1)
-        unchangeable_.insert(Key(root));
+        unchangeable_.insert(CaseKey(root));
     for (const Report& r : reports)
         Add(r.path, r.share, r.comment);
     for (EntryProperties& e : entries) {
@@ -147,33 +113,33 @@ void LiveNamespaces::Read(TOXLDFS& dfs, const AnsiString& root) {
 }
 
 const EntryProperties* LiveNamespaces::PropertiesOf(const AnsiString& entryPath) const {
-    auto found = properties_.find(Key(entryPath));
+    auto found = properties_.find(CaseKey(entryPath));
     return found == properties_.end() ? nullptr : &found->second;
 }
 
 bool LiveNamespaces::IsUnchangeableLegacy(const AnsiString& entryPath) const {
-    return unchangeable_.count(Key(NamespaceOfEntry(entryPath))) != 0;
+    return unchangeable_.count(CaseKey(NamespaceOfEntry(entryPath))) != 0;
 }
 
 const LiveNamespaces::ReadFailure* LiveNamespaces::FailureFor(const AnsiString& entryPath) const {
-    std::u16string root = Key(NamespaceOfEntry(entryPath));
+    std::u16string root = CaseKey(NamespaceOfEntry(entryPath));
     for (const ReadFailure& f : failures_)
-        if (Key(f.root) == root) return &f;
+        if (CaseKey(f.root) == root) return &f;
     return nullptr;
 }
 
 const LiveEntry* LiveNamespaces::Find(const AnsiString& entryPath) const {
-    auto found = byPath_.find(Key(entryPath));
+    auto found = byPath_.find(CaseKey(entryPath));
     return found == byPath_.end() ? nullptr : &entries_[found->second.entry];
 }
 
 bool LiveNamespaces::HasTarget(const AnsiString& entryPath, const TargetParts& target) const {
-    auto found = byPath_.find(Key(entryPath));
-    return found != byPath_.end() && found->second.targets.count(Key(TargetText(target))) > 0;
+    auto found = byPath_.find(CaseKey(entryPath));
+    return found != byPath_.end() && found->second.targets.count(CaseKey(TargetText(target))) > 0;
 }
 
 const LiveEntry* LiveNamespaces::Overlapping(const AnsiString& entryPath) const {
-    std::u16string path = Key(entryPath);
+    std::u16string path = CaseKey(entryPath);
     size_t rootEnd = RootEnd(path);
     if (rootEnd == std::u16string::npos || rootEnd == path.size()) return nullptr;
     // A link above it...
@@ -189,7 +155,7 @@ const LiveEntry* LiveNamespaces::Overlapping(const AnsiString& entryPath) const 
 
 void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
                          const AnsiString& comment) {
-    std::u16string path = Key(entryPath);
+    std::u16string path = CaseKey(entryPath);
     auto [at, isNew] = byPath_.try_emplace(path, Index{entries_.size(), {}});
     if (isNew) {
         entries_.push_back({entryPath, comment, {}});
@@ -199,7 +165,7 @@ void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
                  slash = path.find(u'\\', slash + 1))
                 linkParents_.try_emplace(path.substr(0, slash), at->second.entry);
     }
-    if (!at->second.targets.insert(Key(target)).second) return;
+    if (!at->second.targets.insert(CaseKey(target)).second) return;
     entries_[at->second.entry].targets.push_back(target);
     ++targetCount_;
 }
@@ -214,8 +180,8 @@ bool LiveNamespaces::IsGone(const AnsiString& entryPath) const {
 }
 
 void LiveNamespaces::RecordCreated(const BackupLineParts& rootLine) {
-    const std::u16string root = Key(NamespaceOfEntry(rootLine.entryPath));
-    std::erase_if(failures_, [&](const ReadFailure& f) { return Key(f.root) == root; });
+    const std::u16string root = CaseKey(NamespaceOfEntry(rootLine.entryPath));
+    std::erase_if(failures_, [&](const ReadFailure& f) { return CaseKey(f.root) == root; });
     namespaces_.push_back(rootLine.entryPath);
     RecordRestored(rootLine);
 }

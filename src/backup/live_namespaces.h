@@ -28,9 +28,6 @@ AnsiString NamespaceOfEntry(const AnsiString& entryPath);
 // Whether the platform's answer for a namespace says that there is no such namespace.
 bool IsNoSuchNamespace(uint32_t status);
 
-// server\share, the form the platform reports a target in.
-AnsiString TargetText(const TargetParts& target);
-
 class LiveNamespaces {
   public:
     struct ReadFailure {

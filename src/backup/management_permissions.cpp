@@ -1,7 +1,8 @@
 #include "backup/management_permissions.h"
 
-#include "backup/restore_line.h"
+#include "backup/backup_line.h"
 #include "base/dacl_entries.h"
+#include "base/message_table.h"
 #include "base/win_errors.h"
 
 #include <algorithm>
@@ -106,8 +107,7 @@ Expected<std::optional<std::string>> ReadDelegation(TOXLDFS& dfs, const DomainSi
     if (!dfs.GetSecurity(descriptor)) {
         if (dfs.LastError() == ERROR_NOT_SUPPORTED) return std::optional<std::string>();
         return Error{dfs.LastError(),
-                     "who may manage the namespace cannot be read: " +
-                         TrimControls(ErrorText(static_cast<int32_t>(dfs.LastError())))};
+                     "who may manage the namespace cannot be read: " + StatusText(dfs.LastError())};
     }
     Expected<std::string> delegation = DelegationOf(descriptor, domains);
     if (!delegation)

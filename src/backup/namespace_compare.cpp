@@ -10,10 +10,6 @@
 namespace kestrune {
 namespace {
 
-std::u16string Key(const AnsiString& text) {
-    return FoldCase(AnsiToWide(text));
-}
-
 struct FileEntry {
     AnsiString comment; // of the entry's first line
     std::unordered_set<std::u16string> targets;
@@ -49,7 +45,7 @@ std::u16string LineKey(const AnsiString& line) {
     if (IsBlankLine(line)) return {};
     Expected<BackupLineParts> parts = ParseBackupLine(line);
     if (!parts) return u'\1' + AnsiToWide(line);
-    return Key(parts->entryPath) + u'\0' + Key(TargetText(parts->target));
+    return TargetKey(*parts);
 }
 
 } // namespace
@@ -78,9 +74,10 @@ NamespaceComparison CompareWithLive(const std::vector<BackupRecord>& records,
             continue;
         }
         const AnsiString target = TargetText(parts->target);
-        auto [entry, isNew] = file.try_emplace(Key(parts->entryPath));
+        auto [entry, isNew] = file.try_emplace(CaseKey(parts->entryPath));
         if (isNew) entry->second.comment = parts->comment;
-        if (!entry->second.targets.insert(Key(target)).second) continue; // the same target again
+        if (!entry->second.targets.insert(CaseKey(target)).second)
+            continue; // the same target again
         ++result.fileTargets;
         if (!live.HasTarget(parts->entryPath, parts->target))
             note(parts->entryPath, target,
@@ -88,9 +85,9 @@ NamespaceComparison CompareWithLive(const std::vector<BackupRecord>& records,
     }
 
     for (const LiveEntry& entry : live.Entries()) {
-        auto inFile = file.find(Key(entry.path));
+        auto inFile = file.find(CaseKey(entry.path));
         for (size_t t = 0; t < entry.targets.size(); ++t) {
-            if (inFile != file.end() && inFile->second.targets.count(Key(entry.targets[t])))
+            if (inFile != file.end() && inFile->second.targets.count(CaseKey(entry.targets[t])))
                 continue;
             note(entry.path, entry.targets[t],
                  {NamespaceDifference::Kind::OnlyLive,

@@ -7,13 +7,13 @@ namespace kestrune {
 
 void CreatedNamespaces::Restored(const BackupLineParts& line, bool createdNamespace) {
     if (!IsNamespaceRootPath(line.entryPath)) return;
-    const std::u16string root = FoldCase(AnsiToWide(line.entryPath));
+    const std::u16string root = CaseKey(line.entryPath);
     if (createdNamespace) {
         created_.push_back({line.entryPath, {line.target}});
         return;
     }
     for (CreatedNamespace& c : created_)
-        if (FoldCase(AnsiToWide(c.root)) == root) c.targets.push_back(line.target);
+        if (CaseKey(c.root) == root) c.targets.push_back(line.target);
 }
 
 std::vector<AnsiString> NewNamespaceNotes(const std::vector<CreatedNamespace>& created) {

@@ -3,7 +3,7 @@
 // still needs the share and its own record of the namespace.
 #pragma once
 
-#include "backup/restore_line.h"
+#include "backup/backup_line.h"
 
 #include <vector>
 

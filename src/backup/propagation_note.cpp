@@ -12,7 +12,7 @@ AnsiString PropagationNote(const std::vector<AnsiString>& roots, TOXLDFS* dfs) {
     AnsiString commands;
     std::set<std::u16string> named;
     for (const AnsiString& root : roots) {
-        if (!named.insert(FoldCase(AnsiToWide(root))).second) continue;
+        if (!named.insert(CaseKey(root)).second) continue;
         AnsiString servers;
         for (const AnsiString& server : dfs ? RootServersOf(*dfs, root) : std::vector<AnsiString>())
             servers += (servers.empty() ? "" : ", ") + server;

@@ -15,7 +15,7 @@ std::u16string FoldedUtf8(const std::string& utf8) {
 }
 
 std::u16string FoldedTarget(const TargetParts& target) {
-    return FoldCase(AnsiToWide("\\\\" + target.server + "\\" + target.share));
+    return CaseKey("\\\\" + target.server + "\\" + target.share);
 }
 
 const char* StateName(bool online) {

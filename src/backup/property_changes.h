@@ -3,8 +3,8 @@
 // the dry run and the restore alike.
 #pragma once
 
+#include "backup/backup_line.h"
 #include "backup/properties_file.h"
-#include "backup/restore_line.h"
 #include "base/security_descriptor.h"
 #include "dfs/toxldfs.h"
 

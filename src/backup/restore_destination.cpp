@@ -9,10 +9,6 @@
 namespace kestrune {
 namespace {
 
-std::u16string Folded(std::string_view ansi) {
-    return FoldCase(AnsiToWide(AnsiString(ansi)));
-}
-
 bool IsPlainName(std::string_view name) {
     if (name.empty()) return false;
     for (unsigned char c : name)
@@ -24,7 +20,7 @@ bool IsPlainName(std::string_view name) {
 const ServerRename* RenameOf(const std::u16string& server,
                              const std::vector<ServerRename>& renames) {
     for (const ServerRename& r : renames)
-        if (Folded(r.from) == server) return &r;
+        if (CaseKey(r.from) == server) return &r;
     return nullptr;
 }
 
@@ -68,7 +64,7 @@ Expected<std::vector<ServerRename>> ParseServerRenames(const std::vector<AnsiStr
     for (const AnsiString& pair : pairs) {
         Expected<ServerRename> rename = ParseServerRename(pair);
         if (!rename) return rename.error();
-        if (!seen.insert(Folded(rename->from)).second)
+        if (!seen.insert(CaseKey(rename->from)).second)
             return Error{0, "the server " + rename->from + " is renamed twice"};
         renames.push_back(std::move(*rename));
     }
@@ -84,7 +80,7 @@ Expected<void> Retarget(std::vector<BackupRecord>& records, const RestoreDestina
             const AnsiString root = NamespaceOfEntry(r.parts->entryPath);
             if (root.empty()) continue;
             if (first.empty()) first = root;
-            if (Folded(root) != Folded(first))
+            if (CaseKey(root) != CaseKey(first))
                 return Error{0, "the lines name two namespaces, " + first + " and " + root +
                                     "; a restore into another namespace takes one"};
         }
@@ -93,7 +89,7 @@ Expected<void> Retarget(std::vector<BackupRecord>& records, const RestoreDestina
         if (!r.parts) continue;
         BackupLineParts& parts = *r.parts;
         parts.entryPath = Moved(parts.entryPath, destination.asNamespace);
-        if (const ServerRename* r = RenameOf(Folded(parts.target.server), destination.servers))
+        if (const ServerRename* r = RenameOf(CaseKey(parts.target.server), destination.servers))
             parts.target.server = r->to;
         r.text = FormatBackupLine(parts.entryPath, TargetText(parts.target), parts.comment,
                                   parts.furtherTarget ? 1 : 0);

@@ -1,6 +1,6 @@
 #include "backup/restore_group.h"
 
-#include "backup/restore_line.h"
+#include "backup/backup_line.h"
 
 namespace kestrune {
 
@@ -12,8 +12,7 @@ void FailGroup(std::span<GroupedLine> lines, uint32_t status, const std::string&
         line.status = status;
         line.lostCharacters = false;
         line.propertiesSet.clear();
-        line.reason = TrimControls(ErrorText(static_cast<int32_t>(status)));
-        if (!detail.empty()) line.reason += " (" + WideToAnsi(Utf8ToWide(detail)) + ")";
+        line.reason = DfsFailureText(status, detail);
         // The "Restoring" line stays; what it said of the outcome was not kept.
         std::vector<std::pair<AnsiString, uint32_t>>& log = grouped.log.lines;
         if (log.size() > 1) log.resize(1);

@@ -1,30 +1,18 @@
 #include "backup/restore_plan.h"
 
+#include "base/message_table.h"
 #include "base/win_errors.h"
+#include "netdfs/link_names.h"
 
 namespace kestrune {
 namespace {
-
-std::string StatusText(uint32_t status) {
-    return TrimControls(ErrorText(static_cast<int32_t>(status)));
-}
-
-// The characters a link's name may not hold, nor may it be empty, "." or "..".
-bool IsValidLinkName(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    for (unsigned char c : name)
-        if (c < 0x20 ||
-            std::string_view("\"*/:<>?|").find(static_cast<char>(c)) != std::string_view::npos)
-            return false;
-    return true;
-}
 
 bool HasValidLinkNames(const AnsiString& entryPath, size_t rootSize) {
     size_t start = rootSize + 1;
     for (;;) {
         size_t slash = entryPath.find('\\', start);
-        if (!IsValidLinkName(std::string_view(entryPath).substr(
-                start, slash == AnsiString::npos ? AnsiString::npos : slash - start)))
+        if (!IsValidLinkName(AnsiToWide(std::string_view(entryPath).substr(
+                start, slash == AnsiString::npos ? AnsiString::npos : slash - start))))
             return false;
         if (slash == AnsiString::npos) return true;
         start = slash + 1;
@@ -32,6 +20,18 @@ bool HasValidLinkNames(const AnsiString& entryPath, size_t rootSize) {
 }
 
 } // namespace
+
+std::string TooLongFieldNote(const BackupLineParts& parts, const AnsiString& servername) {
+    const std::pair<const char*, const AnsiString*> fields[] = {{"entry path", &parts.entryPath},
+                                                                {"server name", &servername},
+                                                                {"share name", &parts.target.share},
+                                                                {"comment", &parts.comment}};
+    for (const auto& [name, text] : fields)
+        if (AnsiToWide(*text).size() > TOXLDFS::kMaxText)
+            return std::string(" (the ") + name + " is longer than " +
+                   std::to_string(TOXLDFS::kMaxText) + " characters)";
+    return {};
+}
 
 PlannedLine PlanLine(const BackupRecord& record, const LiveNamespaces& live) {
     PlannedLine planned;

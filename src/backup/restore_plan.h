@@ -26,6 +26,10 @@ struct PlannedLine {
     std::string reason;  // why it would fail: the platform's code and text, and a note
 };
 
+// Which text handed to the DFS component is too long for it, as " (the <field> is longer than
+// <n> characters)"; empty when none is. servername is the name as handed over.
+std::string TooLongFieldNote(const BackupLineParts& parts, const AnsiString& servername);
+
 // What restoring one line would do with the namespaces as live holds them. The platform's
 // rules are the ones a restore meets: fields that fit, a server and a share, valid link names,
 // no link above or below another, a namespace that is there (or a root line that creates it).

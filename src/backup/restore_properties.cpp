@@ -24,7 +24,7 @@ RecordedProperties::RecordedProperties(NamespaceProperties properties)
 }
 
 const EntryProperties* RecordedProperties::Entry(const AnsiString& entryPath) const {
-    const std::u16string key = FoldCase(AnsiToWide(entryPath));
+    const std::u16string key = CaseKey(entryPath);
     if (key == rootKey_) return &properties_.root;
     auto it = links_.find(key);
     return it == links_.end() ? nullptr : &properties_.links[it->second];

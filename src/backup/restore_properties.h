@@ -3,9 +3,9 @@
 // DFS component after each target is added.
 #pragma once
 
+#include "backup/backup_line.h"
 #include "backup/properties_file.h"
 #include "backup/property_changes.h"
-#include "backup/restore_line.h"
 #include "base/security_descriptor.h"
 #include "dfs/toxldfs.h"
 

@@ -1,10 +1,12 @@
 #include "backup/restore_run.h"
 
+#include "backup/backup_line.h"
 #include "backup/live_namespaces.h"
 #include "backup/restore_group.h"
-#include "backup/restore_line.h"
+#include "backup/restore_plan.h"
 #include "base/case_fold.h"
 #include "base/file_io.h"
+#include "base/message_table.h"
 #include "base/win_errors.h"
 
 #include <chrono>
@@ -49,11 +51,9 @@ AnsiString LostCharactersNote() {
 
 } // namespace
 
-RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
-                               RestoreLog& log, const std::function<void()>& processMessages,
-                               const TargetIsLive& targetIsLive, const RecordedProperties* recorded,
-                               const LivePropertiesOf& liveProperties, bool setExistingProperties,
-                               const RecordedProperties* otherVersion) {
+RestoredLine RestoreBackupLine(const BackupRecord& record, TOXLDFS& dfs, RestoreLog& log,
+                               const RestoreLineOptions& options) {
+    const RecordedProperties* recorded = options.recorded;
     RestoredLine result;
     const Expected<BackupLineParts>& parts = record.parts;
     if (!parts) {
@@ -64,7 +64,7 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
         return result;
     }
     const TargetParts& target = parts->target;
-    const AnsiString servername = noSlashes ? target.server : "\\\\" + target.server;
+    const AnsiString servername = options.noSlashes ? target.server : "\\\\" + target.server;
     dfs.SetDFSEntry(AnsiToWide(parts->entryPath));
     dfs.SetServername(AnsiToWide(servername));
     dfs.SetShareName(AnsiToWide(target.share));
@@ -72,22 +72,22 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     // The line holds the comment in the code page; the properties file holds all of it.
     dfs.SetComment(link ? Utf8ToWide(link->description.value_or(std::string()))
                         : AnsiToWide(parts->comment));
-    log.AddLine("Restoring " + parts->entryPath + (noSlashes ? " to " : " to \\\\") +
+    log.AddLine("Restoring " + parts->entryPath + (options.noSlashes ? " to " : " to \\\\") +
                     target.server + "\\" + target.share + "  " + parts->comment,
                 clYellow);
-    if (processMessages) processMessages();
+    if (options.processMessages) options.processMessages();
     std::string failedProperty;
     // The entry as it was before this line: a link already there keeps its own properties
     // unless they are asked for. Without live properties every link counts as created.
     const EntryProperties* before =
-        link && liveProperties ? liveProperties(parts->entryPath) : nullptr;
+        link && options.liveProperties ? options.liveProperties(parts->entryPath) : nullptr;
     const bool rootLine = IsNamespaceRootPath(parts->entryPath);
     const DomainSids& domains = recorded ? recorded->Domains() : DomainSids{};
     auto changesOf = [&](bool targetWasLive) {
         // A namespace created by an "/add" line gets its own properties all the same.
         std::vector<PropertyChange> changes = ChangesOfRestore(
             *link, before, target, targetWasLive, !record.furtherTarget || result.createdNamespace,
-            setExistingProperties, domains);
+            options.setExistingProperties, domains);
         // Who may manage a namespace is given back only to one this line created.
         if (!result.createdNamespace)
             std::erase_if(changes, [](const PropertyChange& c) {
@@ -102,8 +102,9 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
                                     : AnsiString("Restored");
         if (!link) {
             log.AddLine(done, clLime);
-            if (otherVersion &&
-                CommentLostCharacters(parts->comment, otherVersion->Entry(parts->entryPath))) {
+            if (options.otherVersion &&
+                CommentLostCharacters(parts->comment,
+                                      options.otherVersion->Entry(parts->entryPath))) {
                 result.lostCharacters = true;
                 log.AddLine(LostCharactersNote(), clYellow);
             }
@@ -119,8 +120,8 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
         result.status = dfs.LastError();
     }
     bool targetWasThere = false;
-    if (failedProperty.empty() && result.status == ERROR_FILE_EXISTS && targetIsLive &&
-        targetIsLive(*parts)) {
+    if (failedProperty.empty() && result.status == ERROR_FILE_EXISTS && options.targetIsLive &&
+        options.targetIsLive(*parts)) {
         targetWasThere = true;
         const std::vector<PropertyChange> changes =
             link ? changesOf(true) : std::vector<PropertyChange>();
@@ -141,7 +142,7 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
         }
     }
     result.outcome = RestoredLine::Outcome::Failed;
-    result.reason = TrimControls(ErrorText(static_cast<int32_t>(result.status)));
+    result.reason = StatusText(result.status);
     if (result.status == ERROR_INVALID_PARAMETER)
         result.reason += TooLongFieldNote(*parts, servername);
     // A namespace server serves its root from a share of its own, which must be there first.
@@ -157,14 +158,6 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLD
     log.AddLine("Failed " + result.reason, clRed);
     return result;
 }
-
-namespace {
-
-std::u16string EntryKey(const BackupLineParts& line) {
-    return FoldCase(AnsiToWide(line.entryPath));
-}
-
-} // namespace
 
 std::vector<int> RestoreRun::NextLines(const RestoreSelection& selection,
                                        const std::vector<int>& order, size_t& next) {
@@ -182,18 +175,13 @@ std::vector<int> RestoreRun::NextLines(const RestoreSelection& selection,
                 ++next;
                 return lines;
             }
-            link = EntryKey(*record.parts);
+            link = CaseKey(record.parts->entryPath);
             continue;
         }
-        if (!linkLine || EntryKey(*record.parts) != link) break;
+        if (!linkLine || CaseKey(record.parts->entryPath) != link) break;
         lines.push_back(i);
     }
     return lines;
-}
-
-std::u16string RestoreRun::LineRestorer::KeyOf(const BackupLineParts& line) {
-    return FoldCase(
-        AnsiToWide(line.entryPath + "\\" + line.target.server + "\\" + line.target.share));
 }
 
 void RestoreRun::LineRestorer::RestoreEach(const std::vector<int>& lines,
@@ -201,16 +189,17 @@ void RestoreRun::LineRestorer::RestoreEach(const std::vector<int>& lines,
     // A line's own run may have added its target in a group not yet reported, which the
     // caller's view of the namespace cannot know yet.
     const TargetIsLive isLive = [&](const BackupLineParts& line) {
-        return addedHere.contains(KeyOf(line)) || (run.targetIsLive && run.targetIsLive(line));
+        return addedHere.contains(TargetKey(line)) || (run.targetIsLive && run.targetIsLive(line));
     };
     for (const int i : lines) {
         GroupedLine& done = group.emplace_back();
-        done.line = RestoreBackupLine(records[i], run.noSlashes, run.dfs_, done.log,
-                                      run.processMessages, isLive, recorded, run.liveProperties,
-                                      run.setExistingProperties, otherVersion);
+        done.line = RestoreBackupLine(records[i], run.dfs_, done.log,
+                                      {run.noSlashes, run.processMessages, isLive, recorded,
+                                       run.liveProperties, run.setExistingProperties,
+                                       otherVersion});
         done.line.index = i;
         if (done.line.outcome == RestoredLine::Outcome::Restored)
-            addedHere.insert(KeyOf(*records[i].parts));
+            addedHere.insert(TargetKey(*records[i].parts));
     }
 }
 
@@ -237,7 +226,7 @@ void RestoreRun::LineRestorer::Restore(const std::vector<int>& lines,
 
 void RestoreRun::LineRestorer::Forget(std::span<const GroupedLine> lines) {
     for (const GroupedLine& done : lines)
-        if (records[done.line.index].parts) addedHere.erase(KeyOf(*records[done.line.index].parts));
+        if (records[done.line.index].parts) addedHere.erase(TargetKey(*records[done.line.index].parts));
 }
 
 RestoreRun::RestoreRun(TOXLDFS& dfs, RestoreLog& log, const bool& cancelRequested)
@@ -304,10 +293,8 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
             }
         }
         if (!dfs_.EndChanges())
-            log_.AddLine("The namespace was not marked as changed, " +
-                             TrimControls(ErrorText(static_cast<int32_t>(dfs_.LastError()))) +
-                             " (" + WideToAnsi(Utf8ToWide(dfs_.LastErrorDetail())) +
-                             "); its servers may not notice the change before they read it in full",
+            log_.AddLine("The namespace was not marked as changed, " + dfs_.LastErrorText() +
+                             "; its servers may not notice the change before they read it in full",
                          clYellow);
     }
     if (tellRootServers) {
@@ -319,13 +306,14 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
         for (const RootServerAnswer& answer : result.rootServers)
             log_.AddLine(DescribeAnswer(answer), answer.status == 0 ? clLime : clYellow);
     }
-    result.logError = FinishRestoreLog(log_, backupFile);
+    if (Expected<void> saved = FinishRestoreLog(log_, backupFile); !saved)
+        result.logError = saved.error().text;
     return result;
 }
 
-std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) {
+Expected<void> FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile) {
     log.SetPlainText(true);
-    std::string error;
+    Expected<void> saved;
     try {
         log.AddLine("", clLime);
         log.AddLine("** Complete **", clLime);
@@ -337,10 +325,10 @@ std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backu
     } catch (const EFileError& e) {
         // The status window still shows the run; a log that cannot be written is not an error
         // of the run.
-        error = e.what();
+        saved = Error{static_cast<uint32_t>(e.Code()), e.what()};
     }
     log.SetPlainText(false);
-    return error;
+    return saved;
 }
 
 } // namespace kestrune

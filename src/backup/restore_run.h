@@ -2,6 +2,7 @@
 #pragma once
 
 #include "backup/backup_record.h"
+#include "backup/restore_log.h"
 #include "backup/restore_properties.h"
 #include "backup/root_servers.h"
 #include "dfs/toxldfs.h"
@@ -16,33 +17,6 @@
 #include <vector>
 
 namespace kestrune {
-
-// Windows colour values, 0x00BBGGRR.
-constexpr uint32_t clLime = 0x00FF00;
-constexpr uint32_t clYellow = 0x00FFFF;
-constexpr uint32_t clRed = 0x0000FF;
-
-// Where a restore run reports: the status window, or anything that keeps lines.
-class RestoreLog {
-  public:
-    virtual ~RestoreLog() = default;
-    virtual void ClearLines() = 0;
-    virtual void ShowLog() = 0;
-    virtual void AddLine(const AnsiString& Msg, uint32_t Color) = 0;
-    virtual void SetPlainText(bool plain) = 0;
-    // Throws EFileError.
-    virtual void SaveLinesToFile(const std::filesystem::path& file) = 0;
-};
-
-// A log that keeps nothing, for callers that read the outcomes from the run's result.
-class SilentRestoreLog : public RestoreLog {
-  public:
-    void ClearLines() override {}
-    void ShowLog() override {}
-    void AddLine(const AnsiString&, uint32_t) override {}
-    void SetPlainText(bool) override {}
-    void SaveLinesToFile(const std::filesystem::path&) override {}
-};
 
 // What a restore run restores from: the records of a backup file, each checked or not. The
 // marks are read when the run reaches a line, so a window's marks may change under a run.
@@ -159,14 +133,13 @@ class RestoreRun {
         std::span<const BackupRecord> records;
         const RecordedProperties* recorded;
         const RecordedProperties* otherVersion;
-        std::set<std::u16string> addedHere; // targets the run added, by KeyOf
+        std::set<std::u16string> addedHere; // targets the run added, by TargetKey
         // A link's lines through one ChangeLink, made again one by one when another program
         // made the link meanwhile; any other line alone.
         void Restore(const std::vector<int>& lines, std::vector<GroupedLine>& group);
         void RestoreEach(const std::vector<int>& lines, std::vector<GroupedLine>& group);
         // The targets of lines that were not kept are no longer the run's.
         void Forget(std::span<const GroupedLine> lines);
-        static std::u16string KeyOf(const BackupLineParts& line);
     };
 
     TOXLDFS& dfs_;
@@ -186,17 +159,22 @@ class RestoreRun {
 // comment only when nothing is recorded for its entry. Without recorded properties, a
 // properties file of another version (otherVersion) tells a restored line whose comment lost
 // characters: a yellow line says so.
-RestoredLine RestoreBackupLine(const BackupRecord& record, bool noSlashes, TOXLDFS& dfs,
-                               RestoreLog& log, const std::function<void()>& processMessages,
-                               const TargetIsLive& targetIsLive = nullptr,
-                               const RecordedProperties* recorded = nullptr,
-                               const LivePropertiesOf& liveProperties = nullptr,
-                               bool setExistingProperties = false,
-                               const RecordedProperties* otherVersion = nullptr);
+struct RestoreLineOptions {
+    bool noSlashes = false; // the target's server is handed over without its two backslashes
+    std::function<void()> processMessages = nullptr;
+    TargetIsLive targetIsLive = nullptr;
+    const RecordedProperties* recorded = nullptr; // the properties file that belongs to the line
+    LivePropertiesOf liveProperties = nullptr;
+    bool setExistingProperties = false;
+    const RecordedProperties* otherVersion = nullptr; // a file of another version of the backup
+};
+RestoredLine RestoreBackupLine(const BackupRecord& record, TOXLDFS& dfs, RestoreLog& log,
+                               const RestoreLineOptions& options = {});
 
 // The completion lines and the log file beside the backup file (backup file name +
 // "_restore.txt"; none when backupFile is empty). A log that cannot be written does not stop
-// the run: the answer is why, for the caller to tell or not; empty when it was written.
-std::string FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile);
+// the run: the error says why (the file's name and the system's reason), for the caller to tell
+// or not.
+Expected<void> FinishRestoreLog(RestoreLog& log, const std::filesystem::path& backupFile);
 
 } // namespace kestrune

@@ -1,34 +1,26 @@
 #include "backup/root_servers.h"
 
-#include "backup/restore_line.h"
+#include "backup/backup_line.h"
 #include "base/case_fold.h"
 #include "base/win_errors.h"
+#include "dfs/borrowed_handlers.h"
 
 #include <set>
 
 namespace kestrune {
 namespace {
 
-AnsiString Reason(const TOXLDFS& dfs) {
-    AnsiString reason = TrimControls(ErrorText(static_cast<int32_t>(dfs.LastError())));
-    if (!dfs.LastErrorDetail().empty())
-        reason += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
-    return reason;
-}
-
 // The root's targets as server and share, read from the platform.
 bool RootTargets(TOXLDFS& dfs, const AnsiString& root,
                  std::vector<std::pair<WideString, WideString>>& targets) {
-    TOXLDFS::tDFSEntryProperties saved = std::move(dfs.ONDFSEntryProperties);
+    BorrowedHandlers borrowed(dfs);
     dfs.ONDFSEntryProperties = [&](TOXLDFS*, const DFS_INFO_9& entry) {
         for (uint32_t i = 0; i < entry.NumberOfStorages; ++i)
             targets.emplace_back(entry.Storage[i].ServerName ? entry.Storage[i].ServerName : u"",
                                  entry.Storage[i].ShareName ? entry.Storage[i].ShareName : u"");
     };
     dfs.SetDFSEntry(AnsiToWide(root));
-    const bool read = dfs.GetEntryProperties();
-    dfs.ONDFSEntryProperties = std::move(saved);
-    return read;
+    return dfs.GetEntryProperties();
 }
 
 } // namespace
@@ -37,11 +29,11 @@ std::vector<RootServerAnswer> TellRootServers(TOXLDFS& dfs, const std::vector<An
     std::vector<RootServerAnswer> answers;
     std::set<std::u16string> told;
     for (const AnsiString& root : roots) {
-        if (!told.insert(FoldCase(AnsiToWide(root))).second) continue;
+        if (!told.insert(CaseKey(root)).second) continue;
         std::vector<std::pair<WideString, WideString>> targets;
         if (!RootTargets(dfs, root, targets)) {
             if (dfs.LastError() != ERROR_NOT_SUPPORTED)
-                answers.push_back({root, "", dfs.LastError(), Reason(dfs)});
+                answers.push_back({root, "", dfs.LastError(), dfs.LastErrorText()});
             continue;
         }
         for (const auto& [server, share] : targets) {
@@ -53,7 +45,8 @@ std::vector<RootServerAnswer> TellRootServers(TOXLDFS& dfs, const std::vector<An
             // The directory alone has no server to tell.
             if (!done && dfs.LastError() == ERROR_NOT_SUPPORTED) break;
             answers.push_back({root, WideToAnsi(u"\\\\" + server + u"\\" + share),
-                               done ? 0 : dfs.LastError(), done ? AnsiString() : Reason(dfs)});
+                               done ? 0 : dfs.LastError(),
+                               done ? AnsiString() : dfs.LastErrorText()});
         }
     }
     return answers;

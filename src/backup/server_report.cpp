@@ -10,10 +10,6 @@
 namespace kestrune {
 namespace {
 
-std::u16string Key(std::string_view ansi) {
-    return FoldCase(AnsiToWide(ansi));
-}
-
 std::string Utf8(const AnsiString& ansi) {
     return WideToUtf8(AnsiToWide(ansi));
 }
@@ -39,10 +35,10 @@ std::vector<ServerUse> BuildServerReport(const std::vector<BackupRecord>& record
         const AnsiString& rest = parts.target.share;
         const AnsiString share = rest.substr(0, rest.find('\\'));
         const AnsiString target = "\\\\" + server + "\\" + rest;
-        serversOfEntry[Key(parts.entryPath)].insert(Key(server));
-        serverSpelling.try_emplace(Key(server), server);
-        shareSpelling.try_emplace({Key(server), Key(share)}, share);
-        uses.try_emplace({Key(server), Key(share), Key(parts.entryPath), Key(rest)},
+        serversOfEntry[CaseKey(parts.entryPath)].insert(CaseKey(server));
+        serverSpelling.try_emplace(CaseKey(server), server);
+        shareSpelling.try_emplace({CaseKey(server), CaseKey(share)}, share);
+        uses.try_emplace({CaseKey(server), CaseKey(share), CaseKey(parts.entryPath), CaseKey(rest)},
                          Use{parts.entryPath, target});
     }
     std::vector<ServerUse> report;
@@ -62,7 +58,7 @@ std::vector<ServerUse> BuildServerReport(const std::vector<BackupRecord>& record
         std::set<std::u16string> entries;
         for (const ServerShare& share : server.shares)
             for (const ServerLink& link : share.links)
-                if (entries.insert(Key(link.entryPath)).second) {
+                if (entries.insert(CaseKey(link.entryPath)).second) {
                     ++server.links;
                     if (link.otherServers == 0) ++server.onlyOnServer;
                 }
@@ -95,7 +91,8 @@ std::string FormatServerReport(const std::vector<ServerUse>& servers, const Shar
             for (const ServerLink& link : share.links) {
                 text += "    " + Utf8(link.entryPath);
                 const AnsiString shareItself = "\\\\" + server.server + "\\" + share.share;
-                if (Key(link.target) != Key(shareItself)) text += " -> " + Utf8(link.target);
+                if (CaseKey(link.target) != CaseKey(shareItself))
+                    text += " -> " + Utf8(link.target);
                 text += link.otherServers == 0
                             ? " (no target on another server)"
                             : " (also on " +

@@ -31,14 +31,6 @@ std::vector<Line> SplitLines(std::string_view bytes) {
     return lines;
 }
 
-std::string_view Trim(std::string_view s) {
-    const char* blanks = " \t\r\n\v\f";
-    size_t first = s.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    size_t last = s.find_last_not_of(blanks);
-    return s.substr(first, last - first + 1);
-}
-
 // The name of a section header line, or nothing.
 std::optional<std::string_view> SectionName(std::string_view line) {
     line = Trim(line);

@@ -1,5 +1,7 @@
 #include "base/message_table.h"
 
+#include "base/ascii.h"
+
 #include <unordered_map>
 
 namespace kestrune {
@@ -111,6 +113,20 @@ std::string FormatSystemMessage(uint32_t code) {
     auto it = Table().find(code);
     if (it == Table().end()) return std::string();
     return std::string(it->second) + "\r\n";
+}
+
+std::string SystemMessageText(uint32_t code) {
+    std::string text = FormatSystemMessage(code);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+std::string StatusText(uint32_t status) {
+    std::string text = FormatSystemMessage(status);
+    // The system's buffer holds at most 1023 characters before its terminating zero.
+    if (text.size() > 1023) text.resize(1023);
+    return std::string(TrimControls(std::to_string(static_cast<int32_t>(status)) + ": " + text));
 }
 
 } // namespace kestrune

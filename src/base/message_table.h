@@ -11,4 +11,11 @@ namespace kestrune {
 // facility (0x8007xxxx) give the text of their Win32 code.
 std::string FormatSystemMessage(uint32_t code);
 
+// That text without its line end, to stand inside a sentence.
+std::string SystemMessageText(uint32_t code);
+
+// A status as a message shows it: the code in decimal (signed, as Windows prints an HRESULT),
+// ": " and the system's text ("87: The parameter is incorrect."; "12345:" without a text).
+std::string StatusText(uint32_t status);
+
 } // namespace kestrune

@@ -2,8 +2,8 @@
 
 #include "backup/backup_file.h"
 #include "backup/backup_history.h"
+#include "backup/backup_line.h"
 #include "backup/backup_run.h"
-#include "backup/restore_line.h"
 #include "backup/run_report.h"
 #include "base/file_io.h"
 #include "base/paths.h"

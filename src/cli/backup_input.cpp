@@ -23,22 +23,16 @@ std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file
     return records;
 }
 
-LoadedProperties LoadPropertiesInput(const std::string& file,
-                                     const RestoreDestination& destination) {
-    LoadedProperties loaded = LoadRestoreProperties(PathFromUtf8(file));
-    Retarget(loaded, destination);
-    return loaded;
-}
-
-void ResolveDomainGroups(RecordedProperties& recorded, Console console) {
-    if (!recorded.NeedsDomains()) return;
-    Expected<DomainSids> domains = ReadDomainSids(recorded.Domain());
-    if (domains)
-        recorded.SetDomains(std::move(*domains));
-    else
-        console.err << "kestrune: warning: the SIDs of " << ConsoleText(recorded.Domain())
-                    << "'s groups cannot be read (" << domains.error().text
-                    << "); view permissions that name them by alias are not set\n";
+RestorePreparation ConsolePreparation(const std::string& file,
+                                      const RestoreDestination& destination, Console console) {
+    RestorePreparation preparation;
+    preparation.input = PathFromUtf8(file);
+    preparation.destination = destination;
+    preparation.readDomainSids = ReadDomainSids;
+    preparation.warn = [console](const AnsiString& warning) {
+        console.err << "kestrune: warning: " << ConsoleText(warning) << "\n";
+    };
+    return preparation;
 }
 
 } // namespace kestrune

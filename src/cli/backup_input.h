@@ -3,6 +3,7 @@
 
 #include "backup/backup_record.h"
 #include "backup/restore_destination.h"
+#include "backup/restore_preparation.h"
 #include "backup/restore_properties.h"
 #include "cli/command_line.h"
 
@@ -20,13 +21,10 @@ std::optional<std::vector<BackupRecord>>
 ReadBackupInput(const std::string& file, Console console,
                 const RestoreDestination& destination = {});
 
-// The properties file beside it (LoadMatchingProperties), its paths moved to the destination.
-LoadedProperties LoadPropertiesInput(const std::string& file,
-                                     const RestoreDestination& destination = {});
-
-// Gives the recorded properties the SIDs their view permissions name by alias (DA, EA, ...),
-// read from the directory when some do; a warning on standard error when they cannot be read
-// (such permissions then fail to be set, naming the alias).
-void ResolveDomainGroups(RecordedProperties& recorded, Console console);
+// How the command line reads the properties recorded for the file (see RestorePreparation): the
+// SIDs of groups named by alias (DA, EA, ...) from the directory, a warning on standard error
+// when they cannot be read (such permissions then fail to be set, naming the alias).
+RestorePreparation ConsolePreparation(const std::string& file,
+                                      const RestoreDestination& destination, Console console);
 
 } // namespace kestrune

@@ -57,11 +57,10 @@ std::optional<NamespaceComparison> CompareFile(const std::string& file, Console 
     if (!records) return std::nullopt;
     if (read) *read = *records;
     LoadedProperties properties;
-    if (drift) properties = LoadPropertiesInput(file, destination);
+    if (drift) properties = LoadRecordedProperties(ConsolePreparation(file, destination, console));
     if (!properties.warning.empty())
         console.err << "kestrune: warning: " << ConsoleText(properties.warning)
                     << "; properties are not compared\n";
-    if (properties.recorded) ResolveDomainGroups(*properties.recorded, console);
     TOXLDFS dfs;
     LiveNamespaces live;
     live.withProperties = properties.recorded.has_value();

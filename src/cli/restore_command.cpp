@@ -138,16 +138,12 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     for (BackupRecord& record : *read)
         if (!IsBlankLine(record.text)) records.push_back(std::move(record));
 
-    // The properties the restore sets, read once for the live read, the dry run and the run.
-    LoadedProperties loaded = LoadPropertiesInput(command.file, command.destination);
-    if (loaded.recorded) ResolveDomainGroups(*loaded.recorded, console);
-    // What is live already, so that a target the platform refuses as existing is told apart
-    // from a path that overlaps another link.
+    // The properties the restore sets and what is live, read once for the dry run and the run.
     TOXLDFS dfs;
-    LiveNamespaces live;
-    // Whether a link is there, and as what, decides which of its properties a line sets.
-    live.withProperties = loaded.recorded.has_value();
-    live.ReadNamespacesOf(dfs, records);
+    PreparedRestore prepared(dfs, records,
+                             ConsolePreparation(command.file, command.destination, console));
+    const LoadedProperties& loaded = prepared.properties;
+    LiveNamespaces& live = prepared.live;
     if (command.dryRun) {
         if (!loaded.warning.empty())
             console.err << "kestrune: warning: " << ConsoleText(loaded.warning)
@@ -176,14 +172,8 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     const bool cancelRequested = false;
     RestoreRun run(dfs, log, cancelRequested);
     run.backupFile = PathFromUtf8(command.file);
-    run.targetIsLive = [&live](const BackupLineParts& line) {
-        return live.HasTarget(line.entryPath, line.target);
-    };
-    run.liveProperties = [&live](const AnsiString& entryPath) {
-        return live.PropertiesOf(entryPath);
-    };
     run.setExistingProperties = command.properties;
-    run.loadedProperties = std::move(loaded);
+    prepared.Equip(run);
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, propertiesSet = 0, failed = 0;
     CreatedNamespaces created;

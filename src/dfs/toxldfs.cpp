@@ -1,5 +1,6 @@
 #include "dfs/toxldfs.h"
 
+#include "base/message_table.h"
 #include "base/win_errors.h"
 
 #include <array>
@@ -270,6 +271,16 @@ bool TOXLDFS::RefuseText() {
     FLastError = ERROR_INVALID_PARAMETER;
     FLastErrorDetail.clear();
     return false;
+}
+
+AnsiString DfsFailureText(uint32_t status, const std::string& detail) {
+    AnsiString text = StatusText(status);
+    if (!detail.empty()) text += " (" + WideToAnsi(Utf8ToWide(detail)) + ")";
+    return text;
+}
+
+AnsiString TOXLDFS::LastErrorText() const {
+    return DfsFailureText(FLastError, FLastErrorDetail);
 }
 
 bool TOXLDFS::CallPlatform(const std::function<NET_API_STATUS()>& call) {

@@ -13,6 +13,10 @@
 
 namespace kestrune {
 
+// A failed DFS call as a message shows it: "<code>: <text>", then the platform's detail (UTF-8)
+// in parentheses, in the code page, when it said more.
+AnsiString DfsFailureText(uint32_t status, const std::string& detail);
+
 class TOXLDFS {
   public:
     using tDFSEnum = std::function<void(TOXLDFS* Sender, AnsiString Path, bool& Abort)>;
@@ -54,6 +58,8 @@ class TOXLDFS {
     // What the platform said about LastError beyond the code, in UTF-8 (which link, and why);
     // empty when it said nothing or the last operation succeeded.
     const std::string& LastErrorDetail() const { return FLastErrorDetail; }
+    // LastError as a message shows it, with the detail in parentheses (see DfsFailureText).
+    AnsiString LastErrorText() const;
     // The flags AddLink passes: DFS_ADD_VOLUME (the link must be new) unless set otherwise;
     // 0 creates the link if needed and adds the target to it.
     uint32_t Flags() const { return FFlags; }

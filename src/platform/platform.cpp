@@ -27,26 +27,22 @@ namespace {
 
 // The system's text for a failed logon or connection, then the server's own words.
 std::string Explain(const store::Status& status) {
-    std::string text = FormatSystemMessage(static_cast<uint32_t>(adsi_store::AdsiResultOf(status)));
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
+    std::string text = SystemMessageText(static_cast<uint32_t>(adsi_store::AdsiResultOf(status)));
     return text.empty() ? status.message : text + " (" + status.message + ")";
 }
 
 // A domain controller of this computer's domain from DNS, as a domain member finds one.
 Expected<void> LocateDomainController(ldap::Settings& settings) {
-    std::string why;
-    std::string domain = ldap::LocalDomainName(why);
-    if (domain.empty()) {
-        return Error{0, "KESTRUNE_PLATFORM=ldap: cannot tell this computer's domain: " + why};
-    }
-    auto dcs = ldap::LookUpServices("_ldap._tcp.dc._msdcs." + domain, why);
-    if (dcs.empty()) {
-        return Error{0, "KESTRUNE_PLATFORM=ldap: no domain controller found for " + domain + ": " +
-                            why};
-    }
-    settings.domain = {false, dcs.front().host, dcs.front().port};
-    settings.globalCatalog = {false, dcs.front().host, 3268};
+    Expected<std::string> domain = ldap::LocalDomainName();
+    if (!domain)
+        return Error{0, "KESTRUNE_PLATFORM=ldap: cannot tell this computer's domain: " +
+                            domain.error().text};
+    auto dcs = ldap::LookUpServices("_ldap._tcp.dc._msdcs." + *domain);
+    if (!dcs)
+        return Error{0, "KESTRUNE_PLATFORM=ldap: no domain controller found for " + *domain + ": " +
+                            dcs.error().text};
+    settings.domain = {false, dcs->front().host, dcs->front().port};
+    settings.globalCatalog = {false, dcs->front().host, 3268};
     return {};
 }
 
@@ -168,12 +164,12 @@ Expected<void> InstallLdapDirectory(const std::string& setting, std::vector<std:
         if (!read.ok())
             notes.push_back("global catalog: the forest's name could not be read: " +
                             Explain(read));
-        std::string why;
         std::string forest =
             root.empty() ? "" : DnToDomainName(root.front().First("rootDomainNamingContext"));
-        auto gcs = forest.empty() ? std::vector<ldap::ServiceRecord>()
-                                  : ldap::LookUpServices("_gc._tcp." + forest, why);
-        if (!gcs.empty()) directory->UseGlobalCatalog({false, gcs.front().host, gcs.front().port});
+        // Without them the DC in use answers as the global catalog.
+        if (!forest.empty())
+            if (auto gcs = ldap::LookUpServices("_gc._tcp." + forest))
+                directory->UseGlobalCatalog({false, gcs->front().host, gcs->front().port});
     }
     NamespaceWriterInfo writer;
     std::shared_ptr<store::DirectoryStore> namespaces =

@@ -21,10 +21,6 @@ constexpr std::chrono::milliseconds kGrace{200};
 
 using Clock = std::chrono::steady_clock;
 
-std::u16string Key(const AnsiString& name) {
-    return FoldCase(AnsiToWide(name));
-}
-
 // One server with the shares asked of it, and which targets each answer is for.
 struct ServerJob {
     AnsiString server;
@@ -50,13 +46,13 @@ std::vector<ServerJob> GroupByServer(const std::vector<ShareTarget>& targets,
             answers[i] = UnreachableAnswer(kBadNetName, "the target names no share");
             continue;
         }
-        auto [job, added] = jobOfServer.try_emplace(Key(server), jobs.size());
+        auto [job, added] = jobOfServer.try_emplace(CaseKey(server), jobs.size());
         if (added) {
             jobs.push_back({server, {}, {}});
             shareOfJob.emplace_back();
         }
         ServerJob& j = jobs[job->second];
-        auto [at, newShare] = shareOfJob[job->second].try_emplace(Key(share), j.shares.size());
+        auto [at, newShare] = shareOfJob[job->second].try_emplace(CaseKey(share), j.shares.size());
         if (newShare) {
             j.shares.push_back(share);
             j.targetsOfShare.emplace_back();

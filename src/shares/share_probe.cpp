@@ -5,9 +5,7 @@
 namespace kestrune {
 
 ShareAnswer UnreachableAnswer(uint32_t code, const std::string& detail) {
-    std::string text = FormatSystemMessage(code);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-        text.pop_back();
+    std::string text = SystemMessageText(code);
     if (!detail.empty()) text = text.empty() ? detail : text + " (" + detail + ")";
     return {ShareAnswer::State::Unreachable, code, text};
 }

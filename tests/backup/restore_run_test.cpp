@@ -6,6 +6,7 @@
 #include "support/temp_folder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -49,11 +50,13 @@ class RestoreRunTest : public ::testing::Test {
 TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
     const AnsiString line = "dfscmd /map \"\\\\d\\n\\l\" \"\\\\srv\\share\\sub\" \"note\"";
     int pumped = 0;
-    RestoreBackupLine(ParseBackupRecord(line), false, dfs, log, [&] {
+    RestoreLineOptions options;
+    options.processMessages = [&] {
         ++pumped;
         EXPECT_EQ(log.lines.size(), 1u); // after the progress line, before the call
         EXPECT_TRUE(fake->addCalls.empty());
-    });
+    };
+    RestoreBackupLine(ParseBackupRecord(line), dfs, log, options);
     ASSERT_EQ(fake->addCalls.size(), 1u);
     EXPECT_EQ(fake->addCalls[0].entry, u"\\\\d\\n\\l");
     EXPECT_EQ(fake->addCalls[0].server, u"\\\\srv");
@@ -67,8 +70,8 @@ TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
     EXPECT_EQ(log.lines[1], std::make_pair(std::string("Restored"), clLime));
 
     log.lines.clear();
-    RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\srv\\share\" \"\""),
-                      true, dfs, log, nullptr);
+    RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\srv\\share\" \"\""), dfs,
+                      log, {.noSlashes = true});
     EXPECT_EQ(fake->addCalls[1].server, u"srv");
     EXPECT_EQ(fake->addCalls[1].comment, u"");
     EXPECT_EQ(log.lines[0].first,
@@ -89,16 +92,14 @@ TEST_F(RestoreRunTest, ACommentIsTakenWholeFromTheRecordAndALossyOneIsAYellowLin
     const RecordedProperties recorded(p);
 
     // The file belongs to the backup: the platform gets the whole comment, silently.
-    RestoredLine done =
-        RestoreBackupLine(record, false, dfs, log, nullptr, nullptr, &recorded, nullptr, false);
+    RestoredLine done = RestoreBackupLine(record, dfs, log, {.recorded = &recorded});
     EXPECT_EQ(fake->addCalls.at(0).comment, u"Caf\u00e9 \u03a9\u03a9");
     EXPECT_FALSE(done.lostCharacters);
     EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Restored"), clLime));
 
     // Another version's file: the line's text, and a yellow line after "Restored".
     log.lines.clear();
-    done = RestoreBackupLine(record, false, dfs, log, nullptr, nullptr, nullptr, nullptr, false,
-                             &recorded);
+    done = RestoreBackupLine(record, dfs, log, {.otherVersion = &recorded});
     EXPECT_EQ(fake->addCalls.at(1).comment, u"Caf\u00e9 ??");
     EXPECT_TRUE(done.lostCharacters);
     ASSERT_EQ(log.lines.size(), 3u);
@@ -112,7 +113,7 @@ TEST_F(RestoreRunTest, ACommentIsTakenWholeFromTheRecordAndALossyOneIsAYellowLin
         done = RestoreBackupLine(
             ParseBackupRecord(std::string("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"") + comment +
                               "\""),
-            false, dfs, log, nullptr, nullptr, nullptr, nullptr, false, &recorded);
+            dfs, log, {.otherVersion = &recorded});
         EXPECT_FALSE(done.lostCharacters) << comment;
         EXPECT_EQ(log.lines.size(), 2u) << comment;
     }
@@ -120,18 +121,16 @@ TEST_F(RestoreRunTest, ACommentIsTakenWholeFromTheRecordAndALossyOneIsAYellowLin
 
 TEST_F(RestoreRunTest, FailuresAndShortLinesAreRedLines) {
     fake->addStatus = ERROR_FILE_EXISTS;
-    RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), false,
-                      dfs, log, nullptr);
+    RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), dfs, log);
     EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Failed 80: The file exists."), clRed));
     fake->addStatus = 99999;
-    RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), false,
-                      dfs, log, nullptr);
+    RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), dfs, log);
     EXPECT_EQ(log.lines.back().first, "Failed 99999:");
 
     size_t calls = fake->addCalls.size();
     for (const char* shortLine : {"", "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\"", "hand edited"}) {
         log.lines.clear();
-        RestoreBackupLine(ParseBackupRecord(shortLine), false, dfs, log, nullptr);
+        RestoreBackupLine(ParseBackupRecord(shortLine), dfs, log);
         ASSERT_EQ(log.lines.size(), 1u);
         EXPECT_EQ(log.lines[0].second, clRed);
         EXPECT_EQ(log.lines[0].first, "Skipped, not a backup line: " + std::string(shortLine));
@@ -142,15 +141,17 @@ TEST_F(RestoreRunTest, FailuresAndShortLinesAreRedLines) {
 TEST_F(RestoreRunTest, TheLogIsNamedAfterTheWholeBackupFileName) {
     testing::TempFolder folder;
     log.AddLine("Starting restore", clLime);
-    EXPECT_EQ(FinishRestoreLog(log, folder / "pfxPublic.txt"), "");
+    EXPECT_TRUE(FinishRestoreLog(log, folder / "pfxPublic.txt"));
     EXPECT_EQ(ReadWholeFile(folder / "pfxPublic.txt_restore.txt"),
               "Starting restore\r\n\r\n** Complete **\r\n");
     EXPECT_EQ(log.events, (std::vector<std::string>{"plain", "save plain", "rich"}));
 
     // A log that cannot be written is ignored; the window is put back all the same.
     log.events.clear();
-    EXPECT_NE(FinishRestoreLog(log, folder / "missing" / "x.txt").find("x.txt_restore.txt"),
-              std::string::npos);
+    Expected<void> unsaved = FinishRestoreLog(log, folder / "missing" / "x.txt");
+    ASSERT_FALSE(unsaved);
+    EXPECT_EQ(unsaved.error().code, static_cast<uint32_t>(ENOENT));
+    EXPECT_NE(unsaved.error().text.find("x.txt_restore.txt"), std::string::npos);
     EXPECT_EQ(log.events, (std::vector<std::string>{"plain", "save plain", "rich"}));
 }
 
@@ -191,9 +192,8 @@ TEST_F(RestoreRunTest, TheRunRestoresFirstTargetsFirstAndPutsTheFlagsBack) {
 TEST_F(RestoreRunTest, HostileLinesAreRefusedOrExplained) {
     // A NUL would cut the path short on its way to the platform.
     using namespace std::string_literals;
-    RestoredLine nul =
-        RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\0x\" \"\\\\s\\h\" \"\""s),
-                          false, dfs, log, nullptr);
+    RestoredLine nul = RestoreBackupLine(
+        ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\0x\" \"\\\\s\\h\" \"\""s), dfs, log);
     EXPECT_EQ(nul.outcome, RestoredLine::Outcome::NotABackupLine);
     EXPECT_TRUE(fake->addCalls.empty());
     EXPECT_EQ(log.lines.back().second, clRed);
@@ -201,8 +201,8 @@ TEST_F(RestoreRunTest, HostileLinesAreRefusedOrExplained) {
     // A field too long for the platform is named.
     std::string comment(300, 'c');
     RestoredLine longComment = RestoreBackupLine(
-        ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"" + comment + "\""), false,
-        dfs, log, nullptr);
+        ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"" + comment + "\""), dfs,
+        log);
     EXPECT_EQ(longComment.outcome, RestoredLine::Outcome::Failed);
     EXPECT_EQ(longComment.status, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(log.lines.back().first, "Failed 87: The parameter is incorrect. (the comment is "
@@ -219,12 +219,12 @@ TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
     };
     RestoredLine there =
         RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
-                          false, dfs, log, nullptr, live);
+                          dfs, log, {.targetIsLive = live});
     EXPECT_EQ(there.outcome, RestoredLine::Outcome::AlreadyThere);
     EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Already there"), clLime));
     RestoredLine overlap =
-        RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\new\\h\" \"\""),
-                          false, dfs, log, nullptr, live);
+        RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\new\\h\" \"\""), dfs,
+                          log, {.targetIsLive = live});
     EXPECT_EQ(overlap.outcome, RestoredLine::Outcome::Failed);
     EXPECT_EQ(overlap.reason, "80: The file exists.");
     EXPECT_EQ(asked, (std::vector<std::string>{"\\\\d\\n\\l there h", "\\\\d\\n\\l new h"}));
@@ -233,7 +233,7 @@ TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
     fake->addStatus = ERROR_ACCESS_DENIED;
     EXPECT_EQ(
         RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
-                          false, dfs, log, nullptr, live)
+                          dfs, log, {.targetIsLive = live})
             .outcome,
         RestoredLine::Outcome::Failed);
     EXPECT_EQ(asked.size(), 2u);

@@ -1,5 +1,7 @@
 #include "base/message_table.h"
 
+#include "base/ascii.h"
+
 #include <gtest/gtest.h>
 
 namespace kestrune {
@@ -14,6 +16,25 @@ TEST(MessageTable, KnownCodesEndInCrLfAndUnknownCodesHaveNoText) {
     EXPECT_EQ(FormatSystemMessage(0x80070005u), "Access is denied.\r\n");
     EXPECT_EQ(FormatSystemMessage(123456), "");
     EXPECT_EQ(FormatSystemMessage(0x80075555u), "");
+}
+
+TEST(MessageTable, AStatusShowsItsCodeAndItsTextWithoutTheLineEnd) {
+    EXPECT_EQ(SystemMessageText(80), "The file exists.");
+    EXPECT_EQ(StatusText(80), "80: The file exists.");
+    EXPECT_EQ(StatusText(12345), "12345:");
+    // An HRESULT is printed signed, as Windows prints it.
+    EXPECT_EQ(StatusText(0x80070005u), "-2147024891: Access is denied.");
+}
+
+TEST(AsciiText, TrimmingAndComparingIgnoreOnlyWhatTheyAreMeantTo) {
+    EXPECT_EQ(TrimControls(std::string("\0\t x \r\n", 7)), "x");
+    EXPECT_EQ(TrimControls("\x7f\xe9 "), "\x7f\xe9"); // no control characters
+    EXPECT_EQ(Trim(" \tkey = value\r\n"), "key = value");
+    EXPECT_EQ(Trim("  Online ", " "), "Online");
+    EXPECT_EQ(Trim(" \t "), "");
+    EXPECT_TRUE(SameTextAscii(u"SiteCostNormal", u"sitecostnormal"));
+    EXPECT_FALSE(SameTextAscii(u"\u00c9t\u00e9", u"\u00e9t\u00e9")); // ASCII letters only
+    EXPECT_FALSE(SameTextAscii(u"Online", u"Online "));
 }
 
 } // namespace

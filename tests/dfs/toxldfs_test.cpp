@@ -1,5 +1,7 @@
 #include "dfs/toxldfs.h"
 
+#include "dfs/borrowed_handlers.h"
+
 #include "base/win_errors.h"
 #include "support/scripted_netdfs.h"
 
@@ -76,6 +78,24 @@ TEST_F(ToxldfsTest, EnumRootsWalksEveryBufferAndEndsWithTheLastStatus) {
     EXPECT_EQ(fake->enumCalls[0].resume, 0u);
     EXPECT_EQ(fake->enumCalls[1].resume, 2u);
     EXPECT_EQ(fake->enumCalls[2].resume, 3u);
+}
+
+TEST_F(ToxldfsTest, ABorrowerSeesOnlyItsOwnReportsAndTheOwnersHandlersComeBack) {
+    fake->answers = {Roots({u"Public"}), Failure(ERROR_NO_MORE_ITEMS), Roots({u"Archive"})};
+    dfs.SetDFSEntry(u"\\\\example.com");
+    std::vector<std::string> borrowed;
+    try {
+        BorrowedHandlers borrower(dfs);
+        dfs.ONDFSEnum = [&](TOXLDFS*, AnsiString path, bool&) { borrowed.push_back(path); };
+        dfs.EnumRoots();
+        throw std::runtime_error("the borrower's reading failed");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(borrowed, std::vector<std::string>{"Public"});
+    EXPECT_TRUE(events.empty()) << "the owner's handlers saw a borrowed walk";
+    // The next walk is reported to the owner again.
+    dfs.EnumRoots();
+    EXPECT_EQ(events, (std::vector<std::string>{"start", "root Archive", "stop"}));
 }
 
 TEST_F(ToxldfsTest, FailuresOnTheFirstAndOnALaterCall) {

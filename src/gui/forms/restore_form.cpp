@@ -5,12 +5,13 @@
 #include "backup/live_namespaces.h"
 #include "backup/new_namespace_note.h"
 #include "backup/propagation_note.h"
-#include "backup/restore_input.h"
+#include "backup/restore_preparation.h"
 #include "directory/domain_sids.h"
 #include "gui/forms/message_box.h"
 #include "gui/forms/restore_place.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace kestrune {
 
@@ -104,33 +105,18 @@ void TfRestore::Run(const RestoreDestination& destination) {
     run.noSlashes = FContext.noSlashes();
     run.backupFile = FContext.backupFile();
     run.processMessages = [this] { window->ProcessMessages(); };
-    // With recorded properties, the links as they are tell which a line creates: a link that
-    // is there keeps its own properties.
-    LiveNamespaces live;
-    if (!run.backupFile.empty()) {
-        run.loadedProperties = LoadRestoreProperties(run.backupFile);
-        Retarget(*run.loadedProperties, destination);
-        if (run.loadedProperties->recorded) {
-            // View permissions may name the domain's groups by alias (DA): their SIDs.
-            RecordedProperties& recorded = *run.loadedProperties->recorded;
-            if (recorded.NeedsDomains()) {
-                if (Expected<DomainSids> sids = ReadDomainSids(recorded.Domain()))
-                    recorded.SetDomains(std::move(*sids));
-                else
-                    FContext.status->AddLine("The SIDs of " + recorded.Domain() +
-                                                 "'s groups cannot be read (" +
-                                                 WideToAnsi(Utf8ToWide(sids.error().text)) +
-                                                 "); view permissions that name them by alias "
-                                                 "are not set",
-                                             clYellow);
-            }
-            live.withProperties = true;
-            live.ReadNamespacesOf(*FContext.dfs, records);
-            run.liveProperties = [&live](const AnsiString& entryPath) {
-                return live.PropertiesOf(entryPath);
-            };
-        }
-    }
+    // The links as they are tell which targets are there already, and which links a line
+    // creates: a link that is there keeps its own properties.
+    RestorePreparation preparation;
+    preparation.input = run.backupFile;
+    preparation.destination = destination;
+    preparation.readDomainSids = ReadDomainSids;
+    preparation.warn = [this](AnsiString warning) {
+        warning[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(warning[0])));
+        FContext.status->AddLine(warning, clYellow);
+    };
+    PreparedRestore prepared(*FContext.dfs, records, preparation);
+    prepared.Equip(run);
     const RestoreRunResult result = run.Run(CheckListSelection(*CheckListBox1, records));
     if (FContext.writesIntoDirectory && FContext.writesIntoDirectory()) {
         const std::vector<AnsiString> roots = ChangedNamespaces(result, records);

@@ -21,11 +21,7 @@ class TextErrorInfo : public adsi::IErrorInfo {
 adsi::HRESULT Fail(adsi::HRESULT hr, const std::string& description) {
     SetLastError(adsi::Win32Code(hr));
     std::string text = description;
-    if (text.empty()) {
-        text = FormatSystemMessage(static_cast<uint32_t>(hr));
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-    }
+    if (text.empty()) text = SystemMessageText(static_cast<uint32_t>(hr));
     adsi::SetErrorInfo(text.empty() ? nullptr : std::make_shared<TextErrorInfo>(Utf8ToWide(text)));
     return hr;
 }

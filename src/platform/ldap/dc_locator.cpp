@@ -1,5 +1,7 @@
 #include "platform/ldap/dc_locator.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <arpa/nameser.h>
 #include <cctype>
@@ -13,12 +15,6 @@
 
 namespace kestrune::ldap {
 namespace {
-
-std::string Trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t\r");
-    if (a == std::string::npos) return std::string();
-    return s.substr(a, s.find_last_not_of(" \t\r") + 1 - a);
-}
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -37,7 +33,7 @@ std::string KerberosDefaultRealm() {
         std::ifstream in(file);
         std::string line, section;
         while (std::getline(in, line)) {
-            line = Trim(line);
+            line = std::string(Trim(line, " \t\r"));
             if (line.empty() || line[0] == '#' || line[0] == ';') continue;
             if (line.front() == '[') {
                 section = Lower(line);
@@ -45,14 +41,14 @@ std::string KerberosDefaultRealm() {
             }
             size_t eq = line.find('=');
             if (section == "[libdefaults]" && eq != std::string::npos &&
-                Lower(Trim(line.substr(0, eq))) == "default_realm")
-                return Trim(line.substr(eq + 1));
+                Lower(std::string(Trim(std::string_view(line).substr(0, eq)))) == "default_realm")
+                return std::string(Trim(std::string_view(line).substr(eq + 1)));
         }
     }
     return std::string();
 }
 
-std::string LocalDomainName(std::string& why) {
+Expected<std::string> LocalDomainName() {
     if (std::string realm = KerberosDefaultRealm(); !realm.empty()) return Lower(realm);
     char host[256] = {};
     gethostname(host, sizeof host - 1);
@@ -66,28 +62,23 @@ std::string LocalDomainName(std::string& why) {
     }
     if (size_t dot = fqdn.find('.'); dot != std::string::npos && dot + 1 < fqdn.size())
         return Lower(fqdn.substr(dot + 1));
-    why = "no Kerberos default realm (krb5.conf) and the host name " + fqdn + " has no DNS domain";
-    return std::string();
+    return Error{0, "no Kerberos default realm (krb5.conf) and the host name " + fqdn +
+                        " has no DNS domain"};
 }
 
-std::vector<ServiceRecord> LookUpServices(const std::string& name, std::string& why) {
+Expected<std::vector<ServiceRecord>> LookUpServices(const std::string& name) {
     unsigned char answer[8192];
     int length = res_query(name.c_str(), ns_c_in, ns_t_srv, answer, sizeof answer);
-    if (length < 0) {
-        why = "DNS has no SRV record " + name;
-        return {};
-    }
-    return ReadServiceRecords(answer, static_cast<size_t>(length), name, why);
+    if (length < 0) return Error{0, "DNS has no SRV record " + name};
+    return ReadServiceRecords(answer, static_cast<size_t>(length), name);
 }
 
-std::vector<ServiceRecord> ReadServiceRecords(const unsigned char* answer, size_t length,
-                                              const std::string& name, std::string& why) {
+Expected<std::vector<ServiceRecord>> ReadServiceRecords(const unsigned char* answer, size_t length,
+                                                        const std::string& name) {
     std::vector<ServiceRecord> records;
     ns_msg message;
-    if (ns_initparse(answer, static_cast<int>(length), &message) != 0) {
-        why = "the DNS answer for " + name + " cannot be read";
-        return records;
-    }
+    if (ns_initparse(answer, static_cast<int>(length), &message) != 0)
+        return Error{0, "the DNS answer for " + name + " cannot be read"};
     for (int i = 0; i < ns_msg_count(message, ns_s_an); ++i) {
         ns_rr rr;
         if (ns_parserr(&message, ns_s_an, i, &rr) != 0 || ns_rr_type(rr) != ns_t_srv ||
@@ -109,7 +100,7 @@ std::vector<ServiceRecord> ReadServiceRecords(const unsigned char* answer, size_
     std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) {
         return a.priority != b.priority ? a.priority < b.priority : a.weight > b.weight;
     });
-    if (records.empty()) why = "DNS has no usable SRV record " + name;
+    if (records.empty()) return Error{0, "DNS has no usable SRV record " + name};
     return records;
 }
 

@@ -2,6 +2,8 @@
 // default realm or the host's DNS domain, then the DNS SRV records of its DCs.
 #pragma once
 
+#include "base/expected.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -15,15 +17,16 @@ struct ServiceRecord {
     std::string host;
 };
 
-// The domain this computer belongs to; empty with why when neither source names one.
-std::string LocalDomainName(std::string& why);
+// The domain this computer belongs to, or why neither source names one.
+Expected<std::string> LocalDomainName();
 
 // The SRV records of name (for example "_ldap._tcp.dc._msdcs.example.com"), best first:
-// lowest priority, then highest weight. Empty with why when DNS has none.
-std::vector<ServiceRecord> LookUpServices(const std::string& name, std::string& why);
-// The SRV records of a DNS answer of length bytes to the question for name, in that order.
-std::vector<ServiceRecord> ReadServiceRecords(const unsigned char* answer, size_t length,
-                                              const std::string& name, std::string& why);
+// lowest priority, then highest weight; or why DNS has none.
+Expected<std::vector<ServiceRecord>> LookUpServices(const std::string& name);
+// The SRV records of a DNS answer of length bytes to the question for name, in that order; or
+// why it holds none.
+Expected<std::vector<ServiceRecord>> ReadServiceRecords(const unsigned char* answer, size_t length,
+                                                        const std::string& name);
 
 // The default_realm of the Kerberos configuration (KRB5_CONFIG, else /etc/krb5.conf), or empty.
 std::string KerberosDefaultRealm();

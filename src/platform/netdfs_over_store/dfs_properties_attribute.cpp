@@ -25,14 +25,6 @@ bool Same(std::string_view a, std::string_view b) {
     return SameTextAscii(a, b);
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ')
-        text.remove_suffix(1);
-    return text;
-}
-
 // A value split at its "=", without the blanks around either part.
 struct NameAndSetting {
     std::string_view name;
@@ -42,7 +34,7 @@ struct NameAndSetting {
 bool Split(std::string_view value, NameAndSetting& out) {
     size_t equals = value.find('=');
     if (equals == std::string_view::npos) return false;
-    out = {Trimmed(value.substr(0, equals)), Trimmed(value.substr(equals + 1))};
+    out = {Trim(value.substr(0, equals), " "), Trim(value.substr(equals + 1), " ")};
     return true;
 }
 

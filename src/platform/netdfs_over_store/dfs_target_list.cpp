@@ -1,6 +1,7 @@
 #include "platform/netdfs_over_store/dfs_target_list.h"
 
 #include "base/ansi_string.h"
+#include "base/ascii.h"
 
 #include <iterator>
 
@@ -98,17 +99,6 @@ struct Tag {
     std::vector<Attribute> attributes;
 };
 
-char16_t LowerAscii(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
-
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    return true;
-}
-
 constexpr std::u16string_view kPriorityClasses[] = {u"siteCostNormal", u"globalHigh",
                                                     u"siteCostHigh", u"siteCostLow", u"globalLow"};
 
@@ -118,9 +108,9 @@ bool ApplyTargetAttributes(const Tag& tag, StoredTarget& target, std::string& wh
         std::u16string_view name = LocalName(a.name);
         std::u16string_view value = TrimXmlSpace(a.value);
         if (name == u"state") {
-            if (EqualsIgnoringCase(value, u"online"))
+            if (SameTextAscii(value, u"online"))
                 target.online = true;
-            else if (EqualsIgnoringCase(value, u"offline"))
+            else if (SameTextAscii(value, u"offline"))
                 target.online = false;
             else
                 return why = "a target state that is neither online nor offline", false;
@@ -403,7 +393,7 @@ std::u16string_view PriorityClassName(uint32_t priorityClass) {
 
 bool PriorityClassFromName(std::u16string_view name, uint32_t& priorityClass) {
     for (uint32_t i = 0; i < std::size(kPriorityClasses); ++i)
-        if (EqualsIgnoringCase(name, kPriorityClasses[i])) {
+        if (SameTextAscii(name, kPriorityClasses[i])) {
             priorityClass = i;
             return true;
         }

@@ -1,6 +1,7 @@
 #include "platform/netdfs_over_store/netapi_status.h"
 
 #include "base/win_errors.h"
+#include "netdfs/netdfs.h"
 #include "platform/store/win32_error_of_result.h"
 
 #include <cerrno>
@@ -41,6 +42,11 @@ uint32_t NetApiStatusOf(const store::Status& status) {
     default:
         return ERROR_INVALID_PARAMETER;
     }
+}
+
+uint32_t NetDfsFailureOf(const store::Status& status) {
+    if (!status.ok() && !status.message.empty()) SetNetDfsErrorDetail(status.message);
+    return NetApiStatusOf(status);
 }
 
 } // namespace kestrune

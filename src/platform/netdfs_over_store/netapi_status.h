@@ -11,4 +11,8 @@ namespace kestrune {
 // The Win32 status NetDfs returns for the failure.
 uint32_t NetApiStatusOf(const store::Status& status);
 
+// That status, with the directory's own words kept as the call's detail: a result the mapping
+// does not know (it becomes "the parameter is incorrect") still tells the user why.
+uint32_t NetDfsFailureOf(const store::Status& status);
+
 } // namespace kestrune

@@ -35,11 +35,6 @@ bool IsLegacyNamespace(const Entry& e) {
     return false;
 }
 
-// What a failed directory call means to a DFS caller.
-NET_API_STATUS FromStore(const store::Status& status) {
-    return NetApiStatusOf(status);
-}
-
 } // namespace
 
 StoreNetDfs::StoreNetDfs(std::shared_ptr<store::DirectoryStore> directory)
@@ -51,7 +46,7 @@ std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name,
     std::vector<Entry> root;
     store::Status status = store::SearchAll(
         *directory_, {"", Scope::Base, "(objectClass=*)", {"configurationNamingContext"}, 0}, root);
-    if (!status.ok()) failure = FromStore(status);
+    if (!status.ok()) failure = NetDfsFailureOf(status);
     if (!status.ok() || root.empty()) return std::nullopt;
     std::string configuration = root.front().First("configurationNamingContext");
     std::vector<Entry> partitions;
@@ -62,7 +57,7 @@ std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name,
                           0};
     status = store::SearchAll(*directory_, request, partitions);
     if (!status.ok()) {
-        failure = FromStore(status);
+        failure = NetDfsFailureOf(status);
         return std::nullopt;
     }
     std::string wanted = Fold(name);
@@ -87,7 +82,7 @@ NET_API_STATUS StoreNetDfs::ReadNamespace(const std::string& dn, Entry& out) {
         *directory_, {dn, Scope::Base, "(objectClass=msDFS-Namespacev2)", {}, 0}, found);
     if (status.code == ResultCode::NoSuchObject || (status.ok() && found.empty()))
         return ERROR_NOT_FOUND;
-    if (!status.ok()) return FromStore(status);
+    if (!status.ok()) return NetDfsFailureOf(status);
     out = std::move(found.front());
     return NERR_Success;
 }
@@ -106,7 +101,7 @@ NET_API_STATUS StoreNetDfs::ReadEitherNamespace(const std::string& domainDn,
                                               found);
     if (searched.code == ResultCode::NoSuchObject || (searched.ok() && found.empty()))
         return ERROR_NOT_FOUND;
-    if (!searched.ok()) return FromStore(searched);
+    if (!searched.ok()) return NetDfsFailureOf(searched);
     legacy = true;
     dn = found.front().dn;
     out = std::move(found.front());
@@ -119,7 +114,7 @@ NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, const std:
     // Paged, so a namespace of any size is read in full.
     store::Status status = store::SearchAll(
         *directory_, {namespaceDn, Scope::OneLevel, filter, LinkAttributes(), 1000}, found);
-    if (!status.ok()) return FromStore(status);
+    if (!status.ok()) return NetDfsFailureOf(status);
     out.clear();
     out.reserve(found.size());
     for (Entry& e : found)
@@ -190,7 +185,7 @@ NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t
     if (status.code == ResultCode::NoSuchObject)
         found.clear();
     else if (!status.ok())
-        return FromStore(status);
+        return NetDfsFailureOf(status);
     std::vector<std::u16string> names;
     for (const Entry& e : found) {
         // Only an fTDfs object directly in the container is a namespace.
@@ -250,7 +245,7 @@ NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16stri
             directory_->Search({namespaceDn, Scope::OneLevel, "(objectClass=msDFS-Linkv2)",
                                 EntryAttributes(level), 1000},
                                walk.cursor);
-        if (!searched.ok()) return FromStore(searched);
+        if (!searched.ok()) return NetDfsFailureOf(searched);
     }
     // A handle from another walk (or none kept): step over what was handed out before.
     for (; walk.position < skip; ++walk.position) {
@@ -273,7 +268,7 @@ bool StoreNetDfs::Peek(Walk& walk, NET_API_STATUS& status) {
         store::Status paged = walk.cursor->NextPage(walk.page);
         walk.next = 0;
         if (!paged.ok()) {
-            status = FromStore(paged);
+            status = NetDfsFailureOf(paged);
             return false;
         }
         if (walk.page.empty()) walk.exhausted = true;

@@ -4,6 +4,7 @@
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
+#include "netdfs/link_names.h"
 #include "platform/netdfs_over_store/dfs_properties_attribute.h"
 #include "platform/netdfs_over_store/netapi_status.h"
 #include "platform/netdfs_over_store/netdfs_store_legacy.h"
@@ -54,8 +55,7 @@ NET_API_STATUS StoreNetDfs::ChangeGroup(const std::function<void()>& work) {
         return store::Status::Ok();
     });
     if (status.ok()) return NERR_Success;
-    SetNetDfsErrorDetail(status.message);
-    return NetApiStatusOf(status);
+    return NetDfsFailureOf(status);
 }
 
 void StoreNetDfs::CheckRun() {
@@ -97,7 +97,7 @@ NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* Se
         KeepRun();
         return store::Status::Ok();
     });
-    return status.ok() ? result : NetApiStatusOf(status);
+    return status.ok() ? result : NetDfsFailureOf(status);
 }
 
 NET_API_STATUS StoreNetDfs::LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out) {
@@ -135,7 +135,7 @@ NET_API_STATUS StoreNetDfs::LinkPathOf(const std::vector<std::u16string>& parts,
                                        std::string& linkPath) {
     linkPath.clear();
     for (size_t i = 2; i < parts.size(); ++i) {
-        if (!IsValidLinkComponent(parts[i])) return ERROR_INVALID_NAME;
+        if (!IsValidLinkName(parts[i])) return ERROR_INVALID_NAME;
         linkPath += "/" + WideToUtf8(parts[i]);
     }
     return NERR_Success;
@@ -304,7 +304,7 @@ NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string
             Changed(ns.dn);
             return NERR_Success;
         }
-        if (attempt > 0 || !ChangedMeanwhile(written)) return NetApiStatusOf(written);
+        if (attempt > 0 || !ChangedMeanwhile(written)) return NetDfsFailureOf(written);
         nameTaken = written.code == ResultCode::EntryAlreadyExists;
         status = again();
         if (status != NERR_Success) return status;

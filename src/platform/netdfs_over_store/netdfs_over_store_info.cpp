@@ -51,7 +51,7 @@ NET_API_STATUS StoreNetDfs::FindEntry(const char16_t* DfsEntryPath, FoundEntry& 
                                                    store::EscapeFilterValue(linkPath) + "))",
                                                EntryAttributes(9), 0},
                                               links);
-    if (!searched.ok()) return NetApiStatusOf(searched);
+    if (!searched.ok()) return NetDfsFailureOf(searched);
     if (links.empty()) return ERROR_NOT_FOUND;
     found.entry = std::move(links.front());
     return NERR_Success;
@@ -115,7 +115,7 @@ NET_API_STATUS StoreNetDfs::SetInfo(const char16_t* DfsEntryPath, const char16_t
         KeepRun();
         return store::Status::Ok();
     });
-    return status.ok() ? result : NetApiStatusOf(status);
+    return status.ok() ? result : NetDfsFailureOf(status);
 }
 
 namespace {
@@ -239,7 +239,7 @@ NET_API_STATUS StoreNetDfs::SetEntryInfo(const char16_t* DfsEntryPath, const cha
     changes.push_back({Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}});
     changes.push_back({Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}});
     store::Status changed = Write(entry.dn, changes);
-    if (!changed.ok()) return NetApiStatusOf(changed);
+    if (!changed.ok()) return NetDfsFailureOf(changed);
     if (found.isRoot) {
         Forget(found.namespaceDn);
         return NERR_Success;

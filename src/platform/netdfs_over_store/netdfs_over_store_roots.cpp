@@ -5,6 +5,7 @@
 
 #include "base/ansi_string.h"
 #include "base/win_errors.h"
+#include "netdfs/link_names.h"
 #include "platform/netdfs_over_store/dfs_properties_attribute.h"
 #include "platform/netdfs_over_store/netapi_status.h"
 #include "platform/netdfs_over_store/netdfs_store_legacy.h"
@@ -30,7 +31,7 @@ std::optional<std::u16string> RootTargetPath(const char16_t* path) {
     if (!parts || parts->size() != 2 || parts->at(0).empty() || parts->at(1).empty())
         return std::nullopt;
     for (const std::u16string& part : *parts)
-        if (!IsValidLinkComponent(part)) return std::nullopt;
+        if (!IsValidLinkName(part)) return std::nullopt;
     return u"\\\\" + parts->at(0) + u"\\" + parts->at(1);
 }
 
@@ -53,7 +54,7 @@ NET_API_STATUS StoreNetDfs::AddRootTarget(const char16_t* pDfsPath, const char16
         KeepRun();
         return store::Status::Ok();
     });
-    return status.ok() ? result : NetApiStatusOf(status);
+    return status.ok() ? result : NetDfsFailureOf(status);
 }
 
 NET_API_STATUS StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath,
@@ -61,7 +62,7 @@ NET_API_STATUS StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pT
                                     uint32_t Flags) {
     if (Flags != 0 || MajorVersion > 2) return ERROR_INVALID_PARAMETER;
     std::optional<std::vector<std::u16string>> parts = ParseDfsName(pDfsPath);
-    if (!parts || parts->size() != 2 || parts->at(0).empty() || !IsValidLinkComponent(parts->at(1)))
+    if (!parts || parts->size() != 2 || parts->at(0).empty() || !IsValidLinkName(parts->at(1)))
         return ERROR_INVALID_PARAMETER;
     std::optional<std::u16string> target = RootTargetPath(pTargetPath);
     if (!target) return ERROR_INVALID_PARAMETER;
@@ -104,7 +105,7 @@ NET_API_STATUS StoreNetDfs::AddFurtherRootTarget(const std::string& domainDn,
         ns.dn, {{Modification::Op::Replace, "msDFS-TargetListv2", {EncodeTargetEntries(*targets)}},
                 {Modification::Op::Replace, "msDFS-GenerationGUIDv2", {store::RandomGuid()}},
                 {Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
-    return changed.ok() ? NERR_Success : NetApiStatusOf(changed);
+    return changed.ok() ? NERR_Success : NetDfsFailureOf(changed);
 }
 
 NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const std::string& name,
@@ -121,9 +122,9 @@ NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const s
         created.dn = container;
         created.attributes = {{"objectClass", {"top", "dfsConfiguration"}}};
         store::Status added = directory_->Add(created);
-        if (!added.ok()) return NetApiStatusOf(added);
+        if (!added.ok()) return NetDfsFailureOf(added);
     } else if (!read.ok()) {
-        return NetApiStatusOf(read);
+        return NetDfsFailureOf(read);
     }
 
     const std::string rdn = "CN=" + store::EscapeDnValue(name);
@@ -137,7 +138,7 @@ NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const s
         SetNetDfsErrorDetail("the directory already holds " + anchor.dn);
         return ERROR_ALREADY_EXISTS;
     }
-    if (!added.ok()) return NetApiStatusOf(added);
+    if (!added.ok()) return NetDfsFailureOf(added);
 
     Entry ns;
     ns.dn = store::JoinDn(rdn, anchor.dn);
@@ -157,7 +158,7 @@ NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const s
     if (!added.ok()) {
         // No anchor without its namespace: a later try starts from nothing.
         static_cast<void>(directory_->Delete(anchor.dn));
-        return NetApiStatusOf(added);
+        return NetDfsFailureOf(added);
     }
     return NERR_Success;
 }
@@ -179,7 +180,7 @@ NET_API_STATUS StoreNetDfs::GetSecurity(const char16_t* DfsEntryPath, uint32_t S
     store::Status read = store::SearchAll(
         *directory_,
         {AnchorOf(ns), store::Scope::Base, "(objectClass=*)", {"nTSecurityDescriptor"}, 0}, found);
-    if (!read.ok()) return NetApiStatusOf(read);
+    if (!read.ok()) return NetDfsFailureOf(read);
     // An object the directory gives no descriptor for: a header without a DACL.
     std::string descriptor = found.empty()
                                  ? std::string()
@@ -213,10 +214,10 @@ NET_API_STATUS StoreNetDfs::SetSecurity(const char16_t* DfsEntryPath, uint32_t S
         if (result != NERR_Success) return store::Status::Ok();
         store::Status changed = directory_->Modify(
             AnchorOf(ns), {{Modification::Op::Replace, "nTSecurityDescriptor", {descriptor}}});
-        if (!changed.ok()) result = NetApiStatusOf(changed);
+        if (!changed.ok()) result = NetDfsFailureOf(changed);
         return store::Status::Ok();
     });
-    return status.ok() ? result : NetApiStatusOf(status);
+    return status.ok() ? result : NetDfsFailureOf(status);
 }
 
 } // namespace kestrune

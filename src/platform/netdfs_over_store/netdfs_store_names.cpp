@@ -43,15 +43,6 @@ std::optional<std::vector<std::u16string>> ParseEnumName(const char16_t* name) {
     return SplitBackslashes(text);
 }
 
-bool IsValidLinkComponent(std::u16string_view part) {
-    if (part.empty() || part == u"." || part == u"..") return false;
-    for (char16_t c : part)
-        if (c < 0x20 || c == u'"' || c == u'*' || c == u'/' || c == u':' || c == u'<' ||
-            c == u'>' || c == u'?' || c == u'|')
-            return false;
-    return true;
-}
-
 std::string Fold(std::u16string_view text) {
     return store::FoldCase(WideToUtf8(text));
 }

@@ -19,7 +19,6 @@ std::optional<std::vector<std::u16string>> ParseDfsName(const char16_t* name);
 // The name NetDfsEnum takes: the same, its leading backslashes optional (a domain name alone
 // at level 200).
 std::optional<std::vector<std::u16string>> ParseEnumName(const char16_t* name);
-bool IsValidLinkComponent(std::u16string_view part);
 std::string Fold(std::u16string_view text);
 // True when one of the link paths (folded) is the other or lies below it.
 bool Overlaps(const std::string& a, const std::string& b);

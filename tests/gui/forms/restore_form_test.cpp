@@ -102,10 +102,16 @@ TEST_F(RestoreFormTest, TheCheckedLinesAreRestoredWithColouredLinesAndALog) {
     EXPECT_TRUE(log.ends_with("\t** Complete **\r\n")) << log;
     EXPECT_FALSE(p.fStatus->PlainText());
 
-    // A second run over the same lines: each run clears the log first; the targets are there.
+    // A second run over the same lines: each run clears the log first; the targets restored
+    // before are there, and the window says so, as the console does.
     OpenAndRestore(p, kTwoLinks, [&] { p.fRestore->RestoreButtonClick(); });
-    EXPECT_EQ(Messages(p.re1).front(), "Starting restore");
-    EXPECT_EQ(p.re1.lines.size(), 10u);
+    const std::vector<std::string> again = Messages(p.re1);
+    ASSERT_EQ(again.size(), 10u);
+    EXPECT_EQ(again.front(), "Starting restore");
+    EXPECT_EQ(again[3], "Already there");
+    EXPECT_EQ(again[5], "Restored");
+    EXPECT_EQ(again[7], "Already there");
+    EXPECT_EQ(p.re1.lines[3].second, kLime);
 }
 
 // The window, like the console program, gives a target it adds to a link already there its

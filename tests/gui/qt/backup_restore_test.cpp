@@ -311,7 +311,7 @@ class BackupRestoreTest : public QObject {
         QCOMPARE(StatusMessages(),
                  QStringList({"Starting restore", MissingProperties(work / "Public.txt"),
                               "Restoring \\\\example.com\\Public\\Software to \\\\FS1\\Software  ",
-                              "Failed 80: The file exists.",
+                              "Already there",
                               "Restoring \\\\example.com\\Public\\New to \\\\FS1\\New  fresh",
                               "Restored", "Skipped, not a backup line: ", "", "** Complete **"}));
         QString log = QString::fromStdString(ReadWholeFile(work / "Public.txt_restore.txt"));

@@ -93,13 +93,13 @@ TEST(DomainControllerChoice, LowestPriorityFirstThenTheHeaviestWeight) {
     answer.Srv(0, 100, 389, ".");                   // "not offered here"
     answer.ShortSrv();                              // cut short: left out
     const std::vector<unsigned char> bytes = answer.Bytes();
-    std::string why;
-    const std::vector<ServiceRecord> records =
-        ReadServiceRecords(bytes.data(), bytes.size(), kQuestion, why);
+    const Expected<std::vector<ServiceRecord>> read =
+        ReadServiceRecords(bytes.data(), bytes.size(), kQuestion);
+    ASSERT_TRUE(read) << read.error().text;
+    const std::vector<ServiceRecord>& records = *read;
     EXPECT_EQ(Hosts(records),
               (std::vector<std::string>{"dc1.example.com:3389", "dc2.example.com:389",
                                         "dc3.example.com:389", "backup.example.com:389"}));
-    EXPECT_EQ(why, "");
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(records.front().priority, 0);
     EXPECT_EQ(records.front().weight, 50);
@@ -109,16 +109,17 @@ TEST(DomainControllerChoice, AnAnswerWithoutAUsableRecordOrCutShortSaysWhy) {
     DnsAnswer none(kQuestion);
     none.Srv(0, 0, 389, ".");
     std::vector<unsigned char> bytes = none.Bytes();
-    std::string why;
-    EXPECT_TRUE(ReadServiceRecords(bytes.data(), bytes.size(), kQuestion, why).empty());
-    EXPECT_EQ(why, std::string("DNS has no usable SRV record ") + kQuestion);
+    Expected<std::vector<ServiceRecord>> read =
+        ReadServiceRecords(bytes.data(), bytes.size(), kQuestion);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().text, std::string("DNS has no usable SRV record ") + kQuestion);
 
     DnsAnswer whole(kQuestion);
     whole.Srv(0, 0, 389, "dc1.example.com");
     bytes = whole.Bytes();
-    why.clear();
-    EXPECT_TRUE(ReadServiceRecords(bytes.data(), 5, kQuestion, why).empty()); // not even a header
-    EXPECT_EQ(why, std::string("the DNS answer for ") + kQuestion + " cannot be read");
+    read = ReadServiceRecords(bytes.data(), 5, kQuestion); // not even a header
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().text, std::string("the DNS answer for ") + kQuestion + " cannot be read");
 }
 
 } // namespace

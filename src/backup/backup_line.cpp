@@ -1,7 +1,6 @@
-#include "backup/restore_line.h"
+#include "backup/backup_line.h"
 
-#include "base/message_table.h"
-#include "dfs/toxldfs.h"
+#include "base/case_fold.h"
 
 namespace kestrune {
 namespace {
@@ -132,32 +131,27 @@ bool IsNamespaceRootPath(std::string_view entryPath) {
            entryPath.find('\\', domainEnd + 1) == std::string_view::npos;
 }
 
-std::string TooLongFieldNote(const BackupLineParts& parts, const AnsiString& servername) {
-    const std::pair<const char*, const AnsiString*> fields[] = {{"entry path", &parts.entryPath},
-                                                                {"server name", &servername},
-                                                                {"share name", &parts.target.share},
-                                                                {"comment", &parts.comment}};
-    for (const auto& [name, text] : fields)
-        if (AnsiToWide(*text).size() > TOXLDFS::kMaxText)
-            return std::string(" (the ") + name + " is longer than " +
-                   std::to_string(TOXLDFS::kMaxText) + " characters)";
-    return {};
+AnsiString FormatBackupLine(const AnsiString& Path, const AnsiString& Share,
+                            const AnsiString& Comment, int32_t Index) {
+    AnsiString line;
+    line.reserve(Path.size() + Share.size() + Comment.size() + 24);
+    line += Index <= 0 ? "dfscmd /map" : "dfscmd /add";
+    line += " \"";
+    line += Path;
+    line += "\" \"\\\\";
+    line += Share;
+    line += "\" \"";
+    line += Comment;
+    line += '"';
+    return line;
 }
 
-AnsiString ErrorText(int32_t Code) {
-    std::string text = FormatSystemMessage(static_cast<uint32_t>(Code));
-    // The system's buffer holds at most 1023 characters before its terminating zero.
-    if (text.size() > 1023) text.resize(1023);
-    return std::to_string(Code) + ": " + text;
+AnsiString TargetText(const TargetParts& target) {
+    return target.server + "\\" + target.share;
 }
 
-AnsiString TrimControls(const AnsiString& text) {
-    size_t first = 0, last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= 32)
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32)
-        --last;
-    return text.substr(first, last - first);
+std::u16string TargetKey(const BackupLineParts& line) {
+    return CaseKey(line.entryPath) + u'\0' + CaseKey(TargetText(line.target));
 }
 
 } // namespace kestrune

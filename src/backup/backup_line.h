@@ -1,14 +1,20 @@
-// Reading a backup line back: fields, the target, error texts.
+// A backup line: written from a target of an entry, read back into its fields.
 #pragma once
 
 #include "base/ansi_string.h"
 #include "base/expected.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kestrune {
+
+// dfscmd /map "<Path>" "\\<Share>" "<Comment>" for the first target of an entry (Index <= 0),
+// dfscmd /add for the others. Nothing inside the quotes is escaped.
+AnsiString FormatBackupLine(const AnsiString& Path, const AnsiString& Share,
+                            const AnsiString& Comment, int32_t Index);
 
 // Splits a line by the comma-text rules of a string list: comma delimiter, double-quote
 // quoting (two quotes inside stand for one), blanks and control characters separate fields.
@@ -41,6 +47,13 @@ struct BackupLineParts {
     bool furtherTarget = false; // an "/add" line
 };
 
+// server\share, the form the platform reports a target in.
+AnsiString TargetText(const TargetParts& target);
+
+// What a line's target is known by, case ignored: its entry path and its target. Two lines with
+// one key add the same target to the same entry.
+std::u16string TargetKey(const BackupLineParts& line);
+
 // Whether an entry path names a namespace's root (\\domain\namespace) rather than a link.
 bool IsNamespaceRootPath(std::string_view entryPath);
 
@@ -53,15 +66,5 @@ Expected<BackupLineParts> ParseBackupLine(const AnsiString& line);
 // Whether the entry path or the target field (the third and fourth) holds a double quote,
 // doubled inside quotes or ending a quoted part early.
 bool QuoteInsidePathOrTarget(std::string_view line);
-
-// Which text handed to the DFS component is too long for it, as " (the <field> is longer than
-// <n> characters)"; empty when none is. servername is the name as handed over.
-std::string TooLongFieldNote(const BackupLineParts& parts, const AnsiString& servername);
-
-// The code in decimal, ": " and the system's text for it (with its line end).
-AnsiString ErrorText(int32_t Code);
-
-// Removes leading and trailing characters of codes 0 to 32.
-AnsiString TrimControls(const AnsiString& text);
 
 } // namespace kestrune

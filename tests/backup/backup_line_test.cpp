@@ -1,4 +1,4 @@
-#include "backup/restore_line.h"
+#include "backup/backup_line.h"
 
 #include <gtest/gtest.h>
 
@@ -77,13 +77,6 @@ TEST(BackupLine, TargetSplitsAtTheFirstBackslashAfterTwoCharacters) {
     t = SplitTargetField("\\");
     EXPECT_EQ(t.server, "");
     EXPECT_EQ(t.share, "");
-}
-
-TEST(BackupLine, ErrorTextAndTrimming) {
-    EXPECT_EQ(ErrorText(80), "80: The file exists.\r\n");
-    EXPECT_EQ(TrimControls(ErrorText(80)), "80: The file exists.");
-    EXPECT_EQ(TrimControls(ErrorText(12345)), "12345:");
-    EXPECT_EQ(TrimControls(std::string("\0\t x \r\n", 7)), "x");
 }
 
 } // namespace
