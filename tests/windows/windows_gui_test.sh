@@ -6,6 +6,8 @@
 # prefix comes from WINEPREFIX (scripts/test-windows keeps one warm).
 set -euo pipefail
 linux=$(realpath "$1") program=$(realpath "$2") sample=$(realpath "$3")
+# The controls' tests, built beside the program.
+controls_tests=$(dirname "$program")/tests/gui/win32/kestrune_win32_gui_tests.exe
 shots=${4:-}
 scratch=$(mktemp -d)
 pids=()
@@ -118,6 +120,12 @@ ended_with() {
     wait "$program_pid" || status=$?
     [ "$status" = "$1" ] || fail "the program ended with $status, not $1"
 }
+
+# 0. The views' own controls, real ones, tested on this display (Wine has none without it).
+wine "$controls_tests" >"$scratch/controls_tests.out" 2>&1 ||
+    fail "the controls' tests: $(cat "$scratch/controls_tests.out")"
+grep '^clearing' "$scratch/controls_tests.out" || true
+echo "ok: the controls' tests ($(grep -c '^\[       OK' "$scratch/controls_tests.out") passed)"
 
 # 1. A backup from the main window, by Tab order; closing the window ends the program and
 #    stores the output folder.

@@ -13,19 +13,6 @@ void StatusWindow::CreateControls() {
                       ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_NOHIDESEL |
                           WS_HSCROLL | WS_VSCROLL | ES_DISABLENOSCROLL | WS_TABSTOP,
                       1));
-    HWND edit = re1_.Handle();
-    SendMessageW(edit, EM_SETBKGNDCOLOR, 0, RGB(0, 0, 0));
-    // Long lines run to the right, reached with the horizontal scroll bar.
-    SendMessageW(edit, EM_SETTARGETDEVICE, 0, 1);
-    SendMessageW(edit, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    CHARFORMAT2W format{};
-    format.cbSize = sizeof format;
-    format.dwMask = CFM_COLOR | CFM_FACE | CFM_SIZE;
-    format.crTextColor = 0x00FF00; // lime
-    lstrcpynW(format.szFaceName, L"Tahoma", LF_FACESIZE);
-    format.yHeight = 8 * 20; // twips
-    SendMessageW(edit, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
-    SendMessageW(edit, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
 }
 
 void StatusWindow::Layout() {

@@ -118,11 +118,77 @@ void Win32CheckList::SetAllChecked(bool checked) {
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+void Win32RichLog::Attach(HWND edit) {
+    Win32Control::Attach(edit);
+    SetLooks();
+}
+
+void Win32RichLog::SetLooks() {
+    SendMessageW(hwnd_, EM_SETBKGNDCOLOR, 0, RGB(0, 0, 0));
+    // Long lines run to the right, reached with the horizontal scroll bar.
+    SendMessageW(hwnd_, EM_SETTARGETDEVICE, 0, 1);
+    SendMessageW(hwnd_, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_COLOR | CFM_FACE | CFM_SIZE;
+    format.crTextColor = 0x00FF00; // lime
+    lstrcpynW(format.szFaceName, L"Tahoma", LF_FACESIZE);
+    format.yHeight = 8 * 20; // twips
+    SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(hwnd_, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+}
+
+// Wine's rich edit empties its text in a time that grows with the square of the lines (two
+// thousand a second, ten thousand over a minute), and a restore begins by clearing the log the
+// last one filled: the log gets a new, empty control instead, at the same cost however many
+// lines the old one held.
 void Win32RichLog::Clear() {
     pending_.clear();
-    SetWindowTextW(hwnd_, L"");
+    ReplaceControl();
     empty_ = true;
     scrollPending_ = false;
+}
+
+void Win32RichLog::ReplaceControl() {
+    HWND old = hwnd_;
+    HWND parent = GetParent(old);
+    wchar_t className[64] = L"";
+    GetClassNameW(old, className, 64);
+    // Hidden until it is set up; redraw turned off took the old one's visible flag away.
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(old, GWL_STYLE));
+    const bool visible = (style & WS_VISIBLE) || redrawOff_;
+    RECT place{};
+    GetWindowRect(old, &place);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&place), 2);
+    HWND fresh = CreateWindowExW(
+        static_cast<DWORD>(GetWindowLongPtrW(old, GWL_EXSTYLE)), className, L"",
+        style & ~WS_VISIBLE, place.left, place.top, place.right - place.left,
+        place.bottom - place.top, parent, reinterpret_cast<HMENU>(GetWindowLongPtrW(old, GWLP_ID)),
+        reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(old, GWLP_HINSTANCE)), nullptr);
+    if (!fresh) { // out of window handles: slow, but emptied
+        SetWindowTextW(old, L"");
+        return;
+    }
+    hwnd_ = fresh;
+    // Wine's rich edit answers no font; the looks give the face and size then.
+    if (LRESULT font = SendMessageW(old, WM_GETFONT, 0, 0))
+        SendMessageW(fresh, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+    SetLooks();
+    if (tabTwips_ > 0) ApplyTabStop();
+    SendMessageW(fresh, EM_SETEVENTMASK, 0, SendMessageW(old, EM_GETEVENTMASK, 0, 0));
+    // A view that subclassed the control keeps its handling of messages and keys.
+    const LONG_PTR procedure = GetWindowLongPtrW(old, GWLP_WNDPROC);
+    if (procedure != static_cast<LONG_PTR>(GetClassLongPtrW(old, GCLP_WNDPROC)))
+        SetWindowLongPtrW(fresh, GWLP_WNDPROC, procedure);
+    SetWindowLongPtrW(fresh, GWLP_USERDATA, GetWindowLongPtrW(old, GWLP_USERDATA));
+    // Right after the old one in the Tab order, which it leaves to the new one.
+    SetWindowPos(fresh, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (redrawOff_)
+        SendMessageW(fresh, WM_SETREDRAW, FALSE, 0); // shown by the frame to come
+    else if (visible)
+        ShowWindow(fresh, SW_SHOWNA);
+    if (GetFocus() == old) ::SetFocus(fresh);
+    DestroyWindow(old);
 }
 
 void Win32RichLog::AppendLine(const WideString& line, uint32_t color) {
@@ -269,14 +335,18 @@ std::string Win32RichLog::RichText() const {
 }
 
 void Win32RichLog::SetTabStop(double points) {
+    tabTwips_ = static_cast<LONG>(points * 20);
+    ApplyTabStop();
+}
+
+void Win32RichLog::ApplyTabStop() {
     // The paragraph at the insertion point, as the text control's tab stops are set; new
     // paragraphs take it over.
     PARAFORMAT2 format{};
     format.cbSize = sizeof format;
     format.dwMask = PFM_TABSTOPS;
     format.cTabCount = 1;
-    format.rgxTabs[0] = static_cast<LONG>(points * 20); // twips
-    tabTwips_ = format.rgxTabs[0];
+    format.rgxTabs[0] = tabTwips_;
     SendMessageW(hwnd_, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
 }
 

@@ -98,6 +98,9 @@ class Win32RichLog : public Win32Control<RichLog> {
     static constexpr UINT_PTR kRepaintTimer = 0x4B52;
     static constexpr UINT kFrameMs = 100;
 
+    // Takes the control and gives it the log's looks: light green Tahoma on black, long lines
+    // unwrapped, no limit on the text.
+    void Attach(HWND edit);
     void Clear() override;
     void AppendLine(const WideString& line, uint32_t color) override;
     bool Following() const override;
@@ -108,6 +111,10 @@ class Win32RichLog : public Win32Control<RichLog> {
     void FrameElapsed();
 
   private:
+    void SetLooks();
+    void ApplyTabStop();
+    // A new control in the old one's place, empty, with its window state and the log's looks.
+    void ReplaceControl();
     void DeferRepaint();
     void ScrollNow();
     // Puts the waiting lines into the control (reading the text needs them there).
@@ -117,7 +124,7 @@ class Win32RichLog : public Win32Control<RichLog> {
     mutable bool empty_ = true;
     bool redrawOff_ = false;
     bool scrollPending_ = false;
-    LONG tabTwips_ = 0;
+    LONG tabTwips_ = 0; // 0: the control's default stops
 };
 
 // The one-shot timer of a window: WM_TIMER with this id reaches the owner.
