@@ -22,12 +22,13 @@ base="CN=Bench,CN=Bench,CN=Dfs-Configuration,CN=System,DC=example,DC=com"
 password=$KESTRUNE_TEST_DC_PASSWORD_FILE
 ldap=(-x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y "$password")
 
-if [ ! -e "$state/bench-$links" ]; then
+# The DC is provisioned anew by each run, its folder with it: the mark of the links loaded too.
+if [ ! -e "$state/dc/bench-$links" ]; then
     echo "loading $links links into the DC ..."
     "$dc" halt "$state"
     /usr/bin/python3 "$here/generate_dfs_links.py" "$state/dc/etc/smb.conf" Bench "$links"
     "$dc" restart "$state"
-    touch "$state/bench-$links"
+    touch "$state/dc/bench-$links"
 fi
 
 kestrune_cli() {

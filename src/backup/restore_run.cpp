@@ -193,10 +193,10 @@ void RestoreRun::LineRestorer::RestoreEach(const std::vector<int>& lines,
     };
     for (const int i : lines) {
         GroupedLine& done = group.emplace_back();
-        done.line = RestoreBackupLine(records[i], run.dfs_, done.log,
-                                      {run.noSlashes, run.processMessages, isLive, recorded,
-                                       run.liveProperties, run.setExistingProperties,
-                                       otherVersion});
+        done.line =
+            RestoreBackupLine(records[i], run.dfs_, done.log,
+                              {run.noSlashes, run.processMessages, isLive, recorded,
+                               run.liveProperties, run.setExistingProperties, otherVersion});
         done.line.index = i;
         if (done.line.outcome == RestoredLine::Outcome::Restored)
             addedHere.insert(TargetKey(*records[i].parts));
@@ -226,7 +226,8 @@ void RestoreRun::LineRestorer::Restore(const std::vector<int>& lines,
 
 void RestoreRun::LineRestorer::Forget(std::span<const GroupedLine> lines) {
     for (const GroupedLine& done : lines)
-        if (records[done.line.index].parts) addedHere.erase(TargetKey(*records[done.line.index].parts));
+        if (records[done.line.index].parts)
+            addedHere.erase(TargetKey(*records[done.line.index].parts));
 }
 
 RestoreRun::RestoreRun(TOXLDFS& dfs, RestoreLog& log, const bool& cancelRequested)

@@ -6,7 +6,6 @@
 #include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/netdfs_over_store/netdfs_over_store.h"
 #include "platform/platform.h"
-#include "platform/memory_store/memory_store.h"
 #include "support/temp_folder.h"
 
 #include <filesystem>

@@ -5,7 +5,6 @@
 #include "platform/memory_store/memory_store.h"
 #include "platform/netdfs_over_store/dfs_target_list.h"
 #include "platform/platform.h"
-#include "platform/memory_store/memory_store.h"
 #include "support/temp_folder.h"
 
 #include <csignal>

@@ -3,7 +3,6 @@
 #include "directory/tntads.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/memory_store/memory_store.h"
 #include "support/sample_domain_test.h"
 
 #include <filesystem>

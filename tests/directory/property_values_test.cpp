@@ -2,7 +2,6 @@
 #include "directory/tntads.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/platform.h"
-#include "platform/memory_store/memory_store.h"
 #include "support/scoped_platform.h"
 
 #include <gtest/gtest.h>

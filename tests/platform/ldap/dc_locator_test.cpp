@@ -119,7 +119,8 @@ TEST(DomainControllerChoice, AnAnswerWithoutAUsableRecordOrCutShortSaysWhy) {
     bytes = whole.Bytes();
     read = ReadServiceRecords(bytes.data(), 5, kQuestion); // not even a header
     ASSERT_FALSE(read);
-    EXPECT_EQ(read.error().text, std::string("the DNS answer for ") + kQuestion + " cannot be read");
+    EXPECT_EQ(read.error().text,
+              std::string("the DNS answer for ") + kQuestion + " cannot be read");
 }
 
 } // namespace
