@@ -128,5 +128,28 @@ TEST_F(SambaRestoreRun, TwoProgramsAddingToOneNamespaceAtOnceLoseNothing) {
     }
 }
 
+TEST_F(SambaRestoreRun, TwoProgramsCreatingOneLinkAtOnceMakeOneObject) {
+    StoreNetDfs first(Connect()), second(Connect());
+    first.BeginChanges();
+    second.BeginChanges();
+    // The second program writes the link while the first still holds its calls for it.
+    NET_API_STATUS inner = NERR_Success;
+    const NET_API_STATUS outer = first.ChangeLink([&] {
+        ASSERT_EQ(Add(first, "Created", u"FS1"), NERR_Success);
+        ASSERT_EQ(Add(first, "Created", u"FS2"), NERR_Success);
+        inner = second.ChangeLink([&] { ASSERT_EQ(Add(second, "Created", u"B1"), NERR_Success); });
+    });
+    EXPECT_EQ(inner, NERR_Success);
+    // The first is told to make its calls again, and nothing of them is there.
+    EXPECT_EQ(outer, ERROR_RETRY);
+    EXPECT_EQ(Targets("Created"), (std::vector<std::vector<std::u16string>>{{u"\\\\B1\\S"}}));
+    ASSERT_EQ(Add(first, "Created", u"FS1"), NERR_Success);
+    ASSERT_EQ(Add(first, "Created", u"FS2"), NERR_Success);
+    EXPECT_EQ(first.EndChanges(), NERR_Success);
+    EXPECT_EQ(second.EndChanges(), NERR_Success);
+    EXPECT_EQ(Targets("Created"), (std::vector<std::vector<std::u16string>>{
+                                      {u"\\\\B1\\S", u"\\\\FS1\\S", u"\\\\FS2\\S"}}));
+}
+
 } // namespace
 } // namespace kestrune
