@@ -26,6 +26,8 @@ class CommandLineTest : public ::testing::Test {
         domain.emplace(folder / "domain.ldif");
         ASSERT_OK(domain->installed());
     }
+    // The domain's file is let go before its folder is removed: Windows removes no open file.
+    void TearDown() override { domain.reset(); }
     std::optional<testing::ScopedSimulatedDomain> domain;
     int Run(std::vector<std::string> arguments) {
         out.str("");

@@ -33,6 +33,8 @@ class RestoreFormTest : public ::testing::Test {
         domain.emplace(work / "domain.ldif");
         ASSERT_OK(domain->installed());
     }
+    // The domain's file is let go before its folder is removed: Windows removes no open file.
+    void TearDown() override { domain.reset(); }
     std::optional<ScopedSimulatedDomain> domain;
 
     // Opens the file through the Restore button; inside runs in the modal restore window.
