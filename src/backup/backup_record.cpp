@@ -1,6 +1,5 @@
 #include "backup/backup_record.h"
 
-#include "base/ansi_string.h"
 #include "base/case_fold.h"
 #include "base/file_io.h"
 
@@ -51,8 +50,7 @@ std::vector<int> RestoreOrder(std::span<const BackupRecord> records) {
                 links.push_back({static_cast<int>(i)});
                 continue;
             }
-            auto [at, added] =
-                linkOf.try_emplace(FoldCase(AnsiToWide(r.parts->entryPath)), links.size());
+            auto [at, added] = linkOf.try_emplace(CaseKey(r.parts->entryPath), links.size());
             if (added) links.emplace_back();
             links[at->second].push_back(static_cast<int>(i));
         }

@@ -285,14 +285,7 @@ NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string
                 link.attributes.push_back({"msDFS-Commentv2", {WideToUtf8(comment)}});
             // In a batch of this link's calls, it is added once they are all made.
             written = Stage(ns.dn, linkPath, link) ? store::Status::Ok() : directory_->Add(link);
-            if (written.ok()) {
-                std::vector<std::string> types = LinkAttributes();
-                Entry kept{link.dn, {}};
-                for (const store::Attribute& a : link.attributes)
-                    for (const std::string& type : types)
-                        if (a.type == type) kept.attributes.push_back(a);
-                links->Put(LinkOf(std::move(kept)));
-            }
+            if (written.ok()) links->Put(LinkOfObject(link));
         }
         if (refused != NERR_Success) {
             if (current) return refused;

@@ -106,12 +106,8 @@ store::Status StoreNetDfs::Write(const std::string& dn, const std::vector<Modifi
 void StoreNetDfs::KeepStagedInRun() {
     if (!batch_ || !batch_->staged) return;
     if (LinksByPath* links = KnownLinksOf(batch_->namespaceDn)) {
-        Entry kept{batch_->staged->dn, {}};
-        for (const std::string& type : LinkAttributes())
-            if (const auto* values = batch_->staged->Find(type))
-                kept.attributes.push_back({type, *values});
         links->Remove(batch_->linkPath);
-        links->Put(LinkOf(std::move(kept)));
+        links->Put(LinkOfObject(*batch_->staged));
     }
 }
 

@@ -24,6 +24,13 @@ StoredLink LinkOf(store::Entry&& e) {
     return link;
 }
 
+StoredLink LinkOfObject(const store::Entry& object) {
+    store::Entry kept{object.dn, {}};
+    for (const std::string& type : LinkAttributes())
+        if (const auto* values = object.Find(type)) kept.attributes.push_back({type, *values});
+    return LinkOf(std::move(kept));
+}
+
 std::string LinksAroundFilter(const std::string& linkPath) {
     // Only the link itself and the links above or below it matter; the directory finds them by
     // path without reading the whole namespace.

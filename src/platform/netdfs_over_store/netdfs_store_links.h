@@ -23,6 +23,8 @@ struct StoredLink {
 
 // A link object found by a search with LinkAttributes().
 StoredLink LinkOf(store::Entry&& entry);
+// A link object as this program wrote it, all its attributes at hand.
+StoredLink LinkOfObject(const store::Entry& object);
 std::vector<std::string> LinkAttributes();
 
 // The filter that finds the links a change of linkPath depends on: the link itself and those
