@@ -26,14 +26,4 @@ AnsiString PropagationNote(const std::vector<AnsiString>& roots, TOXLDFS* dfs) {
            commands + " (or restart its DFS Namespace service).";
 }
 
-std::vector<AnsiString> ChangedNamespaces(const RestoreRunResult& result,
-                                          std::span<const BackupRecord> records) {
-    std::vector<AnsiString> roots;
-    for (const RestoredLine& line : result.lines)
-        if (line.changedNamespace && static_cast<size_t>(line.index) < records.size() &&
-            records[line.index].parts)
-            roots.push_back(NamespaceOfEntry(records[line.index].parts->entryPath));
-    return roots;
-}
-
 } // namespace kestrune

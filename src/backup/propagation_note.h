@@ -16,9 +16,4 @@ namespace kestrune {
 // namespace's root servers are read through it and named.
 AnsiString PropagationNote(const std::vector<AnsiString>& roots, TOXLDFS* dfs = nullptr);
 
-// The namespaces a restore changed, in the order of its lines: a link or target added, or a
-// property set (--properties), also on a line that failed afterwards.
-std::vector<AnsiString> ChangedNamespaces(const RestoreRunResult& result,
-                                          std::span<const BackupRecord> records);
-
 } // namespace kestrune

@@ -189,7 +189,7 @@ void RestoreRun::LineRestorer::RestoreEach(const std::vector<int>& lines,
     // A line's own run may have added its target in a group not yet reported, which the
     // caller's view of the namespace cannot know yet.
     const TargetIsLive isLive = [&](const BackupLineParts& line) {
-        return addedHere.contains(TargetKey(line)) || (run.targetIsLive && run.targetIsLive(line));
+        return addedHere.Contains(line) || (run.targetIsLive && run.targetIsLive(line));
     };
     for (const int i : lines) {
         GroupedLine& done = group.emplace_back();
@@ -198,8 +198,7 @@ void RestoreRun::LineRestorer::RestoreEach(const std::vector<int>& lines,
                               {run.noSlashes, run.processMessages, isLive, recorded,
                                run.liveProperties, run.setExistingProperties, otherVersion});
         done.line.index = i;
-        if (done.line.outcome == RestoredLine::Outcome::Restored)
-            addedHere.insert(TargetKey(*records[i].parts));
+        if (done.line.outcome == RestoredLine::Outcome::Restored) addedHere.Add(i);
     }
 }
 
@@ -226,8 +225,7 @@ void RestoreRun::LineRestorer::Restore(const std::vector<int>& lines,
 
 void RestoreRun::LineRestorer::Forget(std::span<const GroupedLine> lines) {
     for (const GroupedLine& done : lines)
-        if (records[done.line.index].parts)
-            addedHere.erase(TargetKey(*records[done.line.index].parts));
+        addedHere.Forget(done.line.index);
 }
 
 RestoreRun::RestoreRun(TOXLDFS& dfs, RestoreLog& log, const bool& cancelRequested)
@@ -261,12 +259,10 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
         // What the run reads is kept for the run, and each namespace changed is marked so once,
         // at the end, cancelled or not.
         dfs_.BeginChanges();
-        LineRestorer restorer{*this,
-                              records,
-                              recorded ? &*recorded : nullptr,
-                              otherVersion ? &*otherVersion : nullptr,
-                              {}};
+        LineRestorer restorer{*this, records, recorded ? &*recorded : nullptr,
+                              otherVersion ? &*otherVersion : nullptr, AddedTargets(records)};
         const std::vector<int> order = RestoreOrder(records);
+        std::set<std::u16string> changed; // CaseKey of the namespaces changed
         size_t next = 0;
         while (next < order.size() && !result.cancelled) {
             std::vector<GroupedLine> group;
@@ -289,7 +285,12 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
             for (GroupedLine& done : group) {
                 for (const auto& [text, color] : done.log.lines)
                     log_.AddLine(text, color);
-                result.lines.push_back(done.line);
+                if (done.line.changedNamespace) {
+                    AnsiString root = NamespaceOfEntry(records[done.line.index].parts->entryPath);
+                    if (changed.insert(CaseKey(root)).second)
+                        result.changedNamespaces.push_back(std::move(root));
+                }
+                if (keepLines) result.lines.push_back(done.line);
                 if (lineDone) lineDone(done.line);
             }
         }
@@ -299,11 +300,7 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
                          clYellow);
     }
     if (tellRootServers) {
-        std::vector<AnsiString> changed;
-        for (const RestoredLine& line : result.lines)
-            if (line.changedNamespace)
-                changed.push_back(NamespaceOfEntry(records[line.index].parts->entryPath));
-        result.rootServers = TellRootServers(dfs_, changed);
+        result.rootServers = TellRootServers(dfs_, result.changedNamespaces);
         for (const RootServerAnswer& answer : result.rootServers)
             log_.AddLine(DescribeAnswer(answer), answer.status == 0 ? clLime : clYellow);
     }

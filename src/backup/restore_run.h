@@ -1,6 +1,7 @@
 // Restoring backup lines through the DFS component, with progress in a log.
 #pragma once
 
+#include "backup/added_targets.h"
 #include "backup/backup_record.h"
 #include "backup/restore_log.h"
 #include "backup/restore_properties.h"
@@ -70,7 +71,10 @@ using TargetIsLive = std::function<bool(const BackupLineParts& line)>;
 using LivePropertiesOf = std::function<const EntryProperties*(const AnsiString& entryPath)>;
 
 struct RestoreRunResult {
+    // Each line's outcome, unless the run was asked not to keep them (keepLines).
     std::vector<RestoredLine> lines;
+    // The namespaces the lines changed (\\domain\namespace), each once, as first written.
+    std::vector<AnsiString> changedNamespaces;
     bool cancelled = false;
     // Why the log file was not written (the file's name and the system's reason); empty when
     // it was, or when there was none to write.
@@ -100,6 +104,9 @@ class RestoreRun {
     std::function<void()> processMessages;
     // After each line's outcome.
     std::function<void(const RestoredLine&)> lineDone;
+    // Whether the result keeps every line's outcome; a caller that takes them from lineDone
+    // need not hold a hundred thousand of them.
+    bool keepLines = true;
     // When set, a target the platform refuses as existing and this confirms is reported as
     // already there (lime), not as a failure.
     TargetIsLive targetIsLive;
@@ -133,7 +140,7 @@ class RestoreRun {
         std::span<const BackupRecord> records;
         const RecordedProperties* recorded;
         const RecordedProperties* otherVersion;
-        std::set<std::u16string> addedHere; // targets the run added, by TargetKey
+        AddedTargets addedHere;
         // A link's lines through one ChangeLink, made again one by one when another program
         // made the link meanwhile; any other line alone.
         void Restore(const std::vector<int>& lines, std::vector<GroupedLine>& group);

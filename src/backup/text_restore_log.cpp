@@ -1,29 +1,62 @@
 #include "backup/text_restore_log.h"
 
+#include "backup/backup_record.h"
 #include "base/file_io.h"
 #include "base/time_stamp.h"
 
 namespace kestrune {
+namespace {
+
+// What the log holds in memory before it goes to the scratch file.
+constexpr size_t kSpillBytes = 64 * 1024;
+
+} // namespace
 
 std::string LogTimeStamp(std::time_t moment) {
     return WideToAnsi(LocalTimeStamp(moment));
 }
 
+void TextRestoreLog::ClearLines() {
+    spill_.reset();
+    std::string().swap(text_);
+}
+
 void TextRestoreLog::AddLine(const AnsiString& Msg, uint32_t) {
-    lines_.push_back(LogTimeStamp(now()) + '\t' + Msg);
+    const std::time_t moment = now();
+    if (moment != stampedAt_) {
+        stamp_ = LogTimeStamp(moment);
+        stampedAt_ = moment;
+    }
+    text_ += stamp_;
+    text_ += '\t';
+    text_ += Msg;
+    text_ += "\r\n";
+    if (text_.size() < kSpillBytes || spillBeside_.empty()) return;
+    if (!spill_) spill_ = std::make_unique<SpillFile>(spillBeside_);
+    // A scratch file that cannot be written leaves the lines where they are.
+    if (spill_->Append(text_)) text_.clear();
+}
+
+bool TextRestoreLog::ForEachPiece(const std::function<bool(std::string_view)>& piece) const {
+    if (spill_ && !spill_->ForEachPiece(piece)) return false;
+    return piece(text_);
 }
 
 void TextRestoreLog::SaveLinesToFile(const std::filesystem::path& file) {
-    std::string text;
-    size_t size = 0;
-    for (const AnsiString& line : lines_)
-        size += line.size() + 2;
-    text.reserve(size);
-    for (const AnsiString& line : lines_) {
-        text += line;
-        text += "\r\n";
-    }
-    ReplaceFileContents(file, text);
+    ReplaceFileContents(file, [this](int fd) {
+        return ForEachPiece([fd](std::string_view piece) { return WriteAll(fd, piece); });
+    });
+}
+
+std::vector<AnsiString> TextRestoreLog::Lines() const {
+    std::string all;
+    if (!ForEachPiece([&all](std::string_view piece) {
+            all += piece;
+            return true;
+        }))
+        ThrowFileError("Cannot read file", spillBeside_.parent_path() / "(scratch file)",
+                       SystemErrorText(errno), errno);
+    return SplitBackupText(all);
 }
 
 } // namespace kestrune

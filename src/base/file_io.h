@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -37,6 +38,10 @@ void ReplaceFileContents(const std::filesystem::path& file, std::string_view byt
 // parts is never held whole.
 void ReplaceFileContents(const std::filesystem::path& file,
                          std::span<const std::string_view> pieces);
+// The same for a file whose bytes write puts into the descriptor it is given, returning false
+// with errno set when it cannot: bytes kept elsewhere than in memory.
+void ReplaceFileContents(const std::filesystem::path& file,
+                         const std::function<bool(int fd)>& write);
 
 // Removes the temporary files that ReplaceFileContents left in the folder when its process was
 // killed mid-write. A temporary file that a running write still holds is left alone.

@@ -106,6 +106,11 @@ bool IdentifyNamedFile(const std::filesystem::path& file, FileIdentity& identity
 
 void ReplaceFileContents(const std::filesystem::path& file,
                          std::span<const std::string_view> pieces) {
+    ReplaceFileContents(file, [pieces](int fd) { return WriteAll(fd, pieces); });
+}
+
+void ReplaceFileContents(const std::filesystem::path& file,
+                         const std::function<bool(int fd)>& write) {
     std::string pattern = TemporaryPattern(file);
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) ThrowFileError("Cannot create file", file, SystemErrorText(errno), errno);
@@ -115,8 +120,7 @@ void ReplaceFileContents(const std::filesystem::path& file,
     mode_t mask = ::umask(0);
     ::umask(mask);
     int error = 0;
-    if (::fchmod(fd, 0666 & ~mask) != 0 || !WriteAll(fd, pieces) || !SyncFileDescriptor(fd))
-        error = errno;
+    if (::fchmod(fd, 0666 & ~mask) != 0 || !write(fd) || !SyncFileDescriptor(fd)) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && ::rename(pattern.c_str(), file.c_str()) != 0) error = errno;
     if (error != 0) {

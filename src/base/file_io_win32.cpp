@@ -122,6 +122,11 @@ bool SyncFileDescriptor(int fd) {
 
 void ReplaceFileContents(const std::filesystem::path& file,
                          std::span<const std::string_view> pieces) {
+    ReplaceFileContents(file, [pieces](int fd) { return WriteAll(fd, pieces); });
+}
+
+void ReplaceFileContents(const std::filesystem::path& file,
+                         const std::function<bool(int fd)>& write) {
     std::filesystem::path temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
@@ -131,7 +136,7 @@ void ReplaceFileContents(const std::filesystem::path& file,
     }
     if (fd < 0) ThrowFileError("Cannot create file", file, SystemErrorText(errno), errno);
     int error = 0;
-    if (!WriteAll(fd, pieces) || !SyncFileDescriptor(fd)) error = errno;
+    if (!write(fd) || !SyncFileDescriptor(fd)) error = errno;
     if (::_close(fd) != 0 && error == 0) error = errno;
     if (error != 0) {
         ::_wunlink(temporary.c_str());

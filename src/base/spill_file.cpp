@@ -2,7 +2,9 @@
 
 #include "base/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -73,6 +75,22 @@ std::string_view SpillFile::Contents() {
         at += static_cast<uint64_t>(n);
     }
     return read_;
+}
+
+bool SpillFile::ForEachPiece(const std::function<bool(std::string_view)>& piece) const {
+    std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(size_, uint64_t(1) << 20)));
+    for (uint64_t at = 0; at < size_;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size_ - at));
+        long long n = ReadFileAt(fd_, buffer.data(), want, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO; // the scratch file ended before its bytes
+            return false;
+        }
+        if (!piece(std::string_view(buffer.data(), static_cast<size_t>(n)))) return false;
+        at += static_cast<uint64_t>(n);
+    }
+    return true;
 }
 
 } // namespace kestrune

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ class SpillFile {
     // memory where the system allows, else read into it. Throws EFileError when it cannot be
     // read back.
     std::string_view Contents();
+    // Hands everything appended to piece, a piece at a time, never holding it whole; false with
+    // errno set when it cannot be read back or piece returns false (and leaves errno set).
+    bool ForEachPiece(const std::function<bool(std::string_view)>& piece) const;
 
   private:
     void Unmap();

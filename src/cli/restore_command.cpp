@@ -168,11 +168,13 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
         console.err << "kestrune: namespace changes are written to " << NamespaceWriter().text
                     << "\n";
 
-    TextRestoreLog log;
+    // The log goes beside the backup file, and waits there in a scratch file.
+    TextRestoreLog log(PathFromUtf8(command.file));
     const bool cancelRequested = false;
     RestoreRun run(dfs, log, cancelRequested);
     run.backupFile = PathFromUtf8(command.file);
     run.setExistingProperties = command.properties;
+    run.keepLines = false; // each line is told and counted as it is done
     prepared.Equip(run);
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, propertiesSet = 0, failed = 0;
@@ -244,7 +246,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
                     << lostCharacters
                     << "Set KESTRUNE_CODEPAGE=65001 to write backup files in UTF-8 and keep "
                        "every character.\n";
-    const std::vector<AnsiString> changedRoots = ChangedNamespaces(result, records);
+    const std::vector<AnsiString>& changedRoots = result.changedNamespaces;
     if (!command.quiet && !changedRoots.empty() && PlatformWritesIntoDirectory())
         console.err << "kestrune: " << ConsoleText(PropagationNote(changedRoots, &dfs)) << "\n";
     // The servers' part is never the directory's: said even with --quiet.

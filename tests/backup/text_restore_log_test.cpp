@@ -49,5 +49,38 @@ TEST(TextRestoreLog, LinesAreStampedAsTheStatusWindowStampsThem) {
     EXPECT_TRUE(log.Lines().empty());
 }
 
+TEST(TextRestoreLog, ALongLogWaitsInAScratchFileAndIsSavedWhole) {
+    testing::TempFolder folder;
+    const std::filesystem::path backup = folder / "Big.txt";
+    TextRestoreLog log(backup);
+    log.now = [] { return LocalTime(2026, 1, 2, 13, 4, 5); };
+    const std::string stamp = LogTimeStamp(LocalTime(2026, 1, 2, 13, 4, 5));
+    std::string expected;
+    for (int i = 0; i < 5000; ++i) {
+        const std::string line = "Restoring \\\\example.com\\Big\\Link" + std::to_string(i);
+        log.AddLine(line, clYellow);
+        expected += stamp + "\t" + line + "\r\n";
+    }
+    ASSERT_GT(expected.size(), 128u * 1024); // more than is held in memory
+    const std::vector<AnsiString> lines = log.Lines();
+    ASSERT_EQ(lines.size(), 5000u);
+    EXPECT_EQ(lines[4999], stamp + "\tRestoring \\\\example.com\\Big\\Link4999");
+    log.SaveLinesToFile(folder / "Big.txt_restore.txt");
+    EXPECT_EQ(ReadWholeFile(folder / "Big.txt_restore.txt"), expected);
+    // Cleared, the next run's log starts empty and its scratch file is gone.
+    log.ClearLines();
+    log.AddLine("Starting restore", clLime);
+    log.SaveLinesToFile(folder / "Big.txt_restore.txt");
+    EXPECT_EQ(ReadWholeFile(folder / "Big.txt_restore.txt"), stamp + "\tStarting restore\r\n");
+
+    // Where no scratch file can be made, the lines stay in memory and are saved all the same.
+    TextRestoreLog homeless(folder / "missing" / "Big.txt");
+    homeless.now = log.now;
+    for (int i = 0; i < 5000; ++i)
+        homeless.AddLine("Restoring \\\\example.com\\Big\\Link" + std::to_string(i), clYellow);
+    homeless.SaveLinesToFile(folder / "again.txt");
+    EXPECT_EQ(ReadWholeFile(folder / "again.txt"), expected);
+}
+
 } // namespace
 } // namespace kestrune

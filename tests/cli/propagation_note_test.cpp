@@ -26,8 +26,7 @@ class PropagationNoteTest : public testing::SampleDomainCli {
         const bool cancel = false;
         RestoreRun run(dfs, log, cancel);
         run.backupFile = file;
-        return ChangedNamespaces(run.Run(AllLines(std::span<const BackupRecord>(records))),
-                                 records);
+        return run.Run(AllLines(std::span<const BackupRecord>(records))).changedNamespaces;
     }
 };
 

@@ -118,20 +118,19 @@ TEST_F(RestorePropertiesCommandTest, SettingOnlyPropertiesChangesTheNamespace) {
     for (const RestoredLine& line : result.lines)
         if (line.changedNamespace) changed.push_back(records[line.index].text);
     EXPECT_EQ(changed, (std::vector<std::string>{kPolicies, kMirror}));
-    EXPECT_EQ(ChangedNamespaces(result, records),
-              (std::vector<AnsiString>{"\\\\example.com\\Public", "\\\\example.com\\Public"}));
-    EXPECT_NE(PropagationNote(ChangedNamespaces(result, records))
+    EXPECT_EQ(result.changedNamespaces, std::vector<AnsiString>{"\\\\example.com\\Public"});
+    EXPECT_NE(PropagationNote(result.changedNamespaces)
                   .find("dfsutil root forcesync \\\\example.com\\Public (or restart"),
               std::string::npos);
     // Read through the platform, the namespace's root servers are named.
     TOXLDFS dfs;
-    EXPECT_NE(PropagationNote(ChangedNamespaces(result, records), &dfs)
+    EXPECT_NE(PropagationNote(result.changedNamespaces, &dfs)
                   .find("run on the namespace servers: on DC1, DC2: dfsutil root forcesync "
                         "\\\\example.com\\Public (or restart"),
               std::string::npos)
-        << PropagationNote(ChangedNamespaces(result, records), &dfs);
+        << PropagationNote(result.changedNamespaces, &dfs);
     // Run again, nothing is left to set: nothing to propagate.
-    EXPECT_EQ(ChangedNamespaces(restore(), records), std::vector<AnsiString>());
+    EXPECT_EQ(restore().changedNamespaces, std::vector<AnsiString>());
 }
 
 TEST_F(RestorePropertiesCommandTest, PropertiesOfAnotherVersionOfTheFileAreNeverSet) {

@@ -119,7 +119,7 @@ void TfRestore::Run(const RestoreDestination& destination) {
     prepared.Equip(run);
     const RestoreRunResult result = run.Run(CheckListSelection(*CheckListBox1, records));
     if (FContext.writesIntoDirectory && FContext.writesIntoDirectory()) {
-        const std::vector<AnsiString> roots = ChangedNamespaces(result, records);
+        const std::vector<AnsiString>& roots = result.changedNamespaces;
         CreatedNamespaces created;
         for (const RestoredLine& line : result.lines)
             if (line.outcome == RestoredLine::Outcome::Restored)

@@ -232,6 +232,11 @@ NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string
         };
         NET_API_STATUS refused = NERR_Success;
         store::Status written;
+        if (!links->Find(linkPath) && links->Has(linkPath)) {
+            // A link the run wrote is known by its path alone: its targets are read again.
+            status = again();
+            if (status != NERR_Success) return status;
+        }
         if (const Link* link = links->Find(linkPath)) {
             // A link this batch made is as this program left it: nothing to read again.
             current = current || IsStaged(link->dn);
@@ -257,7 +262,7 @@ NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string
                      {Modification::Op::Replace, "msDFS-LastModifiedv2", {GeneralizedTimeNow()}}});
                 if (written.ok()) links->SetTargets(linkPath, std::move(list), std::move(targets));
             }
-        } else if (links->Overlapping(linkPath)) {
+        } else if (!links->Overlapping(linkPath).empty()) {
             refused = ERROR_FILE_EXISTS;
         } else {
             // Named after the namespace and the path, so that two programs adding the same link

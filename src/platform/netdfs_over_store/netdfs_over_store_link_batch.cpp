@@ -138,7 +138,7 @@ NET_API_STATUS StoreNetDfs::WriteStaged() {
                 result = read;
                 return store::Status::Ok();
             }
-            if (around.Find(linkPath) || around.Overlapping(linkPath)) {
+            if (around.Has(linkPath) || !around.Overlapping(linkPath).empty()) {
                 result = ERROR_RETRY;
                 return store::Status::Ok();
             }
@@ -162,9 +162,15 @@ NET_API_STATUS StoreNetDfs::WriteStaged() {
         batch_->detail = status.message;
         result = NetApiStatusOf(status);
     }
-    // A link not made is not known as made; one another program made is known as read.
-    if (result != NERR_Success && result != ERROR_RETRY)
-        if (LinksByPath* links = KnownLinksOf(namespaceDn)) links->Remove(linkPath);
+    // A link not made is not known as made; one another program made is known as read. One
+    // made is kept by its path alone: the run's next lines are another link's, and a run of
+    // many links would otherwise hold every target it wrote.
+    if (LinksByPath* links = KnownLinksOf(namespaceDn)) {
+        if (result == NERR_Success)
+            links->KeepPathOnly(linkPath);
+        else if (result != ERROR_RETRY)
+            links->Remove(linkPath);
+    }
     return result;
 }
 

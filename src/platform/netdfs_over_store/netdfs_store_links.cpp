@@ -44,24 +44,34 @@ std::string LinksAroundFilter(const std::string& linkPath) {
 
 const StoredLink* LinksByPath::Find(const std::string& linkPath) const {
     auto found = links_.find(store::FoldCase(linkPath));
-    return found == links_.end() ? nullptr : &found->second;
+    return found == links_.end() ? nullptr : found->second.get();
 }
 
-const StoredLink* LinksByPath::Overlapping(const std::string& linkPath) const {
+bool LinksByPath::Has(const std::string& linkPath) const {
+    return links_.contains(store::FoldCase(linkPath));
+}
+
+std::string LinksByPath::Overlapping(const std::string& linkPath) const {
     const std::string wanted = store::FoldCase(linkPath);
     for (size_t slash = wanted.find('/', 1); slash != std::string::npos;
          slash = wanted.find('/', slash + 1))
         if (auto above = links_.find(wanted.substr(0, slash)); above != links_.end())
-            return &above->second;
+            return above->first;
     // Everything below the path sorts together, right after the path and its "/".
     auto below = links_.lower_bound(wanted + "/");
-    if (below != links_.end() && Overlaps(below->first, wanted)) return &below->second;
-    return nullptr;
+    if (below != links_.end() && Overlaps(below->first, wanted)) return below->first;
+    return {};
 }
 
 void LinksByPath::Put(StoredLink link) {
     std::string key = store::FoldCase(link.path);
-    links_.try_emplace(std::move(key), std::move(link));
+    auto [kept, added] = links_.try_emplace(std::move(key));
+    if (added || !kept->second) kept->second = std::make_unique<StoredLink>(std::move(link));
+}
+
+void LinksByPath::KeepPathOnly(const std::string& linkPath) {
+    if (auto found = links_.find(store::FoldCase(linkPath)); found != links_.end())
+        found->second.reset();
 }
 
 void LinksByPath::Remove(const std::string& linkPath) {
@@ -71,10 +81,10 @@ void LinksByPath::Remove(const std::string& linkPath) {
 void LinksByPath::SetTargets(const std::string& linkPath, std::string targetList,
                              std::vector<StoredTarget> targets) {
     auto found = links_.find(store::FoldCase(linkPath));
-    if (found == links_.end()) return;
-    found->second.targetList = std::move(targetList);
-    found->second.targets = std::move(targets);
-    found->second.unreadable.clear();
+    if (found == links_.end() || !found->second) return;
+    found->second->targetList = std::move(targetList);
+    found->second->targets = std::move(targets);
+    found->second->unreadable.clear();
 }
 
 void LinksByPath::ReplaceAround(const std::string& linkPath, std::vector<StoredLink> links) {

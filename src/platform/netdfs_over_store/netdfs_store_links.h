@@ -6,6 +6,7 @@
 #include "platform/store/directory_store.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,13 +33,20 @@ std::vector<std::string> LinkAttributes();
 std::string LinksAroundFilter(const std::string& linkPath);
 
 // Links by their path compared without regard to case. Where two objects claim one path, the
-// first one put stays, as the directory gave them.
+// first one put stays, as the directory gave them. A link may be known by its path alone: that it
+// is there is all a change of another link needs of it.
 class LinksByPath {
   public:
+    // The link in full; null when it is not known, or known by its path alone.
     const StoredLink* Find(const std::string& linkPath) const;
-    // A link above or below linkPath, or null.
-    const StoredLink* Overlapping(const std::string& linkPath) const;
+    // Whether a link of linkPath is known, in full or by its path alone.
+    bool Has(const std::string& linkPath) const;
+    // The folded path of a link above or below linkPath; empty when there is none.
+    std::string Overlapping(const std::string& linkPath) const;
     void Put(StoredLink link);
+    // Forgets all of the link but its path: a run that wrote it has no more use for its targets,
+    // and a later change of it reads them again.
+    void KeepPathOnly(const std::string& linkPath);
     void Remove(const std::string& linkPath);
     // The link's new targets after a change of them.
     void SetTargets(const std::string& linkPath, std::string targetList,
@@ -49,7 +57,8 @@ class LinksByPath {
     size_t size() const { return links_.size(); }
 
   private:
-    std::map<std::string, StoredLink> links_; // by folded path
+    // By folded path; null for a link known by its path alone.
+    std::map<std::string, std::unique_ptr<StoredLink>> links_;
 };
 
 } // namespace kestrune::dfs_store
