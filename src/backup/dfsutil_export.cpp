@@ -35,7 +35,7 @@ std::string AsUtf8(std::string_view bytes) {
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     std::string text(bytes);
     if (WideToUtf8(Utf8ToWide(text)) == text) return text;
-    return WideToUtf8(AnsiToWide(text));
+    return AnsiToUtf8(text);
 }
 
 // "<Link Name="Data">" for messages.
@@ -58,10 +58,8 @@ class ExportParser {
         while (!rootPath_.empty() && rootPath_.back() == '\\')
             rootPath_.pop_back();
         // Its lines name the namespace by it: anything else would be restored somewhere else.
-        if (Expected<AnsiString> path = ParseNamespacePath(WideToAnsi(Utf8ToWide(rootPath_)));
-            !path)
-            return Failure("<Root Name=\"" + rootPath_ +
-                           "\">: " + WideToUtf8(AnsiToWide(path.error().text)));
+        if (Expected<AnsiString> path = ParseNamespacePath(Utf8ToAnsi(rootPath_)); !path)
+            return Failure("<Root Name=\"" + rootPath_ + "\">: " + AnsiToUtf8(path.error().text));
         if (!Entry(root, rootPath_, 300, true)) return Failure(error_);
         if (root.empty) return Failure("<Root>: a namespace without a root target");
         XmlTag tag;
@@ -216,17 +214,16 @@ class ExportParser {
     // double quote or a NUL in a path), which a restore could not take back.
     bool AddLine(const EntryProperties& entry, const std::string& share, const std::string& within,
                  const XmlTag& tag) {
-        const AnsiString comment = WideToAnsi(Utf8ToWide(entry.description.value_or("")));
-        AnsiString line =
-            FormatBackupLine(WideToAnsi(Utf8ToWide(entry.path)), WideToAnsi(Utf8ToWide(share)),
-                             comment, static_cast<int32_t>(entry.targets.size()) - 1);
+        const AnsiString comment = Utf8ToAnsi(entry.description.value_or(""));
+        AnsiString line = FormatBackupLine(Utf8ToAnsi(entry.path), Utf8ToAnsi(share), comment,
+                                           static_cast<int32_t>(entry.targets.size()) - 1);
         Expected<BackupLineParts> parts = ParseBackupLine(line);
         if (!parts)
             return Fail(within + ": a <Target> that makes no backup line (" +
-                        WideToUtf8(AnsiToWide(parts.error().text)) + ") at byte " + At(tag));
+                        AnsiToUtf8(parts.error().text) + ") at byte " + At(tag));
         // A double quote in a name ends the line's field early: the line would name another
         // entry.
-        if (parts->entryPath != WideToAnsi(Utf8ToWide(entry.path)))
+        if (parts->entryPath != Utf8ToAnsi(entry.path))
             return Fail(within + ": a name that no backup line can hold (a double quote) at byte " +
                         At(tag));
         result_.lines.push_back(std::move(line));

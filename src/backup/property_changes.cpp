@@ -90,8 +90,7 @@ EntryProperties NewLinkProperties(const std::string& path, const TargetParts& ta
     fresh.path = path;
     // A namespace created anew has a root's referral time.
     fresh.timeToLiveSec = IsNamespaceRootPath(path) ? kNewRootTimeout : kNewLinkTimeout;
-    fresh.targets.push_back(
-        {WideToUtf8(AnsiToWide("\\\\" + target.server + "\\" + target.share)), true, 0, 0});
+    fresh.targets.push_back({AnsiToUtf8("\\\\" + target.server + "\\" + target.share), true, 0, 0});
     return fresh;
 }
 

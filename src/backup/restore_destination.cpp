@@ -100,14 +100,14 @@ Expected<void> Retarget(std::vector<BackupRecord>& records, const RestoreDestina
 void Retarget(NamespaceProperties& properties, const RestoreDestination& destination) {
     if (destination.Empty()) return;
     // The file's paths are UTF-8: they are moved as they are, never through the code page.
-    const std::string asNamespace = WideToUtf8(AnsiToWide(destination.asNamespace));
+    const std::string asNamespace = AnsiToUtf8(destination.asNamespace);
     auto moveEntry = [&](EntryProperties& entry) {
         entry.path = Moved(entry.path, asNamespace);
         for (TargetProperties& t : entry.targets) {
             TargetParts target = SplitTargetField(t.targetPath);
             if (const ServerRename* r =
                     RenameOf(FoldCase(Utf8ToWide(target.server)), destination.servers))
-                t.targetPath = "\\\\" + WideToUtf8(AnsiToWide(r->to)) + "\\" + target.share;
+                t.targetPath = "\\\\" + AnsiToUtf8(r->to) + "\\" + target.share;
         }
     };
     moveEntry(properties.root);

@@ -76,7 +76,7 @@ PlannedLine PlanLine(const BackupRecord& record, const LiveNamespaces& live) {
         return fail(ERROR_INVALID_PARAMETER, " (the target needs a server and a share)");
     if (live.IsUnchangeableLegacy(parts->entryPath))
         return fail(ERROR_NOT_SUPPORTED,
-                    " (" + WideToAnsi(Utf8ToWide(LegacyNamespaceRefusal(AnsiToWide(root)))) + ")");
+                    " (" + Utf8ToAnsi(LegacyNamespaceRefusal(AnsiToWide(root))) + ")");
     if (rootLine) {
         planned.action = PlannedLine::Action::AddRootTarget;
         return planned;

@@ -15,7 +15,7 @@ LoadedProperties LoadRecordedProperties(const RestorePreparation& preparation) {
         recorded.SetDomains(std::move(*sids));
     else if (preparation.warn)
         preparation.warn("the SIDs of " + recorded.Domain() + "'s groups cannot be read (" +
-                         WideToAnsi(Utf8ToWide(sids.error().text)) +
+                         Utf8ToAnsi(sids.error().text) +
                          "); view permissions that name them by alias are not set");
     return loaded;
 }

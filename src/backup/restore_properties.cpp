@@ -41,7 +41,7 @@ AnsiString RecordedProperties::Domain() const {
     const std::string& root = properties_.root.path; // \\domain\namespace
     const size_t start = root.find_first_not_of('\\');
     if (start == std::string::npos) return {};
-    return WideToAnsi(Utf8ToWide(root.substr(start, root.find('\\', start) - start)));
+    return Utf8ToAnsi(root.substr(start, root.find('\\', start) - start));
 }
 
 bool CommentLostCharacters(const AnsiString& lineComment, const EntryProperties* recorded) {
@@ -77,7 +77,7 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
     } catch (const EFileError& e) {
         loaded.warning = e.what();
     }
-    if (!loaded.warning.empty()) loaded.warning = WideToAnsi(Utf8ToWide(loaded.warning));
+    if (!loaded.warning.empty()) loaded.warning = Utf8ToAnsi(loaded.warning);
     return loaded;
 }
 

@@ -136,8 +136,7 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, TOXLDFS& dfs, Restore
         if (result.status == NERR_Success) {
             result.outcome = RestoredLine::Outcome::PropertiesSet;
             result.propertiesSet = DescribeChanges(changes);
-            log.AddLine("Already there; set " + WideToAnsi(Utf8ToWide(result.propertiesSet)),
-                        clLime);
+            log.AddLine("Already there; set " + Utf8ToAnsi(result.propertiesSet), clLime);
             return result;
         }
     }
@@ -150,7 +149,7 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, TOXLDFS& dfs, Restore
         result.reason += " (the share " + target.share + " must exist on " + target.server +
                          " before it can serve the namespace)";
     if (!dfs.LastErrorDetail().empty())
-        result.reason += " (" + WideToAnsi(Utf8ToWide(dfs.LastErrorDetail())) + ")";
+        result.reason += " (" + Utf8ToAnsi(dfs.LastErrorDetail()) + ")";
     if (!failedProperty.empty())
         result.reason +=
             (targetWasThere ? " (the target was there; " : " (the target was added; ") +

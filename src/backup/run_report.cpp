@@ -4,7 +4,7 @@ namespace kestrune {
 namespace {
 
 std::string FromAnsi(const AnsiString& text) {
-    return WideToUtf8(AnsiToWide(text));
+    return AnsiToUtf8(text);
 }
 
 } // namespace

@@ -11,7 +11,7 @@ namespace kestrune {
 namespace {
 
 std::string Utf8(const AnsiString& ansi) {
-    return WideToUtf8(AnsiToWide(ansi));
+    return AnsiToUtf8(ansi);
 }
 
 struct Use {

@@ -105,6 +105,14 @@ WideString Utf8ToWide(std::string_view text) {
     return out;
 }
 
+AnsiString Utf8ToAnsi(std::string_view text) {
+    return WideToAnsi(Utf8ToWide(text));
+}
+
+std::string AnsiToUtf8(std::string_view text) {
+    return WideToUtf8(AnsiToWide(text));
+}
+
 bool IsUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         char32_t c = static_cast<unsigned char>(text[i]);

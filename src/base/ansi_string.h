@@ -35,6 +35,11 @@ std::string WideToUtf8(std::u16string_view text);
 // The same, appended to out: a string reused from call to call keeps its room.
 void AppendWideAsUtf8(std::string& out, std::u16string_view text);
 WideString Utf8ToWide(std::string_view text);
+// UTF-8 <-> the ANSI code page, through UTF-16: directory values and properties-file text on
+// their way to and from backup lines, logs and the console. Characters the code page lacks
+// become '?' (WideToAnsi).
+AnsiString Utf8ToAnsi(std::string_view text);
+std::string AnsiToUtf8(std::string_view text);
 // Whether text is well-formed UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
 bool IsUtf8(std::string_view text);
 

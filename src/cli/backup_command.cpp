@@ -22,13 +22,13 @@ int BackUpDomain(const std::string& domain, const std::filesystem::path& folder,
     TOXLDFS dfs;
     NamespaceList list = ListNamespaces(dfs, domain);
     if (!list.error.empty()) {
-        console.err << "kestrune: the namespaces of " << WideToUtf8(AnsiToWide(domain))
+        console.err << "kestrune: the namespaces of " << AnsiToUtf8(domain)
                     << " could not be listed: " << list.error << "\n";
         return kExitFailure;
     }
     if (list.names.empty()) {
         if (!command.quiet)
-            console.err << "kestrune: " << WideToUtf8(AnsiToWide(domain))
+            console.err << "kestrune: " << AnsiToUtf8(domain)
                         << " has no DFS namespaces; nothing to back up\n";
         return kExitSuccess;
     }
@@ -93,7 +93,7 @@ int RunBackupCommand(const BackupCommand& command, Console console) {
     ntads.DetectDirectory();
     std::string domain;
     if (!command.domain.empty()) {
-        domain = ntads.ToDotname(WideToAnsi(Utf8ToWide(command.domain)));
+        domain = ntads.ToDotname(Utf8ToAnsi(command.domain));
     } else {
         if (ntads.LastError() == 999) {
             console.err << "kestrune: Active Directory is not available\n";

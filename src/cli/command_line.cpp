@@ -22,7 +22,7 @@ bool HasOptions(const std::vector<std::string>& arguments) {
 }
 
 std::string ConsoleText(const std::string& ansi) {
-    return WideToUtf8(AnsiToWide(ansi));
+    return AnsiToUtf8(ansi);
 }
 
 std::string UsageText() {
@@ -92,17 +92,17 @@ namespace {
 
 // --as and --map-server, in the code page the lines are in.
 Expected<void> DestinationOf(const Options& options, RestoreDestination& destination) {
-    auto ansi = [](const std::string& argument) { return WideToAnsi(Utf8ToWide(argument)); };
+    auto ansi = [](const std::string& argument) { return Utf8ToAnsi(argument); };
     if (!options.as.empty()) {
         Expected<AnsiString> as = ParseNamespacePath(ansi(options.as));
-        if (!as) return Error{0, "--as: " + WideToUtf8(AnsiToWide(as.error().text))};
+        if (!as) return Error{0, "--as: " + AnsiToUtf8(as.error().text)};
         destination.asNamespace = std::move(*as);
     }
     std::vector<AnsiString> pairs;
     for (const std::string& pair : options.mapServer)
         pairs.push_back(ansi(pair));
     Expected<std::vector<ServerRename>> renames = ParseServerRenames(pairs);
-    if (!renames) return Error{0, "--map-server: " + WideToUtf8(AnsiToWide(renames.error().text))};
+    if (!renames) return Error{0, "--map-server: " + AnsiToUtf8(renames.error().text)};
     destination.servers = std::move(*renames);
     return {};
 }
@@ -123,7 +123,7 @@ int RunCommand(const std::vector<std::string>& arguments, Console console) {
     }
     // Messages the directory component would show in a box, while the console is there.
     TNTADS::MessageHookScope messages([&console](const AnsiString& text) {
-        console.err << "kestrune: " << WideToUtf8(AnsiToWide(text)) << "\n";
+        console.err << "kestrune: " << AnsiToUtf8(text) << "\n";
     });
     RestoreDestination destination;
     if (Expected<void> given = DestinationOf(options, destination); !given) {

@@ -27,12 +27,11 @@ std::vector<std::string> PropertyDrift(const RecordedProperties& recorded,
                                        const LiveNamespaces& live) {
     std::vector<std::string> lines;
     auto compare = [&](const EntryProperties& entry) {
-        const EntryProperties* now = live.PropertiesOf(WideToAnsi(Utf8ToWide(entry.path)));
+        const EntryProperties* now = live.PropertiesOf(Utf8ToAnsi(entry.path));
         if (!now) return;
         const std::string nowText = now->description.value_or(std::string());
         const std::string wasText = entry.description.value_or(std::string());
-        if (nowText != wasText &&
-            WideToAnsi(Utf8ToWide(nowText)) == WideToAnsi(Utf8ToWide(wasText)))
+        if (nowText != wasText && Utf8ToAnsi(nowText) == Utf8ToAnsi(wasText))
             lines.push_back("~ " + entry.path + " Description \"" + nowText + "\" (was \"" +
                             wasText + "\")");
         for (const PropertyChange& c : ChangedProperties(*now, entry, recorded.Domains()))

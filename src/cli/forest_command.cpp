@@ -34,7 +34,7 @@ int RunForestCommand(const BackupCommand& command, Console console) {
         const std::string name = ConsoleText(TNTADS::ToDotname(dn));
         if (!command.quiet) console.err << "kestrune: domain " << name << "\n";
         // Each domain's namespaces are read where that domain keeps them.
-        if (Expected<void> used = UseDomainForNamespaces(WideToUtf8(AnsiToWide(dn))); !used) {
+        if (Expected<void> used = UseDomainForNamespaces(AnsiToUtf8(dn)); !used) {
             console.err << "kestrune: " << name << " was not backed up: " << used.error().text
                         << "; its previous files were left unchanged\n";
             notBackedUp.push_back(name);

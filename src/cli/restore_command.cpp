@@ -97,12 +97,12 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
         if (added == wasLive[planned.index]) continue;
         for (const PropertyChange& c : properties[planned.index]) {
             ++propertiesToSet;
-            console.out << ConsoleText(
-                               WideToAnsi(Utf8ToWide(
-                                   "would set " + c.property +
-                                   (c.target.empty() ? "" : " of the target") + " " + c.recorded +
-                                   (c.nowIsDefault ? " (default " : " (now ") + c.now + "): ")) +
-                               records[planned.index].text)
+            console.out << ConsoleText(Utf8ToAnsi("would set " + c.property +
+                                                  (c.target.empty() ? "" : " of the target") + " " +
+                                                  c.recorded +
+                                                  (c.nowIsDefault ? " (default " : " (now ") +
+                                                  c.now + "): ") +
+                                       records[planned.index].text)
                         << '\n';
         }
     }
@@ -200,7 +200,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             break;
         case RestoredLine::Outcome::PropertiesSet:
             ++propertiesSet;
-            said = "set properties (" + WideToAnsi(Utf8ToWide(done.propertiesSet)) + "): ";
+            said = "set properties (" + Utf8ToAnsi(done.propertiesSet) + "): ";
             break;
         case RestoredLine::Outcome::Failed:
         case RestoredLine::Outcome::NotABackupLine: {

@@ -275,7 +275,7 @@ bool TOXLDFS::RefuseText() {
 
 AnsiString DfsFailureText(uint32_t status, const std::string& detail) {
     AnsiString text = StatusText(status);
-    if (!detail.empty()) text += " (" + WideToAnsi(Utf8ToWide(detail)) + ")";
+    if (!detail.empty()) text += " (" + Utf8ToAnsi(detail) + ")";
     return text;
 }
 

@@ -32,8 +32,7 @@ Expected<std::string> DomainSid(const AnsiString& dn) {
     Expected<std::string> bytes = ReadBytes(path, u"objectSid");
     if (!bytes) return bytes.error();
     std::string sid = SidString(*bytes);
-    if (sid.empty())
-        return Error{0, "objectSid of " + WideToUtf8(AnsiToWide(dn)) + " is not a SID"};
+    if (sid.empty()) return Error{0, "objectSid of " + AnsiToUtf8(dn) + " is not a SID"};
     return sid;
 }
 

@@ -15,6 +15,9 @@ TEST(AnsiString, Windows1252ByDefaultWithQuestionMarksForMissingCharacters) {
     EXPECT_EQ(WideToAnsi(u"\uff02\uff3c\u2215"), "???");
     EXPECT_EQ(AnsiToWide("R\xe9sum\xe9 \x80"), u"R\u00e9sum\u00e9 \u20ac");
     EXPECT_EQ(WideToAnsi(u""), "");
+    // Directory text to the code page and back: what the code page holds survives the trip.
+    EXPECT_EQ(Utf8ToAnsi("R\xc3\xa9sum\xc3\xa9 \xe2\x82\xac \xce\xa9"), "R\xe9sum\xe9 \x80 ?");
+    EXPECT_EQ(AnsiToUtf8("R\xe9sum\xe9 \x80 ?"), "R\xc3\xa9sum\xc3\xa9 \xe2\x82\xac ?");
 }
 
 TEST(AnsiString, Utf8HandlesLoneSurrogatesWithoutProducingInvalidText) {

@@ -85,7 +85,7 @@ void TfRestore::Run(const RestoreDestination& destination) {
     std::vector<BackupRecord> records = ParseBackupRecords(FLines);
     if (Expected<void> moved = Retarget(records, destination); !moved) {
         ShowMessageBox(window, MessageKind::Error, "Kestrune",
-                       "Restore into: " + WideToUtf8(AnsiToWide(moved.error().text)));
+                       "Restore into: " + AnsiToUtf8(moved.error().text));
         return;
     }
     FRunning = true;

@@ -18,7 +18,7 @@ Expected<AnsiString> InCodePage(const char* field, const WideString& text) {
 }
 
 Error InField(const char* field, const Error& error) {
-    return Error{error.code, std::string(field) + ": " + WideToUtf8(AnsiToWide(error.text))};
+    return Error{error.code, std::string(field) + ": " + AnsiToUtf8(error.text)};
 }
 
 } // namespace

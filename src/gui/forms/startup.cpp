@@ -26,8 +26,7 @@ void TForm1::Timer1Timer() {
             ReadIniString(FSettingsFile, "General", "Outputpath", "", &settingsProblem)));
     if (!settingsProblem.empty())
         ShowMessageBox(window, MessageKind::Warning, "Kestrune",
-                       WideToUtf8(AnsiToWide(settingsProblem)) +
-                           " The settings it holds are not used.");
+                       AnsiToUtf8(settingsProblem) + " The settings it holds are not used.");
     NTADS1.DetectDirectory();
 
     if (FArguments.empty() && NTADS1.LastError() == 999) {

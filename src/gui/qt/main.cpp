@@ -44,7 +44,7 @@ int main(int argc, char* argv[]) {
             QMessageBox::warning(nullptr, caption, text);
     });
     TNTADS::MessageHookScope directoryMessages([](const AnsiString& text) {
-        ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", WideToUtf8(AnsiToWide(text)));
+        ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", AnsiToUtf8(text));
     });
 
     if (Expected<void> installed = InstallProgramPlatform(std::cerr); !installed) {

@@ -73,7 +73,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                         (box.kind == MessageKind::Error ? MB_ICONERROR : MB_ICONWARNING));
     });
     TNTADS::MessageHookScope directoryMessages([](const AnsiString& text) {
-        ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", WideToUtf8(AnsiToWide(text)));
+        ShowMessageBox(nullptr, MessageKind::Warning, "Kestrune", AnsiToUtf8(text));
     });
     if (Expected<void> installed = InstallProgramPlatform(std::cerr); !installed) {
         if (!RunningHeadless())

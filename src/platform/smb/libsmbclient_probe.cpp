@@ -157,8 +157,7 @@ class LibSmbClientProbe : public ShareProbe {
     std::vector<ShareAnswer>
     ProbeServer(const AnsiString& server, const std::vector<AnsiString>& shares,
                 std::chrono::steady_clock::time_point deadline) const override {
-        if (std::optional<ShareAnswer> failed =
-                Handshake(WideToUtf8(AnsiToWide(server)), kSmbPort, deadline))
+        if (std::optional<ShareAnswer> failed = Handshake(AnsiToUtf8(server), kSmbPort, deadline))
             return {shares.size(), *failed};
         std::unique_lock<std::timed_mutex> turn(LibraryLock(), deadline);
         if (!turn.owns_lock())

@@ -23,8 +23,8 @@ std::string PercentEncoded(const std::string& utf8) {
 } // namespace
 
 std::string ShareUrl(const AnsiString& server, const AnsiString& share) {
-    return "smb://" + PercentEncoded(WideToUtf8(AnsiToWide(server))) + "/" +
-           PercentEncoded(WideToUtf8(AnsiToWide(share))) + "/";
+    return "smb://" + PercentEncoded(AnsiToUtf8(server)) + "/" + PercentEncoded(AnsiToUtf8(share)) +
+           "/";
 }
 
 } // namespace kestrune::smb
