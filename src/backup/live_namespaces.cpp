@@ -128,14 +128,42 @@ const LiveNamespaces::ReadFailure* LiveNamespaces::FailureFor(const AnsiString& 
     return nullptr;
 }
 
+namespace {
+
+size_t HashOf(std::u16string_view folded) {
+    return std::hash<std::u16string_view>{}(folded);
+}
+
+} // namespace
+
+size_t LiveNamespaces::EntryOf(const std::u16string& folded) const {
+    auto [first, last] = byPath_.equal_range(HashOf(folded));
+    for (auto it = first; it != last; ++it)
+        if (CaseKey(entries_[it->second].path) == folded) return it->second;
+    return std::string::npos;
+}
+
+size_t LiveNamespaces::EntryBelow(const std::u16string& folded) const {
+    auto [first, last] = linkParents_.equal_range(HashOf(folded));
+    for (auto it = first; it != last; ++it) {
+        const std::u16string path = CaseKey(entries_[it->second].path);
+        if (path.size() > folded.size() && path.starts_with(folded) && path[folded.size()] == u'\\')
+            return it->second;
+    }
+    return std::string::npos;
+}
+
 const LiveEntry* LiveNamespaces::Find(const AnsiString& entryPath) const {
-    auto found = byPath_.find(CaseKey(entryPath));
-    return found == byPath_.end() ? nullptr : &entries_[found->second.entry];
+    const size_t entry = EntryOf(CaseKey(entryPath));
+    return entry == std::string::npos ? nullptr : &entries_[entry];
 }
 
 bool LiveNamespaces::HasTarget(const AnsiString& entryPath, const TargetParts& target) const {
-    auto found = byPath_.find(CaseKey(entryPath));
-    return found != byPath_.end() && found->second.targets.count(CaseKey(TargetText(target))) > 0;
+    const LiveEntry* entry = Find(entryPath);
+    if (!entry) return false;
+    const std::u16string wanted = CaseKey(TargetText(target));
+    return std::any_of(entry->targets.begin(), entry->targets.end(),
+                       [&](const AnsiString& t) { return CaseKey(t) == wanted; });
 }
 
 const LiveEntry* LiveNamespaces::Overlapping(const AnsiString& entryPath) const {
@@ -145,28 +173,38 @@ const LiveEntry* LiveNamespaces::Overlapping(const AnsiString& entryPath) const 
     // A link above it...
     for (size_t slash = path.find(u'\\', rootEnd + 1); slash != std::u16string::npos;
          slash = path.find(u'\\', slash + 1)) {
-        auto found = byPath_.find(path.substr(0, slash));
-        if (found != byPath_.end()) return &entries_[found->second.entry];
+        const size_t above = EntryOf(path.substr(0, slash));
+        if (above != std::string::npos) return &entries_[above];
     }
     // ...or below it.
-    auto below = linkParents_.find(path);
-    return below == linkParents_.end() ? nullptr : &entries_[below->second];
+    const size_t below = EntryBelow(path);
+    return below == std::string::npos ? nullptr : &entries_[below];
 }
 
 void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
                          const AnsiString& comment) {
-    std::u16string path = CaseKey(entryPath);
-    auto [at, isNew] = byPath_.try_emplace(path, Index{entries_.size(), {}});
-    if (isNew) {
+    const std::u16string path = CaseKey(entryPath);
+    size_t entry = EntryOf(path);
+    if (entry == std::string::npos) {
+        entry = entries_.size();
         entries_.push_back({entryPath, comment, {}});
+        byPath_.emplace(HashOf(path), entry);
         size_t rootEnd = RootEnd(path);
         if (rootEnd != std::u16string::npos && rootEnd < path.size())
             for (size_t slash = path.find(u'\\', rootEnd + 1); slash != std::u16string::npos;
-                 slash = path.find(u'\\', slash + 1))
-                linkParents_.try_emplace(path.substr(0, slash), at->second.entry);
+                 slash = path.find(u'\\', slash + 1)) {
+                const std::u16string parent = path.substr(0, slash);
+                if (EntryBelow(parent) == std::string::npos)
+                    linkParents_.emplace(HashOf(parent), entry);
+            }
     }
-    if (!at->second.targets.insert(CaseKey(target)).second) return;
-    entries_[at->second.entry].targets.push_back(target);
+    // An entry has a few targets: looked through, they need no index of their own.
+    std::vector<AnsiString>& targets = entries_[entry].targets;
+    const std::u16string key = CaseKey(target);
+    if (std::any_of(targets.begin(), targets.end(),
+                    [&](const AnsiString& t) { return CaseKey(t) == key; }))
+        return;
+    targets.push_back(target);
     ++targetCount_;
 }
 

@@ -90,15 +90,17 @@ class LiveNamespaces {
     int TargetCount() const { return targetCount_; }
 
   private:
-    struct Index {
-        size_t entry;
-        std::unordered_set<std::u16string> targets; // folded
-    };
+    // The entry of a folded path, or npos.
+    size_t EntryOf(const std::u16string& folded) const;
+    // An entry whose folded path lies below the folded parent path, or npos.
+    size_t EntryBelow(const std::u16string& folded) const;
 
-    std::unordered_map<std::u16string, Index> byPath_; // folded path
-    // Folded paths of the links' parent folders (below the namespace), each with one link
+    // Paths are kept by the hash of their folded form, the entry telling whose it is: a
+    // namespace of 100,000 targets holds a few bytes for each instead of a second copy.
+    std::unordered_multimap<size_t, size_t> byPath_;
+    // The links' parent folders below the namespace, by the same hash, each with one link
     // under it.
-    std::unordered_map<std::u16string, size_t> linkParents_;
+    std::unordered_multimap<size_t, size_t> linkParents_;
     std::unordered_map<std::u16string, EntryProperties> properties_; // folded path
     std::deque<LiveEntry> entries_;
     std::unordered_set<std::u16string> tried_;
