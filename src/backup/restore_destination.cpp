@@ -117,7 +117,7 @@ void Retarget(NamespaceProperties& properties, const RestoreDestination& destina
 
 void Retarget(LoadedProperties& loaded, const RestoreDestination& destination) {
     if (!loaded.recorded || destination.Empty()) return;
-    NamespaceProperties moved = loaded.recorded->All();
+    NamespaceProperties moved = std::move(*loaded.recorded).TakeAll();
     Retarget(moved, destination);
     loaded.recorded.emplace(std::move(moved));
 }

@@ -22,6 +22,8 @@ class RecordedProperties {
     explicit RecordedProperties(NamespaceProperties properties);
     const EntryProperties* Entry(const AnsiString& entryPath) const;
     const NamespaceProperties& All() const { return properties_; }
+    // The properties themselves, taken out of a RecordedProperties that is done with.
+    NamespaceProperties TakeAll() && { return std::move(properties_); }
     // The SIDs that a domain's group named by alias in the view permissions (DA) stands for:
     // the namespace's domain's, as the directory gives them. Empty until set.
     const DomainSids& Domains() const { return domains_; }
@@ -35,9 +37,10 @@ class RecordedProperties {
   private:
     NamespaceProperties properties_;
     DomainSids domains_;
-    // Folded paths; the links' to their index, so that a copy or a move stays right.
+    // The root's folded path; the links' indexes by the hash of theirs, so that a copy or a
+    // move stays right and a namespace of many links holds no second copy of its paths.
     std::u16string rootKey_;
-    std::unordered_map<std::u16string, size_t> links_;
+    std::unordered_multimap<size_t, size_t> links_;
 };
 
 struct LoadedProperties {

@@ -168,6 +168,17 @@ TEST(RecordedProperties, EntriesAreFoundWithoutRegardToCaseInEveryScript) {
               recorded.Entry(WideToAnsi(u"\\\\d\\N\\\u00C9cole")));
     EXPECT_NE(recorded.Entry(WideToAnsi(u"\\\\d\\N\\\u00C9cole")), nullptr);
     EXPECT_EQ(recorded.Entry("\\\\d\\N\\other"), nullptr);
+
+    // Two links of one path, as a hand-edited file may hold them: the first recorded is the one.
+    p.links.push_back(Link());
+    p.links.back().path = "\\\\d\\N\\other";
+    p.links.back().description = "first";
+    p.links.push_back(p.links.back());
+    p.links.back().path = "\\\\d\\N\\OTHER";
+    p.links.back().description = "second";
+    const RecordedProperties twice(p);
+    ASSERT_NE(twice.Entry("\\\\d\\n\\Other"), nullptr);
+    EXPECT_EQ(twice.Entry("\\\\d\\n\\Other")->description, "first");
 }
 
 } // namespace
