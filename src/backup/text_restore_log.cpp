@@ -23,7 +23,7 @@ void TextRestoreLog::SaveLinesToFile(const std::filesystem::path& file) {
         text += line;
         text += "\r\n";
     }
-    ReplaceFileContents(file, text);
+    OrThrowFileError(ReplaceFileContents(file, text));
 }
 
 } // namespace kestrune

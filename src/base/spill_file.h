@@ -3,6 +3,8 @@
 // SpillFile is.
 #pragma once
 
+#include "base/file_io.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -30,7 +32,7 @@ class SpillFile {
     void Unmap();
 
     std::filesystem::path beside_;
-    int fd_ = -1;
+    FileDescriptor fd_;
     bool failed_ = false;
     uint64_t size_ = 0;
     void* mapped_ = nullptr;

@@ -4,6 +4,7 @@
 #include "base/win_errors.h"
 #include "support/scripted_netdfs.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,7 +32,7 @@ class RecordingLog : public RestoreLog {
         std::string text;
         for (const auto& l : lines)
             text += l.first + "\r\n";
-        WriteWholeFile(file, text);
+        testing::WriteTestFile(file, text);
     }
 };
 
@@ -142,7 +143,7 @@ TEST_F(RestoreRunTest, TheLogIsNamedAfterTheWholeBackupFileName) {
     testing::TempFolder folder;
     log.AddLine("Starting restore", clLime);
     EXPECT_TRUE(FinishRestoreLog(log, folder / "pfxPublic.txt"));
-    EXPECT_EQ(ReadWholeFile(folder / "pfxPublic.txt_restore.txt"),
+    EXPECT_EQ(testing::ReadTestFile(folder / "pfxPublic.txt_restore.txt"),
               "Starting restore\r\n\r\n** Complete **\r\n");
     EXPECT_EQ(log.events, (std::vector<std::string>{"plain", "save plain", "rich"}));
 
@@ -250,23 +251,23 @@ TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
 
 TEST(ReadBackupLines, LineEndsAndByteOrderMarks) {
     testing::TempFolder folder;
-    WriteWholeFile(folder / "cr.txt", "one\rtwo\r\nthree\nfour");
+    testing::WriteTestFile(folder / "cr.txt", "one\rtwo\r\nthree\nfour");
     auto lines = ReadBackupLines(folder / "cr.txt");
     ASSERT_TRUE(lines);
     EXPECT_EQ(*lines, (std::vector<AnsiString>{"one", "two", "three", "four"}));
 
-    WriteWholeFile(folder / "blank.txt", "a\r\n\r\nb\r\n");
+    testing::WriteTestFile(folder / "blank.txt", "a\r\n\r\nb\r\n");
     EXPECT_EQ(*ReadBackupLines(folder / "blank.txt"), (std::vector<AnsiString>{"a", "", "b"}));
 
-    WriteWholeFile(folder / "utf16.txt", std::string("\xFF\xFE"
-                                                     "d\0f\0",
-                                                     6));
+    testing::WriteTestFile(folder / "utf16.txt", std::string("\xFF\xFE"
+                                                             "d\0f\0",
+                                                             6));
     auto utf16 = ReadBackupLines(folder / "utf16.txt");
     ASSERT_FALSE(utf16);
     EXPECT_EQ(utf16.error().text,
               "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.");
-    WriteWholeFile(folder / "utf8.txt", "\xEF\xBB\xBF"
-                                        "dfscmd");
+    testing::WriteTestFile(folder / "utf8.txt", "\xEF\xBB\xBF"
+                                                "dfscmd");
     EXPECT_FALSE(ReadBackupLines(folder / "utf8.txt"));
     // A file that cannot be read is an answer too, with the system's reason and the file's name.
     auto missing = ReadBackupLines(folder / "missing.txt");

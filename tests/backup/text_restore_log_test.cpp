@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "base/time_stamp.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,7 @@ TEST(TextRestoreLog, LinesAreStampedAsTheStatusWindowStampsThem) {
 
     testing::TempFolder folder;
     log.SaveLinesToFile(folder / "x.txt_restore.txt");
-    EXPECT_EQ(ReadWholeFile(folder / "x.txt_restore.txt"),
+    EXPECT_EQ(testing::ReadTestFile(folder / "x.txt_restore.txt"),
               stamp + "\tStarting restore\r\n" + stamp + "\t\r\n");
     EXPECT_THROW(log.SaveLinesToFile(folder / "missing" / "x.txt_restore.txt"), EFileError);
     log.ClearLines();

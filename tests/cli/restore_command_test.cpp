@@ -1,5 +1,6 @@
 #include "netdfs/netdfs.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 #include <regex>
 
@@ -43,7 +44,7 @@ TEST_F(RestoreCommandTest, RestoreAfterDeletingLinksGivesTheSameBackupAndALog) {
     EXPECT_EQ(err.str(), "");
 
     // The log holds what the status window would: stamped lines, CR LF after each.
-    const std::string log = ReadWholeFile(file + "_restore.txt");
+    const std::string log = testing::ReadTestFile(file + "_restore.txt");
     std::vector<std::string> logLines = Lines(log);
     ASSERT_EQ(logLines.size(), 19u);
     const std::regex stamped("[^\t]+\t.*\r");
@@ -59,7 +60,8 @@ TEST_F(RestoreCommandTest, RestoreAfterDeletingLinksGivesTheSameBackupAndALog) {
 
     const auto second = BackUp("second");
     for (const char* name : {"Archive.txt", "Legacy.txt", "Projets.txt", "Public.txt", "Users.txt"})
-        EXPECT_EQ(ReadWholeFile(second / name), ReadWholeFile(first / name)) << name;
+        EXPECT_EQ(testing::ReadTestFile(second / name), testing::ReadTestFile(first / name))
+            << name;
 
     // Once more: everything is there, which is no failure.
     EXPECT_EQ(Run({"--restore", file}), kExitSuccess);
@@ -71,7 +73,7 @@ TEST_F(RestoreCommandTest, DryRunSaysWhatARestoreWouldDoAndChangesNothing) {
     const auto backups = BackUp("b");
     DeleteLink("Public", "/Software");
     DeleteLink("Public", "/Policies");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     const std::string file = (backups / "Public.txt").string();
     const std::string policies =
         R"(dfscmd /map "\\example.com\Public\Policies" "\\FS1\Policies" "Read "before" you sign")";
@@ -109,34 +111,35 @@ TEST_F(RestoreCommandTest, DryRunSaysWhatARestoreWouldDoAndChangesNothing) {
                          "4 already there, 0 would fail, 8 properties to set\n");
     EXPECT_EQ(Run({"--quiet", "--dry-run", "--restore", file}), kExitSuccess);
     EXPECT_EQ(err.str(), "");
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
     EXPECT_FALSE(std::filesystem::exists(file + "_restore.txt"));
 }
 
 // Every rule the dry run knows, and the restore that follows doing just what it said.
 TEST_F(RestoreCommandTest, TheDryRunForetellsTheRestoreLineByLine) {
     const std::string file = (folder / "mixed.txt").string();
-    WriteWholeFile(file,
-                   // Above an existing link.
-                   "dfscmd /map \"\\\\example.com\\Public\\Data\" \"\\\\FS9\\Data\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS9\\Deep\" \"x\"\r\n"
-                   // The same target again, and in another case.
-                   "dfscmd /add \"\\\\EXAMPLE.com\\public\\new\\deep\" \"\\\\fs9\\deep\" \"x\"\r\n"
-                   "dfscmd /add \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS8\\Deep\" \"x\"\r\n"
-                   "garbage\r\n"
-                   "\r\n"
-                   // Above a link that the line before it adds.
-                   "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS9\\New\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS9\\New\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\\Bad?\" \"\\\\FS9\\New\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\\NoShare\" \"\\\\FS9\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\" \"\\\\DC3\\Public\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\\Long\" \"\\\\FS9\\Long\" \"" +
-                       std::string(300, 'c') + "\"\r\n");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    testing::WriteTestFile(
+        file,
+        // Above an existing link.
+        "dfscmd /map \"\\\\example.com\\Public\\Data\" \"\\\\FS9\\Data\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS9\\Deep\" \"x\"\r\n"
+        // The same target again, and in another case.
+        "dfscmd /add \"\\\\EXAMPLE.com\\public\\new\\deep\" \"\\\\fs9\\deep\" \"x\"\r\n"
+        "dfscmd /add \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS8\\Deep\" \"x\"\r\n"
+        "garbage\r\n"
+        "\r\n"
+        // Above a link that the line before it adds.
+        "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS9\\New\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS9\\New\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\\Bad?\" \"\\\\FS9\\New\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\\NoShare\" \"\\\\FS9\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\" \"\\\\DC3\\Public\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\\Long\" \"\\\\FS9\\Long\" \"" +
+            std::string(300, 'c') + "\"\r\n");
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     ASSERT_EQ(Run({"--restore", file, "--dry-run"}), kExitFailure);
     const std::vector<std::string> foretold = Lines(out.str());
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
     const std::string overlap = "80: The file exists. (the path overlaps the link ";
     // A namespace's own targets go first: a namespace that is there gains one.
     EXPECT_EQ(foretold[0], "would add a root target: dfscmd /map \"\\\\example.com\\Public\" "
@@ -197,7 +200,7 @@ TEST_F(RestoreCommandTest, ProgressEveryFewHundredLinesOrABarOnATerminal) {
         text += "dfscmd /map \"\\\\example.com\\Public\\Bulk\\L" + std::to_string(i) +
                 "\" \"\\\\FS1\\L" + std::to_string(i) + "\" \"\"\r\n";
     const std::string file = (folder / "bulk.txt").string();
-    WriteWholeFile(file, text);
+    testing::WriteTestFile(file, text);
 
     ASSERT_EQ(Run({"--restore", file, "--dry-run"}), kExitSuccess);
     EXPECT_EQ(err.str().find("of 600 lines"), std::string::npos); // a dry run is quick
@@ -239,16 +242,16 @@ const char* const kFolderIsNoFile = "Is a directory";
 TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
     const auto backups = BackUp("b");
     DeleteLink("Public", "/Policies");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     const std::string good = (backups / "Public.txt").string();
-    WriteWholeFile(folder / "utf16.txt", "\xFF\xFE"
-                                         "d\0f\0"s);
-    WriteWholeFile(folder / "utf8.txt", "\xEF\xBB\xBF"
-                                        "dfscmd");
-    WriteWholeFile(folder / "empty.txt", "");
-    WriteWholeFile(folder / "notes.txt", "Monday: backed up\r\n\r\nTuesday: restored\r\n");
-    WriteWholeFile(folder / "gone.txt",
-                   "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS1\\a\" \"\"\r\n");
+    testing::WriteTestFile(folder / "utf16.txt", "\xFF\xFE"
+                                                 "d\0f\0"s);
+    testing::WriteTestFile(folder / "utf8.txt", "\xEF\xBB\xBF"
+                                                "dfscmd");
+    testing::WriteTestFile(folder / "empty.txt", "");
+    testing::WriteTestFile(folder / "notes.txt", "Monday: backed up\r\n\r\nTuesday: restored\r\n");
+    testing::WriteTestFile(folder / "gone.txt",
+                           "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS1\\a\" \"\"\r\n");
 
     struct Case {
         std::vector<std::string> arguments;
@@ -287,7 +290,7 @@ TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
         EXPECT_NE(err.str().find(c.error), std::string::npos) << err.str();
         EXPECT_EQ(out.str(), "");
     }
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
     EXPECT_FALSE(std::filesystem::exists(missing + "_restore.txt"));
     EXPECT_FALSE(std::filesystem::exists(folder / "utf16.txt_restore.txt"));
     EXPECT_FALSE(std::filesystem::exists(good + "_restore.txt"));

@@ -5,6 +5,7 @@
 #include "base/win_errors.h"
 #include "platform/netdfs_over_store/dfs_pkt_blob.h"
 #include "support/sample_store_dfs.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -120,7 +121,7 @@ TEST_F(LegacyNamespaceTest, GetInfoReadsEntriesAndTellsTheModeOfEachNamespace) {
 }
 
 TEST_F(LegacyNamespaceTest, ChangesAreRefusedSayingWhereTheBackupCanGoAndNothingIsWritten) {
-    const std::string before = ReadWholeFile(file);
+    const std::string before = testing::ReadTestFile(file);
     auto add = [&](const std::u16string& path, const char16_t* server, const char16_t* share,
                    uint32_t flags) {
         SetNetDfsErrorDetail("");
@@ -150,7 +151,7 @@ TEST_F(LegacyNamespaceTest, ChangesAreRefusedSayingWhereTheBackupCanGoAndNothing
               ERROR_NOT_SUPPORTED);
     dfs.reset();
     store.reset();
-    EXPECT_EQ(ReadWholeFile(file), before);
+    EXPECT_EQ(testing::ReadTestFile(file), before);
 }
 
 // The name of a namespace is the RDN of its object in Dfs-Configuration in either mode, so the

@@ -11,6 +11,7 @@
 #include "platform/store/base64.h"
 #include "samba_dc.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -68,10 +69,10 @@ class SambaRestoreRun : public ::testing::Test {
         std::vector<store::Entry> objects = Objects(link);
         ASSERT_EQ(objects.size(), 1u);
         const std::string ldif = (scratch.path() / "change.ldif").string();
-        WriteWholeFile(ldif, "dn: " + objects.front().dn +
-                                 "\nchangetype: modify\nreplace: msDFS-TargetListv2\n"
-                                 "msDFS-TargetListv2:: " +
-                                 store::Base64Encode(EncodeTargetList(targets)) + "\n-\n");
+        testing::WriteTestFile(ldif, "dn: " + objects.front().dn +
+                                         "\nchangetype: modify\nreplace: msDFS-TargetListv2\n"
+                                         "msDFS-TargetListv2:: " +
+                                         store::Base64Encode(EncodeTargetList(targets)) + "\n-\n");
         const std::string command =
             "ldapmodify -x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y '" +
             testing::SambaState() + "/password' -f '" + ldif + "' >/dev/null";

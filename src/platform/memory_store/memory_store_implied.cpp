@@ -91,12 +91,9 @@ size_t RdnCount(std::string_view dn) {
 
 // The line of the record that adds dn to the file; 0 when none does as plain text.
 size_t LineOfEntry(const std::filesystem::path& file, std::string_view dn) {
-    std::string text;
-    try {
-        text = ReadWholeFile(file);
-    } catch (const EFileError&) {
-        return 0;
-    }
+    Expected<std::string> read = ReadWholeFile(file);
+    if (!read) return 0;
+    const std::string& text = *read;
     const std::string wanted = NormalizeDn(dn);
     size_t line = 1;
     for (size_t at = 0; at < text.size(); ++line) {
