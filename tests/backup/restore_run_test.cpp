@@ -303,26 +303,26 @@ namespace {
 // domain's file), and that counts its runs of changes.
 class GroupingNetDfs : public testing::ScriptedNetDfs {
   public:
-    NET_API_STATUS ChangeGroup(const std::function<void()>& work) override {
+    DfsStatus ChangeGroup(const std::function<void()>& work) override {
         work();
         ++groups;
-        if (groupStatus != NERR_Success) SetNetDfsErrorDetail("the disk is full");
+        if (groupStatus != NERR_Success) return {groupStatus, "the disk is full"};
         return groupStatus;
     }
     void BeginChanges() override { ++begun; }
-    NET_API_STATUS EndChanges() override {
+    DfsStatus EndChanges() override {
         ++ended;
         return NERR_Success;
     }
     // The first links' writes answer as linkStatuses says, the others are kept.
-    NET_API_STATUS ChangeLink(const std::function<void()>& work) override {
+    DfsStatus ChangeLink(const std::function<void()>& work) override {
         const size_t calls = addCalls.size();
         work();
         linkCalls.push_back(addCalls.size() - calls);
         if (linkStatuses.empty()) return NERR_Success;
         NET_API_STATUS status = linkStatuses.front();
         linkStatuses.erase(linkStatuses.begin());
-        if (status != NERR_Success && status != ERROR_RETRY) SetNetDfsErrorDetail("refused");
+        if (status != NERR_Success && status != ERROR_RETRY) return {status, "refused"};
         return status;
     }
     NET_API_STATUS groupStatus = NERR_Success;

@@ -78,7 +78,7 @@ class SambaRestoreRun : public ::testing::Test {
             testing::SambaState() + "/password' -f '" + ldif + "' >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
-    static NET_API_STATUS Add(StoreNetDfs& api, const std::string& link, const char16_t* server) {
+    static DfsStatus Add(StoreNetDfs& api, const std::string& link, const char16_t* server) {
         std::u16string path = u"\\\\example.com\\Public\\SambaRun\\" + Utf8ToWide(link);
         return api.Add(path.c_str(), server, u"S", u"", 0);
     }
@@ -134,8 +134,8 @@ TEST_F(SambaRestoreRun, TwoProgramsCreatingOneLinkAtOnceMakeOneObject) {
     first.BeginChanges();
     second.BeginChanges();
     // The second program writes the link while the first still holds its calls for it.
-    NET_API_STATUS inner = NERR_Success;
-    const NET_API_STATUS outer = first.ChangeLink([&] {
+    DfsStatus inner = NERR_Success;
+    const DfsStatus outer = first.ChangeLink([&] {
         ASSERT_EQ(Add(first, "Created", u"FS1"), NERR_Success);
         ASSERT_EQ(Add(first, "Created", u"FS2"), NERR_Success);
         inner = second.ChangeLink([&] { ASSERT_EQ(Add(second, "Created", u"B1"), NERR_Success); });

@@ -42,9 +42,8 @@ uint32_t NetApiStatusOf(const store::Status& status) {
     }
 }
 
-uint32_t NetDfsFailureOf(const store::Status& status) {
-    if (!status.ok() && !status.message.empty()) SetNetDfsErrorDetail(status.message);
-    return NetApiStatusOf(status);
+DfsStatus NetDfsFailureOf(const store::Status& status) {
+    return {NetApiStatusOf(status), status.ok() ? std::string() : status.message};
 }
 
 } // namespace kestrune
