@@ -73,17 +73,6 @@ std::string FirstValue(const StoredEntry& entry, const AttributeTypes& types,
                                                       : std::string();
 }
 
-// No unescaped separator: one RDN.
-bool IsSingleRdn(std::string_view text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\')
-            ++i;
-        else if (text[i] == ',' || text[i] == ';')
-            return false;
-    }
-    return true;
-}
-
 size_t RdnCount(std::string_view dn) {
     std::vector<std::string> rdns;
     return SplitDn(dn, rdns) ? rdns.size() : 0;
@@ -129,7 +118,8 @@ Status MemoryStore::ImplyParents(const std::string& dn) {
     // The records of one container name it alike, and the last one added had its parent.
     if (lastParent_ && dn.size() > lastParentDn_.size() + 1 && dn.ends_with(lastParentDn_) &&
         dn[dn.size() - lastParentDn_.size() - 1] == ',' &&
-        IsSingleRdn(std::string_view(dn).substr(0, dn.size() - lastParentDn_.size() - 1)))
+        FirstRdnEnd(std::string_view(dn).substr(0, dn.size() - lastParentDn_.size() - 1)) ==
+            std::string_view::npos)
         return Status::Ok();
     std::vector<std::string> rdns;
     if (!SplitDn(dn, rdns) || rdns.size() < 2) return Status::Ok();
