@@ -8,6 +8,7 @@
 #include "support/temp_folder.h"
 #include "support/test_files.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -148,9 +149,9 @@ TEST_F(BackupRunTest, AFailedWriteStopsTheRunAndCancelStopsBetweenNamespaces) {
     ASSERT_EQ(result.namespaces.size(), 1u);
     EXPECT_EQ(result.namespaces[0].outcome, NamespaceBackup::Outcome::WriteFailed);
 #ifdef _WIN32
-    const std::string reason = "A.txt\". No such file or directory"; // no folder of that name
+    const std::string reason = "A.txt\". " + SystemError(ERROR_PATH_NOT_FOUND).text;
 #else
-    const std::string reason = "A.txt\". Not a directory";
+    const std::string reason = "A.txt\". " + SystemError(ENOTDIR).text;
 #endif
     EXPECT_NE(result.namespaces[0].error.find(reason), std::string::npos)
         << result.namespaces[0].error;

@@ -1,7 +1,10 @@
+#include "base/file_io.h"
+#include "base/win_errors.h"
 #include "netdfs/netdfs.h"
 #include "support/sample_domain_cli.h"
 #include "support/test_files.h"
 
+#include <cerrno>
 #include <regex>
 
 namespace kestrune {
@@ -232,11 +235,13 @@ TEST_F(RestoreCommandTest, ProgressEveryFewHundredLinesOrABarOnATerminal) {
     EXPECT_EQ(err.str(), missing);
 }
 
-// What each system says when a folder is opened as a file.
+// What each system says when a folder is opened as a file, and when a file is not there.
 #ifdef _WIN32
-const char* const kFolderIsNoFile = "Permission denied";
+const std::string kFolderIsNoFile = SystemError(ERROR_ACCESS_DENIED).text;
+const std::string kNoSuchFile = SystemError(ERROR_FILE_NOT_FOUND).text;
 #else
-const char* const kFolderIsNoFile = "Is a directory";
+const std::string kFolderIsNoFile = SystemError(EISDIR).text;
+const std::string kNoSuchFile = SystemError(ENOENT).text;
 #endif
 
 TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
@@ -260,7 +265,7 @@ TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
     const std::string missing = (folder / "missing.txt").string();
     const std::vector<Case> cases = {
         {{"--restore", missing},
-         "kestrune: Cannot open file \"" + missing + "\". No such file or directory\n"},
+         "kestrune: Cannot open file \"" + missing + "\". " + kNoSuchFile + "\n"},
         {{"--restore", (folder / "utf16.txt").string()},
          "kestrune: The file is not 8-bit text: it begins with a UTF-16 byte-order mark.\n"},
         {{"--restore", (folder / "utf8.txt").string(), "--dry-run"},
@@ -278,7 +283,7 @@ TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
         {{"--compare", good, "--check-targets"}, "--check-targets goes with"},
         {{"--restore", good, "--force"}, "unknown option --force"},
         {{"--diff", good, missing},
-         "kestrune: Cannot open file \"" + missing + "\". No such file or directory\n"},
+         "kestrune: Cannot open file \"" + missing + "\". " + kNoSuchFile + "\n"},
         {{"--diff", (folder / "utf16.txt").string(), good}, "UTF-16 byte-order mark"},
         {{"--diff", good, (folder / "notes.txt").string()},
          "kestrune: " + (folder / "notes.txt").string() + " is not a backup file\n"},
