@@ -3,7 +3,6 @@
 #include "base/ascii.h"
 #include "base/file_io.h"
 
-#include <cerrno>
 #include <optional>
 #include <vector>
 

@@ -7,8 +7,6 @@
 #include "base/paths.h"
 #include "gui/forms/message_box.h"
 
-#include <cerrno>
-#include <cstring>
 
 namespace kestrune {
 
