@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
                 "\"\r\n";
     }
     const std::string file = (work / "Big.txt").string();
-    WriteWholeFile(file, text);
+    OrThrowFileError(WriteWholeFile(file, text));
 
     std::printf("%d lines (and the root's) into a namespace of %d links\n", lines, existing);
     int failures = Timed("--restore --dry-run", {"--restore", file, "--dry-run"}, kExitSuccess);

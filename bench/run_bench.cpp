@@ -158,7 +158,7 @@ int BenchRestore(const fs::path& work, int lines) {
                 "\"\r\n";
     }
     const fs::path file = work / "Big.txt";
-    WriteWholeFile(file, text);
+    OrThrowFileError(WriteWholeFile(file, text));
 
     if (!Open(work / "console.ldif")) return 1;
     std::ostringstream out, err;

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lines.Add(FormatBackupLine(path, share, comment, 1));
     std::filesystem::path file = fuzz::ScratchFolder() / "backup.txt";
     WriteBackupFile(file, lines);
-    std::string written = ReadWholeFile(file);
+    std::string written = OrThrowFileError(ReadWholeFile(file));
     if (written != lines[0] + "\r\n" + lines[1] + "\r\n")
         fuzz::Broken("the backup file is not its sorted lines, each with CR LF");
     return 0;

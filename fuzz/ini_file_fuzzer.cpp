@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t split = all.find("\n\x01\n");
     std::string content(all.substr(0, split));
     std::filesystem::path file = fuzz::ScratchFolder() / "kestrune.ini";
-    WriteWholeFile(file, content);
+    OrThrowFileError(WriteWholeFile(file, content));
     if (split == std::string_view::npos) {
         ReadIniString(file, "General", "Outputpath", "");
         return 0;

@@ -58,7 +58,7 @@ std::string Dump(DirectoryStore& store) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::filesystem::path file = fuzz::ScratchFolder() / "append.ldif";
-    WriteWholeFile(file, kBase);
+    OrThrowFileError(WriteWholeFile(file, kBase));
     std::string error;
     auto opened = MemoryStore::Open(file);
     error = opened ? std::string() : opened.error().text;

@@ -50,9 +50,9 @@ bool InPublic(const AnsiString& entryPath) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string domain = ReadWholeFile(KESTRUNE_FUZZ_DOMAIN);
+    static const std::string domain = OrThrowFileError(ReadWholeFile(KESTRUNE_FUZZ_DOMAIN));
     std::filesystem::path file = fuzz::ScratchFolder() / "domain.ldif";
-    WriteWholeFile(file, domain);
+    OrThrowFileError(WriteWholeFile(file, domain));
     std::string error;
     auto opened = store::MemoryStore::Open(file);
     error = opened ? std::string() : opened.error().text;
@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The input is the backup file, read as a restore reads one.
     std::filesystem::path backup = fuzz::ScratchFolder() / "backup.txt";
-    WriteWholeFile(backup, std::string_view(reinterpret_cast<const char*>(data), size));
+    OrThrowFileError(
+        WriteWholeFile(backup, std::string_view(reinterpret_cast<const char*>(data), size)));
     Expected<std::vector<AnsiString>> lines = ReadBackupLines(backup);
     size_t restored = 0;
     if (lines) {

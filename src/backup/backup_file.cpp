@@ -34,7 +34,7 @@ AnsiString BackupFileText(TStringList& lines) {
 }
 
 void WriteBackupFile(const std::filesystem::path& file, TStringList& lines) {
-    ReplaceFileContents(file, BackupFileText(lines));
+    OrThrowFileError(ReplaceFileContents(file, BackupFileText(lines)));
 }
 
 } // namespace kestrune

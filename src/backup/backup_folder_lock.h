@@ -6,11 +6,12 @@
 #pragma once
 
 #include "base/expected.h"
+#include "base/file_io.h"
 
 #include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <utility>
 
 namespace kestrune {
 
@@ -23,15 +24,9 @@ class BackupFolderLock {
                                            std::chrono::milliseconds wait,
                                            const std::function<bool()>& keepWaiting = {});
 
-    BackupFolderLock(BackupFolderLock&& other) noexcept;
-    BackupFolderLock& operator=(BackupFolderLock&& other) noexcept;
-    BackupFolderLock(const BackupFolderLock&) = delete;
-    BackupFolderLock& operator=(const BackupFolderLock&) = delete;
-    ~BackupFolderLock();
-
   private:
-    explicit BackupFolderLock(intptr_t handle) : handle_(handle) {}
-    intptr_t handle_ = -1;
+    explicit BackupFolderLock(FolderLock lock) : lock_(std::move(lock)) {}
+    FolderLock lock_;
 };
 
 } // namespace kestrune

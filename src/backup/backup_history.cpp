@@ -72,9 +72,8 @@ std::string Utf8Name(const std::filesystem::path& path) {
 }
 
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    FileIdentity first, second;
-    return IdentifyNamedFile(a, first) && IdentifyNamedFile(b, second) &&
-           first.volume == second.volume && first.index == second.index;
+    Expected<FileIdentity> first = IdentifyNamedFile(a), second = IdentifyNamedFile(b);
+    return first && second && first->volume == second->volume && first->index == second->index;
 }
 
 // The history copies of a backup file with their stamps and numbers, oldest first.
@@ -125,14 +124,12 @@ ReplaceKeepingHistory(const std::filesystem::path& backupFile, std::string_view 
     // Only a file moves: anything else in its place is for the replacement to refuse.
     std::error_code notFile;
     if (!std::filesystem::is_regular_file(backupFile, notFile)) {
-        ReplaceFileContents(backupFile, bytes);
-        if (properties) ReplaceFileContents(PropertiesFileOf(backupFile), *properties);
+        OrThrowFileError(ReplaceFileContents(backupFile, bytes));
+        if (properties)
+            OrThrowFileError(ReplaceFileContents(PropertiesFileOf(backupFile), *properties));
         return {};
     }
-    if (!ForceDirectories(history.folder)) {
-        const int error = errno;
-        ThrowFileError("Cannot create folder", history.folder, SystemErrorText(error), error);
-    }
+    OrThrowFileError(ForceDirectories(history.folder));
 
     // 1. The old file gets its name in history. A replacement interrupted after this step left
     // the same file under both names: that copy stands.
@@ -157,13 +154,15 @@ ReplaceKeepingHistory(const std::filesystem::path& backupFile, std::string_view 
                                "History holds too many copies stamped " + stamp + ".", EEXIST);
             copyBase = CopyBase(history.folder, backupFile, stamp, n);
             const std::filesystem::path copy = WithEnding(copyBase, ".txt");
-            if (link ? LinkFile(backupFile, copy) : MoveFileNoReplace(backupFile, copy)) {
+            const Expected<void> kept =
+                link ? LinkFile(backupFile, copy) : MoveFileNoReplace(backupFile, copy);
+            if (kept) {
                 result.kept = copy;
-            } else if (const int error = errno; error != EEXIST) {
+            } else if (!IsNameTaken(kept.error())) {
                 if (!link)
                     ThrowFileError("Cannot move file", backupFile,
-                                   "to \"" + FullFileName(copy) + "\": " + SystemErrorText(error),
-                                   error);
+                                   "to \"" + FullFileName(copy) + "\": " + kept.error().text,
+                                   static_cast<int>(kept.error().code));
                 // No hard links here: the old file moves instead, under the same name.
                 link = false;
                 --n;
@@ -183,19 +182,19 @@ ReplaceKeepingHistory(const std::filesystem::path& backupFile, std::string_view 
         step(BackupHistory::Step::OldKept);
         std::error_code error;
         if (std::filesystem::is_regular_file(propertiesFile, error)) {
-            propertiesMoved = MoveFileNoReplace(propertiesFile, propertiesCopy);
-            if (const int moveError = errno; !propertiesMoved) {
+            const Expected<void> moved = MoveFileNoReplace(propertiesFile, propertiesCopy);
+            propertiesMoved = moved.has_value();
+            if (!moved) {
                 std::filesystem::remove(propertiesFile, error);
                 result.problem = "The properties file \"" + FullFileName(propertiesFile) +
-                                 "\" could not be kept in history: " + SystemErrorText(moveError) +
-                                 "\n";
+                                 "\" could not be kept in history: " + moved.error().text + "\n";
                 if (error)
                     ThrowFileError("Cannot remove file", propertiesFile, error.message(),
                                    error.value());
             }
         }
         step(BackupHistory::Step::PropertiesMoved);
-        ReplaceFileContents(backupFile, bytes);
+        OrThrowFileError(ReplaceFileContents(backupFile, bytes));
     } catch (...) {
         if (propertiesMoved) (void)MoveFileNoReplace(propertiesCopy, propertiesFile);
         if (madeCopy) {
@@ -209,7 +208,7 @@ ReplaceKeepingHistory(const std::filesystem::path& backupFile, std::string_view 
         throw;
     }
     step(BackupHistory::Step::Replaced);
-    if (properties) ReplaceFileContents(propertiesFile, *properties);
+    if (properties) OrThrowFileError(ReplaceFileContents(propertiesFile, *properties));
     step(BackupHistory::Step::PropertiesWritten);
 
     // 4. The oldest copies beyond the number kept go, each with its properties file; the one

@@ -75,13 +75,12 @@ std::vector<AnsiString> SplitBackupText(std::string_view text) {
 }
 
 Expected<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file) {
-    std::string bytes;
-    try {
-        bytes = ReadRegularFile(file, kMaxBackupFileBytes);
-    } catch (const EFileError& e) {
-        return Error{static_cast<uint32_t>(e.Code()), e.what()};
-    }
-    std::string_view text(bytes);
+    Expected<std::string> bytes = ReadRegularFile(file, kMaxBackupFileBytes);
+    if (!bytes) return bytes.error();
+    return BackupLinesOf(*bytes);
+}
+
+Expected<std::vector<AnsiString>> BackupLinesOf(std::string_view text) {
     if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
         return Error{0, "The file is not 8-bit text: it begins with a UTF-16 byte-order mark."};
     if (text.starts_with("\xEF\xBB\xBF"))

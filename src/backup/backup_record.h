@@ -45,5 +45,7 @@ std::vector<AnsiString> SplitBackupText(std::string_view text);
 // file cannot be read, is not a regular file, is larger than kMaxBackupFileBytes, or is not
 // 8-bit text (it begins with a UTF-16 or UTF-8 byte-order mark).
 Expected<std::vector<AnsiString>> ReadBackupLines(const std::filesystem::path& file);
+// The same for a file's bytes already read.
+Expected<std::vector<AnsiString>> BackupLinesOf(std::string_view bytes);
 
 } // namespace kestrune

@@ -13,12 +13,10 @@
 #include "base/win_errors.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <span>
-#include <unistd.h>
 #include <utility>
 
 namespace kestrune {
@@ -36,28 +34,25 @@ bool SurvivesFile(const WideString& field) {
 // unchanged backup, the usual nightly case, never holds its previous file whole beside the new
 // one. False when it differs or cannot be read (reading it whole then tells which).
 bool FileHolds(const std::filesystem::path& file, std::span<const std::string_view> pieces) {
-    int fd = OpenFileDescriptor(file, O_RDONLY);
-    if (fd < 0) return false;
+    Expected<FileDescriptor> fd = OpenFileDescriptor(file, O_RDONLY);
+    if (!fd) return false;
     uint64_t size = 0;
     for (std::string_view piece : pieces)
         size += piece.size();
-    FileIdentity identity;
-    bool same = IdentifyOpenFile(fd, identity) && identity.size == size;
+    Expected<FileIdentity> identity = IdentifyOpenFile(*fd);
+    bool same = identity && identity->size == size;
     std::vector<char> block(size_t(1) << 16);
     uint64_t at = 0;
     for (size_t i = 0; same && i < pieces.size(); ++i) {
         const std::string_view text = pieces[i];
         for (size_t done = 0; same && done < text.size();) {
             const size_t want = std::min(block.size(), text.size() - done);
-            long long n = ReadFileAt(fd, block.data(), want, at);
-            if (n < 0 && errno == EINTR) continue;
-            same =
-                n > 0 && std::memcmp(block.data(), text.data() + done, static_cast<size_t>(n)) == 0;
-            done += n > 0 ? static_cast<size_t>(n) : 0;
-            at += n > 0 ? static_cast<uint64_t>(n) : 0;
+            const size_t n = ReadFileAt(*fd, block.data(), want, at).value_or(0);
+            same = n > 0 && std::memcmp(block.data(), text.data() + done, n) == 0;
+            done += n;
+            at += n;
         }
     }
-    ::close(fd);
     return same;
 }
 
@@ -71,20 +66,19 @@ BackupChange CompareWithPrevious(const std::filesystem::path& file, const AnsiSt
         change.kind = BackupChange::Kind::Unchanged;
         return change;
     }
-    std::string previous;
-    try {
-        previous = ReadWholeFile(file);
-    } catch (const EFileError& e) {
-        change.kind = e.Code() == ENOENT ? BackupChange::Kind::New : BackupChange::Kind::Unreadable;
-        if (e.Code() != ENOENT) change.problem = e.what();
+    Expected<std::string> previous = ReadWholeFile(file);
+    if (!previous) {
+        const bool missing = IsMissingFile(previous.error());
+        change.kind = missing ? BackupChange::Kind::New : BackupChange::Kind::Unreadable;
+        if (!missing) change.problem = previous.error().text;
         return change;
     }
-    if (previous == text) {
+    if (*previous == text) {
         change.kind = BackupChange::Kind::Unchanged;
         return change;
     }
     change.kind = BackupChange::Kind::Changed;
-    change.lines = CountChangedLines(SplitBackupText(previous), SplitBackupText(text));
+    change.lines = CountChangedLines(SplitBackupText(*previous), SplitBackupText(text));
     return change;
 }
 
@@ -281,9 +275,9 @@ void BackupRun::WriteNamespaceFile(NamespaceBackup& result) {
         if (error)
             ThrowFileError("Cannot remove file", propertiesFile, error.message(), error.value());
     }
-    ReplaceFileContents(result.file, text);
+    OrThrowFileError(ReplaceFileContents(result.file, text));
     AnsiString().swap(text);
-    if (properties) ReplaceFileContents(propertiesFile, *properties);
+    if (properties) OrThrowFileError(ReplaceFileContents(propertiesFile, *properties));
 }
 
 BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideString>& namespaces,
@@ -316,7 +310,7 @@ BackupRunResult BackupRun::Run(const AnsiString& domain, const std::vector<WideS
     });
     // A folder that cannot be locked at all (missing, not a folder) cannot be written either:
     // the first file says why, as without a lock.
-    if (!lock && lock.error().code == static_cast<uint32_t>(EWOULDBLOCK)) {
+    if (!lock && IsHeldByAnother(lock.error())) {
         if (cancelRequested_) {
             result.cancelled = true;
         } else if (!namespaces.empty()) {

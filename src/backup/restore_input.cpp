@@ -7,23 +7,16 @@
 namespace kestrune {
 
 Expected<RestoreInput> ReadRestoreInput(const std::filesystem::path& file) {
-    std::string bytes;
-    try {
-        bytes = ReadRegularFile(file, kMaxBackupFileBytes);
-    } catch (const EFileError& e) {
-        return Error{static_cast<uint32_t>(e.Code()), e.what()};
-    }
-    if (IsDfsutilExport(bytes)) {
-        Expected<DfsutilExport> parsed = ParseDfsutilExport(bytes);
+    Expected<std::string> bytes = ReadRegularFile(file, kMaxBackupFileBytes);
+    if (!bytes) return bytes.error();
+    if (IsDfsutilExport(*bytes)) {
+        Expected<DfsutilExport> parsed = ParseDfsutilExport(*bytes);
         if (!parsed) return parsed.error();
         return RestoreInput{std::move(parsed->lines), std::move(parsed->properties)};
     }
-    std::string_view text(bytes);
-    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF"))
-        return Error{0, "The file is not 8-bit text: it begins with a UTF-16 byte-order mark."};
-    if (text.starts_with("\xEF\xBB\xBF"))
-        return Error{0, "The file is not 8-bit text: it begins with a UTF-8 byte-order mark."};
-    return RestoreInput{SplitBackupText(text), std::nullopt};
+    Expected<std::vector<AnsiString>> lines = BackupLinesOf(*bytes);
+    if (!lines) return lines.error();
+    return RestoreInput{std::move(*lines), std::nullopt};
 }
 
 LoadedProperties LoadRestoreProperties(const std::filesystem::path& file) {

@@ -66,22 +66,20 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
         loaded.warning = "the properties file \"" + FullFileName(file) + "\" is missing";
         return loaded;
     }
-    try {
-        // A pipe or a device there is refused rather than waited on or read without end.
-        Expected<NamespaceProperties> properties =
-            ParsePropertiesFile(ReadRegularFile(file, kMaxPropertiesFileBytes));
-        if (!properties) {
-            loaded.warning = "the properties file cannot be read (" + properties.error().text + ")";
-        } else if (properties->backupFileSha256 !=
-                   Sha256Hex(ReadRegularFile(backupFile, kMaxBackupFileBytes))) {
-            loaded.warning = "the properties file belongs to another version of the backup "
-                             "file";
-            loaded.otherVersion.emplace(std::move(*properties));
-        } else {
-            loaded.recorded.emplace(std::move(*properties));
-        }
-    } catch (const EFileError& e) {
-        loaded.warning = e.what();
+    // A pipe or a device there is refused rather than waited on or read without end.
+    Expected<std::string> text = ReadRegularFile(file, kMaxPropertiesFileBytes);
+    if (!text) {
+        loaded.warning = text.error().text;
+    } else if (Expected<NamespaceProperties> properties = ParsePropertiesFile(*text); !properties) {
+        loaded.warning = "the properties file cannot be read (" + properties.error().text + ")";
+    } else if (Expected<std::string> backup = ReadRegularFile(backupFile, kMaxBackupFileBytes);
+               !backup) {
+        loaded.warning = backup.error().text;
+    } else if (properties->backupFileSha256 != Sha256Hex(*backup)) {
+        loaded.warning = "the properties file belongs to another version of the backup file";
+        loaded.otherVersion.emplace(std::move(*properties));
+    } else {
+        loaded.recorded.emplace(std::move(*properties));
     }
     if (!loaded.warning.empty()) loaded.warning = Utf8ToAnsi(loaded.warning);
     return loaded;

@@ -37,25 +37,25 @@ void TextRestoreLog::AddLine(const AnsiString& Msg, uint32_t) {
     if (spill_->Append(text_)) text_.clear();
 }
 
-bool TextRestoreLog::ForEachPiece(const std::function<bool(std::string_view)>& piece) const {
-    if (spill_ && !spill_->ForEachPiece(piece)) return false;
+Expected<void>
+TextRestoreLog::ForEachPiece(const std::function<Expected<void>(std::string_view)>& piece) const {
+    if (spill_)
+        if (Expected<void> spilled = spill_->ForEachPiece(piece); !spilled) return spilled;
     return piece(text_);
 }
 
 void TextRestoreLog::SaveLinesToFile(const std::filesystem::path& file) {
-    ReplaceFileContents(file, [this](int fd) {
-        return ForEachPiece([fd](std::string_view piece) { return WriteAll(fd, piece); });
-    });
+    OrThrowFileError(ReplaceFileContents(file, [this](const FileDescriptor& fd) {
+        return ForEachPiece([&fd](std::string_view piece) { return WriteAll(fd, piece); });
+    }));
 }
 
 std::vector<AnsiString> TextRestoreLog::Lines() const {
     std::string all;
-    if (!ForEachPiece([&all](std::string_view piece) {
-            all += piece;
-            return true;
-        }))
-        ThrowFileError("Cannot read file", spillBeside_.parent_path() / "(scratch file)",
-                       SystemErrorText(errno), errno);
+    OrThrowFileError(ForEachPiece([&all](std::string_view piece) {
+        all += piece;
+        return Expected<void>();
+    }));
     return SplitBackupText(all);
 }
 

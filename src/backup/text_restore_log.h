@@ -39,7 +39,7 @@ class TextRestoreLog : public RestoreLog {
 
   private:
     // Hands the text to piece in order: what was spilled, then what is in memory.
-    bool ForEachPiece(const std::function<bool(std::string_view)>& piece) const;
+    Expected<void> ForEachPiece(const std::function<Expected<void>(std::string_view)>& piece) const;
 
     std::filesystem::path spillBeside_;
     std::unique_ptr<SpillFile> spill_;

@@ -1,6 +1,8 @@
+// The file operations whose POSIX and Windows forms are the same.
 #include "base/file_io.h"
 
 #include "base/paths.h"
+#include "base/system_call.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -8,43 +10,88 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrune {
-namespace {
 
-[[noreturn]] void Fail(const char* what, const std::filesystem::path& file, int error) {
-    ThrowFileError(what, file, SystemErrorText(error), error);
+void OrThrowFileError(const Expected<void>& result) {
+    if (!result) throw EFileError(result.error().text, static_cast<int>(result.error().code));
 }
 
-} // namespace
+FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)) {}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        (void)Close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+FileDescriptor::~FileDescriptor() {
+    (void)Close();
+}
+
+Expected<void> FileDescriptor::Close() {
+    if (fd_ < 0) return {};
+    const int fd = std::exchange(fd_, -1);
+    if (SystemCall([fd] { return ::close(fd); }) != 0) return LastSystemError();
+    return {};
+}
+
+int FileDescriptor::Release() {
+    return std::exchange(fd_, -1);
+}
+
+FolderLock::FolderLock(FolderLock&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        handle_ = std::exchange(other.handle_, -1);
+    }
+    return *this;
+}
+
+FolderLock::~FolderLock() {
+    Release();
+}
+
+Error FileError(const char* what, const std::filesystem::path& file, const Error& reason) {
+    return {reason.code, std::string(what) + " \"" + FullFileName(file) + "\". " + reason.text};
+}
 
 void ThrowFileError(const char* what, const std::filesystem::path& file, const std::string& reason,
                     int error) {
     throw EFileError(std::string(what) + " \"" + FullFileName(file) + "\". " + reason, error);
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
+Expected<void> WriteAll(const FileDescriptor& fd, std::string_view bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
-        auto n = ::write(fd, bytes.data() + done, static_cast<unsigned>(bytes.size() - done));
+        auto n = SystemCall([&] {
+            return ::write(fd.Get(), bytes.data() + done,
+                           static_cast<unsigned>(bytes.size() - done));
+        });
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
+        if (n < 0) return LastSystemError();
         done += static_cast<size_t>(n);
     }
-    return true;
+    return {};
 }
 
-bool WriteAll(int fd, std::span<const std::string_view> pieces) {
+Expected<void> WriteAll(const FileDescriptor& fd, std::span<const std::string_view> pieces) {
     // One system call per piece would cost more than the copying for a file of short elements.
     constexpr size_t kGathered = size_t(1) << 18;
     std::string gathered;
     for (std::string_view piece : pieces) {
         if (gathered.size() + piece.size() > kGathered) {
-            if (!WriteAll(fd, gathered)) return false;
+            if (Expected<void> written = WriteAll(fd, gathered); !written) return written;
             gathered.clear();
         }
         if (piece.size() >= kGathered) {
-            if (!WriteAll(fd, piece)) return false;
+            if (Expected<void> written = WriteAll(fd, piece); !written) return written;
         } else {
             if (gathered.empty()) gathered.reserve(kGathered);
             gathered += piece;
@@ -53,8 +100,8 @@ bool WriteAll(int fd, std::span<const std::string_view> pieces) {
     return WriteAll(fd, gathered);
 }
 
-void ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
-    ReplaceFileContents(file, std::span<const std::string_view>(&bytes, 1));
+Expected<void> ReplaceFileContents(const std::filesystem::path& file, std::string_view bytes) {
+    return ReplaceFileContents(file, std::span<const std::string_view>(&bytes, 1));
 }
 
 std::string FullFileName(const std::filesystem::path& file) {
@@ -63,46 +110,27 @@ std::string FullFileName(const std::filesystem::path& file) {
     return AnsiFromPath(full.empty() ? file : full);
 }
 
-bool ForceDirectories(const std::filesystem::path& folder) {
-    std::error_code error;
-    if (folder.empty()) return true;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        errno = error.value();
-        return false;
-    }
-    return true;
-}
-
 bool IsTemporaryFileName(const std::string& name) {
     const size_t mark = name.rfind(kTemporaryMark);
     return !name.empty() && name[0] == '.' && mark != std::string::npos &&
            mark + std::strlen(kTemporaryMark) + 6 == name.size();
 }
 
-std::string SystemErrorText(int error) {
-    return std::strerror(error);
-}
-
 namespace {
 
-// Every byte up to the end, or up to one byte more than limit. Closes fd.
-std::string ReadToEnd(int fd, const std::filesystem::path& file, uint64_t limit) {
+// Every byte up to the end, or up to one byte more than limit.
+Expected<std::string> ReadToEnd(const FileDescriptor& fd, const std::filesystem::path& file,
+                                uint64_t limit) {
     std::string bytes;
     char buffer[1 << 16];
     for (;;) {
-        auto n = ::read(fd, buffer, sizeof buffer);
+        auto n = SystemCall([&] { return ::read(fd.Get(), buffer, sizeof buffer); });
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int error = errno;
-            ::close(fd);
-            Fail("Cannot read file", file, error);
-        }
+        if (n < 0) return FileError("Cannot read file", file, LastSystemError());
         if (n == 0) break;
         bytes.append(buffer, static_cast<size_t>(n));
         if (bytes.size() > limit) break;
     }
-    ::close(fd);
     return bytes;
 }
 
@@ -112,57 +140,69 @@ std::string SizeText(uint64_t bytes) {
                              : std::to_string(bytes) + " bytes";
 }
 
+// The codes of this program's own refusals of a file, in the system's terms.
+#ifdef _WIN32
+constexpr uint32_t kNotRegularFile = 1; // ERROR_INVALID_FUNCTION
+constexpr uint32_t kFileTooLarge = 223; // ERROR_FILE_TOO_LARGE
+constexpr uint32_t kFileIsFolder = 267; // ERROR_DIRECTORY
+#else
+constexpr uint32_t kNotRegularFile = EINVAL;
+constexpr uint32_t kFileTooLarge = EFBIG;
+constexpr uint32_t kFileIsFolder = EISDIR;
+#endif
+
 } // namespace
 
-std::string ReadWholeFile(const std::filesystem::path& file) {
-    int fd = OpenFileDescriptor(file, O_RDONLY);
-    if (fd < 0) Fail("Cannot open file", file, errno);
-    return ReadToEnd(fd, file, UINT64_MAX);
+Expected<std::string> ReadWholeFile(const std::filesystem::path& file) {
+    Expected<FileDescriptor> fd = OpenFileDescriptor(file, O_RDONLY);
+    if (!fd) return FileError("Cannot open file", file, fd.error());
+    return ReadToEnd(*fd, file, UINT64_MAX);
 }
 
-std::string ReadRegularFile(const std::filesystem::path& file, uint64_t maxBytes) {
+Expected<std::string> ReadRegularFile(const std::filesystem::path& file, uint64_t maxBytes) {
 #ifdef O_NONBLOCK
     // Opening a pipe would otherwise wait for a writer.
-    int fd = OpenFileDescriptor(file, O_RDONLY | O_NONBLOCK);
+    Expected<FileDescriptor> fd = OpenFileDescriptor(file, O_RDONLY | O_NONBLOCK);
 #else
-    int fd = OpenFileDescriptor(file, O_RDONLY);
+    Expected<FileDescriptor> fd = OpenFileDescriptor(file, O_RDONLY);
 #endif
-    if (fd < 0) Fail("Cannot open file", file, errno);
+    if (!fd) return FileError("Cannot open file", file, fd.error());
     struct stat status;
-    if (::fstat(fd, &status) != 0) {
-        int error = errno;
-        ::close(fd);
-        Fail("Cannot open file", file, error);
-    }
-    if (!S_ISREG(status.st_mode)) {
-        ::close(fd);
-        if (S_ISDIR(status.st_mode)) Fail("Cannot open file", file, EISDIR);
-        ThrowFileError("Cannot open file", file,
-                       "It is not a regular file but a device, a pipe or a socket.", EINVAL);
-    }
-    auto tooLarge = [&] {
-        ThrowFileError("Cannot read file", file, "It is larger than " + SizeText(maxBytes) + ".",
-                       EFBIG);
-    };
-    if (static_cast<uint64_t>(status.st_size) > maxBytes) {
-        ::close(fd);
-        tooLarge();
-    }
+    if (SystemCall([&] { return ::fstat(fd->Get(), &status); }) != 0)
+        return FileError("Cannot open file", file, LastSystemError());
+    if (S_ISDIR(status.st_mode))
+        return FileError("Cannot open file", file, SystemError(kFileIsFolder));
+    if (!S_ISREG(status.st_mode))
+        return FileError(
+            "Cannot open file", file,
+            {kNotRegularFile, "It is not a regular file but a device, a pipe or a socket."});
+    const Error tooLarge = FileError(
+        "Cannot read file", file, {kFileTooLarge, "It is larger than " + SizeText(maxBytes) + "."});
+    if (static_cast<uint64_t>(status.st_size) > maxBytes) return tooLarge;
     // A file that grows while it is read is held to the same bound.
-    std::string bytes = ReadToEnd(fd, file, maxBytes);
-    if (bytes.size() > maxBytes) tooLarge();
+    Expected<std::string> bytes = ReadToEnd(*fd, file, maxBytes);
+    if (bytes && bytes->size() > maxBytes) return tooLarge;
     return bytes;
 }
 
-void WriteWholeFile(const std::filesystem::path& file, std::string_view bytes) {
-    int fd = OpenFileDescriptor(file, O_WRONLY | O_CREAT | O_TRUNC);
-    if (fd < 0) Fail("Cannot create file", file, errno);
-    if (!WriteAll(fd, bytes)) {
-        int error = errno;
-        ::close(fd);
-        Fail("Cannot write file", file, error);
-    }
-    if (::close(fd) != 0) Fail("Cannot write file", file, errno);
+Expected<void> WriteWholeFile(const std::filesystem::path& file, std::string_view bytes) {
+    Expected<FileDescriptor> fd = OpenFileDescriptor(file, O_WRONLY | O_CREAT | O_TRUNC);
+    if (!fd) return FileError("Cannot create file", file, fd.error());
+    if (Expected<void> written = WriteAll(*fd, bytes); !written)
+        return FileError("Cannot write file", file, written.error());
+    if (Expected<void> closed = fd->Close(); !closed)
+        return FileError("Cannot write file", file, closed.error());
+    return {};
+}
+
+Expected<void> ForceDirectories(const std::filesystem::path& folder) {
+    if (folder.empty()) return {};
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        return FileError("Cannot create folder", folder,
+                         {static_cast<uint32_t>(error.value()), error.message()});
+    return {};
 }
 
 } // namespace kestrune

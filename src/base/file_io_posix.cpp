@@ -10,11 +10,42 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrune {
 
-int OpenFileDescriptor(const std::filesystem::path& file, int flags) {
-    return ::open(file.c_str(), flags | O_CLOEXEC, 0666);
+Error SystemError(uint32_t code) {
+    return {code, std::strerror(static_cast<int>(code))};
+}
+
+Error LastSystemError() {
+    return SystemError(static_cast<uint32_t>(errno));
+}
+
+bool IsMissingFile(const Error& error) {
+    return error.code == ENOENT;
+}
+
+bool IsNameTaken(const Error& error) {
+    return error.code == EEXIST;
+}
+
+bool IsHeldByAnother(const Error& error) {
+    return error.code == EWOULDBLOCK || error.code == EAGAIN;
+}
+
+bool IsWriteRefused(const Error& error) {
+    return error.code == EACCES || error.code == EPERM || error.code == EROFS;
+}
+
+bool IsDiskFull(const Error& error) {
+    return error.code == ENOSPC;
+}
+
+Expected<FileDescriptor> OpenFileDescriptor(const std::filesystem::path& file, int flags) {
+    const int fd = ::open(file.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0) return LastSystemError();
+    return FileDescriptor(fd);
 }
 
 namespace {
@@ -29,130 +60,145 @@ std::string TemporaryPattern(const std::filesystem::path& file) {
 
 } // namespace
 
-int OpenScratchFile(const std::filesystem::path& besideFile) {
+Expected<FileDescriptor> OpenScratchFile(const std::filesystem::path& besideFile) {
     std::string pattern = TemporaryPattern(besideFile);
-    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd >= 0) ::unlink(pattern.c_str());
-    return fd;
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return LastSystemError();
+    ::unlink(pattern.c_str());
+    return FileDescriptor(fd);
 }
 
-bool SyncFileDescriptor(int fd) {
-    return ::fsync(fd) == 0;
+Expected<void> SyncFileDescriptor(const FileDescriptor& fd) {
+    if (::fsync(fd.Get()) != 0) return LastSystemError();
+    return {};
 }
 
-bool TruncateFileDescriptor(int fd, uint64_t size) {
+Expected<void> TruncateFileDescriptor(const FileDescriptor& fd, uint64_t size) {
     // A size the system's offsets cannot hold would wrap around to a small or negative one.
-    if (size > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) {
-        errno = EFBIG;
-        return false;
+    if (size > static_cast<uint64_t>(std::numeric_limits<off_t>::max())) return SystemError(EFBIG);
+    while (::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0)
+        if (errno != EINTR) return LastSystemError();
+    return {};
+}
+
+Expected<size_t> ReadFileAt(const FileDescriptor& fd, void* buffer, size_t size, uint64_t offset) {
+    for (;;) {
+        const ssize_t n = ::pread(fd.Get(), buffer, size, static_cast<off_t>(offset));
+        if (n >= 0) return static_cast<size_t>(n);
+        if (errno != EINTR) return LastSystemError();
     }
-    while (::ftruncate(fd, static_cast<off_t>(size)) != 0)
-        if (errno != EINTR) return false;
-    return true;
 }
 
-long long ReadFileAt(int fd, void* buffer, size_t size, uint64_t offset) {
-    return ::pread(fd, buffer, size, static_cast<off_t>(offset));
+namespace {
+
+int FlockOperation(FileLock lock) {
+    return lock == FileLock::Shared ? LOCK_SH : lock == FileLock::Exclusive ? LOCK_EX : LOCK_UN;
 }
 
-bool LockFileDescriptor(int fd, FileLock lock) {
-    int operation = lock == FileLock::Shared      ? LOCK_SH
-                    : lock == FileLock::Exclusive ? LOCK_EX
-                                                  : LOCK_UN;
-    while (::flock(fd, operation) != 0)
-        if (errno != EINTR) return false;
-    return true;
+} // namespace
+
+Expected<void> LockFileDescriptor(const FileDescriptor& fd, FileLock lock) {
+    while (::flock(fd.Get(), FlockOperation(lock)) != 0)
+        if (errno != EINTR) return LastSystemError();
+    return {};
 }
 
-bool TryLockFileDescriptor(int fd, FileLock lock) {
-    int operation = lock == FileLock::Shared ? LOCK_SH : LOCK_EX;
-    while (::flock(fd, operation | LOCK_NB) != 0)
-        if (errno != EINTR) return false;
-    return true;
+Expected<void> TryLockFileDescriptor(const FileDescriptor& fd, FileLock lock) {
+    while (::flock(fd.Get(), FlockOperation(lock) | LOCK_NB) != 0)
+        if (errno != EINTR) return LastSystemError();
+    return {};
 }
 
-intptr_t TryLockFolder(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    if (TryLockFileDescriptor(fd, FileLock::Exclusive)) return fd;
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return -1;
+Expected<FolderLock> FolderLock::TryTake(const std::filesystem::path& folder) {
+    Expected<FileDescriptor> fd = OpenFileDescriptor(folder, O_RDONLY | O_DIRECTORY);
+    if (!fd) return fd.error();
+    if (Expected<void> locked = TryLockFileDescriptor(*fd, FileLock::Exclusive); !locked)
+        return locked.error();
+    // The lock goes with the descriptor, which the FolderLock now owns.
+    FileDescriptor owned = std::move(*fd);
+    return FolderLock(owned.Release());
 }
 
-void UnlockFolder(intptr_t handle) {
-    if (handle >= 0) ::close(static_cast<int>(handle));
+void FolderLock::Release() {
+    if (handle_ < 0) return;
+    FileDescriptor closing(static_cast<int>(std::exchange(handle_, -1)));
 }
 
-static FileIdentity IdentityOf(const struct stat& status) {
+namespace {
+
+FileIdentity IdentityOf(const struct stat& status) {
     return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
             static_cast<uint64_t>(status.st_size)};
 }
 
-bool IdentifyOpenFile(int fd, FileIdentity& identity) {
+} // namespace
+
+Expected<FileIdentity> IdentifyOpenFile(const FileDescriptor& fd) {
     struct stat status;
-    if (::fstat(fd, &status) != 0) return false;
-    identity = IdentityOf(status);
-    return true;
+    if (::fstat(fd.Get(), &status) != 0) return LastSystemError();
+    return IdentityOf(status);
 }
 
-bool IdentifyNamedFile(const std::filesystem::path& file, FileIdentity& identity) {
+Expected<FileIdentity> IdentifyNamedFile(const std::filesystem::path& file) {
     struct stat status;
-    if (::stat(file.c_str(), &status) != 0) return false;
-    identity = IdentityOf(status);
-    return true;
+    if (::stat(file.c_str(), &status) != 0) return LastSystemError();
+    return IdentityOf(status);
 }
 
-void ReplaceFileContents(const std::filesystem::path& file,
-                         std::span<const std::string_view> pieces) {
-    ReplaceFileContents(file, [pieces](int fd) { return WriteAll(fd, pieces); });
+Expected<void> ReplaceFileContents(const std::filesystem::path& file,
+                                   std::span<const std::string_view> pieces) {
+    return ReplaceFileContents(file,
+                               [pieces](const FileDescriptor& fd) { return WriteAll(fd, pieces); });
 }
 
-void ReplaceFileContents(const std::filesystem::path& file,
-                         const std::function<bool(int fd)>& write) {
+Expected<void>
+ReplaceFileContents(const std::filesystem::path& file,
+                    const std::function<Expected<void>(const FileDescriptor& fd)>& write) {
     std::string pattern = TemporaryPattern(file);
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) ThrowFileError("Cannot create file", file, SystemErrorText(errno), errno);
+    const int created = ::mkstemp(pattern.data());
+    if (created < 0) return FileError("Cannot create file", file, LastSystemError());
+    FileDescriptor fd(created);
     // Held until the file is renamed or removed: it tells a live write from a stale one.
-    ::flock(fd, LOCK_EX);
+    (void)LockFileDescriptor(fd, FileLock::Exclusive);
     // mkstemp makes the file private; give it the permissions a new file normally gets.
     mode_t mask = ::umask(0);
     ::umask(mask);
-    int error = 0;
-    if (::fchmod(fd, 0666 & ~mask) != 0 || !write(fd) || !SyncFileDescriptor(fd)) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(pattern.c_str(), file.c_str()) != 0) error = errno;
-    if (error != 0) {
+    Expected<void> done = ::fchmod(fd.Get(), 0666 & ~mask) == 0 ? Expected<void>()
+                                                                : Expected<void>(LastSystemError());
+    if (done) done = write(fd);
+    if (done) done = SyncFileDescriptor(fd);
+    if (Expected<void> closed = fd.Close(); done && !closed) done = closed;
+    if (done && ::rename(pattern.c_str(), file.c_str()) != 0) done = LastSystemError();
+    if (!done) {
         ::unlink(pattern.c_str());
-        ThrowFileError("Cannot create file", file, SystemErrorText(error), error);
+        return FileError("Cannot create file", file, done.error());
     }
+    return {};
 }
 
-bool LinkFile(const std::filesystem::path& existing, const std::filesystem::path& name) {
-    return ::link(existing.c_str(), name.c_str()) == 0;
+Expected<void> LinkFile(const std::filesystem::path& existing, const std::filesystem::path& name) {
+    if (::link(existing.c_str(), name.c_str()) != 0) return LastSystemError();
+    return {};
 }
 
-bool MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+Expected<void> MoveFileNoReplace(const std::filesystem::path& from,
+                                 const std::filesystem::path& to) {
 #ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return LastSystemError();
 #endif
     // A file system that cannot refuse a taken name in the rename itself: a hard link claims
     // the new name (both names hold the file meanwhile); without hard links the name is looked
     // at first.
     if (::link(from.c_str(), to.c_str()) == 0) {
         ::unlink(from.c_str());
-        return true;
+        return {};
     }
-    if (errno == EEXIST) return false;
+    if (errno == EEXIST) return LastSystemError();
     struct stat status;
-    if (::lstat(to.c_str(), &status) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    if (::lstat(to.c_str(), &status) == 0) return SystemError(EEXIST);
+    if (::rename(from.c_str(), to.c_str()) != 0) return LastSystemError();
+    return {};
 }
 
 void RemoveStaleTemporaries(const std::filesystem::path& folder) {
@@ -160,10 +206,8 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         if (!IsTemporaryFileName(entry.path().filename().string())) continue;
         if (!entry.is_regular_file(error)) continue;
-        int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0) continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(entry.path().c_str());
-        ::close(fd);
+        Expected<FileDescriptor> fd = OpenFileDescriptor(entry.path(), O_RDONLY | O_NOFOLLOW);
+        if (fd && TryLockFileDescriptor(*fd, FileLock::Exclusive)) ::unlink(entry.path().c_str());
     }
 }
 

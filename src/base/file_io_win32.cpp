@@ -2,6 +2,7 @@
 #include "base/file_io.h"
 
 #include "base/paths.h"
+#include "base/system_call.h"
 
 #include <atomic>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <utility>
 
 #include "base/windows_sdk.h"
 
@@ -30,28 +32,6 @@ std::string Win32ErrorText(DWORD code) {
     return WideToAnsi(wide);
 }
 
-int ErrnoOf(DWORD code) {
-    switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EACCES;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    case ERROR_INVALID_NAME:
-        return EINVAL;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return EEXIST;
-    default:
-        return EIO;
-    }
-}
-
 // A name beside the target that no other writer in this or another process uses at once:
 // ".<target name>.kestrune-" and six hexadecimal digits.
 std::filesystem::path TemporaryName(const std::filesystem::path& file) {
@@ -67,7 +47,59 @@ std::filesystem::path TemporaryName(const std::filesystem::path& file) {
 
 } // namespace
 
-int OpenFileDescriptor(const std::filesystem::path& file, int flags) {
+Error SystemError(uint32_t code) {
+    return {code, Win32ErrorText(code)};
+}
+
+Error LastSystemError() {
+    // The C library keeps the system's code in _doserrno; its own refusals (a bad descriptor)
+    // have none.
+    DWORD code = _doserrno;
+    if (code == ERROR_SUCCESS)
+        code = errno == EBADF ? ERROR_INVALID_HANDLE : ERROR_INVALID_FUNCTION;
+    return SystemError(code);
+}
+
+bool IsMissingFile(const Error& error) {
+    return error.code == ERROR_FILE_NOT_FOUND || error.code == ERROR_PATH_NOT_FOUND;
+}
+
+bool IsNameTaken(const Error& error) {
+    return error.code == ERROR_FILE_EXISTS || error.code == ERROR_ALREADY_EXISTS;
+}
+
+bool IsHeldByAnother(const Error& error) {
+    return error.code == ERROR_LOCK_VIOLATION || error.code == ERROR_IO_PENDING;
+}
+
+bool IsWriteRefused(const Error& error) {
+    return error.code == ERROR_ACCESS_DENIED || error.code == ERROR_SHARING_VIOLATION ||
+           error.code == ERROR_LOCK_VIOLATION || error.code == ERROR_WRITE_PROTECT;
+}
+
+bool IsDiskFull(const Error& error) {
+    return error.code == ERROR_DISK_FULL || error.code == ERROR_HANDLE_DISK_FULL;
+}
+
+namespace {
+
+HANDLE HandleOf(const FileDescriptor& fd) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd.Get()));
+}
+
+Expected<FileDescriptor> DescriptorOf(HANDLE handle, int flags) {
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+    if (fd < 0) {
+        const Error error = SystemError(ERROR_TOO_MANY_OPEN_FILES);
+        CloseHandle(handle);
+        return error;
+    }
+    return FileDescriptor(fd);
+}
+
+} // namespace
+
+Expected<FileDescriptor> OpenFileDescriptor(const std::filesystem::path& file, int flags) {
     // A file opened as it is may be renamed or deleted by others meanwhile, as on POSIX (the C
     // library's _wopen forbids that), so a domain file in use can be replaced and the replacement
     // is seen. A file being created is held until it is closed: a write in progress is told from
@@ -87,81 +119,68 @@ int OpenFileDescriptor(const std::filesystem::path& file, int flags) {
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | ((flags & _O_CREAT) ? 0 : FILE_SHARE_DELETE);
     HANDLE handle = CreateFileW(file.c_str(), access, share, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        errno = ErrnoOf(GetLastError());
-        return -1;
-    }
-    int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle),
-                               flags & (_O_APPEND | _O_RDONLY | _O_WRONLY | _O_RDWR));
-    if (fd < 0) CloseHandle(handle);
-    return fd;
+    if (handle == INVALID_HANDLE_VALUE) return SystemError(GetLastError());
+    return DescriptorOf(handle, flags & (_O_APPEND | _O_RDONLY | _O_WRONLY | _O_RDWR));
 }
 
-int OpenScratchFile(const std::filesystem::path& besideFile) {
+Expected<FileDescriptor> OpenScratchFile(const std::filesystem::path& besideFile) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         HANDLE handle =
             CreateFileW(TemporaryName(besideFile).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                         CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            DWORD code = GetLastError();
-            if (code == ERROR_FILE_EXISTS) continue;
-            errno = ErrnoOf(code);
-            return -1;
-        }
-        int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR);
-        if (fd < 0) CloseHandle(handle);
-        return fd;
+        if (handle != INVALID_HANDLE_VALUE) return DescriptorOf(handle, _O_RDWR);
+        if (const DWORD code = GetLastError(); code != ERROR_FILE_EXISTS) return SystemError(code);
     }
-    errno = EEXIST;
-    return -1;
+    return SystemError(ERROR_FILE_EXISTS);
 }
 
-bool SyncFileDescriptor(int fd) {
-    return ::_commit(fd) == 0;
+Expected<void> SyncFileDescriptor(const FileDescriptor& fd) {
+    if (SystemCall([&] { return ::_commit(fd.Get()); }) != 0) return LastSystemError();
+    return {};
 }
 
-void ReplaceFileContents(const std::filesystem::path& file,
-                         std::span<const std::string_view> pieces) {
-    ReplaceFileContents(file, [pieces](int fd) { return WriteAll(fd, pieces); });
+Expected<void> ReplaceFileContents(const std::filesystem::path& file,
+                                   std::span<const std::string_view> pieces) {
+    return ReplaceFileContents(file,
+                               [pieces](const FileDescriptor& fd) { return WriteAll(fd, pieces); });
 }
 
-void ReplaceFileContents(const std::filesystem::path& file,
-                         const std::function<bool(int fd)>& write) {
+Expected<void>
+ReplaceFileContents(const std::filesystem::path& file,
+                    const std::function<Expected<void>(const FileDescriptor& fd)>& write) {
     std::filesystem::path temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    Expected<FileDescriptor> fd = SystemError(ERROR_FILE_EXISTS);
+    for (int attempt = 0; !fd && IsNameTaken(fd.error()) && attempt < 100; ++attempt) {
         temporary = TemporaryName(file);
         fd = OpenFileDescriptor(temporary, _O_WRONLY | _O_CREAT | _O_EXCL);
-        if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) ThrowFileError("Cannot create file", file, SystemErrorText(errno), errno);
-    int error = 0;
-    if (!write(fd) || !SyncFileDescriptor(fd)) error = errno;
-    if (::_close(fd) != 0 && error == 0) error = errno;
-    if (error != 0) {
-        ::_wunlink(temporary.c_str());
-        ThrowFileError("Cannot create file", file, SystemErrorText(error), error);
-    }
+    if (!fd) return FileError("Cannot create file", file, fd.error());
+    Expected<void> done = write(*fd);
+    if (done) done = SyncFileDescriptor(*fd);
+    if (Expected<void> closed = fd->Close(); done && !closed) done = closed;
     // Unlike rename(), this replaces an existing file, and returns only once it is on disk.
-    if (!MoveFileExW(temporary.c_str(), file.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DWORD code = GetLastError();
+    if (done && !MoveFileExW(temporary.c_str(), file.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        done = SystemError(GetLastError());
+    if (!done) {
         ::_wunlink(temporary.c_str());
-        ThrowFileError("Cannot create file", file, Win32ErrorText(code), ErrnoOf(code));
+        return FileError("Cannot create file", file, done.error());
     }
+    return {};
 }
 
-bool LinkFile(const std::filesystem::path& existing, const std::filesystem::path& name) {
-    if (CreateHardLinkW(name.c_str(), existing.c_str(), nullptr)) return true;
-    errno = ErrnoOf(GetLastError());
-    return false;
+Expected<void> LinkFile(const std::filesystem::path& existing, const std::filesystem::path& name) {
+    if (!CreateHardLinkW(name.c_str(), existing.c_str(), nullptr))
+        return SystemError(GetLastError());
+    return {};
 }
 
-bool MoveFileNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+Expected<void> MoveFileNoReplace(const std::filesystem::path& from,
+                                 const std::filesystem::path& to) {
     // Without MOVEFILE_REPLACE_EXISTING a taken name is refused.
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
-    errno = ErrnoOf(GetLastError());
-    return false;
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
+        return SystemError(GetLastError());
+    return {};
 }
 
 // A temporary file that a running write holds open cannot be deleted on Windows, so the
@@ -174,83 +193,77 @@ void RemoveStaleTemporaries(const std::filesystem::path& folder) {
     }
 }
 
-bool TruncateFileDescriptor(int fd, uint64_t size) {
+Expected<void> TruncateFileDescriptor(const FileDescriptor& fd, uint64_t size) {
     // The C library's ftruncate and _chsize take a 32-bit size: the handle is sized instead.
-    if (size > static_cast<uint64_t>(INT64_MAX)) {
-        errno = EFBIG;
-        return false;
-    }
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    if (handle == INVALID_HANDLE_VALUE) {
-        errno = EBADF;
-        return false;
-    }
+    if (size > static_cast<uint64_t>(INT64_MAX)) return SystemError(ERROR_FILE_TOO_LARGE);
+    HANDLE handle = HandleOf(fd);
+    if (handle == INVALID_HANDLE_VALUE) return SystemError(ERROR_INVALID_HANDLE);
     LARGE_INTEGER position{};
-    if (!SetFilePointerEx(handle, LARGE_INTEGER{}, &position, FILE_CURRENT)) {
-        errno = ErrnoOf(GetLastError());
-        return false;
-    }
+    if (!SetFilePointerEx(handle, LARGE_INTEGER{}, &position, FILE_CURRENT))
+        return SystemError(GetLastError());
     LARGE_INTEGER end{};
     end.QuadPart = static_cast<LONGLONG>(size);
-    bool done = SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
-    DWORD code = done ? 0 : GetLastError();
+    const bool done = SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+    const DWORD code = done ? ERROR_SUCCESS : GetLastError();
     SetFilePointerEx(handle, position, nullptr, FILE_BEGIN);
-    if (!done) errno = ErrnoOf(code);
-    return done;
+    if (!done) return SystemError(code);
+    return {};
 }
 
-long long ReadFileAt(int fd, void* buffer, size_t size, uint64_t offset) {
+Expected<size_t> ReadFileAt(const FileDescriptor& fd, void* buffer, size_t size, uint64_t offset) {
     // The C library has no pread; a descriptor is used by one thread at a time.
-    if (_lseeki64(fd, static_cast<long long>(offset), SEEK_SET) < 0) return -1;
-    return _read(fd, buffer, static_cast<unsigned>(size));
+    if (SystemCall([&] { return _lseeki64(fd.Get(), static_cast<long long>(offset), SEEK_SET); }) <
+        0)
+        return LastSystemError();
+    const int n = SystemCall([&] { return _read(fd.Get(), buffer, static_cast<unsigned>(size)); });
+    if (n < 0) return LastSystemError();
+    return static_cast<size_t>(n);
 }
 
-bool LockFileDescriptor(int fd, FileLock lock) {
-    // flock() as Windows has it: a lock on a byte range far beyond any data, so that it only
-    // ever meets other locks and never blocks the reads and appends of the file itself.
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+namespace {
+
+// flock() as Windows has it: a lock on a byte range far beyond any data, so that it only ever
+// meets other locks and never blocks the reads and appends of the file itself.
+OVERLAPPED FarBeyondTheData() {
     OVERLAPPED at{};
     at.OffsetHigh = 0x7FFFFFFF;
-    bool done = lock == FileLock::None
-                    ? UnlockFileEx(handle, 0, 1, 0, &at)
-                    : LockFileEx(handle, lock == FileLock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0,
-                                 0, 1, 0, &at);
-    if (!done) errno = ErrnoOf(GetLastError());
-    return done;
+    return at;
 }
 
-bool TryLockFileDescriptor(int fd, FileLock lock) {
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    OVERLAPPED at{};
-    at.OffsetHigh = 0x7FFFFFFF;
+} // namespace
+
+Expected<void> LockFileDescriptor(const FileDescriptor& fd, FileLock lock) {
+    OVERLAPPED at = FarBeyondTheData();
+    const bool done =
+        lock == FileLock::None
+            ? UnlockFileEx(HandleOf(fd), 0, 1, 0, &at)
+            : LockFileEx(HandleOf(fd), lock == FileLock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0,
+                         1, 0, &at);
+    if (!done) return SystemError(GetLastError());
+    return {};
+}
+
+Expected<void> TryLockFileDescriptor(const FileDescriptor& fd, FileLock lock) {
+    OVERLAPPED at = FarBeyondTheData();
     const DWORD flags =
         LOCKFILE_FAIL_IMMEDIATELY | (lock == FileLock::Exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
-    if (LockFileEx(handle, flags, 0, 1, 0, &at)) return true;
-    const DWORD error = GetLastError();
-    errno =
-        error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? EWOULDBLOCK : ErrnoOf(error);
-    return false;
+    if (!LockFileEx(HandleOf(fd), flags, 0, 1, 0, &at)) return SystemError(GetLastError());
+    return {};
 }
 
 // A folder's handle cannot be locked: a mutex named after the folder's identity (its volume
 // and number, whatever name reached it) stands in, for the whole computer where the system
 // allows it, else for the session. A mutex whose owner died is taken over.
-intptr_t TryLockFolder(const std::filesystem::path& folder) {
+Expected<FolderLock> FolderLock::TryTake(const std::filesystem::path& folder) {
     HANDLE handle =
         CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        errno = ErrnoOf(GetLastError());
-        return -1;
-    }
+    if (handle == INVALID_HANDLE_VALUE) return SystemError(GetLastError());
     BY_HANDLE_FILE_INFORMATION info;
     const bool known = GetFileInformationByHandle(handle, &info);
     const DWORD infoError = GetLastError();
     CloseHandle(handle);
-    if (!known) {
-        errno = ErrnoOf(infoError);
-        return -1;
-    }
+    if (!known) return SystemError(infoError);
     auto named = [&](const wchar_t* scope) {
         wchar_t name[96];
         std::swprintf(name, std::size(name), L"%ls\\kestrune-folder-%08lx-%08lx%08lx", scope,
@@ -261,53 +274,48 @@ intptr_t TryLockFolder(const std::filesystem::path& folder) {
     };
     HANDLE mutex = named(L"Global");
     if (!mutex && GetLastError() == ERROR_ACCESS_DENIED) mutex = named(L"Local");
-    if (!mutex) {
-        errno = ErrnoOf(GetLastError());
-        return -1;
-    }
+    if (!mutex) return SystemError(GetLastError());
     const DWORD waited = WaitForSingleObject(mutex, 0);
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
-        return reinterpret_cast<intptr_t>(mutex);
+        return FolderLock(reinterpret_cast<intptr_t>(mutex));
     CloseHandle(mutex);
-    errno = EWOULDBLOCK;
-    return -1;
+    return SystemError(ERROR_LOCK_VIOLATION);
 }
 
-void UnlockFolder(intptr_t handle) {
-    if (handle == -1) return;
-    HANDLE mutex = reinterpret_cast<HANDLE>(handle);
+void FolderLock::Release() {
+    if (handle_ == -1) return;
+    HANDLE mutex = reinterpret_cast<HANDLE>(std::exchange(handle_, -1));
     ReleaseMutex(mutex);
     CloseHandle(mutex);
 }
 
+namespace {
+
 // The C library's stat gives no file number on Windows, and a device number only for a name.
-static bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
+Expected<FileIdentity> IdentityOfHandle(HANDLE handle) {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle, &info)) {
-        errno = ErrnoOf(GetLastError());
-        return false;
-    }
+    if (!GetFileInformationByHandle(handle, &info)) return SystemError(GetLastError());
+    FileIdentity identity;
     identity.volume = info.dwVolumeSerialNumber;
     identity.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
     identity.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    return true;
+    return identity;
 }
 
-bool IdentifyOpenFile(int fd, FileIdentity& identity) {
-    return IdentityOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), identity);
+} // namespace
+
+Expected<FileIdentity> IdentifyOpenFile(const FileDescriptor& fd) {
+    return IdentityOfHandle(HandleOf(fd));
 }
 
-bool IdentifyNamedFile(const std::filesystem::path& file, FileIdentity& identity) {
+Expected<FileIdentity> IdentifyNamedFile(const std::filesystem::path& file) {
     HANDLE handle = CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        errno = ErrnoOf(GetLastError());
-        return false;
-    }
-    bool known = IdentityOfHandle(handle, identity);
+    if (handle == INVALID_HANDLE_VALUE) return SystemError(GetLastError());
+    Expected<FileIdentity> identity = IdentityOfHandle(handle);
     CloseHandle(handle);
-    return known;
+    return identity;
 }
 
 } // namespace kestrune

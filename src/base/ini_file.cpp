@@ -3,7 +3,6 @@
 #include "base/ascii.h"
 #include "base/file_io.h"
 
-#include <cerrno>
 #include <optional>
 #include <vector>
 
@@ -92,31 +91,25 @@ Location Find(const std::vector<Line>& lines, std::string_view section, std::str
 AnsiString ReadIniString(const std::filesystem::path& file, std::string_view section,
                          std::string_view key, std::string_view defaultValue,
                          std::string* problem) {
-    std::string bytes;
     if (problem) problem->clear();
-    try {
-        bytes = ReadRegularFile(file, kMaxIniFileBytes);
-    } catch (const EFileError& e) {
-        if (problem && e.Code() != ENOENT) *problem = e.what();
+    Expected<std::string> bytes = ReadRegularFile(file, kMaxIniFileBytes);
+    if (!bytes) {
+        if (problem && !IsMissingFile(bytes.error())) *problem = bytes.error().text;
         return AnsiString(defaultValue);
     }
-    std::vector<Line> lines = SplitLines(bytes);
+    std::vector<Line> lines = SplitLines(*bytes);
     Location at = Find(lines, section, key);
     if (!at.key) return AnsiString(defaultValue);
     return AnsiString(ValueOf(lines[*at.key].text));
 }
 
-bool WriteIniString(const std::filesystem::path& file, std::string_view section,
-                    std::string_view key, std::string_view value) {
+Expected<void> WriteIniString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view value) {
     std::string bytes;
-    try {
-        bytes = ReadRegularFile(file, kMaxIniFileBytes);
-    } catch (const EFileError& e) {
-        if (e.Code() != ENOENT) {
-            errno = e.Code();
-            return false;
-        }
-    }
+    if (Expected<std::string> read = ReadRegularFile(file, kMaxIniFileBytes))
+        bytes = std::move(*read);
+    else if (!IsMissingFile(read.error()))
+        return read.error();
     std::vector<Line> lines = SplitLines(bytes);
     Location at = Find(lines, section, key);
     std::string keyLine = std::string(key) + "=" + std::string(value);
@@ -145,13 +138,7 @@ bool WriteIniString(const std::filesystem::path& file, std::string_view section,
         out += "[" + std::string(section) + "]\r\n" + keyLine + "\r\n";
     }
 
-    try {
-        ReplaceFileContents(file, out);
-    } catch (const EFileError& e) {
-        errno = e.Code();
-        return false;
-    }
-    return true;
+    return ReplaceFileContents(file, out);
 }
 
 } // namespace kestrune

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/ansi_string.h"
+#include "base/expected.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -22,9 +23,9 @@ AnsiString ReadIniString(const std::filesystem::path& file, std::string_view sec
                          std::string* problem = nullptr);
 
 // Sets key in section to value, creating the file, section or key as needed and keeping every
-// other line byte for byte. The file is replaced in one step. False when it cannot be written
-// or what is there cannot be read as ReadIniString reads it (errno tells why).
-bool WriteIniString(const std::filesystem::path& file, std::string_view section,
-                    std::string_view key, std::string_view value);
+// other line byte for byte. The file is replaced in one step. An error when it cannot be
+// written or what is there cannot be read as ReadIniString reads it.
+Expected<void> WriteIniString(const std::filesystem::path& file, std::string_view section,
+                              std::string_view key, std::string_view value);
 
 } // namespace kestrune

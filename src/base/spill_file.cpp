@@ -3,7 +3,7 @@
 #include "base/file_io.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -12,23 +12,23 @@
 #include "base/windows_sdk.h"
 #else
 #include <sys/mman.h>
-#include <unistd.h>
 #endif
 
 namespace kestrune {
 
 SpillFile::~SpillFile() {
     Unmap();
-#ifdef _WIN32
-    if (fd_ >= 0) ::_close(fd_);
-#else
-    if (fd_ >= 0) ::close(fd_);
-#endif
 }
 
 bool SpillFile::Append(std::string_view bytes) {
     if (failed_ || mapped_ || !read_.empty()) return false;
-    if (fd_ < 0 && (fd_ = OpenScratchFile(beside_)) < 0) failed_ = true;
+    if (!fd_.IsOpen()) {
+        Expected<FileDescriptor> opened = OpenScratchFile(beside_);
+        if (opened)
+            fd_ = std::move(*opened);
+        else
+            failed_ = true;
+    }
     // A short write leaves bytes that were never asked for: nothing more goes to the file.
     if (!failed_ && !WriteAll(fd_, bytes)) failed_ = true;
     if (failed_) return false;
@@ -52,45 +52,44 @@ std::string_view SpillFile::Contents() {
     if (!read_.empty()) return read_;
         // Mapped, the bytes are read in place, never copied into memory of the program's own.
 #ifdef _WIN32
-    HANDLE file = reinterpret_cast<HANDLE>(::_get_osfhandle(fd_));
+    HANDLE file = reinterpret_cast<HANDLE>(::_get_osfhandle(fd_.Get()));
     if (HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr)) {
         mapped_ = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size_));
         CloseHandle(mapping); // the view keeps the mapping
     }
 #else
-    void* view =
-        ::mmap(nullptr, static_cast<size_t>(size_), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
+    void* view = ::mmap(nullptr, static_cast<size_t>(size_), PROT_READ, MAP_PRIVATE | MAP_POPULATE,
+                        fd_.Get(), 0);
     if (view != MAP_FAILED) mapped_ = view;
 #endif
     if (mapped_) return {static_cast<const char*>(mapped_), static_cast<size_t>(size_)};
     read_.resize(static_cast<size_t>(size_));
     for (uint64_t at = 0; at < size_;) {
-        long long n = ReadFileAt(fd_, read_.data() + at, static_cast<size_t>(size_ - at), at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
+        Expected<size_t> n =
+            ReadFileAt(fd_, read_.data() + at, static_cast<size_t>(size_ - at), at);
+        if (!n || *n == 0) {
             read_.clear();
-            ThrowFileError("Cannot read file", beside_.parent_path() / "(scratch file)",
-                           n < 0 ? SystemErrorText(errno) : "It ended early.", n < 0 ? errno : 0);
+            const Error why = n ? Error{0, "It ended early."} : n.error();
+            ThrowFileError("Cannot read file", beside_.parent_path() / "(scratch file)", why.text,
+                           static_cast<int>(why.code));
         }
-        at += static_cast<uint64_t>(n);
+        at += *n;
     }
     return read_;
 }
 
-bool SpillFile::ForEachPiece(const std::function<bool(std::string_view)>& piece) const {
+Expected<void>
+SpillFile::ForEachPiece(const std::function<Expected<void>(std::string_view)>& piece) const {
     std::vector<char> buffer(static_cast<size_t>(std::min<uint64_t>(size_, uint64_t(1) << 20)));
     for (uint64_t at = 0; at < size_;) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size_ - at));
-        long long n = ReadFileAt(fd_, buffer.data(), want, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO; // the scratch file ended before its bytes
-            return false;
-        }
-        if (!piece(std::string_view(buffer.data(), static_cast<size_t>(n)))) return false;
-        at += static_cast<uint64_t>(n);
+        Expected<size_t> n = ReadFileAt(fd_, buffer.data(), want, at);
+        if (!n) return n.error();
+        if (*n == 0) return Error{0, "The scratch file ended early."};
+        if (Expected<void> taken = piece(std::string_view(buffer.data(), *n)); !taken) return taken;
+        at += *n;
     }
-    return true;
+    return {};
 }
 
 } // namespace kestrune

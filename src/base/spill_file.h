@@ -3,6 +3,10 @@
 // SpillFile is.
 #pragma once
 
+#include "base/expected.h"
+
+#include "base/file_io.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -26,15 +30,15 @@ class SpillFile {
     // memory where the system allows, else read into it. Throws EFileError when it cannot be
     // read back.
     std::string_view Contents();
-    // Hands everything appended to piece, a piece at a time, never holding it whole; false with
-    // errno set when it cannot be read back or piece returns false (and leaves errno set).
-    bool ForEachPiece(const std::function<bool(std::string_view)>& piece) const;
+    // Hands everything appended to piece, a piece at a time, never holding it whole; stops at
+    // the first failure to read it back, or of piece.
+    Expected<void> ForEachPiece(const std::function<Expected<void>(std::string_view)>& piece) const;
 
   private:
     void Unmap();
 
     std::filesystem::path beside_;
-    int fd_ = -1;
+    FileDescriptor fd_;
     bool failed_ = false;
     uint64_t size_ = 0;
     void* mapped_ = nullptr;

@@ -172,11 +172,11 @@ void TStringList::SetText(std::string_view text) {
 }
 
 void TStringList::LoadFromFile(const std::filesystem::path& file) {
-    SetText(ReadWholeFile(file));
+    SetText(OrThrowFileError(ReadWholeFile(file)));
 }
 
 void TStringList::SaveToFile(const std::filesystem::path& file) const {
-    ReplaceFileContents(file, Text());
+    OrThrowFileError(ReplaceFileContents(file, Text()));
 }
 
 } // namespace kestrune

@@ -33,7 +33,7 @@ int BackUpDomain(const std::string& domain, const std::filesystem::path& folder,
         return kExitSuccess;
     }
 
-    ForceDirectories(folder); // a failure shows at the first file
+    (void)ForceDirectories(folder); // a failure shows at the first file
     bool cancel = false;
     TStringList lines;
     BackupRun run(dfs, lines, cancel);

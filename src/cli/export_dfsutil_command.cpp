@@ -28,10 +28,8 @@ int RunExportDfsutilCommand(const std::string& file, const std::string& out, Con
         console.err << "kestrune: " << file << ": " << ConsoleText(xml.error().text) << "\n";
         return kExitUsage;
     }
-    try {
-        ReplaceFileContents(PathFromUtf8(out), *xml);
-    } catch (const EFileError& e) {
-        console.err << "kestrune: " << e.what() << "\n";
+    if (Expected<void> written = ReplaceFileContents(PathFromUtf8(out), *xml); !written) {
+        console.err << "kestrune: " << written.error().text << "\n";
         return kExitFailure;
     }
     return kExitSuccess;

@@ -55,30 +55,30 @@ bool Succeeded(NET_API_STATUS status) {
 bool TOXLDFS::Enumerate(uint32_t level, uint32_t prefMaxLen, const RecordWalk& walk) {
     if (OnDFSEnumStart) OnDFSEnumStart(this);
     bool result = false;
-    NET_API_STATUS status = ERROR_INVALID_PARAMETER;
+    DfsStatus status = ERROR_INVALID_PARAMETER;
     if (std::optional<NameBuffer> name = ToNameBuffer(FDFSEntry)) {
         bool abort = false;
         uint32_t resume = 0;
         uint32_t count = 0;
         uint8_t* buffer = nullptr;
         try {
-            status = NetDfsEnum(name->data(), level, prefMaxLen, &buffer, &count, &resume);
-            result = status == NERR_Success;
+            status = netdfs::Enum(name->data(), level, prefMaxLen, &buffer, &count, &resume);
+            result = status.ok();
             while (status == NERR_Success) {
                 {
                     BufferGuard guard(buffer);
                     walk(buffer, count, abort);
                 }
                 if (abort) break;
-                status = NetDfsEnum(name->data(), level, prefMaxLen, &buffer, &count, &resume);
+                status = netdfs::Enum(name->data(), level, prefMaxLen, &buffer, &count, &resume);
             }
         } catch (...) {
             // A failing handler ends the walk quietly; the status of the last call stands.
             ++FSwallowedExceptions;
         }
     }
-    FLastError = status;
-    FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
+    FLastError = status.code;
+    FLastErrorDetail = Succeeded(status.code) ? std::string() : std::move(status.detail);
     if (OnDFSEnumStop) OnDFSEnumStop(this);
     return result;
 }
@@ -161,7 +161,7 @@ bool TOXLDFS::GetEntryProperties() {
     if (!entry) return RefuseText();
     uint8_t* buffer = nullptr;
     const bool read =
-        CallPlatform([&] { return NetDfsGetInfo(entry->data(), nullptr, nullptr, 9, &buffer); });
+        CallPlatform([&] { return netdfs::GetInfo(entry->data(), nullptr, nullptr, 9, &buffer); });
     if (read && buffer && ONDFSEntryProperties) {
         try {
             ONDFSEntryProperties(this, *reinterpret_cast<const DFS_INFO_9*>(buffer));
@@ -179,9 +179,9 @@ bool TOXLDFS::SetInfo(uint32_t Level, const void* Info, bool ofTarget) {
     std::optional<NameBuffer> share = ToNameBuffer(FShareName);
     if (!entry || !server || !share) return RefuseText();
     return CallPlatform([&] {
-        return NetDfsSetInfo(entry->data(), ofTarget ? server->data() : nullptr,
-                             ofTarget ? share->data() : nullptr, Level,
-                             static_cast<const uint8_t*>(Info));
+        return netdfs::SetInfo(entry->data(), ofTarget ? server->data() : nullptr,
+                               ofTarget ? share->data() : nullptr, Level,
+                               static_cast<const uint8_t*>(Info));
     });
 }
 
@@ -194,7 +194,7 @@ bool TOXLDFS::AddLink() {
     std::optional<NameBuffer> share = ToNameBuffer(FShareName);
     if (!entry || !server || !comment || !share) return RefuseText();
     return CallPlatform([&] {
-        return NetDfsAdd(entry->data(), server->data(), share->data(), comment->data(), FFlags);
+        return netdfs::Add(entry->data(), server->data(), share->data(), comment->data(), FFlags);
     });
 }
 
@@ -203,15 +203,15 @@ void TOXLDFS::BeginChanges() {
 }
 
 bool TOXLDFS::EndChanges() {
-    return CallPlatform([] { return NetDfsEndChanges(); });
+    return CallPlatform([] { return netdfs::EndChanges(); });
 }
 
 bool TOXLDFS::ChangeGroup(const std::function<void()>& work) {
-    return CallPlatform([&] { return NetDfsChangeGroup(work); });
+    return CallPlatform([&] { return netdfs::ChangeGroup(work); });
 }
 
 bool TOXLDFS::ChangeLink(const std::function<void()>& work) {
-    return CallPlatform([&] { return NetDfsChangeLink(work); });
+    return CallPlatform([&] { return netdfs::ChangeLink(work); });
 }
 
 bool TOXLDFS::AddRootTarget(uint32_t MajorVersion) {
@@ -224,8 +224,8 @@ bool TOXLDFS::AddRootTarget(uint32_t MajorVersion) {
     std::optional<NameBuffer> target = ToNameBuffer(u"\\\\" + server + u"\\" + FShareName);
     if (!entry || !comment || !target) return RefuseText();
     return CallPlatform([&] {
-        return NetDfsAddRootTarget(entry->data(), target->data(), MajorVersion,
-                                   FComment.empty() ? nullptr : comment->data(), 0);
+        return netdfs::AddRootTarget(entry->data(), target->data(), MajorVersion,
+                                     FComment.empty() ? nullptr : comment->data(), 0);
     });
 }
 
@@ -236,8 +236,8 @@ bool TOXLDFS::GetSecurity(std::string& SecurityDescriptor) {
     return CallPlatform([&] {
         uint8_t* buffer = nullptr;
         uint32_t size = 0;
-        NET_API_STATUS status =
-            NetDfsGetSecurity(entry->data(), DACL_SECURITY_INFORMATION, &buffer, &size);
+        DfsStatus status =
+            netdfs::GetSecurity(entry->data(), DACL_SECURITY_INFORMATION, &buffer, &size);
         if (status == NERR_Success && buffer)
             SecurityDescriptor.assign(reinterpret_cast<const char*>(buffer), size);
         NetApiBufferFree(buffer);
@@ -249,9 +249,9 @@ bool TOXLDFS::SetSecurity(const std::string& SecurityDescriptor) {
     std::optional<NameBuffer> entry = ToNameBuffer(FDFSEntry);
     if (!entry) return RefuseText();
     return CallPlatform([&] {
-        return NetDfsSetSecurity(entry->data(), DACL_SECURITY_INFORMATION,
-                                 reinterpret_cast<const uint8_t*>(SecurityDescriptor.data()),
-                                 static_cast<uint32_t>(SecurityDescriptor.size()));
+        return netdfs::SetSecurity(entry->data(), DACL_SECURITY_INFORMATION,
+                                   reinterpret_cast<const uint8_t*>(SecurityDescriptor.data()),
+                                   static_cast<uint32_t>(SecurityDescriptor.size()));
     });
 }
 
@@ -260,7 +260,7 @@ bool TOXLDFS::GetNamespaceMode(DFS_INFO_50& mode) {
     if (!entry) return RefuseText();
     return CallPlatform([&] {
         uint8_t* buffer = nullptr;
-        NET_API_STATUS status = NetDfsGetInfo(entry->data(), nullptr, nullptr, 50, &buffer);
+        DfsStatus status = netdfs::GetInfo(entry->data(), nullptr, nullptr, 50, &buffer);
         if (status == NERR_Success && buffer) mode = *reinterpret_cast<const DFS_INFO_50*>(buffer);
         NetApiBufferFree(buffer);
         return status;
@@ -283,8 +283,8 @@ AnsiString TOXLDFS::LastErrorText() const {
     return DfsFailureText(FLastError, FLastErrorDetail);
 }
 
-bool TOXLDFS::CallPlatform(const std::function<NET_API_STATUS()>& call) {
-    NET_API_STATUS status = ERROR_INTERNAL_ERROR;
+bool TOXLDFS::CallPlatform(const std::function<DfsStatus()>& call) {
+    DfsStatus status = ERROR_INTERNAL_ERROR;
     try {
         status = call();
     } catch (const std::exception& e) {
@@ -292,9 +292,9 @@ bool TOXLDFS::CallPlatform(const std::function<NET_API_STATUS()>& call) {
     } catch (...) {
         FLastErrors = "Unknown exception";
     }
-    FLastError = status;
-    FLastErrorDetail = Succeeded(status) ? std::string() : NetDfsErrorDetail();
-    return status == NERR_Success;
+    FLastError = status.code;
+    FLastErrorDetail = Succeeded(status.code) ? std::string() : std::move(status.detail);
+    return status.ok();
 }
 
 } // namespace kestrune

@@ -123,7 +123,7 @@ class TOXLDFS {
     bool Enumerate(uint32_t level, uint32_t prefMaxLen, const RecordWalk& walk);
     // Calls the platform: an exception it raises is kept in LastErrors; LastError and its detail
     // tell the answer. True on success.
-    bool CallPlatform(const std::function<NET_API_STATUS()>& call);
+    bool CallPlatform(const std::function<DfsStatus()>& call);
     void ReportRoots(const uint8_t* buffer, uint32_t count, bool& abort);
     void ReportLinks(const uint8_t* buffer, uint32_t count, bool& abort);
     void ReportLinksWithProperties(const uint8_t* buffer, uint32_t count, bool& abort);

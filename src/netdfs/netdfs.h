@@ -2,18 +2,41 @@
 //
 // The calls and records follow the Windows network management functions of the same names.
 // A backend (the real netapi32, or a directory-backed stand-in) implements NetDfsApi and is
-// installed once for the process; the free functions below dispatch to it.
+// installed once for the process; the free functions below dispatch to it. Each call's failure
+// comes with the backend's words about it (DfsStatus) in namespace netdfs; the NetDfs functions
+// are the same calls answering the status alone, as netapi32 does.
 #pragma once
+
+#include "base/win_errors.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kestrune {
 
 using NET_API_STATUS = uint32_t;
+
+// A status and what the backend said about it beyond the code: which object and why, in UTF-8
+// ("\\example.com\Public\Data: its target list cannot be read: ..."). The detail is empty
+// when the backend said nothing (the real interface never does) and on success.
+struct [[nodiscard]] DfsStatus {
+    NET_API_STATUS code = NERR_Success;
+    std::string detail;
+
+    DfsStatus() = default;
+    // A status alone: the backend has nothing to add.
+    DfsStatus(NET_API_STATUS status) : code(status) {}
+    DfsStatus(NET_API_STATUS status, std::string words) : code(status), detail(std::move(words)) {}
+
+    bool ok() const { return code == NERR_Success; }
+    friend bool operator==(const DfsStatus& status, NET_API_STATUS code) {
+        return status.code == code;
+    }
+};
 
 constexpr uint32_t MAX_PREFERRED_LENGTH = 0xFFFFFFFFu;
 constexpr uint32_t DFS_ADD_VOLUME = 1;     // create the link; fail if it exists
@@ -147,34 +170,30 @@ struct DFS_INFO_150 {
 class NetDfsApi {
   public:
     virtual ~NetDfsApi() = default;
-    virtual NET_API_STATUS Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
-                                uint8_t** Buffer, uint32_t* EntriesRead,
-                                uint32_t* ResumeHandle) = 0;
-    virtual NET_API_STATUS Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                               const char16_t* ShareName, const char16_t* Comment,
-                               uint32_t Flags) = 0;
+    virtual DfsStatus Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
+                           uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) = 0;
+    virtual DfsStatus Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                          const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) = 0;
     // Backends that cannot read or change properties answer ERROR_NOT_SUPPORTED.
-    virtual NET_API_STATUS GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                   const char16_t* ShareName, uint32_t Level, uint8_t** Buffer);
-    virtual NET_API_STATUS SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                   const char16_t* ShareName, uint32_t Level,
-                                   const uint8_t* Buffer);
-    virtual NET_API_STATUS AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
-                                         uint32_t MajorVersion, const char16_t* pComment,
-                                         uint32_t Flags);
-    virtual NET_API_STATUS GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
-                                       uint8_t** ppSecurityDescriptor,
-                                       uint32_t* lpcbSecurityDescriptor);
-    virtual NET_API_STATUS SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
-                                       const uint8_t* pSecurityDescriptor,
-                                       uint32_t cbSecurityDescriptor);
+    virtual DfsStatus GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                              const char16_t* ShareName, uint32_t Level, uint8_t** Buffer);
+    virtual DfsStatus SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                              const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer);
+    virtual DfsStatus AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                                    uint32_t MajorVersion, const char16_t* pComment,
+                                    uint32_t Flags);
+    virtual DfsStatus GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                  uint8_t** ppSecurityDescriptor, uint32_t* lpcbSecurityDescriptor);
+    virtual DfsStatus SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                  const uint8_t* pSecurityDescriptor,
+                                  uint32_t cbSecurityDescriptor);
     // Whether Add and SetInfo change Windows 2000 mode namespaces, as netapi32 does.
     virtual bool ChangesLegacyNamespaces() const { return true; }
     // Not netapi32's own: a run of many changes (a restore), see NetDfsBeginChanges.
     virtual void BeginChanges() {}
-    virtual NET_API_STATUS EndChanges();
-    virtual NET_API_STATUS ChangeGroup(const std::function<void()>& work);
-    virtual NET_API_STATUS ChangeLink(const std::function<void()>& work);
+    virtual DfsStatus EndChanges();
+    virtual DfsStatus ChangeGroup(const std::function<void()>& work);
+    virtual DfsStatus ChangeLink(const std::function<void()>& work);
 };
 
 // Installs the process's backend; null means no network platform (every call fails with
@@ -235,7 +254,7 @@ NET_API_STATUS NetDfsSetSecurity(const char16_t* DfsEntryPath, uint32_t Security
 bool NetDfsChangesLegacyNamespaces();
 
 // What a backend that reads Windows 2000 mode namespaces but does not change them says
-// (NetDfsErrorDetail, with ERROR_NOT_SUPPORTED) when asked to change the one at root
+// (the detail, with ERROR_NOT_SUPPORTED) when asked to change the one at root
 // (\\domain\namespace): where its backup can go instead.
 std::string LegacyNamespaceRefusal(std::u16string_view root);
 
@@ -249,24 +268,39 @@ void NetDfsBeginChanges();
 NET_API_STATUS NetDfsEndChanges();
 // Runs work as one group of changes that is made durable at once: a change made inside counts as
 // done only once this returns NERR_Success; any other status says why the group's changes may
-// not have been kept (NetDfsErrorDetail has the backend's words).
+// not have been kept.
 NET_API_STATUS NetDfsChangeGroup(const std::function<void()>& work);
 // Runs work, the calls of a run of changes that add targets to one link and set its properties,
 // so that a backend over a directory may make a link they create in one write, with all its
 // targets and properties. Each call inside answers as it would alone, but what it did is kept
 // only if this returns NERR_Success. ERROR_RETRY: another program created the link meanwhile, and
 // none of the calls took effect; make them again, each on its own. Any other status: none took
-// effect, for the reason it gives (NetDfsErrorDetail has the backend's words).
+// effect, for the reason it gives.
 NET_API_STATUS NetDfsChangeLink(const std::function<void()>& work);
 
 // Releases a buffer that NetDfsEnum returned. A null buffer is accepted.
 NET_API_STATUS NetApiBufferFree(void* Buffer);
 
-// What the backend said about the last failed NetDfsEnum or NetDfsAdd of this thread beyond its
-// status: which object and why, in UTF-8 ("the target list of \\example.com\Public\Data cannot
-// be read: ..."). Empty when it said nothing (the real interface never does); each call clears
-// it. A backend sets it just before it returns a failure.
-const std::string& NetDfsErrorDetail();
-void SetNetDfsErrorDetail(std::string detail);
+// The calls above, each answering with the backend's words about a failure; the component
+// calls these.
+namespace netdfs {
+DfsStatus Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen, uint8_t** Buffer,
+               uint32_t* EntriesRead, uint32_t* ResumeHandle);
+DfsStatus Add(const char16_t* DfsEntryPath, const char16_t* ServerName, const char16_t* ShareName,
+              const char16_t* Comment, uint32_t Flags);
+DfsStatus GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                  const char16_t* ShareName, uint32_t Level, uint8_t** Buffer);
+DfsStatus SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                  const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer);
+DfsStatus AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                        uint32_t MajorVersion, const char16_t* pComment, uint32_t Flags);
+DfsStatus GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                      uint8_t** ppSecurityDescriptor, uint32_t* lpcbSecurityDescriptor);
+DfsStatus SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                      const uint8_t* pSecurityDescriptor, uint32_t cbSecurityDescriptor);
+DfsStatus EndChanges();
+DfsStatus ChangeGroup(const std::function<void()>& work);
+DfsStatus ChangeLink(const std::function<void()>& work);
+} // namespace netdfs
 
 } // namespace kestrune

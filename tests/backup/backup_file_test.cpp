@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "base/paths.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <csignal>
 #include <filesystem>
@@ -49,10 +50,11 @@ TEST_F(BackupFileWrite, SortsWithoutRegardToCaseAndEndsEveryLineWithCrLf) {
     lines.Add(FormatBackupLine("\\\\d\\n\\b", "T\\y", "", 1));
     lines.Add(FormatBackupLine("\\\\D\\N\\A", "S\\x", "", 1));
     WriteBackupFile(folder / "n.txt", lines);
-    EXPECT_EQ(ReadWholeFile(folder / "n.txt"), "dfscmd /add \"\\\\D\\N\\A\" \"\\\\S\\x\" \"\"\r\n"
-                                               "dfscmd /add \"\\\\d\\n\\b\" \"\\\\T\\y\" \"\"\r\n"
-                                               "dfscmd /map \"\\\\d\\n\\a\" \"\\\\S\\x\" \"\"\r\n"
-                                               "dfscmd /map \"\\\\d\\n\\b\" \"\\\\S\\x\" \"\"\r\n");
+    EXPECT_EQ(testing::ReadTestFile(folder / "n.txt"),
+              "dfscmd /add \"\\\\D\\N\\A\" \"\\\\S\\x\" \"\"\r\n"
+              "dfscmd /add \"\\\\d\\n\\b\" \"\\\\T\\y\" \"\"\r\n"
+              "dfscmd /map \"\\\\d\\n\\a\" \"\\\\S\\x\" \"\"\r\n"
+              "dfscmd /map \"\\\\d\\n\\b\" \"\\\\S\\x\" \"\"\r\n");
 
     TStringList none;
     WriteBackupFile(folder / "empty.txt", none);
@@ -63,7 +65,7 @@ TEST_F(BackupFileWrite, SortsWithoutRegardToCaseAndEndsEveryLineWithCrLf) {
 
 TEST_F(BackupFileWrite, AFailedWriteNamesTheFileAndKeepsThePreviousOne) {
     std::filesystem::path file = folder / "Public.txt";
-    WriteWholeFile(file, "previous good backup\r\n");
+    testing::WriteTestFile(file, "previous good backup\r\n");
     TStringList lines;
     for (int i = 0; i < 2000; ++i)
         lines.Add(FormatBackupLine("\\\\d\\n\\l" + std::to_string(i), "S\\s", "", 0));
@@ -94,7 +96,7 @@ TEST_F(BackupFileWrite, AFailedWriteNamesTheFileAndKeepsThePreviousOne) {
 #else
     setrlimit(RLIMIT_FSIZE, &old);
 #endif
-    EXPECT_EQ(ReadWholeFile(file), "previous good backup\r\n");
+    EXPECT_EQ(testing::ReadTestFile(file), "previous good backup\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 
     try {

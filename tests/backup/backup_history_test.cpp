@@ -1,7 +1,9 @@
 #include "backup/backup_history.h"
 
 #include "base/file_io.h"
+#include "support/expect_ok.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -15,7 +17,7 @@ class BackupHistoryTest : public ::testing::TestWithParam<bool> {
         history.folder = HistoryFolder(folder.path());
         history.keep = 2;
         history.hardLinks = GetParam();
-        WriteWholeFile(file, "v1\r\n");
+        testing::WriteTestFile(file, "v1\r\n");
     }
 
     std::vector<std::string> Copies() {
@@ -27,7 +29,7 @@ class BackupHistoryTest : public ::testing::TestWithParam<bool> {
     std::vector<std::string> ContentsOfCopies() {
         std::vector<std::string> contents;
         for (const std::filesystem::path& copy : HistoryCopies(history.folder, file))
-            contents.push_back(ReadWholeFile(copy));
+            contents.push_back(testing::ReadTestFile(copy));
         return contents;
     }
 
@@ -40,12 +42,12 @@ class BackupHistoryTest : public ::testing::TestWithParam<bool> {
 TEST_P(BackupHistoryTest, OldFilesMoveToHistoryStampedOnceASecondAndTheOldestGoFirst) {
     // A namespace whose name begins like this one's, and a file that is no copy, are left be.
     std::filesystem::create_directories(history.folder);
-    WriteWholeFile(history.folder / "pfx Public.x.20240101-000000.txt", "other namespace");
-    WriteWholeFile(history.folder / "pfx Public.notes.txt", "mine");
+    testing::WriteTestFile(history.folder / "pfx Public.x.20240101-000000.txt", "other namespace");
+    testing::WriteTestFile(history.folder / "pfx Public.notes.txt", "mine");
 
     HistoryReplacement first = ReplaceKeepingHistory(file, "v2\r\n", history, noon);
     EXPECT_EQ(first.problem, "");
-    EXPECT_EQ(ReadWholeFile(file), "v2\r\n");
+    EXPECT_EQ(testing::ReadTestFile(file), "v2\r\n");
     ASSERT_EQ(Copies().size(), 1u);
     EXPECT_TRUE(std::regex_match(Copies()[0], std::regex(R"(pfx Public\.2024062[01]-\d{6}\.txt)")))
         << Copies()[0];
@@ -62,10 +64,10 @@ TEST_P(BackupHistoryTest, OldFilesMoveToHistoryStampedOnceASecondAndTheOldestGoF
     ReplaceKeepingHistory(file, "v4\r\n", history, noon + 1);
     EXPECT_EQ(ContentsOfCopies(), (std::vector<std::string>{"v2\r\n", "v3\r\n"}));
     EXPECT_EQ(Copies()[0], "pfx Public." + stamp + "-2.txt");
-    EXPECT_EQ(ReadWholeFile(file), "v4\r\n");
-    EXPECT_EQ(ReadWholeFile(history.folder / "pfx Public.x.20240101-000000.txt"),
+    EXPECT_EQ(testing::ReadTestFile(file), "v4\r\n");
+    EXPECT_EQ(testing::ReadTestFile(history.folder / "pfx Public.x.20240101-000000.txt"),
               "other namespace");
-    EXPECT_EQ(ReadWholeFile(history.folder / "pfx Public.notes.txt"), "mine");
+    EXPECT_EQ(testing::ReadTestFile(history.folder / "pfx Public.notes.txt"), "mine");
 
     // Fewer kept from now on: the surplus goes at the next replacement.
     history.keep = 1;
@@ -80,17 +82,17 @@ TEST_P(BackupHistoryTest, OldFilesMoveToHistoryStampedOnceASecondAndTheOldestGoF
 TEST_P(BackupHistoryTest, APropertiesFileMovesWithItsBackupFileAndGoesWithItsCopy) {
     const std::filesystem::path properties = folder / "pfx Public.properties.xml";
     EXPECT_EQ(PropertiesFileOf(file), properties);
-    WriteWholeFile(properties, "<properties 1/>");
+    testing::WriteTestFile(properties, "<properties 1/>");
     HistoryReplacement first = ReplaceKeepingHistory(file, "v2\r\n", history, noon);
     EXPECT_FALSE(std::filesystem::exists(properties));
-    EXPECT_EQ(ReadWholeFile(PropertiesFileOf(first.kept)), "<properties 1/>");
+    EXPECT_EQ(testing::ReadTestFile(PropertiesFileOf(first.kept)), "<properties 1/>");
 
     // The next backup has none of its own: its copy has none either.
     HistoryReplacement second = ReplaceKeepingHistory(file, "v3\r\n", history, noon);
     EXPECT_FALSE(std::filesystem::exists(PropertiesFileOf(second.kept)));
-    WriteWholeFile(properties, "<properties 3/>");
+    testing::WriteTestFile(properties, "<properties 3/>");
     HistoryReplacement third = ReplaceKeepingHistory(file, "v4\r\n", history, noon);
-    EXPECT_EQ(ReadWholeFile(PropertiesFileOf(third.kept)), "<properties 3/>");
+    EXPECT_EQ(testing::ReadTestFile(PropertiesFileOf(third.kept)), "<properties 3/>");
     EXPECT_FALSE(std::filesystem::exists(first.kept));
     EXPECT_FALSE(std::filesystem::exists(PropertiesFileOf(first.kept)));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(history.folder),
@@ -102,13 +104,13 @@ TEST_P(BackupHistoryTest, AFailureBeforeTheNewFileIsInPlacePutsTheOldOneBack) {
     const std::filesystem::path properties = PropertiesFileOf(file);
     for (BackupHistory::Step failAt :
          {BackupHistory::Step::OldKept, BackupHistory::Step::PropertiesMoved}) {
-        WriteWholeFile(properties, "<properties/>");
+        testing::WriteTestFile(properties, "<properties/>");
         history.afterStep = [failAt](BackupHistory::Step step) {
             if (step == failAt) throw EFileError("Cannot write file \"x\". Disk full.", ENOSPC);
         };
         EXPECT_THROW(ReplaceKeepingHistory(file, "v2\r\n", history, noon), EFileError);
-        EXPECT_EQ(ReadWholeFile(file), "v1\r\n");
-        EXPECT_EQ(ReadWholeFile(properties), "<properties/>");
+        EXPECT_EQ(testing::ReadTestFile(file), "v1\r\n");
+        EXPECT_EQ(testing::ReadTestFile(properties), "<properties/>");
         EXPECT_TRUE(Copies().empty());
     }
     // A folder in the file's place is not moved: the replacement refuses it.
@@ -124,7 +126,7 @@ TEST_P(BackupHistoryTest, ACopyThatAnInterruptedReplacementLeftIsNotKeptTwice) {
     std::filesystem::create_directories(history.folder);
     const std::filesystem::path left = history.folder / "pfx Public.20240101-000000.txt";
     if (history.hardLinks)
-        ASSERT_TRUE(LinkFile(file, left));
+        ASSERT_OK(LinkFile(file, left));
     else
         std::filesystem::copy_file(file, left); // a copy, not the same file: kept again
     ReplaceKeepingHistory(file, "v2\r\n", history, noon);
@@ -132,7 +134,7 @@ TEST_P(BackupHistoryTest, ACopyThatAnInterruptedReplacementLeftIsNotKeptTwice) {
                                                   ? std::vector<std::string>{"v1\r\n"}
                                                   : std::vector<std::string>{"v1\r\n", "v1\r\n"};
     EXPECT_EQ(ContentsOfCopies(), expected);
-    EXPECT_EQ(ReadWholeFile(file), "v2\r\n");
+    EXPECT_EQ(testing::ReadTestFile(file), "v2\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(HardLinksOrRenames, BackupHistoryTest, ::testing::Bool(),

@@ -3,9 +3,12 @@
 #include "backup/run_report.h"
 #include "base/file_io.h"
 #include "base/win_errors.h"
+#include "support/expect_ok.h"
 #include "support/scripted_netdfs.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -45,8 +48,8 @@ class BackupRunTest : public ::testing::Test {
 };
 
 TEST_F(BackupRunTest, AFailedEnumerationLeavesThePreviousBackupAsItWas) {
-    WriteWholeFile(folder / "Broken.txt", "last night's complete backup\r\n");
-    WriteWholeFile(folder / "Down.txt", "kept too\r\n");
+    testing::WriteTestFile(folder / "Broken.txt", "last night's complete backup\r\n");
+    testing::WriteTestFile(folder / "Down.txt", "kept too\r\n");
     fake->answers = {
         // Broken: one page of reports, then the connection fails.
         {0, {}, {Link(u"\\\\example.com\\Broken\\A", u"", {{u"FS1", u"A"}})}},
@@ -58,9 +61,9 @@ TEST_F(BackupRunTest, AFailedEnumerationLeavesThePreviousBackupAsItWas) {
     };
     BackupRunResult result = Run({u"Broken", u"Down", u"Fine"});
 
-    EXPECT_EQ(ReadWholeFile(folder / "Broken.txt"), "last night's complete backup\r\n");
-    EXPECT_EQ(ReadWholeFile(folder / "Down.txt"), "kept too\r\n");
-    EXPECT_EQ(ReadWholeFile(folder / "Fine.txt"),
+    EXPECT_EQ(testing::ReadTestFile(folder / "Broken.txt"), "last night's complete backup\r\n");
+    EXPECT_EQ(testing::ReadTestFile(folder / "Down.txt"), "kept too\r\n");
+    EXPECT_EQ(testing::ReadTestFile(folder / "Fine.txt"),
               "dfscmd /add \"\\\\example.com\\Fine\\B\" \"\\\\FS2\\B\" \"b\"\r\n"
               "dfscmd /map \"\\\\example.com\\Fine\\B\" \"\\\\FS1\\B\" \"b\"\r\n");
     ASSERT_EQ(result.namespaces.size(), 3u);
@@ -80,11 +83,11 @@ TEST_F(BackupRunTest, AFailedEnumerationLeavesThePreviousBackupAsItWas) {
 }
 
 TEST_F(BackupRunTest, ANamespaceThatReportsNothingGetsAnEmptyFile) {
-    WriteWholeFile(folder / "Empty.txt", "old");
+    testing::WriteTestFile(folder / "Empty.txt", "old");
     fake->answers = {{ERROR_NO_MORE_ITEMS, {}, {}}};
     BackupRunResult result = Run({u"Empty"});
     EXPECT_EQ(result.namespaces[0].outcome, NamespaceBackup::Outcome::Written);
-    EXPECT_EQ(ReadWholeFile(folder / "Empty.txt"), "");
+    EXPECT_EQ(testing::ReadTestFile(folder / "Empty.txt"), "");
     EXPECT_EQ(DescribeBackupRun(result).exitStatus, kExitSuccess);
 }
 
@@ -139,16 +142,16 @@ TEST_F(BackupRunTest, FileAndFolderNamesKeepEveryCharacter) {
 }
 
 TEST_F(BackupRunTest, AFailedWriteStopsTheRunAndCancelStopsBetweenNamespaces) {
-    WriteWholeFile(folder / "file", "");
+    testing::WriteTestFile(folder / "file", "");
     BackupRun run(dfs, lines, cancel);
     ConnectBackupRun connect(dfs, run);
     BackupRunResult result = run.Run("example.com", {u"A", u"B"}, folder / "file", "");
     ASSERT_EQ(result.namespaces.size(), 1u);
     EXPECT_EQ(result.namespaces[0].outcome, NamespaceBackup::Outcome::WriteFailed);
 #ifdef _WIN32
-    const std::string reason = "A.txt\". No such file or directory"; // no folder of that name
+    const std::string reason = "A.txt\". " + SystemError(ERROR_PATH_NOT_FOUND).text;
 #else
-    const std::string reason = "A.txt\". Not a directory";
+    const std::string reason = "A.txt\". " + SystemError(ENOTDIR).text;
 #endif
     EXPECT_NE(result.namespaces[0].error.find(reason), std::string::npos)
         << result.namespaces[0].error;
@@ -163,7 +166,7 @@ TEST_F(BackupRunTest, AFailedWriteStopsTheRunAndCancelStopsBetweenNamespaces) {
 }
 
 TEST_F(BackupRunTest, AReportLostToAnErrorFailsTheReadAndKeepsThePreviousBackup) {
-    WriteWholeFile(folder / "N.txt", "last night's complete backup\r\n");
+    testing::WriteTestFile(folder / "N.txt", "last night's complete backup\r\n");
     fake->answers = {{0,
                       {},
                       {Link(u"\\\\example.com\\N\\A", u"", {{u"FS1", u"A"}, {u"FS2", u"A"}}),
@@ -182,7 +185,7 @@ TEST_F(BackupRunTest, AReportLostToAnErrorFailsTheReadAndKeepsThePreviousBackup)
     EXPECT_EQ(result.namespaces[0].error,
               "1 report was lost to an error while the namespace was read; the previous backup "
               "was kept.");
-    EXPECT_EQ(ReadWholeFile(folder / "N.txt"), "last night's complete backup\r\n");
+    EXPECT_EQ(testing::ReadTestFile(folder / "N.txt"), "last night's complete backup\r\n");
     EXPECT_EQ(DescribeBackupRun(result).exitStatus, kExitFailure);
 }
 
@@ -219,18 +222,19 @@ TEST_F(BackupRunTest, TheComponentsHandlersComeBackAfterTheRun) {
 
 TEST(StaleTemporaries, KilledWritesAreRemovedLiveOnesAndOtherFilesKept) {
     testing::TempFolder folder;
-    WriteWholeFile(folder / ".Big.txt.kestrune-AbC123", "left by kill -9");
-    WriteWholeFile(folder / ".Live.txt.kestrune-XyZ789", "being written");
-    WriteWholeFile(folder / ".notes.txt.backup", "the user's own");
-    WriteWholeFile(folder / "Big.txt", "a backup");
+    testing::WriteTestFile(folder / ".Big.txt.kestrune-AbC123", "left by kill -9");
+    testing::WriteTestFile(folder / ".Live.txt.kestrune-XyZ789", "being written");
+    testing::WriteTestFile(folder / ".notes.txt.backup", "the user's own");
+    testing::WriteTestFile(folder / "Big.txt", "a backup");
     // A write in progress holds its file: locked on POSIX, open (so undeletable) on Windows.
-    int live = OpenFileDescriptor(folder / ".Live.txt.kestrune-XyZ789", O_WRONLY | O_CREAT);
-    ASSERT_GE(live, 0);
+    Expected<FileDescriptor> live =
+        OpenFileDescriptor(folder / ".Live.txt.kestrune-XyZ789", O_WRONLY | O_CREAT);
+    ASSERT_OK(live);
 #ifndef _WIN32
-    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    ASSERT_EQ(::flock(live->Get(), LOCK_EX), 0);
 #endif
     RemoveStaleTemporaries(folder.path());
-    ::close(live);
+    EXPECT_OK(live->Close());
     EXPECT_FALSE(std::filesystem::exists(folder / ".Big.txt.kestrune-AbC123"));
     EXPECT_TRUE(std::filesystem::exists(folder / ".Live.txt.kestrune-XyZ789"));
     EXPECT_TRUE(std::filesystem::exists(folder / ".notes.txt.backup"));

@@ -5,6 +5,7 @@
 #include "base/file_io.h"
 #include "base/sha256.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -31,7 +32,7 @@ class HistoryCrash : public ::testing::TestWithParam<bool> {
                                               const std::filesystem::path& file) {
         std::vector<std::string> contents;
         for (const std::filesystem::path& copy : HistoryCopies(history.folder, file))
-            contents.push_back(ReadWholeFile(copy));
+            contents.push_back(testing::ReadTestFile(copy));
         return contents;
     }
     // Waits for the child and says whether SIGKILL ended it.
@@ -51,10 +52,10 @@ TEST_P(HistoryCrash, AKillAfterAnyStepLeavesTheOldFileInPlaceOrInHistory) {
         const std::filesystem::path properties = PropertiesFileOf(file);
         BackupHistory history = History(folder.path());
         std::filesystem::create_directories(history.folder);
-        WriteWholeFile(history.folder / "Public.20000101-000000.txt", "oldest");
-        WriteWholeFile(history.folder / "Public.20000101-000000-2.txt", "older");
-        WriteWholeFile(file, "old");
-        WriteWholeFile(properties, "<old/>");
+        testing::WriteTestFile(history.folder / "Public.20000101-000000.txt", "oldest");
+        testing::WriteTestFile(history.folder / "Public.20000101-000000-2.txt", "older");
+        testing::WriteTestFile(file, "old");
+        testing::WriteTestFile(properties, "<old/>");
 
         pid_t child = ::fork();
         if (child == 0) {
@@ -73,16 +74,17 @@ TEST_P(HistoryCrash, AKillAfterAnyStepLeavesTheOldFileInPlaceOrInHistory) {
         std::vector<std::string> copies = ContentsOfCopies(history, file);
         const bool inPlace = std::filesystem::exists(file);
         const bool inHistory = std::count(copies.begin(), copies.end(), "old") == 1;
-        EXPECT_TRUE((inPlace && ReadWholeFile(file) == "old") || inHistory);
+        EXPECT_TRUE((inPlace && testing::ReadTestFile(file) == "old") || inHistory);
         // A hard link keeps a file in place until the new one takes its name.
         EXPECT_TRUE(inPlace || !history.hardLinks);
-        EXPECT_TRUE(!inPlace || ReadWholeFile(file) == "old" || ReadWholeFile(file) == "new");
+        EXPECT_TRUE(!inPlace || testing::ReadTestFile(file) == "old" ||
+                    testing::ReadTestFile(file) == "new");
         EXPECT_EQ(std::count(copies.begin(), copies.end(), "new"), 0);
         EXPECT_TRUE(std::filesystem::exists(properties) ||
                     std::any_of(std::filesystem::directory_iterator(history.folder),
                                 std::filesystem::directory_iterator(), [](const auto& entry) {
                                     return entry.path().string().ends_with(".properties.xml") &&
-                                           ReadWholeFile(entry.path()) == "<old/>";
+                                           testing::ReadTestFile(entry.path()) == "<old/>";
                                 }));
 
         // The next run, as the backup makes it: a file that is already the new one stays, a
@@ -90,12 +92,12 @@ TEST_P(HistoryCrash, AKillAfterAnyStepLeavesTheOldFileInPlaceOrInHistory) {
         history.afterStep = nullptr;
         bool pruned = killAt == Step::OldestRemoved;
         if (!inPlace) {
-            ReplaceFileContents(file, "new");
-        } else if (ReadWholeFile(file) != "new") {
+            OrThrowFileError(ReplaceFileContents(file, "new"));
+        } else if (testing::ReadTestFile(file) != "new") {
             ReplaceKeepingHistory(file, "new", history, std::time(nullptr));
             pruned = true;
         }
-        EXPECT_EQ(ReadWholeFile(file), "new");
+        EXPECT_EQ(testing::ReadTestFile(file), "new");
         copies = ContentsOfCopies(history, file);
         EXPECT_EQ(std::count(copies.begin(), copies.end(), "old"), 1);
         // The oldest copy goes at the end of a replacement: once more may stay until the next.
@@ -123,7 +125,7 @@ TEST_P(HistoryCrash, AKillAtAnyMomentOfReplacementAfterReplacementLosesNoFile) {
         testing::TempFolder folder;
         const std::filesystem::path file = folder / "Public.txt";
         BackupHistory history = History(folder.path());
-        WriteWholeFile(file, Version(0));
+        testing::WriteTestFile(file, Version(0));
 
         pid_t child = ::fork();
         if (child == 0) {
@@ -149,7 +151,7 @@ TEST_P(HistoryCrash, AKillAtAnyMomentOfReplacementAfterReplacementLosesNoFile) {
             EXPECT_FALSE(kept.empty());
             continue;
         }
-        const int current = VersionOf(ReadWholeFile(file));
+        const int current = VersionOf(testing::ReadTestFile(file));
         ASSERT_GE(current, 0) << "a backup file cut short";
         // The file it replaced is in history, whatever the moment.
         EXPECT_TRUE(current == 0 || std::count(kept.begin(), kept.end(), current - 1) == 1)
@@ -167,7 +169,8 @@ void ExpectEachFileHasItsOwnPropertiesOrNone(const std::filesystem::path& folder
             if (!name.ends_with(".txt") || name.starts_with(".")) continue;
             const std::filesystem::path properties = PropertiesFileOf(entry.path());
             if (std::filesystem::exists(properties)) {
-                EXPECT_EQ(ReadWholeFile(properties), Sha256Hex(ReadWholeFile(entry.path())))
+                EXPECT_EQ(testing::ReadTestFile(properties),
+                          Sha256Hex(testing::ReadTestFile(entry.path())))
                     << name << " stands beside another version's properties file";
             }
         }
@@ -182,8 +185,8 @@ TEST_P(HistoryCrash, AKillAtAnyMomentNeverLeavesABackupFileBesideAnotherOnesProp
         const std::filesystem::path file = folder / "Public.txt";
         BackupHistory history = History(folder.path());
         history.keep = 1;
-        WriteWholeFile(file, Version(0));
-        WriteWholeFile(PropertiesFileOf(file), Sha256Hex(Version(0)));
+        testing::WriteTestFile(file, Version(0));
+        testing::WriteTestFile(PropertiesFileOf(file), Sha256Hex(Version(0)));
 
         pid_t child = ::fork();
         if (child == 0) {
@@ -211,7 +214,7 @@ TEST_P(HistoryCrash, AKillAtAnyMomentNeverLeavesABackupFileBesideAnotherOnesProp
         const std::string_view piece = sha256;
         ReplaceKeepingHistory(file, Version(99), history, std::time(nullptr),
                               std::span<const std::string_view>(&piece, 1));
-        EXPECT_EQ(ReadWholeFile(PropertiesFileOf(file)), sha256);
+        EXPECT_EQ(testing::ReadTestFile(PropertiesFileOf(file)), sha256);
         ExpectEachFileHasItsOwnPropertiesOrNone(folder.path());
     }
     // Some kills come between the two renames; none of them may leave a pair torn.

@@ -4,6 +4,7 @@
 #include "base/win_errors.h"
 #include "support/scripted_netdfs.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,7 +32,7 @@ class RecordingLog : public RestoreLog {
         std::string text;
         for (const auto& l : lines)
             text += l.first + "\r\n";
-        WriteWholeFile(file, text);
+        testing::WriteTestFile(file, text);
     }
 };
 
@@ -142,7 +143,7 @@ TEST_F(RestoreRunTest, TheLogIsNamedAfterTheWholeBackupFileName) {
     testing::TempFolder folder;
     log.AddLine("Starting restore", clLime);
     EXPECT_TRUE(FinishRestoreLog(log, folder / "pfxPublic.txt"));
-    EXPECT_EQ(ReadWholeFile(folder / "pfxPublic.txt_restore.txt"),
+    EXPECT_EQ(testing::ReadTestFile(folder / "pfxPublic.txt_restore.txt"),
               "Starting restore\r\n\r\n** Complete **\r\n");
     EXPECT_EQ(log.events, (std::vector<std::string>{"plain", "save plain", "rich"}));
 
@@ -150,7 +151,7 @@ TEST_F(RestoreRunTest, TheLogIsNamedAfterTheWholeBackupFileName) {
     log.events.clear();
     Expected<void> unsaved = FinishRestoreLog(log, folder / "missing" / "x.txt");
     ASSERT_FALSE(unsaved);
-    EXPECT_EQ(unsaved.error().code, static_cast<uint32_t>(ENOENT));
+    EXPECT_TRUE(IsMissingFile(unsaved.error())) << unsaved.error().text;
     EXPECT_NE(unsaved.error().text.find("x.txt_restore.txt"), std::string::npos);
     EXPECT_EQ(log.events, (std::vector<std::string>{"plain", "save plain", "rich"}));
 }
@@ -250,23 +251,23 @@ TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
 
 TEST(ReadBackupLines, LineEndsAndByteOrderMarks) {
     testing::TempFolder folder;
-    WriteWholeFile(folder / "cr.txt", "one\rtwo\r\nthree\nfour");
+    testing::WriteTestFile(folder / "cr.txt", "one\rtwo\r\nthree\nfour");
     auto lines = ReadBackupLines(folder / "cr.txt");
     ASSERT_TRUE(lines);
     EXPECT_EQ(*lines, (std::vector<AnsiString>{"one", "two", "three", "four"}));
 
-    WriteWholeFile(folder / "blank.txt", "a\r\n\r\nb\r\n");
+    testing::WriteTestFile(folder / "blank.txt", "a\r\n\r\nb\r\n");
     EXPECT_EQ(*ReadBackupLines(folder / "blank.txt"), (std::vector<AnsiString>{"a", "", "b"}));
 
-    WriteWholeFile(folder / "utf16.txt", std::string("\xFF\xFE"
-                                                     "d\0f\0",
-                                                     6));
+    testing::WriteTestFile(folder / "utf16.txt", std::string("\xFF\xFE"
+                                                             "d\0f\0",
+                                                             6));
     auto utf16 = ReadBackupLines(folder / "utf16.txt");
     ASSERT_FALSE(utf16);
     EXPECT_EQ(utf16.error().text,
               "The file is not 8-bit text: it begins with a UTF-16 byte-order mark.");
-    WriteWholeFile(folder / "utf8.txt", "\xEF\xBB\xBF"
-                                        "dfscmd");
+    testing::WriteTestFile(folder / "utf8.txt", "\xEF\xBB\xBF"
+                                                "dfscmd");
     EXPECT_FALSE(ReadBackupLines(folder / "utf8.txt"));
     // A file that cannot be read is an answer too, with the system's reason and the file's name.
     auto missing = ReadBackupLines(folder / "missing.txt");
@@ -302,26 +303,26 @@ namespace {
 // domain's file), and that counts its runs of changes.
 class GroupingNetDfs : public testing::ScriptedNetDfs {
   public:
-    NET_API_STATUS ChangeGroup(const std::function<void()>& work) override {
+    DfsStatus ChangeGroup(const std::function<void()>& work) override {
         work();
         ++groups;
-        if (groupStatus != NERR_Success) SetNetDfsErrorDetail("the disk is full");
+        if (groupStatus != NERR_Success) return {groupStatus, "the disk is full"};
         return groupStatus;
     }
     void BeginChanges() override { ++begun; }
-    NET_API_STATUS EndChanges() override {
+    DfsStatus EndChanges() override {
         ++ended;
         return NERR_Success;
     }
     // The first links' writes answer as linkStatuses says, the others are kept.
-    NET_API_STATUS ChangeLink(const std::function<void()>& work) override {
+    DfsStatus ChangeLink(const std::function<void()>& work) override {
         const size_t calls = addCalls.size();
         work();
         linkCalls.push_back(addCalls.size() - calls);
         if (linkStatuses.empty()) return NERR_Success;
         NET_API_STATUS status = linkStatuses.front();
         linkStatuses.erase(linkStatuses.begin());
-        if (status != NERR_Success && status != ERROR_RETRY) SetNetDfsErrorDetail("refused");
+        if (status != NERR_Success && status != ERROR_RETRY) return {status, "refused"};
         return status;
     }
     NET_API_STATUS groupStatus = NERR_Success;

@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "base/time_stamp.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,7 @@ TEST(TextRestoreLog, LinesAreStampedAsTheStatusWindowStampsThem) {
 
     testing::TempFolder folder;
     log.SaveLinesToFile(folder / "x.txt_restore.txt");
-    EXPECT_EQ(ReadWholeFile(folder / "x.txt_restore.txt"),
+    EXPECT_EQ(testing::ReadTestFile(folder / "x.txt_restore.txt"),
               stamp + "\tStarting restore\r\n" + stamp + "\t\r\n");
     EXPECT_THROW(log.SaveLinesToFile(folder / "missing" / "x.txt_restore.txt"), EFileError);
     log.ClearLines();
@@ -66,12 +67,13 @@ TEST(TextRestoreLog, ALongLogWaitsInAScratchFileAndIsSavedWhole) {
     ASSERT_EQ(lines.size(), 5000u);
     EXPECT_EQ(lines[4999], stamp + "\tRestoring \\\\example.com\\Big\\Link4999");
     log.SaveLinesToFile(folder / "Big.txt_restore.txt");
-    EXPECT_EQ(ReadWholeFile(folder / "Big.txt_restore.txt"), expected);
+    EXPECT_EQ(testing::ReadTestFile(folder / "Big.txt_restore.txt"), expected);
     // Cleared, the next run's log starts empty and its scratch file is gone.
     log.ClearLines();
     log.AddLine("Starting restore", clLime);
     log.SaveLinesToFile(folder / "Big.txt_restore.txt");
-    EXPECT_EQ(ReadWholeFile(folder / "Big.txt_restore.txt"), stamp + "\tStarting restore\r\n");
+    EXPECT_EQ(testing::ReadTestFile(folder / "Big.txt_restore.txt"),
+              stamp + "\tStarting restore\r\n");
 
     // Where no scratch file can be made, the lines stay in memory and are saved all the same.
     TextRestoreLog homeless(folder / "missing" / "Big.txt");
@@ -79,7 +81,7 @@ TEST(TextRestoreLog, ALongLogWaitsInAScratchFileAndIsSavedWhole) {
     for (int i = 0; i < 5000; ++i)
         homeless.AddLine("Restoring \\\\example.com\\Big\\Link" + std::to_string(i), clYellow);
     homeless.SaveLinesToFile(folder / "again.txt");
-    EXPECT_EQ(ReadWholeFile(folder / "again.txt"), expected);
+    EXPECT_EQ(testing::ReadTestFile(folder / "again.txt"), expected);
 }
 
 } // namespace

@@ -1,13 +1,15 @@
 #include "base/file_io.h"
 #include "base/paths.h"
+#include "support/expect_ok.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
-#include <unistd.h>
+#include <thread>
 #include <vector>
 
 namespace kestrune {
@@ -30,12 +32,12 @@ class FileIo : public ::testing::Test {
 TEST_F(FileIo, ReplaceKeepsBytesExactlyAndLeavesNothingBeside) {
     const std::string bytes = "one\r\ntwo\nthree\r\x1a\0four"s;
     std::filesystem::path file = folder / "data.txt";
-    ReplaceFileContents(file, "old contents, longer than the new ones\r\n");
-    ReplaceFileContents(file, bytes);
-    EXPECT_EQ(ReadWholeFile(file), bytes);
+    ASSERT_OK(ReplaceFileContents(file, "old contents, longer than the new ones\r\n"));
+    ASSERT_OK(ReplaceFileContents(file, bytes));
+    EXPECT_EQ(testing::ReadTestFile(file), bytes);
     EXPECT_EQ(FilesInFolder(), 1u);
-    WriteWholeFile(file, "a\n");
-    EXPECT_EQ(ReadWholeFile(file), "a\n");
+    ASSERT_OK(WriteWholeFile(file, "a\n"));
+    EXPECT_EQ(testing::ReadTestFile(file), "a\n");
 
     // In pieces: short ones gathered, one longer than a gathered write, and empty ones.
     std::vector<std::string> parts;
@@ -44,46 +46,92 @@ TEST_F(FileIo, ReplaceKeepsBytesExactlyAndLeavesNothingBeside) {
     parts.insert(parts.begin() + 20000, std::string(700000, 'x'));
     parts.emplace_back();
     std::vector<std::string_view> pieces(parts.begin(), parts.end());
-    ReplaceFileContents(file, pieces);
+    ASSERT_OK(ReplaceFileContents(file, pieces));
     std::string whole;
     for (const std::string& part : parts)
         whole += part;
-    EXPECT_EQ(ReadWholeFile(file), whole);
+    EXPECT_EQ(testing::ReadTestFile(file), whole);
     EXPECT_EQ(FilesInFolder(), 1u);
+
+    // A replacement that cannot be made names the target and leaves nothing beside it.
+    Expected<void> refused = ReplaceFileContents(folder / "missing" / "data.txt", "x");
+    ASSERT_FALSE(refused);
+    EXPECT_TRUE(IsMissingFile(refused.error())) << refused.error().text;
+    EXPECT_EQ(refused.error().text.rfind("Cannot create file \"" +
+                                             FullFileName(folder / "missing" / "data.txt") + "\". ",
+                                         0),
+              0u)
+        << refused.error().text;
+    EXPECT_EQ(FilesInFolder(), 1u);
+}
+
+// A file a user names is read whole, or the answer says why with the system's code and the
+// file's name; a read of a file that is not there tells it apart from one that failed.
+TEST_F(FileIo, ARegularFileIsReadOrTheReasonComesWithTheSystemsCode) {
+    testing::WriteTestFile(folder / "small", "a\r\nb");
+    Expected<std::string> read = ReadRegularFile(folder / "small", 4);
+    ASSERT_OK(read);
+    EXPECT_EQ(*read, "a\r\nb");
+
+    Expected<std::string> large = ReadRegularFile(folder / "small", 3);
+    ASSERT_FALSE(large);
+    EXPECT_NE(large.error().code, 0u);
+    EXPECT_EQ(large.error().text, "Cannot read file \"" + FullFileName(folder / "small") +
+                                      "\". It is larger than 3 bytes.");
+
+    for (Expected<std::string> missing :
+         {ReadRegularFile(folder / "missing", 4), ReadWholeFile(folder / "missing")}) {
+        ASSERT_FALSE(missing);
+        EXPECT_TRUE(IsMissingFile(missing.error())) << missing.error().text;
+        EXPECT_EQ(missing.error().text.rfind(
+                      "Cannot open file \"" + FullFileName(folder / "missing") + "\". ", 0),
+                  0u)
+            << missing.error().text;
+        EXPECT_GT(missing.error().text.size(), FullFileName(folder / "missing").size() + 20)
+            << "the system's reason follows the name";
+    }
+    Expected<std::string> folderItself = ReadRegularFile(folder, 4);
+    ASSERT_FALSE(folderItself);
+    EXPECT_FALSE(IsMissingFile(folderItself.error()));
 }
 
 // History moves a backup file only to a name nothing holds: a taken name is refused, both
 // files staying as they were.
 TEST_F(FileIo, LinksAndMovesNeverTakeATakenName) {
     const std::filesystem::path a = folder / "a.txt", b = folder / "b.txt", c = folder / "c.txt";
-    WriteWholeFile(a, "a");
-    WriteWholeFile(b, "b");
-    EXPECT_FALSE(LinkFile(a, b));
-    EXPECT_EQ(errno, EEXIST);
-    EXPECT_FALSE(MoveFileNoReplace(a, b));
-    EXPECT_EQ(errno, EEXIST);
-    EXPECT_EQ(ReadWholeFile(a), "a");
-    EXPECT_EQ(ReadWholeFile(b), "b");
+    testing::WriteTestFile(a, "a");
+    testing::WriteTestFile(b, "b");
+    Expected<void> linked = LinkFile(a, b);
+    ASSERT_FALSE(linked);
+    EXPECT_TRUE(IsNameTaken(linked.error())) << linked.error().text;
+    Expected<void> moved = MoveFileNoReplace(a, b);
+    ASSERT_FALSE(moved);
+    EXPECT_TRUE(IsNameTaken(moved.error())) << moved.error().text;
+    EXPECT_EQ(testing::ReadTestFile(a), "a");
+    EXPECT_EQ(testing::ReadTestFile(b), "b");
 
-    ASSERT_TRUE(LinkFile(a, c));
-    FileIdentity first, second;
-    ASSERT_TRUE(IdentifyNamedFile(a, first) && IdentifyNamedFile(c, second));
-    EXPECT_EQ(first.index, second.index);
+    ASSERT_OK(LinkFile(a, c));
+    Expected<FileIdentity> first = IdentifyNamedFile(a), second = IdentifyNamedFile(c);
+    ASSERT_OK(first);
+    ASSERT_OK(second);
+    EXPECT_EQ(first->index, second->index);
     std::filesystem::remove(c);
-    ASSERT_TRUE(MoveFileNoReplace(a, c));
+    ASSERT_OK(MoveFileNoReplace(a, c));
     EXPECT_FALSE(std::filesystem::exists(a));
-    EXPECT_EQ(ReadWholeFile(c), "a");
-    EXPECT_FALSE(MoveFileNoReplace(a, b));
-    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(testing::ReadTestFile(c), "a");
+    moved = MoveFileNoReplace(a, b);
+    ASSERT_FALSE(moved);
+    EXPECT_TRUE(IsMissingFile(moved.error())) << moved.error().text;
+    EXPECT_FALSE(IsNameTaken(moved.error()));
 }
 
 // A name in the code page reaches the file system as the characters it stands for.
 TEST_F(FileIo, NamesFromAnsiTextKeepTheirCharacters) {
     const AnsiString name = "R\xe9sum\xe9 \x80.txt"; // Windows-1252: "Résumé €.txt"
     std::filesystem::path file = folder / PathFromAnsi(name);
-    ReplaceFileContents(file, "x");
+    ASSERT_OK(ReplaceFileContents(file, "x"));
     EXPECT_EQ(AnsiFromPath(file.filename()), name);
-    EXPECT_EQ(ReadWholeFile(file), "x");
+    EXPECT_EQ(testing::ReadTestFile(file), "x");
 #ifdef _WIN32
     EXPECT_EQ(file.filename().wstring(), L"R\u00e9sum\u00e9 \u20ac.txt");
 #endif
@@ -95,19 +143,20 @@ TEST_F(FileIo, NamesFromAnsiTextKeepTheirCharacters) {
 // where the file position was.
 TEST_F(FileIo, TruncateSetsSixtyFourBitSizesAndKeepsThePosition) {
     std::filesystem::path file = folder / "sized.bin";
-    WriteWholeFile(file, "0123456789");
-    int fd = OpenFileDescriptor(file, O_RDWR);
-    ASSERT_GE(fd, 0);
+    testing::WriteTestFile(file, "0123456789");
+    Expected<FileDescriptor> opened = OpenFileDescriptor(file, O_RDWR);
+    ASSERT_OK(opened);
+    const FileDescriptor& fd = *opened;
     auto size = [&] {
-        FileIdentity identity;
-        EXPECT_TRUE(IdentifyOpenFile(fd, identity));
-        return identity.size;
+        Expected<FileIdentity> identity = IdentifyOpenFile(fd);
+        EXPECT_OK(identity);
+        return identity ? identity->size : 0;
     };
-    ASSERT_TRUE(WriteAll(fd, "ab"));
-    ASSERT_TRUE(TruncateFileDescriptor(fd, 4));
+    ASSERT_OK(WriteAll(fd, "ab"));
+    ASSERT_OK(TruncateFileDescriptor(fd, 4));
     EXPECT_EQ(size(), 4u);
-    ASSERT_TRUE(TruncateFileDescriptor(fd, 6));
-    ASSERT_TRUE(WriteAll(fd, "cd"));
+    ASSERT_OK(TruncateFileDescriptor(fd, 6));
+    ASSERT_OK(WriteAll(fd, "cd"));
     EXPECT_EQ(size(), 6u);
 
     const uint64_t large = (uint64_t(1) << 32) + 3;
@@ -117,15 +166,57 @@ TEST_F(FileIo, TruncateSetsSixtyFourBitSizesAndKeepsThePosition) {
     room = std::filesystem::space(folder).available > 2 * large;
 #endif
     if (room) {
-        ASSERT_TRUE(TruncateFileDescriptor(fd, large)) << SystemErrorText(errno);
+        ASSERT_OK(TruncateFileDescriptor(fd, large));
         EXPECT_EQ(size(), large);
         char tail[8] = {1, 1, 1, 1, 1, 1, 1, 1};
-        EXPECT_EQ(ReadFileAt(fd, tail, sizeof tail, large - 3), 3);
+        Expected<size_t> read = ReadFileAt(fd, tail, sizeof tail, large - 3);
+        ASSERT_OK(read);
+        EXPECT_EQ(*read, 3u);
         EXPECT_EQ(std::string(tail, 3), "\0\0\0"s);
-        ASSERT_TRUE(TruncateFileDescriptor(fd, 6));
+        ASSERT_OK(TruncateFileDescriptor(fd, 6));
     }
-    ::close(fd);
-    EXPECT_EQ(ReadWholeFile(file), "abcd\0\0"s);
+    EXPECT_OK(opened->Close());
+    EXPECT_EQ(testing::ReadTestFile(file), "abcd\0\0"s);
+}
+
+// A descriptor closes itself when it goes, also when it is handed on: a folder's lock is let
+// go with it, and a moved-from descriptor closes nothing a second time.
+TEST_F(FileIo, DescriptorsAndLocksGoWithTheirOwner) {
+    testing::WriteTestFile(folder / "locked", "x");
+    // Another thread stands for another program (a Windows mutex lets its owner in again).
+    auto takenElsewhere = [&] {
+        std::optional<Error> refused;
+        std::thread([&] {
+            if (Expected<FolderLock> lock = FolderLock::TryTake(folder); !lock)
+                refused = lock.error();
+        }).join();
+        return refused;
+    };
+    {
+        Expected<FolderLock> held = FolderLock::TryTake(folder);
+        ASSERT_OK(held);
+        std::optional<Error> refused = takenElsewhere();
+        ASSERT_TRUE(refused);
+        EXPECT_TRUE(IsHeldByAnother(*refused)) << refused->text;
+        FolderLock moved = std::move(*held);
+        EXPECT_TRUE(takenElsewhere());
+    }
+    EXPECT_FALSE(takenElsewhere());
+
+    Expected<FileDescriptor> first = OpenFileDescriptor(folder / "locked", O_RDWR);
+    Expected<FileDescriptor> second = OpenFileDescriptor(folder / "locked", O_RDWR);
+    ASSERT_OK(first);
+    ASSERT_OK(second);
+    ASSERT_OK(LockFileDescriptor(*first, FileLock::Exclusive));
+    Expected<void> blocked = TryLockFileDescriptor(*second, FileLock::Shared);
+    ASSERT_FALSE(blocked);
+    EXPECT_TRUE(IsHeldByAnother(blocked.error())) << blocked.error().text;
+    {
+        FileDescriptor owner = std::move(*first);
+        EXPECT_FALSE(first->IsOpen());
+    }
+    EXPECT_OK(TryLockFileDescriptor(*second, FileLock::Exclusive));
+    EXPECT_OK(first->Close()); // nothing left to close
 }
 
 TEST(Paths, ProgramFolderHoldsTheRunningProgram) {

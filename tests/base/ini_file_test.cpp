@@ -2,6 +2,7 @@
 
 #include "base/file_io.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -20,13 +21,13 @@ class IniFileTest : public ::testing::Test {
 
 TEST_F(IniFileTest, MissingFileSectionOrKeyGiveTheDefault) {
     EXPECT_EQ(ReadIniString(file, "General", "Outputpath", "dflt"), "dflt");
-    WriteWholeFile(file, "[Other]\r\nOutputpath=x\r\n[General]\r\nSomething=y\r\n");
+    testing::WriteTestFile(file, "[Other]\r\nOutputpath=x\r\n[General]\r\nSomething=y\r\n");
     EXPECT_EQ(ReadIniString(file, "General", "Outputpath", ""), "");
     EXPECT_EQ(ReadIniString(file, "general", "SOMETHING", ""), "y");
 }
 
 TEST_F(IniFileTest, ReadStripsBlanksAndSurroundingQuotes) {
-    WriteWholeFile(
+    testing::WriteTestFile(
         file, "  [ General ]  \n Outputpath =  \"C:\\My Backups\\\"  \nKey2='a'\nKey3=\"half\n");
     EXPECT_EQ(ReadIniString(file, "General", "Outputpath", ""), "C:\\My Backups\\");
     EXPECT_EQ(ReadIniString(file, "General", "Key2", ""), "a");
@@ -40,18 +41,19 @@ TEST_F(IniFileTest, TrailingSeparatorsRoundTripAndTheNextKeySurvives) {
     EXPECT_EQ(ReadIniString(file, "General", "Next", ""), "1");
     ASSERT_TRUE(WriteIniString(file, "General", "Outputpath", "/srv/backups/"));
     EXPECT_EQ(ReadIniString(file, "General", "Outputpath", ""), "/srv/backups/");
-    EXPECT_EQ(ReadWholeFile(file), "[General]\r\nOutputpath=/srv/backups/\r\nNext=1\r\n");
+    EXPECT_EQ(testing::ReadTestFile(file), "[General]\r\nOutputpath=/srv/backups/\r\nNext=1\r\n");
 }
 
 TEST_F(IniFileTest, WriteKeepsOtherSectionsKeysAndComments) {
-    WriteWholeFile(file, "; settings\n[Skin]\nName=Blue\n\n[general]\n; where backups "
-                         "go\nOutputpath=old\nKeep=me\n\n[Tail]\nX=1\n");
+    testing::WriteTestFile(file, "; settings\n[Skin]\nName=Blue\n\n[general]\n; where backups "
+                                 "go\nOutputpath=old\nKeep=me\n\n[Tail]\nX=1\n");
     ASSERT_TRUE(WriteIniString(file, "General", "Outputpath", "new"));
     ASSERT_TRUE(WriteIniString(file, "Tail", "Y", "2"));
     ASSERT_TRUE(WriteIniString(file, "Fresh", "Z", "3"));
-    EXPECT_EQ(ReadWholeFile(file), "; settings\n[Skin]\nName=Blue\n\n[general]\n; where backups "
-                                   "go\nOutputpath=new\nKeep=me\n\n"
-                                   "[Tail]\nX=1\nY=2\r\n[Fresh]\r\nZ=3\r\n");
+    EXPECT_EQ(testing::ReadTestFile(file),
+              "; settings\n[Skin]\nName=Blue\n\n[general]\n; where backups "
+              "go\nOutputpath=new\nKeep=me\n\n"
+              "[Tail]\nX=1\nY=2\r\n[Fresh]\r\nZ=3\r\n");
 }
 
 TEST_F(IniFileTest, WritesNeverShareAFixedTemporaryName) {
@@ -74,7 +76,7 @@ TEST_F(IniFileTest, UnwritableFolderReportsFailure) {
 TEST_F(IniFileTest, ASettingsFileThatIsNoRegularFileIsNeitherWaitedOnNorReadWhole) {
     std::vector<std::pair<std::filesystem::path, std::string>> files;
     const std::filesystem::path huge = scratch / "huge.ini";
-    WriteWholeFile(huge, "[General]\r\nOutputpath=x\r\n");
+    testing::WriteTestFile(huge, "[General]\r\nOutputpath=x\r\n");
     std::filesystem::resize_file(huge, kMaxIniFileBytes + 1);
     files.push_back({huge, "It is larger than 1 MiB."});
 #ifndef _WIN32

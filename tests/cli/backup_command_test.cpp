@@ -1,6 +1,7 @@
 #include "backup/backup_history.h"
 #include "netdfs/netdfs.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 #include <regex>
 
@@ -53,7 +54,7 @@ TEST_F(BackupCommandTest, EachNamespacesLineSaysWhatChangedAgainstTheFileItRepla
 
     // A file edited by hand is compared line by line all the same: its own line is removed.
     const std::filesystem::path users = folder / "b" / "Users.txt";
-    WriteWholeFile(users, ReadWholeFile(users) + "edited by hand\r\n");
+    testing::WriteTestFile(users, testing::ReadTestFile(users) + "edited by hand\r\n");
     EXPECT_EQ(BackUpSaying("b")[4],
               "kestrune: Users: 3 lines, T s (0 added, 1 removed, 0 changed)");
     EXPECT_EQ(Run({"--quiet", "", (folder / "b").string()}), kExitCharactersLost);
@@ -74,14 +75,14 @@ TEST_F(BackupCommandTest, KeepMovesEachReplacedFileToHistoryAndKeepsTheNewestN) 
     keep2();
     keep2(); // unchanged: nothing kept
     EXPECT_FALSE(std::filesystem::exists(history));
-    const std::string first = ReadWholeFile(backups / "n_Public.txt");
+    const std::string first = testing::ReadTestFile(backups / "n_Public.txt");
 
     DeleteLink("Public", "/Policies");
     keep2();
     ASSERT_EQ(copies().size(), 1u);
     EXPECT_TRUE(std::regex_match(copies()[0], std::regex(R"(n_Public\.\d{8}-\d{6}\.txt)")))
         << copies()[0];
-    EXPECT_EQ(ReadWholeFile(history / copies()[0]), first);
+    EXPECT_EQ(testing::ReadTestFile(history / copies()[0]), first);
     // Only the namespace that changed has a copy, its properties file beside it.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(history), {}), 2);
 
@@ -100,12 +101,12 @@ TEST_F(BackupCommandTest, KeepMovesEachReplacedFileToHistoryAndKeepsTheNewestN) 
     // Two more changes within the same second, perhaps: two copies at most, the newest ones.
     SetComment("Public", "/Software", "second");
     keep2();
-    const std::string second = ReadWholeFile(backups / "n_Public.txt");
+    const std::string second = testing::ReadTestFile(backups / "n_Public.txt");
     SetComment("Public", "/Software", "third");
     keep2();
     ASSERT_EQ(copies().size(), 2u);
-    EXPECT_NE(ReadWholeFile(history / copies()[0]), first);
-    EXPECT_EQ(ReadWholeFile(history / copies()[1]), second);
+    EXPECT_NE(testing::ReadTestFile(history / copies()[0]), first);
+    EXPECT_EQ(testing::ReadTestFile(history / copies()[1]), second);
 }
 
 TEST_F(BackupCommandTest, APairWhoseOnlyPropertiesChangedIsKeptAndSaidSo) {
@@ -116,7 +117,8 @@ TEST_F(BackupCommandTest, APairWhoseOnlyPropertiesChangedIsKeptAndSaidSo) {
         return err.str();
     };
     keep1();
-    const std::string lines = ReadWholeFile(file), before = ReadWholeFile(PropertiesFileOf(file));
+    const std::string lines = testing::ReadTestFile(file),
+                      before = testing::ReadTestFile(PropertiesFileOf(file));
 
     // A referral time is no backup line: the lines stay, the properties file does not.
     ASSERT_TRUE(directory
@@ -125,13 +127,13 @@ TEST_F(BackupCommandTest, APairWhoseOnlyPropertiesChangedIsKeptAndSaidSo) {
                     .ok());
     EXPECT_NE(keep1().find("kestrune: Public: 8 lines, "), std::string::npos);
     EXPECT_NE(err.str().find(" s (properties changed)"), std::string::npos) << err.str();
-    EXPECT_EQ(ReadWholeFile(file), lines);
-    EXPECT_NE(ReadWholeFile(PropertiesFileOf(file)).find("TimeToLiveSec=\"4321\""),
+    EXPECT_EQ(testing::ReadTestFile(file), lines);
+    EXPECT_NE(testing::ReadTestFile(PropertiesFileOf(file)).find("TimeToLiveSec=\"4321\""),
               std::string::npos);
     const std::vector<std::filesystem::path> copies = HistoryCopies(history, file);
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_EQ(ReadWholeFile(copies[0]), lines);
-    EXPECT_EQ(ReadWholeFile(PropertiesFileOf(copies[0])), before);
+    EXPECT_EQ(testing::ReadTestFile(copies[0]), lines);
+    EXPECT_EQ(testing::ReadTestFile(PropertiesFileOf(copies[0])), before);
 
     // A properties file lost beside an unchanged backup file is written again, and said.
     std::filesystem::remove(PropertiesFileOf(file));
@@ -145,7 +147,7 @@ TEST_F(BackupCommandTest, APairWhoseOnlyPropertiesChangedIsKeptAndSaidSo) {
 
 TEST_F(BackupCommandTest, KeepNeedsAWholeNumberOfOneOrMoreAndABackup) {
     const std::string out = (folder / "out").string(), file = (folder / "x.txt").string();
-    WriteWholeFile(file, "");
+    testing::WriteTestFile(file, "");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{"--keep", "0", "", out}, "--keep needs a number of copies, 1 or more, not \"0\""},
         {{"--keep", "-1", "", out}, "--keep needs a number of copies, 1 or more, not \"-1\""},

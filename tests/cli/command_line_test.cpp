@@ -10,6 +10,7 @@
 #include "support/scoped_platform.h"
 #include "support/scripted_netdfs.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -143,10 +144,10 @@ TEST_F(CommandLineTest, AnUnreadableNamespaceKeepsItsFileAndFailsTheRun) {
                      {ERROR_NO_MORE_ITEMS, {}, {}}};
     testing::ScopedNetDfsApi installed(fake);
     std::filesystem::create_directories(folder / "out");
-    WriteWholeFile(folder / "out" / "Bad.txt", "yesterday");
+    testing::WriteTestFile(folder / "out" / "Bad.txt", "yesterday");
     EXPECT_EQ(Run({"", (folder / "out").string(), "d.test"}), kExitFailure);
-    EXPECT_EQ(ReadWholeFile(folder / "out" / "Bad.txt"), "yesterday");
-    EXPECT_EQ(ReadWholeFile(folder / "out" / "Good.txt"), "");
+    EXPECT_EQ(testing::ReadTestFile(folder / "out" / "Bad.txt"), "yesterday");
+    EXPECT_EQ(testing::ReadTestFile(folder / "out" / "Good.txt"), "");
     EXPECT_NE(err.str().find("  Bad: 5: Access is denied."), std::string::npos) << err.str();
 }
 

@@ -1,5 +1,6 @@
 #include "netdfs/netdfs.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 namespace kestrune {
 namespace {
@@ -20,7 +21,7 @@ TEST_F(CompareCommandTest, FindsAnAddedARemovedAndAChangedCommentLink) {
     ASSERT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Added", u"FS4", u"Added", u"new", 0), 0u);
     ASSERT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Added", u"FS5", u"Added", u"", 0), 0u);
     SetComment("Public", "/Software", "Changed");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
 
     EXPECT_EQ(Run({"--compare", file}), kExitFailure) << err.str();
     EXPECT_EQ(
@@ -32,14 +33,14 @@ TEST_F(CompareCommandTest, FindsAnAddedARemovedAndAChangedCommentLink) {
             "4 differences: 1 only in the file (a restore would add them), 2 added since, "
             "1 comment changed"}));
     EXPECT_EQ(err.str(), "");
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
 }
 
 TEST_F(CompareCommandTest, PathsAndTargetsMatchWithoutRegardToCase) {
     const std::string file = (BackUp("b") / "Public.txt").string();
     // The path and the target in capitals; the command and the comment as they were.
     std::string shouted;
-    for (const std::string& line : Lines(ReadWholeFile(file))) {
+    for (const std::string& line : Lines(testing::ReadTestFile(file))) {
         size_t comment = line.find("\" \"", line.find("\" \"") + 3) + 3;
         std::string head = line.substr(0, comment);
         for (size_t i = std::string("dfscmd /map ").size(); i < head.size(); ++i)
@@ -47,7 +48,7 @@ TEST_F(CompareCommandTest, PathsAndTargetsMatchWithoutRegardToCase) {
         shouted += head + line.substr(comment) + "\n";
     }
     shouted += "not a backup line\n\n";
-    WriteWholeFile(folder / "shouted.txt", shouted);
+    testing::WriteTestFile(folder / "shouted.txt", shouted);
     EXPECT_EQ(Run({"--compare", (folder / "shouted.txt").string()}), kExitSuccess) << out.str();
     EXPECT_EQ(out.str(), "no differences: 8 targets in the file, all live\n");
     // A line that says nothing of the namespace is reported, not compared; a file without its
@@ -86,9 +87,10 @@ TEST_F(CompareCommandTest, DiffHoldsTwoBackupFilesAgainstEachOtherAsCompareHolds
     EXPECT_EQ(out.str(), "no differences: 9 targets in both files\n");
     // An empty file holds no backup (a namespace has at least its root's line), in either
     // place; a line that is no backup line is said and left out.
-    WriteWholeFile(folder / "empty.txt", "");
-    WriteWholeFile(folder / "blank.txt", "\r\n\r\n");
-    WriteWholeFile(folder / "noted.txt", ReadWholeFile(before) + "checked on Monday\r\n");
+    testing::WriteTestFile(folder / "empty.txt", "");
+    testing::WriteTestFile(folder / "blank.txt", "\r\n\r\n");
+    testing::WriteTestFile(folder / "noted.txt",
+                           testing::ReadTestFile(before) + "checked on Monday\r\n");
     for (const char* empty : {"empty.txt", "blank.txt"}) {
         const std::string name = (folder / empty).string();
         EXPECT_EQ(Run({"--diff", name, before}), kExitUsage);
@@ -151,7 +153,7 @@ TEST_F(CompareCommandTest, PropertiesOfAnotherVersionOfTheFileAreNotCompared) {
     ASSERT_EQ(NetDfsSetInfo(u"\\\\example.com\\Public\\Policies", nullptr, nullptr, 102,
                             reinterpret_cast<const uint8_t*>(&ttl)),
               0u);
-    WriteWholeFile(file, ReadWholeFile(file) + "\r\n");
+    testing::WriteTestFile(file, testing::ReadTestFile(file) + "\r\n");
     EXPECT_EQ(Run({"--compare", file.string()}), kExitSuccess);
     EXPECT_EQ(out.str(), "no differences: 8 targets in the file, all live\n");
     EXPECT_EQ(err.str(), "kestrune: warning: the properties file belongs to another version of "

@@ -5,6 +5,7 @@
 #include "backup/backup_history.h"
 #include "base/sha256.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,8 +17,8 @@ class ConcurrentBackup : public testing::SampleDomainCli {
   protected:
     static void ExpectPairWhole(const std::filesystem::path& file) {
         ASSERT_TRUE(std::filesystem::exists(PropertiesFileOf(file))) << file;
-        EXPECT_NE(ReadWholeFile(PropertiesFileOf(file))
-                      .find("BackupFileSha256=\"" + Sha256Hex(ReadWholeFile(file)) + "\""),
+        EXPECT_NE(testing::ReadTestFile(PropertiesFileOf(file))
+                      .find("BackupFileSha256=\"" + Sha256Hex(testing::ReadTestFile(file)) + "\""),
                   std::string::npos)
             << file << " stands beside another version's properties file";
     }
@@ -69,7 +70,7 @@ TEST_F(ConcurrentBackup, TwoRunsIntoOneFolderTakeTurnsAndPruneOnlyWhatTheyKept) 
     ExpectPairWhole(file);
     const std::vector<std::filesystem::path> copies = HistoryCopies(HistoryFolder(backups), file);
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_NE(ReadWholeFile(copies[0]), ReadWholeFile(file));
+    EXPECT_NE(testing::ReadTestFile(copies[0]), testing::ReadTestFile(file));
     ExpectPairWhole(copies[0]);
     for (const auto& entry : std::filesystem::directory_iterator(backups))
         EXPECT_FALSE(IsTemporaryFileName(entry.path().filename().string())) << entry.path();

@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "support/delete_subtree.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 namespace kestrune {
 namespace {
@@ -33,19 +34,19 @@ TEST_F(DfsutilExportCommandTest, ANamespaceGoneComesBackFromItsExport) {
     // and the recorded states and referral times are the live ones again.
     EXPECT_EQ(Run({"--compare", exported.string()}), kExitSuccess) << out.str();
     const std::filesystem::path again = BackUp("second") / "Public.txt";
-    EXPECT_EQ(ReadWholeFile(again), ReadWholeFile(backup));
+    EXPECT_EQ(testing::ReadTestFile(again), testing::ReadTestFile(backup));
 }
 
 TEST_F(DfsutilExportCommandTest, AnExportThatCannotBeReadIsNamedAndNothingChanges) {
-    WriteWholeFile(folder / "bad.xml",
-                   "<?xml version=\"1.0\"?>\r\n<Root Name=\"\\\\example.com\\Public\">\r\n"
-                   "<Target Server=\"DC1\" Folder=\"Public\" State=\"2\"/>\r\n"
-                   "<Link Name=\"New\"><Target Server=\"FS1\"/></Link></Root>\r\n");
-    const std::string before = ReadWholeFile(domainFile);
+    testing::WriteTestFile(folder / "bad.xml",
+                           "<?xml version=\"1.0\"?>\r\n<Root Name=\"\\\\example.com\\Public\">\r\n"
+                           "<Target Server=\"DC1\" Folder=\"Public\" State=\"2\"/>\r\n"
+                           "<Link Name=\"New\"><Target Server=\"FS1\"/></Link></Root>\r\n");
+    const std::string before = testing::ReadTestFile(domainFile);
     EXPECT_EQ(Run({"--restore", (folder / "bad.xml").string()}), kExitUsage);
     EXPECT_NE(err.str().find(R"(<Link Name="New">: a <Target> without Folder)"), std::string::npos)
         << err.str();
-    EXPECT_EQ(ReadWholeFile(domainFile), before);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), before);
     EXPECT_EQ(
         Run({"--export-dfsutil", (folder / "missing.txt").string(), (folder / "out.xml").string()}),
         kExitUsage);

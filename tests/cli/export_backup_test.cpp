@@ -9,6 +9,7 @@
 #include "support/expect_ok.h"
 #include "support/scoped_platform.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,7 +27,7 @@ enum class Shape { Ldifde, Ldapsearch, LdapsearchLLL };
 // The sample's entries as an export holds them: no rootDSE, and the values Windows spells its
 // own way.
 std::vector<Entry> SampleEntries(const std::string& subtree) {
-    std::string text = ReadWholeFile(std::string(KESTRUNE_SAMPLES) + "/example.ldif");
+    std::string text = testing::ReadTestFile(std::string(KESTRUNE_SAMPLES) + "/example.ldif");
     std::vector<Entry> entries;
     std::string below = store::NormalizeDn(subtree);
     EXPECT_TRUE(store::ReadLdif(text, "sample", [&](store::LdifRecord& r) {
@@ -101,7 +102,7 @@ std::string Export(const std::vector<Entry>& entries, Shape shape) {
 std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& f : std::filesystem::directory_iterator(folder))
-        files[f.path().filename().string()] = ReadWholeFile(f.path());
+        files[f.path().filename().string()] = testing::ReadTestFile(f.path());
     return files;
 }
 
@@ -150,7 +151,7 @@ TEST_F(ExportBackupTest, ExportsOfTheSampleBackUpToTheSameFiles) {
         SCOPED_TRACE(c.name);
         auto file = folder / (std::string(c.name) + ".ldf");
         const std::string text = Export(SampleEntries(c.subtree), c.shape);
-        WriteWholeFile(file, text);
+        testing::WriteTestFile(file, text);
         // A backup only reads the export.
         std::filesystem::permissions(file, std::filesystem::perms::owner_read |
                                                std::filesystem::perms::group_read);
@@ -160,7 +161,7 @@ TEST_F(ExportBackupTest, ExportsOfTheSampleBackUpToTheSameFiles) {
             EXPECT_EQ(BackUp(file, domain, name), expected[domain].first) << domain;
             EXPECT_EQ(FilesIn(folder / name), expected[domain].second) << domain;
         }
-        EXPECT_EQ(ReadWholeFile(file), text);
+        EXPECT_EQ(testing::ReadTestFile(file), text);
         EXPECT_EQ(std::filesystem::last_write_time(file), written);
     }
 }
@@ -181,7 +182,7 @@ TEST_F(ExportBackupTest, AnExportCutShortIsRefusedWithItsLastLine) {
             SCOPED_TRACE(static_cast<int>(shape));
             SCOPED_TRACE(at);
             const auto file = folder / "cut.ldf";
-            WriteWholeFile(file, text.substr(0, at));
+            testing::WriteTestFile(file, text.substr(0, at));
             Expected<void> installed = InstallSimulatedDomain(file);
             if (!installed) {
                 ++refused;

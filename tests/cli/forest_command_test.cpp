@@ -2,6 +2,7 @@
 #include "backup/backup_history.h"
 #include "base/file_io.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 #include <regex>
 
@@ -56,7 +57,7 @@ TEST_F(ForestCommandTest, EveryDomainGoesIntoAFolderOfItsOwnWithItsHistory) {
     EXPECT_TRUE(std::filesystem::exists(backups / "example.com" / "n_Public.txt"));
     EXPECT_TRUE(std::filesystem::exists(backups / "example.com" / "n_Public.properties.xml"));
     const std::filesystem::path sales = backups / "sales.example.com" / "n_Sales.txt";
-    const std::string before = ReadWholeFile(sales);
+    const std::string before = testing::ReadTestFile(sales);
     // A domain's namespaces are its own: no file of example.com lands in sales' folder.
     EXPECT_EQ(before.find("\\\\example.com\\"), std::string::npos) << before;
 
@@ -66,27 +67,27 @@ TEST_F(ForestCommandTest, EveryDomainGoesIntoAFolderOfItsOwnWithItsHistory) {
     const std::vector<std::filesystem::path> copies =
         HistoryCopies(backups / "sales.example.com" / "history", sales);
     ASSERT_EQ(copies.size(), 1u);
-    EXPECT_EQ(ReadWholeFile(copies.front()), before);
+    EXPECT_EQ(testing::ReadTestFile(copies.front()), before);
 }
 
 TEST_F(ForestCommandTest, ADomainNotReadKeepsItsFilesAndTheOthersStillRun) {
     const std::filesystem::path backups = folder / "forest";
     ASSERT_EQ(Run({"--forest", "", backups.string()}), kExitCharactersLost) << err.str();
     const std::filesystem::path sales = backups / "sales.example.com" / "Sales.txt";
-    const std::string before = ReadWholeFile(sales);
+    const std::string before = testing::ReadTestFile(sales);
     // A target list that cannot be read: the namespace is not read, never taken for empty.
     ASSERT_TRUE(directory
                     ->Modify(SalesLinkDn(), {{store::Modification::Op::Replace,
                                               "msDFS-TargetListv2",
                                               {std::string("\xFF\xFE<\0t\0", 6)}}})
                     .ok());
-    const std::string publicBefore = ReadWholeFile(backups / "example.com" / "Public.txt");
+    const std::string publicBefore = testing::ReadTestFile(backups / "example.com" / "Public.txt");
     EXPECT_EQ(Run({"--forest", "", backups.string()}), kExitFailure);
-    EXPECT_EQ(ReadWholeFile(sales), before);
+    EXPECT_EQ(testing::ReadTestFile(sales), before);
     EXPECT_NE(err.str().find("kestrune: not every domain was backed up whole: sales.example.com"),
               std::string::npos)
         << err.str();
-    EXPECT_EQ(ReadWholeFile(backups / "example.com" / "Public.txt"), publicBefore);
+    EXPECT_EQ(testing::ReadTestFile(backups / "example.com" / "Public.txt"), publicBefore);
     EXPECT_NE(err.str().find("kestrune: Public: 8 lines"), std::string::npos);
 
     // The command line's own mistakes change nothing.

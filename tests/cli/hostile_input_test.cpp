@@ -5,6 +5,7 @@
 #include "backup/restore_run.h"
 #include "platform/netdfs_over_store/dfs_target_list.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 #include <functional>
 
@@ -38,7 +39,7 @@ class HostileInputTest : public testing::SampleDomainCli {
 
 TEST_F(HostileInputTest, AnUnreadableTargetListFailsTheReadAndIsNeverReplaced) {
     const auto backups = BackUp("b");
-    const std::string before = ReadWholeFile(backups / "Public.txt");
+    const std::string before = testing::ReadTestFile(backups / "Public.txt");
     const std::string software = LinkDn("Public", "/Software");
     // Cut short in the middle of its second target.
     const std::string whole = TargetList(software);
@@ -47,7 +48,7 @@ TEST_F(HostileInputTest, AnUnreadableTargetListFailsTheReadAndIsNeverReplaced) {
 
     // The namespace is not read: its previous file stays, the link is named with the reason.
     EXPECT_EQ(Run({"", backups.string()}), kExitFailure);
-    EXPECT_EQ(ReadWholeFile(backups / "Public.txt"), before);
+    EXPECT_EQ(testing::ReadTestFile(backups / "Public.txt"), before);
     EXPECT_NE(
         err.str().find("  Public: 13: The data is invalid. (\\\\example.com\\Public\\Software: "
                        "its target list cannot be read: the list is cut short at character "),
@@ -55,7 +56,7 @@ TEST_F(HostileInputTest, AnUnreadableTargetListFailsTheReadAndIsNeverReplaced) {
         << err.str();
 
     // A restore that would add to the list leaves it as it is and says why.
-    WriteWholeFile(
+    testing::WriteTestFile(
         folder / "add.txt",
         "dfscmd /add \"\\\\example.com\\Public\\Software\" \"\\\\FS9\\Software\" \"\"\r\n");
     EXPECT_EQ(Run({"--quiet", "--restore", (folder / "add.txt").string()}), kExitFailure);
@@ -73,14 +74,15 @@ TEST_F(HostileInputTest, AnUnreadableTargetListFailsTheReadAndIsNeverReplaced) {
     EXPECT_NE(err.str().find("(\\\\example.com\\Public: its target list cannot be read: "),
               std::string::npos)
         << err.str();
-    EXPECT_EQ(ReadWholeFile(backups / "Public.txt"), before);
+    EXPECT_EQ(testing::ReadTestFile(backups / "Public.txt"), before);
 }
 
 TEST_F(HostileInputTest, BackupInputIsARegularFileOfBoundedSize) {
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     // Larger than any namespace's backup; sparse, so the test writes nothing.
     const std::filesystem::path huge = folder / "huge.txt";
-    WriteWholeFile(huge, "dfscmd /map \"\\\\example.com\\Public\\X\" \"\\\\FS1\\X\" \"\"\r\n");
+    testing::WriteTestFile(huge,
+                           "dfscmd /map \"\\\\example.com\\Public\\X\" \"\\\\FS1\\X\" \"\"\r\n");
     std::filesystem::resize_file(huge, kMaxBackupFileBytes + 1);
     std::vector<std::pair<std::filesystem::path, std::string>> inputs = {
         {huge, "It is larger than 512 MiB."}};
@@ -98,7 +100,7 @@ TEST_F(HostileInputTest, BackupInputIsARegularFileOfBoundedSize) {
                 << err.str();
             EXPECT_EQ(out.str(), "");
         }
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
 }
 
 // The properties file beside a backup file: a pipe, a device or a huge file is refused without
@@ -111,7 +113,7 @@ TEST_F(HostileInputTest, WhatIsReadBesideABackupFileIsARegularFileOfBoundedSizeO
         {[&] { std::filesystem::remove(properties); },
          "the properties file \"" + fullName + "\" is missing"},
         {[&] {
-             WriteWholeFile(properties, "<");
+             testing::WriteTestFile(properties, "<");
              std::filesystem::resize_file(properties, kMaxPropertiesFileBytes + 1);
          },
          "\"" + fullName + "\". It is larger than 1024 MiB."},

@@ -4,6 +4,7 @@
 #include "netdfs/netdfs.h"
 #include "platform/netdfs_over_store/dfs_pkt_blob.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 namespace kestrune {
 namespace {
@@ -50,7 +51,7 @@ TEST_F(LegacyNamespaceCommandTest, ItIsBackedUpAsAnyNamespaceWithThePropertiesIt
     const std::string root = R"( "\\example.com\Legacy" )";
     const std::string manuals = R"( "\\example.com\Legacy\Manuals" )";
     EXPECT_EQ(
-        Lines(ReadWholeFile(backups / "Legacy.txt")),
+        Lines(testing::ReadTestFile(backups / "Legacy.txt")),
         (std::vector<std::string>{
             "dfscmd /add" + root + R"("\\DC2\Legacy" "Windows 2000 mode namespace")" + "\r",
             kApps2 + "\r",
@@ -60,7 +61,7 @@ TEST_F(LegacyNamespaceCommandTest, ItIsBackedUpAsAnyNamespaceWithThePropertiesIt
             "dfscmd /map" + manuals + R"("\\FS1\Manuals" "Printed once, kept offline")" + "\r",
             R"(dfscmd /map "\\example.com\Legacy\Scans\2019" "\\FS2\Scans\2019" "")"
             "\r"}));
-    const std::string properties = ReadWholeFile(backups / "Legacy.properties.xml");
+    const std::string properties = testing::ReadTestFile(backups / "Legacy.properties.xml");
     EXPECT_NE(
         properties.find(
             R"(<Folder Path="\\example.com\Legacy\Manuals" Description="Printed once, kept offline" State="Offline" TimeToLiveSec="600">)"),
@@ -81,7 +82,7 @@ TEST_F(LegacyNamespaceCommandTest, ALostLinkIsFoundAndARestoreIsRefusedWithTheRe
     const auto first = BackUp("first");
     const std::string file = (first / "Legacy.txt").string();
     DeleteLegacyLink(u"Apps");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
 
     EXPECT_EQ(Run({"--verify", file}), 1) << err.str();
     EXPECT_EQ(Lines(out.str()).front(), "missing: " + kApps1);
@@ -112,11 +113,11 @@ TEST_F(LegacyNamespaceCommandTest, ALostLinkIsFoundAndARestoreIsRefusedWithTheRe
     EXPECT_EQ(std::count_if(restored.begin(), restored.end(),
                             [](const std::string& l) { return l.starts_with("restored"); }),
               0);
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
 
     // A later backup has the namespace as it is, without the link.
     const auto second = BackUp("second");
-    std::string now = ReadWholeFile(second / "Legacy.txt");
+    std::string now = testing::ReadTestFile(second / "Legacy.txt");
     EXPECT_EQ(now.find("Legacy\\Apps"), std::string::npos);
     EXPECT_EQ(Run({"--diff", file, (second / "Legacy.txt").string()}), 1);
     EXPECT_EQ(Lines(out.str()).at(0), "- " + kApps1);

@@ -5,6 +5,7 @@
 #include "base/security_descriptor.h"
 #include "support/delete_subtree.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 namespace kestrune {
 namespace {
@@ -56,14 +57,14 @@ TEST_F(ManagementPermissionsTest, ANewNamespaceHoldsItsClassDefaultsAndNoDelegat
     EXPECT_EQ(AnchorSddl(), "(A;;0xf01ff;;;S-1-5-21-1004336348-1177238915-682003330-512)"
                             "(A;;0xf01ff;;;S-1-5-18)(A;;0x20094;;;S-1-5-11)(A;;0xf01ff;;;S-1-3-0)");
     const std::filesystem::path file = BackUp("b") / "Public.txt";
-    EXPECT_EQ(ReadWholeFile(PropertiesFileOf(file)).find("ManagementPermissions"),
+    EXPECT_EQ(testing::ReadTestFile(PropertiesFileOf(file)).find("ManagementPermissions"),
               std::string::npos);
 }
 
 TEST_F(ManagementPermissionsTest, ADelegationIsKeptComparedAndGivenBackToTheCreatedNamespace) {
     Delegate(kDelegation);
     const std::filesystem::path file = BackUp("b") / "Public.txt";
-    const std::string xml = ReadWholeFile(PropertiesFileOf(file));
+    const std::string xml = testing::ReadTestFile(PropertiesFileOf(file));
     EXPECT_NE(xml.find(std::string("ManagementPermissions=\"") + kDelegation + "\""),
               std::string::npos)
         << xml;
@@ -78,7 +79,7 @@ TEST_F(ManagementPermissionsTest, ADelegationIsKeptComparedAndGivenBackToTheCrea
                             "(A;CI;0xf01ff;;;S-1-5-21-1004336348-1177238915-682003330-1107)");
     EXPECT_EQ(AnchorDescriptor(), withDelegation);
     const std::filesystem::path again = BackUp("again") / "Public.txt";
-    EXPECT_EQ(ReadWholeFile(PropertiesFileOf(again)), xml);
+    EXPECT_EQ(testing::ReadTestFile(PropertiesFileOf(again)), xml);
 }
 
 TEST_F(ManagementPermissionsTest, ANamespaceThatIsThereKeepsWhoManagesItAndTheCompareTellsIt) {

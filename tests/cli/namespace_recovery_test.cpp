@@ -4,6 +4,7 @@
 #include "base/file_io.h"
 #include "support/delete_subtree.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 #include <regex>
 
@@ -32,12 +33,12 @@ class NamespaceRecoveryTest : public testing::SampleDomainCli {
 
 TEST_F(NamespaceRecoveryTest, ADeletedNamespaceComesBackAsItWasBackedUp) {
     const std::filesystem::path first = BackUp("first") / "Public.txt";
-    const std::string txt = ReadWholeFile(first);
-    const std::string xml = ReadWholeFile(PropertiesFileOf(first));
+    const std::string txt = testing::ReadTestFile(first);
+    const std::string xml = testing::ReadTestFile(PropertiesFileOf(first));
     DeleteNamespace("Public");
 
     // The dry run says what it would create, and changes nothing.
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     EXPECT_EQ(Run({"--restore", first.string(), "--dry-run"}), kExitSuccess) << err.str();
     const std::vector<std::string> planned = Lines(out.str());
     ASSERT_FALSE(planned.empty());
@@ -50,7 +51,7 @@ TEST_F(NamespaceRecoveryTest, ADeletedNamespaceComesBackAsItWasBackedUp) {
                              "there, 0 would fail"),
               std::string::npos)
         << err.str();
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
 
     EXPECT_EQ(Run({"--restore", first.string()}), kExitSuccess) << err.str();
     EXPECT_EQ(Lines(out.str()).front(),
@@ -58,8 +59,8 @@ TEST_F(NamespaceRecoveryTest, ADeletedNamespaceComesBackAsItWasBackedUp) {
               R"("Company public share")");
     // Both files of a new backup are the first ones, byte for byte.
     const std::filesystem::path second = BackUp("second") / "Public.txt";
-    EXPECT_EQ(ReadWholeFile(second), txt);
-    EXPECT_EQ(ReadWholeFile(PropertiesFileOf(second)), xml);
+    EXPECT_EQ(testing::ReadTestFile(second), txt);
+    EXPECT_EQ(testing::ReadTestFile(PropertiesFileOf(second)), xml);
     EXPECT_EQ(Run({"--compare", first.string()}), kExitSuccess) << out.str();
 }
 
@@ -68,10 +69,10 @@ TEST_F(NamespaceRecoveryTest, ANamespaceIsOnlyCreatedFromItsOwnLines) {
     DeleteNamespace("Public");
     // Without the root's lines the links have nowhere to go: each line fails and says why.
     std::string links;
-    for (const std::string& line : Lines(ReadWholeFile(file)))
+    for (const std::string& line : Lines(testing::ReadTestFile(file)))
         if (line.find(R"("\\example.com\Public" )") == std::string::npos) links += line + "\n";
     const std::filesystem::path linksOnly = folder / "links.txt";
-    WriteWholeFile(linksOnly, links);
+    testing::WriteTestFile(linksOnly, links);
     EXPECT_EQ(Run({"--restore", linksOnly.string(), "--dry-run"}), kExitFailure);
     EXPECT_NE(out.str().find("is gone; a line of its root creates it"), std::string::npos)
         << out.str();
@@ -82,7 +83,7 @@ TEST_F(NamespaceRecoveryTest, ANamespaceIsOnlyCreatedFromItsOwnLines) {
     // The whole file brings it back; a second time, everything is there.
     EXPECT_EQ(Run({"--restore", file.string()}), kExitSuccess) << err.str();
     EXPECT_EQ(Run({"--restore", file.string()}), kExitSuccess);
-    EXPECT_EQ(Lines(out.str()).size(), Lines(ReadWholeFile(file)).size());
+    EXPECT_EQ(Lines(out.str()).size(), Lines(testing::ReadTestFile(file)).size());
     for (const std::string& line : Lines(out.str()))
         EXPECT_TRUE(line.starts_with("already there: ")) << line;
 }
@@ -104,10 +105,11 @@ TEST_F(NamespaceRecoveryTest, ABackupGoesIntoAnotherNamespaceOfAnotherDomain) {
     EXPECT_EQ(Run({"", (folder / "sales").string(), "sales.example.com"}), kExitSuccess)
         << err.str();
     const std::filesystem::path copy = folder / "sales" / "Copy.txt";
-    EXPECT_EQ(ReadWholeFile(copy), Replaced(ReadWholeFile(file), R"(\\example.com\Public)", as));
-    EXPECT_EQ(WithoutHash(ReadWholeFile(PropertiesFileOf(copy))),
-              WithoutHash(
-                  Replaced(ReadWholeFile(PropertiesFileOf(file)), R"(\\example.com\Public)", as)));
+    EXPECT_EQ(testing::ReadTestFile(copy),
+              Replaced(testing::ReadTestFile(file), R"(\\example.com\Public)", as));
+    EXPECT_EQ(WithoutHash(testing::ReadTestFile(PropertiesFileOf(copy))),
+              WithoutHash(Replaced(testing::ReadTestFile(PropertiesFileOf(file)),
+                                   R"(\\example.com\Public)", as)));
     // The original is untouched.
     EXPECT_EQ(Run({"--compare", file.string()}), kExitSuccess) << out.str();
 }

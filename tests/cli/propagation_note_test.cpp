@@ -6,6 +6,7 @@
 #include "backup/text_restore_log.h"
 #include "base/file_io.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -18,7 +19,7 @@ class PropagationNoteTest : public testing::SampleDomainCli {
     // Restores every line of file as --restore does; the namespaces the run changed.
     std::vector<AnsiString> Restore(const std::filesystem::path& file) {
         std::vector<AnsiString> lines;
-        for (const std::string& line : testing::Lines(ReadWholeFile(file)))
+        for (const std::string& line : testing::Lines(testing::ReadTestFile(file)))
             lines.push_back(line.substr(0, line.find('\r')));
         const std::vector<BackupRecord> records = ParseBackupRecords(lines);
         TOXLDFS dfs;

@@ -4,6 +4,7 @@
 #include "base/file_io.h"
 #include "base/sha256.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -17,12 +18,13 @@ TEST_F(PropertiesBackupTest, EachBackupFileGetsItsPropertiesTiedToItsBytes) {
     std::filesystem::path out = BackUp("out");
     for (const char* name : {"Archive", "Legacy", "Projets", "Public", "Users"}) {
         std::filesystem::path txt = out / (std::string(name) + ".txt");
-        Expected<NamespaceProperties> p = ParsePropertiesFile(ReadWholeFile(PropertiesFileOf(txt)));
+        Expected<NamespaceProperties> p =
+            ParsePropertiesFile(testing::ReadTestFile(PropertiesFileOf(txt)));
         ASSERT_TRUE(p) << name << ": " << p.error().text;
-        EXPECT_EQ(p->backupFileSha256, Sha256Hex(ReadWholeFile(txt))) << name;
+        EXPECT_EQ(p->backupFileSha256, Sha256Hex(testing::ReadTestFile(txt))) << name;
     }
     Expected<NamespaceProperties> publicNs =
-        ParsePropertiesFile(ReadWholeFile(out / "Public.properties.xml"));
+        ParsePropertiesFile(testing::ReadTestFile(out / "Public.properties.xml"));
     ASSERT_TRUE(publicNs);
     ASSERT_EQ(publicNs->links.size(), 4u);
     EXPECT_EQ(publicNs->links[2].path, "\\\\example.com\\Public\\Policies");
@@ -32,8 +34,8 @@ TEST_F(PropertiesBackupTest, EachBackupFileGetsItsPropertiesTiedToItsBytes) {
 
 TEST_F(PropertiesBackupTest, PropertiesThatCannotBeKeptKeepThePreviousPairOfFiles) {
     std::filesystem::path out = BackUp("out");
-    const std::string txt = ReadWholeFile(out / "Public.txt");
-    const std::string xml = ReadWholeFile(out / "Public.properties.xml");
+    const std::string txt = testing::ReadTestFile(out / "Public.txt");
+    const std::string xml = testing::ReadTestFile(out / "Public.properties.xml");
     // View permissions naming an owner: no SDDL of ours can hold them, and nothing is dropped.
     std::string sd = SddlToSecurityDescriptor("D:(A;;0x1;;;S-1-5-18)").value_or("");
     sd[4] = 20;
@@ -46,8 +48,8 @@ TEST_F(PropertiesBackupTest, PropertiesThatCannotBeKeptKeepThePreviousPairOfFile
     EXPECT_EQ(Run({"", out.string()}), kExitFailure);
     EXPECT_NE(err.str().find("Public"), std::string::npos);
     EXPECT_NE(err.str().find("SDDL"), std::string::npos) << err.str();
-    EXPECT_EQ(ReadWholeFile(out / "Public.txt"), txt);
-    EXPECT_EQ(ReadWholeFile(out / "Public.properties.xml"), xml);
+    EXPECT_EQ(testing::ReadTestFile(out / "Public.txt"), txt);
+    EXPECT_EQ(testing::ReadTestFile(out / "Public.properties.xml"), xml);
 }
 
 TEST_F(PropertiesBackupTest, DeletedLinksComeBackWithEveryRecordedProperty) {
@@ -64,9 +66,10 @@ TEST_F(PropertiesBackupTest, DeletedLinksComeBackWithEveryRecordedProperty) {
         DeleteLink("Public", link);
     EXPECT_EQ(Run({"--restore", (first / "Public.txt").string()}), kExitSuccess) << err.str();
     std::filesystem::path second = BackUp("second");
-    EXPECT_EQ(ReadWholeFile(second / "Public.txt"), ReadWholeFile(first / "Public.txt"));
-    EXPECT_EQ(ReadWholeFile(second / "Public.properties.xml"),
-              ReadWholeFile(first / "Public.properties.xml"));
+    EXPECT_EQ(testing::ReadTestFile(second / "Public.txt"),
+              testing::ReadTestFile(first / "Public.txt"));
+    EXPECT_EQ(testing::ReadTestFile(second / "Public.properties.xml"),
+              testing::ReadTestFile(first / "Public.properties.xml"));
 }
 
 // Permissions as Windows' tools write them: a domain's group by alias, right codes. The
@@ -80,11 +83,11 @@ TEST_F(PropertiesBackupTest, ViewPermissionsReadBackInThePlatformsSpellingAreNoC
     const std::string file = (backup / "Public.txt").string();
     const std::filesystem::path xml = backup / "Public.properties.xml";
     const std::string policies = "<Folder Path=\"\\\\example.com\\Public\\Policies\" ";
-    std::string text = ReadWholeFile(xml);
+    std::string text = testing::ReadTestFile(xml);
     ASSERT_NE(text.find(policies), std::string::npos);
     text.replace(text.find(policies), policies.size(),
                  policies + "ViewPermissions=\"D:(A;;GA;;;WD)\" ");
-    ReplaceFileContents(xml, text);
+    OrThrowFileError(ReplaceFileContents(xml, text));
     DeleteLink("Public", "/Policies");
     EXPECT_EQ(Run({"--restore", file}), kExitSuccess) << err.str();
 
@@ -117,11 +120,11 @@ TEST_F(PropertiesBackupTest, ViewPermissionsNamingTheDomainsGroupsMeanThisDomain
     const std::filesystem::path backup = BackUp("out");
     const std::filesystem::path xml = backup / "Public.properties.xml";
     const std::string policies = "<Folder Path=\"\\\\example.com\\Public\\Policies\" ";
-    std::string text = ReadWholeFile(xml);
+    std::string text = testing::ReadTestFile(xml);
     ASSERT_NE(text.find(policies), std::string::npos);
     text.replace(text.find(policies), policies.size(),
                  policies + "ViewPermissions=\"D:P(A;;FRFX;;;DA)(A;;GR;;;BU)\" ");
-    ReplaceFileContents(xml, text);
+    OrThrowFileError(ReplaceFileContents(xml, text));
     DeleteLink("Public", "/Policies");
     EXPECT_EQ(Run({"--restore", (backup / "Public.txt").string()}), kExitSuccess) << err.str();
 
@@ -146,20 +149,21 @@ TEST_F(PropertiesBackupTest, AMismatchedOrMalformedFileIsNotAppliedAndTheLinksSt
     std::filesystem::path out = BackUp("out");
     const std::filesystem::path txt = out / "Public.txt";
     const std::filesystem::path xml = out / "Public.properties.xml";
-    const std::string good = ReadWholeFile(xml);
+    const std::string good = testing::ReadTestFile(xml);
     for (std::string bad : {good.substr(0, good.size() / 2),
                             std::regex_replace(good, std::regex("BackupFileSha256=\"[0-9a-f]+\""),
                                                "BackupFileSha256=\"00\"")}) {
-        ReplaceFileContents(xml, bad);
+        OrThrowFileError(ReplaceFileContents(xml, bad));
         DeleteLink("Public", "/Policies");
         EXPECT_EQ(Run({"--restore", txt.string()}), kExitSuccess) << err.str();
         EXPECT_NE(err.str().find("warning: the properties file"), std::string::npos) << err.str();
-        EXPECT_NE(ReadWholeFile(out / "Public.txt_restore.txt").find("Properties not applied"),
-                  std::string::npos);
+        EXPECT_NE(
+            testing::ReadTestFile(out / "Public.txt_restore.txt").find("Properties not applied"),
+            std::string::npos);
         // Back, with a new link's defaults rather than the recorded offline state.
         Expected<NamespaceProperties> now =
-            (BackUp("check"),
-             ParsePropertiesFile(ReadWholeFile(folder / "check" / "Public.properties.xml")));
+            (BackUp("check"), ParsePropertiesFile(testing::ReadTestFile(folder / "check" /
+                                                                        "Public.properties.xml")));
         ASSERT_TRUE(now);
         ASSERT_EQ(now->links.size(), 4u);
         EXPECT_TRUE(now->links[2].online);

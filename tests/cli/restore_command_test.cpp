@@ -1,6 +1,10 @@
+#include "base/file_io.h"
+#include "base/win_errors.h"
 #include "netdfs/netdfs.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
+#include <cerrno>
 #include <regex>
 
 namespace kestrune {
@@ -43,7 +47,7 @@ TEST_F(RestoreCommandTest, RestoreAfterDeletingLinksGivesTheSameBackupAndALog) {
     EXPECT_EQ(err.str(), "");
 
     // The log holds what the status window would: stamped lines, CR LF after each.
-    const std::string log = ReadWholeFile(file + "_restore.txt");
+    const std::string log = testing::ReadTestFile(file + "_restore.txt");
     std::vector<std::string> logLines = Lines(log);
     ASSERT_EQ(logLines.size(), 19u);
     const std::regex stamped("[^\t]+\t.*\r");
@@ -59,7 +63,8 @@ TEST_F(RestoreCommandTest, RestoreAfterDeletingLinksGivesTheSameBackupAndALog) {
 
     const auto second = BackUp("second");
     for (const char* name : {"Archive.txt", "Legacy.txt", "Projets.txt", "Public.txt", "Users.txt"})
-        EXPECT_EQ(ReadWholeFile(second / name), ReadWholeFile(first / name)) << name;
+        EXPECT_EQ(testing::ReadTestFile(second / name), testing::ReadTestFile(first / name))
+            << name;
 
     // Once more: everything is there, which is no failure.
     EXPECT_EQ(Run({"--restore", file}), kExitSuccess);
@@ -71,7 +76,7 @@ TEST_F(RestoreCommandTest, DryRunSaysWhatARestoreWouldDoAndChangesNothing) {
     const auto backups = BackUp("b");
     DeleteLink("Public", "/Software");
     DeleteLink("Public", "/Policies");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     const std::string file = (backups / "Public.txt").string();
     const std::string policies =
         R"(dfscmd /map "\\example.com\Public\Policies" "\\FS1\Policies" "Read "before" you sign")";
@@ -109,34 +114,35 @@ TEST_F(RestoreCommandTest, DryRunSaysWhatARestoreWouldDoAndChangesNothing) {
                          "4 already there, 0 would fail, 8 properties to set\n");
     EXPECT_EQ(Run({"--quiet", "--dry-run", "--restore", file}), kExitSuccess);
     EXPECT_EQ(err.str(), "");
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
     EXPECT_FALSE(std::filesystem::exists(file + "_restore.txt"));
 }
 
 // Every rule the dry run knows, and the restore that follows doing just what it said.
 TEST_F(RestoreCommandTest, TheDryRunForetellsTheRestoreLineByLine) {
     const std::string file = (folder / "mixed.txt").string();
-    WriteWholeFile(file,
-                   // Above an existing link.
-                   "dfscmd /map \"\\\\example.com\\Public\\Data\" \"\\\\FS9\\Data\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS9\\Deep\" \"x\"\r\n"
-                   // The same target again, and in another case.
-                   "dfscmd /add \"\\\\EXAMPLE.com\\public\\new\\deep\" \"\\\\fs9\\deep\" \"x\"\r\n"
-                   "dfscmd /add \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS8\\Deep\" \"x\"\r\n"
-                   "garbage\r\n"
-                   "\r\n"
-                   // Above a link that the line before it adds.
-                   "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS9\\New\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS9\\New\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\\Bad?\" \"\\\\FS9\\New\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\\NoShare\" \"\\\\FS9\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\" \"\\\\DC3\\Public\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Public\\Long\" \"\\\\FS9\\Long\" \"" +
-                       std::string(300, 'c') + "\"\r\n");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    testing::WriteTestFile(
+        file,
+        // Above an existing link.
+        "dfscmd /map \"\\\\example.com\\Public\\Data\" \"\\\\FS9\\Data\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS9\\Deep\" \"x\"\r\n"
+        // The same target again, and in another case.
+        "dfscmd /add \"\\\\EXAMPLE.com\\public\\new\\deep\" \"\\\\fs9\\deep\" \"x\"\r\n"
+        "dfscmd /add \"\\\\example.com\\Public\\New\\Deep\" \"\\\\FS8\\Deep\" \"x\"\r\n"
+        "garbage\r\n"
+        "\r\n"
+        // Above a link that the line before it adds.
+        "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS9\\New\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS9\\New\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\\Bad?\" \"\\\\FS9\\New\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\\NoShare\" \"\\\\FS9\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\" \"\\\\DC3\\Public\" \"\"\r\n"
+        "dfscmd /map \"\\\\example.com\\Public\\Long\" \"\\\\FS9\\Long\" \"" +
+            std::string(300, 'c') + "\"\r\n");
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     ASSERT_EQ(Run({"--restore", file, "--dry-run"}), kExitFailure);
     const std::vector<std::string> foretold = Lines(out.str());
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
     const std::string overlap = "80: The file exists. (the path overlaps the link ";
     // A namespace's own targets go first: a namespace that is there gains one.
     EXPECT_EQ(foretold[0], "would add a root target: dfscmd /map \"\\\\example.com\\Public\" "
@@ -197,7 +203,7 @@ TEST_F(RestoreCommandTest, ProgressEveryFewHundredLinesOrABarOnATerminal) {
         text += "dfscmd /map \"\\\\example.com\\Public\\Bulk\\L" + std::to_string(i) +
                 "\" \"\\\\FS1\\L" + std::to_string(i) + "\" \"\"\r\n";
     const std::string file = (folder / "bulk.txt").string();
-    WriteWholeFile(file, text);
+    testing::WriteTestFile(file, text);
 
     ASSERT_EQ(Run({"--restore", file, "--dry-run"}), kExitSuccess);
     EXPECT_EQ(err.str().find("of 600 lines"), std::string::npos); // a dry run is quick
@@ -229,26 +235,28 @@ TEST_F(RestoreCommandTest, ProgressEveryFewHundredLinesOrABarOnATerminal) {
     EXPECT_EQ(err.str(), missing);
 }
 
-// What each system says when a folder is opened as a file.
+// What each system says when a folder is opened as a file, and when a file is not there.
 #ifdef _WIN32
-const char* const kFolderIsNoFile = "Permission denied";
+const std::string kFolderIsNoFile = SystemError(ERROR_ACCESS_DENIED).text;
+const std::string kNoSuchFile = SystemError(ERROR_FILE_NOT_FOUND).text;
 #else
-const char* const kFolderIsNoFile = "Is a directory";
+const std::string kFolderIsNoFile = SystemError(EISDIR).text;
+const std::string kNoSuchFile = SystemError(ENOENT).text;
 #endif
 
 TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
     const auto backups = BackUp("b");
     DeleteLink("Public", "/Policies");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     const std::string good = (backups / "Public.txt").string();
-    WriteWholeFile(folder / "utf16.txt", "\xFF\xFE"
-                                         "d\0f\0"s);
-    WriteWholeFile(folder / "utf8.txt", "\xEF\xBB\xBF"
-                                        "dfscmd");
-    WriteWholeFile(folder / "empty.txt", "");
-    WriteWholeFile(folder / "notes.txt", "Monday: backed up\r\n\r\nTuesday: restored\r\n");
-    WriteWholeFile(folder / "gone.txt",
-                   "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS1\\a\" \"\"\r\n");
+    testing::WriteTestFile(folder / "utf16.txt", "\xFF\xFE"
+                                                 "d\0f\0"s);
+    testing::WriteTestFile(folder / "utf8.txt", "\xEF\xBB\xBF"
+                                                "dfscmd");
+    testing::WriteTestFile(folder / "empty.txt", "");
+    testing::WriteTestFile(folder / "notes.txt", "Monday: backed up\r\n\r\nTuesday: restored\r\n");
+    testing::WriteTestFile(folder / "gone.txt",
+                           "dfscmd /map \"\\\\example.com\\Gone\\a\" \"\\\\FS1\\a\" \"\"\r\n");
 
     struct Case {
         std::vector<std::string> arguments;
@@ -257,7 +265,7 @@ TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
     const std::string missing = (folder / "missing.txt").string();
     const std::vector<Case> cases = {
         {{"--restore", missing},
-         "kestrune: Cannot open file \"" + missing + "\". No such file or directory\n"},
+         "kestrune: Cannot open file \"" + missing + "\". " + kNoSuchFile + "\n"},
         {{"--restore", (folder / "utf16.txt").string()},
          "kestrune: The file is not 8-bit text: it begins with a UTF-16 byte-order mark.\n"},
         {{"--restore", (folder / "utf8.txt").string(), "--dry-run"},
@@ -275,7 +283,7 @@ TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
         {{"--compare", good, "--check-targets"}, "--check-targets goes with"},
         {{"--restore", good, "--force"}, "unknown option --force"},
         {{"--diff", good, missing},
-         "kestrune: Cannot open file \"" + missing + "\". No such file or directory\n"},
+         "kestrune: Cannot open file \"" + missing + "\". " + kNoSuchFile + "\n"},
         {{"--diff", (folder / "utf16.txt").string(), good}, "UTF-16 byte-order mark"},
         {{"--diff", good, (folder / "notes.txt").string()},
          "kestrune: " + (folder / "notes.txt").string() + " is not a backup file\n"},
@@ -287,7 +295,7 @@ TEST_F(RestoreCommandTest, BadArgumentsAndUnreadableFilesChangeNothing) {
         EXPECT_NE(err.str().find(c.error), std::string::npos) << err.str();
         EXPECT_EQ(out.str(), "");
     }
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
     EXPECT_FALSE(std::filesystem::exists(missing + "_restore.txt"));
     EXPECT_FALSE(std::filesystem::exists(folder / "utf16.txt_restore.txt"));
     EXPECT_FALSE(std::filesystem::exists(good + "_restore.txt"));

@@ -8,6 +8,7 @@
 #include "netdfs/netdfs.h"
 #include "support/backup_pair.h"
 #include "support/sample_domain_cli.h"
+#include "support/test_files.h"
 
 #include <regex>
 
@@ -51,7 +52,7 @@ std::vector<std::string> Without(const std::vector<std::string>& lines, const st
 TEST_F(RestorePropertiesCommandTest, ExistingLinksGetTheirRecordedPropertiesOnlyWhenAsked) {
     const std::string file = (BackUp("b") / "Public.txt").string();
     ChangeProperties();
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
 
     // Without --properties, neither the dry run nor the restore touches a link that is there.
     EXPECT_EQ(Run({"--restore", file, "--dry-run"}), kExitSuccess);
@@ -70,7 +71,7 @@ TEST_F(RestorePropertiesCommandTest, ExistingLinksGetTheirRecordedPropertiesOnly
                   "would set ReferralPriorityRank of the target 3 (now 0): " + kMirror}));
     EXPECT_EQ(err.str(), "kestrune: dry run, nothing was changed: 0 links and 0 targets to add, "
                          "8 already there, 0 would fail, 4 properties to set\n");
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
 
     EXPECT_EQ(Run({"--restore", file, "--properties"}), kExitSuccess) << err.str();
     EXPECT_EQ(Without(Lines(out.str()), "already there: "),
@@ -93,7 +94,7 @@ TEST_F(RestorePropertiesCommandTest, ExistingLinksGetTheirRecordedPropertiesOnly
 TEST_F(RestorePropertiesCommandTest, SettingOnlyPropertiesChangesTheNamespace) {
     const std::filesystem::path file = BackUp("b") / "Public.txt";
     std::vector<AnsiString> lines;
-    for (const std::string& line : Lines(ReadWholeFile(file)))
+    for (const std::string& line : Lines(testing::ReadTestFile(file)))
         lines.push_back(line.substr(0, line.find('\r')));
     const std::vector<BackupRecord> records = ParseBackupRecords(lines);
     auto restore = [&] {
@@ -136,8 +137,8 @@ TEST_F(RestorePropertiesCommandTest, SettingOnlyPropertiesChangesTheNamespace) {
 TEST_F(RestorePropertiesCommandTest, PropertiesOfAnotherVersionOfTheFileAreNeverSet) {
     const std::filesystem::path file = BackUp("b") / "Public.txt";
     ChangeProperties();
-    WriteWholeFile(file, ReadWholeFile(file) + "\r\n");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    testing::WriteTestFile(file, testing::ReadTestFile(file) + "\r\n");
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     EXPECT_EQ(Run({"--restore", file.string(), "--dry-run", "--properties"}), kExitSuccess);
     EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
     EXPECT_NE(err.str().find("kestrune: warning: the properties file belongs to another version "
@@ -146,7 +147,7 @@ TEST_F(RestorePropertiesCommandTest, PropertiesOfAnotherVersionOfTheFileAreNever
         << err.str();
     EXPECT_EQ(Run({"--restore", file.string(), "--properties"}), kExitSuccess);
     EXPECT_EQ(Without(Lines(out.str()), "already there: "), std::vector<std::string>());
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
 }
 
 // A line that adds a target to a link already there gives the target its recorded properties
@@ -217,7 +218,7 @@ TEST_F(RestorePropertiesCommandTest, ACommentComesBackInFullFromThePropertiesFil
     };
     SetComment("Public", "/Policies", full);
     const std::filesystem::path txt = BackUp("b") / "Public.txt";
-    ASSERT_NE(ReadWholeFile(txt).find(line + "\r\n"), std::string::npos);
+    ASSERT_NE(testing::ReadTestFile(txt).find(line + "\r\n"), std::string::npos);
     DeleteLink("Public", "/Policies");
     EXPECT_EQ(Run({"--restore", txt.string()}), kExitSuccess) << err.str();
     EXPECT_EQ(stored(), full) << out.str() << err.str();
@@ -237,9 +238,9 @@ TEST_F(RestorePropertiesCommandTest, ACommentComesBackInFullFromThePropertiesFil
     // A properties file of another version: the line comes back as it is, and says what it
     // lost, as the backup did.
     const std::filesystem::path xml = PropertiesFileOf(txt);
-    ReplaceFileContents(xml, std::regex_replace(ReadWholeFile(xml),
-                                                std::regex("BackupFileSha256=\"[0-9a-f]+\""),
-                                                "BackupFileSha256=\"00\""));
+    testing::WriteTestFile(xml, std::regex_replace(testing::ReadTestFile(xml),
+                                                   std::regex("BackupFileSha256=\"[0-9a-f]+\""),
+                                                   "BackupFileSha256=\"00\""));
     DeleteLink("Public", "/Policies");
     EXPECT_EQ(Run({"--restore", txt.string()}), kExitCharactersLost) << err.str();
     EXPECT_NE(out.str().find("restored: " + ConsoleText(line) + "\n"), std::string::npos);
@@ -249,8 +250,9 @@ TEST_F(RestorePropertiesCommandTest, ACommentComesBackInFullFromThePropertiesFil
               std::string::npos)
         << err.str();
     EXPECT_NE(err.str().find("\n    " + ConsoleText(line) + "\n"), std::string::npos) << err.str();
-    EXPECT_NE(ReadWholeFile(txt.string() + "_restore.txt").find("The comment lost characters"),
-              std::string::npos);
+    EXPECT_NE(
+        testing::ReadTestFile(txt.string() + "_restore.txt").find("The comment lost characters"),
+        std::string::npos);
     EXPECT_EQ(stored(), lossy);
     // --quiet keeps the warning; a line that was there already lost nothing now.
     EXPECT_EQ(Run({"--quiet", "--restore", txt.string()}), kExitSuccess) << err.str();

@@ -2,6 +2,7 @@
 #include "base/file_io.h"
 #include "cli/command_line.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -13,7 +14,7 @@ class ServersCommandTest : public ::testing::Test {
   protected:
     void Write(const std::filesystem::path& relative, const std::string& text) {
         std::filesystem::create_directories((folder / relative).parent_path());
-        WriteWholeFile(folder / relative, text);
+        testing::WriteTestFile(folder / relative, text);
     }
     int Run(std::vector<std::string> arguments) {
         out.str("");

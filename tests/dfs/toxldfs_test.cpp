@@ -48,7 +48,7 @@ class ToxldfsTest : public ::testing::Test {
         a.roots = std::move(names);
         return a;
     }
-    static ScriptedAnswer Failure(NET_API_STATUS status) {
+    static ScriptedAnswer Failure(DfsStatus status) {
         ScriptedAnswer a;
         a.status = status;
         return a;
@@ -110,6 +110,44 @@ TEST_F(ToxldfsTest, FailuresOnTheFirstAndOnALaterCall) {
     EXPECT_TRUE(dfs.EnumRoots());
     EXPECT_EQ(dfs.LastError(), ERROR_ACCESS_DENIED);
     EXPECT_EQ(events, (std::vector<std::string>{"start", "root A", "stop"}));
+}
+
+// The backend's words come with its failure and name what failed; a success leaves none behind,
+// nor does a failure without words.
+TEST_F(ToxldfsTest, TheBackendsWordsComeWithItsFailureAndNoneOutliveIt) {
+    dfs.SetDFSEntry(u"\\\\example.com\\Public\\New");
+    dfs.SetServername(u"FS1");
+    dfs.SetShareName(u"New");
+    fake->addStatus = {ERROR_INVALID_PARAMETER, "00002035: problem 5003 (WILL_NOT_PERFORM)"};
+    EXPECT_FALSE(dfs.AddLink());
+    EXPECT_EQ(dfs.LastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(dfs.LastErrorDetail(), "00002035: problem 5003 (WILL_NOT_PERFORM)");
+    EXPECT_NE(dfs.LastErrorText().find("(00002035: problem 5003 (WILL_NOT_PERFORM))"),
+              std::string::npos)
+        << dfs.LastErrorText();
+
+    fake->answers = {Roots({u"A"}), Failure({ERROR_INVALID_DATA, "\\\\example.com\\A: cut"})};
+    EXPECT_TRUE(dfs.EnumRoots());
+    EXPECT_EQ(dfs.LastError(), ERROR_INVALID_DATA);
+    EXPECT_EQ(dfs.LastErrorDetail(), "\\\\example.com\\A: cut");
+
+    // A walk that ends as walks end (ERROR_NO_MORE_ITEMS) has nothing to say.
+    fake->answers = {Roots({u"A"})};
+    fake->enumCalls.clear();
+    EXPECT_TRUE(dfs.EnumRoots());
+    EXPECT_EQ(dfs.LastError(), ERROR_NO_MORE_ITEMS);
+    EXPECT_EQ(dfs.LastErrorDetail(), "");
+
+    fake->addStatus = {ERROR_ACCESS_DENIED, "no right"};
+    EXPECT_FALSE(dfs.AddLink());
+    fake->addStatus = NERR_Success;
+    EXPECT_TRUE(dfs.AddLink());
+    EXPECT_EQ(dfs.LastErrorDetail(), "");
+    fake->addStatus = {ERROR_ACCESS_DENIED, "no right"};
+    EXPECT_FALSE(dfs.AddLink());
+    fake->addStatus = ERROR_ACCESS_DENIED;
+    EXPECT_FALSE(dfs.AddLink());
+    EXPECT_EQ(dfs.LastErrorDetail(), "");
 }
 
 TEST_F(ToxldfsTest, AbortInTheMiddleOfABufferStillReportsTheRestOfIt) {

@@ -95,15 +95,14 @@ class NetDfsContractTest : public ::testing::Test {
         for (const Entry& l : links)
             EXPECT_TRUE(directory->Delete(l.dn).ok()) << l.dn;
     }
-    NET_API_STATUS Walk(const std::u16string& name, uint32_t level, uint32_t prefMaxLen,
-                        std::vector<Record>& out, int& calls) {
+    DfsStatus Walk(const std::u16string& name, uint32_t level, uint32_t prefMaxLen,
+                   std::vector<Record>& out, int& calls) {
         out.clear();
         uint32_t resume = 0;
         for (calls = 1;; ++calls) {
             uint8_t* buffer = nullptr;
             uint32_t read = 0;
-            NET_API_STATUS status =
-                dfs->Enum(name.c_str(), level, prefMaxLen, &buffer, &read, &resume);
+            DfsStatus status = dfs->Enum(name.c_str(), level, prefMaxLen, &buffer, &read, &resume);
             if (status != NERR_Success) return status;
             for (uint32_t i = 0; i < read; ++i) {
                 Record r;
@@ -280,14 +279,14 @@ TEST_F(NetDfsContractTest, TargetListsAreReadAsWindowsWritesThemAndNeverTakenFor
     // One it cannot read fails the walk, naming the link, and is never replaced.
     const std::string cut =
         setList(u"<targets><target>\\\\FS1\\Kept</target><target>\\\\FS2\\K", true);
-    SetNetDfsErrorDetail("");
-    EXPECT_EQ(Walk(u"\\\\example.com\\Archive", 3, MAX_PREFERRED_LENGTH, entries, calls),
-              ERROR_INVALID_DATA);
-    EXPECT_EQ(NetDfsErrorDetail(), "\\\\example.com\\Archive\\Kept: its target list cannot be "
-                                   "read: the list is cut short at character 52");
-    SetNetDfsErrorDetail("");
-    EXPECT_EQ(dfs->Add(link.c_str(), u"FS3", u"Kept", u"", 0), ERROR_INVALID_DATA);
-    EXPECT_NE(NetDfsErrorDetail().find("Kept: its target list cannot be read"), std::string::npos);
+    const DfsStatus walked =
+        Walk(u"\\\\example.com\\Archive", 3, MAX_PREFERRED_LENGTH, entries, calls);
+    EXPECT_EQ(walked, ERROR_INVALID_DATA);
+    EXPECT_EQ(walked.detail, "\\\\example.com\\Archive\\Kept: its target list cannot be "
+                             "read: the list is cut short at character 52");
+    const DfsStatus added = dfs->Add(link.c_str(), u"FS3", u"Kept", u"", 0);
+    EXPECT_EQ(added, ERROR_INVALID_DATA);
+    EXPECT_NE(added.detail.find("Kept: its target list cannot be read"), std::string::npos);
     EXPECT_EQ(dfs->Add(link.c_str(), u"FS3", u"Kept", u"", DFS_ADD_VOLUME), ERROR_FILE_EXISTS);
     found.clear();
     ASSERT_TRUE(store::SearchAll(*directory,

@@ -5,6 +5,7 @@
 #include "base/win_errors.h"
 #include "platform/netdfs_over_store/dfs_pkt_blob.h"
 #include "support/sample_store_dfs.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -17,30 +18,30 @@ const std::string kLegacyDn = "CN=Legacy,CN=Dfs-Configuration,CN=System,DC=examp
 class LegacyNamespaceTest : public testing::SampleStoreDfsTest {
   protected:
     // Every record of a level 9 walk, prefMaxLen bytes a call.
-    NET_API_STATUS Walk9(const std::u16string& name, std::vector<DfsEntryRecord>& out,
-                         uint32_t prefMaxLen = MAX_PREFERRED_LENGTH) {
+    DfsStatus Walk9(const std::u16string& name, std::vector<DfsEntryRecord>& out,
+                    uint32_t prefMaxLen = MAX_PREFERRED_LENGTH) {
         uint32_t resume = 0;
         out.clear();
         for (;;) {
             uint8_t* buffer = nullptr;
             uint32_t read = 0;
-            NET_API_STATUS status = dfs->Enum(name.c_str(), 9, prefMaxLen, &buffer, &read, &resume);
+            DfsStatus status = dfs->Enum(name.c_str(), 9, prefMaxLen, &buffer, &read, &resume);
             if (status != NERR_Success) return status;
             for (uint32_t i = 0; i < read; ++i)
                 out.push_back(UnpackDfsInfo9(reinterpret_cast<DFS_INFO_9*>(buffer)[i]));
             NetApiBufferFree(buffer);
         }
     }
-    NET_API_STATUS Info9(const std::u16string& path, DfsEntryRecord& out) {
+    DfsStatus Info9(const std::u16string& path, DfsEntryRecord& out) {
         uint8_t* buffer = nullptr;
-        NET_API_STATUS status = dfs->GetInfo(path.c_str(), nullptr, nullptr, 9, &buffer);
+        DfsStatus status = dfs->GetInfo(path.c_str(), nullptr, nullptr, 9, &buffer);
         if (status == NERR_Success) out = UnpackDfsInfo9(*reinterpret_cast<DFS_INFO_9*>(buffer));
         NetApiBufferFree(buffer);
         return status;
     }
-    NET_API_STATUS Mode(const std::u16string& path, DFS_INFO_50& out) {
+    DfsStatus Mode(const std::u16string& path, DFS_INFO_50& out) {
         uint8_t* buffer = nullptr;
-        NET_API_STATUS status = dfs->GetInfo(path.c_str(), nullptr, nullptr, 50, &buffer);
+        DfsStatus status = dfs->GetInfo(path.c_str(), nullptr, nullptr, 50, &buffer);
         if (status == NERR_Success) out = *reinterpret_cast<DFS_INFO_50*>(buffer);
         NetApiBufferFree(buffer);
         return status;
@@ -120,18 +121,16 @@ TEST_F(LegacyNamespaceTest, GetInfoReadsEntriesAndTellsTheModeOfEachNamespace) {
 }
 
 TEST_F(LegacyNamespaceTest, ChangesAreRefusedSayingWhereTheBackupCanGoAndNothingIsWritten) {
-    const std::string before = ReadWholeFile(file);
+    const std::string before = testing::ReadTestFile(file);
     auto add = [&](const std::u16string& path, const char16_t* server, const char16_t* share,
-                   uint32_t flags) {
-        SetNetDfsErrorDetail("");
-        return dfs->Add(path.c_str(), server, share, u"", flags);
-    };
+                   uint32_t flags) { return dfs->Add(path.c_str(), server, share, u"", flags); };
     const std::string refusal =
         "\\\\example.com\\Legacy is a Windows 2000 mode namespace, which this platform does not "
         "change; restore its backup into a Windows Server 2008 mode namespace with --as "
         "\\\\example.com\\<new name>";
-    EXPECT_EQ(add(kLegacy + u"\\New", u"FS1", u"New", DFS_ADD_VOLUME), ERROR_NOT_SUPPORTED);
-    EXPECT_EQ(NetDfsErrorDetail(), refusal);
+    const DfsStatus refused = add(kLegacy + u"\\New", u"FS1", u"New", DFS_ADD_VOLUME);
+    EXPECT_EQ(refused, ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(refused.detail, refusal);
     EXPECT_EQ(add(kLegacy + u"\\Apps", u"FS9", u"Apps", 0), ERROR_NOT_SUPPORTED);
     // What is there already is answered as in either mode.
     EXPECT_EQ(add(kLegacy + u"\\apps", u"\\\\fs2", u"APPS", 0), ERROR_FILE_EXISTS);
@@ -139,18 +138,17 @@ TEST_F(LegacyNamespaceTest, ChangesAreRefusedSayingWhereTheBackupCanGoAndNothing
     EXPECT_EQ(add(kLegacy, u"DC3", u"Legacy", 0), ERROR_INVALID_PARAMETER);
 
     DFS_INFO_100 comment{const_cast<char16_t*>(u"changed")};
-    SetNetDfsErrorDetail("");
-    EXPECT_EQ(dfs->SetInfo((kLegacy + u"\\Apps").c_str(), nullptr, nullptr, 100,
-                           reinterpret_cast<const uint8_t*>(&comment)),
-              ERROR_NOT_SUPPORTED);
-    EXPECT_EQ(NetDfsErrorDetail(), refusal);
+    const DfsStatus commented = dfs->SetInfo((kLegacy + u"\\Apps").c_str(), nullptr, nullptr, 100,
+                                             reinterpret_cast<const uint8_t*>(&comment));
+    EXPECT_EQ(commented, ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(commented.detail, refusal);
     DFS_INFO_101 offline{DFS_STORAGE_STATE_OFFLINE};
     EXPECT_EQ(dfs->SetInfo(kLegacy.c_str(), u"DC1", u"Legacy", 101,
                            reinterpret_cast<const uint8_t*>(&offline)),
               ERROR_NOT_SUPPORTED);
     dfs.reset();
     store.reset();
-    EXPECT_EQ(ReadWholeFile(file), before);
+    EXPECT_EQ(testing::ReadTestFile(file), before);
 }
 
 // The name of a namespace is the RDN of its object in Dfs-Configuration in either mode, so the
@@ -191,10 +189,10 @@ TEST_F(LegacyNamespaceTest, APktThatCannotBeReadFailsTheNamespaceNamingItAndWhy)
     std::vector<DfsEntryRecord> all;
     // Cut inside the last link: never read as the namespace without it.
     StorePkt(good.substr(0, good.size() - 10));
-    SetNetDfsErrorDetail("");
-    EXPECT_EQ(Walk9(kLegacy, all), ERROR_INVALID_DATA);
-    EXPECT_EQ(NetDfsErrorDetail().rfind("\\\\example.com\\Legacy: its pKT cannot be read: ", 0), 0u)
-        << NetDfsErrorDetail();
+    DfsStatus walked = Walk9(kLegacy, all);
+    EXPECT_EQ(walked, ERROR_INVALID_DATA);
+    EXPECT_EQ(walked.detail.rfind("\\\\example.com\\Legacy: its pKT cannot be read: ", 0), 0u)
+        << walked.detail;
     DfsEntryRecord record;
     EXPECT_EQ(Info9(kLegacy + u"\\Apps", record), ERROR_INVALID_DATA);
     // The other namespaces read as before, and the name is still listed.
@@ -202,8 +200,9 @@ TEST_F(LegacyNamespaceTest, APktThatCannotBeReadFailsTheNamespaceNamingItAndWhy)
 
     // The class requires the attribute, but an export may have been made without it.
     ASSERT_TRUE(store->Modify(kLegacyDn, {{store::Modification::Op::Delete, "pKT", {}}}).ok());
-    EXPECT_EQ(Walk9(kLegacy, all), ERROR_INVALID_DATA);
-    EXPECT_EQ(NetDfsErrorDetail(), "\\\\example.com\\Legacy: it has no pKT");
+    walked = Walk9(kLegacy, all);
+    EXPECT_EQ(walked, ERROR_INVALID_DATA);
+    EXPECT_EQ(walked.detail, "\\\\example.com\\Legacy: it has no pKT");
 }
 
 } // namespace

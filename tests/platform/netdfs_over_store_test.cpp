@@ -21,14 +21,14 @@ struct Listed {
 class StoreNetDfsTest : public testing::SampleStoreDfsTest {
   protected:
     // Every record of a level 3 walk, asking for prefMaxLen bytes per call.
-    NET_API_STATUS Walk(const std::u16string& name, std::vector<Listed>& out,
-                        uint32_t prefMaxLen = MAX_PREFERRED_LENGTH, int* calls = nullptr) {
+    DfsStatus Walk(const std::u16string& name, std::vector<Listed>& out,
+                   uint32_t prefMaxLen = MAX_PREFERRED_LENGTH, int* calls = nullptr) {
         uint32_t resume = 0;
         out.clear();
         for (int call = 1;; ++call) {
             uint8_t* buffer = nullptr;
             uint32_t read = 0;
-            NET_API_STATUS status = dfs->Enum(name.c_str(), 3, prefMaxLen, &buffer, &read, &resume);
+            DfsStatus status = dfs->Enum(name.c_str(), 3, prefMaxLen, &buffer, &read, &resume);
             if (calls) *calls = call;
             if (status != NERR_Success) {
                 EXPECT_EQ(buffer, nullptr);
@@ -51,9 +51,9 @@ class StoreNetDfsTest : public testing::SampleStoreDfsTest {
                                       NET_API_STATUS* status = nullptr) {
         uint8_t* buffer = nullptr;
         uint32_t read = 0, resume = 0;
-        NET_API_STATUS s =
+        const DfsStatus s =
             dfs->Enum(domain.c_str(), 200, MAX_PREFERRED_LENGTH, &buffer, &read, &resume);
-        if (status) *status = s;
+        if (status) *status = s.code;
         std::vector<std::u16string> names;
         for (uint32_t i = 0; s == NERR_Success && i < read; ++i)
             names.push_back(reinterpret_cast<DFS_INFO_200*>(buffer)[i].FtDfsName);
@@ -65,8 +65,8 @@ class StoreNetDfsTest : public testing::SampleStoreDfsTest {
         return names;
     }
 
-    NET_API_STATUS Add(const std::u16string& entry, const std::u16string& server,
-                       const std::u16string& share, const std::u16string& comment, uint32_t flags) {
+    DfsStatus Add(const std::u16string& entry, const std::u16string& server,
+                  const std::u16string& share, const std::u16string& comment, uint32_t flags) {
         return dfs->Add(entry.c_str(), server.c_str(), share.c_str(), comment.c_str(), flags);
     }
 };
@@ -146,7 +146,7 @@ TEST_F(StoreNetDfsTest, AddVolumeFailsOnAnExistingLinkAndFlagsZeroAddsTargets) {
 
     Reload(); // the changes were kept in the file
     std::vector<Listed> all;
-    Walk(u"\\\\example.com\\Public", all);
+    EXPECT_EQ(Walk(u"\\\\example.com\\Public", all), ERROR_NO_MORE_ITEMS);
     std::map<std::u16string, Listed> byPath;
     for (const auto& l : all)
         byPath[l.path] = l;
@@ -172,7 +172,7 @@ TEST_F(StoreNetDfsTest, AddRefusesOverlapsMissingNamespacesAndBadInput) {
     EXPECT_EQ(Add(u"\\\\example.com\\Public\\a\\\\b", u"FS1", u"D", u"", 0), ERROR_INVALID_NAME);
     EXPECT_EQ(Add(u"\\\\example.com\\Public", u"DC1", u"Public", u"", 0), ERROR_FILE_EXISTS);
     std::vector<Listed> all;
-    Walk(u"\\\\example.com\\Public", all);
+    EXPECT_EQ(Walk(u"\\\\example.com\\Public", all), ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(all.size(), 5u);
 }
 
@@ -183,7 +183,7 @@ TEST_F(StoreNetDfsTest, AFailedRecordIsReportedAndNothingChanges) {
     std::filesystem::create_directory(file);
     EXPECT_NE(Add(u"\\\\example.com\\Public\\Fresh", u"FS1", u"F", u"", 0), NERR_Success);
     std::vector<Listed> all;
-    Walk(u"\\\\example.com\\Public", all);
+    EXPECT_EQ(Walk(u"\\\\example.com\\Public", all), ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(all.size(), 5u);
     dfs.reset();
     std::filesystem::remove(file);

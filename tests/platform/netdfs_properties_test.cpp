@@ -39,8 +39,8 @@ class NetDfsPropertiesTest : public testing::SampleStoreDfsTest {
         const auto* values = found.empty() ? nullptr : found.front().Find(type);
         return values ? *values : std::vector<std::string>{};
     }
-    NET_API_STATUS Set(const char16_t* path, uint32_t level, const void* info,
-                       const char16_t* server = nullptr, const char16_t* share = nullptr) {
+    DfsStatus Set(const char16_t* path, uint32_t level, const void* info,
+                  const char16_t* server = nullptr, const char16_t* share = nullptr) {
         return dfs->SetInfo(path, server, share, level, static_cast<const uint8_t*>(info));
     }
 };

@@ -65,24 +65,27 @@ TEST_F(RefusalTest, TheDirectorysWordsReachTheCallerForEveryRefusedChange) {
         SCOPED_TRACE(c.text);
         Refuse(c.code, c.text);
         // A new link (an object added), a target added to a link (an object changed), a comment.
-        EXPECT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Refused", u"FS1", u"S", u"", 0), c.expected);
-        EXPECT_EQ(NetDfsErrorDetail(), c.text);
-        EXPECT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Software", u"FS9", u"S", u"", 0),
-                  c.expected);
-        EXPECT_EQ(NetDfsErrorDetail(), c.text);
         DFS_INFO_100 comment{const_cast<char16_t*>(u"new words")};
-        EXPECT_EQ(NetDfsSetInfo(u"\\\\example.com\\Public\\Software", nullptr, nullptr, 100,
-                                reinterpret_cast<const uint8_t*>(&comment)),
-                  c.expected);
-        EXPECT_EQ(NetDfsErrorDetail(), c.text);
+        const DfsStatus answers[] = {
+            netdfs::Add(u"\\\\example.com\\Public\\Refused", u"FS1", u"S", u"", 0),
+            netdfs::Add(u"\\\\example.com\\Public\\Software", u"FS9", u"S", u"", 0),
+            netdfs::SetInfo(u"\\\\example.com\\Public\\Software", nullptr, nullptr, 100,
+                            reinterpret_cast<const uint8_t*>(&comment))};
+        for (const DfsStatus& answer : answers) {
+            EXPECT_EQ(answer, c.expected);
+            EXPECT_EQ(answer.detail, c.text);
+        }
+        // The Win32-shaped call answers the same status.
+        EXPECT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Refused", u"FS1", u"S", u"", 0), c.expected);
     }
 }
 
 TEST_F(RefusalTest, ARefusalWithoutWordsLeavesNoDetailBehind) {
     Refuse(store::ResultCode::UnwillingToPerform, "");
-    EXPECT_EQ(NetDfsAdd(u"\\\\example.com\\Public\\Refused", u"FS1", u"S", u"", 0),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(NetDfsErrorDetail(), "");
+    const DfsStatus refused =
+        netdfs::Add(u"\\\\example.com\\Public\\Refused", u"FS1", u"S", u"", 0);
+    EXPECT_EQ(refused, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(refused.detail, "");
 }
 
 } // namespace

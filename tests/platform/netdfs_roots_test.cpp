@@ -19,8 +19,8 @@ const std::string kContainer = "CN=Dfs-Configuration,CN=System,DC=example,DC=com
 
 class StoreRootsTest : public testing::SampleStoreDfsTest {
   protected:
-    NET_API_STATUS AddRoot(const std::u16string& path, const std::u16string& target,
-                           uint32_t version, const char16_t* comment = nullptr) {
+    DfsStatus AddRoot(const std::u16string& path, const std::u16string& target, uint32_t version,
+                      const char16_t* comment = nullptr) {
         return dfs->AddRootTarget(path.c_str(), target.c_str(), version, comment, 0);
     }
     std::optional<Entry> Read(const std::string& dn) {
@@ -99,8 +99,9 @@ TEST_F(StoreRootsTest, WhatTheDirectoryRefusesIsRefused) {
     EXPECT_EQ(AddRoot(u"\\\\example.com\\Legacy", u"\\\\DC1\\Legacy", 2), ERROR_ALREADY_EXISTS);
     // A Windows 2000 mode namespace has the root targets it has, and gains none here.
     EXPECT_EQ(AddRoot(u"\\\\example.com\\Legacy", u"\\\\dc2\\legacy", 0), ERROR_FILE_EXISTS);
-    EXPECT_EQ(AddRoot(u"\\\\example.com\\Legacy", u"\\\\DC3\\Legacy", 0), ERROR_NOT_SUPPORTED);
-    EXPECT_NE(NetDfsErrorDetail().find("--as"), std::string::npos) << NetDfsErrorDetail();
+    const DfsStatus legacy = AddRoot(u"\\\\example.com\\Legacy", u"\\\\DC3\\Legacy", 0);
+    EXPECT_EQ(legacy, ERROR_NOT_SUPPORTED);
+    EXPECT_NE(legacy.detail.find("--as"), std::string::npos) << legacy.detail;
     // Windows 2000 mode is not written here.
     EXPECT_EQ(AddRoot(u"\\\\example.com\\Old", u"\\\\DC1\\Old", 1), ERROR_NOT_SUPPORTED);
     // Parameters the call refuses: a target without a share, a flag, a version it does not know,

@@ -89,8 +89,8 @@ class StoreRunTest : public testing::SampleStoreDfsTest {
                                                     {EncodeTargetList(targets)}}})
                         .ok());
     }
-    NET_API_STATUS Add(StoreNetDfs& api, const std::u16string& link, const std::u16string& server,
-                       const std::u16string& share = u"S") {
+    DfsStatus Add(StoreNetDfs& api, const std::u16string& link, const std::u16string& server,
+                  const std::u16string& share = u"S") {
         std::u16string path = u"\\\\example.com\\Public\\" + link;
         return api.Add(path.c_str(), server.c_str(), share.c_str(), u"", 0);
     }
@@ -178,9 +178,9 @@ TEST_F(StoreRunTest, ALinksCallsInOneBatchMakeItInOneWrite) {
     DFS_INFO_102 timeout{900};
     DFS_INFO_104 priority{{DfsGlobalLowPriorityClass, 7, 0}};
     DFS_INFO_102 root{1};
-    NET_API_STATUS badLevel = NERR_Success, duplicate = NERR_Success;
+    DfsStatus badLevel = NERR_Success, duplicate = NERR_Success;
     uint8_t* read = nullptr;
-    const NET_API_STATUS kept = api.ChangeLink([&] {
+    const DfsStatus kept = api.ChangeLink([&] {
         ASSERT_EQ(Add(api, u"Batch\\One", u"FS1"), NERR_Success);
         ASSERT_EQ(Add(api, u"Batch\\One", u"FS2"), NERR_Success);
         duplicate = Add(api, u"Batch\\One", u"FS2");
@@ -272,7 +272,7 @@ TEST_F(StoreRunTest, ABatchWhoseLinkAnotherProgramMadeOrTheDirectoryRefusedLeave
         const std::string bothPath = "/" + WideToUtf8(both);
 
         api.BeginChanges();
-        NET_API_STATUS status = api.ChangeLink([&] {
+        DfsStatus status = api.ChangeLink([&] {
             ASSERT_EQ(Add(api, both, u"FS1"), NERR_Success);
             ASSERT_EQ(Add(otherApi, both, u"OTHER"), NERR_Success);
         });
@@ -290,7 +290,7 @@ TEST_F(StoreRunTest, ABatchWhoseLinkAnotherProgramMadeOrTheDirectoryRefusedLeave
             untold->refuseAdds = true;
             status = api.ChangeLink([&] { ASSERT_EQ(Add(api, u"Refused", u"FS1"), NERR_Success); });
             EXPECT_EQ(status, ERROR_ACCESS_DENIED);
-            EXPECT_NE(NetDfsErrorDetail().find("no right to add"), std::string::npos);
+            EXPECT_NE(status.detail.find("no right to add"), std::string::npos) << status.detail;
             untold->refuseAdds = false;
             EXPECT_EQ(Add(api, u"Refused", u"FS1"), NERR_Success);
             EXPECT_EQ(LinkObjects(*directory, "/Refused"),

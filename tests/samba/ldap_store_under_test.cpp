@@ -3,6 +3,7 @@
 #include "platform/ldap/ldap_store.h"
 #include "samba_dc.h"
 #include "support/store_under_test.h"
+#include "support/test_files.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ ldap::Settings SambaSettings(const std::string& address) {
     EXPECT_TRUE(parsed) << parsed.error().text;
     std::string state = SambaState();
     settings.bindUser = "Administrator@EXAMPLE.COM";
-    if (!state.empty()) settings.password = ReadWholeFile(state + "/password");
+    if (!state.empty()) settings.password = testing::ReadTestFile(state + "/password");
     settings.timeout = std::chrono::seconds(20);
     return settings;
 }

@@ -11,6 +11,7 @@
 #include "platform/store/base64.h"
 #include "samba_dc.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -68,16 +69,16 @@ class SambaRestoreRun : public ::testing::Test {
         std::vector<store::Entry> objects = Objects(link);
         ASSERT_EQ(objects.size(), 1u);
         const std::string ldif = (scratch.path() / "change.ldif").string();
-        WriteWholeFile(ldif, "dn: " + objects.front().dn +
-                                 "\nchangetype: modify\nreplace: msDFS-TargetListv2\n"
-                                 "msDFS-TargetListv2:: " +
-                                 store::Base64Encode(EncodeTargetList(targets)) + "\n-\n");
+        testing::WriteTestFile(ldif, "dn: " + objects.front().dn +
+                                         "\nchangetype: modify\nreplace: msDFS-TargetListv2\n"
+                                         "msDFS-TargetListv2:: " +
+                                         store::Base64Encode(EncodeTargetList(targets)) + "\n-\n");
         const std::string command =
             "ldapmodify -x -H ldap://127.0.0.1 -D Administrator@EXAMPLE.COM -y '" +
             testing::SambaState() + "/password' -f '" + ldif + "' >/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
-    static NET_API_STATUS Add(StoreNetDfs& api, const std::string& link, const char16_t* server) {
+    static DfsStatus Add(StoreNetDfs& api, const std::string& link, const char16_t* server) {
         std::u16string path = u"\\\\example.com\\Public\\SambaRun\\" + Utf8ToWide(link);
         return api.Add(path.c_str(), server, u"S", u"", 0);
     }
@@ -133,8 +134,8 @@ TEST_F(SambaRestoreRun, TwoProgramsCreatingOneLinkAtOnceMakeOneObject) {
     first.BeginChanges();
     second.BeginChanges();
     // The second program writes the link while the first still holds its calls for it.
-    NET_API_STATUS inner = NERR_Success;
-    const NET_API_STATUS outer = first.ChangeLink([&] {
+    DfsStatus inner = NERR_Success;
+    const DfsStatus outer = first.ChangeLink([&] {
         ASSERT_EQ(Add(first, "Created", u"FS1"), NERR_Success);
         ASSERT_EQ(Add(first, "Created", u"FS2"), NERR_Success);
         inner = second.ChangeLink([&] { ASSERT_EQ(Add(second, "Created", u"B1"), NERR_Success); });

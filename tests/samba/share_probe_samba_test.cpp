@@ -6,6 +6,7 @@
 #include "shares/share_check.h"
 
 #include "base/file_io.h"
+#include "support/test_files.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -49,7 +50,7 @@ TEST_F(SharesOfSmbd, AnonymousSeesTheGuestSharesWhateverTheirNamesAndIsRefusedTh
 }
 
 TEST_F(SharesOfSmbd, TheBindUserWithItsPasswordOpensThePrivateShare) {
-    const std::string password = ReadWholeFile(SmbdState() + "/password");
+    const std::string password = testing::ReadTestFile(SmbdState() + "/password");
     const auto answers = Ask(LogonAs("FILESRV\\root", password), {"Private", "Public"});
     EXPECT_EQ(answers[0].state, State::Reachable) << answers[0].text;
     EXPECT_EQ(answers[1].state, State::Reachable) << answers[1].text;

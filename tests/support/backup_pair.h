@@ -5,6 +5,7 @@
 #include "backup/properties_file.h"
 #include "base/file_io.h"
 #include "base/sha256.h"
+#include "support/test_files.h"
 
 #include <filesystem>
 #include <string>
@@ -13,9 +14,9 @@ namespace kestrune::testing {
 
 inline void WriteBackupPair(const std::filesystem::path& txt, const std::string& text,
                             NamespaceProperties properties) {
-    ReplaceFileContents(txt, text);
+    OrThrowFileError(ReplaceFileContents(txt, text));
     properties.backupFileSha256 = Sha256Hex(text);
-    ReplaceFileContents(PropertiesFileOf(txt), FormatPropertiesFile(properties));
+    OrThrowFileError(ReplaceFileContents(PropertiesFileOf(txt), FormatPropertiesFile(properties)));
 }
 
 } // namespace kestrune::testing

@@ -62,7 +62,7 @@ void TForm1::BitBtn1Click() {
     EndPathWithDelimiter();
     // Folder and prefix keep every character: only the files' contents use the code page.
     const std::filesystem::path folder = PathFromWide(ePath->Text());
-    ForceDirectories(folder); // a failure shows at the first file
+    (void)ForceDirectories(folder); // a failure shows at the first file
 
     std::vector<WideString> chosen;
     for (int i = 0; i < ListBox1->Count(); ++i)

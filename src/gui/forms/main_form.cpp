@@ -7,8 +7,6 @@
 #include "base/paths.h"
 #include "gui/forms/message_box.h"
 
-#include <cerrno>
-#include <cstring>
 
 namespace kestrune {
 
@@ -132,14 +130,17 @@ void TForm1::FormClose() {
         return;
     }
     if (FSettingsFile.parent_path() != PathFromAnsi(FAppFolder).parent_path())
-        ForceDirectories(FSettingsFile.parent_path()); // the user's folder, on first use
-    if (!WriteIniString(FSettingsFile, "General", "Outputpath", WideToAnsi(ePath->Text()))) {
+        // The user's folder, on first use; a failure shows in the write.
+        (void)ForceDirectories(FSettingsFile.parent_path());
+    if (Expected<void> saved =
+            WriteIniString(FSettingsFile, "General", "Outputpath", WideToAnsi(ePath->Text()));
+        !saved) {
         // The folder is still remembered for this session only; say so rather than lose it
         // silently.
-        const int error = errno;
         ShowMessageBox(window, MessageKind::Warning, "Kestrune",
                        "The output folder could not be saved in \"" +
-                           WideToUtf8(FSettingsFile.u16string()) + "\". " + std::strerror(error));
+                           WideToUtf8(FSettingsFile.u16string()) + "\". " +
+                           SystemError(saved.error().code).text);
     }
     FBackupLines.reset();
 }

@@ -38,7 +38,7 @@ void TfStatus::ShowLog() {
 
 void TfStatus::SaveLinesToFile(const std::filesystem::path& file) {
     if (!FPlainText) {
-        ReplaceFileContents(file, re1->RichText());
+        OrThrowFileError(ReplaceFileContents(file, re1->RichText()));
         return;
     }
     TStringList lines;

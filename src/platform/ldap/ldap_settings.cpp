@@ -1,6 +1,7 @@
 #include "platform/ldap/ldap_settings.h"
 
 #include "base/file_io.h"
+#include "base/password_file.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +19,9 @@ std::string Environment(const char* name) {
 
 // Reads one line from the controlling terminal without echoing it; false without a terminal.
 bool AskPassword(const std::string& prompt, std::string& out) {
-    int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (tty < 0) return false;
+    Expected<FileDescriptor> opened = OpenFileDescriptor("/dev/tty", O_RDWR | O_NOCTTY);
+    if (!opened) return false;
+    const int tty = opened->Get();
     termios saved{};
     bool restore = tcgetattr(tty, &saved) == 0;
     if (restore) {
@@ -34,7 +36,6 @@ bool AskPassword(const std::string& prompt, std::string& out) {
         out += c;
     (void)!::write(tty, "\n", 1);
     if (restore) tcsetattr(tty, TCSAFLUSH, &saved);
-    ::close(tty);
     return true;
 }
 
@@ -110,17 +111,9 @@ Expected<void> ReadLogonSettings(Settings& settings) {
     if (settings.bindUser.empty()) return {};
     std::string file = Environment("KESTRUNE_BIND_PASSWORD_FILE");
     if (!file.empty()) {
-        try {
-            settings.password = ReadWholeFile(file);
-        } catch (const std::exception& e) {
-            return Error{0, "cannot read the password file KESTRUNE_BIND_PASSWORD_FILE=" + file +
-                                ": " + e.what()};
-        }
-        // A file written by an editor or echo ends with a line end that is not the password's.
-        if (!settings.password.empty() && settings.password.back() == '\n')
-            settings.password.pop_back();
-        if (!settings.password.empty() && settings.password.back() == '\r')
-            settings.password.pop_back();
+        Expected<std::string> password = ReadPasswordFile(file);
+        if (!password) return password.error();
+        settings.password = std::move(*password);
     } else if (!AskPassword("Password for " + settings.bindUser + ": ", settings.password)) {
         return Error{
             0, "KESTRUNE_BIND_USER is set, but there is no password: name a file holding it in "

@@ -3,12 +3,11 @@
 #include "base/paths.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <unistd.h>
+#include <utility>
 
 namespace kestrune::store {
 namespace {
@@ -25,10 +24,9 @@ void Warn(const std::string& text) {
         std::fprintf(stderr, "kestrune: %s\n", text.c_str());
 }
 
-Status FileFailure(const char* what, const std::filesystem::path& file, int error) {
+Status FileFailure(const char* what, const std::filesystem::path& file, const Error& error) {
     return {ResultCode::Unavailable,
-            std::string(what) + " \"" + FullFileName(file) + "\": " + SystemErrorText(error),
-            error};
+            std::string(what) + " \"" + FullFileName(file) + "\": " + error.text, error.code};
 }
 
 // How much of the file is read at once.
@@ -50,41 +48,41 @@ void Journal::SetWarningSink(std::function<void(const std::string&)> sink) {
     WarningSink() = std::move(sink);
 }
 
-Journal::~Journal() {
-    if (fd_ >= 0) ::close(fd_);
-}
+Journal::~Journal() = default;
 
-bool Journal::Lock(FileLock lock) {
-    bool done = LockFileDescriptor(fd_, lock);
+Expected<void> Journal::Lock(FileLock lock) {
+    Expected<void> done = LockFileDescriptor(fd_, lock);
     held_ = done ? lock : FileLock::None;
     return done;
 }
 
 Status Journal::Open(const std::filesystem::path& file) {
     file_ = file;
-    fd_ = OpenFileDescriptor(file, O_RDWR | O_APPEND);
-    if (fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    Expected<FileDescriptor> opened = OpenFileDescriptor(file, O_RDWR | O_APPEND);
+    if (!opened && IsWriteRefused(opened.error())) {
         // A domain that cannot be changed can still be read; changes then fail with the reason.
-        writeError_ = errno;
-        fd_ = OpenFileDescriptor(file, O_RDONLY);
+        writeError_ = opened.error();
+        opened = OpenFileDescriptor(file, O_RDONLY);
     }
-    if (fd_ < 0)
-        return {ResultCode::Unavailable,
-                "Cannot open file \"" + FullFileName(file) + "\". " + SystemErrorText(errno),
-                errno};
+    if (!opened) {
+        const Error error = FileError("Cannot open file", file, opened.error());
+        return {ResultCode::Unavailable, error.text, error.code};
+    }
+    fd_ = std::move(*opened);
     // The shared lock waits out a change another program is writing.
-    if (!Lock(FileLock::Shared)) return FileFailure("Cannot lock", file, errno);
+    if (Expected<void> locked = Lock(FileLock::Shared); !locked)
+        return FileFailure("Cannot lock", file, locked.error());
     Status status = CatchUp();
-    Lock(FileLock::None);
+    (void)Lock(FileLock::None);
     return status;
 }
 
 void Journal::Refresh() {
     // Inside Exclusively the file is followed already; once broken, it is no longer.
-    if (fd_ < 0 || depth_ > 0 || !broken_.ok() || !Lock(FileLock::Shared)) return;
+    if (!fd_.IsOpen() || depth_ > 0 || !broken_.ok() || !Lock(FileLock::Shared)) return;
     // A failure is kept in broken_ and refuses the next change.
     static_cast<void>(CatchUp());
-    Lock(FileLock::None);
+    (void)Lock(FileLock::None);
 }
 
 Status Journal::Exclusively(const std::function<Status()>& work) {
@@ -94,16 +92,17 @@ Status Journal::Exclusively(const std::function<Status()>& work) {
         bool locked;
         ~Section() {
             --journal.depth_;
-            if (locked) journal.Lock(FileLock::None);
+            if (locked) (void)journal.Lock(FileLock::None);
         }
     };
-    if (fd_ < 0 || depth_ > 0) {
+    if (!fd_.IsOpen() || depth_ > 0) {
         ++depth_;
         Section section{*this, false};
         return work();
     }
     if (!broken_.ok()) return broken_;
-    if (!Lock(FileLock::Exclusive)) return FileFailure("Cannot lock", file_, errno);
+    if (Expected<void> locked = Lock(FileLock::Exclusive); !locked)
+        return FileFailure("Cannot lock", file_, locked.error());
     ++depth_;
     Section section{*this, true};
     Status status = CatchUp();
@@ -112,7 +111,7 @@ Status Journal::Exclusively(const std::function<Status()>& work) {
 }
 
 Status Journal::Group(const std::function<Status()>& work) {
-    if (fd_ < 0 || depth_ > 0) return Exclusively(work);
+    if (!fd_.IsOpen() || depth_ > 0) return Exclusively(work);
     grouping_ = true;
     unflushed_ = false;
     struct Ended {
@@ -123,8 +122,9 @@ Status Journal::Group(const std::function<Status()>& work) {
         Status status = work();
         // What work recorded took effect in the store, also when work then failed: it must
         // reach the disk all the same.
-        if (unflushed_ && !SyncFileDescriptor(fd_)) {
-            broken_ = FileFailure("Cannot record the change in", file_, errno);
+        if (Expected<void> synced = unflushed_ ? SyncFileDescriptor(fd_) : Expected<void>();
+            !synced) {
+            broken_ = FileFailure("Cannot record the change in", file_, synced.error());
             return broken_;
         }
         unflushed_ = false;
@@ -133,10 +133,12 @@ Status Journal::Group(const std::function<Status()>& work) {
 }
 
 Status Journal::CatchUp() {
-    FileIdentity open;
-    FileIdentity named;
-    if (!IdentifyOpenFile(fd_, open)) return FileFailure("Cannot read", file_, errno);
-    if (!IdentifyNamedFile(file_, named)) return FileFailure("Cannot open", file_, errno);
+    Expected<FileIdentity> identified = IdentifyOpenFile(fd_);
+    if (!identified) return FileFailure("Cannot read", file_, identified.error());
+    const FileIdentity open = *identified;
+    identified = IdentifyNamedFile(file_);
+    if (!identified) return FileFailure("Cannot open", file_, identified.error());
+    const FileIdentity named = *identified;
     // Records are only ever appended; anything else means the file is not the one loaded.
     if (named.index != open.index || named.volume != open.volume || open.size < read_) {
         broken_ = {ResultCode::Unavailable,
@@ -164,16 +166,15 @@ Status Journal::CatchUp() {
         }
         size_t want = static_cast<size_t>(std::min<uint64_t>(capacity - filled, size - at));
         for (size_t done = 0; done < want;) {
-            long long n = ReadFileAt(fd_, buffer.get() + filled, want - done, at);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) return FileFailure("Cannot read", file_, errno);
-            if (n == 0) {
+            Expected<size_t> n = ReadFileAt(fd_, buffer.get() + filled, want - done, at);
+            if (!n) return FileFailure("Cannot read", file_, n.error());
+            if (*n == 0) {
                 size = at; // shortened meanwhile: the next look finds out
                 break;
             }
-            done += static_cast<size_t>(n);
-            filled += static_cast<size_t>(n);
-            at += static_cast<uint64_t>(n);
+            done += *n;
+            filled += *n;
+            at += *n;
         }
         last = at >= size;
         std::string_view text(buffer.get(), filled);
@@ -194,10 +195,10 @@ Status Journal::CatchUp() {
         if (where.torn) {
             // A program died while appending this record: it never reported the change done.
             std::string line = AnsiFromPath(file_) + ":" + std::to_string(where.tornLine) + ": ";
-            if (held_ == FileLock::Exclusive && writeError_ == 0) {
+            if (held_ == FileLock::Exclusive && !writeError_) {
                 // Removed before anything is appended, or it would stand in the middle.
-                if (!TruncateFileDescriptor(fd_, end))
-                    return FileFailure("Cannot record the change in", file_, errno);
+                if (Expected<void> cut = TruncateFileDescriptor(fd_, end); !cut)
+                    return FileFailure("Cannot record the change in", file_, cut.error());
                 Warn(line + "the last change record was cut short when it was written; removed");
             } else if (warnedAt_ != end) {
                 Warn(line + "the last change record was cut short when it was written; left out");
@@ -217,26 +218,27 @@ std::string Journal::Separator() const {
     char last[3] = {};
     size_t n = static_cast<size_t>(std::min<uint64_t>(read_, 3));
     if (n == 0) return {};
-    if (ReadFileAt(fd_, last + 3 - n, n, read_ - n) != static_cast<long long>(n)) return "\n\n";
+    if (ReadFileAt(fd_, last + 3 - n, n, read_ - n).value_or(0) != n) return "\n\n";
     std::string_view end(last, 3);
     if (end.ends_with("\n\n") || end.ends_with("\n\r\n")) return {};
     return end.ends_with("\n") ? "\n" : "\n\n";
 }
 
 Status Journal::Record(const std::string& ldif) {
-    if (fd_ < 0) return Status::Ok();
-    if (writeError_ != 0) return FileFailure("Cannot record the change in", file_, writeError_);
+    if (!fd_.IsOpen()) return Status::Ok();
+    if (writeError_) return FileFailure("Cannot record the change in", file_, *writeError_);
     // The first record this program appends is preceded by the marker that tells the file's
     // own content from the records appended to it.
     std::string text =
         Separator() + (appended_ ? std::string() : std::string(kChangeRecordMarker) + "\n") + ldif;
     // The change counts as made only once it is on the disk.
-    if (!WriteAll(fd_, text) || (!grouping_ && !SyncFileDescriptor(fd_))) {
-        int error = errno;
+    Expected<void> written = WriteAll(fd_, text);
+    if (written && !grouping_) written = SyncFileDescriptor(fd_);
+    if (!written) {
         // A partial record would be dropped by the next load; cut it off now all the same.
-        if (!TruncateFileDescriptor(fd_, read_))
-            broken_ = FileFailure("Cannot record the change in", file_, errno);
-        return FileFailure("Cannot record the change in", file_, error);
+        if (Expected<void> cut = TruncateFileDescriptor(fd_, read_); !cut)
+            broken_ = FileFailure("Cannot record the change in", file_, cut.error());
+        return FileFailure("Cannot record the change in", file_, written.error());
     }
     nextLine_ += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
     read_ += text.size();

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 namespace kestrune::store {
 
@@ -61,13 +62,13 @@ class Journal {
     Status CatchUp();
     // What must come before the next record: the file may not end in a blank line.
     std::string Separator() const;
-    bool Lock(FileLock lock);
+    Expected<void> Lock(FileLock lock);
 
     Apply apply_;
     std::filesystem::path file_;
-    int fd_ = -1;
+    FileDescriptor fd_;
     FileLock held_ = FileLock::None;
-    int writeError_ = 0;             // why the file could only be opened for reading
+    std::optional<Error> writeError_; // why the file could only be opened for reading
     uint64_t read_ = 0;              // bytes of the file applied: all but an incomplete last record
     size_t nextLine_ = 1;            // the line number at read_
     bool appended_ = false;          // read_ is past the change-record marker

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace kestrune::store {
 namespace {
@@ -16,28 +15,25 @@ namespace {
 // The export's first and last bytes, enough for CheckExportEnding.
 Status CheckExportEnds(const std::filesystem::path& file, size_t lastLine) {
     constexpr uint64_t kHead = 4096, kTail = uint64_t(1) << 20;
-    const int fd = OpenFileDescriptor(file, O_RDONLY);
-    FileIdentity identity;
-    if (fd < 0 || !IdentifyOpenFile(fd, identity)) {
-        if (fd >= 0) ::close(fd);
-        return Status::Ok(); // what could be read was read; the journal said why not
-    }
+    Expected<FileDescriptor> fd = OpenFileDescriptor(file, O_RDONLY);
+    Expected<FileIdentity> identity = fd ? IdentifyOpenFile(*fd) : fd.error();
+    // What could be read was read; the journal said why not.
+    if (!identity) return Status::Ok();
     auto read = [&](uint64_t at, uint64_t size) {
         std::string bytes(static_cast<size_t>(size), '\0');
         size_t done = 0;
         while (done < bytes.size()) {
-            long long n = ReadFileAt(fd, bytes.data() + done, bytes.size() - done, at + done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
+            const size_t n =
+                ReadFileAt(*fd, bytes.data() + done, bytes.size() - done, at + done).value_or(0);
+            if (n == 0) break;
+            done += n;
         }
         bytes.resize(done);
         return bytes;
     };
-    const std::string head = read(0, std::min(identity.size, kHead));
-    const uint64_t tailSize = std::min(identity.size, kTail);
-    const std::string tail = read(identity.size - tailSize, tailSize);
-    ::close(fd);
+    const std::string head = read(0, std::min(identity->size, kHead));
+    const uint64_t tailSize = std::min(identity->size, kTail);
+    const std::string tail = read(identity->size - tailSize, tailSize);
     return CheckExportEnding(head, tail, AnsiFromPath(file), lastLine);
 }
 

@@ -32,17 +32,6 @@ std::string StructuralClass(const Entry& entry) {
     return classes && !classes->empty() ? classes->back() : std::string();
 }
 
-// Where the first RDN of a DN ends: its first unescaped separator, or npos.
-size_t FirstSeparator(std::string_view dn) {
-    for (size_t i = 0; i < dn.size(); ++i) {
-        if (dn[i] == '\\')
-            ++i;
-        else if (dn[i] == ',' || dn[i] == ';')
-            return i;
-    }
-    return std::string_view::npos;
-}
-
 Status Error(ResultCode code, std::string message) {
     return {code, std::move(message), 0};
 }
@@ -270,7 +259,7 @@ Status MemoryStore::ValidateAdd(Entry&& entry, GuidFor guid, NewEntry& out,
     std::string parentDn;
     size_t comma = std::string::npos;
     if (!isRoot) {
-        comma = FirstSeparator(entry.dn);
+        comma = FirstRdnEnd(entry.dn);
         if (comma != std::string::npos) {
             size_t start = entry.dn.find_first_not_of(' ', comma + 1);
             if (start != std::string::npos) parentDn = entry.dn.substr(start);

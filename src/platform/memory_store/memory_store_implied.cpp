@@ -73,17 +73,6 @@ std::string FirstValue(const StoredEntry& entry, const AttributeTypes& types,
                                                       : std::string();
 }
 
-// No unescaped separator: one RDN.
-bool IsSingleRdn(std::string_view text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\')
-            ++i;
-        else if (text[i] == ',' || text[i] == ';')
-            return false;
-    }
-    return true;
-}
-
 size_t RdnCount(std::string_view dn) {
     std::vector<std::string> rdns;
     return SplitDn(dn, rdns) ? rdns.size() : 0;
@@ -91,12 +80,9 @@ size_t RdnCount(std::string_view dn) {
 
 // The line of the record that adds dn to the file; 0 when none does as plain text.
 size_t LineOfEntry(const std::filesystem::path& file, std::string_view dn) {
-    std::string text;
-    try {
-        text = ReadWholeFile(file);
-    } catch (const EFileError&) {
-        return 0;
-    }
+    Expected<std::string> read = ReadWholeFile(file);
+    if (!read) return 0;
+    const std::string& text = *read;
     const std::string wanted = NormalizeDn(dn);
     size_t line = 1;
     for (size_t at = 0; at < text.size(); ++line) {
@@ -132,7 +118,8 @@ Status MemoryStore::ImplyParents(const std::string& dn) {
     // The records of one container name it alike, and the last one added had its parent.
     if (lastParent_ && dn.size() > lastParentDn_.size() + 1 && dn.ends_with(lastParentDn_) &&
         dn[dn.size() - lastParentDn_.size() - 1] == ',' &&
-        IsSingleRdn(std::string_view(dn).substr(0, dn.size() - lastParentDn_.size() - 1)))
+        FirstRdnEnd(std::string_view(dn).substr(0, dn.size() - lastParentDn_.size() - 1)) ==
+            std::string_view::npos)
         return Status::Ok();
     std::vector<std::string> rdns;
     if (!SplitDn(dn, rdns) || rdns.size() < 2) return Status::Ok();

@@ -9,12 +9,6 @@ namespace kestrune::store {
 
 namespace {
 
-bool HasClass(const Entry& entry, std::string_view cls) {
-    const auto* classes = entry.Find("objectClass");
-    return classes && std::any_of(classes->begin(), classes->end(),
-                                  [&](const std::string& c) { return SameTextAscii(c, cls); });
-}
-
 // Whether text holds word, ASCII letters compared without regard to case.
 bool ContainsAscii(std::string_view text, std::string_view word) {
     return std::search(text.begin(), text.end(), word.begin(), word.end(),

@@ -1,10 +1,9 @@
 #include "platform/netdfs_over_store/netapi_status.h"
 
+#include "base/file_io.h"
 #include "base/win_errors.h"
 #include "netdfs/netdfs.h"
 #include "platform/store/win32_error_of_result.h"
-
-#include <cerrno>
 
 namespace kestrune {
 
@@ -23,10 +22,9 @@ uint32_t NetApiStatusOf(const store::Status& status) {
     case ResultCode::NoSuchObject:
         return ERROR_NOT_FOUND;
     case ResultCode::Unavailable:
-        if (status.systemError == EACCES || status.systemError == EPERM ||
-            status.systemError == EROFS)
+        if (status.systemError != 0 && IsWriteRefused({status.systemError, {}}))
             return ERROR_ACCESS_DENIED;
-        if (status.systemError == ENOSPC) return ERROR_DISK_FULL;
+        if (status.systemError != 0 && IsDiskFull({status.systemError, {}})) return ERROR_DISK_FULL;
         return RPC_S_SERVER_UNAVAILABLE;
     case ResultCode::ServerDown:
     case ResultCode::ConnectError:
@@ -44,9 +42,8 @@ uint32_t NetApiStatusOf(const store::Status& status) {
     }
 }
 
-uint32_t NetDfsFailureOf(const store::Status& status) {
-    if (!status.ok() && !status.message.empty()) SetNetDfsErrorDetail(status.message);
-    return NetApiStatusOf(status);
+DfsStatus NetDfsFailureOf(const store::Status& status) {
+    return {NetApiStatusOf(status), status.ok() ? std::string() : status.message};
 }
 
 } // namespace kestrune

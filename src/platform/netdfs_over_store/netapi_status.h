@@ -2,6 +2,7 @@
 // interface reports for the same LDAP failure on Windows, so its text appears.
 #pragma once
 
+#include "netdfs/netdfs.h"
 #include "platform/store/directory_store.h"
 
 #include <cstdint>
@@ -13,6 +14,6 @@ uint32_t NetApiStatusOf(const store::Status& status);
 
 // That status, with the directory's own words kept as the call's detail: a result the mapping
 // does not know (it becomes "the parameter is incorrect") still tells the user why.
-uint32_t NetDfsFailureOf(const store::Status& status);
+DfsStatus NetDfsFailureOf(const store::Status& status);
 
 } // namespace kestrune

@@ -40,8 +40,7 @@ bool IsLegacyNamespace(const Entry& e) {
 StoreNetDfs::StoreNetDfs(std::shared_ptr<store::DirectoryStore> directory)
     : directory_(std::move(directory)) {}
 
-std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name,
-                                                 NET_API_STATUS& failure) {
+std::optional<std::string> StoreNetDfs::DomainDn(const std::u16string& name, DfsStatus& failure) {
     failure = ERROR_BAD_NETPATH;
     std::vector<Entry> root;
     store::Status status = store::SearchAll(
@@ -76,7 +75,7 @@ std::string StoreNetDfs::NamespaceDn(const std::string& domainDn, const std::str
     return store::JoinDn(rdn, store::JoinDn(rdn, "CN=Dfs-Configuration,CN=System," + domainDn));
 }
 
-NET_API_STATUS StoreNetDfs::ReadNamespace(const std::string& dn, Entry& out) {
+DfsStatus StoreNetDfs::ReadNamespace(const std::string& dn, Entry& out) {
     std::vector<Entry> found;
     store::Status status = store::SearchAll(
         *directory_, {dn, Scope::Base, "(objectClass=msDFS-Namespacev2)", {}, 0}, found);
@@ -87,12 +86,11 @@ NET_API_STATUS StoreNetDfs::ReadNamespace(const std::string& dn, Entry& out) {
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::ReadEitherNamespace(const std::string& domainDn,
-                                                const std::string& name, std::string& dn,
-                                                Entry& out, bool& legacy) {
+DfsStatus StoreNetDfs::ReadEitherNamespace(const std::string& domainDn, const std::string& name,
+                                           std::string& dn, Entry& out, bool& legacy) {
     legacy = false;
     dn = NamespaceDn(domainDn, name);
-    NET_API_STATUS status = ReadNamespace(dn, out);
+    DfsStatus status = ReadNamespace(dn, out);
     if (status != ERROR_NOT_FOUND) return status;
     std::vector<Entry> found;
     store::Status searched = store::SearchAll(*directory_,
@@ -108,8 +106,8 @@ NET_API_STATUS StoreNetDfs::ReadEitherNamespace(const std::string& domainDn,
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, const std::string& filter,
-                                      std::vector<Link>& out) {
+DfsStatus StoreNetDfs::ReadLinks(const std::string& namespaceDn, const std::string& filter,
+                                 std::vector<Link>& out) {
     std::vector<Entry> found;
     // Paged, so a namespace of any size is read in full.
     store::Status status = store::SearchAll(
@@ -122,8 +120,8 @@ NET_API_STATUS StoreNetDfs::ReadLinks(const std::string& namespaceDn, const std:
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
-                                 uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) {
+DfsStatus StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
+                            uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) {
     FlushStaged(); // what is listed holds a link a batch made
     if (!Buffer || !EntriesRead) return ERROR_INVALID_PARAMETER;
     *Buffer = nullptr;
@@ -131,12 +129,12 @@ NET_API_STATUS StoreNetDfs::Enum(const char16_t* DfsName, uint32_t Level, uint32
     if (Level != 200 && Level != 3 && Level != 9) return ERROR_INVALID_LEVEL;
     std::optional<std::vector<std::u16string>> parts = ParseEnumName(DfsName);
     if (!parts || parts->front().empty()) return ERROR_BAD_NETPATH;
-    NET_API_STATUS failure = NERR_Success;
+    DfsStatus failure = NERR_Success;
     std::optional<std::string> domainDn = DomainDn(parts->front(), failure);
     if (!domainDn) return failure;
     uint32_t resumeAt = ResumeHandle ? *ResumeHandle : 0;
     uint32_t next = resumeAt;
-    NET_API_STATUS status;
+    DfsStatus status;
     if (Level == 200) {
         if (parts->size() != 1) return ERROR_INVALID_PARAMETER;
         status = EnumNamespaces(*domainDn, PrefMaxLen, Buffer, EntriesRead, &next);
@@ -169,8 +167,8 @@ class PageBudget {
 
 } // namespace
 
-NET_API_STATUS StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
-                                           uint8_t** buffer, uint32_t* read, uint32_t* resume) {
+DfsStatus StoreNetDfs::EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
+                                      uint8_t** buffer, uint32_t* read, uint32_t* resume) {
     // Both modes in one search, so they come in the order the directory gives either.
     std::string configuration = "CN=Dfs-Configuration,CN=System," + domainDn;
     std::vector<Entry> found;
@@ -216,15 +214,14 @@ std::vector<std::string> StoreNetDfs::EntryAttributes(uint32_t level) {
     return attributes;
 }
 
-NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16string& domain,
-                                      const std::string& domainDn, const std::u16string& name,
-                                      uint32_t level, uint32_t skip) {
+DfsStatus StoreNetDfs::StartWalk(const std::string& key, const std::u16string& domain,
+                                 const std::string& domainDn, const std::u16string& name,
+                                 uint32_t level, uint32_t skip) {
     walk_.reset();
     std::string namespaceDn;
     Entry ns;
     bool legacy = false;
-    NET_API_STATUS status =
-        ReadEitherNamespace(domainDn, WideToUtf8(name), namespaceDn, ns, legacy);
+    DfsStatus status = ReadEitherNamespace(domainDn, WideToUtf8(name), namespaceDn, ns, legacy);
     if (status != NERR_Success) return status;
     Walk walk;
     walk.key = key;
@@ -256,7 +253,7 @@ NET_API_STATUS StoreNetDfs::StartWalk(const std::string& key, const std::u16stri
     return NERR_Success;
 }
 
-bool StoreNetDfs::Peek(Walk& walk, NET_API_STATUS& status) {
+bool StoreNetDfs::Peek(Walk& walk, DfsStatus& status) {
     status = NERR_Success;
     if (walk.pending) return true;
     if (walk.legacyNext < walk.legacy.size()) {
@@ -281,20 +278,19 @@ bool StoreNetDfs::Peek(Walk& walk, NET_API_STATUS& status) {
     return true;
 }
 
-NET_API_STATUS StoreNetDfs::EnumLinks(const std::u16string& domain, const std::string& domainDn,
-                                      const std::u16string& name, uint32_t level,
-                                      uint32_t prefMaxLen, uint8_t** buffer, uint32_t* read,
-                                      uint32_t* resume) {
+DfsStatus StoreNetDfs::EnumLinks(const std::u16string& domain, const std::string& domainDn,
+                                 const std::u16string& name, uint32_t level, uint32_t prefMaxLen,
+                                 uint8_t** buffer, uint32_t* read, uint32_t* resume) {
     std::string key = Fold(domain + u"\\" + name);
     if (*resume == 0 || !walk_ || walk_->key != key || walk_->level != level ||
         walk_->position != *resume) {
-        NET_API_STATUS started = StartWalk(key, domain, domainDn, name, level, *resume);
+        DfsStatus started = StartWalk(key, domain, domainDn, name, level, *resume);
         if (started != NERR_Success) return started;
     }
     Walk& walk = *walk_;
     PageBudget budget(prefMaxLen);
     std::vector<DfsEntryRecord> page;
-    NET_API_STATUS status = NERR_Success;
+    DfsStatus status = NERR_Success;
     while (Peek(walk, status)) {
         if (!budget.Fits(page.empty(), [&] {
                 return level == 9 ? PackedSize9(*walk.pending) : PackedSize3(*walk.pending);

@@ -22,25 +22,24 @@ class StoreNetDfs : public NetDfsApi {
   public:
     explicit StoreNetDfs(std::shared_ptr<store::DirectoryStore> directory);
 
-    NET_API_STATUS Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen,
-                        uint8_t** Buffer, uint32_t* EntriesRead, uint32_t* ResumeHandle) override;
-    NET_API_STATUS Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                       const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) override;
-    NET_API_STATUS GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                           const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) override;
-    NET_API_STATUS SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                           const char16_t* ShareName, uint32_t Level,
-                           const uint8_t* Buffer) override;
-    NET_API_STATUS AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
-                                 uint32_t MajorVersion, const char16_t* pComment,
-                                 uint32_t Flags) override;
+    DfsStatus Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen, uint8_t** Buffer,
+                   uint32_t* EntriesRead, uint32_t* ResumeHandle) override;
+    DfsStatus Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                  const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) override;
+    DfsStatus GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                      const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) override;
+    DfsStatus SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                      const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer) override;
+    DfsStatus AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                            uint32_t MajorVersion, const char16_t* pComment,
+                            uint32_t Flags) override;
     // Who may manage a namespace: the DACL of its anchor object, as Windows keeps it.
-    NET_API_STATUS GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
-                               uint8_t** ppSecurityDescriptor,
-                               uint32_t* lpcbSecurityDescriptor) override;
-    NET_API_STATUS SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
-                               const uint8_t* pSecurityDescriptor,
-                               uint32_t cbSecurityDescriptor) override;
+    DfsStatus GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                          uint8_t** ppSecurityDescriptor,
+                          uint32_t* lpcbSecurityDescriptor) override;
+    DfsStatus SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                          const uint8_t* pSecurityDescriptor,
+                          uint32_t cbSecurityDescriptor) override;
     // A Windows 2000 mode namespace is one binary value that this backend does not rewrite.
     bool ChangesLegacyNamespaces() const override { return false; }
 
@@ -49,27 +48,27 @@ class StoreNetDfs : public NetDfsApi {
     // asserts the values it replaces and a refusal is read again), and each namespace changed
     // gets its new generation and time once, at EndChanges.
     void BeginChanges() override;
-    NET_API_STATUS EndChanges() override;
+    DfsStatus EndChanges() override;
     // The store's group (InOneGroup): one flush for the changes of the work.
-    NET_API_STATUS ChangeGroup(const std::function<void()>& work) override;
+    DfsStatus ChangeGroup(const std::function<void()>& work) override;
     // Inside a run: a link the work's calls create is written once, at the end, with the targets
     // and properties they gave it.
-    NET_API_STATUS ChangeLink(const std::function<void()>& work) override;
+    DfsStatus ChangeLink(const std::function<void()>& work) override;
 
   private:
     using Link = dfs_store::StoredLink;
 
-    NET_API_STATUS AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                            const char16_t* ShareName, const char16_t* Comment, uint32_t Flags);
+    DfsStatus AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                       const char16_t* ShareName, const char16_t* Comment, uint32_t Flags);
     // The domain's DN; without one, failure says why: ERROR_BAD_NETPATH for a domain the
     // forest does not hold, the directory's failure otherwise.
-    std::optional<std::string> DomainDn(const std::u16string& name, NET_API_STATUS& failure);
+    std::optional<std::string> DomainDn(const std::u16string& name, DfsStatus& failure);
     std::string NamespaceDn(const std::string& domainDn, const std::string& name) const;
-    NET_API_STATUS ReadNamespace(const std::string& dn, store::Entry& out);
+    DfsStatus ReadNamespace(const std::string& dn, store::Entry& out);
     // The namespace of the name in either mode: the Windows Server 2008 mode object, or else
     // the fTDfs object (legacy set); ERROR_NOT_FOUND when the domain has neither.
-    NET_API_STATUS ReadEitherNamespace(const std::string& domainDn, const std::string& name,
-                                       std::string& dn, store::Entry& out, bool& legacy);
+    DfsStatus ReadEitherNamespace(const std::string& domainDn, const std::string& name,
+                                  std::string& dn, store::Entry& out, bool& legacy);
     // The namespace an entry path names, read: the path's parts (domain, namespace, link
     // components), the namespace object's DN and the object itself.
     struct LocatedNamespace {
@@ -79,21 +78,20 @@ class StoreNetDfs : public NetDfsApi {
         bool legacy = false; // a Windows 2000 mode namespace: object is its fTDfs object
         std::string key;     // the domain and namespace named, folded
     };
-    NET_API_STATUS LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out);
+    DfsStatus LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out);
     // The object whose descriptor stands for the namespace's (CN=<namespace>,
     // CN=Dfs-Configuration): the anchor in Windows Server 2008 mode, the fTDfs object else.
     static std::string AnchorOf(const LocatedNamespace& ns);
     // The stored link path ("/Data/Projects") of the parts below the namespace;
     // ERROR_INVALID_NAME when a component is no valid link name.
-    static NET_API_STATUS LinkPathOf(const std::vector<std::u16string>& parts,
-                                     std::string& linkPath);
-    NET_API_STATUS ReadLinks(const std::string& namespaceDn, const std::string& filter,
-                             std::vector<Link>& out);
-    NET_API_STATUS EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen,
-                                  uint8_t** buffer, uint32_t* read, uint32_t* resume);
-    NET_API_STATUS EnumLinks(const std::u16string& domain, const std::string& domainDn,
-                             const std::u16string& name, uint32_t level, uint32_t prefMaxLen,
-                             uint8_t** buffer, uint32_t* read, uint32_t* resume);
+    static DfsStatus LinkPathOf(const std::vector<std::u16string>& parts, std::string& linkPath);
+    DfsStatus ReadLinks(const std::string& namespaceDn, const std::string& filter,
+                        std::vector<Link>& out);
+    DfsStatus EnumNamespaces(const std::string& domainDn, uint32_t prefMaxLen, uint8_t** buffer,
+                             uint32_t* read, uint32_t* resume);
+    DfsStatus EnumLinks(const std::u16string& domain, const std::string& domainDn,
+                        const std::u16string& name, uint32_t level, uint32_t prefMaxLen,
+                        uint8_t** buffer, uint32_t* read, uint32_t* resume);
     // What a record of the level is made from.
     static std::vector<std::string> EntryAttributes(uint32_t level);
     // The object of a root or link for NetDfsGetInfo and NetDfsSetInfo, with the attributes of
@@ -106,11 +104,11 @@ class StoreNetDfs : public NetDfsApi {
         bool legacy = false;
         std::vector<std::u16string> parts;
     };
-    NET_API_STATUS GetLegacyInfo(const FoundEntry& found, uint8_t** buffer);
-    static NET_API_STATUS GetModeInfo(const FoundEntry& found, uint8_t** buffer);
-    NET_API_STATUS FindEntry(const char16_t* DfsEntryPath, FoundEntry& found);
-    NET_API_STATUS SetEntryInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer);
+    DfsStatus GetLegacyInfo(const FoundEntry& found, uint8_t** buffer);
+    static DfsStatus GetModeInfo(const FoundEntry& found, uint8_t** buffer);
+    DfsStatus FindEntry(const char16_t* DfsEntryPath, FoundEntry& found);
+    DfsStatus SetEntryInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                           const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer);
     // A link walk in progress. The next call with the resume handle the last one returned
     // goes on from here, so a walk in small buffers reads each link once.
     struct Walk {
@@ -127,17 +125,17 @@ class StoreNetDfs : public NetDfsApi {
         std::vector<DfsEntryRecord> legacy;
         size_t legacyNext = 0;
     };
-    NET_API_STATUS StartWalk(const std::string& key, const std::u16string& domain,
-                             const std::string& domainDn, const std::u16string& name,
-                             uint32_t level, uint32_t skip);
+    DfsStatus StartWalk(const std::string& key, const std::u16string& domain,
+                        const std::string& domainDn, const std::u16string& name, uint32_t level,
+                        uint32_t skip);
     // The walk's next record in pending; false at its end or with status set on a failure.
-    bool Peek(Walk& walk, NET_API_STATUS& status);
-    NET_API_STATUS AddTarget(const LocatedNamespace& ns, std::u16string_view entryPath,
-                             const std::string& linkPath, const std::u16string& target,
-                             const std::u16string& comment, uint32_t flags);
+    bool Peek(Walk& walk, DfsStatus& status);
+    DfsStatus AddTarget(const LocatedNamespace& ns, std::u16string_view entryPath,
+                        const std::string& linkPath, const std::u16string& target,
+                        const std::u16string& comment, uint32_t flags);
     // Reads the links around linkPath into links again (LinksAroundFilter).
-    NET_API_STATUS ReadAround(const std::string& namespaceDn, const std::string& linkPath,
-                              dfs_store::LinksByPath& links);
+    DfsStatus ReadAround(const std::string& namespaceDn, const std::string& linkPath,
+                         dfs_store::LinksByPath& links);
     // Marks the namespace changed: at once, or at the end of the run of changes.
     void Changed(const std::string& namespaceDn);
     // Gives the namespace a new generation and time. The links are in place whether or not this
@@ -167,7 +165,7 @@ class StoreNetDfs : public NetDfsApi {
     dfs_store::LinksByPath* KnownLinksOf(const std::string& namespaceDn);
     void Forget(const std::string& namespaceDn);
     // The namespace of the run that holds the located one, its links read; null outside a run.
-    NET_API_STATUS KnownLinks(const LocatedNamespace& ns, dfs_store::LinksByPath*& links);
+    DfsStatus KnownLinks(const LocatedNamespace& ns, dfs_store::LinksByPath*& links);
     std::optional<Run> run_;
 
     // The calls of one link (ChangeLink): the link they create, kept until the end.
@@ -176,7 +174,7 @@ class StoreNetDfs : public NetDfsApi {
         std::string namespaceDn;
         std::string linkPath;
         // A write the batch needed before its end (another call came between) that failed.
-        NET_API_STATUS failure;
+        DfsStatus failure;
         std::string detail;
     };
     std::optional<LinkBatch> batch_;
@@ -192,17 +190,16 @@ class StoreNetDfs : public NetDfsApi {
     void KeepStagedInRun();
     // Adds the kept link now: another call needs the directory as the batch's calls left it.
     void FlushStaged();
-    NET_API_STATUS WriteStaged();
+    DfsStatus WriteStaged();
     // AddRootTarget under the store's lock.
-    NET_API_STATUS AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath,
-                           uint32_t MajorVersion, const char16_t* pComment, uint32_t Flags);
+    DfsStatus AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath, uint32_t MajorVersion,
+                      const char16_t* pComment, uint32_t Flags);
     // The container if it was deleted, the anchor, then the namespace object, as Windows
     // creates them; an anchor left without its namespace is removed again.
-    NET_API_STATUS CreateNamespace(const std::string& domainDn, const std::string& name,
-                                   const std::u16string& target, const std::u16string& comment);
-    NET_API_STATUS AddFurtherRootTarget(const std::string& domainDn, const std::string& name,
-                                        const std::u16string& dfsPath,
-                                        const std::u16string& target);
+    DfsStatus CreateNamespace(const std::string& domainDn, const std::string& name,
+                              const std::u16string& target, const std::u16string& comment);
+    DfsStatus AddFurtherRootTarget(const std::string& domainDn, const std::string& name,
+                                   const std::u16string& dfsPath, const std::u16string& target);
 
     std::shared_ptr<store::DirectoryStore> directory_;
     std::optional<Walk> walk_;

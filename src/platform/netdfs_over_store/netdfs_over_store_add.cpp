@@ -35,7 +35,7 @@ void StoreNetDfs::BeginChanges() {
     run_->readAt = directory_->ChangeCount();
 }
 
-NET_API_STATUS StoreNetDfs::EndChanges() {
+DfsStatus StoreNetDfs::EndChanges() {
     if (!run_) return NERR_Success;
     Run run = std::move(*run_);
     run_.reset();
@@ -44,12 +44,11 @@ NET_API_STATUS StoreNetDfs::EndChanges() {
     for (const std::string& dn : run.changed)
         if (store::Status touched = Touch(dn); !touched.ok() && failed.ok()) failed = touched;
     if (failed.ok()) return NERR_Success;
-    SetNetDfsErrorDetail("the generation of a namespace changed was not renewed: " +
-                         failed.message);
-    return NetApiStatusOf(failed);
+    return {NetApiStatusOf(failed),
+            "the generation of a namespace changed was not renewed: " + failed.message};
 }
 
-NET_API_STATUS StoreNetDfs::ChangeGroup(const std::function<void()>& work) {
+DfsStatus StoreNetDfs::ChangeGroup(const std::function<void()>& work) {
     store::Status status = directory_->InOneGroup([&] {
         work();
         return store::Status::Ok();
@@ -85,12 +84,11 @@ void StoreNetDfs::Forget(const std::string& namespaceDn) {
                   [&](const auto& known) { return known.second.dn == namespaceDn; });
 }
 
-NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                const char16_t* ShareName, const char16_t* Comment,
-                                uint32_t Flags) {
+DfsStatus StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                           const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) {
     // Whether the link exists and which targets it has must still hold when the change is
     // made, though other programs add to the same namespace.
-    NET_API_STATUS result = NERR_Success;
+    DfsStatus result = NERR_Success;
     store::Status status = directory_->Exclusively([&] {
         CheckRun();
         result = AddEntry(DfsEntryPath, ServerName, ShareName, Comment, Flags);
@@ -100,7 +98,7 @@ NET_API_STATUS StoreNetDfs::Add(const char16_t* DfsEntryPath, const char16_t* Se
     return status.ok() ? result : NetDfsFailureOf(status);
 }
 
-NET_API_STATUS StoreNetDfs::LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out) {
+DfsStatus StoreNetDfs::LocateNamespace(const char16_t* DfsEntryPath, LocatedNamespace& out) {
     std::optional<std::vector<std::u16string>> parts = ParseDfsName(DfsEntryPath);
     if (!parts || parts->size() < 2 || parts->at(0).empty() || parts->at(1).empty())
         return ERROR_INVALID_PARAMETER;
@@ -119,20 +117,19 @@ NET_API_STATUS StoreNetDfs::LocateNamespace(const char16_t* DfsEntryPath, Locate
         if (auto known = run_->domains.find(domainKey); known != run_->domains.end())
             domainDn = known->second;
     if (!domainDn) {
-        NET_API_STATUS failure = NERR_Success;
+        DfsStatus failure = NERR_Success;
         domainDn = DomainDn(out.parts[0], failure);
         if (!domainDn) return failure;
         if (run_) run_->domains[domainKey] = *domainDn;
     }
-    NET_API_STATUS status =
+    DfsStatus status =
         ReadEitherNamespace(*domainDn, WideToUtf8(out.parts.at(1)), out.dn, out.object, out.legacy);
     if (status == NERR_Success && run_)
         run_->namespaces[out.key] = KnownNamespace{out.dn, out.object, out.legacy, std::nullopt};
     return status;
 }
 
-NET_API_STATUS StoreNetDfs::LinkPathOf(const std::vector<std::u16string>& parts,
-                                       std::string& linkPath) {
+DfsStatus StoreNetDfs::LinkPathOf(const std::vector<std::u16string>& parts, std::string& linkPath) {
     linkPath.clear();
     for (size_t i = 2; i < parts.size(); ++i) {
         if (!IsValidLinkName(parts[i])) return ERROR_INVALID_NAME;
@@ -141,14 +138,14 @@ NET_API_STATUS StoreNetDfs::LinkPathOf(const std::vector<std::u16string>& parts,
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                     const char16_t* ShareName, const char16_t* Comment,
-                                     uint32_t Flags) {
+DfsStatus StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                                const char16_t* ShareName, const char16_t* Comment,
+                                uint32_t Flags) {
     if (Flags == DFS_RESTORE_VOLUME) return ERROR_NOT_SUPPORTED;
     if (Flags != 0 && Flags != DFS_ADD_VOLUME) return ERROR_INVALID_PARAMETER;
     if (!ServerName || !ShareName || !*ServerName || !*ShareName) return ERROR_INVALID_PARAMETER;
     LocatedNamespace ns;
-    NET_API_STATUS status = LocateNamespace(DfsEntryPath, ns);
+    DfsStatus status = LocateNamespace(DfsEntryPath, ns);
     if (status != NERR_Success) return status;
 
     // Server names are taken with or without their leading backslashes.
@@ -182,15 +179,15 @@ NET_API_STATUS StoreNetDfs::AddEntry(const char16_t* DfsEntryPath, const char16_
                      Comment ? std::u16string(Comment) : std::u16string(), Flags);
 }
 
-NET_API_STATUS StoreNetDfs::ReadAround(const std::string& namespaceDn, const std::string& linkPath,
-                                       LinksByPath& links) {
+DfsStatus StoreNetDfs::ReadAround(const std::string& namespaceDn, const std::string& linkPath,
+                                  LinksByPath& links) {
     std::vector<Link> around;
-    NET_API_STATUS status = ReadLinks(namespaceDn, LinksAroundFilter(linkPath), around);
+    DfsStatus status = ReadLinks(namespaceDn, LinksAroundFilter(linkPath), around);
     if (status == NERR_Success) links.ReplaceAround(linkPath, std::move(around));
     return status;
 }
 
-NET_API_STATUS StoreNetDfs::KnownLinks(const LocatedNamespace& ns, LinksByPath*& links) {
+DfsStatus StoreNetDfs::KnownLinks(const LocatedNamespace& ns, LinksByPath*& links) {
     links = nullptr;
     if (!run_) return NERR_Success;
     auto known = run_->namespaces.find(ns.key);
@@ -198,7 +195,7 @@ NET_API_STATUS StoreNetDfs::KnownLinks(const LocatedNamespace& ns, LinksByPath*&
     if (!known->second.links) {
         // The whole namespace in one paged search, instead of a search per line.
         std::vector<Link> all;
-        NET_API_STATUS status = ReadLinks(ns.dn, "(objectClass=msDFS-Linkv2)", all);
+        DfsStatus status = ReadLinks(ns.dn, "(objectClass=msDFS-Linkv2)", all);
         if (status != NERR_Success) return status;
         known->second.links.emplace();
         for (Link& link : all)
@@ -208,11 +205,11 @@ NET_API_STATUS StoreNetDfs::KnownLinks(const LocatedNamespace& ns, LinksByPath*&
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string_view entryPath,
-                                      const std::string& linkPath, const std::u16string& target,
-                                      const std::u16string& comment, uint32_t flags) {
+DfsStatus StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string_view entryPath,
+                                 const std::string& linkPath, const std::u16string& target,
+                                 const std::u16string& comment, uint32_t flags) {
     LinksByPath* links = nullptr;
-    NET_API_STATUS status = KnownLinks(ns, links);
+    DfsStatus status = KnownLinks(ns, links);
     if (status != NERR_Success) return status;
     LinksByPath around;
     // Outside a run, and for a store that tells when it changed, what is known is so now;
@@ -230,7 +227,7 @@ NET_API_STATUS StoreNetDfs::AddTarget(const LocatedNamespace& ns, std::u16string
             current = true;
             return ReadAround(ns.dn, linkPath, *links);
         };
-        NET_API_STATUS refused = NERR_Success;
+        DfsStatus refused = NERR_Success;
         store::Status written;
         if (!links->Find(linkPath) && links->Has(linkPath)) {
             // A link the run wrote is known by its path alone: its targets are read again.

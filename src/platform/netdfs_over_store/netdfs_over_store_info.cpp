@@ -21,9 +21,9 @@ using namespace dfs_store;
 using store::Entry;
 using store::Modification;
 
-NET_API_STATUS StoreNetDfs::FindEntry(const char16_t* DfsEntryPath, FoundEntry& found) {
+DfsStatus StoreNetDfs::FindEntry(const char16_t* DfsEntryPath, FoundEntry& found) {
     LocatedNamespace ns;
-    NET_API_STATUS status = LocateNamespace(DfsEntryPath, ns);
+    DfsStatus status = LocateNamespace(DfsEntryPath, ns);
     if (status != NERR_Success) return status;
     found.namespaceDn = ns.dn;
     found.rootPath =
@@ -57,14 +57,14 @@ NET_API_STATUS StoreNetDfs::FindEntry(const char16_t* DfsEntryPath, FoundEntry& 
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                    const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) {
+DfsStatus StoreNetDfs::GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                               const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) {
     if (!Buffer) return ERROR_INVALID_PARAMETER;
     *Buffer = nullptr;
     if (Level != 9 && Level != 50) return ERROR_INVALID_LEVEL;
     if (ServerName || ShareName) return ERROR_INVALID_PARAMETER;
     FoundEntry found;
-    NET_API_STATUS status = FindEntry(DfsEntryPath, found);
+    DfsStatus status = FindEntry(DfsEntryPath, found);
     if (status != NERR_Success) return status;
     if (Level == 50) return GetModeInfo(found, Buffer);
     if (found.legacy) return GetLegacyInfo(found, Buffer);
@@ -75,7 +75,7 @@ NET_API_STATUS StoreNetDfs::GetInfo(const char16_t* DfsEntryPath, const char16_t
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::GetModeInfo(const FoundEntry& found, uint8_t** buffer) {
+DfsStatus StoreNetDfs::GetModeInfo(const FoundEntry& found, uint8_t** buffer) {
     if (!found.isRoot) return ERROR_INVALID_PARAMETER;
     DFS_INFO_50 info{1, 0, 0};
     if (!found.legacy) {
@@ -88,9 +88,9 @@ NET_API_STATUS StoreNetDfs::GetModeInfo(const FoundEntry& found, uint8_t** buffe
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::GetLegacyInfo(const FoundEntry& found, uint8_t** buffer) {
+DfsStatus StoreNetDfs::GetLegacyInfo(const FoundEntry& found, uint8_t** buffer) {
     std::vector<DfsEntryRecord> records;
-    NET_API_STATUS status = LegacyRecords(found.rootPath, found.entry, 9, records);
+    DfsStatus status = LegacyRecords(found.rootPath, found.entry, 9, records);
     if (status != NERR_Success) return status;
     std::u16string wanted = found.rootPath;
     for (size_t i = 2; i < found.parts.size(); ++i)
@@ -103,12 +103,11 @@ NET_API_STATUS StoreNetDfs::GetLegacyInfo(const FoundEntry& found, uint8_t** buf
     return ERROR_NOT_FOUND;
 }
 
-NET_API_STATUS StoreNetDfs::SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                    const char16_t* ShareName, uint32_t Level,
-                                    const uint8_t* Buffer) {
+DfsStatus StoreNetDfs::SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                               const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer) {
     if (!Buffer) return ERROR_INVALID_PARAMETER;
     // The object is read and changed as one step, though other programs change it too.
-    NET_API_STATUS result = NERR_Success;
+    DfsStatus result = NERR_Success;
     store::Status status = directory_->Exclusively([&] {
         CheckRun();
         result = SetEntryInfo(DfsEntryPath, ServerName, ShareName, Level, Buffer);
@@ -121,9 +120,9 @@ NET_API_STATUS StoreNetDfs::SetInfo(const char16_t* DfsEntryPath, const char16_t
 namespace {
 
 // The new target list with one target's state or priority changed.
-NET_API_STATUS SetTargetInfo(const Entry& entry, std::u16string_view entryPath,
-                             std::u16string_view server, std::u16string_view share, uint32_t level,
-                             const uint8_t* buffer, std::vector<Modification>& changes) {
+DfsStatus SetTargetInfo(const Entry& entry, std::u16string_view entryPath,
+                        std::u16string_view server, std::u16string_view share, uint32_t level,
+                        const uint8_t* buffer, std::vector<Modification>& changes) {
     if (level != 101 && level != 104) return ERROR_INVALID_PARAMETER;
     while (!server.empty() && server.front() == u'\\')
         server.remove_prefix(1);
@@ -140,8 +139,7 @@ NET_API_STATUS SetTargetInfo(const Entry& entry, std::u16string_view entryPath,
         // Only a namespace server can be told to read the directory; the directory alone has
         // none to tell.
         if (state == DFS_VOLUME_STATE_RESYNCHRONIZE) {
-            SetNetDfsErrorDetail("the directory alone has no namespace server to tell");
-            return ERROR_NOT_SUPPORTED;
+            return {ERROR_NOT_SUPPORTED, "the directory alone has no namespace server to tell"};
         }
         if (state != DFS_STORAGE_STATE_ONLINE && state != DFS_STORAGE_STATE_OFFLINE)
             return ERROR_INVALID_PARAMETER;
@@ -160,8 +158,8 @@ NET_API_STATUS SetTargetInfo(const Entry& entry, std::u16string_view entryPath,
     return NERR_Success;
 }
 
-NET_API_STATUS SetEntryProperty(const Entry& entry, bool isRoot, uint32_t level,
-                                const uint8_t* buffer, std::vector<Modification>& changes) {
+DfsStatus SetEntryProperty(const Entry& entry, bool isRoot, uint32_t level, const uint8_t* buffer,
+                           std::vector<Modification>& changes) {
     EntryFlags flags = DecodeEntryFlags(entry.Find("msDFS-Propertiesv2"));
     switch (level) {
     case 100: {
@@ -220,11 +218,11 @@ NET_API_STATUS SetEntryProperty(const Entry& entry, bool isRoot, uint32_t level,
 
 } // namespace
 
-NET_API_STATUS StoreNetDfs::SetEntryInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                                         const char16_t* ShareName, uint32_t Level,
-                                         const uint8_t* Buffer) {
+DfsStatus StoreNetDfs::SetEntryInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                                    const char16_t* ShareName, uint32_t Level,
+                                    const uint8_t* Buffer) {
     FoundEntry found;
-    NET_API_STATUS status = FindEntry(DfsEntryPath, found);
+    DfsStatus status = FindEntry(DfsEntryPath, found);
     if (status != NERR_Success) return status;
     if (found.legacy) return RefuseLegacyChange(found.rootPath);
     const Entry& entry = found.entry;

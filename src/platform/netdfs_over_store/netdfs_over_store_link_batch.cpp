@@ -58,7 +58,7 @@ store::Status ApplyTo(Entry& entry, const std::vector<Modification>& changes) {
 
 } // namespace
 
-NET_API_STATUS StoreNetDfs::ChangeLink(const std::function<void()>& work) {
+DfsStatus StoreNetDfs::ChangeLink(const std::function<void()>& work) {
     // Outside a run nothing is kept to decide against; inside a batch, it is that batch's.
     if (!run_ || batch_) {
         work();
@@ -66,11 +66,12 @@ NET_API_STATUS StoreNetDfs::ChangeLink(const std::function<void()>& work) {
     }
     batch_.emplace();
     work();
-    NET_API_STATUS status = WriteStaged();
+    DfsStatus status = WriteStaged();
     LinkBatch batch = std::move(*batch_);
     batch_.reset();
     if (status == NERR_Success) status = batch.failure;
-    if (status != NERR_Success && status != ERROR_RETRY) SetNetDfsErrorDetail(batch.detail);
+    if (status != NERR_Success && status != ERROR_RETRY && status.detail.empty())
+        status.detail = batch.detail;
     return status;
 }
 
@@ -113,18 +114,17 @@ void StoreNetDfs::KeepStagedInRun() {
 
 void StoreNetDfs::FlushStaged() {
     if (!batch_ || !batch_->staged) return;
-    if (NET_API_STATUS status = WriteStaged();
-        status != NERR_Success && batch_->failure == NERR_Success)
+    if (DfsStatus status = WriteStaged(); status != NERR_Success && batch_->failure == NERR_Success)
         batch_->failure = status;
 }
 
-NET_API_STATUS StoreNetDfs::WriteStaged() {
+DfsStatus StoreNetDfs::WriteStaged() {
     if (!batch_ || !batch_->staged) return NERR_Success;
     Entry link = std::move(*batch_->staged);
     batch_->staged.reset();
     const std::string namespaceDn = batch_->namespaceDn;
     const std::string linkPath = batch_->linkPath;
-    NET_API_STATUS result = NERR_Success;
+    DfsStatus result = NERR_Success;
     store::Status status = directory_->Exclusively([&] {
         // Where the store tells that another program changed it since the link was found
         // missing, that is checked again; a directory server refuses a second object of the
@@ -133,8 +133,7 @@ NET_API_STATUS StoreNetDfs::WriteStaged() {
         LinksByPath* links = KnownLinksOf(namespaceDn);
         LinksByPath around;
         if (!links) {
-            if (NET_API_STATUS read = ReadAround(namespaceDn, linkPath, around);
-                read != NERR_Success) {
+            if (DfsStatus read = ReadAround(namespaceDn, linkPath, around); read != NERR_Success) {
                 result = read;
                 return store::Status::Ok();
             }

@@ -41,11 +41,11 @@ std::string ContainerDn(const std::string& domainDn) {
 
 } // namespace
 
-NET_API_STATUS StoreNetDfs::AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
-                                          uint32_t MajorVersion, const char16_t* pComment,
-                                          uint32_t Flags) {
+DfsStatus StoreNetDfs::AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                                     uint32_t MajorVersion, const char16_t* pComment,
+                                     uint32_t Flags) {
     FlushStaged();
-    NET_API_STATUS result = NERR_Success;
+    DfsStatus result = NERR_Success;
     store::Status status = directory_->Exclusively([&] {
         CheckRun();
         result = AddRoot(pDfsPath, pTargetPath, MajorVersion, pComment, Flags);
@@ -57,9 +57,8 @@ NET_API_STATUS StoreNetDfs::AddRootTarget(const char16_t* pDfsPath, const char16
     return status.ok() ? result : NetDfsFailureOf(status);
 }
 
-NET_API_STATUS StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath,
-                                    uint32_t MajorVersion, const char16_t* pComment,
-                                    uint32_t Flags) {
+DfsStatus StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                               uint32_t MajorVersion, const char16_t* pComment, uint32_t Flags) {
     if (Flags != 0 || MajorVersion > 2) return ERROR_INVALID_PARAMETER;
     std::optional<std::vector<std::u16string>> parts = ParseDfsName(pDfsPath);
     if (!parts || parts->size() != 2 || parts->at(0).empty() || !IsValidLinkName(parts->at(1)))
@@ -67,10 +66,10 @@ NET_API_STATUS StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pT
     std::optional<std::u16string> target = RootTargetPath(pTargetPath);
     if (!target) return ERROR_INVALID_PARAMETER;
     if (MajorVersion == 1) {
-        SetNetDfsErrorDetail("this platform creates namespaces in Windows Server 2008 mode only");
-        return ERROR_NOT_SUPPORTED;
+        return {ERROR_NOT_SUPPORTED,
+                "this platform creates namespaces in Windows Server 2008 mode only"};
     }
-    NET_API_STATUS failure = NERR_Success;
+    DfsStatus failure = NERR_Success;
     std::optional<std::string> domainDn = DomainDn(parts->at(0), failure);
     if (!domainDn) return failure;
     const std::string name = WideToUtf8(parts->at(1));
@@ -81,14 +80,13 @@ NET_API_STATUS StoreNetDfs::AddRoot(const char16_t* pDfsPath, const char16_t* pT
                            pComment ? std::u16string(pComment) : std::u16string());
 }
 
-NET_API_STATUS StoreNetDfs::AddFurtherRootTarget(const std::string& domainDn,
-                                                 const std::string& name,
-                                                 const std::u16string& dfsPath,
-                                                 const std::u16string& target) {
+DfsStatus StoreNetDfs::AddFurtherRootTarget(const std::string& domainDn, const std::string& name,
+                                            const std::u16string& dfsPath,
+                                            const std::u16string& target) {
     Entry ns;
     std::string dn;
     bool legacy = false;
-    NET_API_STATUS status = ReadEitherNamespace(domainDn, name, dn, ns, legacy);
+    DfsStatus status = ReadEitherNamespace(domainDn, name, dn, ns, legacy);
     if (status != NERR_Success) return status;
     if (legacy) {
         // A target it has is there in either mode; any other would mean rewriting the pKT.
@@ -108,9 +106,9 @@ NET_API_STATUS StoreNetDfs::AddFurtherRootTarget(const std::string& domainDn,
     return changed.ok() ? NERR_Success : NetDfsFailureOf(changed);
 }
 
-NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const std::string& name,
-                                            const std::u16string& target,
-                                            const std::u16string& comment) {
+DfsStatus StoreNetDfs::CreateNamespace(const std::string& domainDn, const std::string& name,
+                                       const std::u16string& target,
+                                       const std::u16string& comment) {
     const std::string container = ContainerDn(domainDn);
     // The container is in every domain; where it was deleted, it comes back first, as the
     // namespace service creates it.
@@ -135,8 +133,7 @@ NET_API_STATUS StoreNetDfs::CreateNamespace(const std::string& domainDn, const s
     store::Status added = directory_->Add(anchor);
     if (added.code == ResultCode::EntryAlreadyExists) {
         // The anchor's name is the namespace's, whichever mode took it.
-        SetNetDfsErrorDetail("the directory already holds " + anchor.dn);
-        return ERROR_ALREADY_EXISTS;
+        return {ERROR_ALREADY_EXISTS, "the directory already holds " + anchor.dn};
     }
     if (!added.ok()) return NetDfsFailureOf(added);
 
@@ -167,13 +164,13 @@ std::string StoreNetDfs::AnchorOf(const LocatedNamespace& ns) {
     return ns.legacy ? ns.dn : store::ParentDn(ns.dn);
 }
 
-NET_API_STATUS StoreNetDfs::GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
-                                        uint8_t** ppSecurityDescriptor,
-                                        uint32_t* lpcbSecurityDescriptor) {
+DfsStatus StoreNetDfs::GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                   uint8_t** ppSecurityDescriptor,
+                                   uint32_t* lpcbSecurityDescriptor) {
     FlushStaged();
     if (SecurityInformation != DACL_SECURITY_INFORMATION) return ERROR_INVALID_PARAMETER;
     LocatedNamespace ns;
-    NET_API_STATUS status = LocateNamespace(DfsEntryPath, ns);
+    DfsStatus status = LocateNamespace(DfsEntryPath, ns);
     if (status != NERR_Success) return status;
     if (ns.parts.size() != 2) return ERROR_INVALID_PARAMETER;
     std::vector<Entry> found;
@@ -198,15 +195,15 @@ NET_API_STATUS StoreNetDfs::GetSecurity(const char16_t* DfsEntryPath, uint32_t S
     return NERR_Success;
 }
 
-NET_API_STATUS StoreNetDfs::SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
-                                        const uint8_t* pSecurityDescriptor,
-                                        uint32_t cbSecurityDescriptor) {
+DfsStatus StoreNetDfs::SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                                   const uint8_t* pSecurityDescriptor,
+                                   uint32_t cbSecurityDescriptor) {
     FlushStaged();
     if (SecurityInformation != DACL_SECURITY_INFORMATION || cbSecurityDescriptor < 20)
         return ERROR_INVALID_PARAMETER;
     const std::string descriptor(reinterpret_cast<const char*>(pSecurityDescriptor),
                                  cbSecurityDescriptor);
-    NET_API_STATUS result = NERR_Success;
+    DfsStatus result = NERR_Success;
     store::Status status = directory_->Exclusively([&] {
         LocatedNamespace ns;
         result = LocateNamespace(DfsEntryPath, ns);

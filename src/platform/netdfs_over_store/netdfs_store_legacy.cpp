@@ -57,8 +57,8 @@ std::vector<std::string> LegacyAttributes() {
     return {"pKT"};
 }
 
-NET_API_STATUS LegacyRecords(const std::u16string& rootPath, const store::Entry& ftDfs,
-                             uint32_t level, std::vector<DfsEntryRecord>& out) {
+DfsStatus LegacyRecords(const std::u16string& rootPath, const store::Entry& ftDfs, uint32_t level,
+                        std::vector<DfsEntryRecord>& out) {
     out.clear();
     const auto* values = ftDfs.Find("pKT");
     if (!values || values->empty()) return Unreadable(rootPath, "it has no pKT");
@@ -71,11 +71,11 @@ NET_API_STATUS LegacyRecords(const std::u16string& rootPath, const store::Entry&
     return NERR_Success;
 }
 
-NET_API_STATUS AnswerLegacyAdd(const std::u16string& rootPath, const store::Entry& ftDfs,
-                               const std::u16string& entryPath, const std::u16string& target,
-                               uint32_t flags) {
+DfsStatus AnswerLegacyAdd(const std::u16string& rootPath, const store::Entry& ftDfs,
+                          const std::u16string& entryPath, const std::u16string& target,
+                          uint32_t flags) {
     std::vector<DfsEntryRecord> records;
-    NET_API_STATUS status = LegacyRecords(rootPath, ftDfs, 3, records);
+    DfsStatus status = LegacyRecords(rootPath, ftDfs, 3, records);
     if (status != NERR_Success) return status;
     for (const DfsEntryRecord& r : records) {
         if (Fold(r.entryPath) != Fold(entryPath)) continue;
@@ -89,9 +89,8 @@ NET_API_STATUS AnswerLegacyAdd(const std::u16string& rootPath, const store::Entr
     return RefuseLegacyChange(rootPath);
 }
 
-NET_API_STATUS RefuseLegacyChange(std::u16string_view rootPath) {
-    SetNetDfsErrorDetail(LegacyNamespaceRefusal(rootPath));
-    return ERROR_NOT_SUPPORTED;
+DfsStatus RefuseLegacyChange(std::u16string_view rootPath) {
+    return {ERROR_NOT_SUPPORTED, LegacyNamespaceRefusal(rootPath)};
 }
 
 } // namespace kestrune::dfs_store

@@ -20,18 +20,18 @@ std::vector<std::string> LegacyAttributes();
 // The root (first) and every link of the namespace as level 3 or 9 records below rootPath, in
 // stored order. A pKT that is missing or cannot be read fails with ERROR_INVALID_DATA, naming
 // the namespace and what is wrong.
-NET_API_STATUS LegacyRecords(const std::u16string& rootPath, const store::Entry& ftDfs,
-                             uint32_t level, std::vector<DfsEntryRecord>& out);
+DfsStatus LegacyRecords(const std::u16string& rootPath, const store::Entry& ftDfs, uint32_t level,
+                        std::vector<DfsEntryRecord>& out);
 
 // NetDfsAdd on an entry of a Windows 2000 mode namespace: ERROR_FILE_EXISTS where the target
 // (or, with DFS_ADD_VOLUME, the link) is there already, as the call answers in either mode;
 // otherwise the refusal below, since adding it would mean rewriting the pKT.
-NET_API_STATUS AnswerLegacyAdd(const std::u16string& rootPath, const store::Entry& ftDfs,
-                               const std::u16string& entryPath, const std::u16string& target,
-                               uint32_t flags);
+DfsStatus AnswerLegacyAdd(const std::u16string& rootPath, const store::Entry& ftDfs,
+                          const std::u16string& entryPath, const std::u16string& target,
+                          uint32_t flags);
 
 // Refuses a change to a Windows 2000 mode namespace: ERROR_NOT_SUPPORTED, saying where its
 // backup can go instead.
-NET_API_STATUS RefuseLegacyChange(std::u16string_view rootPath);
+DfsStatus RefuseLegacyChange(std::u16string_view rootPath);
 
 } // namespace kestrune::dfs_store

@@ -92,9 +92,8 @@ Expected<std::vector<StoredTarget>> TargetsOf(const Entry& entry) {
 }
 
 // Fails the call with ERROR_INVALID_DATA, naming the object.
-NET_API_STATUS Unreadable(std::u16string_view dfsPath, const std::string& why) {
-    SetNetDfsErrorDetail(WideToUtf8(dfsPath) + ": " + why);
-    return ERROR_INVALID_DATA;
+DfsStatus Unreadable(std::u16string_view dfsPath, const std::string& why) {
+    return {ERROR_INVALID_DATA, WideToUtf8(dfsPath) + ": " + why};
 }
 
 // The first value of the attribute where the entry holds it (no copy), or empty.
@@ -105,8 +104,8 @@ std::string_view FirstValue(const Entry& entry, std::string_view type) {
 
 // A link object as a level 3 or 9 record below the namespace's root path; the root itself
 // when isRoot. A link whose targets cannot be read fails the walk, naming the link.
-NET_API_STATUS EntryRecord(const std::u16string& rootPath, const Entry& link, bool isRoot,
-                           uint32_t level, DfsEntryRecord& r) {
+DfsStatus EntryRecord(const std::u16string& rootPath, const Entry& link, bool isRoot,
+                      uint32_t level, DfsEntryRecord& r) {
     r = DfsEntryRecord();
     r.entryPath = rootPath;
     if (!isRoot) {

@@ -30,12 +30,12 @@ void SplitTarget(const std::u16string& target, DfsStorageRecord& out);
 // never taken for one without targets.
 Expected<std::vector<StoredTarget>> TargetsOf(const store::Entry& entry);
 // Fails the call with ERROR_INVALID_DATA, naming the object.
-NET_API_STATUS Unreadable(std::u16string_view dfsPath, const std::string& why);
+DfsStatus Unreadable(std::u16string_view dfsPath, const std::string& why);
 // The first value of the attribute where the entry holds it (no copy), or empty.
 std::string_view FirstValue(const store::Entry& entry, std::string_view type);
 // A link object as a level 3 or 9 record below the namespace's root path; the root itself
 // when isRoot. A link whose targets cannot be read fails, naming the link.
-NET_API_STATUS EntryRecord(const std::u16string& rootPath, const store::Entry& link, bool isRoot,
-                           uint32_t level, DfsEntryRecord& r);
+DfsStatus EntryRecord(const std::u16string& rootPath, const store::Entry& link, bool isRoot,
+                      uint32_t level, DfsEntryRecord& r);
 
 } // namespace kestrune::dfs_store

@@ -1,5 +1,7 @@
 #include "platform/smb/smb_handshake.h"
 
+#include "base/file_io.h"
+
 #include <cerrno>
 #include <cstring>
 #include <netdb.h>
@@ -51,15 +53,10 @@ class Socket {
   public:
     explicit Socket(const addrinfo& a)
         : fd_(::socket(a.ai_family, a.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a.ai_protocol)) {}
-    ~Socket() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return fd_; }
+    int fd() const { return fd_.Get(); }
 
   private:
-    int fd_;
+    FileDescriptor fd_; // a socket is closed as a file is
 };
 
 // 0 when connected by deadline; the errno of the failure otherwise.

@@ -1,6 +1,6 @@
 #include "platform/smb/smb_logon.h"
 
-#include "base/file_io.h"
+#include "base/password_file.h"
 
 #include <cstdlib>
 #include <vector>
@@ -65,19 +65,11 @@ Expected<SmbLogon> SmbLogonFromEnvironment() {
     const std::string user = Environment("KESTRUNE_BIND_USER");
     const std::string file = Environment("KESTRUNE_BIND_PASSWORD_FILE");
     if (user.empty() || file.empty()) return SmbLogon{};
-    std::string password;
-    try {
-        password = ReadWholeFile(file);
-    } catch (const std::exception& e) {
-        return Error{0, "cannot read the password file KESTRUNE_BIND_PASSWORD_FILE=" + file + ": " +
-                            e.what()};
-    }
-    // An editor's or echo's line end is not part of the password.
-    if (!password.empty() && password.back() == '\n') password.pop_back();
-    if (!password.empty() && password.back() == '\r') password.pop_back();
-    if (password.empty())
+    Expected<std::string> password = ReadPasswordFile(file);
+    if (!password) return password.error();
+    if (password->empty())
         return Error{0, "the password file KESTRUNE_BIND_PASSWORD_FILE=" + file + " is empty"};
-    return LogonAs(user, password);
+    return LogonAs(user, *password);
 }
 
 } // namespace kestrune::smb

@@ -7,13 +7,14 @@
 #include <algorithm>
 
 namespace kestrune::store {
-namespace {
 
 bool HasClass(const Entry& entry, std::string_view cls) {
     const auto* classes = entry.Find("objectClass");
     return classes && std::any_of(classes->begin(), classes->end(),
                                   [&](const std::string& c) { return SameTextAscii(c, cls); });
 }
+
+namespace {
 
 const char* const kRootContexts[] = {"defaultNamingContext", "rootDomainNamingContext",
                                      "configurationNamingContext", "schemaNamingContext",

@@ -14,6 +14,9 @@
 
 namespace kestrune::store {
 
+// Whether the entry's objectClass holds cls (compared without regard to case).
+bool HasClass(const Entry& entry, std::string_view cls);
+
 class DirectorySchema {
   public:
     // An entry that took effect (added, or changed: its new form) and one that left (deleted,

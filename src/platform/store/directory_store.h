@@ -52,7 +52,7 @@ enum class ResultCode {
 struct [[nodiscard]] Status {
     ResultCode code = ResultCode::Success;
     std::string message;
-    int systemError = 0; // errno of a failed write, when there is one
+    uint32_t systemError = 0; // the system's code of a failed write (base/file_io.h), if any
 
     bool ok() const { return code == ResultCode::Success; }
     static Status Ok() { return {}; }

@@ -101,6 +101,16 @@ std::string ParentDn(std::string_view dn) {
     return parent;
 }
 
+size_t FirstRdnEnd(std::string_view dn) {
+    for (size_t i = 0; i < dn.size(); ++i) {
+        if (dn[i] == '\\')
+            ++i;
+        else if (dn[i] == ',' || dn[i] == ';')
+            return i;
+    }
+    return std::string_view::npos;
+}
+
 std::string FirstRdn(std::string_view dn) {
     std::vector<std::string> rdns;
     if (!SplitDn(dn, rdns) || rdns.empty()) return std::string();

@@ -1,6 +1,7 @@
 // Distinguished names (RFC 4514): splitting, comparing and joining.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,8 @@ bool SplitDn(std::string_view dn, std::vector<std::string>& rdns);
 // case, blanks around separators ignored. Empty for the empty DN and for malformed DNs.
 std::string NormalizeDn(std::string_view dn);
 
+// Where the first RDN of dn ends: its first unescaped separator, or npos for a single RDN.
+size_t FirstRdnEnd(std::string_view dn);
 // The DN of the parent ("" for a single RDN).
 std::string ParentDn(std::string_view dn);
 // The first RDN as written ("CN=Users").

@@ -90,8 +90,8 @@ class Win32NetDfs : public NetDfsApi {
   public:
     explicit Win32NetDfs(const NetApi32& api) : api_(api) {}
 
-    uint32_t Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen, uint8_t** Buffer,
-                  uint32_t* EntriesRead, uint32_t* ResumeHandle) override {
+    DfsStatus Enum(const char16_t* DfsName, uint32_t Level, uint32_t PrefMaxLen, uint8_t** Buffer,
+                   uint32_t* EntriesRead, uint32_t* ResumeHandle) override {
         if (Level != 200 && Level != 3 && Level != 9) return ERROR_INVALID_LEVEL;
         unsigned char* system = nullptr;
         unsigned long count = 0;
@@ -118,14 +118,14 @@ class Win32NetDfs : public NetDfsApi {
         return status;
     }
 
-    uint32_t Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                 const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) override {
+    DfsStatus Add(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                  const char16_t* ShareName, const char16_t* Comment, uint32_t Flags) override {
         return api_.NetDfsAdd(Argument(DfsEntryPath), Argument(ServerName), Argument(ShareName),
                               Argument(Comment), Flags);
     }
 
-    uint32_t GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                     const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) override {
+    DfsStatus GetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                      const char16_t* ShareName, uint32_t Level, uint8_t** Buffer) override {
         if (Level != 9 && Level != 50) return ERROR_INVALID_LEVEL;
         unsigned char* system = nullptr;
         unsigned long status = api_.NetDfsGetInfo(Argument(DfsEntryPath), Argument(ServerName),
@@ -141,8 +141,8 @@ class Win32NetDfs : public NetDfsApi {
         return status;
     }
 
-    uint32_t SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
-                     const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer) override {
+    DfsStatus SetInfo(const char16_t* DfsEntryPath, const char16_t* ServerName,
+                      const char16_t* ShareName, uint32_t Level, const uint8_t* Buffer) override {
         // The system's structures, field by field: ours share their order, not their types.
         ::DFS_INFO_100 comment{};
         ::DFS_INFO_101 state{};
@@ -194,16 +194,16 @@ class Win32NetDfs : public NetDfsApi {
                                   Level, system);
     }
 
-    uint32_t AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
-                           uint32_t MajorVersion, const char16_t* pComment,
-                           uint32_t Flags) override {
+    DfsStatus AddRootTarget(const char16_t* pDfsPath, const char16_t* pTargetPath,
+                            uint32_t MajorVersion, const char16_t* pComment,
+                            uint32_t Flags) override {
         return api_.NetDfsAddRootTarget(Argument(pDfsPath), Argument(pTargetPath), MajorVersion,
                                         Argument(pComment), Flags);
     }
 
-    uint32_t GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
-                         uint8_t** ppSecurityDescriptor,
-                         uint32_t* lpcbSecurityDescriptor) override {
+    DfsStatus GetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                          uint8_t** ppSecurityDescriptor,
+                          uint32_t* lpcbSecurityDescriptor) override {
         void* system = nullptr;
         unsigned long size = 0;
         unsigned long status =
@@ -222,8 +222,8 @@ class Win32NetDfs : public NetDfsApi {
         return status;
     }
 
-    uint32_t SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
-                         const uint8_t* pSecurityDescriptor, uint32_t) override {
+    DfsStatus SetSecurity(const char16_t* DfsEntryPath, uint32_t SecurityInformation,
+                          const uint8_t* pSecurityDescriptor, uint32_t) override {
         return api_.NetDfsSetSecurity(Argument(DfsEntryPath), SecurityInformation,
                                       const_cast<uint8_t*>(pSecurityDescriptor));
     }

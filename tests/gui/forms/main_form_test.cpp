@@ -10,6 +10,7 @@
 #include "support/scoped_environment.h"
 #include "support/scoped_platform.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -90,8 +91,8 @@ TEST_F(MainFormTest, InteractiveStartListsTheForestAndTheOwnDomainsNamespaces) {
     p.mainWindow.Close();
     EXPECT_TRUE(p.mainWindow.closed);
     FakeProgram again;
-    WriteIniString(again.Form1->SettingsFile(), "General", "Outputpath",
-                   WideToAnsi((work / "stored").u16string()));
+    ASSERT_TRUE(WriteIniString(again.Form1->SettingsFile(), "General", "Outputpath",
+                               WideToAnsi((work / "stored").u16string())));
     again.Start();
     EXPECT_EQ(again.ePath.Text(), Folder("stored"));
 }
@@ -136,7 +137,7 @@ TEST_F(MainFormTest, UnattendedRunsBackUpTheNamedDomainAndClose) {
     EXPECT_EQ(FilesIn(work / "dn"),
               (std::vector<std::string>{"p-Sales.properties.xml", "p-Sales.txt"}));
     // The window's run hears the namespace's properties, as the console's does.
-    EXPECT_NE(ReadWholeFile(work / "dn" / "p-Sales.properties.xml")
+    EXPECT_NE(testing::ReadTestFile(work / "dn" / "p-Sales.properties.xml")
                   .find("<Namespace Path=\"\\\\sales.example.com\\Sales\""),
               std::string::npos);
     // The run appended the separator, and the close stored it.
@@ -224,7 +225,7 @@ TEST_F(MainFormTest, CancelFinishesTheNamespaceInProgressAndCloseWaitsForIt) {
 }
 
 TEST_F(MainFormTest, AFailedWriteIsReportedOnceAndKeepsAnUnattendedWindowOpen) {
-    WriteWholeFile(work / "plain", "x");
+    testing::WriteTestFile(work / "plain", "x");
     FakeProgram p({u"p", (work / "plain" / "sub").u16string()});
     p.Start();
     ASSERT_EQ(boxes.size(), 1u);
@@ -247,7 +248,8 @@ TEST_F(MainFormTest, RestoreOpensTheChosenFileWithEveryLineChecked) {
     EXPECT_EQ(p.restoreWindow.modalShows, 0);
     EXPECT_EQ(p.CheckListBox1.items, std::vector<WideString>{u"kept"});
 
-    WriteWholeFile(work / "b.txt", "dfscmd /map \"\\\\x\\N\\a\" \"\\\\S\\a\" \"\"\r\nsecond\r\n");
+    testing::WriteTestFile(work / "b.txt",
+                           "dfscmd /map \"\\\\x\\N\\a\" \"\\\\S\\a\" \"\"\r\nsecond\r\n");
     p.OpenDialog1.answer = work / "b.txt";
     p.restoreWindow.whileModal = [&] {
         EXPECT_EQ(p.CheckListBox1.Count(), 2);
@@ -258,9 +260,9 @@ TEST_F(MainFormTest, RestoreOpensTheChosenFileWithEveryLineChecked) {
     EXPECT_EQ(p.Form1->RestoreFileName(), work / "b.txt");
 
     // A file that is not a backup file (UTF-16) is refused with a message.
-    WriteWholeFile(work / "u16.txt", std::string("\xFF\xFE"
-                                                 "d\0",
-                                                 4));
+    testing::WriteTestFile(work / "u16.txt", std::string("\xFF\xFE"
+                                                         "d\0",
+                                                         4));
     p.OpenDialog1.answer = work / "u16.txt";
     p.Form1->BitBtn3Click();
     EXPECT_EQ(p.restoreWindow.modalShows, 1);

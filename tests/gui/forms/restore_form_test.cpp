@@ -15,6 +15,7 @@
 #include "support/expect_ok.h"
 #include "support/scoped_platform.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -39,7 +40,7 @@ class RestoreFormTest : public ::testing::Test {
 
     // Opens the file through the Restore button; inside runs in the modal restore window.
     void OpenAndRestore(FakeProgram& p, const std::string& text, std::function<void()> inside) {
-        WriteWholeFile(work / "pfxPublic.txt", text);
+        testing::WriteTestFile(work / "pfxPublic.txt", text);
         p.OpenDialog1.answer = work / "pfxPublic.txt";
         p.restoreWindow.whileModal = std::move(inside);
         p.Form1->BitBtn3Click();
@@ -97,7 +98,7 @@ TEST_F(RestoreFormTest, TheCheckedLinesAreRestoredWithColouredLinesAndALog) {
     EXPECT_EQ(Colours(p.re1), (std::vector<uint32_t>{kLime, kYellow, kYellow, kLime, kYellow, kLime,
                                                      kLime, kLime}));
     // The log beside the file holds the status lines as plain text, one per line.
-    std::string log = ReadWholeFile(work / "pfxPublic.txt_restore.txt");
+    std::string log = testing::ReadTestFile(work / "pfxPublic.txt_restore.txt");
     EXPECT_NE(log.find("\tRestoring \\\\example.com\\Public\\New to \\\\FS1\\New  a \"quoted\" "
                        "note\r\n"),
               std::string::npos);
@@ -241,11 +242,11 @@ TEST_F(RestoreFormTest, TheStatusWindowStampsFollowsAndSaves) {
 
     p.fStatus->SetPlainText(true);
     p.fStatus->SaveLinesToFile(work / "plain.txt");
-    std::string plain = ReadWholeFile(work / "plain.txt");
+    std::string plain = testing::ReadTestFile(work / "plain.txt");
     EXPECT_TRUE(plain.ends_with("\tmore\r\n")) << plain;
     p.fStatus->SetPlainText(false);
     p.fStatus->SaveLinesToFile(work / "rich.txt");
-    EXPECT_EQ(ReadWholeFile(work / "rich.txt"), "{\\rtf1 rich}");
+    EXPECT_EQ(testing::ReadTestFile(work / "rich.txt"), "{\\rtf1 rich}");
 
     // A second later the stamp moves on, with the time now.
     const auto midnight = p.fStatus->now();
@@ -324,8 +325,8 @@ class RestoreElsewhereTest : public ::testing::Test {
 
 TEST_F(RestoreElsewhereTest, ADeletedNamespaceComesBackAsItWasBackedUp) {
     const fs::path first = BackUp(u"example.com", u"Public", "first");
-    const std::string txt = ReadWholeFile(first);
-    const std::string xml = ReadWholeFile(PropertiesFileOf(first));
+    const std::string txt = testing::ReadTestFile(first);
+    const std::string xml = testing::ReadTestFile(PropertiesFileOf(first));
     DeleteNamespace("Public");
     p->writesIntoDirectory = true;
     Open(first, [&] {
@@ -351,14 +352,14 @@ TEST_F(RestoreElsewhereTest, ADeletedNamespaceComesBackAsItWasBackedUp) {
 
     // Both files of a new backup are the first ones, byte for byte.
     const fs::path second = BackUp(u"example.com", u"Public", "second");
-    EXPECT_EQ(ReadWholeFile(second), txt);
-    EXPECT_EQ(ReadWholeFile(PropertiesFileOf(second)), xml);
+    EXPECT_EQ(testing::ReadTestFile(second), txt);
+    EXPECT_EQ(testing::ReadTestFile(PropertiesFileOf(second)), xml);
 }
 
 TEST_F(RestoreElsewhereTest, IntoAnotherNamespaceOfAnotherDomainOnARenamedServer) {
     const fs::path file = BackUp(u"example.com", u"Public", "b");
-    const std::string txt = ReadWholeFile(file);
-    const std::string xml = ReadWholeFile(PropertiesFileOf(file));
+    const std::string txt = testing::ReadTestFile(file);
+    const std::string xml = testing::ReadTestFile(PropertiesFileOf(file));
     const std::string as = "\\\\sales.example.com\\Copy";
     std::vector<WideString> shown;
     Open(file, [&] {
@@ -392,18 +393,18 @@ TEST_F(RestoreElsewhereTest, IntoAnotherNamespaceOfAnotherDomainOnARenamedServer
     auto moved = [&](const std::string& text) {
         return Replaced(Replaced(text, "\\\\example.com\\Public", as), "\\\\FS1\\", "\\\\FS9\\");
     };
-    EXPECT_EQ(ReadWholeFile(copy), moved(txt));
+    EXPECT_EQ(testing::ReadTestFile(copy), moved(txt));
     auto withoutHash = [](const std::string& text) {
         return text.substr(text.find("<Namespace "));
     };
-    EXPECT_EQ(withoutHash(ReadWholeFile(PropertiesFileOf(copy))), withoutHash(moved(xml)));
-    EXPECT_EQ(ReadWholeFile(BackUp(u"example.com", u"Public", "again")), txt);
+    EXPECT_EQ(withoutHash(testing::ReadTestFile(PropertiesFileOf(copy))), withoutHash(moved(xml)));
+    EXPECT_EQ(testing::ReadTestFile(BackUp(u"example.com", u"Public", "again")), txt);
 }
 
 TEST_F(RestoreElsewhereTest, FieldsThatSayNoPlaceAreRefusedAndNothingChanges) {
     const fs::path file = BackUp(u"example.com", u"Public", "b");
     DeleteNamespace("Public");
-    const std::string domainBefore = ReadWholeFile(domainFile);
+    const std::string domainBefore = testing::ReadTestFile(domainFile);
     const struct {
         WideString into, servers;
         std::string box;
@@ -429,9 +430,9 @@ TEST_F(RestoreElsewhereTest, FieldsThatSayNoPlaceAreRefusedAndNothingChanges) {
         EXPECT_TRUE(boxes[0].text.starts_with(b.box)) << boxes[0].text;
     }
     // Lines of two namespaces cannot go into one.
-    WriteWholeFile(work / "two.txt",
-                   "dfscmd /map \"\\\\example.com\\Public\\A\" \"\\\\FS1\\A\" \"\"\r\n"
-                   "dfscmd /map \"\\\\example.com\\Data\\B\" \"\\\\FS1\\B\" \"\"\r\n");
+    testing::WriteTestFile(work / "two.txt",
+                           "dfscmd /map \"\\\\example.com\\Public\\A\" \"\\\\FS1\\A\" \"\"\r\n"
+                           "dfscmd /map \"\\\\example.com\\Data\\B\" \"\\\\FS1\\B\" \"\"\r\n");
     std::vector<MessageBoxShown> boxes;
     {
         ScopedMessageBoxHook answer([&](const MessageBoxShown& box) { boxes.push_back(box); });
@@ -446,7 +447,7 @@ TEST_F(RestoreElsewhereTest, FieldsThatSayNoPlaceAreRefusedAndNothingChanges) {
     // Nothing ran: no status line, no log, the directory as it was.
     EXPECT_TRUE(p->re1.lines.empty());
     EXPECT_FALSE(fs::exists(file.string() + "_restore.txt"));
-    EXPECT_EQ(ReadWholeFile(domainFile), domainBefore);
+    EXPECT_EQ(testing::ReadTestFile(domainFile), domainBefore);
 
     // Unchecked, the fields are not used: the lines go where they came from.
     Open(file, [&] {

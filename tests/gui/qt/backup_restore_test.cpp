@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "support/private_settings.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -122,7 +123,7 @@ class BackupRestoreTest : public QObject {
                      "Projets.properties.xml", "Projets.txt", "Public.properties.xml", "Public.txt",
                      "Users.properties.xml", "Users.txt"}));
         QCOMPARE(
-            ReadWholeFile(work / "out/deeper/Public.txt"),
+            testing::ReadTestFile(work / "out/deeper/Public.txt"),
             std::string("dfscmd /add \"\\\\example.com\\Public\" \"\\\\DC2\\Public\" \"Company "
                         "public share\"\r\n"
                         "dfscmd /add \"\\\\example.com\\Public\\Software\" \"\\\\FS2\\Software\" "
@@ -146,15 +147,16 @@ class BackupRestoreTest : public QObject {
 
         // A prefix, a namespace that cannot be read, and a second run over the first: the
         // unreadable one keeps its old file and is named in one error box at the end.
-        WriteWholeFile(work / "out/deeper/pfxPublic.txt", "stale");
-        WriteWholeFile(work / "out/deeper/pfxGhost.txt", "last night's");
+        testing::WriteTestFile(work / "out/deeper/pfxPublic.txt", "stale");
+        testing::WriteTestFile(work / "out/deeper/pfxGhost.txt", "last night's");
         w->Form1->ePrefix->setText("pfx");
         w->Form1->ListBox1->addItem("Ghost");
         w->Form1->ListBox1->selectAll();
         w->Form1->form().BitBtn1Click();
-        QCOMPARE(ReadWholeFile(work / "out/deeper/pfxPublic.txt"),
-                 ReadWholeFile(work / "out/deeper/Public.txt"));
-        QCOMPARE(ReadWholeFile(work / "out/deeper/pfxGhost.txt"), std::string("last night's"));
+        QCOMPARE(testing::ReadTestFile(work / "out/deeper/pfxPublic.txt"),
+                 testing::ReadTestFile(work / "out/deeper/Public.txt"));
+        QCOMPARE(testing::ReadTestFile(work / "out/deeper/pfxGhost.txt"),
+                 std::string("last night's"));
         QCOMPARE(boxes.size(), size_t(1));
         QCOMPARE(boxes[0].kind, MessageKind::Error);
         QVERIFY2(boxes[0].text.find("  Ghost: ") != std::string::npos &&
@@ -189,8 +191,9 @@ class BackupRestoreTest : public QObject {
     }
 
     void theStatusWindowStaysUsableDuringARestoreAndTheMainWindowEndsTheProgram() {
-        WriteWholeFile(work / "Public.txt",
-                       "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"\"\r\n");
+        testing::WriteTestFile(
+            work / "Public.txt",
+            "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"\"\r\n");
         bool checked = false;
         OpenAndRestore(work / "Public.txt", [&](RestoreWindow* restore) {
             QTimer::singleShot(0, restore, [&, restore] {
@@ -292,12 +295,13 @@ class BackupRestoreTest : public QObject {
         w->Form1->ePath->setText(Folder("second"));
         w->Form1->form().BitBtn1Click();
         for (const std::string& name : TempFolder::FilesIn(work / "second"))
-            QCOMPARE(ReadWholeFile(work / "second" / name), ReadWholeFile(work / "first" / name));
+            QCOMPARE(testing::ReadTestFile(work / "second" / name),
+                     testing::ReadTestFile(work / "first" / name));
         QCOMPARE(TempFolder::FilesIn(work / "second").size(), size_t(10));
     }
 
     void restoreReportsEachLineAndCanBeCancelled() {
-        WriteWholeFile(
+        testing::WriteTestFile(
             work / "Public.txt",
             "dfscmd /map \"\\\\example.com\\Public\\Software\" \"\\\\FS1\\Software\" \"\"\r\n"
             "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"fresh\"\r\n"
@@ -314,7 +318,8 @@ class BackupRestoreTest : public QObject {
                               "Already there",
                               "Restoring \\\\example.com\\Public\\New to \\\\FS1\\New  fresh",
                               "Restored", "Skipped, not a backup line: ", "", "** Complete **"}));
-        QString log = QString::fromStdString(ReadWholeFile(work / "Public.txt_restore.txt"));
+        QString log =
+            QString::fromStdString(testing::ReadTestFile(work / "Public.txt_restore.txt"));
         QCOMPARE(log.count("\r\n"), 9);
         QVERIFY(log.endsWith("\t** Complete **\r\n"));
 
@@ -344,8 +349,9 @@ class BackupRestoreTest : public QObject {
     // buttons, after the box in the tab order; unchecked, the window is as it always was.
     // KESTRUNE_SCREENSHOTS names a folder for pictures of both.
     void anotherPlaceTakesItsRowFromTheList() {
-        WriteWholeFile(work / "Public.txt",
-                       "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"\"\r\n");
+        testing::WriteTestFile(
+            work / "Public.txt",
+            "dfscmd /map \"\\\\example.com\\Public\\New\" \"\\\\FS1\\New\" \"\"\r\n");
         const QString shots = qEnvironmentVariable("KESTRUNE_SCREENSHOTS");
         OpenAndRestore(work / "Public.txt", [&](RestoreWindow* restore) {
             QVERIFY(QTest::qWaitForWindowActive(restore));

@@ -105,7 +105,7 @@ class MainWindowTest : public QObject {
         MainWindow form;
         std::filesystem::path ini = form.form().SettingsFile();
         std::filesystem::remove(ini);
-        WriteIniString(ini, "General", "Outputpath", "/srv/backups/");
+        QVERIFY(WriteIniString(ini, "General", "Outputpath", "/srv/backups/"));
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QTRY_COMPARE(form.ePath->text(), QString("/srv/backups/")); // read on the first tick

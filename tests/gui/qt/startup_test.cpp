@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "support/private_settings.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -81,7 +82,7 @@ class StartupTest : public QObject {
     }
 
     void unattendedFailuresGoToStandardErrorWithANonZeroStatus() {
-        WriteWholeFile(work / "plain", "x");
+        testing::WriteTestFile(work / "plain", "x");
         QString errors;
         QVERIFY(RunProgram({"p", Folder("plain/sub")}, &errors) != 0);
         QVERIFY2(errors.contains("Cannot create file \"" + Folder("plain/sub/") + "pArchive.txt\""),
@@ -95,7 +96,7 @@ class StartupTest : public QObject {
 
     void anOffscreenWindowNeverWaitsForABox() {
         // The window runs the backup; its failure goes to standard error, and the program ends.
-        WriteWholeFile(work / "plain", "x");
+        testing::WriteTestFile(work / "plain", "x");
         QString errors;
         QCOMPARE(RunProgram({"p", Folder("plain/sub")}, &errors, true), 1);
         QVERIFY2(errors.contains("pArchive.txt"), qPrintable(errors));

@@ -2,6 +2,7 @@
 
 #include "base/file_io.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -65,7 +66,7 @@ TEST_F(LogonSettingsTest, KerberosByDefaultPasswordFromAFileNeverEmpty) {
     setenv("KESTRUNE_STARTTLS", "1", 1);
     setenv("KESTRUNE_BIND_USER", "EXAMPLE\\ann", 1);
     setenv("KESTRUNE_BIND_PASSWORD_FILE", file.c_str(), 1);
-    WriteWholeFile(file, "s3cret pass\r\n");
+    testing::WriteTestFile(file, "s3cret pass\r\n");
     ASSERT_EQ(ErrorOf(ReadLogonSettings(s)), "");
     EXPECT_EQ(s.timeout.count(), 5);
     EXPECT_TRUE(s.startTls);
@@ -73,7 +74,7 @@ TEST_F(LogonSettingsTest, KerberosByDefaultPasswordFromAFileNeverEmpty) {
     EXPECT_EQ(s.password, "s3cret pass"); // the line end is not part of it
 
     // An empty password would be an anonymous bind that "succeeds".
-    WriteWholeFile(file, "\n");
+    testing::WriteTestFile(file, "\n");
     error = ErrorOf(ReadLogonSettings(s));
     EXPECT_FALSE(error.empty());
     EXPECT_NE(error.find("empty"), std::string::npos) << error;
@@ -88,7 +89,7 @@ TEST_F(LogonSettingsTest, KerberosByDefaultPasswordFromAFileNeverEmpty) {
     EXPECT_NE(error.find("KESTRUNE_LDAP_TIMEOUT=soon"), std::string::npos) << error;
 
     unsetenv("KESTRUNE_LDAP_TIMEOUT");
-    WriteWholeFile(file, "x");
+    testing::WriteTestFile(file, "x");
     ASSERT_EQ(ErrorOf(ParseServerUri("ldaps://dc1", s)), "");
     error = ErrorOf(ReadLogonSettings(s));
     EXPECT_FALSE(error.empty()); // StartTLS inside TLS

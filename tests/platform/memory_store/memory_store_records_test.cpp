@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "support/captured_store_warnings.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -16,7 +17,7 @@ class MemoryStoreRecords : public ::testing::Test {
     void SetUp() override { file = scratch / "records.ldif"; }
     // Loads base plus records; the error when the file is refused, "" when it loads.
     std::string Load(const std::string& text) {
-        WriteWholeFile(file, text);
+        testing::WriteTestFile(file, text);
         std::string error;
         auto opened = MemoryStore::Open(file);
         error = opened ? std::string() : opened.error().text;
@@ -108,16 +109,16 @@ class TornRecords : public MemoryStoreRecords {
   protected:
     // What the store appends for change, and the file before it.
     void Append(const std::function<void(MemoryStore&)>& change) {
-        WriteWholeFile(file, std::string(kRooted) +
-                                 "dn: CN=NS,OU=a,DC=x\nobjectClass: msDFS-Namespacev2\n\n"
-                                 "dn: CN=L1,CN=NS,OU=a,DC=x\nobjectClass: msDFS-Linkv2\n"
-                                 "msDFS-Commentv2: the old comment\n");
-        before = ReadWholeFile(file);
+        testing::WriteTestFile(file, std::string(kRooted) +
+                                         "dn: CN=NS,OU=a,DC=x\nobjectClass: msDFS-Namespacev2\n\n"
+                                         "dn: CN=L1,CN=NS,OU=a,DC=x\nobjectClass: msDFS-Linkv2\n"
+                                         "msDFS-Commentv2: the old comment\n");
+        before = testing::ReadTestFile(file);
         auto opened2 = MemoryStore::Open(file);
         ASSERT_TRUE(opened2) << opened2.error().text;
         auto store = std::move(*opened2);
         change(*store);
-        appended = ReadWholeFile(file).substr(before.size());
+        appended = testing::ReadTestFile(file).substr(before.size());
     }
     std::string Comment(DirectoryStore& store, const std::string& dn) {
         std::vector<Entry> found;
@@ -154,7 +155,7 @@ TEST_F(TornRecords, ACutLastRecordIsLeftOutWithAWarningAtEveryCutPoint) {
     size_t newlinesBefore = static_cast<size_t>(std::count(before.begin(), before.end(), '\n'));
     for (size_t cut = 0; cut <= appended.size(); ++cut) {
         CapturedWarnings warnings;
-        WriteWholeFile(file, before + appended.substr(0, cut));
+        testing::WriteTestFile(file, before + appended.substr(0, cut));
         std::string error;
         auto opened3 = MemoryStore::Open(file);
         error = opened3 ? std::string() : opened3.error().text;
@@ -191,7 +192,7 @@ TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
                                 {{Modification::Op::Replace, "msDFS-Commentv2", {"cut"}}})
                         .ok());
     });
-    WriteWholeFile(file, before + appended.substr(0, appended.size() - 4));
+    testing::WriteTestFile(file, before + appended.substr(0, appended.size() - 4));
     CapturedWarnings warnings;
     {
         auto opened4 = MemoryStore::Open(file);
@@ -212,11 +213,12 @@ TEST_F(TornRecords, TheNextChangeRemovesTheCutRecordFirst) {
     auto store = std::move(*opened5);
     EXPECT_TRUE(warnings.lines.empty());
     EXPECT_EQ(Comment(*store, "CN=L1,CN=NS,OU=a,DC=x"), "whole");
-    EXPECT_EQ(ReadWholeFile(file).find("cut"), std::string::npos);
+    EXPECT_EQ(testing::ReadTestFile(file).find("cut"), std::string::npos);
 
     // A record cut short with more records after it is malformed, and still refused.
-    WriteWholeFile(file, std::string(kRooted) + "dn: OU=b,DC=x\nchangetype: add\nobjectCl\n\n" +
-                             "dn: OU=c,DC=x\nchangetype: add\nobjectClass: top\n\n");
+    testing::WriteTestFile(file, std::string(kRooted) +
+                                     "dn: OU=b,DC=x\nchangetype: add\nobjectCl\n\n" +
+                                     "dn: OU=c,DC=x\nchangetype: add\nobjectClass: top\n\n");
     auto refused = MemoryStore::Open(file);
     ASSERT_FALSE(refused);
     EXPECT_NE(refused.error().text.find(file.string() + ":13:"), std::string::npos)
@@ -230,7 +232,7 @@ namespace kestrune::store {
 namespace {
 
 TEST_F(MemoryStoreRecords, ChangesTheFileCouldNotReadBackAreRefused) {
-    WriteWholeFile(file, kRooted);
+    testing::WriteTestFile(file, kRooted);
     {
         auto opened6 = MemoryStore::Open(file);
         ASSERT_TRUE(opened6) << opened6.error().text;

@@ -3,6 +3,7 @@
 #include "base/file_io.h"
 #include "support/captured_store_warnings.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -34,7 +35,7 @@ class MemoryStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
         file = scratch / "store.ldif";
-        WriteWholeFile(file, kForest);
+        testing::WriteTestFile(file, kForest);
     }
 
     std::unique_ptr<MemoryStore> Open() {
@@ -72,7 +73,7 @@ TEST_F(MemoryStoreTest, LoadsContinuationsBase64AndComments) {
 }
 
 TEST_F(MemoryStoreTest, ChangesAreAppendedAndSurviveAReload) {
-    std::string before = ReadWholeFile(file);
+    std::string before = testing::ReadTestFile(file);
     {
         auto store = Open();
         ASSERT_TRUE(store
@@ -90,7 +91,7 @@ TEST_F(MemoryStoreTest, ChangesAreAppendedAndSurviveAReload) {
                         .ok());
         ASSERT_TRUE(store->Delete("CN=Alice,CN=Users,DC=example,DC=com").ok());
     }
-    std::string after = ReadWholeFile(file);
+    std::string after = testing::ReadTestFile(file);
     EXPECT_EQ(after.compare(0, before.size(), before), 0) << "earlier content must stay as it was";
     EXPECT_NE(after.find("changetype: modrdn"), std::string::npos);
 
@@ -106,9 +107,9 @@ TEST_F(MemoryStoreTest, ChangesAreAppendedAndSurviveAReload) {
 TEST_F(MemoryStoreTest, ChangesFollowAFileThatEndsWithoutALineEnd) {
     // A file of its own (it has a rootDSE): an export must end as its tool ends one.
     for (const char* ending : {"", "\n", "\n\n"}) {
-        WriteWholeFile(file, std::string("dn:\nobjectClass: top\n\ndn: DC=x\nobjectClass: "
-                                         "domainDNS") +
-                                 ending);
+        testing::WriteTestFile(file, std::string("dn:\nobjectClass: top\n\ndn: DC=x\nobjectClass: "
+                                                 "domainDNS") +
+                                         ending);
         {
             auto store = Open();
             ASSERT_TRUE(store->Add({"CN=a,DC=x", {{"objectClass", {"user"}}}}).ok());
@@ -122,7 +123,7 @@ TEST_F(MemoryStoreTest, ChangesFollowAFileThatEndsWithoutALineEnd) {
 
 TEST_F(MemoryStoreTest, RefusedChangesLeaveStoreAndFileAlone) {
     auto store = Open();
-    std::string before = ReadWholeFile(file);
+    std::string before = testing::ReadTestFile(file);
     EXPECT_EQ(store->Add({"CN=Alice,CN=Users,DC=example,DC=com", {{"objectClass", {"user"}}}}).code,
               ResultCode::EntryAlreadyExists);
     EXPECT_EQ(store->Add({"CN=X,OU=Missing,DC=example,DC=com", {{"objectClass", {"user"}}}}).code,
@@ -143,7 +144,7 @@ TEST_F(MemoryStoreTest, RefusedChangesLeaveStoreAndFileAlone) {
                            "CN=Alice,CN=Users,DC=example,DC=com")
                   .code,
               ResultCode::UnwillingToPerform);
-    EXPECT_EQ(ReadWholeFile(file), before);
+    EXPECT_EQ(testing::ReadTestFile(file), before);
 }
 
 TEST_F(MemoryStoreTest, AnUnwritableFileRefusesChangesInsteadOfLosingThem) {
@@ -175,7 +176,7 @@ TEST_F(MemoryStoreTest, MalformedFileNamesFileAndLineAndLoadsNothing) {
         {"dn: DC=x\nphoto:< file:///etc/passwd\n", 2},
     };
     for (const Case& c : cases) {
-        WriteWholeFile(file, c.text);
+        testing::WriteTestFile(file, c.text);
         std::string error;
         auto opened2 = MemoryStore::Open(file);
         error = opened2 ? std::string() : opened2.error().text;
@@ -413,7 +414,7 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
         text += "\n " + huge.substr(at, 76);
     text += "\n\n";
     ASSERT_GT(text.size(), size_t(10) << 20);
-    WriteWholeFile(file, text);
+    testing::WriteTestFile(file, text);
     auto opened3 = MemoryStore::Open(file);
     ASSERT_TRUE(opened3) << opened3.error().text;
     auto store = std::move(*opened3);
@@ -442,7 +443,7 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     std::string error;
     for (bool appended : {true, false}) {
         std::string marker = appended ? std::string(kChangeRecordMarker) + "\n" : "";
-        WriteWholeFile(file, text + marker + "dn: CN=e0,DC=big\nchangetype: delete");
+        testing::WriteTestFile(file, text + marker + "dn: CN=e0,DC=big\nchangetype: delete");
         testing::CapturedStoreWarnings captured;
         const std::vector<std::string>& warnings = captured.lines;
         auto opened4 = MemoryStore::Open(file);
@@ -467,7 +468,7 @@ TEST(MemoryStoreLargeFile, ReadsRecordsAcrossEveryCutAndCountsLines) {
     }
 
     // A malformed line far into the file is named by its number.
-    WriteWholeFile(file, text + "dn: CN=bad,DC=big\nobjectClass top\n");
+    testing::WriteTestFile(file, text + "dn: CN=bad,DC=big\nobjectClass top\n");
     auto opened5 = MemoryStore::Open(file);
     error = opened5 ? std::string() : opened5.error().text;
     store = opened5 ? std::move(*opened5) : nullptr;

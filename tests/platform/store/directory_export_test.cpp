@@ -5,6 +5,7 @@
 #include "platform/memory_store/memory_store.h"
 #include "platform/store/ldif.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ namespace {
 class DirectoryExport : public ::testing::Test {
   protected:
     std::unique_ptr<MemoryStore> Open(const std::string& text) {
-        WriteWholeFile(file, text);
+        testing::WriteTestFile(file, text);
         auto opened = MemoryStore::Open(file);
         error = opened ? std::string() : opened.error().text;
         auto store = opened ? std::move(*opened) : nullptr;
@@ -128,8 +129,9 @@ TEST_F(DirectoryExport, LdapsearchsClosingBlockIsNoEntryAndAFailedSearchIsRefuse
     EXPECT_EQ(Search(*store, "DC=x", Scope::Base).size(), 1u);
 
     // A search stopped at the server's size limit wrote only part of the directory.
-    WriteWholeFile(file, entries + "# search result\nsearch: 3\nresult: 4 Size limit exceeded\n"
-                                   "\n# numEntries: 1\n");
+    testing::WriteTestFile(file, entries +
+                                     "# search result\nsearch: 3\nresult: 4 Size limit exceeded\n"
+                                     "\n# numEntries: 1\n");
     {
         auto opened = MemoryStore::Open(file);
         error = opened ? std::string() : opened.error().text;
@@ -148,11 +150,11 @@ TEST_F(DirectoryExport, TheFilesOwnLastRecordIsKeptAndAppendedChangesFollowTheMa
         auto store = Open(exported);
         ASSERT_TRUE(store);
         EXPECT_EQ(Search(*store, "OU=last,DC=x", Scope::Base).size(), 1u);
-        EXPECT_EQ(ReadWholeFile(file), exported); // loading writes nothing
+        EXPECT_EQ(testing::ReadTestFile(file), exported); // loading writes nothing
         ASSERT_TRUE(store->Add({"OU=a,DC=x", {{"objectClass", {"organizationalUnit"}}}}).ok());
         ASSERT_TRUE(store->Add({"OU=b,DC=x", {{"objectClass", {"organizationalUnit"}}}}).ok());
     }
-    std::string text = ReadWholeFile(file);
+    std::string text = testing::ReadTestFile(file);
     EXPECT_EQ(text.substr(0, exported.size()), exported);
     std::string appended = text.substr(exported.size());
     size_t marker = appended.find(kChangeRecordMarker);
@@ -167,9 +169,10 @@ TEST_F(DirectoryExport, TheFilesOwnLastRecordIsKeptAndAppendedChangesFollowTheMa
 // What the program implies for an export never silently stands in for the export's own entry:
 // a collision names the file, the entry's line and that the entry was implied.
 TEST_F(DirectoryExport, AnImpliedCrossReferenceThatCollidesNamesTheFileAndTheLine) {
-    WriteWholeFile(file, "dn: DC=example,DC=com\nobjectClass: domainDNS\n\n"
-                         "dn: CN=example.com,CN=Partitions,CN=Configuration,DC=example,DC=com\n"
-                         "objectClass: crossRef\n\n");
+    testing::WriteTestFile(file,
+                           "dn: DC=example,DC=com\nobjectClass: domainDNS\n\n"
+                           "dn: CN=example.com,CN=Partitions,CN=Configuration,DC=example,DC=com\n"
+                           "objectClass: crossRef\n\n");
     auto opened = MemoryStore::Open(file);
     ASSERT_FALSE(opened);
     EXPECT_EQ(opened.error().text.find(file.string() + ":4: the export holds no cross-reference "
@@ -187,7 +190,7 @@ TEST_F(DirectoryExport, AnExportThatEndsInsideARecordIsRefused) {
     for (const std::string& cut :
          {whole.substr(0, whole.size() - 1), whole.substr(0, whole.find("description")),
           whole.substr(0, whole.size() - 4)}) {
-        WriteWholeFile(file, cut);
+        testing::WriteTestFile(file, cut);
         auto opened = MemoryStore::Open(file);
         ASSERT_FALSE(opened) << cut;
         EXPECT_NE(opened.error().text.find(file.string() + ":"), std::string::npos);
@@ -199,11 +202,11 @@ TEST_F(DirectoryExport, AnExportThatEndsInsideARecordIsRefused) {
     // ldapsearch's closing block ends it, with comments after; so does ldifde's last CR LF.
     EXPECT_TRUE(Open("version: 1\n\n# extended LDIF\n#\n\ndn: DC=x\nobjectClass: domainDNS\n\n"
                      "# search result\nsearch: 2\nresult: 0 Success\n\n# numEntries: 1\n"));
-    WriteWholeFile(file,
-                   "version: 1\n\n# extended LDIF\n#\n\ndn: DC=x\nobjectClass: domainDNS\n\n");
+    testing::WriteTestFile(
+        file, "version: 1\n\n# extended LDIF\n#\n\ndn: DC=x\nobjectClass: domainDNS\n\n");
     EXPECT_FALSE(MemoryStore::Open(file));
     EXPECT_TRUE(Open("\r\ndn: DC=x\r\nchangetype: add\r\nobjectClass: domainDNS\r\n"));
-    WriteWholeFile(file, "\r\ndn: DC=x\r\nchangetype: add\r\nobjectClass: domain");
+    testing::WriteTestFile(file, "\r\ndn: DC=x\r\nchangetype: add\r\nobjectClass: domain");
     EXPECT_FALSE(MemoryStore::Open(file));
 }
 
