@@ -7,7 +7,6 @@
 #include "base/paths.h"
 #include "gui/forms/message_box.h"
 
-
 namespace kestrune {
 
 TForm1::TForm1(const Controls& controls, std::vector<WideString> arguments)
