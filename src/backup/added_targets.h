@@ -2,15 +2,14 @@
 #pragma once
 
 #include "backup/backup_record.h"
+#include "base/hashed_key_index.h"
 
 #include <cstddef>
 #include <span>
-#include <unordered_map>
 
 namespace kestrune {
 
-// Targets by their key (TargetKey), each kept as the key's hash and the record that added it: a
-// run of a hundred thousand lines holds a few bytes for each instead of the key itself.
+// Targets by their key (TargetKey), each kept as the key's hash and the record that added it.
 class AddedTargets {
   public:
     explicit AddedTargets(std::span<const BackupRecord> records) : records_(records) {}
@@ -21,7 +20,7 @@ class AddedTargets {
 
   private:
     std::span<const BackupRecord> records_;
-    std::unordered_multimap<size_t, int> added_; // hash of the key -> record
+    HashedKeyIndex added_; // records by their target's key
 };
 
 } // namespace kestrune

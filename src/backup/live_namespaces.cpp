@@ -128,34 +128,22 @@ const LiveNamespaces::ReadFailure* LiveNamespaces::FailureFor(const AnsiString& 
     return nullptr;
 }
 
-namespace {
-
-size_t HashOf(std::u16string_view folded) {
-    return std::hash<std::u16string_view>{}(folded);
-}
-
-} // namespace
-
 size_t LiveNamespaces::EntryOf(const std::u16string& folded) const {
-    auto [first, last] = byPath_.equal_range(HashOf(folded));
-    for (auto it = first; it != last; ++it)
-        if (CaseKey(entries_[it->second].path) == folded) return it->second;
-    return std::string::npos;
+    return byPath_.Find(folded,
+                        [&](size_t entry) { return CaseKey(entries_[entry].path) == folded; });
 }
 
 size_t LiveNamespaces::EntryBelow(const std::u16string& folded) const {
-    auto [first, last] = linkParents_.equal_range(HashOf(folded));
-    for (auto it = first; it != last; ++it) {
-        const std::u16string path = CaseKey(entries_[it->second].path);
-        if (path.size() > folded.size() && path.starts_with(folded) && path[folded.size()] == u'\\')
-            return it->second;
-    }
-    return std::string::npos;
+    return linkParents_.Find(folded, [&](size_t entry) {
+        const std::u16string path = CaseKey(entries_[entry].path);
+        return path.size() > folded.size() && path.starts_with(folded) &&
+               path[folded.size()] == u'\\';
+    });
 }
 
 const LiveEntry* LiveNamespaces::Find(const AnsiString& entryPath) const {
     const size_t entry = EntryOf(CaseKey(entryPath));
-    return entry == std::string::npos ? nullptr : &entries_[entry];
+    return entry == HashedKeyIndex::npos ? nullptr : &entries_[entry];
 }
 
 bool LiveNamespaces::HasTarget(const AnsiString& entryPath, const TargetParts& target) const {
@@ -174,28 +162,27 @@ const LiveEntry* LiveNamespaces::Overlapping(const AnsiString& entryPath) const 
     for (size_t slash = path.find(u'\\', rootEnd + 1); slash != std::u16string::npos;
          slash = path.find(u'\\', slash + 1)) {
         const size_t above = EntryOf(path.substr(0, slash));
-        if (above != std::string::npos) return &entries_[above];
+        if (above != HashedKeyIndex::npos) return &entries_[above];
     }
     // ...or below it.
     const size_t below = EntryBelow(path);
-    return below == std::string::npos ? nullptr : &entries_[below];
+    return below == HashedKeyIndex::npos ? nullptr : &entries_[below];
 }
 
 void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
                          const AnsiString& comment) {
     const std::u16string path = CaseKey(entryPath);
     size_t entry = EntryOf(path);
-    if (entry == std::string::npos) {
+    if (entry == HashedKeyIndex::npos) {
         entry = entries_.size();
         entries_.push_back({entryPath, comment, {}});
-        byPath_.emplace(HashOf(path), entry);
+        byPath_.Add(path, entry);
         size_t rootEnd = RootEnd(path);
         if (rootEnd != std::u16string::npos && rootEnd < path.size())
             for (size_t slash = path.find(u'\\', rootEnd + 1); slash != std::u16string::npos;
                  slash = path.find(u'\\', slash + 1)) {
                 const std::u16string parent = path.substr(0, slash);
-                if (EntryBelow(parent) == std::string::npos)
-                    linkParents_.emplace(HashOf(parent), entry);
+                if (EntryBelow(parent) == HashedKeyIndex::npos) linkParents_.Add(parent, entry);
             }
     }
     // An entry has a few targets: looked through, they need no index of their own.

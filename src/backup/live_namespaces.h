@@ -5,6 +5,7 @@
 
 #include "backup/backup_record.h"
 #include "backup/properties_file.h"
+#include "base/hashed_key_index.h"
 #include "base/security_descriptor.h"
 #include "dfs/toxldfs.h"
 
@@ -95,12 +96,11 @@ class LiveNamespaces {
     // An entry whose folded path lies below the folded parent path, or npos.
     size_t EntryBelow(const std::u16string& folded) const;
 
-    // Paths are kept by the hash of their folded form, the entry telling whose it is: a
-    // namespace of 100,000 targets holds a few bytes for each instead of a second copy.
-    std::unordered_multimap<size_t, size_t> byPath_;
-    // The links' parent folders below the namespace, by the same hash, each with one link
+    // Entries by their folded path.
+    HashedKeyIndex byPath_;
+    // The links' parent folders below the namespace, by their folded path, each with one link
     // under it.
-    std::unordered_multimap<size_t, size_t> linkParents_;
+    HashedKeyIndex linkParents_;
     std::unordered_map<std::u16string, EntryProperties> properties_; // folded path
     std::deque<LiveEntry> entries_;
     std::unordered_set<std::u16string> tried_;

@@ -20,20 +20,16 @@ std::u16string Folded(const std::string& utf8) {
 RecordedProperties::RecordedProperties(NamespaceProperties properties)
     : properties_(std::move(properties)), rootKey_(Folded(properties_.root.path)) {
     for (size_t i = 0; i < properties_.links.size(); ++i)
-        links_.emplace(std::hash<std::u16string>{}(Folded(properties_.links[i].path)), i);
+        links_.Add(Folded(properties_.links[i].path), i);
 }
 
 const EntryProperties* RecordedProperties::Entry(const AnsiString& entryPath) const {
     const std::u16string key = CaseKey(entryPath);
     if (key == rootKey_) return &properties_.root;
     // Of links that claim one path, the first recorded.
-    const EntryProperties* found = nullptr;
-    auto [first, last] = links_.equal_range(std::hash<std::u16string>{}(key));
-    for (auto it = first; it != last; ++it) {
-        const EntryProperties& link = properties_.links[it->second];
-        if ((!found || &link < found) && Folded(link.path) == key) found = &link;
-    }
-    return found;
+    const size_t link =
+        links_.Find(key, [&](size_t i) { return Folded(properties_.links[i].path) == key; });
+    return link == HashedKeyIndex::npos ? nullptr : &properties_.links[link];
 }
 
 bool RecordedProperties::NeedsDomains() const {

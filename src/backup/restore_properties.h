@@ -6,6 +6,7 @@
 #include "backup/backup_line.h"
 #include "backup/properties_file.h"
 #include "backup/property_changes.h"
+#include "base/hashed_key_index.h"
 #include "base/security_descriptor.h"
 #include "dfs/toxldfs.h"
 
@@ -40,7 +41,7 @@ class RecordedProperties {
     // The root's folded path; the links' indexes by the hash of theirs, so that a copy or a
     // move stays right and a namespace of many links holds no second copy of its paths.
     std::u16string rootKey_;
-    std::unordered_multimap<size_t, size_t> links_;
+    HashedKeyIndex links_;
 };
 
 struct LoadedProperties {

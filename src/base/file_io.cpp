@@ -104,6 +104,12 @@ Expected<void> ReplaceFileContents(const std::filesystem::path& file, std::strin
     return ReplaceFileContents(file, std::span<const std::string_view>(&bytes, 1));
 }
 
+Expected<void> ReplaceFileContents(const std::filesystem::path& file,
+                                   std::span<const std::string_view> pieces) {
+    return ReplaceFileContents(file,
+                               [pieces](const FileDescriptor& fd) { return WriteAll(fd, pieces); });
+}
+
 std::string FullFileName(const std::filesystem::path& file) {
     std::error_code ignored;
     std::filesystem::path full = std::filesystem::absolute(file, ignored);

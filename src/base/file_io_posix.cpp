@@ -145,12 +145,6 @@ Expected<FileIdentity> IdentifyNamedFile(const std::filesystem::path& file) {
     return IdentityOf(status);
 }
 
-Expected<void> ReplaceFileContents(const std::filesystem::path& file,
-                                   std::span<const std::string_view> pieces) {
-    return ReplaceFileContents(file,
-                               [pieces](const FileDescriptor& fd) { return WriteAll(fd, pieces); });
-}
-
 Expected<void>
 ReplaceFileContents(const std::filesystem::path& file,
                     const std::function<Expected<void>(const FileDescriptor& fd)>& write) {

@@ -139,12 +139,6 @@ Expected<void> SyncFileDescriptor(const FileDescriptor& fd) {
     return {};
 }
 
-Expected<void> ReplaceFileContents(const std::filesystem::path& file,
-                                   std::span<const std::string_view> pieces) {
-    return ReplaceFileContents(file,
-                               [pieces](const FileDescriptor& fd) { return WriteAll(fd, pieces); });
-}
-
 Expected<void>
 ReplaceFileContents(const std::filesystem::path& file,
                     const std::function<Expected<void>(const FileDescriptor& fd)>& write) {
