@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // namespace that is gone) creates that namespace elsewhere.
         for (const RestoredLine& line : run.Run(AllLines(records)).lines)
             if (line.outcome == RestoredLine::Outcome::Restored &&
-                InPublic(records[line.index].parts->entryPath))
+                InPublic(records[line.index].Parts()->entryPath))
                 ++restored;
     }
     UninstallPlatform();

@@ -7,36 +7,72 @@
 
 namespace kestrune {
 
-BackupRecord ParseBackupRecord(AnsiString line) {
-    Expected<BackupLineParts> parts = ParseBackupLine(line);
-    bool further = false;
-    if (parts) {
-        further = parts->furtherTarget;
-    } else {
-        std::vector<AnsiString> fields = SplitCommaText(line);
-        further = fields.size() >= 2 && fields[1] == "/add";
+BackupRecord::BackupRecord(AnsiString line) : text_(std::move(line)) {
+    Expected<BackupLineParts> parts = ParseBackupLine(text_);
+    if (!parts) {
+        std::vector<AnsiString> fields = SplitCommaText(text_);
+        furtherTarget_ = fields.size() >= 2 && fields[1] == "/add";
+        return;
     }
-    return {std::move(line), std::move(parts), further};
+    furtherTarget_ = parts->furtherTarget;
+    shape_ = Shape::Other;
+    const AnsiString target = "\\\\" + TargetText(parts->target);
+    if (text_.size() > UINT16_MAX ||
+        text_ != FormatBackupLine(parts->entryPath, TargetText(parts->target), parts->comment,
+                                  furtherTarget_ ? 1 : 0))
+        return;
+    // dfscmd /map "<path>" "<target>" "<comment>"
+    constexpr uint16_t kVerbAndQuote = 13, kBetween = 3;
+    pathAt_ = kVerbAndQuote;
+    pathSize_ = static_cast<uint16_t>(parts->entryPath.size());
+    targetAt_ = pathAt_ + pathSize_ + kBetween;
+    targetSize_ = static_cast<uint16_t>(target.size());
+    commentAt_ = targetAt_ + targetSize_ + kBetween;
+    commentSize_ = static_cast<uint16_t>(parts->comment.size());
+    shape_ = Shape::AsWritten;
+}
+
+Expected<BackupLineParts> BackupRecord::Parts() const {
+    if (shape_ != Shape::AsWritten) return ParseBackupLine(text_);
+    return BackupLineParts{AnsiString(Field(pathAt_, pathSize_)),
+                           SplitTargetField(AnsiString(Field(targetAt_, targetSize_))),
+                           AnsiString(Field(commentAt_, commentSize_)), furtherTarget_};
+}
+
+AnsiString BackupRecord::EntryPath() const {
+    switch (shape_) {
+    case Shape::AsWritten: return AnsiString(Field(pathAt_, pathSize_));
+    case Shape::Other: return Parts()->entryPath;
+    case Shape::NotABackupLine: break;
+    }
+    return {};
 }
 
 std::vector<BackupRecord> ParseBackupRecords(const std::vector<AnsiString>& lines) {
     std::vector<BackupRecord> records;
     records.reserve(lines.size());
     for (const AnsiString& line : lines)
-        records.push_back(ParseBackupRecord(line));
+        records.emplace_back(line);
+    return records;
+}
+
+std::vector<BackupRecord> ParseBackupRecords(std::vector<AnsiString>&& lines) {
+    std::vector<BackupRecord> records;
+    records.reserve(lines.size());
+    for (AnsiString& line : lines)
+        records.emplace_back(std::move(line));
+    lines.clear();
     return records;
 }
 
 std::vector<int> RestoreOrder(std::span<const BackupRecord> records) {
-    auto isRoot = [](const BackupRecord& r) {
-        return r.parts && IsNamespaceRootPath(r.parts->entryPath);
-    };
+    auto isRoot = [](const BackupRecord& r) { return IsNamespaceRootPath(r.EntryPath()); };
     std::vector<int> order;
     order.reserve(records.size());
     // The namespace's own targets first: a namespace that is gone comes back before its links.
     for (bool further : {false, true})
         for (size_t i = 0; i < records.size(); ++i)
-            if (records[i].furtherTarget == further && isRoot(records[i]))
+            if (records[i].FurtherTarget() == further && isRoot(records[i]))
                 order.push_back(static_cast<int>(i));
     // Then link by link, in the order of their first targets, each link's lines together: a
     // restore may then create a link with all its targets at once.
@@ -45,12 +81,12 @@ std::vector<int> RestoreOrder(std::span<const BackupRecord> records) {
     for (bool further : {false, true})
         for (size_t i = 0; i < records.size(); ++i) {
             const BackupRecord& r = records[i];
-            if (r.furtherTarget != further || isRoot(r)) continue;
-            if (!r.parts) {
+            if (r.FurtherTarget() != further || isRoot(r)) continue;
+            if (!r.IsBackupLine()) {
                 links.push_back({static_cast<int>(i)});
                 continue;
             }
-            auto [at, added] = linkOf.try_emplace(CaseKey(r.parts->entryPath), links.size());
+            auto [at, added] = linkOf.try_emplace(CaseKey(r.EntryPath()), links.size());
             if (added) links.emplace_back();
             links[at->second].push_back(static_cast<int>(i));
         }

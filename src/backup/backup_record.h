@@ -13,18 +13,46 @@
 
 namespace kestrune {
 
-// One line of a backup file.
-struct BackupRecord {
-    AnsiString text;
+// One line of a backup file. A restore holds one for each of up to a hundred thousand lines,
+// so it keeps the line's text and where its fields lie in it, and gives the fields out as
+// copies when asked.
+class BackupRecord {
+  public:
+    BackupRecord() = default;
+    explicit BackupRecord(AnsiString line);
+
+    const AnsiString& Text() const { return text_; }
     // Its fields, or why it is no backup line.
-    Expected<BackupLineParts> parts;
+    Expected<BackupLineParts> Parts() const;
+    bool IsBackupLine() const { return shape_ != Shape::NotABackupLine; }
     // An "/add" line: a further target of its entry. Read from the verb, so a line that is no
     // backup line still keeps its place in a restore's order.
-    bool furtherTarget = false;
+    bool FurtherTarget() const { return furtherTarget_; }
+    // The entry path of a backup line; empty for a line that is none.
+    AnsiString EntryPath() const;
+
+  private:
+    enum class Shape : uint8_t {
+        NotABackupLine,
+        // Written as the backup writes lines: each field lies whole in the text.
+        AsWritten,
+        // Another spelling (hand-edited, or too long for the positions): parsed again when asked.
+        Other,
+    };
+    std::string_view Field(uint16_t at, uint16_t size) const {
+        return std::string_view(text_).substr(at, size);
+    }
+
+    AnsiString text_;
+    uint16_t pathAt_ = 0, pathSize_ = 0, targetAt_ = 0, targetSize_ = 0, commentAt_ = 0,
+             commentSize_ = 0;
+    Shape shape_ = Shape::NotABackupLine;
+    bool furtherTarget_ = false;
 };
 
-BackupRecord ParseBackupRecord(AnsiString line);
 std::vector<BackupRecord> ParseBackupRecords(const std::vector<AnsiString>& lines);
+// The same, taking the lines' text instead of copying it.
+std::vector<BackupRecord> ParseBackupRecords(std::vector<AnsiString>&& lines);
 
 // The positions of the records in the order a restore takes them: a namespace root's targets
 // first (so a namespace that is gone is created before its links), then link by link in the

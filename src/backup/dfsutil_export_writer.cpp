@@ -97,12 +97,13 @@ Expected<std::string> FormatDfsutilExport(const std::vector<AnsiString>& lines,
     for (int index : RestoreOrder(records)) {
         const BackupRecord& record = records[index];
         const int lineNumber = index + 1;
-        if (!record.parts) {
-            if (IsBlankLine(record.text)) continue;
+        const Expected<BackupLineParts> parts = record.Parts();
+        if (!parts) {
+            if (IsBlankLine(record.Text())) continue;
             return Error{13, "line " + std::to_string(lineNumber) +
-                                 " is no backup line: " + Utf8(record.text)};
+                                 " is no backup line: " + Utf8(record.Text())};
         }
-        const AnsiString& path = record.parts->entryPath;
+        const AnsiString& path = parts->entryPath;
         const bool isRoot = IsNamespaceRootPath(path);
         // \\domain\namespace: the first three backslash-separated parts.
         size_t end = path.find('\\', 2);
@@ -112,13 +113,13 @@ Expected<std::string> FormatDfsutilExport(const std::vector<AnsiString>& lines,
         if (key != namespaceKey)
             return Error{13, "the lines name two namespaces; an export holds one"};
         if (isRoot) {
-            if (!root) root = ExportEntry{path, record.parts->comment, {}};
-            root->targets.push_back(record.parts->target);
+            if (!root) root = ExportEntry{path, parts->comment, {}};
+            root->targets.push_back(parts->target);
             continue;
         }
         auto [at, added] = linkIndex.try_emplace(CaseKey(path), links.size());
-        if (added) links.push_back({path, record.parts->comment, {}});
-        links[at->second].targets.push_back(record.parts->target);
+        if (added) links.push_back({path, parts->comment, {}});
+        links[at->second].targets.push_back(parts->target);
     }
     if (!root)
         return Error{13, "the file holds no line of the namespace's root, which an export needs"};

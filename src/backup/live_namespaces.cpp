@@ -38,8 +38,7 @@ bool IsNoSuchNamespace(uint32_t status) {
 
 void LiveNamespaces::ReadNamespacesOf(TOXLDFS& dfs, const std::vector<BackupRecord>& records) {
     for (const BackupRecord& record : records) {
-        if (!record.parts) continue;
-        AnsiString root = NamespaceOfEntry(record.parts->entryPath);
+        AnsiString root = NamespaceOfEntry(record.EntryPath());
         if (!root.empty()) Read(dfs, root);
     }
 }
@@ -214,9 +213,9 @@ void LiveNamespaces::RecordCreated(const BackupLineParts& rootLine) {
 std::vector<int> LiveNamespaces::AddBackupLines(const std::vector<BackupRecord>& records) {
     std::vector<int> notBackupLines;
     for (int i : RestoreOrder(records)) {
-        if (IsBlankLine(records[i].text)) continue;
-        if (records[i].parts)
-            RecordRestored(*records[i].parts);
+        if (IsBlankLine(records[i].Text())) continue;
+        if (const Expected<BackupLineParts> parts = records[i].Parts())
+            RecordRestored(*parts);
         else
             notBackupLines.push_back(i);
     }

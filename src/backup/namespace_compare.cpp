@@ -67,8 +67,8 @@ NamespaceComparison CompareWithLive(const std::vector<BackupRecord>& records,
     };
 
     for (size_t i = 0; i < records.size(); ++i) {
-        if (IsBlankLine(records[i].text)) continue;
-        const Expected<BackupLineParts>& parts = records[i].parts;
+        if (IsBlankLine(records[i].Text())) continue;
+        const Expected<BackupLineParts> parts = records[i].Parts();
         if (!parts) {
             result.notBackupLines.push_back(static_cast<int>(i));
             continue;
@@ -81,7 +81,7 @@ NamespaceComparison CompareWithLive(const std::vector<BackupRecord>& records,
         ++result.fileTargets;
         if (!live.HasTarget(parts->entryPath, parts->target))
             note(parts->entryPath, target,
-                 {NamespaceDifference::Kind::OnlyInFile, records[i].text, {}});
+                 {NamespaceDifference::Kind::OnlyInFile, records[i].Text(), {}});
     }
 
     for (const LiveEntry& entry : live.Entries()) {

@@ -76,8 +76,7 @@ Expected<void> Retarget(std::vector<BackupRecord>& records, const RestoreDestina
     if (!destination.asNamespace.empty()) {
         AnsiString first;
         for (const BackupRecord& r : records) {
-            if (!r.parts) continue;
-            const AnsiString root = NamespaceOfEntry(r.parts->entryPath);
+            const AnsiString root = NamespaceOfEntry(r.EntryPath());
             if (root.empty()) continue;
             if (first.empty()) first = root;
             if (CaseKey(root) != CaseKey(first))
@@ -86,13 +85,13 @@ Expected<void> Retarget(std::vector<BackupRecord>& records, const RestoreDestina
         }
     }
     for (BackupRecord& r : records) {
-        if (!r.parts) continue;
-        BackupLineParts& parts = *r.parts;
-        parts.entryPath = Moved(parts.entryPath, destination.asNamespace);
-        if (const ServerRename* r = RenameOf(CaseKey(parts.target.server), destination.servers))
-            parts.target.server = r->to;
-        r.text = FormatBackupLine(parts.entryPath, TargetText(parts.target), parts.comment,
-                                  parts.furtherTarget ? 1 : 0);
+        Expected<BackupLineParts> parts = r.Parts();
+        if (!parts) continue;
+        parts->entryPath = Moved(parts->entryPath, destination.asNamespace);
+        if (const ServerRename* r = RenameOf(CaseKey(parts->target.server), destination.servers))
+            parts->target.server = r->to;
+        r = BackupRecord(FormatBackupLine(parts->entryPath, TargetText(parts->target),
+                                          parts->comment, parts->furtherTarget ? 1 : 0));
     }
     return {};
 }

@@ -41,7 +41,7 @@ PlannedLine PlanLine(const BackupRecord& record, const LiveNamespaces& live) {
         planned.reason = StatusText(status) + note;
         return planned;
     };
-    const Expected<BackupLineParts>& parts = record.parts;
+    const Expected<BackupLineParts> parts = record.Parts();
     if (!parts) {
         planned.action = PlannedLine::Action::WouldFail;
         planned.reason = parts.error().text;
@@ -100,10 +100,10 @@ std::vector<PlannedLine> PlanRestore(const std::vector<BackupRecord>& records,
         PlannedLine planned = PlanLine(records[i], live);
         planned.index = i;
         if (planned.action == PlannedLine::Action::CreateNamespace)
-            live.RecordCreated(*records[i].parts);
+            live.RecordCreated(*records[i].Parts());
         else if (planned.action != PlannedLine::Action::AlreadyThere &&
                  planned.action != PlannedLine::Action::WouldFail)
-            live.RecordRestored(*records[i].parts);
+            live.RecordRestored(*records[i].Parts());
         plan.push_back(std::move(planned));
     }
     return plan;

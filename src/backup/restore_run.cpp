@@ -55,9 +55,9 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, TOXLDFS& dfs, Restore
                                const RestoreLineOptions& options) {
     const RecordedProperties* recorded = options.recorded;
     RestoredLine result;
-    const Expected<BackupLineParts>& parts = record.parts;
+    const Expected<BackupLineParts> parts = record.Parts();
     if (!parts) {
-        AnsiString shown = record.text.substr(0, record.text.find('\0'));
+        AnsiString shown = record.Text().substr(0, record.Text().find('\0'));
         log.AddLine("Skipped, " + parts.error().text + ": " + shown, clRed);
         result.outcome = RestoredLine::Outcome::NotABackupLine;
         result.reason = parts.error().text;
@@ -86,7 +86,7 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, TOXLDFS& dfs, Restore
     auto changesOf = [&](bool targetWasLive) {
         // A namespace created by an "/add" line gets its own properties all the same.
         std::vector<PropertyChange> changes = ChangesOfRestore(
-            *link, before, target, targetWasLive, !record.furtherTarget || result.createdNamespace,
+            *link, before, target, targetWasLive, !record.FurtherTarget() || result.createdNamespace,
             options.setExistingProperties, domains);
         // Who may manage a namespace is given back only to one this line created.
         if (!result.createdNamespace)
@@ -167,17 +167,18 @@ std::vector<int> RestoreRun::NextLines(const RestoreSelection& selection,
         const int i = order[next];
         if (!selection.Checked(i)) continue;
         const BackupRecord& record = records[i];
-        const bool linkLine = record.parts && !IsNamespaceRootPath(record.parts->entryPath);
+        const AnsiString path = record.EntryPath();
+        const bool linkLine = record.IsBackupLine() && !IsNamespaceRootPath(path);
         if (lines.empty()) {
             lines.push_back(i);
             if (!linkLine) {
                 ++next;
                 return lines;
             }
-            link = CaseKey(record.parts->entryPath);
+            link = CaseKey(path);
             continue;
         }
-        if (!linkLine || CaseKey(record.parts->entryPath) != link) break;
+        if (!linkLine || CaseKey(path) != link) break;
         lines.push_back(i);
     }
     return lines;
@@ -204,7 +205,7 @@ void RestoreRun::LineRestorer::RestoreEach(const std::vector<int>& lines,
 void RestoreRun::LineRestorer::Restore(const std::vector<int>& lines,
                                        std::vector<GroupedLine>& group) {
     const BackupRecord& first = records[lines.front()];
-    if (!first.parts || IsNamespaceRootPath(first.parts->entryPath)) {
+    if (!first.IsBackupLine() || IsNamespaceRootPath(first.EntryPath())) {
         RestoreEach(lines, group);
         return;
     }
@@ -285,7 +286,7 @@ RestoreRunResult RestoreRun::Run(const RestoreSelection& selection) {
                 for (const auto& [text, color] : done.log.lines)
                     log_.AddLine(text, color);
                 if (done.line.changedNamespace) {
-                    AnsiString root = NamespaceOfEntry(records[done.line.index].parts->entryPath);
+                    AnsiString root = NamespaceOfEntry(records[done.line.index].EntryPath());
                     if (changed.insert(CaseKey(root)).second)
                         result.changedNamespaces.push_back(std::move(root));
                 }

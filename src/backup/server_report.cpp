@@ -29,8 +29,9 @@ std::vector<ServerUse> BuildServerReport(const std::vector<BackupRecord>& record
     std::map<std::u16string, AnsiString> serverSpelling;
     std::map<std::pair<std::u16string, std::u16string>, AnsiString> shareSpelling;
     for (const BackupRecord& record : records) {
-        if (!record.parts) continue;
-        const BackupLineParts& parts = *record.parts;
+        const Expected<BackupLineParts> read = record.Parts();
+        if (!read) continue;
+        const BackupLineParts& parts = *read;
         const AnsiString& server = parts.target.server;
         const AnsiString& rest = parts.target.share;
         const AnsiString share = rest.substr(0, rest.find('\\'));

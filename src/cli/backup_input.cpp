@@ -15,7 +15,7 @@ std::optional<std::vector<BackupRecord>> ReadBackupInput(const std::string& file
         console.err << "kestrune: " << input.error().text << "\n";
         return std::nullopt;
     }
-    std::vector<BackupRecord> records = ParseBackupRecords(input->lines);
+    std::vector<BackupRecord> records = ParseBackupRecords(std::move(input->lines));
     if (Expected<void> moved = Retarget(records, destination); !moved) {
         console.err << "kestrune: " << file << ": " << ConsoleText(moved.error().text) << "\n";
         return std::nullopt;

@@ -76,7 +76,7 @@ std::optional<NamespaceComparison> CompareFile(const std::string& file, Console 
     NamespaceComparison comparison = CompareWithLive(*records, live);
     for (int index : comparison.notBackupLines)
         console.err << "kestrune: line " << index + 1 << " is not a backup line and was left out: "
-                    << ConsoleText((*records)[index].text) << "\n";
+                    << ConsoleText((*records)[index].Text()) << "\n";
     if (properties.recorded) *drift = PropertyDrift(*properties.recorded, live);
     return comparison;
 }
@@ -133,10 +133,10 @@ bool ReportNotBackupLines(const std::string& file, const std::vector<BackupRecor
     for (int index : notBackupLines)
         console.err << "kestrune: " << file << ": line " << index + 1
                     << " is not a backup line and was left out: "
-                    << ConsoleText(records[index].text) << "\n";
+                    << ConsoleText(records[index].Text()) << "\n";
     const auto blank =
         std::count_if(records.begin(), records.end(),
-                      [](const BackupRecord& record) { return IsBlankLine(record.text); });
+                      [](const BackupRecord& record) { return IsBlankLine(record.Text()); });
     const bool allLeftOut = notBackupLines.size() + static_cast<size_t>(blank) == records.size();
     if (allLeftOut)
         console.err << "kestrune: " << file << " is not a backup file"
@@ -190,7 +190,7 @@ bool PrintTargetCheck(const TargetCheck& check, const std::vector<BackupRecord>&
         if (!answers[i]) continue;
         ++checked;
         if (!answers[i]->Reached()) ++unreachable;
-        console.out << ConsoleText(TargetOutcome(*answers[i]) + ": " + records[i].text) << '\n';
+        console.out << ConsoleText(TargetOutcome(*answers[i]) + ": " + records[i].Text()) << '\n';
     }
     if (unreachable == 0)
         console.out << "every target's share answered (" << checked << ")\n";

@@ -27,12 +27,14 @@ std::string Count(int n, const char* one, const char* many) {
 std::vector<PropertyChange> PropertiesToSet(const BackupRecord& record,
                                             const RecordedProperties* recorded,
                                             const LiveNamespaces& live, bool existing) {
-    if (!recorded || !record.parts) return {};
-    const BackupLineParts& parts = *record.parts;
+    if (!recorded) return {};
+    const Expected<BackupLineParts> read = record.Parts();
+    if (!read) return {};
+    const BackupLineParts& parts = *read;
     const EntryProperties* link = recorded->Entry(parts.entryPath);
     if (!link) return {};
     return ChangesOfRestore(*link, live.PropertiesOf(parts.entryPath), parts.target,
-                            live.HasTarget(parts.entryPath, parts.target), !record.furtherTarget,
+                            live.HasTarget(parts.entryPath, parts.target), !record.FurtherTarget(),
                             existing, recorded->Domains());
 }
 
@@ -50,8 +52,8 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
     std::vector<bool> wasLive(records.size());
     for (size_t i = 0; i < records.size(); ++i) {
         properties[i] = PropertiesToSet(records[i], recorded, live, existing);
-        wasLive[i] = records[i].parts &&
-                     live.HasTarget(records[i].parts->entryPath, records[i].parts->target);
+        const Expected<BackupLineParts> parts = records[i].Parts();
+        wasLive[i] = parts && live.HasTarget(parts->entryPath, parts->target);
     }
     for (const PlannedLine& planned : PlanRestore(records, live)) {
         std::string said;
@@ -66,7 +68,7 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
             break;
         case PlannedLine::Action::CreateNamespace: {
             ++namespaces;
-            const BackupLineParts& parts = *records[planned.index].parts;
+            const BackupLineParts parts = *records[planned.index].Parts();
             said = "would create the namespace " + parts.entryPath + " with root target \\\\" +
                    TargetText(parts.target) + ": ";
             break;
@@ -90,7 +92,7 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
             if (!answer.Reached()) ++unreachable;
             said.insert(said.size() - 2, ", " + TargetOutcome(answer));
         }
-        console.out << ConsoleText(said + records[planned.index].text) << '\n';
+        console.out << ConsoleText(said + records[planned.index].Text()) << '\n';
         if (planned.action == PlannedLine::Action::WouldFail) continue;
         const bool added = planned.action != PlannedLine::Action::AlreadyThere;
         // A line that repeats a target an earlier line adds finds it there, with defaults.
@@ -102,7 +104,7 @@ int DryRun(const std::vector<BackupRecord>& records, LiveNamespaces& live,
                                                   c.recorded +
                                                   (c.nowIsDefault ? " (default " : " (now ") +
                                                   c.now + "): ") +
-                                       records[planned.index].text)
+                                       records[planned.index].Text())
                         << '\n';
         }
     }
@@ -134,7 +136,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     if (!read) return kExitUsage;
     // Blank lines (a hand-edited file) say nothing and are no failure. Taken out where they
     // are: a second vector of a hundred thousand records would be held for the whole run.
-    std::erase_if(*read, [](const BackupRecord& record) { return IsBlankLine(record.text); });
+    std::erase_if(*read, [](const BackupRecord& record) { return IsBlankLine(record.Text()); });
     std::vector<BackupRecord> records = std::move(*read);
 
     // The properties the restore sets and what is live, read once for the dry run and the run.
@@ -183,16 +185,18 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
         const BackupRecord& record = records[done.index];
         std::string said;
         switch (done.outcome) {
-        case RestoredLine::Outcome::Restored:
+        case RestoredLine::Outcome::Restored: {
             ++restored;
             said = done.createdNamespace ? "created the namespace: " : "restored: ";
+            const BackupLineParts parts = *record.Parts();
             if (done.createdNamespace)
-                live.RecordCreated(*record.parts);
+                live.RecordCreated(parts);
             else
-                live.RecordRestored(*record.parts);
-            created.Restored(*record.parts, done.createdNamespace);
-            if (done.lostCharacters) lostCharacters += "    " + ConsoleText(record.text) + "\n";
+                live.RecordRestored(parts);
+            created.Restored(parts, done.createdNamespace);
+            if (done.lostCharacters) lostCharacters += "    " + ConsoleText(record.Text()) + "\n";
             break;
+        }
         case RestoredLine::Outcome::AlreadyThere:
             ++there;
             said = "already there: ";
@@ -213,7 +217,7 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             break;
         }
         }
-        progress.Print(ConsoleText(said + record.text));
+        progress.Print(ConsoleText(said + record.Text()));
         progress.Step();
     };
     const RestoreRunResult result = run.Run(AllLines(records));

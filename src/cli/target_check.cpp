@@ -26,8 +26,8 @@ std::vector<std::optional<ShareAnswer>> TargetCheck::Check(const std::vector<Bac
     std::vector<ShareTarget> targets;
     std::vector<size_t> recordOf;
     for (size_t i = 0; i < records.size(); ++i)
-        if (records[i].parts) {
-            targets.push_back({records[i].parts->target.server, records[i].parts->target.share});
+        if (const Expected<BackupLineParts> parts = records[i].Parts()) {
+            targets.push_back({parts->target.server, parts->target.share});
             recordOf.push_back(i);
         }
     const std::vector<ShareAnswer> answers = CheckTargets(targets, quiet, console);

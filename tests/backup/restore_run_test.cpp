@@ -57,7 +57,7 @@ TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
         EXPECT_EQ(log.lines.size(), 1u); // after the progress line, before the call
         EXPECT_TRUE(fake->addCalls.empty());
     };
-    RestoreBackupLine(ParseBackupRecord(line), dfs, log, options);
+    RestoreBackupLine(BackupRecord(line), dfs, log, options);
     ASSERT_EQ(fake->addCalls.size(), 1u);
     EXPECT_EQ(fake->addCalls[0].entry, u"\\\\d\\n\\l");
     EXPECT_EQ(fake->addCalls[0].server, u"\\\\srv");
@@ -71,7 +71,7 @@ TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
     EXPECT_EQ(log.lines[1], std::make_pair(std::string("Restored"), clLime));
 
     log.lines.clear();
-    RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\srv\\share\" \"\""), dfs,
+    RestoreBackupLine(BackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\srv\\share\" \"\""), dfs,
                       log, {.noSlashes = true});
     EXPECT_EQ(fake->addCalls[1].server, u"srv");
     EXPECT_EQ(fake->addCalls[1].comment, u"");
@@ -82,7 +82,7 @@ TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
 // "Café ??" in the line; the properties file holds "Café ΩΩ".
 TEST_F(RestoreRunTest, ACommentIsTakenWholeFromTheRecordAndALossyOneIsAYellowLine) {
     const BackupRecord record =
-        ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"Caf\xE9 ??\"");
+        BackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"Caf\xE9 ??\"");
     NamespaceProperties p;
     p.root.path = "\\\\d\\n";
     p.links.push_back({});
@@ -112,7 +112,7 @@ TEST_F(RestoreRunTest, ACommentIsTakenWholeFromTheRecordAndALossyOneIsAYellowLin
     for (const char* comment : {"Caf\xE9 ?", "plain"}) {
         log.lines.clear();
         done = RestoreBackupLine(
-            ParseBackupRecord(std::string("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"") + comment +
+            BackupRecord(std::string("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"") + comment +
                               "\""),
             dfs, log, {.otherVersion = &recorded});
         EXPECT_FALSE(done.lostCharacters) << comment;
@@ -122,16 +122,16 @@ TEST_F(RestoreRunTest, ACommentIsTakenWholeFromTheRecordAndALossyOneIsAYellowLin
 
 TEST_F(RestoreRunTest, FailuresAndShortLinesAreRedLines) {
     fake->addStatus = ERROR_FILE_EXISTS;
-    RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), dfs, log);
+    RestoreBackupLine(BackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), dfs, log);
     EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Failed 80: The file exists."), clRed));
     fake->addStatus = 99999;
-    RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), dfs, log);
+    RestoreBackupLine(BackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"\""), dfs, log);
     EXPECT_EQ(log.lines.back().first, "Failed 99999:");
 
     size_t calls = fake->addCalls.size();
     for (const char* shortLine : {"", "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\"", "hand edited"}) {
         log.lines.clear();
-        RestoreBackupLine(ParseBackupRecord(shortLine), dfs, log);
+        RestoreBackupLine(BackupRecord(shortLine), dfs, log);
         ASSERT_EQ(log.lines.size(), 1u);
         EXPECT_EQ(log.lines[0].second, clRed);
         EXPECT_EQ(log.lines[0].first, "Skipped, not a backup line: " + std::string(shortLine));
@@ -194,7 +194,7 @@ TEST_F(RestoreRunTest, HostileLinesAreRefusedOrExplained) {
     // A NUL would cut the path short on its way to the platform.
     using namespace std::string_literals;
     RestoredLine nul = RestoreBackupLine(
-        ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\0x\" \"\\\\s\\h\" \"\""s), dfs, log);
+        BackupRecord("dfscmd /map \"\\\\d\\n\\l\0x\" \"\\\\s\\h\" \"\""s), dfs, log);
     EXPECT_EQ(nul.outcome, RestoredLine::Outcome::NotABackupLine);
     EXPECT_TRUE(fake->addCalls.empty());
     EXPECT_EQ(log.lines.back().second, clRed);
@@ -202,7 +202,7 @@ TEST_F(RestoreRunTest, HostileLinesAreRefusedOrExplained) {
     // A field too long for the platform is named.
     std::string comment(300, 'c');
     RestoredLine longComment = RestoreBackupLine(
-        ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"" + comment + "\""), dfs,
+        BackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"" + comment + "\""), dfs,
         log);
     EXPECT_EQ(longComment.outcome, RestoredLine::Outcome::Failed);
     EXPECT_EQ(longComment.status, ERROR_INVALID_PARAMETER);
@@ -219,12 +219,12 @@ TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
         return line.target.server == "there";
     };
     RestoredLine there =
-        RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
+        RestoreBackupLine(BackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
                           dfs, log, {.targetIsLive = live});
     EXPECT_EQ(there.outcome, RestoredLine::Outcome::AlreadyThere);
     EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Already there"), clLime));
     RestoredLine overlap =
-        RestoreBackupLine(ParseBackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\new\\h\" \"\""), dfs,
+        RestoreBackupLine(BackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\new\\h\" \"\""), dfs,
                           log, {.targetIsLive = live});
     EXPECT_EQ(overlap.outcome, RestoredLine::Outcome::Failed);
     EXPECT_EQ(overlap.reason, "80: The file exists.");
@@ -233,7 +233,7 @@ TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
     // Any other answer is a failure, whatever was live.
     fake->addStatus = ERROR_ACCESS_DENIED;
     EXPECT_EQ(
-        RestoreBackupLine(ParseBackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
+        RestoreBackupLine(BackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
                           dfs, log, {.targetIsLive = live})
             .outcome,
         RestoredLine::Outcome::Failed);
@@ -289,8 +289,8 @@ TEST(RestoreOrder, LinkByLinkFirstTargetsLeadingEvenForLinesThatAreNoBackupLines
     });
     // The root's targets lead; a link's lines come together, whatever the case of its path.
     EXPECT_EQ(RestoreOrder(records), (std::vector<int>{7, 6, 1, 0, 5, 3, 4, 2}));
-    EXPECT_FALSE(records[2].parts);
-    EXPECT_TRUE(records[2].furtherTarget);
+    EXPECT_FALSE(records[2].Parts());
+    EXPECT_TRUE(records[2].FurtherTarget());
 }
 
 } // namespace

@@ -117,7 +117,7 @@ TEST_F(RestorePropertiesCommandTest, SettingOnlyPropertiesChangesTheNamespace) {
     RestoreRunResult result = restore();
     std::vector<std::string> changed;
     for (const RestoredLine& line : result.lines)
-        if (line.changedNamespace) changed.push_back(records[line.index].text);
+        if (line.changedNamespace) changed.push_back(records[line.index].Text());
     EXPECT_EQ(changed, (std::vector<std::string>{kPolicies, kMirror}));
     EXPECT_EQ(result.changedNamespaces, std::vector<AnsiString>{"\\\\example.com\\Public"});
     EXPECT_NE(PropagationNote(result.changedNamespaces)

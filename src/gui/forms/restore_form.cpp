@@ -123,7 +123,7 @@ void TfRestore::Run(const RestoreDestination& destination) {
         CreatedNamespaces created;
         for (const RestoredLine& line : result.lines)
             if (line.outcome == RestoredLine::Outcome::Restored)
-                created.Restored(*records[line.index].parts, line.createdNamespace);
+                created.Restored(*records[line.index].Parts(), line.createdNamespace);
         if (!roots.empty())
             FContext.status->AddLine(PropagationNote(roots, FContext.dfs), clYellow);
         // A namespace made in the directory alone is served by no server yet.
