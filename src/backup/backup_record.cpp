@@ -41,9 +41,12 @@ Expected<BackupLineParts> BackupRecord::Parts() const {
 
 AnsiString BackupRecord::EntryPath() const {
     switch (shape_) {
-    case Shape::AsWritten: return AnsiString(Field(pathAt_, pathSize_));
-    case Shape::Other: return Parts()->entryPath;
-    case Shape::NotABackupLine: break;
+    case Shape::AsWritten:
+        return AnsiString(Field(pathAt_, pathSize_));
+    case Shape::Other:
+        return Parts()->entryPath;
+    case Shape::NotABackupLine:
+        break;
     }
     return {};
 }

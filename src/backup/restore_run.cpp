@@ -85,9 +85,10 @@ RestoredLine RestoreBackupLine(const BackupRecord& record, TOXLDFS& dfs, Restore
     const DomainSids& domains = recorded ? recorded->Domains() : DomainSids{};
     auto changesOf = [&](bool targetWasLive) {
         // A namespace created by an "/add" line gets its own properties all the same.
-        std::vector<PropertyChange> changes = ChangesOfRestore(
-            *link, before, target, targetWasLive, !record.FurtherTarget() || result.createdNamespace,
-            options.setExistingProperties, domains);
+        std::vector<PropertyChange> changes =
+            ChangesOfRestore(*link, before, target, targetWasLive,
+                             !record.FurtherTarget() || result.createdNamespace,
+                             options.setExistingProperties, domains);
         // Who may manage a namespace is given back only to one this line created.
         if (!result.createdNamespace)
             std::erase_if(changes, [](const PropertyChange& c) {

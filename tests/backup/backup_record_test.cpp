@@ -28,8 +28,8 @@ TEST(BackupRecord, GivesTheFieldsTheLineParsesToHoweverItIsSpelt) {
         "dfscmd /map \"\\\\d\\n\" \"\\\\srv\" \"no backslash after the server\"",
         "dfscmd /map \"\\\\d\\n\\l\" \"\\\\\\share\" \"an empty server\"",
         "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"say \"hi\" as it was\"", // quotes kept
-        "dfscmd  /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"two blanks\"",             // hand-edited
-        "dfscmd,/add,\\\\d\\n\\l,\\\\s\\h,\"say \"\"hi\"\"\"",                   // comma text
+        "dfscmd  /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"two blanks\"",          // hand-edited
+        "dfscmd,/add,\\\\d\\n\\l,\\\\s\\h,\"say \"\"hi\"\"\"",               // comma text
         "dfscmd /map \"\\\\d\\n\\l\" xx\\s\\h \"not two backslashes\"",
         "dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\"", // a field short
         "",
