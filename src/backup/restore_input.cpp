@@ -20,11 +20,17 @@ Expected<RestoreInput> ReadRestoreInput(const std::filesystem::path& file) {
 }
 
 LoadedProperties LoadRestoreProperties(const std::filesystem::path& file) {
-    Expected<RestoreInput> input = ReadRestoreInput(file);
-    if (input && input->exported) {
-        LoadedProperties loaded;
-        loaded.recorded.emplace(std::move(*input->exported));
-        return loaded;
+    {
+        // Only an export carries its properties. A backup file's text goes before the
+        // properties beside it are read: a large one is not held twice.
+        Expected<std::string> bytes = ReadRegularFile(file, kMaxBackupFileBytes);
+        if (bytes && IsDfsutilExport(*bytes)) {
+            if (Expected<DfsutilExport> parsed = ParseDfsutilExport(*bytes)) {
+                LoadedProperties loaded;
+                loaded.recorded.emplace(std::move(parsed->properties));
+                return loaded;
+            }
+        }
     }
     return LoadMatchingProperties(file);
 }

@@ -62,16 +62,26 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
         loaded.warning = "the properties file \"" + FullFileName(file) + "\" is missing";
         return loaded;
     }
-    // A pipe or a device there is refused rather than waited on or read without end.
-    Expected<std::string> text = ReadRegularFile(file, kMaxPropertiesFileBytes);
-    if (!text) {
-        loaded.warning = text.error().text;
-    } else if (Expected<NamespaceProperties> properties = ParsePropertiesFile(*text); !properties) {
-        loaded.warning = "the properties file cannot be read (" + properties.error().text + ")";
-    } else if (Expected<std::string> backup = ReadRegularFile(backupFile, kMaxBackupFileBytes);
-               !backup) {
-        loaded.warning = backup.error().text;
-    } else if (properties->backupFileSha256 != Sha256Hex(*backup)) {
+    // A pipe or a device there is refused rather than waited on or read without end. The
+    // text goes as soon as it is parsed, and the backup file is hashed a piece at a time:
+    // neither is held beside a large namespace's records.
+    Expected<NamespaceProperties> properties = [&]() -> Expected<NamespaceProperties> {
+        Expected<std::string> text = ReadRegularFile(file, kMaxPropertiesFileBytes);
+        if (!text) return text.error();
+        Expected<NamespaceProperties> parsed = ParsePropertiesFile(*text);
+        if (!parsed)
+            return Error{0, "the properties file cannot be read (" + parsed.error().text + ")"};
+        return parsed;
+    }();
+    Sha256 backupHash;
+    if (!properties) {
+        loaded.warning = properties.error().text;
+    } else if (Expected<void> hashed =
+                   ReadRegularFileInPieces(backupFile, kMaxBackupFileBytes,
+                                           [&](std::string_view piece) { backupHash.Add(piece); });
+               !hashed) {
+        loaded.warning = hashed.error().text;
+    } else if (properties->backupFileSha256 != std::move(backupHash).Hex()) {
         loaded.warning = "the properties file belongs to another version of the backup file";
         loaded.otherVersion.emplace(std::move(*properties));
     } else {

@@ -4,6 +4,7 @@
 #include "base/paths.h"
 #include "base/system_call.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace kestrune {
 
@@ -124,19 +126,34 @@ bool IsTemporaryFileName(const std::string& name) {
 
 namespace {
 
-// Every byte up to the end, or up to one byte more than limit.
-Expected<std::string> ReadToEnd(const FileDescriptor& fd, const std::filesystem::path& file,
-                                uint64_t limit) {
-    std::string bytes;
-    char buffer[1 << 16];
+// Gives every byte up to the end, a piece at a time, or up to one byte more than limit; the
+// count given.
+Expected<uint64_t> ReadPiecesToEnd(const FileDescriptor& fd, const std::filesystem::path& file,
+                                   uint64_t limit,
+                                   const std::function<void(std::string_view)>& piece) {
+    uint64_t given = 0;
+    std::vector<char> buffer(size_t(1) << 16);
     for (;;) {
-        auto n = SystemCall([&] { return ::read(fd.Get(), buffer, sizeof buffer); });
+        auto n = SystemCall([&] { return ::read(fd.Get(), buffer.data(), buffer.size()); });
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return FileError("Cannot read file", file, LastSystemError());
         if (n == 0) break;
-        bytes.append(buffer, static_cast<size_t>(n));
-        if (bytes.size() > limit) break;
+        piece(std::string_view(buffer.data(), static_cast<size_t>(n)));
+        given += static_cast<uint64_t>(n);
+        if (given > limit) break;
     }
+    return given;
+}
+
+// Every byte up to the end, or up to one byte more than limit; room for expected bytes is
+// made at once, so that a large file is not copied as the text grows.
+Expected<std::string> ReadToEnd(const FileDescriptor& fd, const std::filesystem::path& file,
+                                uint64_t limit, uint64_t expected = 0) {
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(std::min(expected, limit) + 1));
+    Expected<uint64_t> read =
+        ReadPiecesToEnd(fd, file, limit, [&](std::string_view piece) { bytes.append(piece); });
+    if (!read) return read.error();
     return bytes;
 }
 
@@ -157,6 +174,11 @@ constexpr uint32_t kFileTooLarge = EFBIG;
 constexpr uint32_t kFileIsFolder = EISDIR;
 #endif
 
+Error FileTooLarge(const std::filesystem::path& file, uint64_t maxBytes) {
+    return FileError("Cannot read file", file,
+                     {kFileTooLarge, "It is larger than " + SizeText(maxBytes) + "."});
+}
+
 } // namespace
 
 Expected<std::string> ReadWholeFile(const std::filesystem::path& file) {
@@ -165,7 +187,11 @@ Expected<std::string> ReadWholeFile(const std::filesystem::path& file) {
     return ReadToEnd(*fd, file, UINT64_MAX);
 }
 
-Expected<std::string> ReadRegularFile(const std::filesystem::path& file, uint64_t maxBytes) {
+namespace {
+
+// The file open for reading, and its size, after the checks ReadRegularFile makes.
+Expected<std::pair<FileDescriptor, uint64_t>> OpenRegularFile(const std::filesystem::path& file,
+                                                              uint64_t maxBytes) {
 #ifdef O_NONBLOCK
     // Opening a pipe would otherwise wait for a writer.
     Expected<FileDescriptor> fd = OpenFileDescriptor(file, O_RDONLY | O_NONBLOCK);
@@ -182,13 +208,29 @@ Expected<std::string> ReadRegularFile(const std::filesystem::path& file, uint64_
         return FileError(
             "Cannot open file", file,
             {kNotRegularFile, "It is not a regular file but a device, a pipe or a socket."});
-    const Error tooLarge = FileError(
-        "Cannot read file", file, {kFileTooLarge, "It is larger than " + SizeText(maxBytes) + "."});
-    if (static_cast<uint64_t>(status.st_size) > maxBytes) return tooLarge;
+    if (static_cast<uint64_t>(status.st_size) > maxBytes) return FileTooLarge(file, maxBytes);
+    return std::pair(std::move(*fd), static_cast<uint64_t>(status.st_size));
+}
+
+} // namespace
+
+Expected<std::string> ReadRegularFile(const std::filesystem::path& file, uint64_t maxBytes) {
+    Expected<std::pair<FileDescriptor, uint64_t>> opened = OpenRegularFile(file, maxBytes);
+    if (!opened) return opened.error();
     // A file that grows while it is read is held to the same bound.
-    Expected<std::string> bytes = ReadToEnd(*fd, file, maxBytes);
-    if (bytes && bytes->size() > maxBytes) return tooLarge;
+    Expected<std::string> bytes = ReadToEnd(opened->first, file, maxBytes, opened->second);
+    if (bytes && bytes->size() > maxBytes) return FileTooLarge(file, maxBytes);
     return bytes;
+}
+
+Expected<void> ReadRegularFileInPieces(const std::filesystem::path& file, uint64_t maxBytes,
+                                       const std::function<void(std::string_view)>& piece) {
+    Expected<std::pair<FileDescriptor, uint64_t>> opened = OpenRegularFile(file, maxBytes);
+    if (!opened) return opened.error();
+    Expected<uint64_t> read = ReadPiecesToEnd(opened->first, file, maxBytes, piece);
+    if (!read) return read.error();
+    if (*read > maxBytes) return FileTooLarge(file, maxBytes);
+    return {};
 }
 
 Expected<void> WriteWholeFile(const std::filesystem::path& file, std::string_view bytes) {

@@ -76,6 +76,9 @@ Expected<std::string> ReadWholeFile(const std::filesystem::path& file);
 // or a pipe (which never ends, or waits for a writer) is refused without waiting, and so is a
 // larger file, before it is read ("Cannot read file "<full path>". It is larger than ...").
 Expected<std::string> ReadRegularFile(const std::filesystem::path& file, uint64_t maxBytes);
+// The same, giving the bytes a piece at a time instead of holding them all.
+Expected<void> ReadRegularFileInPieces(const std::filesystem::path& file, uint64_t maxBytes,
+                                       const std::function<void(std::string_view)>& piece);
 // Creates or truncates the file and writes bytes ("Cannot create file "<full path>". ...").
 Expected<void> WriteWholeFile(const std::filesystem::path& file, std::string_view bytes);
 

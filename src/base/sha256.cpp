@@ -1,5 +1,6 @@
 #include "base/sha256.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -114,38 +115,56 @@ void CompressAll(std::array<uint32_t, 8>& h, const unsigned char* data, size_t b
 }
 #endif
 
-std::string Sha256Of(std::string_view bytes, bool hardware) {
-    std::array<uint32_t, 8> h = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                                 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+} // namespace
+
+void Sha256::Add(std::string_view bytes) {
+    total_ += bytes.size();
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    size_t whole = bytes.size() / 64 * 64;
-    CompressAll(h, data, whole / 64, hardware);
+    size_t size = bytes.size();
+    if (blockSize_ > 0) {
+        const size_t taken = std::min(size, sizeof block_ - blockSize_);
+        std::copy_n(data, taken, block_ + blockSize_);
+        blockSize_ += taken;
+        data += taken;
+        size -= taken;
+        if (blockSize_ < sizeof block_) return;
+        CompressAll(h_, block_, 1, hardware_);
+        blockSize_ = 0;
+    }
+    const size_t whole = size / 64 * 64;
+    CompressAll(h_, data, whole / 64, hardware_);
+    std::copy_n(data + whole, size - whole, block_);
+    blockSize_ = size - whole;
+}
+
+std::string Sha256::Hex() && {
     unsigned char tail[128] = {};
-    size_t rest = bytes.size() - whole;
-    for (size_t i = 0; i < rest; ++i)
-        tail[i] = data[whole + i];
-    tail[rest] = 0x80;
-    size_t tailSize = rest < 56 ? 64 : 128;
-    uint64_t bits = uint64_t(bytes.size()) * 8;
+    std::copy_n(block_, blockSize_, tail);
+    tail[blockSize_] = 0x80;
+    const size_t tailSize = blockSize_ < 56 ? 64 : 128;
+    const uint64_t bits = total_ * 8;
     for (int i = 0; i < 8; ++i)
         tail[tailSize - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
-    CompressAll(h, tail, tailSize / 64, hardware);
+    CompressAll(h_, tail, tailSize / 64, hardware_);
     static constexpr char kHex[] = "0123456789abcdef";
     std::string out;
-    for (uint32_t word : h)
+    for (uint32_t word : h_)
         for (int shift = 28; shift >= 0; shift -= 4)
             out += kHex[(word >> shift) & 0xF];
     return out;
 }
 
-} // namespace
-
 std::string Sha256Hex(std::string_view bytes) {
-    return Sha256Of(bytes, true);
+    Sha256 hash;
+    hash.Add(bytes);
+    return std::move(hash).Hex();
 }
 
 std::string Sha256HexPortable(std::string_view bytes) {
-    return Sha256Of(bytes, false);
+    Sha256 hash;
+    hash.hardware_ = false;
+    hash.Add(bytes);
+    return std::move(hash).Hex();
 }
 
 } // namespace kestrune

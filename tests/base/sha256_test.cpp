@@ -45,3 +45,18 @@ TEST(Sha256, BothWaysAgreeOnEveryLength) {
         c = static_cast<char>(random());
     EXPECT_EQ(Sha256Hex(bytes), Sha256HexPortable(bytes));
 }
+
+// Given in pieces of every size, split anywhere in a block, the digest is the whole's.
+TEST(Sha256, PiecesGiveTheWholesDigest) {
+    std::mt19937 random(11);
+    std::string bytes(5000, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    const std::string whole = Sha256Hex(bytes);
+    for (size_t piece : {1, 7, 63, 64, 65, 200, 4999}) {
+        Sha256 hash;
+        for (size_t at = 0; at < bytes.size(); at += piece)
+            hash.Add(std::string_view(bytes).substr(at, piece));
+        EXPECT_EQ(std::move(hash).Hex(), whole) << piece << "-byte pieces";
+    }
+}
