@@ -5,6 +5,7 @@
 #include "base/ansi_string.h"
 #include "base/ascii.h"
 #include "base/case_fold.h"
+#include "base/hashed_key_index.h"
 #include "base/security_descriptor.h"
 
 #include <map>
@@ -14,6 +15,16 @@ namespace kestrune {
 namespace {
 
 using namespace properties_names;
+
+// How often a text occurs in bytes: room for the links is made once, as a hundred thousand of
+// them grown into would hold up to half as many again unused.
+size_t CountOf(std::string_view bytes, std::string_view text) {
+    size_t count = 0;
+    for (size_t at = bytes.find(text); at != std::string_view::npos;
+         at = bytes.find(text, at + text.size()))
+        ++count;
+    return count;
+}
 
 bool ParseNumber(const std::string& text, uint32_t limit, uint32_t& value) {
     if (text.empty() || text.size() > 10) return false;
@@ -130,8 +141,11 @@ Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
     if (e.empty) return fail("no <Namespace> element");
     bool haveRoot = false;
     // Paths as the DFS service matches them: two elements for one entry or one target would
-    // leave the restore and the comparison each to pick its own.
-    std::unordered_set<std::u16string> folders, targets;
+    // leave the restore and the comparison each to pick its own. The links are found by the
+    // hash of their folded path, not by a second copy of it.
+    HashedKeyIndex folders;
+    std::unordered_set<std::u16string> targets;
+    p.links.reserve(CountOf(bytes, "<Folder "));
     EntryProperties* open = nullptr; // the <Namespace> or <Folder> whose targets come next
     int unknownDepth = 0;            // inside elements a later writer may add
     std::string why;
@@ -156,8 +170,14 @@ Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
             if (isRoot && haveRoot) return fail("a second <Namespace>");
             EntryProperties entry;
             if (!ReadEntry(e, isRoot, entry, why)) return fail(Named(e, "Path") + why);
-            if (!isRoot && !folders.insert(FoldCase(Utf8ToWide(entry.path))).second)
-                return fail(Named(e, "Path") + "a second <Folder> for that path");
+            if (!isRoot) {
+                const std::u16string folded = FoldCase(Utf8ToWide(entry.path));
+                if (folders.Find(folded, [&](size_t at) {
+                        return FoldCase(Utf8ToWide(p.links[at].path)) == folded;
+                    }) != HashedKeyIndex::npos)
+                    return fail(Named(e, "Path") + "a second <Folder> for that path");
+                folders.Add(folded, p.links.size());
+            }
             targets.clear();
             if (isRoot) {
                 p.root = std::move(entry);
