@@ -11,19 +11,9 @@ export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LA
 scratch=$(mktemp -d)
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$scratch"' EXIT
-for n in $(seq 90 140); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break; done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=":$n"
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-# A window manager, as every desktop has: without one Wine's X11 driver waits two seconds for
-# each window it hides or destroys to be let go.
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 0.5
-# Wine's desktop process belongs to the display it first started on.
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
+# shellcheck source=../tests/windows/wine_display.sh
+. tests/windows/wine_display.sh
+start_wine_display
 
 build/bench/write_namespace_ldif "$scratch/empty.ldif" 0
 for i in $(seq 0 $((lines - 1))); do

@@ -23,22 +23,11 @@ fail() {
     exit 1
 }
 
-# A display of our own, with a window manager for real frames.
-for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=":$n"
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 0.5
-# Wine's desktop process belongs to the display it first started on: a server left running by
-# programs started without a display would never show a window here. A server of our own, then,
+# A display of our own, with a window manager for real frames, and a Wine server of our own,
 # stopped again at the end.
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
+# shellcheck source=wine_display.sh
+. "$(dirname "$0")/wine_display.sh"
+start_wine_display
 trap 'wineserver -k 2>/dev/null || true; cleanup' EXIT
 
 # wait_for TITLE: the id of the visible window with that title, once there is one.
