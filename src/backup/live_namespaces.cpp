@@ -168,22 +168,30 @@ const LiveEntry* LiveNamespaces::Overlapping(const AnsiString& entryPath) const 
     return below == HashedKeyIndex::npos ? nullptr : &entries_[below];
 }
 
-void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
-                         const AnsiString& comment) {
+size_t LiveNamespaces::EntryFor(const AnsiString& entryPath, const AnsiString& comment) {
     const std::u16string path = CaseKey(entryPath);
     size_t entry = EntryOf(path);
-    if (entry == HashedKeyIndex::npos) {
-        entry = entries_.size();
-        entries_.push_back({entryPath, comment, {}});
-        byPath_.Add(path, entry);
-        size_t rootEnd = RootEnd(path);
-        if (rootEnd != std::u16string::npos && rootEnd < path.size())
-            for (size_t slash = path.find(u'\\', rootEnd + 1); slash != std::u16string::npos;
-                 slash = path.find(u'\\', slash + 1)) {
-                const std::u16string parent = path.substr(0, slash);
-                if (EntryBelow(parent) == HashedKeyIndex::npos) linkParents_.Add(parent, entry);
-            }
-    }
+    if (entry != HashedKeyIndex::npos) return entry;
+    entry = entries_.size();
+    entries_.push_back({entryPath, comment, {}});
+    byPath_.Add(path, entry);
+    size_t rootEnd = RootEnd(path);
+    if (rootEnd != std::u16string::npos && rootEnd < path.size())
+        for (size_t slash = path.find(u'\\', rootEnd + 1); slash != std::u16string::npos;
+             slash = path.find(u'\\', slash + 1)) {
+            const std::u16string parent = path.substr(0, slash);
+            if (EntryBelow(parent) == HashedKeyIndex::npos) linkParents_.Add(parent, entry);
+        }
+    return entry;
+}
+
+void LiveNamespaces::RecordEntry(const AnsiString& entryPath) {
+    EntryFor(entryPath, {});
+}
+
+void LiveNamespaces::Add(const AnsiString& entryPath, const AnsiString& target,
+                         const AnsiString& comment) {
+    const size_t entry = EntryFor(entryPath, comment);
     // An entry has a few targets: looked through, they need no index of their own.
     std::vector<AnsiString>& targets = entries_[entry].targets;
     const std::u16string key = CaseKey(target);

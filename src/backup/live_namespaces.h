@@ -74,6 +74,9 @@ class LiveNamespaces {
     // Records the target a restore added for a backup line, so later lines of the same link
     // find it.
     void RecordRestored(const BackupLineParts& line);
+    // Records only that an entry is there, without its targets or comment: enough to tell a
+    // later path that overlaps it, for a run that keeps hundreds of thousands of lines.
+    void RecordEntry(const AnsiString& entryPath);
     // Whether the namespace an entry path lies in was not there when it was read (the platform
     // found no such namespace), as opposed to one that could not be read.
     bool IsGone(const AnsiString& entryPath) const;
@@ -91,6 +94,8 @@ class LiveNamespaces {
     int TargetCount() const { return targetCount_; }
 
   private:
+    // The entry of a path, added (with the comment) when there is none yet.
+    size_t EntryFor(const AnsiString& entryPath, const AnsiString& comment);
     // The entry of a folded path, or npos.
     size_t EntryOf(const std::u16string& folded) const;
     // An entry whose folded path lies below the folded parent path, or npos.

@@ -189,10 +189,13 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             ++restored;
             said = done.createdNamespace ? "created the namespace: " : "restored: ";
             const BackupLineParts parts = *record.Parts();
+            // What is live explains a later line's failure, which only the paths decide (a
+            // path above or below another link); a target's line that fails was no target of
+            // the entry. The targets are not kept: a large restore would hold them all.
             if (done.createdNamespace)
                 live.RecordCreated(parts);
             else
-                live.RecordRestored(parts);
+                live.RecordEntry(parts.entryPath);
             created.Restored(parts, done.createdNamespace);
             if (done.lostCharacters) lostCharacters += "    " + ConsoleText(record.Text()) + "\n";
             break;

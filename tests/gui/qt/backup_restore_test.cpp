@@ -9,6 +9,7 @@
 #include "support/temp_folder.h"
 #include "support/test_files.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -59,14 +60,16 @@ class BackupRestoreTest : public QObject {
         w->Form1->ListBox1->selectAll();
     }
     void OpenAndRestore(const fs::path& file, const std::function<void(RestoreWindow*)>& inside) {
-        // The name is given to the dialog itself: a Return typed into its name box goes to the
-        // box's completer first, which on a busy machine may still be listing the folder and
-        // open another file of it.
+        // The dialog is the one the last run used: a row of its file list still selected would
+        // be taken before the name in the box, and on a busy machine the list may not have
+        // caught up with the name yet. The name is the only choice, and is accepted as OK does.
         WhenModal<QFileDialog>([file](QFileDialog* dialog) {
+            for (auto* view : dialog->findChildren<QAbstractItemView*>())
+                if (view->selectionModel()) view->selectionModel()->clearSelection();
             auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
             QVERIFY(edit);
             edit->setText(QString::fromStdString(file.string()));
-            static_cast<QDialog*>(dialog)->accept(); // QFileDialog's own, as OK does
+            static_cast<QDialog*>(dialog)->accept();
         });
         WhenModal<RestoreWindow>([inside](RestoreWindow* restore) {
             inside(restore);
