@@ -16,17 +16,16 @@ BackupRecord::BackupRecord(AnsiString line) : text_(std::move(line)) {
     }
     furtherTarget_ = parts->furtherTarget;
     shape_ = Shape::Other;
-    const AnsiString target = "\\\\" + TargetText(parts->target);
+    const AnsiString target = TargetText(parts->target);
     if (text_.size() > UINT16_MAX ||
-        text_ != FormatBackupLine(parts->entryPath, TargetText(parts->target), parts->comment,
-                                  furtherTarget_ ? 1 : 0))
+        text_ != FormatBackupLine(parts->entryPath, target, parts->comment, furtherTarget_ ? 1 : 0))
         return;
-    // dfscmd /map "<path>" "<target>" "<comment>"
+    // dfscmd /map "<path>" "\\<target>" "<comment>"
     constexpr uint16_t kVerbAndQuote = 13, kBetween = 3;
     pathAt_ = kVerbAndQuote;
     pathSize_ = static_cast<uint16_t>(parts->entryPath.size());
     targetAt_ = pathAt_ + pathSize_ + kBetween;
-    targetSize_ = static_cast<uint16_t>(target.size());
+    targetSize_ = static_cast<uint16_t>(target.size() + 2); // with its two backslashes
     commentAt_ = targetAt_ + targetSize_ + kBetween;
     commentSize_ = static_cast<uint16_t>(parts->comment.size());
     shape_ = Shape::AsWritten;
