@@ -37,9 +37,15 @@ void WriteNamespaceLdif(const std::filesystem::path& file, int links) {
         << "\nkestruneLocalSiteName: Default-First-Site-Name\n\n";
     out << "dn: " << domain << "\nobjectClass: top\nobjectClass: domainDNS\nnTMixedDomain: 0\n"
         << "fSMORoleOwner: CN=NTDS Settings,CN=DC1," << config << "\n\n";
-    for (const std::string& dn : {"CN=System," + domain, "CN=Dfs-Configuration,CN=System," + domain,
-                                  "CN=Big,CN=Dfs-Configuration,CN=System," + domain})
-        out << "dn: " << dn << "\nobjectClass: top\n\n";
+    // The containers with their classes (and the anchor its version), so that a restore may
+    // create a namespace beside Big.
+    const std::pair<std::string, const char*> containers[] = {
+        {"CN=System," + domain, "container"},
+        {"CN=Dfs-Configuration,CN=System," + domain, "dfsConfiguration"},
+        {"CN=Big,CN=Dfs-Configuration,CN=System," + domain,
+         "msDFS-NamespaceAnchor\nmsDFS-SchemaMajorVersion: 2"}};
+    for (const auto& [dn, objectClass] : containers)
+        out << "dn: " << dn << "\nobjectClass: top\nobjectClass: " << objectClass << "\n\n";
     const std::string ns = "CN=Big,CN=Big,CN=Dfs-Configuration,CN=System," + domain;
     out << "dn: " << ns << "\nobjectClass: top\nobjectClass: msDFS-Namespacev2\n";
     Line(out, "msDFS-TargetListv2", EncodeTargetList({u"\\\\DC1\\Big"}), true);
