@@ -5,16 +5,20 @@
 #include "base/ansi_string.h"
 #include "base/ascii.h"
 #include "base/case_fold.h"
+#include "base/file_io.h"
 #include "base/hashed_key_index.h"
 #include "base/security_descriptor.h"
 
+#include <algorithm>
 #include <map>
-#include <unordered_set>
 
 namespace kestrune {
 namespace {
 
 using namespace properties_names;
+
+constexpr std::string_view kFolderTag = "<Folder ";
+constexpr const char* kNoRoot = "no <DfsnProperties> element";
 
 // How often a text occurs in bytes: room for the links is made once, as a hundred thousand of
 // them grown into would hold up to half as many again unused.
@@ -123,82 +127,149 @@ std::string Named(const XmlTag& e, const std::string& pathAttribute) {
 
 } // namespace
 
-Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
-    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    XmlTagReader reader(bytes, XmlTagReader::BareAmpersand::Refused);
+void PropertiesFileParser::Add(std::string_view piece) {
+    if (done_) return;
+    pending_ += piece;
+    if (pending_.size() < retryAt_) return;
+    const size_t used = Parse(false);
+    // A tag longer than a piece (or a comment never closed) is read again only once the text
+    // has doubled, not for every piece: a file of one long tag is not read in quadratic time.
+    retryAt_ = used == 0 ? 2 * pending_.size() : 0;
+    pending_.erase(0, used);
+    consumed_ += used;
+}
+
+Expected<NamespaceProperties> PropertiesFileParser::Finish() {
+    if (!done_) Parse(true);
+    pending_ = {};
+    if (!error_.empty()) return Error{0, error_};
+    return std::move(p_);
+}
+
+size_t PropertiesFileParser::Parse(bool last) {
+    std::string_view text = pending_;
+    // A byte order mark cut short is no tag either: it waits for its last byte like one.
+    const size_t bom = consumed_ == 0 && text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    XmlTagReader reader(text.substr(bom), XmlTagReader::BareAmpersand::Refused, consumed_ + bom);
     XmlTag e;
-    NamespaceProperties p;
-    auto fail = [&](const std::string& why) -> Expected<NamespaceProperties> {
-        reader.Fail(why);
-        return Error{0, reader.Error()};
-    };
-    if (!reader.Next(e) || e.end || e.name != "DfsnProperties")
-        return fail(reader.Failed() ? reader.Error() : "no <DfsnProperties> element");
-    uint32_t version = 0;
-    if (!ParseNumber(e.attributes["FormatVersion"], 1000000, version) || version < 1)
-        return fail("no FormatVersion");
-    p.backupFileSha256 = e.attributes["BackupFileSha256"];
-    if (e.empty) return fail("no <Namespace> element");
-    bool haveRoot = false;
-    // Paths as the DFS service matches them: two elements for one entry or one target would
-    // leave the restore and the comparison each to pick its own. The links are found by the
-    // hash of their folded path, not by a second copy of it.
-    HashedKeyIndex folders;
-    std::unordered_set<std::u16string> targets;
-    p.links.reserve(CountOf(bytes, "<Folder "));
-    EntryProperties* open = nullptr; // the <Namespace> or <Folder> whose targets come next
-    int unknownDepth = 0;            // inside elements a later writer may add
-    std::string why;
-    while (reader.Next(e)) {
-        if (unknownDepth > 0) {
-            if (e.end)
-                --unknownDepth;
-            else if (!e.empty)
-                ++unknownDepth;
-            continue;
+    size_t used = 0;
+    while (!done_) {
+        if (!reader.Next(e)) {
+            // A tag the piece cuts short may continue in the next; at the end it cannot.
+            if (!last) return bom + used;
+            if (!reader.Failed()) reader.Fail(started_ ? "the file is cut short" : kNoRoot);
+            return Stop(reader);
         }
-        if (e.end) {
-            if (e.name == "DfsnProperties") {
-                if (!haveRoot) return fail("no <Namespace> element");
-                return p;
-            }
-            open = nullptr;
-            continue;
-        }
-        if (!open && (e.name == "Namespace" || e.name == "Folder")) {
-            bool isRoot = e.name == "Namespace";
-            if (isRoot && haveRoot) return fail("a second <Namespace>");
-            EntryProperties entry;
-            if (!ReadEntry(e, isRoot, entry, why)) return fail(Named(e, "Path") + why);
-            if (!isRoot) {
-                const std::u16string folded = FoldCase(Utf8ToWide(entry.path));
-                if (folders.Find(folded, [&](size_t at) {
-                        return FoldCase(Utf8ToWide(p.links[at].path)) == folded;
-                    }) != HashedKeyIndex::npos)
-                    return fail(Named(e, "Path") + "a second <Folder> for that path");
-                folders.Add(folded, p.links.size());
-            }
-            targets.clear();
-            if (isRoot) {
-                p.root = std::move(entry);
-                haveRoot = true;
-                open = e.empty ? nullptr : &p.root;
-            } else {
-                p.links.push_back(std::move(entry));
-                open = e.empty ? nullptr : &p.links.back();
-            }
-        } else if (open && (e.name == "RootTarget" || e.name == "FolderTarget")) {
-            TargetProperties target;
-            if (!ReadTarget(e, target, why)) return fail(Named(e, "TargetPath") + why);
-            if (!targets.insert(FoldCase(Utf8ToWide(target.targetPath))).second)
-                return fail(Named(e, "TargetPath") + "a second <" + e.name + "> for that target");
-            open->targets.push_back(std::move(target));
-            if (!e.empty) ++unknownDepth; // its content, if any, is not ours
-        } else if (!e.empty) {
-            ++unknownDepth;
-        }
+        used = reader.Position();
+        if (!Take(e, reader)) return Stop(reader);
     }
-    return fail(reader.Failed() ? reader.Error() : "the file is cut short");
+    return pending_.size();
+}
+
+size_t PropertiesFileParser::Stop(const XmlTagReader& reader) {
+    done_ = true;
+    error_ = reader.Error();
+    return pending_.size();
+}
+
+bool PropertiesFileParser::Take(const XmlTag& e, XmlTagReader& reader) {
+    if (!started_) {
+        if (e.end || e.name != "DfsnProperties") return reader.Fail(kNoRoot);
+        uint32_t version = 0;
+        auto attribute = [&](const char* name) {
+            auto it = e.attributes.find(name);
+            return it == e.attributes.end() ? std::string() : it->second;
+        };
+        if (!ParseNumber(attribute("FormatVersion"), 1000000, version) || version < 1)
+            return reader.Fail("no FormatVersion");
+        p_.backupFileSha256 = attribute("BackupFileSha256");
+        if (e.empty) return reader.Fail("no <Namespace> element");
+        started_ = true;
+        return true;
+    }
+    if (unknownDepth_ > 0) {
+        if (e.end)
+            --unknownDepth_;
+        else if (!e.empty)
+            ++unknownDepth_;
+        return true;
+    }
+    if (e.end) {
+        if (e.name == "DfsnProperties") {
+            if (!haveRoot_) return reader.Fail("no <Namespace> element");
+            done_ = true;
+            return true;
+        }
+        open_ = nullptr;
+        return true;
+    }
+    std::string why;
+    if (!open_ && (e.name == "Namespace" || e.name == "Folder")) {
+        const bool isRoot = e.name == "Namespace";
+        if (isRoot && haveRoot_) return reader.Fail("a second <Namespace>");
+        EntryProperties entry;
+        if (!ReadEntry(e, isRoot, entry, why)) return reader.Fail(Named(e, "Path") + why);
+        if (!isRoot) {
+            // Paths as the DFS service matches them: two elements for one entry would leave the
+            // restore and the comparison each to pick its own. The links are found by the hash
+            // of their folded path, not by a second copy of it.
+            const std::u16string folded = FoldCase(Utf8ToWide(entry.path));
+            if (folders_.Find(folded, [&](size_t at) {
+                    return FoldCase(Utf8ToWide(p_.links[at].path)) == folded;
+                }) != HashedKeyIndex::npos)
+                return reader.Fail(Named(e, "Path") + "a second <Folder> for that path");
+            folders_.Add(folded, p_.links.size());
+        }
+        targets_.clear();
+        if (isRoot) {
+            p_.root = std::move(entry);
+            haveRoot_ = true;
+            open_ = e.empty ? nullptr : &p_.root;
+        } else {
+            p_.links.push_back(std::move(entry));
+            open_ = e.empty ? nullptr : &p_.links.back();
+        }
+    } else if (open_ && (e.name == "RootTarget" || e.name == "FolderTarget")) {
+        TargetProperties target;
+        if (!ReadTarget(e, target, why)) return reader.Fail(Named(e, "TargetPath") + why);
+        if (!targets_.insert(FoldCase(Utf8ToWide(target.targetPath))).second)
+            return reader.Fail(Named(e, "TargetPath") + "a second <" + e.name +
+                               "> for that target");
+        open_->targets.push_back(std::move(target));
+        if (!e.empty) ++unknownDepth_; // its content, if any, is not ours
+    } else if (!e.empty) {
+        ++unknownDepth_;
+    }
+    return true;
+}
+
+Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes) {
+    PropertiesFileParser parser;
+    parser.ReserveLinks(CountOf(bytes, kFolderTag));
+    parser.Add(bytes);
+    return parser.Finish();
+}
+
+Expected<NamespaceProperties> ReadPropertiesFile(const std::filesystem::path& file) {
+    // The links are counted first, a piece at a time as well, so that their room is made once.
+    size_t folders = 0;
+    std::string window; // a piece after the end of the one before, where a tag may begin
+    Expected<void> counted =
+        ReadRegularFileInPieces(file, kMaxPropertiesFileBytes, [&](std::string_view piece) {
+            window += piece;
+            folders += CountOf(window, kFolderTag);
+            window.erase(0, window.size() - std::min(window.size(), kFolderTag.size() - 1));
+        });
+    if (!counted) return counted.error();
+    PropertiesFileParser parser;
+    parser.ReserveLinks(folders);
+    Expected<void> read = ReadRegularFileInPieces(
+        file, kMaxPropertiesFileBytes, [&](std::string_view piece) { parser.Add(piece); });
+    if (!read) return read.error();
+    Expected<NamespaceProperties> parsed = parser.Finish();
+    if (!parsed)
+        return Error{0, "the properties file cannot be read (" + parsed.error().text + ")"};
+    return parsed;
 }
 
 } // namespace kestrune

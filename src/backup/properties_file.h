@@ -4,7 +4,9 @@
 // the backup file it belongs to; a reader ignores elements and attributes it does not know.
 #pragma once
 
+#include "backup/xml_tags.h"
 #include "base/expected.h"
+#include "base/hashed_key_index.h"
 #include "base/spill_file.h"
 #include "netdfs/netdfs_buffer.h"
 
@@ -14,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace kestrune {
@@ -114,6 +117,46 @@ constexpr uint64_t kMaxPropertiesFileBytes = uint64_t(1) << 30;
 
 // Reads a properties file; an error says what is wrong and where.
 Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes);
+
+// Reads a file's text as ParsePropertiesFile does, a piece at a time: a piece may end anywhere,
+// and only the tag it cuts short is kept for the next. A large namespace's file is never held
+// whole beside what is read from it.
+class PropertiesFileParser {
+  public:
+    // Room for the links, counted beforehand: grown into, a hundred thousand of them would hold
+    // up to half as many again unused.
+    void ReserveLinks(size_t links) { p_.links.reserve(links); }
+    void Add(std::string_view piece);
+    // Once the last piece has been added.
+    Expected<NamespaceProperties> Finish();
+
+  private:
+    // Reads the whole tags in pending_ and says how many of its bytes it is done with; at the
+    // last piece a tag cut short is an error.
+    size_t Parse(bool last);
+    bool Take(const XmlTag& e, XmlTagReader& reader);
+    size_t Stop(const XmlTagReader& reader);
+
+    std::string pending_;
+    uint64_t consumed_ = 0; // the bytes of the file before pending_
+    size_t retryAt_ = 0;    // pending_'s size at which a tag cut short is tried again
+    NamespaceProperties p_;
+    bool started_ = false;  // inside <DfsnProperties>
+    bool haveRoot_ = false; // its <Namespace> read
+    bool done_ = false;     // </DfsnProperties> or an error
+    std::string error_;
+    // The links by the hash of their folded paths, and the open entry's targets' folded paths:
+    // a second element for one of them is refused.
+    HashedKeyIndex folders_;
+    std::unordered_set<std::u16string> targets_;
+    EntryProperties* open_ = nullptr; // the <Namespace> or <Folder> whose targets come next
+    int unknownDepth_ = 0;            // inside elements a later writer may add
+};
+
+// Reads the properties file at file, a piece at a time. A file that cannot be read is refused
+// as ReadRegularFile refuses it; a text that cannot be read is "the properties file cannot be
+// read (<what is wrong and where>)".
+Expected<NamespaceProperties> ReadPropertiesFile(const std::filesystem::path& file);
 
 // PowerShell's names of a priority class ("SiteCostNormal", "GlobalHigh", ...).
 std::string_view ReferralPriorityClassName(uint32_t priorityClass);

@@ -62,17 +62,10 @@ LoadedProperties LoadMatchingProperties(const std::filesystem::path& backupFile)
         loaded.warning = "the properties file \"" + FullFileName(file) + "\" is missing";
         return loaded;
     }
-    // A pipe or a device there is refused rather than waited on or read without end. The
-    // text goes as soon as it is parsed, and the backup file is hashed a piece at a time:
-    // neither is held beside a large namespace's records.
-    Expected<NamespaceProperties> properties = [&]() -> Expected<NamespaceProperties> {
-        Expected<std::string> text = ReadRegularFile(file, kMaxPropertiesFileBytes);
-        if (!text) return text.error();
-        Expected<NamespaceProperties> parsed = ParsePropertiesFile(*text);
-        if (!parsed)
-            return Error{0, "the properties file cannot be read (" + parsed.error().text + ")"};
-        return parsed;
-    }();
+    // A pipe or a device there is refused rather than waited on or read without end. Neither
+    // file is held whole beside a large namespace's records: the properties are read and the
+    // backup file hashed a piece at a time.
+    Expected<NamespaceProperties> properties = ReadPropertiesFile(file);
     Sha256 backupHash;
     if (!properties) {
         loaded.warning = properties.error().text;

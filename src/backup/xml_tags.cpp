@@ -45,7 +45,7 @@ const std::string* XmlTag::AttributeIgnoringCase(std::string_view wanted) const 
 }
 
 bool XmlTagReader::Fail(const std::string& what) {
-    if (error_.empty()) error_ = what + " at byte " + std::to_string(at_ + 1);
+    if (error_.empty()) error_ = what + " at byte " + std::to_string(offset_ + at_ + 1);
     return false;
 }
 

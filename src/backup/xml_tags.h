@@ -2,6 +2,7 @@
 // elements with their attributes, nested; text, comments and the XML declaration passed over.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -24,14 +25,17 @@ class XmlTagReader {
     // What an "&" that begins no reference is: an error, or text (dfsutil writes them so).
     enum class BareAmpersand { Refused, Text };
 
-    XmlTagReader(std::string_view xml, BareAmpersand ampersand)
-        : xml_(xml), ampersand_(ampersand) {}
+    // offset: how many bytes of the file come before xml, for the positions errors name.
+    XmlTagReader(std::string_view xml, BareAmpersand ampersand, uint64_t offset = 0)
+        : xml_(xml), ampersand_(ampersand), offset_(offset) {}
 
     // The next tag; false at the end of the text, or with Failed() set. An attribute given
     // twice, which XML forbids, is an error.
     bool Next(XmlTag& tag);
     bool Failed() const { return !error_.empty(); }
     const std::string& Error() const { return error_; }
+    // Where in xml reading has come: after the last tag read.
+    size_t Position() const { return at_; }
     // Keeps the first failure, with the byte it was found at; always false.
     bool Fail(const std::string& what);
 
@@ -44,6 +48,7 @@ class XmlTagReader {
 
     std::string_view xml_;
     BareAmpersand ampersand_;
+    uint64_t offset_;
     size_t at_ = 0;
     std::string error_;
 };

@@ -180,7 +180,8 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
     LineProgress progress(console, static_cast<int>(records.size()), "lines", !command.quiet);
     int restored = 0, there = 0, propertiesSet = 0, failed = 0;
     CreatedNamespaces created;
-    std::string lostCharacters; // the lines, each on a line of its own, console text
+    std::string lostCharacters;  // the lines, each on a line of its own, console text
+    std::vector<int> unrecorded; // the lines restored since live last recorded them
     run.lineDone = [&](const RestoredLine& done) {
         const BackupRecord& record = records[done.index];
         std::string said;
@@ -191,11 +192,12 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
             const BackupLineParts parts = *record.Parts();
             // What is live explains a later line's failure, which only the paths decide (a
             // path above or below another link); a target's line that fails was no target of
-            // the entry. The targets are not kept: a large restore would hold them all.
+            // the entry. The targets are not kept, and the paths are recorded only when a
+            // failure needs them: a large restore that fails nowhere would hold them all.
             if (done.createdNamespace)
                 live.RecordCreated(parts);
             else
-                live.RecordEntry(parts.entryPath);
+                unrecorded.push_back(done.index);
             created.Restored(parts, done.createdNamespace);
             if (done.lostCharacters) lostCharacters += "    " + ConsoleText(record.Text()) + "\n";
             break;
@@ -211,6 +213,9 @@ int RunRestoreCommand(const RestoreCommand& command, Console console) {
         case RestoredLine::Outcome::Failed:
         case RestoredLine::Outcome::NotABackupLine: {
             ++failed;
+            for (int index : unrecorded)
+                live.RecordEntry(records[index].EntryPath());
+            unrecorded = {};
             // The platform says what, the namespace as read says why: a dry run's note for
             // the same answer.
             PlannedLine foreseen = PlanLine(record, live);

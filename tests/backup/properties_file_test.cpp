@@ -8,6 +8,7 @@
 #include "support/scoped_backends.h"
 #include "support/scripted_netdfs.h"
 #include "support/temp_folder.h"
+#include "support/test_files.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -182,6 +183,73 @@ TEST(PropertiesFile, MalformedFilesAreRefusedWithAReason) {
              "<DfsnProperties FormatVersion='1'><Namespace Path='p &bogus;'/></DfsnProperties>",
          })
         EXPECT_FALSE(ParsePropertiesFile(bad)) << bad;
+}
+
+// Read a piece at a time, a file gives what it gives whole, wherever the pieces end: the same
+// properties, or the same error at the same byte.
+TEST(PropertiesFile, PiecesCutAnywhereReadAsTheWholeText) {
+    const std::string whole = FormatPropertiesFile(Sample());
+    const std::string texts[] = {
+        "\xEF\xBB\xBF<?xml version='1.0'?><!-- a > b --><DfsnProperties FormatVersion='7' "
+        "BackupFileSha256='ab'><Origin><Host Name='x'/>text</Origin><Namespace Path='\\\\d\\N'>"
+        "<RootTarget TargetPath='\\\\DC1\\N' Note='a /> b'/></Namespace></DfsnProperties>",
+        whole,
+        whole.substr(0, whole.size() / 2),
+        whole + "<after/>",
+        "\xEF\xBB",
+        "<DfsnProperties FormatVersion='1'><Namespace Path='p'/><Folder Path='f'>"
+        "<FolderTarget TargetPath='t' ReferralPriorityRank='32'/></Folder></DfsnProperties>",
+        "\xEF\xBB\xBF<DfsnProperties FormatVersion='1'><Namespace Path='p &bogus;'/>"
+        "</DfsnProperties>",
+        "<DfsnProperties FormatVersion='1'><Namespace Path='p'/><!-- open",
+    };
+    auto describe = [](const Expected<NamespaceProperties>& read) {
+        return read ? FormatPropertiesFile(*read) : "error: " + read.error().text;
+    };
+    for (const std::string& text : texts) {
+        const std::string expected = describe(ParsePropertiesFile(text));
+        for (size_t cut = 0; cut <= text.size(); ++cut) {
+            PropertiesFileParser parser;
+            parser.Add(text.substr(0, cut));
+            parser.Add(text.substr(cut));
+            ASSERT_EQ(describe(parser.Finish()), expected) << text << " cut at " << cut;
+        }
+        PropertiesFileParser byteByByte;
+        for (char c : text)
+            byteByByte.Add(std::string_view(&c, 1));
+        EXPECT_EQ(describe(byteByByte.Finish()), expected) << text;
+    }
+}
+
+// Larger than the pieces a file is read in, with a link's element across each piece's end.
+TEST(PropertiesFile, AFileIsReadAPieceAtATimeAsItsWholeText) {
+    NamespaceProperties p = Sample();
+    for (int i = 0; i < 3000; ++i)
+        p.links.push_back({"\\\\example.com\\Public\\L" + std::to_string(i),
+                           "link " + std::to_string(i),
+                           i % 2 == 0,
+                           300,
+                           0,
+                           "",
+                           {{"\\\\FS1\\L" + std::to_string(i), true, 0, 0}}});
+    const std::string bytes = FormatPropertiesFile(p);
+    ASSERT_GT(bytes.size(), 200000u);
+    testing::TempFolder folder;
+    const std::filesystem::path file = folder.path() / "N.properties.xml";
+    testing::WriteTestFile(file, bytes);
+    Expected<NamespaceProperties> read = ReadPropertiesFile(file);
+    ASSERT_TRUE(read) << read.error().text;
+    EXPECT_EQ(*read, *ParsePropertiesFile(bytes));
+    EXPECT_EQ(read->links.capacity(), read->links.size());
+
+    testing::WriteTestFile(file, bytes.substr(0, bytes.size() - 10));
+    read = ReadPropertiesFile(file);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().text,
+              "the properties file cannot be read (" +
+                  ParsePropertiesFile(bytes.substr(0, bytes.size() - 10)).error().text + ")");
+    std::filesystem::remove(file);
+    EXPECT_FALSE(ReadPropertiesFile(file));
 }
 
 // A restore would set one of the two values and the comparison hold the other: neither may
