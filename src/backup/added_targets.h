@@ -12,7 +12,11 @@ namespace kestrune {
 // Targets by their key (TargetKey), each kept as the key's hash and the record that added it.
 class AddedTargets {
   public:
-    explicit AddedTargets(std::span<const BackupRecord> records) : records_(records) {}
+    // Room for every line's target is made at once: a large run that grew into it would hold
+    // the index twice near its end.
+    explicit AddedTargets(std::span<const BackupRecord> records) : records_(records) {
+        added_.Reserve(records.size());
+    }
     // The target of records[index], a backup line.
     void Add(int index);
     void Forget(int index);

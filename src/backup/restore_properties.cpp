@@ -19,6 +19,7 @@ std::u16string Folded(const std::string& utf8) {
 
 RecordedProperties::RecordedProperties(NamespaceProperties properties)
     : properties_(std::move(properties)), rootKey_(Folded(properties_.root.path)) {
+    links_.Reserve(properties_.links.size());
     for (size_t i = 0; i < properties_.links.size(); ++i)
         links_.Add(Folded(properties_.links[i].path), i);
 }

@@ -19,6 +19,13 @@ void HashedKeyIndex::Add(std::u16string_view key, size_t position) {
     Place(Hash(key), static_cast<uint32_t>(position));
 }
 
+void HashedKeyIndex::Reserve(size_t count) {
+    size_t size = slots_.empty() ? 16 : slots_.size();
+    while (count * 4 > size * 3)
+        size *= 2;
+    if (size > slots_.size()) Rebuild(size);
+}
+
 void HashedKeyIndex::Remove(std::u16string_view key, size_t position) {
     if (slots_.empty()) return;
     const uint32_t hash = Hash(key);

@@ -16,6 +16,9 @@ class HashedKeyIndex {
     static constexpr size_t npos = static_cast<size_t>(-1);
 
     void Add(std::u16string_view key, size_t position);
+    // Room for count entries in all, made at once: growing to it holds the old table and the new
+    // one together, at the end of a long run.
+    void Reserve(size_t count);
     void Remove(std::u16string_view key, size_t position);
     // The lowest position added under key that holds(position) confirms, or npos: the hash
     // alone cannot tell two keys apart, the entry at the position can.
