@@ -123,6 +123,11 @@ Expected<NamespaceProperties> ParsePropertiesFile(std::string_view bytes);
 // whole beside what is read from it.
 class PropertiesFileParser {
   public:
+    PropertiesFileParser() = default;
+    // It points into what it has read so far.
+    PropertiesFileParser(const PropertiesFileParser&) = delete;
+    PropertiesFileParser& operator=(const PropertiesFileParser&) = delete;
+
     // Room for the links, counted beforehand: grown into, a hundred thousand of them would hold
     // up to half as many again unused.
     void ReserveLinks(size_t links) { p_.links.reserve(links); }
