@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #ifdef __linux__
+#include <malloc.h>
 #include <sys/mman.h>
 #endif
 
@@ -36,6 +37,13 @@ LargeBlock NewLargeBlock(size_t size) {
     }
 #endif
     return LargeBlock(new char[size], LargeBlockFree{});
+}
+
+void ReturnLargeBlocksWhenFreed() {
+#ifdef __GLIBC__
+    // A threshold that is set stays where it is set.
+    mallopt(M_MMAP_THRESHOLD, static_cast<int>(kOwnMappingBytes));
+#endif
 }
 
 } // namespace kestrune

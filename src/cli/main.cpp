@@ -1,4 +1,5 @@
 // The console program: the command line without a window.
+#include "base/large_block.h"
 #include "cli/command_line.h"
 #include "cli/program_platform.h"
 
@@ -45,6 +46,7 @@ int Run(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    kestrune::ReturnLargeBlocksWhenFreed();
 #ifdef _WIN32
     // Messages are UTF-8; a console shows them so only when told (and is given back as it was).
     UINT previous = GetConsoleOutputCP();

@@ -1,5 +1,6 @@
 // The program block: application title, platform, the three windows, message loop.
 #include "backup/run_report.h"
+#include "base/large_block.h"
 #include "cli/command_line.h"
 #include "cli/program_platform.h"
 #include "gui/forms/message_box.h"
@@ -18,6 +19,7 @@
 
 int main(int argc, char* argv[]) {
     using namespace kestrune;
+    ReturnLargeBlocksWhenFreed();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     // Started with arguments and no display (a scheduled job, a shell over ssh), or with
     // options: the command line runs without a window, and ends by itself.
