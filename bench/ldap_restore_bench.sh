@@ -121,5 +121,8 @@ done
 size=$(stat -c %s "$work/before/Bench.txt")
 echo "links: $links ($entries objects for ldapadd), backup lines: $(wc -l <"$work/before/Bench.txt"), file: $size bytes"
 echo "ldapadd: ${ldapadd_s} s   restore: ${restore_s} s   ratio: $(awk "BEGIN {printf \"%.2f\", $restore_s / $ldapadd_s}")"
-echo "restore peak memory: $((peak_kb / 1024)) MB (limit 2 x file + 50 MB = $(((2 * size) / 1048576 + 50)) MB)"
+# To a tenth of a MiB: whole ones rounded down hid a peak above the limit once.
+awk -v peak="$peak_kb" -v size="$size" 'BEGIN {
+    printf "restore peak memory: %.1f MB (limit 2 x file + 50 MB = %.1f MB)\n", peak / 1024, 2 * size / 1048576 + 50 }'
+
 echo "backs up identical: $same"
