@@ -114,14 +114,15 @@ void TfRestore::Run(const RestoreDestination& destination) {
     // Once a line, as a pass of the message loop keeps the Status window painted and lets a
     // Cancel click be seen; but not more often than every few milliseconds: a pass costs tens
     // of microseconds even when nothing waits, as much as a line restored into memory, and a
-    // click or a repaint seen 5 ms later looks the same.
-    run.processMessages =
-        [this, last = std::optional<std::chrono::steady_clock::time_point>()]() mutable {
-            const auto now = std::chrono::steady_clock::now();
-            if (last && now - *last < kMessagePassInterval) return;
-            window->ProcessMessages();
-            last = std::chrono::steady_clock::now();
-        };
+    // click or a repaint seen 5 ms later looks the same. The run hands the function to each
+    // line by copy, so the time of the last pass is kept here, not in the copies.
+    std::optional<std::chrono::steady_clock::time_point> lastPass;
+    run.processMessages = [this, &lastPass] {
+        const auto now = std::chrono::steady_clock::now();
+        if (lastPass && now - *lastPass < kMessagePassInterval) return;
+        window->ProcessMessages();
+        lastPass = std::chrono::steady_clock::now();
+    };
     // The links as they are tell which targets are there already, and which links a line
     // creates: a link that is there keeps its own properties.
     RestorePreparation preparation;

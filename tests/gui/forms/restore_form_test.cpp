@@ -17,6 +17,8 @@
 #include "support/temp_folder.h"
 #include "support/test_files.h"
 
+#include <algorithm>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -211,6 +213,27 @@ TEST_F(RestoreFormTest, CancelStopsAtTheNextLineAndTheWindowStaysDuringARun) {
                                         "Restored", "", "** Complete **"}));
     EXPECT_EQ(p.CloseButton.Caption(), u"Close");
     EXPECT_FALSE(p.fRestore->Running());
+}
+
+// A pass of the message loop costs as much as a line restored into memory: a fast run passes
+// at most once every few milliseconds, however many lines it restores.
+TEST_F(RestoreFormTest, AFastRunPassesTheMessageLoopOnlyEveryFewMilliseconds) {
+    FakeProgram p;
+    p.Start();
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "dfscmd /map \"\\\\example.com\\Public\\L" + std::to_string(i) + "\" \"\\\\FS1\\S" +
+                std::to_string(i) + "\" \"\"\r\n";
+    std::chrono::duration<double> took{};
+    OpenAndRestore(p, text, [&] {
+        const auto start = std::chrono::steady_clock::now();
+        p.fRestore->RestoreButtonClick();
+        took = std::chrono::steady_clock::now() - start;
+    });
+    const std::vector<std::string> messages = Messages(p.re1);
+    ASSERT_EQ(std::count(messages.begin(), messages.end(), "Restored"), 2000);
+    EXPECT_LE(p.restoreWindow.messagePumps, 2 + static_cast<int>(took.count() / 0.005))
+        << took.count() << " s";
 }
 
 TEST_F(RestoreFormTest, TheStatusWindowStampsFollowsAndSaves) {
