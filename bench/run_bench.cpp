@@ -7,6 +7,7 @@
 #include "backup/backup_file.h"
 #include "base/file_io.h"
 #include "cli/command_line.h"
+#include "gui/qt/log_view.h"
 #include "gui/qt/program_windows.h"
 #include "namespace_ldif.h"
 #include "platform/memory_store/memory_store.h"
@@ -19,7 +20,6 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -192,7 +192,9 @@ int BenchRestore(const fs::path& work, int lines) {
     });
     w->Form1->form().BitBtn3Click();
     QApplication::processEvents();
-    const int restored = w->fStatus->re1->toPlainText().count("\tRestored");
+    int restored = 0;
+    for (qsizetype i = 0; i < w->fStatus->re1->LineCount(); ++i)
+        restored += w->fStatus->re1->LineText(i).contains(u"\tRestored");
 
     std::printf("restore of %d lines from a file (one run each; processor time in brackets)\n",
                 lines);

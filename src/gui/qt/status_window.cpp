@@ -1,8 +1,8 @@
 #include "gui/qt/status_window.h"
 
+#include "gui/qt/log_view.h"
 #include "gui/qt/screen_position.h"
 
-#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 namespace kestrune {
@@ -11,7 +11,7 @@ StatusWindow::StatusWindow(QWidget* parent)
     : QWidget(parent, Qt::Window), re1(CreateControls()), logControl_(re1), windowControl_(this),
       form_({&logControl_, &windowControl_}) {}
 
-QPlainTextEdit* StatusWindow::CreateControls() {
+LogView* StatusWindow::CreateControls() {
     setObjectName("fStatus");
     setWindowTitle("Status");
     QFont font("Tahoma", 8);
@@ -20,11 +20,8 @@ QPlainTextEdit* StatusWindow::CreateControls() {
     resize(535, 341);
     CentreOnScreen(*this);
 
-    auto* edit = new QPlainTextEdit(this);
+    auto* edit = new LogView(this);
     edit->setObjectName("re1");
-    edit->setReadOnly(true);
-    edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette palette = edit->palette();

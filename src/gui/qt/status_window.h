@@ -1,4 +1,4 @@
-// The Status window's Qt view: one read-only rich-text control, light green on black.
+// The Status window's Qt view: one read-only log of coloured lines, light green on black.
 #pragma once
 
 #include "gui/forms/status_form.h"
@@ -7,22 +7,22 @@
 
 #include <QWidget>
 
-class QPlainTextEdit;
-
 namespace kestrune {
+
+class LogView;
 
 class StatusWindow : public QWidget {
   public:
     explicit StatusWindow(QWidget* parent = nullptr);
 
     TfStatus& form() { return form_; }
-    QPlainTextEdit* re1;
+    LogView* re1;
 
   protected:
     void showEvent(QShowEvent* event) override;
 
   private:
-    QPlainTextEdit* CreateControls();
+    LogView* CreateControls();
 
     QtRichLog logControl_;
     QtFormWindow windowControl_;

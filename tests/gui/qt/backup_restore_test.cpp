@@ -1,6 +1,7 @@
 #include "backup/backup_history.h"
 #include "base/file_io.h"
 #include "gui/forms/message_box.h"
+#include "gui/qt/log_view.h"
 #include "gui/qt/program_windows.h"
 #include "modal.h"
 #include "platform/memory_store/memory_store.h"
@@ -17,12 +18,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <QTextBlock>
-#include <QTextDocument>
 #include <filesystem>
 #include <unistd.h>
 
@@ -86,8 +84,9 @@ class BackupRestoreTest : public QObject {
     }
     QStringList StatusMessages() {
         QStringList out;
-        for (QTextBlock b = w->fStatus->re1->document()->begin(); b.isValid(); b = b.next())
-            out << b.text().mid(b.text().indexOf('\t') + 1);
+        const LogView* log = w->fStatus->re1;
+        for (qsizetype i = 0; i < log->LineCount(); ++i)
+            out << log->LineText(i).mid(log->LineText(i).indexOf('\t') + 1);
         return out;
     }
 
