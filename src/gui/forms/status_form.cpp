@@ -1,7 +1,6 @@
 #include "gui/forms/status_form.h"
 
 #include "base/file_io.h"
-#include "base/string_list.h"
 #include "base/time_stamp.h"
 
 namespace kestrune {
@@ -41,10 +40,13 @@ void TfStatus::SaveLinesToFile(const std::filesystem::path& file) {
         OrThrowFileError(ReplaceFileContents(file, re1->RichText()));
         return;
     }
-    TStringList lines;
-    for (const WideString& line : re1->Lines())
-        lines.Add(WideToAnsi(line));
-    lines.SaveToFile(file);
+    // Each line ends in CR LF, as a string list saves it.
+    AnsiString text;
+    for (const WideString& line : re1->Lines()) {
+        text += WideToAnsi(line);
+        text += "\r\n";
+    }
+    OrThrowFileError(ReplaceFileContents(file, text));
 }
 
 } // namespace kestrune
