@@ -63,7 +63,7 @@ void LogView::AppendLine(const QString& text, const QColor& color) {
 }
 
 void LogView::Clear() {
-    lines_.clear();
+    lines_ = {}; // a long run's room goes back too
     widest_ = 0;
     longest_ = longestLength_ = -1;
     longestMeasured_ = false;
@@ -167,7 +167,6 @@ void LogView::LayOut(const QString& text, QTextLayout& layout) const {
     layout.setText(text);
     layout.setFont(font());
     layout.setTextOption(option);
-    layout.setCacheEnabled(true);
     layout.beginLayout();
     QTextLine line = layout.createLine();
     if (line.isValid()) line.setPosition(QPointF(0, 0));
@@ -250,16 +249,12 @@ LogPosition LogView::PositionAt(QPoint point) const {
 void LogView::Select(LogPosition anchor, LogPosition cursor) {
     anchor_ = anchor;
     cursor_ = cursor;
-    SelectionChanged();
+    viewport()->update();
 }
 
 void LogView::SelectAll() {
     if (lines_.empty()) return;
     Select({0, 0}, {LineCount() - 1, lines_.back().text.size()});
-}
-
-void LogView::SelectionChanged() {
-    viewport()->update();
 }
 
 QString LogView::SelectedText() const {

@@ -88,7 +88,6 @@ class LogView : public QAbstractScrollArea {
     void Turn();
     void UpdateScrollRanges();
     void UpdateSoon();
-    void SelectionChanged();
     int VisibleLines() const;
 
     std::vector<Line> lines_;
