@@ -123,8 +123,8 @@ LRESULT LogWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE: {
         const bool atEnd = top_ >= LastTop();
         UpdateVisibleLines();
-        UpdateScrollBars();
-        ScrollTo(atEnd ? static_cast<ptrdiff_t>(LastTop()) : static_cast<ptrdiff_t>(top_));
+        top_ = atEnd ? LastTop() : std::min(top_, LastTop());
+        UpdateScrollBars(true);
         return 0;
     }
     case WM_ERASEBKGND:
@@ -197,7 +197,7 @@ void LogWindow::SetFont(HFONT font) {
     widest_ = 0;
     longestMeasured_ = lines_.empty(); // measured again at the next frame
     UpdateVisibleLines();
-    UpdateScrollBars();
+    UpdateScrollBars(true);
     if (!lines_.empty()) ScheduleFrame();
 }
 
@@ -222,7 +222,7 @@ void LogWindow::Clear() {
     if (dragging_) ReleaseCapture();
     dragging_ = false;
     followPending_ = false;
-    UpdateScrollBars();
+    UpdateScrollBars(true);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -282,11 +282,14 @@ void LogWindow::Frame() {
         longestMeasured_ = true;
     }
     counted_ = lines_.size();
-    UpdateScrollBars();
     if (followPending_) {
         followPending_ = false;
-        if (top_ == followedTop_ && !HasSelection()) ScrollTo(static_cast<ptrdiff_t>(LastTop()));
+        if (top_ == followedTop_ && !HasSelection()) top_ = LastTop();
     }
+    const DWORD now = GetTickCount();
+    const bool drawBars = now - barsDrawnAt_ >= kBarsMs;
+    if (drawBars) barsDrawnAt_ = now;
+    UpdateScrollBars(drawBars);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -324,23 +327,34 @@ size_t LogWindow::LastTop() const {
     return counted_ > visible ? counted_ - visible : 0;
 }
 
-// Both scroll bars always show, greyed while everything fits, as the rich edit's did.
-void LogWindow::UpdateScrollBars() {
+void LogWindow::UpdateScrollBars(bool draw) {
     RECT client{};
     GetClientRect(hwnd_, &client);
     const int content = widest_ + 2 * kMargin;
     left_ = std::clamp(left_, 0, std::max(0, content - static_cast<int>(client.right)));
+    SetBar(SB_VERT,
+           {std::max(0, static_cast<int>(counted_) - 1), visibleLines_, static_cast<int>(top_)},
+           draw);
+    SetBar(SB_HORZ, {content - 1, static_cast<int>(client.right), left_}, draw);
+    // A frame to come draws them.
+    if (barUndrawn_[0] || barUndrawn_[1]) ScheduleFrame();
+}
+
+// Both scroll bars always show, greyed while everything fits, as the rich edit's did. Wine
+// takes milliseconds to draw one, many times what the lines in view take, and draws it whenever
+// asked, changed or not: a bar is drawn only when it has changed.
+void LogWindow::SetBar(int bar, BarState state, bool draw) {
+    const int i = bar == SB_VERT ? 0 : 1;
+    if (state == barSet_[i] && !(draw && barUndrawn_[i])) return;
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
-    info.nMax = std::max(0, static_cast<int>(counted_) - 1);
-    info.nPage = static_cast<UINT>(visibleLines_);
-    info.nPos = static_cast<int>(top_);
-    SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
-    info.nMax = content - 1;
-    info.nPage = static_cast<UINT>(client.right);
-    info.nPos = left_;
-    SetScrollInfo(hwnd_, SB_HORZ, &info, TRUE);
+    info.nMax = state.max;
+    info.nPage = static_cast<UINT>(state.page);
+    info.nPos = state.pos;
+    SetScrollInfo(hwnd_, bar, &info, draw);
+    barSet_[i] = state;
+    barUndrawn_[i] = !draw;
 }
 
 void LogWindow::ScrollTo(ptrdiff_t top) {
@@ -348,18 +362,14 @@ void LogWindow::ScrollTo(ptrdiff_t top) {
         static_cast<size_t>(std::clamp<ptrdiff_t>(top, 0, static_cast<ptrdiff_t>(LastTop())));
     if (clamped == top_) return;
     top_ = clamped;
-    SCROLLINFO info{};
-    info.cbSize = sizeof info;
-    info.fMask = SIF_POS | SIF_DISABLENOSCROLL;
-    info.nPos = static_cast<int>(top_);
-    SetScrollInfo(hwnd_, SB_VERT, &info, TRUE);
+    UpdateScrollBars(true);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void LogWindow::ScrollSideways(int left) {
     const int before = left_;
     left_ = left;
-    UpdateScrollBars(); // clamps
+    UpdateScrollBars(true); // clamps
     if (left_ != before) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -551,7 +561,7 @@ void LogWindow::Draw(HDC target) {
     DeleteObject(bitmap);
     DeleteDC(dc);
     // A line wider than any measured before widens the scroll range.
-    if (widest_ > widestBefore) UpdateScrollBars();
+    if (widest_ > widestBefore) UpdateScrollBars(false);
 }
 
 void LogWindow::PaintLine(HDC dc, size_t index, int y) {

@@ -21,6 +21,8 @@ class LogWindow {
     static constexpr const wchar_t* kClassName = L"KestruneLog";
     static constexpr UINT_PTR kFrameTimer = 1;
     static constexpr UINT kFrameMs = 30;
+    // While lines come, the scroll bars are drawn this often (they take their ranges at once).
+    static constexpr DWORD kBarsMs = 250;
 
     // Registers the window class, once; returns its name for CreateWindowExW.
     static const wchar_t* ClassName();
@@ -58,6 +60,13 @@ class LogWindow {
     int Widest() const { return widest_; }
 
   private:
+    struct BarState {
+        int max = -1;
+        int page = 0;
+        int pos = 0;
+        bool operator==(const BarState&) const = default;
+    };
+
     explicit LogWindow(HWND hwnd);
     static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -70,7 +79,9 @@ class LogWindow {
     void Draw(HDC target);
     void PaintLine(HDC dc, size_t index, int y);
     void ScheduleFrame();
-    void UpdateScrollBars();
+    // The scroll bars' ranges and positions, drawn now or by a frame to come.
+    void UpdateScrollBars(bool draw);
+    void SetBar(int bar, BarState state, bool draw);
     void UpdateVisibleLines();
     size_t LastTop() const;
     void ScrollTo(ptrdiff_t top);
@@ -99,6 +110,9 @@ class LogWindow {
     size_t top_ = 0;
     int left_ = 0;
     int wheelDelta_ = 0;
+    BarState barSet_[2]; // vertical, horizontal
+    bool barUndrawn_[2] = {false, false};
+    DWORD barsDrawnAt_ = 0;
 
     LogPosition anchor_;
     LogPosition cursor_;
