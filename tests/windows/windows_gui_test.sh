@@ -172,7 +172,7 @@ echo "ok: restore of the checked lines only"
 # 3. During a long restore the Status window scrolls, selects and copies; Cancel stops the run
 #    at the next line and the log is still written.
 # Enough lines that the run outlasts what is done during it.
-bulk=40000
+bulk=60000
 for i in $(seq 1 $bulk); do
     printf 'dfscmd /map "\\\\example.com\\Public\\Bulk%s" "\\\\FS1\\Bulk%s" ""\r\n' "$i" "$i"
 done >"$scratch/long.txt"
