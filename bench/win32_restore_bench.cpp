@@ -37,7 +37,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    LoadLibraryW(L"msftedit.dll");
     if (Expected<void> installed = InstallSimulatedDomain(std::filesystem::path(argv[1]));
         !installed) {
         std::fprintf(stderr, "%s\n", installed.error().text.c_str());

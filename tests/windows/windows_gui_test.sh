@@ -171,7 +171,9 @@ echo "ok: restore of the checked lines only"
 
 # 3. During a long restore the Status window scrolls, selects and copies; Cancel stops the run
 #    at the next line and the log is still written.
-for i in $(seq 1 6000); do
+# Enough lines that the run outlasts what is done during it.
+bulk=60000
+for i in $(seq 1 $bulk); do
     printf 'dfscmd /map "\\\\example.com\\Public\\Bulk%s" "\\\\FS1\\Bulk%s" ""\r\n' "$i" "$i"
 done >"$scratch/long.txt"
 start_window cancel
@@ -188,20 +190,35 @@ status=$(wait_for Status)
 sleep 0.5
 printf '' | xclip -selection clipboard
 xdotool windowactivate --sync "$status"
-xdotool key ctrl+Home shift+Down shift+Down ctrl+c
+# Back to the top, the first lines selected by a drag (a line is 13 pixels) and copied.
+xdotool key ctrl+Home
+origin "$status"
+xdotool mousemove $((X + 5)) $((Y + 3)) mousedown 1
+xdotool mousemove $((X + 150)) $((Y + 20)) sleep 0.1 mousemove $((X + 200)) $((Y + 30)) mouseup 1
+sleep 0.3
+shot "$status" status-window-selection
+xdotool key ctrl+c
 sleep 0.5
 copied=$(xclip -o -selection clipboard 2>/dev/null || true)
 [[ "$copied" == *"Starting restore"* ]] || fail "nothing copied from the Status window during the run: '$copied'"
+# Select All from the context menu, copied while the run goes on.
+xdotool click 3
+sleep 0.5
+xdotool key a
+xdotool key ctrl+c
+sleep 0.5
+copied=$(xclip -o -selection clipboard 2>/dev/null || true)
+[ "$(printf '%s\n' "$copied" | wc -l)" -gt 3 ] || fail "Select All copied '$copied'"
 click "$restore" 195 308 # Cancel
 wait_file "$scratch/long.txt_restore.txt" "Complete"
 restored=$(grep -c $'\tRestored' "$scratch/long.txt_restore.txt" || true)
-[ "$restored" -gt 0 ] && [ "$restored" -lt 6000 ] || fail "$restored of 6000 lines restored"
+[ "$restored" -gt 0 ] && [ "$restored" -lt $bulk ] || fail "$restored of $bulk lines restored"
 click "$restore" 195 308 # Close
 wait_gone Restore
 xdotool windowactivate --sync "$main"
 xdotool key alt+F4
 ended_with 0
-echo "ok: the Status window copies during a run; Cancel stopped it after $restored of 6000 lines"
+echo "ok: the Status window copies during a run; Cancel stopped it after $restored of $bulk lines"
 
 # 4. A namespace that is gone, brought back by keyboard alone through the Restore window's
 #    fields of another place, onto a renamed file server; the Linux program backs up the result.

@@ -64,7 +64,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    LoadLibraryW(L"msftedit.dll"); // the rich edit control of the Status window
 
     SetRunningHeadless(!InteractiveSession());
     ScopedOwnerlessMessageBox ownerless([](const MessageBoxShown& box) {

@@ -1,5 +1,7 @@
 #include "gui/win32/status_window.h"
 
+#include "gui/win32/log_window.h"
+
 namespace kestrune {
 
 StatusWindow::StatusWindow() {
@@ -9,10 +11,7 @@ StatusWindow::StatusWindow() {
 }
 
 void StatusWindow::CreateControls() {
-    re1_.Attach(Child(MSFTEDIT_CLASS, L"",
-                      ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_NOHIDESEL |
-                          WS_HSCROLL | WS_VSCROLL | ES_DISABLENOSCROLL | WS_TABSTOP,
-                      1));
+    re1_.Attach(Child(LogWindow::ClassName(), L"", WS_HSCROLL | WS_VSCROLL | WS_TABSTOP, 1));
 }
 
 void StatusWindow::Layout() {
@@ -26,9 +25,6 @@ LRESULT StatusWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_SHOWWINDOW:
         if (wParam) form_.FormShow();
         break;
-    case WM_TIMER:
-        if (wParam == Win32RichLog::kRepaintTimer) re1_.FrameElapsed();
-        return 0;
     case WM_CLOSE:
         ShowWindow(hwnd_, SW_HIDE); // hidden, not destroyed: it lives until the program ends
         return 0;

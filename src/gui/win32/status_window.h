@@ -1,4 +1,4 @@
-// The Status window's Win32 view: one read-only rich edit, light green on black.
+// The Status window's Win32 view: one log of coloured lines on black.
 #pragma once
 
 #include "gui/forms/status_form.h"

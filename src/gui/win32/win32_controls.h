@@ -91,16 +91,9 @@ class Win32CheckList : public Win32Control<CheckList> {
     void SetAllChecked(bool checked) override;
 };
 
-// A rich edit control (msftedit) on black. While lines come they wait, and a timer puts them
-// in, draws and scrolls ten times a second; the owner calls FrameElapsed from its WM_TIMER.
+// The Status window's log over a LogWindow (log_window.h), which keeps the lines.
 class Win32RichLog : public Win32Control<RichLog> {
   public:
-    static constexpr UINT_PTR kRepaintTimer = 0x4B52;
-    static constexpr UINT kFrameMs = 100;
-
-    // Takes the control and gives it the log's looks: light green Tahoma on black, long lines
-    // unwrapped, no limit on the text.
-    void Attach(HWND edit);
     void Clear() override;
     void AppendLine(const WideString& line, uint32_t color) override;
     bool Following() const override;
@@ -108,23 +101,6 @@ class Win32RichLog : public Win32Control<RichLog> {
     std::vector<WideString> Lines() const override;
     std::string RichText() const override;
     void SetTabStop(double points) override;
-    void FrameElapsed();
-
-  private:
-    void SetLooks();
-    void ApplyTabStop();
-    // A new control in the old one's place, empty, with its window state and the log's looks.
-    void ReplaceControl();
-    void DeferRepaint();
-    void ScrollNow();
-    // Puts the waiting lines into the control (reading the text needs them there).
-    void Flush() const;
-
-    mutable std::vector<std::pair<WideString, uint32_t>> pending_;
-    mutable bool empty_ = true;
-    bool redrawOff_ = false;
-    bool scrollPending_ = false;
-    LONG tabTwips_ = 0; // 0: the control's default stops
 };
 
 // The one-shot timer of a window: WM_TIMER with this id reaches the owner.

@@ -12,7 +12,6 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
-#include <richedit.h>
 #undef GetObject
 
 #include <string>

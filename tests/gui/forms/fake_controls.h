@@ -133,7 +133,6 @@ class FakeRichLog : public FakeControl<RichLog> {
         std::vector<WideString> texts;
         for (const auto& line : lines)
             texts.push_back(line.first);
-        if (texts.empty()) texts.emplace_back(); // a text control always holds one line
         return texts;
     }
     std::string RichText() const override { return "{\\rtf1 rich}"; }
