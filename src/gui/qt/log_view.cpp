@@ -19,7 +19,8 @@ namespace {
 
 // The space left of the text, as a text document leaves it.
 constexpr int kMargin = 4;
-constexpr int kFrameMs = 16;
+// A log that follows a run needs no more pictures a second than this gives.
+constexpr int kFrameMs = 33;
 
 // Appends the text with the characters that HTML takes for markup written as references.
 void AppendEscaped(QString& html, const QString& text) {
@@ -126,8 +127,8 @@ void LogView::Turn() {
     UpdateSoon();
 }
 
-// Lines may come faster than a screen refreshes: the view repaints at most once a frame, and
-// always shows the last line within one frame.
+// Lines may come far faster than anyone reads them: the view repaints at most once a frame,
+// scrolled or not, and always shows the last line within one frame.
 void LogView::UpdateSoon() {
     if (!sincePaint_.isValid() || sincePaint_.elapsed() >= kFrameMs) {
         sincePaint_.start();
@@ -230,7 +231,7 @@ void LogView::changeEvent(QEvent* event) {
 }
 
 void LogView::scrollContentsBy(int, int) {
-    viewport()->update();
+    UpdateSoon();
 }
 
 LogPosition LogView::PositionAt(QPoint point) const {
