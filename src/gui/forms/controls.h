@@ -89,7 +89,7 @@ class RichLog : public Control {
   public:
     virtual void Clear() = 0;
     // Appends one line in the colour (0x00BBGGRR); the text is never taken for markup.
-    virtual void AppendLine(const WideString& line, uint32_t color) = 0;
+    virtual void AppendLine(WideString line, uint32_t color) = 0;
     // Whether the view shows the last line with nothing selected: only then does it follow
     // new lines, so someone reading back or selecting to copy keeps their place.
     virtual bool Following() const = 0;

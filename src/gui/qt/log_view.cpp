@@ -23,7 +23,7 @@ constexpr int kMargin = 4;
 constexpr int kFrameMs = 33;
 
 // Appends the text with the characters that HTML takes for markup written as references.
-void AppendEscaped(QString& html, const QString& text) {
+void AppendEscaped(QString& html, QStringView text) {
     qsizetype plainFrom = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
@@ -33,11 +33,11 @@ void AppendEscaped(QString& html, const QString& text) {
                                     : c == u'"' ? u"&quot;"
                                                 : nullptr;
         if (!reference) continue;
-        html += QStringView(text).mid(plainFrom, i - plainFrom);
+        html += text.mid(plainFrom, i - plainFrom);
         html += QStringView(reference);
         plainFrom = i + 1;
     }
-    html += QStringView(text).mid(plainFrom);
+    html += text.mid(plainFrom);
 }
 
 bool IsWordCharacter(QChar c) {
@@ -53,10 +53,11 @@ LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent) {
     UpdateScrollRanges();
 }
 
-void LogView::AppendLine(const QString& text, const QColor& color) {
-    lines_.push_back({text, color.rgb()});
-    if (text.size() > longestLength_) {
-        longestLength_ = text.size();
+void LogView::AppendLine(std::u16string text, const QColor& color) {
+    const auto length = static_cast<qsizetype>(text.size());
+    lines_.push_back({std::move(text), color.rgb()});
+    if (length > longestLength_) {
+        longestLength_ = length;
         longest_ = LineCount() - 1;
         longestMeasured_ = false;
     }
@@ -161,11 +162,11 @@ void LogView::UpdateScrollRanges() {
     horizontal->setRange(0, std::max(0, content - viewport()->width()));
 }
 
-void LogView::LayOut(const QString& text, QTextLayout& layout) const {
+void LogView::LayOut(QStringView text, QTextLayout& layout) const {
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     option.setTabStopDistance(tabStop_);
-    layout.setText(text);
+    layout.setText(text.toString());
     layout.setFont(font());
     layout.setTextOption(option);
     layout.beginLayout();
@@ -176,7 +177,7 @@ void LogView::LayOut(const QString& text, QTextLayout& layout) const {
 
 qreal LogView::WidthOf(qsizetype line) const {
     QTextLayout layout;
-    LayOut(lines_[static_cast<size_t>(line)].text, layout);
+    LayOut(TextOf(line), layout);
     return layout.lineCount() ? layout.lineAt(0).naturalTextWidth() : 0;
 }
 
@@ -195,7 +196,7 @@ void LogView::paintEvent(QPaintEvent*) {
     for (qsizetype i = first; i < last; ++i) {
         const Line& line = lines_[static_cast<size_t>(i)];
         QTextLayout layout;
-        LayOut(line.text, layout);
+        LayOut(TextOf(i), layout);
         if (layout.lineCount() && layout.lineAt(0).naturalTextWidth() > widest_) {
             widest_ = layout.lineAt(0).naturalTextWidth();
             wider = true;
@@ -203,7 +204,7 @@ void LogView::paintEvent(QPaintEvent*) {
         QList<QTextLayout::FormatRange> selections;
         if (HasSelection() && i >= from.line && i <= to.line) {
             const qsizetype start = i == from.line ? from.column : 0;
-            const qsizetype end = i == to.line ? to.column : line.text.size();
+            const qsizetype end = i == to.line ? to.column : LengthOf(i);
             if (end > start)
                 selections.append(
                     {static_cast<int>(start), static_cast<int>(end - start), selected});
@@ -239,9 +240,9 @@ LogPosition LogView::PositionAt(QPoint point) const {
     const qsizetype row = point.y() < 0 ? -1 : point.y() / lineHeight_;
     const qsizetype line = verticalScrollBar()->value() + row;
     if (line < 0) return {0, 0};
-    if (line >= LineCount()) return {LineCount() - 1, lines_.back().text.size()};
+    if (line >= LineCount()) return {LineCount() - 1, LengthOf(LineCount() - 1)};
     QTextLayout layout;
-    LayOut(lines_[static_cast<size_t>(line)].text, layout);
+    LayOut(TextOf(line), layout);
     const qreal x = point.x() - kMargin + horizontalScrollBar()->value();
     const int column = layout.lineCount() ? layout.lineAt(0).xToCursor(x) : 0;
     return {line, column};
@@ -255,7 +256,7 @@ void LogView::Select(LogPosition anchor, LogPosition cursor) {
 
 void LogView::SelectAll() {
     if (lines_.empty()) return;
-    Select({0, 0}, {LineCount() - 1, lines_.back().text.size()});
+    Select({0, 0}, {LineCount() - 1, LengthOf(LineCount() - 1)});
 }
 
 QString LogView::SelectedText() const {
@@ -264,11 +265,11 @@ QString LogView::SelectedText() const {
     const LogPosition to = std::max(anchor_, cursor_);
     QString text;
     for (qsizetype i = from.line; i <= to.line && i < LineCount(); ++i) {
-        const QString& line = lines_[static_cast<size_t>(i)].text;
+        const QStringView line = TextOf(i);
         const qsizetype start = i == from.line ? from.column : 0;
         const qsizetype end = i == to.line ? to.column : line.size();
         if (i > from.line) text += u'\n';
-        text += QStringView(line).mid(start, std::max<qsizetype>(0, end - start));
+        text += line.mid(start, std::max<qsizetype>(0, end - start));
     }
     return text;
 }
@@ -310,7 +311,7 @@ void LogView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || lines_.empty())
         return QAbstractScrollArea::mouseDoubleClickEvent(event);
     const LogPosition at = PositionAt(event->position().toPoint());
-    const QString& text = lines_[static_cast<size_t>(at.line)].text;
+    const QStringView text = TextOf(at.line);
     qsizetype start = at.column;
     qsizetype end = at.column;
     while (start > 0 && IsWordCharacter(text[start - 1]))
@@ -364,7 +365,7 @@ QString LogView::ToHtml() const {
     QString html;
     qsizetype size = 300;
     for (const Line& line : lines_)
-        size += line.text.size() + 40;
+        size += static_cast<qsizetype>(line.text.size()) + 40;
     html.reserve(size);
     html += QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\" /></head>\n");
     html += QStringLiteral("<body style=\"font-family:'%1'; font-size:%2pt; "

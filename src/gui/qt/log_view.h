@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QElapsedTimer>
 #include <QString>
+#include <string>
 #include <vector>
 
 class QTextLayout;
@@ -33,10 +34,17 @@ class LogView : public QAbstractScrollArea {
   public:
     explicit LogView(QWidget* parent = nullptr);
 
-    void AppendLine(const QString& text, const QColor& color);
+    // The text is kept as it comes, in the form the window logic writes it.
+    void AppendLine(std::u16string text, const QColor& color);
+    void AppendLine(const QString& text, const QColor& color) {
+        AppendLine(text.toStdU16String(), color);
+    }
     void Clear();
     qsizetype LineCount() const { return static_cast<qsizetype>(lines_.size()); }
-    const QString& LineText(qsizetype line) const { return lines_[static_cast<size_t>(line)].text; }
+    QString LineText(qsizetype line) const { return TextOf(line).toString(); }
+    const std::u16string& LineAt(qsizetype line) const {
+        return lines_[static_cast<size_t>(line)].text;
+    }
     QColor LineColor(qsizetype line) const;
 
     void SetTabStopDistance(qreal pixels);
@@ -77,11 +85,13 @@ class LogView : public QAbstractScrollArea {
 
   private:
     struct Line {
-        QString text;
+        std::u16string text;
         QRgb color;
     };
 
-    void LayOut(const QString& text, QTextLayout& layout) const;
+    QStringView TextOf(qsizetype line) const { return LineAt(line); }
+    qsizetype LengthOf(qsizetype line) const { return TextOf(line).size(); }
+    void LayOut(QStringView text, QTextLayout& layout) const;
     qreal WidthOf(qsizetype line) const;
     // The event loop's turn: scroll ranges, following and the picture catch up.
     void ScheduleTurn();

@@ -10,10 +10,9 @@ void QtRichLog::Clear() {
     view_->Clear();
 }
 
-void QtRichLog::AppendLine(const WideString& line, uint32_t color) {
+void QtRichLog::AppendLine(WideString line, uint32_t color) {
     // The view keeps the text as it is: no markup is interpreted.
-    view_->AppendLine(QString::fromUtf16(line.data(), static_cast<qsizetype>(line.size())),
-                      FromColorRef(color));
+    view_->AppendLine(std::move(line), FromColorRef(color));
 }
 
 bool QtRichLog::Following() const {
@@ -27,11 +26,8 @@ void QtRichLog::ScrollToEnd() {
 std::vector<WideString> QtRichLog::Lines() const {
     std::vector<WideString> lines;
     lines.reserve(static_cast<size_t>(view_->LineCount()));
-    for (qsizetype i = 0; i < view_->LineCount(); ++i) {
-        const QString& text = view_->LineText(i);
-        lines.emplace_back(reinterpret_cast<const char16_t*>(text.utf16()),
-                           static_cast<size_t>(text.size()));
-    }
+    for (qsizetype i = 0; i < view_->LineCount(); ++i)
+        lines.push_back(view_->LineAt(i));
     return lines;
 }
 

@@ -11,7 +11,7 @@ class QtRichLog : public QtControl<RichLog> {
   public:
     explicit QtRichLog(LogView* view);
     void Clear() override;
-    void AppendLine(const WideString& line, uint32_t color) override;
+    void AppendLine(WideString line, uint32_t color) override;
     bool Following() const override;
     void ScrollToEnd() override;
     std::vector<WideString> Lines() const override;

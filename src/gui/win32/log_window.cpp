@@ -201,9 +201,9 @@ void LogWindow::SetFont(HFONT font) {
     if (!lines_.empty()) ScheduleFrame();
 }
 
-void LogWindow::AppendLine(const WideString& text, uint32_t color) {
-    lines_.push_back({text, color});
-    if (lines_.size() == 1 || text.size() > lines_[longest_].text.size()) {
+void LogWindow::AppendLine(WideString text, uint32_t color) {
+    lines_.push_back({std::move(text), color});
+    if (lines_.size() == 1 || lines_.back().text.size() > lines_[longest_].text.size()) {
         longest_ = lines_.size() - 1;
         longestMeasured_ = false;
     }

@@ -29,7 +29,7 @@ class LogWindow {
     // The log of a window of the class.
     static LogWindow& Of(HWND hwnd);
 
-    void AppendLine(const WideString& text, uint32_t color);
+    void AppendLine(WideString text, uint32_t color);
     void Clear();
     const std::vector<LogLine>& Lines() const { return lines_; }
 

@@ -121,8 +121,8 @@ void Win32CheckList::SetAllChecked(bool checked) {
 void Win32RichLog::Clear() {
     LogWindow::Of(hwnd_).Clear();
 }
-void Win32RichLog::AppendLine(const WideString& line, uint32_t color) {
-    LogWindow::Of(hwnd_).AppendLine(line, color);
+void Win32RichLog::AppendLine(WideString line, uint32_t color) {
+    LogWindow::Of(hwnd_).AppendLine(std::move(line), color);
 }
 bool Win32RichLog::Following() const {
     return LogWindow::Of(hwnd_).Following();

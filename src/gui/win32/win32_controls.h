@@ -95,7 +95,7 @@ class Win32CheckList : public Win32Control<CheckList> {
 class Win32RichLog : public Win32Control<RichLog> {
   public:
     void Clear() override;
-    void AppendLine(const WideString& line, uint32_t color) override;
+    void AppendLine(WideString line, uint32_t color) override;
     bool Following() const override;
     void ScrollToEnd() override;
     std::vector<WideString> Lines() const override;

@@ -124,8 +124,8 @@ class FakeCheckList : public FakeControl<CheckList> {
 class FakeRichLog : public FakeControl<RichLog> {
   public:
     void Clear() override { lines.clear(); }
-    void AppendLine(const WideString& line, uint32_t color) override {
-        lines.push_back({line, color});
+    void AppendLine(WideString line, uint32_t color) override {
+        lines.push_back({std::move(line), color});
     }
     bool Following() const override { return !scrolledUp; }
     void ScrollToEnd() override { ++scrollsToEnd; }
