@@ -40,9 +40,15 @@ void TfStatus::SaveLinesToFile(const std::filesystem::path& file) {
         OrThrowFileError(ReplaceFileContents(file, re1->RichText()));
         return;
     }
-    // Each line ends in CR LF, as a string list saves it.
+    // Each line ends in CR LF, as a string list saves it. The room is made once: grown line by
+    // line, a long log's text would be copied again at each doubling.
+    const std::vector<WideString> lines = re1->Lines();
+    size_t size = 0;
+    for (const WideString& line : lines)
+        size += line.size() + 2;
     AnsiString text;
-    for (const WideString& line : re1->Lines()) {
+    text.reserve(size);
+    for (const WideString& line : lines) {
         text += WideToAnsi(line);
         text += "\r\n";
     }
