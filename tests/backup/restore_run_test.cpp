@@ -71,8 +71,8 @@ TEST_F(RestoreRunTest, NoSlashesDecidesTheServerNameAndTheProgressLine) {
     EXPECT_EQ(log.lines[1], std::make_pair(std::string("Restored"), clLime));
 
     log.lines.clear();
-    RestoreBackupLine(BackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\srv\\share\" \"\""), dfs,
-                      log, {.noSlashes = true});
+    RestoreBackupLine(BackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\srv\\share\" \"\""), dfs, log,
+                      {.noSlashes = true});
     EXPECT_EQ(fake->addCalls[1].server, u"srv");
     EXPECT_EQ(fake->addCalls[1].comment, u"");
     EXPECT_EQ(log.lines[0].first,
@@ -113,7 +113,7 @@ TEST_F(RestoreRunTest, ACommentIsTakenWholeFromTheRecordAndALossyOneIsAYellowLin
         log.lines.clear();
         done = RestoreBackupLine(
             BackupRecord(std::string("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"") + comment +
-                              "\""),
+                         "\""),
             dfs, log, {.otherVersion = &recorded});
         EXPECT_FALSE(done.lostCharacters) << comment;
         EXPECT_EQ(log.lines.size(), 2u) << comment;
@@ -202,8 +202,7 @@ TEST_F(RestoreRunTest, HostileLinesAreRefusedOrExplained) {
     // A field too long for the platform is named.
     std::string comment(300, 'c');
     RestoredLine longComment = RestoreBackupLine(
-        BackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"" + comment + "\""), dfs,
-        log);
+        BackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\s\\h\" \"" + comment + "\""), dfs, log);
     EXPECT_EQ(longComment.outcome, RestoredLine::Outcome::Failed);
     EXPECT_EQ(longComment.status, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(log.lines.back().first, "Failed 87: The parameter is incorrect. (the comment is "
@@ -219,24 +218,23 @@ TEST_F(RestoreRunTest, ATargetAlreadyThereIsToldFromAnOverlappingPath) {
         return line.target.server == "there";
     };
     RestoredLine there =
-        RestoreBackupLine(BackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
-                          dfs, log, {.targetIsLive = live});
+        RestoreBackupLine(BackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""), dfs,
+                          log, {.targetIsLive = live});
     EXPECT_EQ(there.outcome, RestoredLine::Outcome::AlreadyThere);
     EXPECT_EQ(log.lines.back(), std::make_pair(std::string("Already there"), clLime));
     RestoredLine overlap =
-        RestoreBackupLine(BackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\new\\h\" \"\""), dfs,
-                          log, {.targetIsLive = live});
+        RestoreBackupLine(BackupRecord("dfscmd /map \"\\\\d\\n\\l\" \"\\\\new\\h\" \"\""), dfs, log,
+                          {.targetIsLive = live});
     EXPECT_EQ(overlap.outcome, RestoredLine::Outcome::Failed);
     EXPECT_EQ(overlap.reason, "80: The file exists.");
     EXPECT_EQ(asked, (std::vector<std::string>{"\\\\d\\n\\l there h", "\\\\d\\n\\l new h"}));
 
     // Any other answer is a failure, whatever was live.
     fake->addStatus = ERROR_ACCESS_DENIED;
-    EXPECT_EQ(
-        RestoreBackupLine(BackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
-                          dfs, log, {.targetIsLive = live})
-            .outcome,
-        RestoredLine::Outcome::Failed);
+    EXPECT_EQ(RestoreBackupLine(BackupRecord("dfscmd /add \"\\\\d\\n\\l\" \"\\\\there\\h\" \"\""),
+                                dfs, log, {.targetIsLive = live})
+                  .outcome,
+              RestoredLine::Outcome::Failed);
     EXPECT_EQ(asked.size(), 2u);
 
     // The run hands its check to every line.
@@ -291,6 +289,23 @@ TEST(RestoreOrder, LinkByLinkFirstTargetsLeadingEvenForLinesThatAreNoBackupLines
     EXPECT_EQ(RestoreOrder(records), (std::vector<int>{7, 6, 1, 0, 5, 3, 4, 2}));
     EXPECT_FALSE(records[2].Parts());
     EXPECT_TRUE(records[2].FurtherTarget());
+}
+
+// Thousands of links, their further targets first in the file and in another order: each
+// link's lines come together, first target leading, links in the order of their first targets.
+TEST(RestoreOrder, ThousandsOfLinksComeLinkByLink) {
+    constexpr int kLinks = 3000;
+    std::vector<AnsiString> lines;
+    for (int k = kLinks - 1; k >= 0; --k) // further targets, the links backwards
+        lines.push_back("dfscmd /add \"\\\\d\\n\\L" + std::to_string(k) + "\" \"\\\\s2\\h\" \"\"");
+    for (int k = 0; k < kLinks; ++k) // first targets, the path in another case
+        lines.push_back("dfscmd /map \"\\\\D\\N\\l" + std::to_string(k) + "\" \"\\\\s1\\h\" \"\"");
+    const std::vector<int> order = RestoreOrder(ParseBackupRecords(lines));
+    ASSERT_EQ(order.size(), lines.size());
+    for (int k = 0; k < kLinks; ++k) {
+        EXPECT_EQ(order[2 * k], kLinks + k) << k;
+        EXPECT_EQ(order[2 * k + 1], kLinks - 1 - k) << k;
+    }
 }
 
 } // namespace
