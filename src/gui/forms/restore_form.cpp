@@ -18,8 +18,7 @@
 namespace kestrune {
 namespace {
 
-// A frame of a 60 Hz screen.
-constexpr std::chrono::milliseconds kMessagePassInterval(16);
+constexpr std::chrono::milliseconds kMessagePassInterval(5);
 
 } // namespace
 
@@ -113,10 +112,10 @@ void TfRestore::Run(const RestoreDestination& destination) {
     run.noSlashes = FContext.noSlashes();
     run.backupFile = FContext.backupFile();
     // Once a line, as a pass of the message loop keeps the Status window painted and lets a
-    // Cancel click be seen; but not more than once a frame: a pass costs tens of microseconds
-    // even when nothing waits, as much as a line restored into memory (a painted one far more),
-    // and a click or a repaint seen within a frame looks the same. The run hands the function to
-    // each line by copy, so the time of the last pass is kept here, not in the copies.
+    // Cancel click be seen; but not more often than every few milliseconds: a pass costs tens
+    // of microseconds even when nothing waits, as much as a line restored into memory, and a
+    // click or a repaint seen 5 ms later looks the same. The run hands the function to each
+    // line by copy, so the time of the last pass is kept here, not in the copies.
     std::optional<std::chrono::steady_clock::time_point> lastPass;
     run.processMessages = [this, &lastPass] {
         const auto now = std::chrono::steady_clock::now();
