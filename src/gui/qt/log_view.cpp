@@ -1,5 +1,7 @@
 #include "gui/qt/log_view.h"
 
+#include "gui/qt/qt_controls.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -40,8 +42,9 @@ void AppendEscaped(QString& html, QStringView text) {
     html += text.mid(plainFrom);
 }
 
-bool IsWordCharacter(QChar c) {
-    return c.isLetterOrNumber() || c == u'_';
+uint32_t ColorRefOf(const QColor& color) {
+    return static_cast<uint32_t>(color.red()) | static_cast<uint32_t>(color.green()) << 8 |
+           static_cast<uint32_t>(color.blue()) << 16;
 }
 
 } // namespace
@@ -55,7 +58,7 @@ LogView::LogView(QWidget* parent) : QAbstractScrollArea(parent) {
 
 void LogView::AppendLine(std::u16string text, const QColor& color) {
     const auto length = static_cast<qsizetype>(text.size());
-    lines_.push_back({std::move(text), color.rgb()});
+    lines_.push_back({std::move(text), ColorRefOf(color)});
     if (length > longestLength_) {
         longestLength_ = length;
         longest_ = LineCount() - 1;
@@ -77,7 +80,7 @@ void LogView::Clear() {
 }
 
 QColor LogView::LineColor(qsizetype line) const {
-    return QColor::fromRgb(lines_[static_cast<size_t>(line)].color);
+    return FromColorRef(lines_[static_cast<size_t>(line)].color);
 }
 
 void LogView::SetTabStopDistance(qreal pixels) {
@@ -194,7 +197,8 @@ void LogView::paintEvent(QPaintEvent*) {
     const qreal left = kMargin - horizontalScrollBar()->value();
     bool wider = false;
     for (qsizetype i = first; i < last; ++i) {
-        const Line& line = lines_[static_cast<size_t>(i)];
+        const auto at = static_cast<size_t>(i);
+        const LogLine& line = lines_[at];
         QTextLayout layout;
         LayOut(TextOf(i), layout);
         if (layout.lineCount() && layout.lineAt(0).naturalTextWidth() > widest_) {
@@ -202,14 +206,14 @@ void LogView::paintEvent(QPaintEvent*) {
             wider = true;
         }
         QList<QTextLayout::FormatRange> selections;
-        if (HasSelection() && i >= from.line && i <= to.line) {
-            const qsizetype start = i == from.line ? from.column : 0;
-            const qsizetype end = i == to.line ? to.column : LengthOf(i);
+        if (HasSelection() && at >= from.line && at <= to.line) {
+            const size_t start = at == from.line ? from.column : 0;
+            const size_t end = at == to.line ? to.column : line.text.size();
             if (end > start)
                 selections.append(
                     {static_cast<int>(start), static_cast<int>(end - start), selected});
         }
-        painter.setPen(QColor::fromRgb(line.color));
+        painter.setPen(FromColorRef(line.color));
         layout.draw(&painter, QPointF(left, static_cast<qreal>((i - first) * lineHeight_)),
                     selections);
     }
@@ -240,12 +244,12 @@ LogPosition LogView::PositionAt(QPoint point) const {
     const qsizetype row = point.y() < 0 ? -1 : point.y() / lineHeight_;
     const qsizetype line = verticalScrollBar()->value() + row;
     if (line < 0) return {0, 0};
-    if (line >= LineCount()) return {LineCount() - 1, LengthOf(LineCount() - 1)};
+    if (line >= LineCount()) return {lines_.size() - 1, lines_.back().text.size()};
     QTextLayout layout;
     LayOut(TextOf(line), layout);
     const qreal x = point.x() - kMargin + horizontalScrollBar()->value();
     const int column = layout.lineCount() ? layout.lineAt(0).xToCursor(x) : 0;
-    return {line, column};
+    return {static_cast<size_t>(line), static_cast<size_t>(std::max(0, column))};
 }
 
 void LogView::Select(LogPosition anchor, LogPosition cursor) {
@@ -256,22 +260,11 @@ void LogView::Select(LogPosition anchor, LogPosition cursor) {
 
 void LogView::SelectAll() {
     if (lines_.empty()) return;
-    Select({0, 0}, {LineCount() - 1, LengthOf(LineCount() - 1)});
+    Select({0, 0}, {lines_.size() - 1, lines_.back().text.size()});
 }
 
 QString LogView::SelectedText() const {
-    if (!HasSelection()) return {};
-    const LogPosition from = std::min(anchor_, cursor_);
-    const LogPosition to = std::max(anchor_, cursor_);
-    QString text;
-    for (qsizetype i = from.line; i <= to.line && i < LineCount(); ++i) {
-        const QStringView line = TextOf(i);
-        const qsizetype start = i == from.line ? from.column : 0;
-        const qsizetype end = i == to.line ? to.column : line.size();
-        if (i > from.line) text += u'\n';
-        text += line.mid(start, std::max<qsizetype>(0, end - start));
-    }
-    return text;
+    return QString::fromStdU16String(TextBetween(lines_, anchor_, cursor_, u"\n"));
 }
 
 void LogView::Copy() const {
@@ -311,13 +304,7 @@ void LogView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || lines_.empty())
         return QAbstractScrollArea::mouseDoubleClickEvent(event);
     const LogPosition at = PositionAt(event->position().toPoint());
-    const QStringView text = TextOf(at.line);
-    qsizetype start = at.column;
-    qsizetype end = at.column;
-    while (start > 0 && IsWordCharacter(text[start - 1]))
-        --start;
-    while (end < text.size() && IsWordCharacter(text[end]))
-        ++end;
+    const auto [start, end] = WordAround(lines_[at.line].text, at.column);
     Select({at.line, start}, {at.line, end});
 }
 
@@ -364,7 +351,7 @@ QString LogView::ToHtml() const {
     const QFont& face = font();
     QString html;
     qsizetype size = 300;
-    for (const Line& line : lines_)
+    for (const LogLine& line : lines_)
         size += static_cast<qsizetype>(line.text.size()) + 40;
     html.reserve(size);
     html += QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\" /></head>\n");
@@ -375,12 +362,12 @@ QString LogView::ToHtml() const {
                 .arg(palette().base().color().name())
                 .arg(tabStop_);
     // Most lines have the colour of the line before.
-    std::optional<QRgb> lastColor;
+    std::optional<uint32_t> lastColor;
     QString colorName;
-    for (const Line& line : lines_) {
+    for (const LogLine& line : lines_) {
         if (line.color != lastColor) {
             lastColor = line.color;
-            colorName = QColor::fromRgb(line.color).name();
+            colorName = FromColorRef(line.color).name();
         }
         html += u"<p style=\"margin:0; color:";
         html += colorName;

@@ -1,6 +1,8 @@
 // A read-only log of coloured lines, for runs that report tens of thousands of them.
 #pragma once
 
+#include "gui/forms/log_lines.h"
+
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QElapsedTimer>
@@ -11,13 +13,6 @@
 class QTextLayout;
 
 namespace kestrune {
-
-// A place between two characters of the log.
-struct LogPosition {
-    qsizetype line = 0;
-    qsizetype column = 0;
-    auto operator<=>(const LogPosition&) const = default;
-};
 
 // The view keeps the lines themselves, laid out only when they are painted: a text document
 // kept a paragraph and its layout for every line, and taking them in cost a restore as much as
@@ -84,13 +79,7 @@ class LogView : public QAbstractScrollArea {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
-    struct Line {
-        std::u16string text;
-        QRgb color;
-    };
-
     QStringView TextOf(qsizetype line) const { return LineAt(line); }
-    qsizetype LengthOf(qsizetype line) const { return TextOf(line).size(); }
     void LayOut(QStringView text, QTextLayout& layout) const;
     qreal WidthOf(qsizetype line) const;
     // The event loop's turn: scroll ranges, following and the picture catch up.
@@ -100,7 +89,7 @@ class LogView : public QAbstractScrollArea {
     void UpdateSoon();
     int VisibleLines() const;
 
-    std::vector<Line> lines_;
+    std::vector<LogLine> lines_;
     qreal tabStop_ = 80;
     int lineHeight_ = 1;
     // The widest line measured so far, and the longest in characters, which is measured at

@@ -1,7 +1,7 @@
 // The Status window's log as RTF, the restore log's rich format on Windows.
 #pragma once
 
-#include "gui/win32/log_lines.h"
+#include "gui/forms/log_lines.h"
 
 #include <string>
 

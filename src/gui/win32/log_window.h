@@ -10,7 +10,7 @@
 // copied with Ctrl+C or the context menu; the keys that move through a text scroll the view.
 #pragma once
 
-#include "gui/win32/log_lines.h"
+#include "gui/forms/log_lines.h"
 #include "gui/win32/log_rtf.h"
 #include "gui/win32/win32_sdk.h"
 

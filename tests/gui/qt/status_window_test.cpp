@@ -60,7 +60,7 @@ class StatusWindowTest : public QObject {
 
         // Someone scrolls up and selects a line to copy while the run goes on.
         bar->setValue(10);
-        status.re1->Select({12, 0}, {12, status.re1->LineText(12).size()});
+        status.re1->Select({12, 0}, {12, status.re1->LineAt(12).size()});
         const QString selected = status.re1->SelectedText();
         QVERIFY(selected.endsWith("\tline 12"));
         for (int i = 0; i < 50; ++i)
@@ -89,7 +89,7 @@ class StatusWindowTest : public QObject {
         QVERIFY(bar->maximum() > 2900);
         QCOMPARE(bar->value(), bar->maximum());
         const int bottom = log->viewport()->height() / log->LineHeight() * log->LineHeight() - 2;
-        QCOMPARE(log->PositionAt(QPoint(2, bottom)).line, 2999);
+        QCOMPARE(log->PositionAt(QPoint(2, bottom)).line, size_t(2999));
         QCOMPARE(log->LineColor(2998), QColor(0, 255, 0));
         QCOMPARE(log->LineColor(2999), QColor(255, 0, 0));
     }
@@ -153,9 +153,9 @@ class StatusWindowTest : public QObject {
         QCOMPARE(bar->value(), bar->maximum());
         // Scrolled right to the end, the line's end is in view: the range covers the line.
         const LogPosition end = log->PositionAt(QPoint(log->viewport()->width() - 1, 2));
-        QCOMPARE(end.column, log->LineText(0).size());
+        QCOMPARE(end.column, log->LineAt(0).size());
         QVERIFY(log->PositionAt(QPoint(log->viewport()->width() - 60, 2)).column <
-                log->LineText(0).size());
+                log->LineAt(0).size());
 
         const QString before = log->LineText(0);
         log->setFocus();

@@ -6,6 +6,8 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kestrune {
@@ -22,9 +24,10 @@ struct LogPosition {
     auto operator<=>(const LogPosition&) const = default;
 };
 
-// The text between two places, in either order, its lines joined by CR LF as the clipboard
-// holds text.
-WideString TextBetween(const std::vector<LogLine>& lines, LogPosition a, LogPosition b);
+// The text between two places, in either order, its lines joined by the line break: CR LF
+// unless told otherwise, as the Windows clipboard holds text.
+WideString TextBetween(const std::vector<LogLine>& lines, LogPosition a, LogPosition b,
+                       std::u16string_view lineBreak = u"\r\n");
 
 // The word around a column of the text (letters, digits and underscores): its start and end.
 // Between two words, or beside none, the start equals the end.

@@ -1,11 +1,12 @@
-#include "gui/win32/log_lines.h"
+#include "gui/forms/log_lines.h"
 
 #include <algorithm>
 #include <cwctype>
 
 namespace kestrune {
 
-WideString TextBetween(const std::vector<LogLine>& lines, LogPosition a, LogPosition b) {
+WideString TextBetween(const std::vector<LogLine>& lines, LogPosition a, LogPosition b,
+                       std::u16string_view lineBreak) {
     const LogPosition from = std::min(a, b);
     const LogPosition to = std::max(a, b);
     WideString text;
@@ -13,7 +14,7 @@ WideString TextBetween(const std::vector<LogLine>& lines, LogPosition a, LogPosi
         const WideString& line = lines[i].text;
         const size_t start = std::min(i == from.line ? from.column : 0, line.size());
         const size_t end = std::min(i == to.line ? to.column : line.size(), line.size());
-        if (i > from.line) text += u"\r\n";
+        if (i > from.line) text += lineBreak;
         if (end > start) text.append(line, start, end - start);
     }
     return text;
