@@ -108,15 +108,22 @@ void LogView::ScrollToEnd() {
     followPending_ = true;
 }
 
+// A run passes the event loop every few milliseconds. A turn at each pass would change the
+// scroll range each time, and a scroll bar repaints whenever its range changes.
 void LogView::ScheduleTurn() {
     if (turnPending_) return;
     turnPending_ = true;
-    QMetaObject::invokeMethod(this, &LogView::Turn, Qt::QueuedConnection);
+    const qint64 sinceLast = sinceTurn_.isValid() ? sinceTurn_.elapsed() : kFrameMs;
+    if (sinceLast >= kFrameMs)
+        QMetaObject::invokeMethod(this, &LogView::Turn, Qt::QueuedConnection);
+    else
+        QTimer::singleShot(static_cast<int>(kFrameMs - sinceLast), this, &LogView::Turn);
 }
 
 void LogView::Turn() {
     if (!turnPending_) return;
     turnPending_ = false;
+    sinceTurn_.start();
     if (longest_ >= 0 && !longestMeasured_) {
         widest_ = std::max(widest_, WidthOf(longest_));
         longestMeasured_ = true;

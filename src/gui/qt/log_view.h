@@ -82,7 +82,8 @@ class LogView : public QAbstractScrollArea {
     QStringView TextOf(qsizetype line) const { return LineAt(line); }
     void LayOut(QStringView text, QTextLayout& layout) const;
     qreal WidthOf(qsizetype line) const;
-    // The event loop's turn: scroll ranges, following and the picture catch up.
+    // The event loop's turn: scroll ranges, following and the picture catch up, at the next
+    // turn of the event loop but at most once a frame.
     void ScheduleTurn();
     void Turn();
     void UpdateScrollRanges();
@@ -104,6 +105,7 @@ class LogView : public QAbstractScrollArea {
     bool dragging_ = false;
 
     bool turnPending_ = false;
+    QElapsedTimer sinceTurn_;
     bool followPending_ = false;
     int followedValue_ = 0;
     bool updatePending_ = false;
