@@ -94,7 +94,17 @@ class RichLog : public Control {
     // new lines, so someone reading back or selecting to copy keeps their place.
     virtual bool Following() const = 0;
     virtual void ScrollToEnd() = 0;
-    virtual std::vector<WideString> Lines() const = 0;
+    virtual size_t LineCount() const = 0;
+    // The text of a line below LineCount(), without its colour.
+    virtual const WideString& LineAt(size_t line) const = 0;
+    // A copy of every line's text.
+    std::vector<WideString> Lines() const {
+        std::vector<WideString> lines;
+        lines.reserve(LineCount());
+        for (size_t i = 0; i < LineCount(); ++i)
+            lines.push_back(LineAt(i));
+        return lines;
+    }
     // The text with its colours, in the control's own rich format (HTML, RTF).
     virtual std::string RichText() const = 0;
     virtual void SetTabStop(double points) = 0;

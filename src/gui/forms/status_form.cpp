@@ -42,14 +42,14 @@ void TfStatus::SaveLinesToFile(const std::filesystem::path& file) {
     }
     // Each line ends in CR LF, as a string list saves it. The room is made once: grown line by
     // line, a long log's text would be copied again at each doubling.
-    const std::vector<WideString> lines = re1->Lines();
+    const size_t count = re1->LineCount();
     size_t size = 0;
-    for (const WideString& line : lines)
-        size += line.size() + 2;
+    for (size_t i = 0; i < count; ++i)
+        size += re1->LineAt(i).size() + 2;
     AnsiString text;
     text.reserve(size);
-    for (const WideString& line : lines) {
-        text += WideToAnsi(line);
+    for (size_t i = 0; i < count; ++i) {
+        text += WideToAnsi(re1->LineAt(i));
         text += "\r\n";
     }
     OrThrowFileError(ReplaceFileContents(file, text));

@@ -23,12 +23,12 @@ void QtRichLog::ScrollToEnd() {
     view_->ScrollToEnd();
 }
 
-std::vector<WideString> QtRichLog::Lines() const {
-    std::vector<WideString> lines;
-    lines.reserve(static_cast<size_t>(view_->LineCount()));
-    for (qsizetype i = 0; i < view_->LineCount(); ++i)
-        lines.push_back(view_->LineAt(i));
-    return lines;
+size_t QtRichLog::LineCount() const {
+    return static_cast<size_t>(view_->LineCount());
+}
+
+const WideString& QtRichLog::LineAt(size_t line) const {
+    return view_->LineAt(static_cast<qsizetype>(line));
 }
 
 std::string QtRichLog::RichText() const {

@@ -14,7 +14,8 @@ class QtRichLog : public QtControl<RichLog> {
     void AppendLine(WideString line, uint32_t color) override;
     bool Following() const override;
     void ScrollToEnd() override;
-    std::vector<WideString> Lines() const override;
+    size_t LineCount() const override;
+    const WideString& LineAt(size_t line) const override;
     std::string RichText() const override;
     void SetTabStop(double points) override;
 

@@ -130,13 +130,11 @@ bool Win32RichLog::Following() const {
 void Win32RichLog::ScrollToEnd() {
     LogWindow::Of(hwnd_).ScrollToEnd();
 }
-std::vector<WideString> Win32RichLog::Lines() const {
-    const std::vector<LogLine>& lines = LogWindow::Of(hwnd_).Lines();
-    std::vector<WideString> texts;
-    texts.reserve(lines.size());
-    for (const LogLine& line : lines)
-        texts.push_back(line.text);
-    return texts;
+size_t Win32RichLog::LineCount() const {
+    return LogWindow::Of(hwnd_).Lines().size();
+}
+const WideString& Win32RichLog::LineAt(size_t line) const {
+    return LogWindow::Of(hwnd_).Lines().at(line).text;
 }
 std::string Win32RichLog::RichText() const {
     return LogWindow::Of(hwnd_).Rtf();

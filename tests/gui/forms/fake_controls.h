@@ -129,12 +129,8 @@ class FakeRichLog : public FakeControl<RichLog> {
     }
     bool Following() const override { return !scrolledUp; }
     void ScrollToEnd() override { ++scrollsToEnd; }
-    std::vector<WideString> Lines() const override {
-        std::vector<WideString> texts;
-        for (const auto& line : lines)
-            texts.push_back(line.first);
-        return texts;
-    }
+    size_t LineCount() const override { return lines.size(); }
+    const WideString& LineAt(size_t line) const override { return lines.at(line).first; }
     std::string RichText() const override { return "{\\rtf1 rich}"; }
     void SetTabStop(double points) override { tabStop = points; }
 
