@@ -4,6 +4,7 @@
 
 #include "backup/restore_run.h"
 #include "base/spill_file.h"
+#include "base/time_stamp.h"
 
 #include <ctime>
 #include <functional>
@@ -35,7 +36,7 @@ class TextRestoreLog : public RestoreLog {
     std::vector<AnsiString> Lines() const;
 
     // The clock the lines are stamped with; the system's by default.
-    std::function<std::time_t()> now = [] { return std::time(nullptr); };
+    std::function<std::time_t()> now = TimeNow;
 
   private:
     // Hands the text to piece in order: what was spilled, then what is in memory.

@@ -1,5 +1,7 @@
 #include "base/time_stamp.h"
 
+#include <chrono>
+
 #ifdef _WIN32
 #include "base/windows_sdk.h"
 #endif
@@ -51,5 +53,9 @@ WideString LocalTimeStamp(std::time_t moment) {
 }
 
 #endif
+
+std::time_t TimeNow() {
+    return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+}
 
 } // namespace kestrune

@@ -48,6 +48,12 @@ TEST(TextRestoreLog, LinesAreStampedAsTheStatusWindowStampsThem) {
     EXPECT_THROW(log.SaveLinesToFile(folder / "missing" / "x.txt_restore.txt"), EFileError);
     log.ClearLines();
     EXPECT_TRUE(log.Lines().empty());
+
+    // Left to its own clock, a log stamps the time it is now, as the C library tells it.
+    const std::time_t before = std::time(nullptr);
+    const std::time_t now = TimeNow();
+    EXPECT_GE(now, before);
+    EXPECT_LE(now, std::time(nullptr));
 }
 
 TEST(TextRestoreLog, ALongLogWaitsInAScratchFileAndIsSavedWhole) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "backup/restore_run.h"
+#include "base/time_stamp.h"
 #include "gui/forms/controls.h"
 
 #include <ctime>
@@ -34,7 +35,7 @@ class TfStatus : public RestoreLog {
     void SaveLinesToFile(const std::filesystem::path& file) override;
 
     // The clock the lines are stamped with; the system's by default.
-    std::function<std::time_t()> now = [] { return std::time(nullptr); };
+    std::function<std::time_t()> now = TimeNow;
 
   private:
     // A run adds hundreds of lines a second: each second is formatted once.
