@@ -62,7 +62,11 @@ class CheckListSelection : public RestoreSelection {
         : list_(list), records_(std::span(records).first(std::min(
                            records.size(), static_cast<size_t>(std::max(list.Count(), 0))))) {}
     std::span<const BackupRecord> Records() const override { return records_; }
-    bool Checked(int index) const override { return index < list_.Count() && list_.Checked(index); }
+    // The list's lines do not change while it runs: its count is the records' (a Win32 list
+    // answers each question by a message).
+    bool Checked(int index) const override {
+        return index >= 0 && static_cast<size_t>(index) < records_.size() && list_.Checked(index);
+    }
 
   private:
     const CheckList& list_;
