@@ -173,7 +173,7 @@ std::string BigRestoreFile(int lines) {
 
 // The window's side of a round: the file chosen in the open dialog, the Restore window left to
 // lay out its list as a person would see it, then its Restore button.
-bool RestoreThroughTheWindows(ProgramWindows& w, const fs::path& file, RestoreRound& round) {
+void RestoreThroughTheWindows(ProgramWindows& w, const fs::path& file, RestoreRound& round) {
     PaintCounter counter;
     w.fStatus->re1->viewport()->installEventFilter(&counter);
     WhenModal<QFileDialog>([&](QFileDialog* dialog) {
@@ -196,7 +196,15 @@ bool RestoreThroughTheWindows(ProgramWindows& w, const fs::path& file, RestoreRo
     round.paints = counter.paints;
     for (qsizetype i = 0; i < w.fStatus->re1->LineCount(); ++i)
         round.windowRestored += w.fStatus->re1->LineText(i).contains(u"\tRestored");
-    return true;
+}
+
+// The middle of the rounds' values.
+double Middle(const std::vector<RestoreRound>& rounds, double (RestoreRound::*value)() const) {
+    std::vector<double> values;
+    for (const RestoreRound& round : rounds)
+        values.push_back((round.*value)());
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 int BenchRestore(const fs::path& work, int lines) {
@@ -238,15 +246,9 @@ int BenchRestore(const fs::path& work, int lines) {
                     round.paints, round.Ratio());
         whole = whole && round.windowRestored == lines && round.consoleRestored == lines;
     }
-    std::vector<RestoreRound> byRatio = rounds;
-    std::sort(byRatio.begin(), byRatio.end(),
-              [](const RestoreRound& a, const RestoreRound& b) { return a.Ratio() < b.Ratio(); });
-    std::vector<RestoreRound> byProcessor = rounds;
-    std::sort(byProcessor.begin(), byProcessor.end(),
-              [](const auto& a, const auto& b) { return a.ProcessorRatio() < b.ProcessorRatio(); });
     std::printf("  ratio (the middle round)  %.2f x elapsed, %.2f x processor\n",
-                byRatio[kRestoreRounds / 2].Ratio(),
-                byProcessor[kRestoreRounds / 2].ProcessorRatio());
+                Middle(rounds, &RestoreRound::Ratio),
+                Middle(rounds, &RestoreRound::ProcessorRatio));
     return whole ? 0 : 1;
 }
 
